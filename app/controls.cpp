@@ -1,0 +1,152 @@
+#include "app/controls.h"
+
+#include <algorithm>
+#include <cctype>
+
+void TControl::SetEnabled(bool enabled) {
+  if (enabled_ == enabled) return;
+  enabled_ = enabled;
+  Changed(Aspect::kEnabled);
+}
+
+void TControl::SetCaption(const std::string& caption) {
+  caption_ = caption;
+  Changed(Aspect::kCaption);
+}
+
+void TPanel::SetColors(TColor background, TColor font) {
+  color_ = background;
+  fontColor_ = font;
+  Changed(Aspect::kColors);
+}
+
+std::string TEdit::SelText() const {
+  const std::string& text = Text();
+  const int start = std::clamp(selStart_, 0, static_cast<int>(text.size()));
+  const int length = std::clamp(selLength_, 0, static_cast<int>(text.size()) - start);
+  return text.substr(start, length);
+}
+
+void TEdit::Select(int start, int length) {
+  selStart_ = start;
+  selLength_ = length;
+  Changed(Aspect::kSelection);
+}
+
+void TEdit::TextFromUser(const std::string& text) {
+  // Through the base setter would echo the text back to the native control.
+  TControl::Peer* peer = GetPeer();
+  SetPeer(nullptr);
+  SetCaption(text);
+  SetPeer(peer);
+}
+
+void TEdit::SelectionFromUser(int start, int length) {
+  selStart_ = start;
+  selLength_ = length;
+}
+
+namespace {
+// The list box's own order for sorted lists: letter case ignored, byte order otherwise.
+int CompareIgnoringCase(const std::string& a, const std::string& b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const int ca = std::tolower(static_cast<unsigned char>(a[i]));
+    const int cb = std::tolower(static_cast<unsigned char>(b[i]));
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+}  // namespace
+
+int TListBox::Add(const std::string& line) {
+  int index = Count();
+  if (sorted_) {
+    // After every line that sorts before or equal to it, as the list box inserts.
+    auto pos = std::upper_bound(items_.begin(), items_.end(), line,
+                                [](const std::string& a, const std::string& b) {
+                                  return CompareIgnoringCase(a, b) < 0;
+                                });
+    index = static_cast<int>(pos - items_.begin());
+    items_.insert(pos, line);
+    if (itemIndex_ >= index) ++itemIndex_;
+  } else {
+    items_.push_back(line);
+  }
+  if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItems);
+  return index;
+}
+
+void TListBox::Clear() {
+  items_.clear();
+  itemIndex_ = -1;
+  if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItems);
+}
+
+void TListBox::BeginUpdate() { ++updating_; }
+
+void TListBox::EndUpdate() {
+  if (updating_ > 0 && --updating_ == 0 && dirty_) {
+    dirty_ = false;
+    Changed(Aspect::kItems);
+  }
+}
+
+void TListBox::SetItemIndex(int index) {
+  itemIndex_ = (index >= 0 && index < Count()) ? index : -1;
+  Changed(Aspect::kSelection);
+}
+
+int TListView::Add() {
+  items_.emplace_back();
+  if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItems);
+  return Count() - 1;
+}
+
+void TListView::Delete(int index) {
+  items_.erase(items_.begin() + index);
+  if (selected_ == index) selected_ = -1;
+  else if (selected_ > index) --selected_;
+  if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItems);
+}
+
+void TListView::Clear() {
+  items_.clear();
+  selected_ = -1;
+  if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItems);
+}
+
+void TListView::BeginUpdate() { ++updating_; }
+
+void TListView::EndUpdate() {
+  if (updating_ > 0 && --updating_ == 0 && dirty_) {
+    dirty_ = false;
+    Changed(Aspect::kItems);
+  }
+}
+
+void TListView::SetImageIndex(int index, int image) {
+  items_.at(index).ImageIndex = image;
+  if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItem, index);
+}
+
+void TListView::SortByCaption(const std::function<int(const std::string&, const std::string&)>& compare) {
+  std::stable_sort(items_.begin(), items_.end(), [&](const TListItem& a, const TListItem& b) {
+    return compare(a.Caption, b.Caption) < 0;
+  });
+  selected_ = -1;
+  if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItems);
+}
+
+void TListView::Select(int index) {
+  selected_ = (index >= 0 && index < Count()) ? index : -1;
+  Changed(Aspect::kSelection);
+}
+
+void TListView::MakeVisible() { Changed(Aspect::kScroll); }
+
+void TPageControl::SetActivePage(int index) {
+  active_ = index;
+  Changed(Aspect::kPage);
+}

@@ -1,0 +1,238 @@
+#pragma once
+// The window's controls as plain objects: each owns its state and tells an optional native peer
+// what changed. Tests use them without peers; the program attaches Win32 peers.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Colours as the framework spells them: 0x00BBGGRR, or 0x80000000 plus a system colour index.
+using TColor = std::uint32_t;
+inline constexpr TColor clBlack = 0x000000;
+inline constexpr TColor clWhite = 0xFFFFFF;
+inline constexpr TColor clRed = 0x0000FF;
+inline constexpr TColor clLime = 0x00FF00;
+inline constexpr TColor clBlue = 0xFF0000;
+inline constexpr TColor clBtnFace = 0x8000000F;    // COLOR_BTNFACE (15)
+inline constexpr TColor clWindowText = 0x80000008; // COLOR_WINDOWTEXT (8)
+inline constexpr TColor clWindow = 0x80000005;     // COLOR_WINDOW (5)
+
+enum class Aspect {
+  kEnabled,
+  kCaption,   // caption or text
+  kItems,     // rows or lines, all of them
+  kItem,      // one row (index in the notification)
+  kSelection, // selected row or line, or selected text
+  kColors,
+  kScroll,    // make the selected row visible
+  kPage,      // active page
+};
+
+enum class ControlKind {
+  kButton, kLabel, kEdit, kMemo, kListBox, kListView, kPageControl, kTabSheet, kPanel, kImage,
+};
+
+enum class Align { kNone, kBottom };
+enum class TextAlign { kLeft, kCenter, kRight };
+
+struct TFontSpec {
+  std::string name;     // empty: the window's font
+  int size = 0;         // points; 0: the window's size
+  bool bold = false;
+  bool italic = false;
+  TColor color = clWindowText;
+};
+
+class TControl {
+ public:
+  class Peer {
+   public:
+    virtual ~Peer() = default;
+    virtual void Update(TControl& control, Aspect aspect, int index) = 0;
+  };
+
+  TControl(ControlKind kind, std::string name) : kind_(kind), name_(std::move(name)) {}
+  virtual ~TControl() = default;
+  TControl(const TControl&) = delete;
+  TControl& operator=(const TControl&) = delete;
+
+  ControlKind Kind() const { return kind_; }
+  const std::string& Name() const { return name_; }
+
+  // Design-time settings, fixed by the window's constructor.
+  TControl* Parent = nullptr;
+  int Left = 0, Top = 0, Width = 0, Height = 0;
+  Align Alignment = Align::kNone;
+  std::string Hint;
+  int TabOrder = -1;  // position in the keyboard order among its siblings; -1: not a tab stop
+  TFontSpec Font;
+  bool HandCursor = false;
+  bool WordWrap = false;
+  TextAlign TextAlignment = TextAlign::kLeft;
+  int ResourceId = 0;  // pictures: the resource that holds them
+
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+  const std::string& Caption() const { return caption_; }
+  void SetCaption(const std::string& caption);
+
+  std::function<void()> OnClick;
+  std::function<void()> OnDblClick;
+  std::function<void(int key)> OnKeyDown;
+  std::function<void()> OnMouseDown;
+
+  // Fired by the peer (or a test) as the user acts.
+  void Click() { if (OnClick) OnClick(); }
+  void DblClick() { if (OnDblClick) OnDblClick(); }
+  void KeyDown(int key) { if (OnKeyDown) OnKeyDown(key); }
+  void MouseDown() { if (OnMouseDown) OnMouseDown(); }
+
+  void SetPeer(Peer* peer) { peer_ = peer; }
+  Peer* GetPeer() const { return peer_; }
+
+ protected:
+  void Changed(Aspect aspect, int index = -1) {
+    if (peer_) peer_->Update(*this, aspect, index);
+  }
+
+ private:
+  ControlKind kind_;
+  std::string name_;
+  bool enabled_ = true;
+  std::string caption_;
+  Peer* peer_ = nullptr;
+};
+
+class TButton : public TControl {
+ public:
+  explicit TButton(std::string name) : TControl(ControlKind::kButton, std::move(name)) {}
+};
+
+class TLabel : public TControl {
+ public:
+  explicit TLabel(std::string name) : TControl(ControlKind::kLabel, std::move(name)) {}
+};
+
+class TImage : public TControl {
+ public:
+  explicit TImage(std::string name) : TControl(ControlKind::kImage, std::move(name)) {}
+};
+
+class TPanel : public TControl {
+ public:
+  explicit TPanel(std::string name) : TControl(ControlKind::kPanel, std::move(name)) {}
+  TColor Color() const { return color_; }
+  TColor FontColor() const { return fontColor_; }
+  void SetColors(TColor background, TColor font);
+  bool Lowered = false;
+
+ private:
+  TColor color_ = clBtnFace;
+  TColor fontColor_ = clWindowText;
+};
+
+// A single-line edit box; Text is the caption. The peer reports what the user types and selects.
+class TEdit : public TControl {
+ public:
+  explicit TEdit(std::string name, ControlKind kind = ControlKind::kEdit) : TControl(kind, std::move(name)) {}
+  const std::string& Text() const { return Caption(); }
+  void SetText(const std::string& text) { SetCaption(text); }
+  // The selection: start (0-based) and length in characters.
+  int SelStart() const { return selStart_; }
+  int SelLength() const { return selLength_; }
+  std::string SelText() const;
+  void Select(int start, int length);
+  // The user changed the text or the selection in the native control: no notification back.
+  void TextFromUser(const std::string& text);
+  void SelectionFromUser(int start, int length);
+  bool ReadOnly = false;
+  bool Borderless = false;
+
+ private:
+  int selStart_ = 0;
+  int selLength_ = 0;
+};
+
+class TMemo : public TEdit {
+ public:
+  explicit TMemo(std::string name) : TEdit(std::move(name), ControlKind::kMemo) {}
+  std::vector<std::string> Lines;
+};
+
+class TListBox : public TControl {
+ public:
+  explicit TListBox(std::string name, bool sorted)
+      : TControl(ControlKind::kListBox, std::move(name)), sorted_(sorted) {}
+  bool Sorted() const { return sorted_; }
+  const std::vector<std::string>& Items() const { return items_; }
+  int Count() const { return static_cast<int>(items_.size()); }
+  // Sorted lists insert in the list box's order (letter case ignored); others append.
+  int Add(const std::string& line);
+  void Clear();
+  void BeginUpdate();
+  void EndUpdate();
+  int ItemIndex() const { return itemIndex_; }
+  void SetItemIndex(int index);
+  void ItemIndexFromUser(int index) { itemIndex_ = index; }
+
+ private:
+  bool sorted_;
+  std::vector<std::string> items_;
+  int itemIndex_ = -1;
+  int updating_ = 0;
+  bool dirty_ = false;
+};
+
+struct TListItem {
+  std::string Caption;
+  std::vector<std::string> SubItems;
+  int ImageIndex = -1;
+};
+
+class TListView : public TControl {
+ public:
+  explicit TListView(std::string name) : TControl(ControlKind::kListView, std::move(name)) {}
+  std::vector<std::string> Columns;
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  TListItem& Item(int index) { return items_.at(index); }
+  const TListItem& Item(int index) const { return items_.at(index); }
+  // Adds a row and answers its index.
+  int Add();
+  void Delete(int index);
+  void Clear();
+  void BeginUpdate();
+  void EndUpdate();
+  void SetImageIndex(int index, int image);
+  // Sorts rows by caption with the given three-way comparison; a stable sort.
+  void SortByCaption(const std::function<int(const std::string&, const std::string&)>& compare);
+
+  // The selected row, -1 when none.
+  int Selected() const { return selected_; }
+  void Select(int index);  // selects and focuses the row
+  void MakeVisible();      // scrolls the selected row fully into view
+  void SelectedFromUser(int index) { selected_ = index; }
+
+ private:
+  std::vector<TListItem> items_;
+  int selected_ = -1;
+  int updating_ = 0;
+  bool dirty_ = false;
+};
+
+class TTabSheet : public TControl {
+ public:
+  explicit TTabSheet(std::string name) : TControl(ControlKind::kTabSheet, std::move(name)) {}
+};
+
+class TPageControl : public TControl {
+ public:
+  explicit TPageControl(std::string name) : TControl(ControlKind::kPageControl, std::move(name)) {}
+  std::vector<TTabSheet*> Pages;
+  int ActivePage() const { return active_; }
+  void SetActivePage(int index);
+  void ActivePageFromUser(int index) { active_ = index; }
+
+ private:
+  int active_ = 0;
+};

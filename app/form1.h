@@ -1,0 +1,167 @@
+#pragma once
+// TForm1: the program's one window, its controls as fields and its logic as methods.
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/controls.h"
+#include "platform/platform.h"
+
+
+inline constexpr const char* kApplicationTitle = "Tidewell";
+inline constexpr const char* kWindowCaption = "Tidewell v.2.12";
+inline constexpr const char* kUninstallKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+inline constexpr const char* kProductsKey = "\\Installer\\Products";
+inline constexpr const char* kNoItems = "-- No Items --";
+inline constexpr const char* kSelectFirst = "Please select an item from the list first.";
+
+// Status icons: image indexes into ImageList1.
+inline constexpr int kBrokenLink = 0;
+inline constexpr int kGoodLink = 1;
+inline constexpr int kMissingDisk = 2;
+
+class TForm1 {
+ public:
+  explicit TForm1(const platform::Platform& platform);
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // Window design.
+  int ClientLeft = 215, ClientTop = 117, ClientWidth = 536, ClientHeight = 414;
+  std::string Caption = kWindowCaption;
+  // Every control, parents before children, in creation order.
+  std::vector<TControl*> Controls();
+
+  TListView ListView1{"ListView1"};
+  TButton Button4{"Button4"};
+  TButton Button1{"Button1"};
+  TButton Button2{"Button2"};
+  TPageControl PageControl1{"PageControl1"};
+  TTabSheet TabSheet3{"TabSheet3"}, TabSheet5{"TabSheet5"}, TabSheet2{"TabSheet2"}, TabSheet1{"TabSheet1"},
+      TabSheet7{"TabSheet7"}, TabSheet4{"TabSheet4"}, TabSheet6{"TabSheet6"}, TabSheet8{"TabSheet8"};
+  // Introduction
+  TMemo Memo1{"Memo1"};
+  TLabel Label4{"Label4"};
+  // Accuracy
+  TLabel Label1{"Label1"}, Label2{"Label2"}, Label3{"Label3"};
+  // Status
+  TLabel Label9{"Label9"};
+  TImage Image1{"Image1"}, Image2{"Image2"}, Image3{"Image3"};
+  TLabel Label10{"Label10"}, Label11{"Label11"}, Label12{"Label12"};
+  // Finder
+  TLabel Label13{"Label13"}, Label14{"Label14"};
+  TEdit Edit1{"Edit1"};
+  TButton Button5{"Button5"};
+  TEdit Edit2{"Edit2"};
+  TButton Button3{"Button3"};
+  TPanel Panel3{"Panel3"};
+  // Change Uninstall String
+  TLabel Label15{"Label15"}, Label16{"Label16"};
+  TEdit Edit3{"Edit3"};
+  TButton Button15{"Button15"};
+  // Backups
+  TLabel Label17{"Label17"}, Label18{"Label18"};
+  TListBox ListBox1{"ListBox1", false};
+  TButton Button6{"Button6"}, Button7{"Button7"};
+  // All Entries
+  TLabel Label19{"Label19"};
+  TListBox ListBox2{"ListBox2", true};
+  TButton Button8{"Button8"};
+  // Installer List
+  TLabel Label20{"Label20"};
+  TListBox ListBox3{"ListBox3", true};
+  TButton Button9{"Button9"};
+  // Bottom
+  TLabel Label5{"Label5"};
+  TPanel Panel1{"Panel1"};
+  TLabel Label6{"Label6"}, Label7{"Label7"}, Label8{"Label8"};
+  TImage Image5{"Image5"};
+
+  // Start-up, selection and refresh.
+  void FormCreate();
+  void ListView1Click();
+  void ListBox1KeyDown(int key);
+  void ListBox1MouseDown();
+  void Button4Click();
+  void ListBox1Click();
+  std::string CheckPath(const std::string& text) const;
+
+  // The scan.
+  void FillListBox();
+
+  // Status check and file finder.
+  void CheckUninstall(const std::string& text, int row);
+  void CheckDriveType(const std::string& root, int row);
+  bool nFindSpace(const std::string& text);
+  bool FindSpace(const std::string& text);
+  bool nFileExists(const std::string& text);
+  int GetNonChar(int cut, char c, const std::string& searched, int offset) const;
+  std::string RemoveSlash(const std::string& text) const;
+  std::uintptr_t Disablex64Redirect();
+  void Revertx64Redirect(std::uintptr_t value);
+  bool RetryUnredirected = false;
+
+  // Finder page.
+  void Button5Click();
+  void Button3Click();
+  void EditChange();
+  bool AddressExists(const std::string& text);
+
+  // Undo file.
+  void WriteReg(const std::string& line);
+  std::string ConvertSt(const std::string& text) const;
+  // Writes the undo file to the disk (FlushFileBuffers) before a change that its lines back up.
+  void FlushUndo();
+
+  // Key export and removal.
+  void RemoveRegistryKey(platform::Hkey root, const std::string& path);
+  void RemoveRegistryValue(platform::Hkey root, const std::string& keyPath, const std::string& name);
+
+  // Entry commands.
+  void Button2Click();
+  void Button8Click();
+  void Button15Click();
+  void Button9Click();
+  void RemoveEntry(const std::string& keyName);
+
+  // Backups page and hive restore.
+  void Button6Click();
+  void Button7Click();
+  bool SaveHive(const std::string& keyPath, const std::string& fileName, bool saveMode);
+  bool LoadKeyPro(const std::string& keyPath, const std::string& fileName);
+  std::string ShortFileName(const std::string& path);
+
+  // Uninstaller launch and web link.
+  void Button1Click();
+  bool Exec(const std::string& commandLine, std::uint16_t show);
+  void Label8Click();
+
+  // The application's default error display: the text with a period added, error icon.
+  void ShowException(const std::exception& error);
+
+  // Window fields set by FormCreate.
+  std::string WinDir;
+  std::string SysDir;
+  std::string UndoStem;
+
+  // The executable's folder, ending in a backslash.
+  std::string ExeFolder() const;
+  // The day's undo file: ExeFolder() + "Backup\" + UndoStem + ".reg".
+  std::string UndoFileName() const;
+
+  const platform::Platform& Platform() const { return platform_; }
+
+ private:
+  void BuildDesign();
+  void BindEvents();
+  // Wraps a handler so that an exception it lets escape is shown and the program goes on.
+  std::function<void()> Guarded(void (TForm1::*handler)());
+  void RefillBackupList();
+  // The web address that Label8 opens.
+  std::string HelpPageAddress() const;
+
+  platform::Platform platform_;
+  std::string exeFolder_;
+};

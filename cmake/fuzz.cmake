@@ -1,0 +1,15 @@
+# libFuzzer targets over the in-memory platform (configure with clang).
+set(fuzz_flags -g -O1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined)
+add_compile_options(${fuzz_flags})
+file(GLOB memory_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/memory/*.cpp)
+list(FILTER memory_sources EXCLUDE REGEX "_test\\.cpp$")
+add_library(tidewell_core STATIC ${core_sources} ${memory_sources})
+target_include_directories(tidewell_core PUBLIC ${CMAKE_SOURCE_DIR})
+
+file(GLOB fuzz_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/*/*_fuzz.cpp)
+foreach(f ${fuzz_sources})
+  get_filename_component(name ${f} NAME_WE)
+  add_executable(${name} ${f})
+  target_link_libraries(${name} PRIVATE tidewell_core)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+endforeach()

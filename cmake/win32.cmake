@@ -1,0 +1,73 @@
+# Windows build: Tidewell.exe and the test programs that run under Wine.
+enable_language(RC)
+add_compile_options(-O2)
+add_link_options(-static -static-libgcc -static-libstdc++)
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
+
+file(GLOB win32_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/*.cpp)
+file(GLOB win32_env_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/*_contract_env_win.cpp)
+list(FILTER win32_sources EXCLUDE REGEX "(_test|_contract_env_win)\\.cpp$")
+file(GLOB app_win_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/app/*_win.cpp)
+set(app_main ${CMAKE_SOURCE_DIR}/app/main_win.cpp)
+list(REMOVE_ITEM app_win_sources ${app_main})
+
+set(win32_libs advapi32 shell32 user32 gdi32 comctl32 kernel32)
+
+add_library(tidewell_core STATIC ${core_sources} ${win32_sources} ${app_win_sources})
+target_include_directories(tidewell_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(tidewell_core PUBLIC ${win32_libs})
+tidewell_warnings(tidewell_core)
+
+add_executable(Tidewell WIN32 ${app_main} ${CMAKE_SOURCE_DIR}/app/tidewell.rc)
+target_link_libraries(Tidewell PRIVATE tidewell_core)
+set_target_properties(Tidewell PROPERTIES OUTPUT_NAME Tidewell RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+tidewell_warnings(Tidewell)
+add_custom_command(TARGET Tidewell POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/app/Tidewell.html ${CMAKE_BINARY_DIR}/bin/Tidewell.html)
+
+# GoogleTest from Debian's sources, built with the MinGW toolchain.
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# One ctest test per Windows test binary: each process start under Wine costs time.
+function(tidewell_wine_test name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE tidewell_core gtest gtest_main)
+  target_compile_definitions(${name} PRIVATE TIDEWELL_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    TIDEWELL_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  tidewell_warnings(${name})
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()
+
+tidewell_wine_test(contract_tests ${contract_tests} ${win32_env_sources})
+
+file(GLOB wine_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
+foreach(f ${wine_tests})
+  get_filename_component(name ${f} NAME_WE)
+  tidewell_wine_test(${name} ${f})
+endforeach()
+
+# Small helper programs the Wine tests start (stand-in uninstallers, removal children).
+file(GLOB wine_helpers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/helpers/*.cpp)
+foreach(f ${wine_helpers})
+  get_filename_component(name ${f} NAME_WE)
+  add_executable(${name} ${f})
+  target_link_libraries(${name} PRIVATE tidewell_core)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  foreach(t ${wine_tests})
+    get_filename_component(tname ${t} NAME_WE)
+    add_dependencies(${tname} ${name})
+  endforeach()
+endforeach()
+
+# Window tests: Tidewell.exe driven under Xvfb by shell scripts.
+file(GLOB window_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/window/*_test.sh)
+foreach(f ${window_tests})
+  get_filename_component(name ${f} NAME_WE)
+  add_test(NAME ${name} COMMAND bash ${f} ${CMAKE_BINARY_DIR}/bin/Tidewell.exe ${CMAKE_BINARY_DIR}/artifacts)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endforeach()

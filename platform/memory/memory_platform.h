@@ -1,0 +1,137 @@
+#pragma once
+// The in-memory Windows used by the native build's tests: every platform interface, scriptable.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/memory/memory_files.h"
+#include "platform/memory/memory_registry.h"
+#include "platform/platform.h"
+
+namespace platform {
+
+// Thrown by MemoryUi::ExitProgram, so that a test sees the program end.
+struct ProgramExit : std::runtime_error {
+  explicit ProgramExit(int c) : std::runtime_error("program exit"), code(c) {}
+  int code;
+};
+
+class MemorySystem : public System {
+ public:
+  std::string windowsDirectory = "C:\\WINDOWS";
+  std::string systemDirectory = "C:\\WINDOWS\\system32";
+  std::string executablePath = "C:\\Tools\\Tidewell\\Tidewell.exe";
+  LocalDate today{2026, 12, 7};
+  bool ntFamily = true;
+  bool wow64Available = false;
+  std::vector<std::string> redirectionLog;  // "disable" and "revert <value>"
+
+  // Privileges: known names, their state; the log of every adjustment.
+  std::map<std::string, bool> privileges{{"SeBackupPrivilege", false}, {"SeRestorePrivilege", false}};
+  bool tokenOpens = true;
+  std::vector<std::string> privilegeLog;
+  int openTokens = 0;
+
+  // Named mutexes: name -> whether someone holds it; the log of mutex calls.
+  std::map<std::string, bool> mutexHeld;
+  std::vector<std::string> mutexLog;
+  int openMutexes = 0;
+  // Called while WaitForMutex waits on a held mutex (a test releases it there).
+  std::function<void(const std::string&)> onMutexWait;
+
+  std::string WindowsDirectory() override { return windowsDirectory; }
+  std::string SystemDirectory() override { return systemDirectory; }
+  std::string ExecutablePath() override { return executablePath; }
+  LocalDate Today() override { return today; }
+  int CompareText(const std::string& a, const std::string& b) override;
+  bool Wow64DisableRedirection(std::uintptr_t* cell) override;
+  void Wow64RevertRedirection(std::uintptr_t value) override;
+  bool IsNtFamily() override { return ntFamily; }
+  TokenId OpenProcessToken() override;
+  void CloseToken(TokenId token) override;
+  bool LookupPrivilege(const std::string& name, std::uint64_t* luid) override;
+  bool AdjustPrivileges(TokenId token, const std::vector<PrivilegeSetting>& settings,
+                        std::vector<PrivilegeSetting>* previous) override;
+  MutexId CreateNamedMutex(const std::string& name, bool initialOwner, bool* alreadyExists) override;
+  bool WaitForMutex(MutexId mutex) override;
+  void ReleaseNamedMutex(MutexId mutex) override;
+  void CloseMutex(MutexId mutex) override;
+
+ private:
+  std::vector<std::string> luidNames_;
+  std::map<MutexId, std::string> mutexes_;
+  std::map<MutexId, bool> owns_;
+  MutexId nextMutex_ = 0x100;
+};
+
+class MemoryProcesses : public Processes {
+ public:
+  struct Child {
+    std::string commandLine;
+    std::uint16_t show = 0;
+    int waitsLeft = 0;  // wakes with input before the child ends
+    bool closed = false;
+  };
+  // Command lines that start; the others fail. Each child ends after `inputWakes` input wakes.
+  std::map<std::string, int> startable;
+  std::vector<Child> started;
+  // Run at each input wake (a test queues messages or clicks there).
+  std::function<void(int wake)> onInput;
+  int openProcesses = 0;
+
+  ProcessId StartProcess(const std::string& commandLine, std::uint16_t show) override;
+  Wake WaitForProcessOrInput(ProcessId process) override;
+  void CloseProcess(ProcessId process) override;
+
+ private:
+  int wakes_ = 0;
+};
+
+class MemoryUi : public Ui {
+ public:
+  struct Shown {
+    std::string kind;  // "ask", "message", "error", "beep", "shell"
+    std::string text;
+    std::string caption;
+    std::uint32_t style = 0;
+  };
+  std::vector<Shown> shown;
+  std::deque<int> answers;  // answers to AskMessageBox; kIdNo when none is queued
+  std::map<std::string, int> shellResults;  // file -> ShellOpen result; 42 when absent
+  std::deque<std::function<void()>> pendingMessages;  // dispatched by DispatchPendingMessages
+  int quitAfterMessages = -1;  // WM_QUIT taken after this many dispatched messages
+  int processMessagesCalls = 0;
+
+  std::vector<std::string> Texts(const std::string& kind) const;
+
+  int AskMessageBox(const std::string& text, const std::string& caption, std::uint32_t style) override;
+  void ShowMessage(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  void SoundBeep(std::uint32_t type) override;
+  int ShellOpen(const std::string& file, const std::string& parameters, int show) override;
+  bool DispatchPendingMessages(int* quitCode) override;
+  void ProcessMessages() override;
+  [[noreturn]] void ExitProgram(int code) override;
+
+ private:
+  int dispatched_ = 0;
+};
+
+// Everything at once, wired together.
+class MemoryPlatform {
+ public:
+  MemoryPlatform();
+  MemoryFileSystem files;
+  MemoryRegistry registry{&files};
+  MemorySystem system;
+  MemoryProcesses processes;
+  MemoryUi ui;
+  Platform platform() { return Platform{registry, files, system, processes, ui}; }
+};
+
+}  // namespace platform

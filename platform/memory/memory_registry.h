@@ -1,0 +1,92 @@
+#pragma once
+// An in-memory registry that behaves like the real one on what the program relies on:
+// predefined roots, names compared without letter case that keep their spelling, enumeration in
+// insertion order, keys that refuse deletion while they have subkeys, values of any type code and
+// size, per-key access that tests can limit, counted handles, hive files, backup-restore creates.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/registry_api.h"
+
+namespace platform {
+
+class MemoryFileSystem;
+
+class MemoryRegistry : public RegistryApi {
+ public:
+  // Hive files are kept in the given file system (none: hive calls fail).
+  explicit MemoryRegistry(MemoryFileSystem* files = nullptr);
+  ~MemoryRegistry() override;
+
+  // Set-up and inspection for tests; paths are "HKLM\..." style below a root handle.
+  void SetValue(Hkey root, const std::string& path, const std::string& name, std::uint32_t type,
+                const std::string& bytes);
+  void SetString(Hkey root, const std::string& path, const std::string& name, const std::string& text,
+                 std::uint32_t type = kRegSz);
+  void AddKey(Hkey root, const std::string& path);
+  bool KeyExists(Hkey root, const std::string& path) const;
+  // The rights a key grants to opens (default everything); kDelete missing makes deletes fail.
+  void LimitAccess(Hkey root, const std::string& path, std::uint32_t granted);
+  // Whether the process holds the backup and restore rights (backup-restore creates, hives).
+  void SetBackupRestoreRight(bool held) { backupRestoreRight_ = held; }
+  void SetDbcs(bool dbcs) { dbcs_ = dbcs; }
+  void SetNtFamily(bool nt) { nt_ = nt; }
+
+  // A flat, ordered dump of a subtree: one line per key and per value, for comparisons.
+  std::string Dump(Hkey root, const std::string& path) const;
+
+  int OpenHandles() const { return static_cast<int>(handles_.size()); }
+  // Every call from the k-th on (counted from now) fails with ERROR_ACCESS_DENIED; -1 never.
+  void FailFromCall(int k) { failFrom_ = k; calls_ = 0; }
+  int CallCount() const { return calls_; }
+
+  // RegistryApi.
+  long OpenKeyEx(Hkey base, const char* subKey, std::uint32_t access, Hkey* result) override;
+  long CreateKeyEx(Hkey base, const char* subKey, std::uint32_t options, std::uint32_t access,
+                   Hkey* result) override;
+  long CloseKey(Hkey key) override;
+  long DeleteKey(Hkey base, const char* subKey) override;
+  long DeleteValue(Hkey key, const char* name) override;
+  long EnumKeyEx(Hkey key, std::uint32_t index, char* name, std::uint32_t* nameLength) override;
+  long EnumValue(Hkey key, std::uint32_t index, char* name, std::uint32_t* nameLength) override;
+  long QueryInfoKey(Hkey key, RawKeyInfo* info) override;
+  long QueryValueEx(Hkey key, const char* name, std::uint32_t* type, std::uint8_t* data,
+                    std::uint32_t* size) override;
+  long SetValueEx(Hkey key, const char* name, std::uint32_t type, const std::uint8_t* data,
+                  std::uint32_t size) override;
+  long LoadKey(Hkey root, const char* subKey, const char* file) override;
+  long UnLoadKey(Hkey root, const char* subKey) override;
+  long SaveKey(Hkey key, const char* file) override;
+  bool DbcsEnabled() const override { return dbcs_; }
+  bool IsNtFamily() const override { return nt_; }
+
+  struct Key;
+
+ private:
+  struct Handle {
+    std::shared_ptr<Key> key;
+    std::uint32_t access;
+  };
+
+  bool CountCall();
+  std::shared_ptr<Key> Resolve(Hkey handle, std::uint32_t* access) const;
+  std::shared_ptr<Key> Walk(const std::shared_ptr<Key>& from, const std::string& path, bool create,
+                            long* error);
+  std::shared_ptr<Key> RootKey(Hkey root) const;
+  Hkey NewHandle(std::shared_ptr<Key> key, std::uint32_t access);
+
+  std::map<Hkey, std::shared_ptr<Key>> roots_;
+  std::map<Hkey, Handle> handles_;
+  Hkey nextHandle_ = 0x1000;
+  MemoryFileSystem* files_;
+  bool backupRestoreRight_ = false;
+  bool dbcs_ = false;
+  bool nt_ = true;
+  int failFrom_ = -1;
+  int calls_ = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,25 @@
+#pragma once
+// Child processes: start, wait while the window's messages are served, close.
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+using ProcessId = std::uintptr_t;
+
+enum class Wake { kProcessEnded, kInput };
+
+class Processes {
+ public:
+  virtual ~Processes() = default;
+
+  // CreateProcessA(null, commandLine, ..., NORMAL_PRIORITY_CLASS, ..., STARTUPINFO of size 68 with
+  // flags STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK and the show command): 0 when it fails.
+  virtual ProcessId StartProcess(const std::string& commandLine, std::uint16_t show) = 0;
+  // MsgWaitForMultipleObjects on the process handle and the message queue (all input).
+  virtual Wake WaitForProcessOrInput(ProcessId process) = 0;
+  // Closes the thread handle, then the process handle.
+  virtual void CloseProcess(ProcessId process) = 0;
+};
+
+}  // namespace platform

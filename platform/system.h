@@ -1,0 +1,61 @@
+#pragma once
+// Facts of the running system, privileges and the named mutex.
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+struct LocalDate {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+};
+
+using TokenId = std::uintptr_t;
+using MutexId = std::uintptr_t;
+
+// One privilege of a token and its attributes (SE_PRIVILEGE_ENABLED is 2).
+struct PrivilegeSetting {
+  std::uint64_t luid = 0;
+  std::uint32_t attributes = 0;
+};
+inline constexpr std::uint32_t kSePrivilegeEnabled = 2;
+
+class System {
+ public:
+  virtual ~System() = default;
+
+  // GetWindowsDirectoryA / GetSystemDirectoryA into 260 characters, cut at the first zero.
+  virtual std::string WindowsDirectory() = 0;
+  virtual std::string SystemDirectory() = 0;
+  // The running executable's full path.
+  virtual std::string ExecutablePath() = 0;
+  virtual LocalDate Today() = 0;
+  // lstrcmpA: the locale's word order, letter case counted.
+  virtual int CompareText(const std::string& a, const std::string& b) = 0;
+
+  // Wow64DisableWow64FsRedirection / Wow64RevertWow64FsRedirection, looked up at run time.
+  // Disable answers false when the function is missing or fails.
+  virtual bool Wow64DisableRedirection(std::uintptr_t* cell) = 0;
+  virtual void Wow64RevertRedirection(std::uintptr_t value) = 0;
+
+  virtual bool IsNtFamily() = 0;
+  // OpenProcessToken(current process, TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY): 0 on failure.
+  virtual TokenId OpenProcessToken() = 0;
+  virtual void CloseToken(TokenId token) = 0;
+  virtual bool LookupPrivilege(const std::string& name, std::uint64_t* luid) = 0;
+  // AdjustTokenPrivileges(token, FALSE, settings, previous): true when every privilege was set.
+  virtual bool AdjustPrivileges(TokenId token, const std::vector<PrivilegeSetting>& settings,
+                                std::vector<PrivilegeSetting>* previous) = 0;
+
+  // CreateMutexA(no security, initialOwner, name): 0 on failure; *alreadyExists from GetLastError.
+  virtual MutexId CreateNamedMutex(const std::string& name, bool initialOwner, bool* alreadyExists) = 0;
+  // WaitForSingleObject(mutex, INFINITE): true once owned (also when abandoned by its holder).
+  virtual bool WaitForMutex(MutexId mutex) = 0;
+  virtual void ReleaseNamedMutex(MutexId mutex) = 0;
+  virtual void CloseMutex(MutexId mutex) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,135 @@
+#pragma once
+// TNTRegistry: the program's registry class, the only code that calls the registry.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/handles.h"
+#include "platform/registry_api.h"
+
+enum RegKind : std::uint8_t {
+  kindUnknown = 0,
+  kindNone = 1,
+  kindString = 2,
+  kindExpandString = 3,
+  kindBinary = 4,
+  kindDWord = 5,
+  kindDWordLittleEndian = 6,
+  kindDWordBigEndian = 7,
+  kindLink = 8,
+  kindMultiString = 9,
+  kindResourceList = 10,
+  kindFullResourceDescriptor = 11,
+  kindResourceRequirementsList = 12,
+};
+
+// Platform type code read from the registry -> RegKind; codes above 10 give kindUnknown.
+RegKind KindOfType(std::uint32_t typeCode);
+// RegKind -> the platform type code that StoreValue writes.
+std::uint32_t TypeOfKind(RegKind kind);
+
+struct KeyInfo {
+  std::uint32_t SubkeyCount = 0;
+  std::uint32_t MaxSubkeyNameLength = 0;
+  std::uint32_t ValueCount = 0;
+  std::uint32_t MaxValueNameLength = 0;
+  std::uint32_t MaxValueDataSize = 0;
+  std::uint64_t LastWriteTime = 0;
+};
+
+struct RegValueInfo {
+  RegKind Kind = kindUnknown;
+  std::int32_t DataSize = 0;
+};
+
+class ERegistryException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+using TStrings = std::vector<std::string>;
+
+class TNTRegistry {
+ public:
+  explicit TNTRegistry(platform::RegistryApi& api);
+  ~TNTRegistry();
+  TNTRegistry(const TNTRegistry&) = delete;
+  TNTRegistry& operator=(const TNTRegistry&) = delete;
+
+  void SetRoot(platform::Hkey root);
+  void ClosePath();
+  bool OpenPath(const std::string& path, bool canCreate);
+  bool CreatePath(const std::string& path);
+  // The caller owns the handle; 0 when every attempt fails. Never creates a missing key.
+  platform::Hkey OpenSubkeyHandle(const std::string& path);
+  bool PathExists(const std::string& path);
+
+  bool QueryKeyInfo(KeyInfo& info);
+  void ListSubkeys(TStrings& list);
+  void ListValueNames(TStrings& list);
+
+  bool ValueInfo(const std::string& name, RegValueInfo& info);
+  std::int32_t ValueSize(const std::string& name);
+  RegKind ValueKind(const std::string& name);
+  std::string ReadText(const std::string& name);
+  std::int32_t ReadNumber(const std::string& name);
+  std::int32_t ReadBytes(const std::string& name, void* buffer, std::int32_t bufferSize);
+  void WriteText(const std::string& name, const std::string& text);
+  bool RemoveValue(const std::string& name);
+  void StoreValue(const std::string& name, const void* data, RegKind kind, std::int32_t size);
+  // Writes the value with the platform type code itself (for codes that have no RegKind).
+  void StoreValueOfType(const std::string& name, const void* data, std::uint32_t typeCode,
+                        std::int32_t size);
+  std::int32_t FetchValue(const std::string& name, void* buffer, RegKind& kind, std::int32_t size);
+  // FetchValue that also hands back the platform type code unmapped.
+  std::int32_t FetchValueOfType(const std::string& name, void* buffer, std::uint32_t& typeCode,
+                                std::int32_t size);
+
+  // Tree operations.
+  bool DeleteTree(const std::string& path);
+  void MoveTree(const std::string& sourcePath, const std::string& destPath, bool deleteSource);
+  bool LoadHive(const std::string& path, const std::string& fileName);
+  bool UnloadHive(const std::string& path);
+  bool SaveKeyToFile(const std::string& path, const std::string& fileName);
+
+  static bool IsRelativePath(const std::string& path);
+
+  platform::Hkey ActiveKey = 0;
+  platform::Hkey Root = 0;
+  bool CloseOnRelease = true;
+  std::string ActivePath;
+  bool RootIsOwned = false;
+
+ private:
+  friend class ActiveHandleSwap;
+
+  platform::Hkey BaseKey(bool relative) const;
+  void AdoptKey(platform::UniqueHkey handle, const std::string& pathText);
+  void SwapActiveHandle(platform::Hkey handle);
+  long CreateCascade(platform::Hkey base, const std::string& path, platform::Hkey* out);
+  long OpenCascade(platform::Hkey base, const std::string& path, platform::Hkey* out);
+
+  void CopyValues(platform::Hkey src, platform::Hkey dst);
+  void CopyTree(platform::Hkey src, platform::Hkey dst);
+  void MoveValue(platform::Hkey src, platform::Hkey dst, const std::string& name);
+
+  platform::RegistryApi& api_;
+  platform::UniqueHkey owned_;  // the handle behind ActiveKey while no tree operation swaps it
+};
+
+// Points a registry object's active key at another handle and puts the previous one back when
+// it goes out of scope, also when an exception passes.
+class ActiveHandleSwap {
+ public:
+  ActiveHandleSwap(TNTRegistry& reg, platform::Hkey handle) : reg_(reg), saved_(reg.ActiveKey) {
+    reg_.SwapActiveHandle(handle);
+  }
+  ~ActiveHandleSwap() { reg_.SwapActiveHandle(saved_); }
+  ActiveHandleSwap(const ActiveHandleSwap&) = delete;
+  ActiveHandleSwap& operator=(const ActiveHandleSwap&) = delete;
+
+ private:
+  TNTRegistry& reg_;
+  platform::Hkey saved_;
+};
