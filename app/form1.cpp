@@ -1,0 +1,300 @@
+#include "app/form1.h"
+
+#include <cstdio>
+
+#include "app/resource_ids.h"
+
+namespace {
+
+void Place(TControl& control, TControl* parent, int left, int top, int width, int height, int tabOrder = -1) {
+  control.Parent = parent;
+  control.Left = left;
+  control.Top = top;
+  control.Width = width;
+  control.Height = height;
+  control.TabOrder = tabOrder;
+}
+
+void Text(TControl& control, const std::string& caption, bool wordWrap = true) {
+  control.SetCaption(caption);
+  control.WordWrap = wordWrap;
+}
+
+}  // namespace
+
+TForm1::TForm1(const platform::Platform& platform) : platform_(platform) {
+  const std::string exe = platform_.system.ExecutablePath();
+  exeFolder_ = exe.substr(0, exe.find_last_of('\\') + 1);
+  BuildDesign();
+  BindEvents();
+}
+
+std::string TForm1::ExeFolder() const { return exeFolder_; }
+
+std::string TForm1::UndoFileName() const { return exeFolder_ + "Backup\\" + UndoStem + ".reg"; }
+
+void TForm1::BuildDesign() {
+  Place(ListView1, nullptr, 8, 8, 521, 177, 2);
+  ListView1.Columns = {"Status - Display Name", "Key Name", "Uninstall String"};
+
+  Place(Button4, nullptr, 8, 192, 75, 17, 4);
+  Button4.SetCaption("Refresh &List");
+  Place(Button1, nullptr, 312, 192, 105, 25, 0);
+  Button1.SetCaption("&Uninstall Program");
+  Button1.Hint = "Uninstalls the Selected Program";
+  Button1.SetEnabled(false);
+  Place(Button2, nullptr, 424, 192, 105, 25, 1);
+  Button2.SetCaption("&Remove Entry");
+  Button2.Hint = "Removes the Selected Entry from the list of installed programs";
+  Button2.SetEnabled(false);
+
+  Place(PageControl1, nullptr, 8, 219, 521, 129, 3);
+  const struct {
+    TTabSheet* sheet;
+    const char* caption;
+  } pages[] = {{&TabSheet3, "Introduction"}, {&TabSheet5, "Accuracy"},     {&TabSheet2, "Status"},
+               {&TabSheet1, "Finder"},       {&TabSheet7, "Change Uninstall String"},
+               {&TabSheet4, "Backups"},      {&TabSheet6, "All Entries"}, {&TabSheet8, "Installer List"}};
+  for (const auto& page : pages) {
+    page.sheet->Parent = &PageControl1;
+    page.sheet->SetCaption(page.caption);
+    PageControl1.Pages.push_back(page.sheet);
+  }
+
+  // Introduction.
+  Place(Memo1, &TabSheet3, 8, 8, 497, 73, 0);
+  Memo1.Borderless = true;
+  Memo1.Lines = {
+      "Over time the list of installed programs fills with entries whose programs are gone,",
+      "and finding those broken entries by hand in the registry is slow and risky.",
+      "Tidewell checks every entry and shows with an icon which entries are bad.",
+      "Select an entry and press Remove Entry to take it off the list (a backup is kept).",
+      "Press Uninstall Program to run the selected program's own uninstaller.",
+  };
+  std::string memoText;
+  for (const std::string& line : Memo1.Lines) memoText += (memoText.empty() ? "" : "\r\n") + line;
+  Memo1.SetText(memoText);
+  Place(Label4, &TabSheet3, 8, 84, 497, 13);
+  Text(Label4, "The Tidewell developers");
+  Label4.TextAlignment = TextAlign::kRight;
+
+  // Accuracy.
+  Place(Label1, &TabSheet5, 8, 4, 497, 26);
+  Text(Label1,
+       "The icons show whether an entry is good, but some uninstall strings cannot be tested "
+       "reliably; that is what the Finder is for.");
+  Place(Label2, &TabSheet5, 8, 34, 497, 26);
+  Text(Label2,
+       "Use the Finder to test each file named in an uninstall string. An entry whose file does not "
+       "exist may be removed.");
+  Place(Label3, &TabSheet5, 8, 64, 497, 26);
+  Text(Label3, "An entry removed by accident can be restored from the Backups page.");
+
+  // Status: the icons in the order Good Link, Missing Disk, Broken Link.
+  Place(Label9, &TabSheet2, 8, 2, 497, 13);
+  Text(Label9, "To the left of each entry above is one of the icons below.", false);
+  Label9.Font.bold = true;
+  Label9.TextAlignment = TextAlign::kCenter;
+  const struct {
+    TImage* image;
+    TLabel* label;
+    int resource;
+    const char* text;
+  } rows[] = {
+      {&Image1, &Label10, kIconGoodLink,
+       "Good Link: each file named in the uninstall string was found. Use Uninstall Program to uninstall."},
+      {&Image2, &Label11, kIconMissingDisk,
+       "Missing Disk: the uninstall string names a file on a removable disk that was not found. The "
+       "right disk may not be inserted."},
+      {&Image3, &Label12, kIconBrokenLink,
+       "Broken Link: a file named in the uninstall string was not found. The check can be wrong, so "
+       "use the Finder; Remove Entry removes the entry."},
+  };
+  int top = 19;
+  for (const auto& row : rows) {
+    Place(*row.image, &TabSheet2, 12, top, 17, 17);
+    row.image->ResourceId = row.resource;
+    Place(*row.label, &TabSheet2, 36, top, 469, 26);
+    Text(*row.label, row.text);
+    top += 27;
+  }
+
+  // Finder.
+  Place(Label13, &TabSheet1, 16, 6, 489, 13);
+  Text(Label13, "Use this Finder to see if a file in the uninstall string exists on your computer.", false);
+  Place(Label14, &TabSheet1, 16, 28, 78, 13);
+  Text(Label14, "Uninstall String:", false);
+  Place(Edit1, &TabSheet1, 96, 25, 409, 21, 0);
+  Edit1.ReadOnly = true;
+  Place(Button5, &TabSheet1, 32, 54, 337, 17, 1);
+  Button5.SetCaption("Paste Highlighted Text from Uninstall String to the Text Box below");
+  Place(Edit2, &TabSheet1, 16, 76, 305, 21, 2);
+  Place(Button3, &TabSheet1, 320, 77, 65, 21, 3);
+  Button3.SetCaption("&Find");
+  Place(Panel3, &TabSheet1, 400, 54, 105, 42);
+  Panel3.SetCaption("Result");
+
+  // Change Uninstall String.
+  Place(Label15, &TabSheet7, 16, 4, 489, 26);
+  Text(Label15,
+       "For advanced users only. An entry can be bad because its program was moved, or because a "
+       "temporary folder that held its uninstall information was deleted.");
+  Place(Label16, &TabSheet7, 16, 34, 489, 39);
+  Text(Label16,
+       "If that information exists elsewhere on your computer, change the uninstall string below to "
+       "point at it and the entry will work again.");
+  Place(Edit3, &TabSheet7, 16, 76, 385, 21, 0);
+  Place(Button15, &TabSheet7, 400, 76, 91, 21, 1);
+  Button15.SetCaption("Save Changes");
+
+  // Backups.
+  Place(Label17, &TabSheet4, 8, 6, 312, 39);
+  Text(Label17,
+       "A backup is made before an entry is removed or changed. To undo a change, select a backup "
+       "and press Restore.");
+  Place(Label18, &TabSheet4, 8, 48, 312, 52);
+  Text(Label18,
+       "Backups made by earlier versions of the program cannot be restored here; merge them by "
+       "double-clicking them in the file manager.");
+  Place(ListBox1, &TabSheet4, 326, 6, 179, 73, 0);
+  Place(Button6, &TabSheet4, 327, 79, 89, 17, 1);
+  Button6.SetCaption("&Restore");
+  Place(Button7, &TabSheet4, 416, 79, 89, 17, 2);
+  Button7.SetCaption("&Delete File");
+
+  // All Entries.
+  Place(Label19, &TabSheet6, 8, 4, 177, 72);
+  Text(Label19,
+       "Not every entry is shown in the list above, because some should not be removed. This list "
+       "holds them all; the button below deletes the selected one.");
+  Place(ListBox2, &TabSheet6, 192, 0, 313, 97, 0);
+  Place(Button8, &TabSheet6, 16, 80, 161, 17, 1);
+  Button8.SetCaption("&Delete an entry >>");
+
+  // Installer List.
+  Place(Label20, &TabSheet8, 8, 4, 177, 72);
+  Text(Label20,
+       "Some items of the system installer's list end up in the list of installed programs. The "
+       "installer's list is shown here; the button below removes the selected item.");
+  Place(ListBox3, &TabSheet8, 192, 0, 313, 97, 0);
+  ListBox3.Hint = "Listbox";
+  Place(Button9, &TabSheet8, 16, 80, 161, 17, 1);
+  Button9.SetCaption("&Delete an entry >>");
+
+  // The notice under the pages and the panel at the bottom.
+  Place(Label5, nullptr, -24, 352, 553, 10);
+  Text(Label5, "Tidewell is an open-source project and comes with no warranty of any kind.", false);
+  Label5.TextAlignment = TextAlign::kRight;
+  Label5.Font = TFontSpec{"Small Fonts", 6, false, false, clWindowText};
+
+  Place(Panel1, nullptr, 0, ClientHeight - 49, ClientWidth, 49);
+  Panel1.Alignment = Align::kBottom;
+  Panel1.Lowered = true;
+  Panel1.SetColors(clWhite, clWindowText);
+  Place(Label6, &Panel1, 8, 3, 73, 45);
+  Text(Label6, "Free software by the Tidewell developers.");
+  Label6.Font.size = 7;
+  Place(Label7, &Panel1, 64, 3, 409, 20);
+  Text(Label7, "Keep the list of installed programs honest.", false);
+  Label7.TextAlignment = TextAlign::kCenter;
+  Label7.Font = TFontSpec{"Arial", 10, true, true, clBlue};
+  Place(Label8, &Panel1, 96, 20, 345, 25);
+  Text(Label8, "Click here to read the Tidewell help page:\nwhat the icons mean, backups and the Finder.");
+  Label8.TextAlignment = TextAlign::kCenter;
+  Label8.HandCursor = true;
+  Label8.Hint = "Opens the Tidewell help page";
+  Place(Image5, &Panel1, 492, 4, 38, 42);
+  Image5.ResourceId = kPictureTidewell;
+}
+
+std::vector<TControl*> TForm1::Controls() {
+  return {&ListView1, &Button4,   &Button1,   &Button2,   &PageControl1, &TabSheet3, &TabSheet5, &TabSheet2,
+          &TabSheet1, &TabSheet7, &TabSheet4, &TabSheet6, &TabSheet8,    &Memo1,     &Label4,    &Label1,
+          &Label2,    &Label3,    &Label9,    &Image1,    &Image2,       &Image3,    &Label10,   &Label11,
+          &Label12,   &Label13,   &Label14,   &Edit1,     &Button5,      &Edit2,     &Button3,   &Panel3,
+          &Label15,   &Label16,   &Edit3,     &Button15,  &Label17,      &Label18,   &ListBox1,  &Button6,
+          &Button7,   &Label19,   &ListBox2,  &Button8,   &Label20,      &ListBox3,  &Button9,   &Label5,
+          &Panel1,    &Label6,    &Label7,    &Label8,    &Image5};
+}
+
+std::function<void()> TForm1::Guarded(void (TForm1::*handler)()) {
+  return [this, handler] {
+    try {
+      (this->*handler)();
+    } catch (const std::exception& error) {
+      ShowException(error);
+    }
+  };
+}
+
+void TForm1::BindEvents() {
+  ListView1.OnClick = Guarded(&TForm1::ListView1Click);
+  ListView1.OnKeyDown = [this](int key) {
+    try {
+      ListBox1KeyDown(key);
+    } catch (const std::exception& error) {
+      ShowException(error);
+    }
+  };
+  ListView1.OnMouseDown = Guarded(&TForm1::ListBox1MouseDown);
+  Button4.OnClick = Guarded(&TForm1::Button4Click);
+  Button1.OnClick = Guarded(&TForm1::Button1Click);
+  Label8.OnClick = Guarded(&TForm1::Label8Click);
+  Button2.OnClick = Guarded(&TForm1::Button2Click);
+  Button15.OnClick = Guarded(&TForm1::Button15Click);
+  Button8.OnClick = Guarded(&TForm1::Button8Click);
+  Button9.OnClick = Guarded(&TForm1::Button9Click);
+  Edit1.OnClick = Guarded(&TForm1::EditChange);
+  Button3.OnClick = Guarded(&TForm1::Button3Click);
+  Button5.OnClick = Guarded(&TForm1::Button5Click);
+  ListBox1.OnClick = Guarded(&TForm1::ListBox1Click);
+  ListBox1.OnDblClick = Guarded(&TForm1::Button6Click);
+  Button6.OnClick = Guarded(&TForm1::Button6Click);
+  Button7.OnClick = Guarded(&TForm1::Button7Click);
+}
+
+void TForm1::ShowException(const std::exception& error) {
+  std::string text = error.what();
+  if (text.empty() || text.back() != '.') text += '.';
+  platform_.ui.ShowError(text);
+}
+
+void TForm1::FormCreate() {
+  WinDir = CheckPath(platform_.system.WindowsDirectory());
+  SysDir = CheckPath(platform_.system.SystemDirectory());
+  const platform::LocalDate today = platform_.system.Today();
+  char stem[32];
+  std::snprintf(stem, sizeof stem, "Undo%04d%02d%02d", today.year, today.month, today.day);
+  UndoStem = stem;
+  FillListBox();
+  ListBox1Click();
+}
+
+void TForm1::ListView1Click() {
+  const int row = ListView1.Selected();
+  if (row >= 0) {
+    const TListItem& item = ListView1.Item(row);
+    const std::string command = item.SubItems.size() > 1 ? item.SubItems[1] : std::string();
+    Edit1.SetText(command);
+    Edit3.SetText(command);
+  }
+  Button1.SetEnabled(true);
+  Button2.SetEnabled(true);
+}
+
+void TForm1::ListBox1KeyDown(int) { ListBox1Click(); }
+
+void TForm1::ListBox1MouseDown() { ListBox1Click(); }
+
+void TForm1::Button4Click() { FillListBox(); }
+
+void TForm1::ListBox1Click() {
+  const bool selected = ListBox1.ItemIndex() != -1;
+  Button6.SetEnabled(selected);
+  Button7.SetEnabled(selected);
+}
+
+std::string TForm1::CheckPath(const std::string& text) const {
+  if (text.empty() || text.back() == '\\') return text;
+  return text + "\\";
+}

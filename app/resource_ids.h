@@ -1,0 +1,8 @@
+#pragma once
+// Resource numbers shared by the resource script and the code.
+
+#define kIconApplication 100
+#define kIconBrokenLink 201
+#define kIconGoodLink 202
+#define kIconMissingDisk 203
+#define kPictureTidewell 301

@@ -1,0 +1,466 @@
+#include "platform/memory/memory_registry.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+
+#include "platform/memory/memory_files.h"
+
+namespace platform {
+
+struct MemoryRegistry::Key {
+  struct Value {
+    std::string name;
+    std::uint32_t type = kRegNone;
+    std::string data;
+  };
+  std::string name;
+  std::vector<Value> values;
+  std::vector<std::shared_ptr<Key>> children;
+  std::weak_ptr<Key> parent;
+  std::uint32_t granted = kKeyAllAccess;
+  bool deleted = false;
+  bool hive = false;  // mounted from a hive file
+  std::uint64_t lastWrite = 0;
+};
+
+namespace {
+
+using Key = MemoryRegistry::Key;
+
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto up = [](unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; };
+           return up(x) == up(y);
+         });
+}
+
+std::vector<std::string> SplitPath(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char c : path) {
+    if (c == '\\') {
+      if (!part.empty()) parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (!part.empty()) parts.push_back(part);
+  return parts;
+}
+
+std::shared_ptr<Key> FindChild(const Key& key, const std::string& name) {
+  for (const auto& child : key.children)
+    if (SameName(child->name, name)) return child;
+  return nullptr;
+}
+
+Key::Value* FindValue(Key& key, const std::string& name) {
+  for (auto& value : key.values)
+    if (SameName(value.name, name)) return &value;
+  return nullptr;
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out.empty() ? "-" : out;
+}
+
+std::string Unhex(const std::string& text) {
+  if (text == "-") return {};
+  std::string out;
+  for (size_t i = 0; i + 1 < text.size(); i += 2) out += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
+  return out;
+}
+
+const char kHiveMagic[] = "memory-hive-1";
+
+void SaveTree(const Key& key, int depth, std::ostringstream& out) {
+  for (const auto& value : key.values) out << "V " << depth << ' ' << Hex(value.name) << ' ' << value.type << ' ' << Hex(value.data) << '\n';
+  for (const auto& child : key.children) {
+    out << "K " << depth + 1 << ' ' << Hex(child->name) << '\n';
+    SaveTree(*child, depth + 1, out);
+  }
+}
+
+bool LoadTree(const std::string& content, const std::shared_ptr<Key>& top) {
+  std::istringstream in(content);
+  std::string line;
+  if (!std::getline(in, line) || line != kHiveMagic) return false;
+  std::vector<std::shared_ptr<Key>> stack{top};
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string kind, name;
+    int depth = 0;
+    if (!(fields >> kind >> depth >> name) || depth < 0) return false;
+    if (kind == "K") {
+      if (depth < 1 || depth > static_cast<int>(stack.size())) return false;
+      stack.resize(depth);
+      auto child = std::make_shared<Key>();
+      child->name = Unhex(name);
+      child->parent = stack.back();
+      stack.back()->children.push_back(child);
+      stack.push_back(child);
+    } else if (kind == "V") {
+      std::uint32_t type = 0;
+      std::string data;
+      if (!(fields >> type >> data) || depth + 1 != static_cast<int>(stack.size())) return false;
+      stack.back()->values.push_back({Unhex(name), type, Unhex(data)});
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+void MarkDeleted(Key& key) {
+  key.deleted = true;
+  for (auto& child : key.children) MarkDeleted(*child);
+}
+
+void DumpTree(const Key& key, const std::string& path, std::ostringstream& out) {
+  out << "[" << path << "]\n";
+  for (const auto& value : key.values) out << "  " << value.name << " type=" << value.type << " data=" << Hex(value.data) << '\n';
+  for (const auto& child : key.children) DumpTree(*child, path + "\\" + child->name, out);
+}
+
+}  // namespace
+
+MemoryRegistry::MemoryRegistry(MemoryFileSystem* files) : files_(files) {
+  for (Hkey root : {kHkeyClassesRoot, kHkeyCurrentUser, kHkeyLocalMachine, kHkeyUsers, kHkeyCurrentConfig}) {
+    auto key = std::make_shared<Key>();
+    roots_[root] = key;
+  }
+}
+
+MemoryRegistry::~MemoryRegistry() = default;
+
+bool MemoryRegistry::CountCall() {
+  ++calls_;
+  return failFrom_ >= 0 && calls_ >= failFrom_;
+}
+
+std::shared_ptr<Key> MemoryRegistry::RootKey(Hkey root) const {
+  auto it = roots_.find(root);
+  return it == roots_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<Key> MemoryRegistry::Resolve(Hkey handle, std::uint32_t* access) const {
+  if (auto root = RootKey(handle)) {
+    if (access) *access = kKeyAllAccess;
+    return root;
+  }
+  auto it = handles_.find(handle);
+  if (it == handles_.end()) return nullptr;
+  if (access) *access = it->second.access;
+  return it->second.key;
+}
+
+std::shared_ptr<Key> MemoryRegistry::Walk(const std::shared_ptr<Key>& from, const std::string& path,
+                                          bool create, long* error) {
+  std::shared_ptr<Key> key = from;
+  for (const std::string& part : SplitPath(path)) {
+    auto child = FindChild(*key, part);
+    if (!child) {
+      if (!create) {
+        *error = kErrorFileNotFound;
+        return nullptr;
+      }
+      if (!(key->granted & kKeyCreateSubKey) && !backupRestoreRight_) {
+        *error = kErrorAccessDenied;
+        return nullptr;
+      }
+      child = std::make_shared<Key>();
+      child->name = part;
+      child->parent = key;
+      key->children.push_back(child);
+      ++key->lastWrite;
+    }
+    key = child;
+  }
+  *error = kErrorSuccess;
+  return key;
+}
+
+Hkey MemoryRegistry::NewHandle(std::shared_ptr<Key> key, std::uint32_t access) {
+  Hkey handle = nextHandle_;
+  nextHandle_ += 4;
+  handles_[handle] = Handle{std::move(key), access};
+  return handle;
+}
+
+long MemoryRegistry::OpenKeyEx(Hkey base, const char* subKey, std::uint32_t access, Hkey* result) {
+  *result = 0;
+  if (CountCall()) return kErrorAccessDenied;
+  auto from = Resolve(base, nullptr);
+  if (!from) return kErrorInvalidHandle;
+  if (from->deleted) return kErrorKeyDeleted;
+  long error = kErrorSuccess;
+  auto key = Walk(from, subKey ? subKey : "", false, &error);
+  if (!key) return error;
+  if (access & ~key->granted & 0x000F003F) return kErrorAccessDenied;
+  *result = NewHandle(key, access);
+  return kErrorSuccess;
+}
+
+long MemoryRegistry::CreateKeyEx(Hkey base, const char* subKey, std::uint32_t options, std::uint32_t access,
+                                 Hkey* result) {
+  *result = 0;
+  if (CountCall()) return kErrorAccessDenied;
+  const bool backup = (options & kRegOptionBackupRestore) != 0;
+  if (backup && !backupRestoreRight_) return kErrorPrivilegeNotHeld;
+  auto from = Resolve(base, nullptr);
+  if (!from) return kErrorInvalidHandle;
+  if (from->deleted) return kErrorKeyDeleted;
+  long error = kErrorSuccess;
+  auto key = Walk(from, subKey ? subKey : "", true, &error);
+  if (!key) return error;
+  if (backup) access = kKeyAllAccess;
+  else if (access & ~key->granted & 0x000F003F) return kErrorAccessDenied;
+  *result = NewHandle(key, access);
+  return kErrorSuccess;
+}
+
+long MemoryRegistry::CloseKey(Hkey key) {
+  ++calls_;
+  if (RootKey(key)) return kErrorSuccess;
+  return handles_.erase(key) ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+long MemoryRegistry::DeleteKey(Hkey base, const char* subKey) {
+  if (CountCall()) return kErrorAccessDenied;
+  auto from = Resolve(base, nullptr);
+  if (!from) return kErrorInvalidHandle;
+  if (from->deleted) return kErrorKeyDeleted;
+  long error = kErrorSuccess;
+  auto key = Walk(from, subKey ? subKey : "", false, &error);
+  if (!key) return error;
+  auto parent = key->parent.lock();
+  if (!parent) return kErrorAccessDenied;  // a root
+  if (!key->children.empty() || !(key->granted & kDelete)) return kErrorAccessDenied;
+  auto& siblings = parent->children;
+  siblings.erase(std::remove(siblings.begin(), siblings.end(), key), siblings.end());
+  ++parent->lastWrite;
+  MarkDeleted(*key);
+  return kErrorSuccess;
+}
+
+long MemoryRegistry::DeleteValue(Hkey handle, const char* name) {
+  if (CountCall()) return kErrorAccessDenied;
+  std::uint32_t access = 0;
+  auto key = Resolve(handle, &access);
+  if (!key) return kErrorInvalidHandle;
+  if (key->deleted) return kErrorKeyDeleted;
+  if (!(access & kKeySetValue)) return kErrorAccessDenied;
+  const std::string wanted = name ? name : "";
+  auto& values = key->values;
+  auto it = std::find_if(values.begin(), values.end(), [&](const Key::Value& v) { return SameName(v.name, wanted); });
+  if (it == values.end()) return kErrorFileNotFound;
+  values.erase(it);
+  ++key->lastWrite;
+  return kErrorSuccess;
+}
+
+namespace {
+long CopyName(const std::string& text, char* name, std::uint32_t* length) {
+  if (text.size() + 1 > *length) return kErrorMoreData;
+  std::memcpy(name, text.c_str(), text.size() + 1);
+  *length = static_cast<std::uint32_t>(text.size());
+  return kErrorSuccess;
+}
+}  // namespace
+
+long MemoryRegistry::EnumKeyEx(Hkey handle, std::uint32_t index, char* name, std::uint32_t* nameLength) {
+  if (CountCall()) return kErrorAccessDenied;
+  std::uint32_t access = 0;
+  auto key = Resolve(handle, &access);
+  if (!key) return kErrorInvalidHandle;
+  if (key->deleted) return kErrorKeyDeleted;
+  if (!(access & kKeyEnumerateSubKeys)) return kErrorAccessDenied;
+  if (index >= key->children.size()) return kErrorNoMoreItems;
+  return CopyName(key->children[index]->name, name, nameLength);
+}
+
+long MemoryRegistry::EnumValue(Hkey handle, std::uint32_t index, char* name, std::uint32_t* nameLength) {
+  if (CountCall()) return kErrorAccessDenied;
+  std::uint32_t access = 0;
+  auto key = Resolve(handle, &access);
+  if (!key) return kErrorInvalidHandle;
+  if (key->deleted) return kErrorKeyDeleted;
+  if (!(access & kKeyQueryValue)) return kErrorAccessDenied;
+  if (index >= key->values.size()) return kErrorNoMoreItems;
+  return CopyName(key->values[index].name, name, nameLength);
+}
+
+long MemoryRegistry::QueryInfoKey(Hkey handle, RawKeyInfo* info) {
+  if (CountCall()) return kErrorAccessDenied;
+  std::uint32_t access = 0;
+  auto key = Resolve(handle, &access);
+  if (!key) return kErrorInvalidHandle;
+  if (key->deleted) return kErrorKeyDeleted;
+  if (!(access & kKeyQueryValue)) return kErrorAccessDenied;
+  *info = RawKeyInfo{};
+  info->subkeyCount = static_cast<std::uint32_t>(key->children.size());
+  info->valueCount = static_cast<std::uint32_t>(key->values.size());
+  for (const auto& child : key->children)
+    info->maxSubkeyNameLength = std::max<std::uint32_t>(info->maxSubkeyNameLength, child->name.size());
+  for (const auto& value : key->values) {
+    info->maxValueNameLength = std::max<std::uint32_t>(info->maxValueNameLength, value.name.size());
+    info->maxValueDataSize = std::max<std::uint32_t>(info->maxValueDataSize, value.data.size());
+  }
+  info->lastWriteTime = key->lastWrite;
+  return kErrorSuccess;
+}
+
+long MemoryRegistry::QueryValueEx(Hkey handle, const char* name, std::uint32_t* type, std::uint8_t* data,
+                                  std::uint32_t* size) {
+  if (CountCall()) return kErrorAccessDenied;
+  std::uint32_t access = 0;
+  auto key = Resolve(handle, &access);
+  if (!key) return kErrorInvalidHandle;
+  if (key->deleted) return kErrorKeyDeleted;
+  if (!(access & kKeyQueryValue)) return kErrorAccessDenied;
+  const Key::Value* value = FindValue(*key, name ? name : "");
+  if (!value) return kErrorFileNotFound;
+  if (type) *type = value->type;
+  const auto length = static_cast<std::uint32_t>(value->data.size());
+  if (data) {
+    if (!size || *size < length) {
+      if (size) *size = length;
+      return kErrorMoreData;
+    }
+    std::memcpy(data, value->data.data(), length);
+  }
+  if (size) *size = length;
+  return kErrorSuccess;
+}
+
+long MemoryRegistry::SetValueEx(Hkey handle, const char* name, std::uint32_t type, const std::uint8_t* data,
+                                std::uint32_t size) {
+  if (CountCall()) return kErrorAccessDenied;
+  std::uint32_t access = 0;
+  auto key = Resolve(handle, &access);
+  if (!key) return kErrorInvalidHandle;
+  if (key->deleted) return kErrorKeyDeleted;
+  if (!(access & kKeySetValue)) return kErrorAccessDenied;
+  std::string bytes(reinterpret_cast<const char*>(data), data ? size : 0);
+  const std::string wanted = name ? name : "";
+  if (Key::Value* value = FindValue(*key, wanted)) {
+    value->type = type;
+    value->data = std::move(bytes);
+  } else {
+    key->values.push_back({wanted, type, std::move(bytes)});
+  }
+  ++key->lastWrite;
+  return kErrorSuccess;
+}
+
+long MemoryRegistry::LoadKey(Hkey root, const char* subKey, const char* file) {
+  if (CountCall()) return kErrorAccessDenied;
+  if (root != kHkeyLocalMachine && root != kHkeyUsers) return kErrorInvalidParameter;
+  if (!backupRestoreRight_) return kErrorPrivilegeNotHeld;
+  auto top = RootKey(root);
+  const std::string name = subKey ? subKey : "";
+  if (name.empty() || name.find('\\') != std::string::npos) return kErrorInvalidParameter;
+  if (FindChild(*top, name)) return kErrorAccessDenied;
+  std::string content;
+  if (!files_ || !files_->ReadWholeFile(file ? file : "", &content)) return kErrorFileNotFound;
+  auto hive = std::make_shared<Key>();
+  hive->name = name;
+  hive->hive = true;
+  hive->parent = top;
+  if (!LoadTree(content, hive)) return kErrorBadFileFormat;
+  top->children.push_back(hive);
+  return kErrorSuccess;
+}
+
+long MemoryRegistry::UnLoadKey(Hkey root, const char* subKey) {
+  if (CountCall()) return kErrorAccessDenied;
+  if (!backupRestoreRight_) return kErrorPrivilegeNotHeld;
+  auto top = RootKey(root);
+  if (!top) return kErrorInvalidHandle;
+  auto hive = FindChild(*top, subKey ? subKey : "");
+  if (!hive) return kErrorFileNotFound;
+  if (!hive->hive) return kErrorInvalidParameter;  // only a mounted hive can be unloaded
+  auto& siblings = top->children;
+  siblings.erase(std::remove(siblings.begin(), siblings.end(), hive), siblings.end());
+  MarkDeleted(*hive);
+  return kErrorSuccess;
+}
+
+long MemoryRegistry::SaveKey(Hkey handle, const char* file) {
+  if (CountCall()) return kErrorAccessDenied;
+  if (!backupRestoreRight_) return kErrorPrivilegeNotHeld;
+  auto key = Resolve(handle, nullptr);
+  if (!key) return kErrorInvalidHandle;
+  if (key->deleted) return kErrorKeyDeleted;
+  if (!files_) return kErrorAccessDenied;
+  const std::string path = file ? file : "";
+  std::string existing;
+  if (files_->ReadWholeFile(path, &existing)) return kErrorAlreadyExists;
+  std::ostringstream out;
+  out << kHiveMagic << '\n';
+  SaveTree(*key, 0, out);
+  return files_->WriteWholeFile(path, out.str()) ? kErrorSuccess : kErrorAccessDenied;
+}
+
+void MemoryRegistry::AddKey(Hkey root, const std::string& path) {
+  long error = 0;
+  const bool saved = backupRestoreRight_;
+  backupRestoreRight_ = true;
+  Walk(RootKey(root), path, true, &error);
+  backupRestoreRight_ = saved;
+}
+
+void MemoryRegistry::SetValue(Hkey root, const std::string& path, const std::string& name, std::uint32_t type,
+                              const std::string& bytes) {
+  AddKey(root, path);
+  long error = 0;
+  auto key = Walk(RootKey(root), path, false, &error);
+  if (Key::Value* value = FindValue(*key, name)) {
+    value->type = type;
+    value->data = bytes;
+  } else {
+    key->values.push_back({name, type, bytes});
+  }
+}
+
+void MemoryRegistry::SetString(Hkey root, const std::string& path, const std::string& name, const std::string& text,
+                               std::uint32_t type) {
+  SetValue(root, path, name, type, text + std::string(1, '\0'));
+}
+
+bool MemoryRegistry::KeyExists(Hkey root, const std::string& path) const {
+  std::shared_ptr<Key> key = RootKey(root);
+  for (const std::string& part : SplitPath(path)) {
+    key = FindChild(*key, part);
+    if (!key) return false;
+  }
+  return true;
+}
+
+void MemoryRegistry::LimitAccess(Hkey root, const std::string& path, std::uint32_t granted) {
+  AddKey(root, path);
+  long error = 0;
+  Walk(RootKey(root), path, false, &error)->granted = granted;
+}
+
+std::string MemoryRegistry::Dump(Hkey root, const std::string& path) const {
+  std::shared_ptr<Key> key = RootKey(root);
+  for (const std::string& part : SplitPath(path)) {
+    key = FindChild(*key, part);
+    if (!key) return "(missing)";
+  }
+  std::ostringstream out;
+  DumpTree(*key, path, out);
+  return out.str();
+}
+
+}  // namespace platform
