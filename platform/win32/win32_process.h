@@ -1,0 +1,14 @@
+#pragma once
+// Child processes through kernel32 and user32.
+#include "platform/process.h"
+
+namespace platform {
+
+class Win32Processes : public Processes {
+ public:
+  ProcessId StartProcess(const std::string& commandLine, std::uint16_t show) override;
+  Wake WaitForProcessOrInput(ProcessId process) override;
+  void CloseProcess(ProcessId process) override;
+};
+
+}  // namespace platform
