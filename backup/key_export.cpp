@@ -1,0 +1,71 @@
+// Removing key trees and values, each written to the undo file before it leaves the registry.
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "backup/undo_file.h"
+#include "backup/undo_lines.h"
+#include "registry/nt_registry.h"
+
+namespace {
+
+// A key line cannot escape a line break, so a key whose path holds one cannot be backed up.
+bool FitsKeyLine(const std::string& keyPath) { return keyPath.find_first_of("\r\n") == std::string::npos; }
+
+// Whether the key is there without values and subkeys, so that deleting it loses nothing that the
+// undo file does not hold: whatever is left in it was not written (a subkey that could not be
+// opened for export, something added meanwhile, a value the registry refused to delete).
+bool IsEmptyKey(TNTRegistry& reg, const std::string& keyPath) {
+  if (!reg.OpenPath(keyPath, false)) return false;
+  KeyInfo info;
+  const bool empty = reg.QueryKeyInfo(info) && info.SubkeyCount == 0 && info.ValueCount == 0;
+  reg.ClosePath();
+  return empty;
+}
+
+}  // namespace
+
+void TForm1::RemoveRegistryKey(platform::Hkey root, const std::string& path) {
+  const std::string rootName = RootName(root);
+  if (rootName.empty()) return;
+  const std::string keyPath = RemoveSlash(path);
+  if (!FitsKeyLine(keyPath)) return;
+
+  TNTRegistry reg(platform_.registry);
+  reg.SetRoot(root);
+  if (!reg.OpenPath(keyPath, false)) return;
+  WriteReg(KeyLine(rootName, keyPath));
+
+  TStrings subkeys, valueNames;
+  reg.ListSubkeys(subkeys);
+  reg.ListValueNames(valueNames);
+  for (const std::string& name : valueNames) RemoveRegistryValue(root, keyPath, name);
+  reg.ClosePath();
+
+  for (const std::string& name : subkeys) RemoveRegistryKey(root, keyPath + "\\" + name);
+
+  if (!IsEmptyKey(reg, keyPath)) return;
+  FlushUndo();
+  reg.DeleteTree(keyPath);
+}
+
+void TForm1::RemoveRegistryValue(platform::Hkey root, const std::string& keyPath, const std::string& name) {
+  TNTRegistry reg(platform_.registry);
+  reg.SetRoot(root);
+  if (!reg.OpenPath(keyPath, false)) return;
+  RegValueInfo info;
+  if (!reg.ValueInfo(name, info)) return;
+
+  // The value's own type code and every byte, whatever its kind and size; a read that fails
+  // raises here, before anything is deleted.
+  std::string bytes(static_cast<size_t>(info.DataSize > 0 ? info.DataSize : 0) + 1, '\0');
+  std::uint32_t typeCode = 0;
+  const std::int32_t size = reg.FetchValueOfType(name, bytes.data(), typeCode, info.DataSize);
+  bytes.resize(static_cast<size_t>(size));
+
+  // The value's lines go in with one write and reach the disk before the value is deleted: a stop
+  // between two lines would leave a value cut short that a merge would put back in place of the
+  // whole one.
+  AppendUndoLines(*this, ValueLines(name, typeCode, bytes), true);
+  reg.RemoveValue(name);
+}

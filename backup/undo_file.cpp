@@ -1,0 +1,162 @@
+#include "backup/undo_file.h"
+
+#include "app/form1.h"
+#include "backup/in_out_error.h"
+#include "backup/undo_lines.h"
+#include "platform/handles.h"
+
+using platform::FileId;
+using platform::FileOpen;
+using platform::FileSystem;
+
+namespace {
+
+constexpr const char* kHeader = "REGEDIT4";
+constexpr const char* kLineEnd = "\r\n";
+
+// The message names the file; the system's own text says why.
+[[noreturn]] void Fail(FileSystem& files, const std::string& message, std::uint32_t error) {
+  std::string reason = files.ErrorText(error);
+  if (reason.empty()) reason = "system error " + std::to_string(error);
+  throw EInOutError(message + ": " + reason);
+}
+
+// Makes the folder and every missing folder above it; a failure shows when the file is made.
+void MakeFolders(FileSystem& files, const std::string& folder) {
+  const auto isFolder = [&](const std::string& path) {
+    const std::uint32_t attributes = files.Attributes(path);
+    return attributes != platform::kInvalidFileAttributes && (attributes & platform::kFileAttributeDirectory);
+  };
+  if (isFolder(folder)) return;
+  for (size_t at = folder.find('\\'); at != std::string::npos; at = folder.find('\\', at + 1)) {
+    const std::string prefix = folder.substr(0, at);
+    if (prefix.empty() || prefix.back() == ':' || prefix.back() == '\\') continue;
+    if (!isFolder(prefix)) files.MakeDirectory(prefix);
+  }
+  if (!isFolder(folder)) files.MakeDirectory(folder);
+}
+
+enum class Found { kNothing, kEmpty, kUndoFile, kForeign };
+
+struct Examined {
+  Found found = Found::kNothing;
+  // The file ends inside a line or inside a value broken over several lines.
+  bool endsCutShort = false;
+};
+
+// Reads the whole file: the first line decides whether lines may be added, the last bytes whether
+// an earlier write stopped halfway.
+Examined Examine(FileSystem& files, const std::string& fileName) {
+  std::uint32_t error = 0;
+  const FileId id = files.OpenFile(fileName, FileOpen::kRead, &error);
+  if (id == platform::kInvalidFile) {
+    if (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound) return {};
+    Fail(files, "Cannot open the undo file " + fileName, error);
+  }
+  platform::UniqueFile file(files, id);
+  std::string head;
+  std::string tail;
+  std::uint64_t total = 0;
+  std::string buffer(64 * 1024, '\0');
+  for (;;) {
+    std::uint32_t got = 0;
+    if (!files.ReadFile(id, buffer.data(), static_cast<std::uint32_t>(buffer.size()), &got, &error))
+      Fail(files, "Cannot read the undo file " + fileName, error);
+    if (got == 0) break;
+    total += got;
+    if (head.size() < 9) head += buffer.substr(0, std::min<size_t>(9 - head.size(), got));
+    tail = (tail + buffer.substr(0, got));
+    if (tail.size() > 3) tail.erase(0, tail.size() - 3);
+  }
+  if (!files.CloseFile(file.release(), &error)) Fail(files, "Cannot close the undo file " + fileName, error);
+
+  Examined examined;
+  if (total == 0) {
+    examined.found = Found::kEmpty;
+    return examined;
+  }
+  // Only the exact header: the registry editors import nothing from a file that begins otherwise,
+  // and the header needs its line break, or the next line would be glued to it.
+  const bool header = head.size() == 9 && head.compare(0, 8, kHeader) == 0 && (head[8] == '\r' || head[8] == '\n');
+  examined.found = header ? Found::kUndoFile : Found::kForeign;
+  if (tail.back() != '\n') {
+    examined.endsCutShort = true;
+  } else {
+    const std::string line = tail.substr(0, tail.size() - 1);
+    const char last = !line.empty() && line.back() == '\r' ? (line.size() > 1 ? line[line.size() - 2] : '\0')
+                                                           : (line.empty() ? '\0' : line.back());
+    examined.endsCutShort = last == '\\';
+  }
+  return examined;
+}
+
+// The first free name "<stem>.bad<n>.reg" beside the file: a ".reg" still, so that the Backups page
+// hands it to the registry editor, which merges it if it is a registration file of another kind.
+std::string SetAsideName(FileSystem& files, const std::string& fileName) {
+  std::string stem = fileName;
+  if (stem.size() >= 4 && stem.compare(stem.size() - 4, 4, ".reg") == 0) stem.resize(stem.size() - 4);
+  for (int n = 1; n < 100000; ++n) {
+    const std::string candidate = stem + ".bad" + std::to_string(n) + ".reg";
+    if (files.Attributes(candidate) == platform::kInvalidFileAttributes) return candidate;
+  }
+  throw EInOutError("Cannot keep the undo file " + fileName + ": no free name beside it");
+}
+
+}  // namespace
+
+void AppendUndoLines(TForm1& form, const std::vector<std::string>& lines, bool flush) {
+  FileSystem& files = form.Platform().files;
+  MakeFolders(files, form.ExeFolder() + "Backup");
+  const std::string fileName = form.UndoFileName();
+
+  const Examined examined = Examine(files, fileName);
+  if (examined.found == Found::kForeign) {
+    const std::string aside = SetAsideName(files, fileName);
+    std::uint32_t error = 0;
+    if (!files.RenameFile(fileName, aside, &error))
+      Fail(files, "Cannot keep the undo file " + fileName + " as " + aside, error);
+  }
+
+  std::string text;
+  FileOpen mode = FileOpen::kCreate;
+  if (examined.found == Found::kUndoFile) {
+    mode = FileOpen::kAppend;
+    if (examined.endsCutShort) text += std::string(kCutShortLine) + kLineEnd;
+  } else {
+    text += std::string(kHeader) + kLineEnd + kLineEnd;
+  }
+  for (const std::string& line : lines) text += line + kLineEnd;
+
+  std::uint32_t error = 0;
+  const FileId id = files.OpenFile(fileName, mode, &error);
+  if (id == platform::kInvalidFile)
+    Fail(files, (mode == FileOpen::kCreate ? "Cannot create the undo file " : "Cannot open the undo file ") + fileName,
+         error);
+  platform::UniqueFile file(files, id);
+  if (!files.WriteFile(id, text.data(), static_cast<std::uint32_t>(text.size()), &error)) {
+    // Part of the lines may be in the file: mark them as cut short while the file is open, so that
+    // a merge before the next write does not take them for a whole value. The error stays the
+    // write's own.
+    const std::string mark = std::string(kCutShortLine) + kLineEnd;
+    std::uint32_t ignored = 0;
+    files.WriteFile(id, mark.data(), static_cast<std::uint32_t>(mark.size()), &ignored);
+    Fail(files, "Cannot write to the undo file " + fileName, error);
+  }
+  if (flush && !files.FlushFile(id, &error)) Fail(files, "Cannot flush the undo file " + fileName + " to the disk", error);
+  if (!files.CloseFile(file.release(), &error)) Fail(files, "Cannot close the undo file " + fileName, error);
+}
+
+void TForm1::WriteReg(const std::string& line) { AppendUndoLines(*this, {line}, false); }
+
+std::string TForm1::ConvertSt(const std::string& text) const { return EscapeRegText(text); }
+
+void TForm1::FlushUndo() {
+  FileSystem& files = platform_.files;
+  const std::string fileName = UndoFileName();
+  std::uint32_t error = 0;
+  const FileId id = files.OpenFile(fileName, FileOpen::kAppend, &error);
+  if (id == platform::kInvalidFile) Fail(files, "Cannot open the undo file " + fileName, error);
+  platform::UniqueFile file(files, id);
+  if (!files.FlushFile(id, &error)) Fail(files, "Cannot flush the undo file " + fileName + " to the disk", error);
+  if (!files.CloseFile(file.release(), &error)) Fail(files, "Cannot close the undo file " + fileName, error);
+}

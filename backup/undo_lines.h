@@ -1,0 +1,35 @@
+#pragma once
+// The lines of the undo file: key lines, value lines and the layout of byte lines.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/win_codes.h"
+
+// The text escaped for the inside of a quoted name or text: LF, CR, double quote and backslash.
+std::string EscapeRegText(const std::string& text);
+
+// The root's name in key lines ("HKEY_LOCAL_MACHINE", ...); empty for a root that has none.
+std::string RootName(platform::Hkey root);
+
+// "[" + root name + key path + "]".
+std::string KeyLine(const std::string& rootName, const std::string& keyPath);
+
+// "@" for the unnamed value, otherwise the escaped name in double quotes.
+std::string NamePart(const std::string& valueName);
+
+// The name part, "=", the escaped text in double quotes.
+std::string TextValueLine(const std::string& namePart, const std::string& text);
+
+// The name part, "=dword:", eight upper-case hexadecimal digits.
+std::string DWordLine(const std::string& namePart, std::uint32_t number);
+
+// The name part, "=" + tag ("hex:" or "hex(7):"), then the bytes as upper-case pairs with commas,
+// broken after 75 characters with a backslash while bytes follow. No empty line after them.
+std::vector<std::string> ByteValueLines(const std::string& namePart, const std::string& tag,
+                                        const std::string& bytes);
+
+// Every line that gives back the value with its name, type and bytes when the file is merged, in
+// the form its type calls for, the empty line after byte lines included.
+std::vector<std::string> ValueLines(const std::string& valueName, std::uint32_t typeCode,
+                                    const std::string& bytes);
