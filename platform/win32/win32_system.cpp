@@ -1,0 +1,155 @@
+#include "platform/win32/win32_system.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+HANDLE H(std::uintptr_t id) { return reinterpret_cast<HANDLE>(id); }
+std::uintptr_t Id(HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
+
+// The 260-character buffer of the directory calls, cut at the first zero character.
+std::string DirectoryFrom(UINT (WINAPI *query)(LPSTR, UINT)) {
+  char buffer[MAX_PATH + 1] = {};
+  query(buffer, MAX_PATH);
+  buffer[MAX_PATH] = '\0';
+  return std::string(buffer, std::strlen(buffer));
+}
+
+LUID ToLuid(std::uint64_t value) {
+  LUID luid;
+  luid.LowPart = static_cast<DWORD>(value & 0xFFFFFFFFu);
+  luid.HighPart = static_cast<LONG>(value >> 32);
+  return luid;
+}
+
+std::uint64_t FromLuid(const LUID& luid) {
+  return (static_cast<std::uint64_t>(static_cast<DWORD>(luid.HighPart)) << 32) | luid.LowPart;
+}
+
+using Wow64Disable = BOOL(WINAPI*)(PVOID*);
+using Wow64Revert = BOOL(WINAPI*)(PVOID);
+
+// Present only on systems that run 32-bit programs on a 64-bit kernel, so looked up by name.
+FARPROC Kernel32Function(const char* name) {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  return kernel ? GetProcAddress(kernel, name) : nullptr;
+}
+
+}  // namespace
+
+std::string Win32System::WindowsDirectory() { return DirectoryFrom(GetWindowsDirectoryA); }
+
+std::string Win32System::SystemDirectory() { return DirectoryFrom(GetSystemDirectoryA); }
+
+std::string Win32System::ExecutablePath() {
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return std::string();
+    // A full buffer may hold a cut path; try again with more room.
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+LocalDate Win32System::Today() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return LocalDate{now.wYear, now.wMonth, now.wDay};
+}
+
+int Win32System::CompareText(const std::string& a, const std::string& b) { return lstrcmpA(a.c_str(), b.c_str()); }
+
+bool Win32System::Wow64DisableRedirection(std::uintptr_t* cell) {
+  auto disable = reinterpret_cast<Wow64Disable>(
+      reinterpret_cast<void*>(Kernel32Function("Wow64DisableWow64FsRedirection")));
+  if (!disable) return false;
+  PVOID old = nullptr;
+  const BOOL done = disable(&old);
+  *cell = reinterpret_cast<std::uintptr_t>(old);
+  return done != FALSE;
+}
+
+void Win32System::Wow64RevertRedirection(std::uintptr_t value) {
+  auto revert = reinterpret_cast<Wow64Revert>(
+      reinterpret_cast<void*>(Kernel32Function("Wow64RevertWow64FsRedirection")));
+  if (revert) revert(reinterpret_cast<PVOID>(value));
+}
+
+bool Win32System::IsNtFamily() {
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+TokenId Win32System::OpenProcessToken() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return 0;
+  return Id(token);
+}
+
+void Win32System::CloseToken(TokenId token) { CloseHandle(H(token)); }
+
+bool Win32System::LookupPrivilege(const std::string& name, std::uint64_t* luid) {
+  LUID found{};
+  if (!LookupPrivilegeValueA(nullptr, name.c_str(), &found)) return false;
+  *luid = FromLuid(found);
+  return true;
+}
+
+bool Win32System::AdjustPrivileges(TokenId token, const std::vector<PrivilegeSetting>& settings,
+                                   std::vector<PrivilegeSetting>* previous) {
+  if (settings.empty()) {
+    if (previous) previous->clear();
+    return true;
+  }
+  // TOKEN_PRIVILEGES ends in a one-element array; room for every setting follows it.
+  const DWORD size = sizeof(TOKEN_PRIVILEGES) + (settings.size() - 1) * sizeof(LUID_AND_ATTRIBUTES);
+  std::vector<unsigned char> wanted(size), before(size);
+  auto* request = reinterpret_cast<TOKEN_PRIVILEGES*>(wanted.data());
+  request->PrivilegeCount = static_cast<DWORD>(settings.size());
+  for (size_t i = 0; i < settings.size(); ++i) {
+    request->Privileges[i].Luid = ToLuid(settings[i].luid);
+    request->Privileges[i].Attributes = settings[i].attributes;
+  }
+  DWORD returned = 0;
+  SetLastError(ERROR_SUCCESS);
+  const BOOL done = AdjustTokenPrivileges(H(token), FALSE, request, size,
+                                          reinterpret_cast<TOKEN_PRIVILEGES*>(before.data()), &returned);
+  // The call succeeds also when a privilege is not held; only ERROR_SUCCESS means all were set.
+  const bool all = done && GetLastError() == ERROR_SUCCESS;
+  if (previous) {
+    previous->clear();
+    if (done) {
+      const auto* old = reinterpret_cast<const TOKEN_PRIVILEGES*>(before.data());
+      for (DWORD i = 0; i < old->PrivilegeCount; ++i)
+        previous->push_back(PrivilegeSetting{FromLuid(old->Privileges[i].Luid), old->Privileges[i].Attributes});
+    }
+  }
+  return all;
+}
+
+MutexId Win32System::CreateNamedMutex(const std::string& name, bool initialOwner, bool* alreadyExists) {
+  HANDLE mutex = CreateMutexA(nullptr, initialOwner ? TRUE : FALSE, name.c_str());
+  const DWORD error = GetLastError();
+  if (alreadyExists) *alreadyExists = mutex && error == ERROR_ALREADY_EXISTS;
+  return Id(mutex);
+}
+
+bool Win32System::WaitForMutex(MutexId mutex) {
+  const DWORD result = WaitForSingleObject(H(mutex), INFINITE);
+  return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+void Win32System::ReleaseNamedMutex(MutexId mutex) { ReleaseMutex(H(mutex)); }
+
+void Win32System::CloseMutex(MutexId mutex) { CloseHandle(H(mutex)); }
+
+}  // namespace platform

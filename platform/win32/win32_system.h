@@ -1,0 +1,28 @@
+#pragma once
+// Facts of the running system, token privileges and named mutexes through kernel32 and advapi32.
+#include "platform/system.h"
+
+namespace platform {
+
+class Win32System : public System {
+ public:
+  std::string WindowsDirectory() override;
+  std::string SystemDirectory() override;
+  std::string ExecutablePath() override;
+  LocalDate Today() override;
+  int CompareText(const std::string& a, const std::string& b) override;
+  bool Wow64DisableRedirection(std::uintptr_t* cell) override;
+  void Wow64RevertRedirection(std::uintptr_t value) override;
+  bool IsNtFamily() override;
+  TokenId OpenProcessToken() override;
+  void CloseToken(TokenId token) override;
+  bool LookupPrivilege(const std::string& name, std::uint64_t* luid) override;
+  bool AdjustPrivileges(TokenId token, const std::vector<PrivilegeSetting>& settings,
+                        std::vector<PrivilegeSetting>* previous) override;
+  MutexId CreateNamedMutex(const std::string& name, bool initialOwner, bool* alreadyExists) override;
+  bool WaitForMutex(MutexId mutex) override;
+  void ReleaseNamedMutex(MutexId mutex) override;
+  void CloseMutex(MutexId mutex) override;
+};
+
+}  // namespace platform

@@ -1,0 +1,45 @@
+#pragma once
+// Dialogs, sounds, the shell and the message queue through user32 and shell32, owned by the
+// program's main window.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/ui.h"
+
+namespace platform {
+
+class Win32Ui : public Ui {
+ public:
+  // The application's title: the caption of the simple message dialog and the error display.
+  void SetTitle(std::string title) { title_ = std::move(title); }
+
+  // The window that owns message boxes and shell windows; none until it exists.
+  void SetMainWindow(HWND window) { mainWindow_ = window; }
+  HWND MainWindow() const { return mainWindow_; }
+  // The window's own handling of a message before it is dispatched (keyboard navigation,
+  // accelerators); answers true when the message was used up.
+  void SetMessageFilter(std::function<bool(MSG&)> filter) { filter_ = std::move(filter); }
+
+  // Runs the message loop until WM_QUIT; answers its exit code.
+  int RunMessageLoop();
+
+  int AskMessageBox(const std::string& text, const std::string& caption, std::uint32_t style) override;
+  void ShowMessage(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  void SoundBeep(std::uint32_t type) override;
+  int ShellOpen(const std::string& file, const std::string& parameters, int show) override;
+  bool DispatchPendingMessages(int* quitCode) override;
+  void ProcessMessages() override;
+  [[noreturn]] void ExitProgram(int code) override;
+
+ private:
+  void Deliver(MSG& message);
+
+  std::string title_;
+  HWND mainWindow_ = nullptr;
+  std::function<bool(MSG&)> filter_;
+};
+
+}  // namespace platform
