@@ -1,0 +1,62 @@
+#pragma once
+// A Ui for Windows tests: records what the program shows and answers its questions from a queue,
+// while the message queue, the shell and the process exit stay real.
+#include <windows.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+
+class RecordingUi : public platform::Ui {
+ public:
+  struct Shown {
+    std::string kind;
+    std::string text;
+    std::string caption;
+    std::uint32_t style;
+  };
+  std::vector<Shown> shown;
+  std::deque<int> answers;
+
+  std::vector<std::string> Texts(const std::string& kind) const {
+    std::vector<std::string> texts;
+    for (const Shown& s : shown)
+      if (s.kind == kind) texts.push_back(s.text);
+    return texts;
+  }
+
+  int AskMessageBox(const std::string& text, const std::string& caption, std::uint32_t style) override {
+    shown.push_back({"ask", text, caption, style});
+    if (answers.empty()) return IDNO;
+    const int answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void ShowMessage(const std::string& text) override { shown.push_back({"message", text, "", 0}); }
+  void ShowError(const std::string& text) override { shown.push_back({"error", text, "", MB_ICONERROR}); }
+  void SoundBeep(std::uint32_t type) override { shown.push_back({"beep", std::to_string(type), "", type}); }
+  int ShellOpen(const std::string& file, const std::string& parameters, int show) override {
+    shown.push_back({"shell", file, parameters, static_cast<std::uint32_t>(show)});
+    return static_cast<int>(reinterpret_cast<INT_PTR>(ShellExecuteA(
+        nullptr, nullptr, file.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr, show)));
+  }
+  bool DispatchPendingMessages(int* quitCode) override {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        *quitCode = static_cast<int>(message.wParam);
+        return false;
+      }
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    return true;
+  }
+  void ProcessMessages() override {
+    int ignored = 0;
+    DispatchPendingMessages(&ignored);
+  }
+  [[noreturn]] void ExitProgram(int code) override { ExitProcess(code); }
+};
