@@ -2,6 +2,7 @@
 // A Ui for Windows tests: records what the program shows and answers its questions from a queue,
 // while the message queue, the shell and the process exit stay real.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <deque>
 #include <string>

@@ -1,0 +1,152 @@
+// Running an uninstaller under Wine: real processes, the real registry, the real message queue.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "app/form1.h"
+#include "platform/win32/win32_files.h"
+#include "platform/win32/win32_process.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system.h"
+#include "tests/wine/recording_ui.h"
+
+namespace {
+
+const char* kUninstallPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+std::string TestFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string text = path;
+  return text.substr(0, text.find_last_of('\\') + 1);
+}
+
+std::string FakeUninstaller() { return TestFolder() + "fake_uninstaller.exe"; }
+
+void SeedEntry(const std::string& key, const std::string& name, const std::string& command) {
+  HKEY entry = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kUninstallPath + key).c_str(), 0, nullptr, 0,
+                                           KEY_ALL_ACCESS, nullptr, &entry, nullptr));
+  RegSetValueExA(entry, "DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()), name.size() + 1);
+  RegSetValueExA(entry, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                 command.size() + 1);
+  RegCloseKey(entry);
+}
+
+bool EntryExists(const std::string& key) {
+  HKEY entry = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kUninstallPath + key).c_str(), 0, KEY_READ, &entry) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(entry);
+  return true;
+}
+
+std::string ReadFileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+double ProcessCpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  const auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+  return (ticks(kernel) + ticks(user)) / 1e7;
+}
+
+class LaunchUnderWine : public ::testing::Test {
+ protected:
+  LaunchUnderWine()
+      : platform_{registry_, files_, system_, processes_, ui_}, form_(platform_) {}
+  void SetUp() override {
+    SeedEntry("TidewellLaunchTest", "Tidewell launch test", "\"" + FakeUninstaller() + "\" --remove-key TidewellLaunchTest");
+    form_.FormCreate();
+    for (int i = 0; i < form_.ListView1.Count(); ++i)
+      if (form_.ListView1.Item(i).SubItems[0] == "TidewellLaunchTest") form_.ListView1.Select(i);
+    ASSERT_GE(form_.ListView1.Selected(), 0);
+  }
+  void TearDown() override {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kUninstallPath) + "TidewellLaunchTest").c_str());
+  }
+
+  platform::Win32Registry registry_;
+  platform::Win32FileSystem files_;
+  platform::Win32System system_;
+  platform::Win32Processes processes_;
+  RecordingUi ui_;
+  platform::Platform platform_;
+  TForm1 form_;
+};
+
+TEST_F(LaunchUnderWine, TheRescanShowsTheEntryTheUninstallerRemoved) {
+  ui_.answers = {IDYES};
+  form_.Button1.Click();
+  EXPECT_FALSE(EntryExists("TidewellLaunchTest"));
+  for (int i = 0; i < form_.ListView1.Count(); ++i)
+    EXPECT_NE("TidewellLaunchTest", form_.ListView1.Item(i).SubItems[0]);
+  EXPECT_TRUE(ui_.Texts("message").empty());
+}
+
+TEST_F(LaunchUnderWine, NoRunsNothing) {
+  ui_.answers = {IDNO};
+  form_.Button1.Click();
+  EXPECT_TRUE(EntryExists("TidewellLaunchTest"));
+}
+
+TEST_F(LaunchUnderWine, ExecAnswersTrueWhenTheChildEndsWhateverItsExitCode) {
+  for (int code : {0, 3, 259}) {
+    const std::string marker = TestFolder() + "exit-" + std::to_string(code) + ".txt";
+    DeleteFileA(marker.c_str());
+    EXPECT_TRUE(form_.Exec("\"" + FakeUninstaller() + "\" --sleep 200 --marker \"" + marker + "\" --exit " +
+                               std::to_string(code),
+                           SW_SHOW))
+        << code;
+    EXPECT_FALSE(ReadFileText(marker).empty()) << "the wait ended before the child did, code " << code;
+    DeleteFileA(marker.c_str());
+  }
+}
+
+TEST_F(LaunchUnderWine, AMissingProgramSaysUnableToUninstall) {
+  EXPECT_FALSE(form_.Exec("C:\\No\\Such\\uninst.exe /S", SW_SHOW));
+  SeedEntry("TidewellLaunchTest", "Tidewell launch test", "C:\\No\\Such\\uninst.exe /S");
+  form_.FillListBox();
+  for (int i = 0; i < form_.ListView1.Count(); ++i)
+    if (form_.ListView1.Item(i).SubItems[0] == "TidewellLaunchTest") form_.ListView1.Select(i);
+  ui_.answers = {IDYES};
+  form_.Button1.Click();
+  EXPECT_EQ(std::vector<std::string>{"Unable to Uninstall"}, ui_.Texts("message"));
+  EXPECT_TRUE(EntryExists("TidewellLaunchTest"));
+}
+
+TEST_F(LaunchUnderWine, WaitingUsesAlmostNoProcessorTime) {
+  const double before = ProcessCpuSeconds();
+  const DWORD start = GetTickCount();
+  ASSERT_TRUE(form_.Exec("\"" + FakeUninstaller() + "\" --sleep 3000", SW_SHOW));
+  const DWORD elapsed = GetTickCount() - start;
+  const double used = ProcessCpuSeconds() - before;
+  std::printf("waited %lu ms for the child, using %.3f s of processor time\n", elapsed, used);
+  EXPECT_GE(elapsed, 2900u);
+  EXPECT_LT(used, 0.1);
+}
+
+TEST_F(LaunchUnderWine, APlantedProgramAtTheFirstBlankDoesNotRun) {
+  const std::string folder = "C:\\Program Files\\Tidewell Launch Test\\";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string real = folder + "uninst.exe";
+  const std::string planted = "C:\\Program.exe";
+  ASSERT_TRUE(CopyFileA(FakeUninstaller().c_str(), real.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(FakeUninstaller().c_str(), planted.c_str(), FALSE));
+  const std::string marker = TestFolder() + "planted-marker.txt";
+  DeleteFileA(marker.c_str());
+  ASSERT_TRUE(form_.Exec(real + " --marker " + marker, SW_SHOW));
+  const std::string ran = ReadFileText(marker);
+  DeleteFileA(marker.c_str());
+  DeleteFileA(real.c_str());
+  DeleteFileA(planted.c_str());
+  RemoveDirectoryA(folder.c_str());
+  EXPECT_NE(std::string::npos, ran.find("Tidewell Launch Test")) << "ran: " << ran;
+}
+
+}  // namespace
