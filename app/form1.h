@@ -102,6 +102,9 @@ class TForm1 {
   std::uintptr_t Disablex64Redirect();
   void Revertx64Redirect(std::uintptr_t value);
   bool RetryUnredirected = false;
+  // Within one FindSpace call every candidate and every query is answered once. Only the
+  // finder's benchmark turns this off, to measure the work it saves; the answers are the same.
+  bool RememberFinderAnswers = true;
 
   // Finder page.
   void Button5Click();
