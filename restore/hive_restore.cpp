@@ -1,0 +1,145 @@
+// Putting a saved key tree back from a hive file, and saving one.
+#include "restore/hive_restore.h"
+
+#include <initializer_list>
+#include <vector>
+
+#include "app/form1.h"
+#include "platform/handles.h"
+#include "registry/nt_registry.h"
+
+namespace {
+
+constexpr const char* kBackupPrivilege = "SeBackupPrivilege";
+constexpr const char* kRestorePrivilege = "SeRestorePrivilege";
+
+// Switches privileges of the process's token on for as long as it lives, then gives the token back
+// the state it had: only the privileges that this switched change back. On a system outside the
+// NT family there is no token and nothing happens.
+class EnabledPrivileges {
+ public:
+  EnabledPrivileges(platform::System& system, std::initializer_list<const char*> names) : system_(system) {
+    if (!system.IsNtFamily()) return;
+    token_ = platform::UniqueToken(system, system.OpenProcessToken());
+    if (!token_) return;
+    std::vector<platform::PrivilegeSetting> wanted;
+    for (const char* name : names) {
+      std::uint64_t luid = 0;
+      if (system.LookupPrivilege(name, &luid)) wanted.push_back({luid, platform::kSePrivilegeEnabled});
+    }
+    // A privilege that the token does not hold stays off; the work goes on and the platform's
+    // refusal shows in its result.
+    if (!wanted.empty()) system.AdjustPrivileges(token_.get(), wanted, &previous_);
+  }
+  ~EnabledPrivileges() {
+    if (token_ && !previous_.empty()) system_.AdjustPrivileges(token_.get(), previous_, nullptr);
+  }
+  EnabledPrivileges(const EnabledPrivileges&) = delete;
+  EnabledPrivileges& operator=(const EnabledPrivileges&) = delete;
+
+ private:
+  platform::System& system_;
+  platform::UniqueToken token_;
+  std::vector<platform::PrivilegeSetting> previous_;
+};
+
+// Holds the restore lock for as long as it lives: waits, without a time-out, while another
+// restore holds it; releases it (when owned) and closes its handle on every path. When no handle
+// can be made the restore goes on without the lock.
+class RestoreLock {
+ public:
+  explicit RestoreLock(platform::System& system) : system_(system) {
+    bool alreadyExists = false;
+    mutex_ = platform::UniqueMutex(system, system.CreateNamedMutex(kRestoreMutexName, true, &alreadyExists));
+    if (!mutex_) return;
+    owned_ = !alreadyExists || system.WaitForMutex(mutex_.get());
+  }
+  ~RestoreLock() {
+    if (owned_) system_.ReleaseNamedMutex(mutex_.get());
+  }
+  RestoreLock(const RestoreLock&) = delete;
+  RestoreLock& operator=(const RestoreLock&) = delete;
+
+ private:
+  platform::System& system_;
+  platform::UniqueMutex mutex_;
+  bool owned_ = false;
+};
+
+// Unmounts the mount point when it goes out of scope, also when the copy raises. Only the mount
+// point is ever unloaded: some platforms delete whatever key they are asked to unload.
+class MountedHive {
+ public:
+  explicit MountedHive(TNTRegistry& reg) : reg_(reg) {}
+  ~MountedHive() { reg_.UnloadHive(kHiveMountName); }
+  MountedHive(const MountedHive&) = delete;
+  MountedHive& operator=(const MountedHive&) = delete;
+
+ private:
+  TNTRegistry& reg_;
+};
+
+// The file test of the Backups page: an entry that is there and is not a folder.
+bool IsFile(platform::FileSystem& files, const std::string& path) {
+  platform::FindData found;
+  platform::UniqueFind find(files, files.FindFirst(path, &found));
+  return find && !(found.attributes & platform::kFileAttributeDirectory);
+}
+
+}  // namespace
+
+void ClearKey(platform::RegistryApi& api, const std::string& path) {
+  TNTRegistry reg(api);
+  reg.SetRoot(platform::kHkeyLocalMachine);
+  if (!reg.OpenPath(path, false)) return;
+  TStrings names;
+  reg.ListValueNames(names);
+  for (const std::string& name : names) reg.RemoveValue(name);
+  reg.ListSubkeys(names);
+  for (const std::string& name : names) ClearKey(api, path + "\\" + name);
+  reg.DeleteTree(path);
+}
+
+void CopyKey(platform::RegistryApi& api, platform::Hkey root, const std::string& sourcePath,
+             const std::string& destPath) {
+  TNTRegistry reg(api);
+  reg.SetRoot(root);
+  if (reg.OpenPath(sourcePath, false)) reg.MoveTree(sourcePath, destPath, false);
+}
+
+bool TForm1::SaveHive(const std::string& keyPath, const std::string& fileName, bool saveMode) {
+  // Saving needs the backup right; mounting and unmounting need the restore right as well.
+  EnabledPrivileges rights(platform_.system, {kBackupPrivilege, kRestorePrivilege});
+  platform::FileSystem& files = platform_.files;
+  if (saveMode) {
+    if (IsFile(files, fileName)) files.RemoveFile(fileName);
+    // Some platforms overwrite a file that is there, others refuse: never let it come to that.
+    if (files.Attributes(fileName) != platform::kInvalidFileAttributes) return false;
+    TNTRegistry reg(platform_.registry);
+    reg.SetRoot(platform::kHkeyLocalMachine);
+    return reg.SaveKeyToFile(keyPath, fileName);
+  }
+  if (!IsFile(files, fileName)) return false;
+  return LoadKeyPro(keyPath, fileName);
+}
+
+// The hive is mounted before anything is touched, so a file that cannot be mounted leaves the
+// destination as it was. Once it is mounted, the existing destination goes into the day's undo
+// file and out of the registry exactly as a removal does, and the copy then makes it anew.
+bool TForm1::LoadKeyPro(const std::string& keyPath, const std::string& fileName) {
+  RestoreLock lock(platform_.system);
+  TNTRegistry reg(platform_.registry);
+  reg.SetRoot(platform::kHkeyLocalMachine);
+  if (!reg.LoadHive(kHiveMountPath, fileName)) return false;
+  MountedHive mounted(reg);
+
+  if (reg.PathExists(keyPath)) {
+    RemoveRegistryKey(platform::kHkeyLocalMachine, keyPath);
+    WriteReg("");
+    // Whatever the removal left could not be backed up or deleted; clearing it would lose it,
+    // and copying onto it would merge two entries. Nothing is restored then.
+    if (reg.PathExists(keyPath)) return false;
+  }
+  CopyKey(platform_.registry, platform::kHkeyLocalMachine, kHiveMountPath, keyPath);
+  return true;
+}
