@@ -1,0 +1,413 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "backup/in_out_error.h"
+#include "platform/memory/memory_platform.h"
+#include "registry/nt_registry.h"
+#include "tests/support/reg_file_reader.h"
+#include "tests/support/registry_snapshot.h"
+#include "tests/support/stopping_files.h"
+
+using namespace platform;
+
+namespace {
+
+constexpr const char* kFile = "C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg";
+constexpr const char* kEntries = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr const char* kEntryLine = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+std::string Entry(const std::string& name) { return std::string(kEntries) + "\\" + name; }
+
+// Two listed entries (Alpha with values of several types and subkeys, Beta), one entry without a
+// display name that only "All Entries" shows, and two installer products.
+void Seed(MemoryPlatform& p) {
+  MemoryRegistry& r = p.registry;
+  p.files.AddFile("C:\\Alpha\\unins000.exe");
+  r.SetString(kHkeyLocalMachine, Entry("Alpha"), "DisplayName", "Alpha Tool");
+  r.SetString(kHkeyLocalMachine, Entry("Alpha"), "UninstallString", "C:\\Alpha\\unins000.exe", kRegExpandSz);
+  r.SetValue(kHkeyLocalMachine, Entry("Alpha"), "EstimatedSize", kRegDword, std::string("\x10\x27\0\0", 4));
+  r.SetValue(kHkeyLocalMachine, Entry("Alpha"), "Blob", kRegBinary, std::string(40, '\xab'));
+  r.SetValue(kHkeyLocalMachine, Entry("Alpha"), "List", kRegMultiSz, std::string("one\0two\0\0", 9));
+  r.SetValue(kHkeyLocalMachine, Entry("Alpha"), "Big", kRegQword, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
+  r.SetString(kHkeyLocalMachine, Entry("Alpha\\Parts"), "", "the \"main\" part\\");
+  r.SetValue(kHkeyLocalMachine, Entry("Alpha\\Parts\\Deeper"), "Nothing", kRegNone, "");
+  r.SetString(kHkeyLocalMachine, Entry("Beta"), "DisplayName", "Beta");
+  r.SetString(kHkeyLocalMachine, Entry("Beta"), "UninstallString", "C:\\Beta\\remove.exe /x");
+  r.SetString(kHkeyLocalMachine, Entry("Hidden"), "Comment", "no display name");
+  r.SetString(kHkeyClassesRoot, "Installer\\Products\\0A1B2C", "ProductName", "Product A");
+  r.SetValue(kHkeyClassesRoot, "Installer\\Products\\0A1B2C\\SourceList", "PackageName", kRegSz, std::string("a.msi\0", 6));
+  r.AddKey(kHkeyClassesRoot, "Installer\\Products\\9F8E7D");
+}
+
+class EntryCommandsTest : public ::testing::Test {
+ protected:
+  EntryCommandsTest() {
+    Seed(p);
+    form.FormCreate();
+  }
+  void TearDown() override {
+    EXPECT_EQ(0, p.registry.OpenHandles()) << "a registry handle leaked";
+    EXPECT_EQ(0, p.files.OpenFiles()) << "a file handle leaked";
+  }
+
+  std::string Undo() const { return p.files.FileExistsAt(kFile) ? p.files.Content(kFile) : "(no file)"; }
+  int Row(const std::string& keyName) const {
+    for (int i = 0; i < form.ListView1.Count(); ++i)
+      if (form.ListView1.Item(i).SubItems.at(0) == keyName) return i;
+    return -1;
+  }
+  int Line(const TListBox& list, const std::string& text) const {
+    for (int i = 0; i < list.Count(); ++i)
+      if (list.Items()[i] == text) return i;
+    return -1;
+  }
+  bool Listed(const std::string& keyName) const { return Row(keyName) >= 0 || Line(form.ListBox2, keyName) >= 0; }
+
+  MemoryPlatform p;
+  TForm1 form{p.platform()};
+};
+
+// The lines that removing Alpha leaves in the undo file, after the header.
+const std::vector<std::string> kAlphaLines = {
+    std::string(kEntryLine) + "Alpha]",
+    "\"DisplayName\"=\"Alpha Tool\"",
+    "\"UninstallString\"=hex(2):43,3A,5C,41,6C,70,68,61,5C,75,6E,69,6E,73,30,30,30,\\",
+    "2E,65,78,65,00",
+    "",
+    "\"EstimatedSize\"=dword:00002710",
+    "\"Blob\"=hex:AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,\\",
+    "AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB,AB",
+    "",
+    "\"List\"=hex(7):6F,6E,65,00,74,77,6F,00,00",
+    "",
+    "\"Big\"=hex(b):01,02,03,04,05,06,07,08",
+    "",
+    std::string(kEntryLine) + "Alpha\\Parts]",
+    "@=\"the \\\"main\\\" part\\\\\"",
+    std::string(kEntryLine) + "Alpha\\Parts\\Deeper]",
+    "\"Nothing\"=hex(0):",
+    "",
+    "",
+};
+
+std::string File(const std::vector<std::string>& lines) {
+  std::string text = "REGEDIT4\r\n\r\n";
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+TEST_F(EntryCommandsTest, WithoutASelectionTheCommandsAskForOneAndChangeNothing) {
+  const std::string before = p.registry.Dump(kHkeyLocalMachine, kEntries);
+  form.ListView1.SelectedFromUser(-1);
+  form.Button2Click();
+  form.Button8Click();
+  form.Button9Click();
+  form.Button15Click();
+  EXPECT_EQ((std::vector<std::string>{kSelectFirst, kSelectFirst, kSelectFirst}), p.ui.Texts("message"));
+  EXPECT_TRUE(p.ui.Texts("ask").empty());
+  EXPECT_EQ(before, p.registry.Dump(kHkeyLocalMachine, kEntries));
+  EXPECT_EQ("(no file)", Undo());
+}
+
+TEST_F(EntryCommandsTest, RemoveEntryFromEitherListAsksThenBacksUpThenRemoves) {
+  for (const bool fromMainList : {true, false}) {
+    SCOPED_TRACE(fromMainList ? "Remove Entry" : "All Entries");
+    MemoryPlatform q;
+    Seed(q);
+    TForm1 f(q.platform());
+    f.FormCreate();
+    const auto click = [&] {
+      if (fromMainList) {
+        for (int i = 0; i < f.ListView1.Count(); ++i)
+          if (f.ListView1.Item(i).SubItems.at(0) == "Alpha") f.ListView1.SelectedFromUser(i);
+        f.Button2Click();
+      } else {
+        for (int i = 0; i < f.ListBox2.Count(); ++i)
+          if (f.ListBox2.Items()[i] == "Alpha") f.ListBox2.ItemIndexFromUser(i);
+        f.Button8Click();
+      }
+    };
+    const std::string before = q.registry.Dump(kHkeyLocalMachine, kEntries);
+    q.ui.answers = {kIdNo};
+    click();
+    EXPECT_EQ(before, q.registry.Dump(kHkeyLocalMachine, kEntries));
+    EXPECT_FALSE(q.files.FileExistsAt(kFile));
+    q.ui.answers = {kIdYes};
+    click();
+    ASSERT_EQ(2u, q.ui.shown.size());
+    for (const auto& shown : q.ui.shown) {
+      EXPECT_EQ("ask", shown.kind);
+      EXPECT_EQ("Are you sure you want to remove this entry?", shown.text);
+      EXPECT_EQ("Remove Entry?", shown.caption);
+      EXPECT_EQ(0x14u, shown.style);
+    }
+    EXPECT_EQ(File(kAlphaLines), q.files.Content(kFile));
+    EXPECT_FALSE(q.registry.KeyExists(kHkeyLocalMachine, Entry("Alpha")));
+    EXPECT_TRUE(q.registry.KeyExists(kHkeyLocalMachine, Entry("Beta")));
+    for (int i = 0; i < f.ListView1.Count(); ++i) EXPECT_NE("Alpha", f.ListView1.Item(i).SubItems.at(0));
+    for (const std::string& line : f.ListBox2.Items()) EXPECT_NE("Alpha", line);
+    EXPECT_EQ(1, f.ListBox1.Count()) << "the Backups page lists the new undo file";
+    EXPECT_EQ(1, q.ui.processMessagesCalls);
+  }
+}
+
+TEST_F(EntryCommandsTest, AnEmptyKeyNameIsRefused) {
+  const std::string before = p.registry.Dump(kHkeyLocalMachine, kEntries);
+  p.ui.answers = {kIdYes};
+  form.RemoveEntry("");
+  EXPECT_TRUE(p.ui.shown.empty());
+  EXPECT_EQ(before, p.registry.Dump(kHkeyLocalMachine, kEntries));
+  EXPECT_EQ("(no file)", Undo());
+}
+
+TEST_F(EntryCommandsTest, AnEntryThatIsGoneStillGetsItsEmptyLine) {
+  form.ListBox2.ItemIndexFromUser(Line(form.ListBox2, "Beta"));
+  p.registry.FailFromCall(-1);
+  TNTRegistry reg(p.registry);
+  reg.SetRoot(kHkeyLocalMachine);
+  reg.DeleteTree("\\" + Entry("Beta"));
+  p.ui.answers = {kIdYes};
+  form.Button8Click();
+  EXPECT_EQ(File({""}), Undo());
+  EXPECT_EQ(-1, Line(form.ListBox2, "Beta"));
+}
+
+TEST_F(EntryCommandsTest, ADeletionTheRegistryRefusesLeavesTheEntryListedWithItsLinesWritten) {
+  p.registry.LimitAccess(kHkeyLocalMachine, Entry("Beta"), kKeyRead);
+  form.ListView1.SelectedFromUser(Row("Beta"));
+  p.ui.answers = {kIdYes};
+  form.Button2Click();
+  EXPECT_TRUE(p.ui.Texts("error").empty());
+  EXPECT_EQ(File({std::string(kEntryLine) + "Beta]", "\"DisplayName\"=\"Beta\"",
+                  "\"UninstallString\"=\"C:\\\\Beta\\\\remove.exe /x\"", ""}),
+            Undo());
+  EXPECT_GE(Row("Beta"), 0) << "still listed after the rescan";
+}
+
+TEST_F(EntryCommandsTest, RemovingAnInstallerProduct) {
+  const struct {
+    const char* name;
+    std::string line;
+    int answer;
+    std::vector<std::string> message;
+    bool asked;
+    std::string removedKey;
+  } cases[] = {
+      {"name and key", "Product A - {0A1B2C", kIdYes, {}, true, "0A1B2C"},
+      {"key alone", "9F8E7D", kIdYes, {}, true, "9F8E7D"},
+      {"answered No", "Product A - {0A1B2C", kIdNo, {}, true, ""},
+      {"name holding the separator", "X - {Y - {0A1B2C", kIdYes, {}, true, ""},
+      {"no items", kNoItems, kIdYes, {"There are no items in this list to remove."}, false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryPlatform q;
+    Seed(q);
+    TForm1 f(q.platform());
+    f.FormCreate();
+    const std::string before = q.registry.Dump(kHkeyClassesRoot, "Installer\\Products");
+    // The list as the scan fills it, with the case's line selected.
+    if (f.ListBox3.Items()[0] != c.line) {
+      f.ListBox3.Clear();
+      f.ListBox3.Add(c.line);
+    }
+    f.ListBox3.ItemIndexFromUser(0);
+    q.ui.answers = {c.answer};
+    f.Button9Click();
+    EXPECT_EQ(c.message, q.ui.Texts("message"));
+    ASSERT_EQ(c.asked ? 1u : 0u, q.ui.Texts("ask").size());
+    if (c.asked) {
+      EXPECT_EQ("Remove Entry?", q.ui.shown[0].caption);
+      EXPECT_EQ(kMbYesNo, q.ui.shown[0].style) << "no icon";
+    }
+    if (c.removedKey.empty()) {
+      EXPECT_EQ(before, q.registry.Dump(kHkeyClassesRoot, "Installer\\Products"));
+      EXPECT_FALSE(q.files.FileExistsAt(kFile));
+      continue;
+    }
+    EXPECT_FALSE(q.registry.KeyExists(kHkeyClassesRoot, "Installer\\Products\\" + c.removedKey));
+    const std::string content = q.files.Content(kFile);
+    EXPECT_EQ(0u, content.rfind("REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\Installer\\Products\\" + c.removedKey + "]\r\n", 0));
+    EXPECT_NE("\r\n\r\n", content.substr(content.size() - 4)) << "no empty line after a product";
+    for (const std::string& line : f.ListBox3.Items()) EXPECT_EQ(std::string::npos, line.find(c.removedKey));
+  }
+}
+
+TEST_F(EntryCommandsTest, SaveChangesBacksUpTheOldCommandThenStoresThePlainString) {
+  const struct {
+    const char* name;
+    std::function<void(MemoryRegistry&)> arrange;
+    std::string edit;
+    std::vector<std::string> lines;  // empty: nothing written
+    std::string stored;              // the value's bytes afterwards; "-" for no value
+    std::uint32_t storedType;
+  } cases[] = {
+      {"same text", [](MemoryRegistry&) {}, "C:\\Beta\\remove.exe /x", {}, std::string("C:\\Beta\\remove.exe /x\0", 22), kRegSz},
+      {"new text", [](MemoryRegistry&) {}, "C:\\Beta\\new.exe",
+       {std::string(kEntryLine) + "Beta]", "\"UninstallString\"=\"C:\\\\Beta\\\\remove.exe /x\"", ""},
+       std::string("C:\\Beta\\new.exe\0", 16), kRegSz},
+      {"empty text", [](MemoryRegistry&) {}, "",
+       {std::string(kEntryLine) + "Beta]", "\"UninstallString\"=\"C:\\\\Beta\\\\remove.exe /x\"", ""},
+       std::string("\0", 1), kRegSz},
+      {"old expandable string", [](MemoryRegistry& r) { r.SetString(kHkeyLocalMachine, Entry("Beta"), "UninstallString", "%P%\\u.exe", kRegExpandSz); },
+       "u.exe", {std::string(kEntryLine) + "Beta]", "\"UninstallString\"=hex(2):25,50,25,5C,75,2E,65,78,65,00", ""},
+       std::string("u.exe\0", 6), kRegSz},
+      {"old multi-string", [](MemoryRegistry& r) { r.SetValue(kHkeyLocalMachine, Entry("Beta"), "UninstallString", kRegMultiSz, std::string("a\0b\0\0", 5)); },
+       "b", {std::string(kEntryLine) + "Beta]", "\"UninstallString\"=hex(7):61,00,62,00,00", ""},
+       std::string("b\0", 2), kRegSz},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryPlatform q;
+    Seed(q);
+    TForm1 f(q.platform());
+    f.FormCreate();
+    const int row = [&] {
+      for (int i = 0; i < f.ListView1.Count(); ++i)
+        if (f.ListView1.Item(i).SubItems.at(0) == "Beta") return i;
+      return -1;
+    }();
+    ASSERT_GE(row, 0);
+    f.ListView1.SelectedFromUser(row);
+    c.arrange(q.registry);
+    f.Edit3.TextFromUser(c.edit);
+    q.registry.SetString(kHkeyLocalMachine, Entry("Late"), "DisplayName", "Late");
+    f.Button15Click();
+    EXPECT_EQ(c.lines.empty() ? "(no file)" : File(c.lines),
+              q.files.FileExistsAt(kFile) ? q.files.Content(kFile) : "(no file)");
+    const regfile::Tree tree = regfile::Snapshot(q.registry, kHkeyLocalMachine, Entry("Beta"));
+    const regfile::Value& value = tree.at(regfile::Upper(Entry("Beta"))).at("UNINSTALLSTRING");
+    EXPECT_EQ(c.storedType, value.type);
+    EXPECT_EQ(c.stored, value.bytes);
+    EXPECT_GE([&] {
+      for (int i = 0; i < f.ListBox2.Count(); ++i)
+        if (f.ListBox2.Items()[i] == "Late") return i;
+      return -1;
+    }(), 0) << "the scan ran";
+  }
+}
+
+TEST_F(EntryCommandsTest, SaveChangesWithoutAnUninstallStringValue) {
+  // Rows selected while they had a command, whose value then went away.
+  TNTRegistry reg(p.registry);
+  reg.SetRoot(kHkeyLocalMachine);
+  const auto removeCommand = [&](const std::string& entry) {
+    ASSERT_TRUE(reg.OpenPath("\\" + Entry(entry), false));
+    reg.RemoveValue("UninstallString");
+    reg.ClosePath();
+  };
+  form.ListView1.SelectedFromUser(Row("Beta"));
+  removeCommand("Beta");
+  form.Edit3.TextFromUser("");
+  form.Button15Click();
+  EXPECT_EQ("(no file)", Undo()) << "an empty text for a missing value changes nothing";
+  EXPECT_EQ(-1, p.registry.Dump(kHkeyLocalMachine, Entry("Beta")).find("UninstallString"));
+
+  form.ListView1.SelectedFromUser(Row("Alpha"));
+  removeCommand("Alpha");
+  form.Edit3.TextFromUser("new.exe");
+  form.Button15Click();
+  EXPECT_EQ(File({std::string(kEntryLine) + "Alpha]", "\"UninstallString\"=\"\"", ""}), Undo());
+  ASSERT_TRUE(reg.OpenPath("\\" + Entry("Alpha"), false));
+  EXPECT_EQ("new.exe", reg.ReadText("UninstallString"));
+}
+
+TEST_F(EntryCommandsTest, SaveChangesOnAValueThatIsNotTextRaisesBeforeWriting) {
+  p.registry.SetValue(kHkeyLocalMachine, Entry("Beta"), "UninstallString", kRegDword, std::string(4, '\0'));
+  form.ListView1.SelectedFromUser(Row("Beta"));
+  form.Edit3.TextFromUser("x");
+  EXPECT_THROW(form.Button15Click(), ERegistryException);
+  EXPECT_EQ("(no file)", Undo());
+}
+
+// The merge of the undo file over whatever is left gives back the whole Uninstall key, wherever the
+// removal was stopped: after each registry call in turn, at each write of the undo file, at each
+// size of a full disk.
+TEST_F(EntryCommandsTest, AStoppedRemovalLosesNothingThatAMergeDoesNotGiveBack) {
+  const regfile::Tree original = regfile::Snapshot(p.registry, kHkeyLocalMachine, kEntries);
+  const auto run = [&](const std::string& what, const std::function<void(MemoryPlatform&)>& fault) {
+    SCOPED_TRACE(what);
+    MemoryPlatform q;
+    Seed(q);
+    TForm1 f(q.platform());
+    f.FormCreate();
+    for (int i = 0; i < f.ListBox2.Count(); ++i)
+      if (f.ListBox2.Items()[i] == "Alpha") f.ListBox2.ItemIndexFromUser(i);
+    q.ui.answers = {kIdYes};
+    fault(q);
+    bool stopped = false;
+    try {
+      f.Button8Click();
+    } catch (const std::exception&) {
+      stopped = true;
+    }
+    q.registry.FailFromCall(-1);
+    q.files.FailWriteAfter(-1);
+    q.files.SetDiskCapacity(-1);
+    EXPECT_EQ(0, q.registry.OpenHandles());
+    EXPECT_EQ(0, q.files.OpenFiles());
+    regfile::Tree merged = regfile::Snapshot(q.registry, kHkeyLocalMachine, kEntries);
+    if (q.files.FileExistsAt(kFile)) regfile::Read(q.files.Content(kFile)).ApplyTo(merged, "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(regfile::Describe(original), regfile::Describe(regfile::Subtree(merged, kEntries)));
+    return stopped;
+  };
+  int calls = 0;
+  {
+    MemoryPlatform q;
+    Seed(q);
+    TForm1 f(q.platform());
+    f.FormCreate();
+    for (int i = 0; i < f.ListBox2.Count(); ++i)
+      if (f.ListBox2.Items()[i] == "Alpha") f.ListBox2.ItemIndexFromUser(i);
+    q.ui.answers = {kIdYes};
+    q.registry.FailFromCall(1'000'000);
+    f.Button8Click();
+    calls = q.registry.CallCount();
+  }
+  ASSERT_GT(calls, 50);
+  for (int k = 1; k <= calls; ++k)
+    run("registry calls fail from " + std::to_string(k), [k](MemoryPlatform& q) { q.registry.FailFromCall(k); });
+  int stops = 0;
+  for (int n = 1; n <= 20; ++n)
+    stops += run("write " + std::to_string(n) + " stops halfway", [n](MemoryPlatform& q) { q.files.FailWriteAfter(n); });
+  EXPECT_GE(stops, 12) << "each value and key line is a write of its own";
+  for (int bytes = 0; bytes <= 800; bytes += 7)
+    run("disk full at " + std::to_string(bytes), [bytes](MemoryPlatform& q) { q.files.SetDiskCapacity(bytes); });
+  run("flushes fail", [](MemoryPlatform& q) { q.files.FailFlushes(true); });
+}
+
+// The program killed before any one of its file calls: whatever it deleted by then is in the file,
+// whole.
+TEST_F(EntryCommandsTest, AProgramKilledAtAnyFileCallLeavesAFileThatGivesEverythingBack) {
+  const regfile::Tree original = regfile::Snapshot(p.registry, kHkeyLocalMachine, kEntries);
+  bool finished = false;
+  for (int k = 1; !finished; ++k) {
+    SCOPED_TRACE("killed at file call " + std::to_string(k));
+    ASSERT_LT(k, 500);
+    MemoryPlatform q;
+    Seed(q);
+    StoppingFiles files(q.files);
+    TForm1 f(Platform{q.registry, files, q.system, q.processes, q.ui});
+    f.FormCreate();
+    for (int i = 0; i < f.ListBox2.Count(); ++i)
+      if (f.ListBox2.Items()[i] == "Alpha") f.ListBox2.ItemIndexFromUser(i);
+    q.ui.answers = {kIdYes};
+    files.StopAtCall(k);
+    try {
+      f.Button8Click();
+      finished = true;
+    } catch (const ProgramStopped&) {
+    }
+    EXPECT_EQ(0, q.registry.OpenHandles());
+    EXPECT_EQ(0, q.files.OpenFiles());
+    regfile::Tree merged = regfile::Snapshot(q.registry, kHkeyLocalMachine, kEntries);
+    if (q.files.FileExistsAt(kFile)) regfile::Read(q.files.Content(kFile)).ApplyTo(merged, "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(regfile::Describe(original), regfile::Describe(regfile::Subtree(merged, kEntries)));
+    if (finished) EXPECT_FALSE(q.registry.KeyExists(kHkeyLocalMachine, Entry("Alpha")));
+  }
+}
+
+}  // namespace
