@@ -1,0 +1,36 @@
+#include "inventory/file_tests.h"
+
+#include "platform/handles.h"
+
+namespace {
+bool TooLong(size_t length) { return length > platform::kMaxPath; }
+}  // namespace
+
+bool FileTest(platform::FileSystem& files, const std::string& path) {
+  if (TooLong(path.size())) return false;
+  platform::FindData found;
+  const platform::UniqueFind find(files, files.FindFirst(path, &found));
+  if (!find) return false;
+  return (found.attributes & platform::kFileAttributeDirectory) == 0 && files.ConvertsToDosTime(found.lastWriteTime);
+}
+
+bool FolderTest(platform::FileSystem& files, const std::string& path) {
+  if (TooLong(path.size())) return false;
+  const std::uint32_t attributes = files.Attributes(path);
+  return attributes != platform::kInvalidFileAttributes && (attributes & platform::kFileAttributeDirectory) != 0;
+}
+
+bool DirectorySearch(platform::FileSystem& files, const std::string& directory, const std::string& name) {
+  // The platform looks for directory + "\" + name (no second separator); the limit applies to that.
+  const bool separated = directory.empty() || directory.back() == '\\' || directory.back() == '/';
+  if (TooLong(directory.size() + (separated ? 0 : 1) + name.size())) return false;
+  std::string scratch;
+  return files.SearchDirectory(directory, name, nullptr, platform::kMaxPath, &scratch) != 0;
+}
+
+bool PatternSearch(platform::FileSystem& files, const std::string& pattern) {
+  if (TooLong(pattern.size())) return false;
+  platform::FindData found;
+  const platform::UniqueFind find(files, files.FindFirst(pattern, &found));
+  return static_cast<bool>(find);
+}

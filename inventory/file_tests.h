@@ -1,0 +1,16 @@
+#pragma once
+// The file-system questions of the finder and the Finder page. A text longer than the platform's
+// path limit (MAX_PATH) is answered "not found" without asking, as the platform would answer.
+#include <string>
+
+#include "platform/file_system.h"
+
+// The file test: FindFirstFileA finds an entry that is no folder and whose last-write time
+// converts to a DOS date and time.
+bool FileTest(platform::FileSystem& files, const std::string& path);
+// The folder test: GetFileAttributesA answers attributes with the folder bit set.
+bool FolderTest(platform::FileSystem& files, const std::string& path);
+// SearchPathA in the one directory, no extension, into the 260-character scratch buffer: found.
+bool DirectorySearch(platform::FileSystem& files, const std::string& directory, const std::string& name);
+// FindFirstFileA on the pattern succeeds, whatever kind of entry it finds.
+bool PatternSearch(platform::FileSystem& files, const std::string& pattern);

@@ -1,0 +1,227 @@
+#include <array>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/form1.h"
+#include "inventory/file_tests.h"
+
+namespace {
+
+// The marks of the backward scan, in their test order.
+constexpr std::array<char, 11> kMarks = {',', ';', '\'', '%', '-', '_', '!', '(', '@', '$', '#'};
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Every candidate of one FindSpace call is a prefix of the working text S, so candidates are
+// named by their length. Long prefixes are never copied: a text longer than MAX_PATH is never
+// queried, and without a query a candidate's answer depends only on whether it holds a backslash.
+class FinderCall {
+ public:
+  FinderCall(TForm1& form, platform::FileSystem& files, const std::string& s, bool remember)
+      : form_(form), files_(files), s_(s), remember_(remember),
+        firstBackslash_(s.find('\\')), probes_(s.size() + 1, kUnknown) {}
+
+  // ProbeCandidate of the first `length` characters of S.
+  bool ProbePrefix(size_t length) {
+    return Remembered(probes_[length], [&] {
+      if (length > platform::kMaxPath) return !HoldsBackslash(length);
+      return ProbeCandidate(s_.substr(0, length));
+    });
+  }
+
+  // nFileExists of the first `length` characters of S; longer than MAX_PATH, not found unasked.
+  bool FileTestPrefix(size_t length) {
+    if (length > platform::kMaxPath) return false;
+    return FileExists(s_.substr(0, length));
+  }
+
+ private:
+  static constexpr signed char kUnknown = -1;
+
+  bool HoldsBackslash(size_t length) const { return firstBackslash_ != std::string::npos && firstBackslash_ < length; }
+
+  template <class Ask>
+  bool Remembered(signed char& slot, Ask ask) {
+    if (!remember_) return ask();
+    if (slot == kUnknown) slot = ask() ? 1 : 0;
+    return slot == 1;
+  }
+
+  // One query per kind and text within the call. Texts here are at most MAX_PATH long.
+  template <class Ask>
+  bool Query(char kind, const std::string& text, Ask ask) {
+    if (!remember_) return ask();
+    auto [it, added] = queries_.try_emplace(std::string(1, kind) + text, false);
+    if (added) it->second = ask();
+    return it->second;
+  }
+
+  bool FileExists(const std::string& t) {
+    return Query('f', t, [&] { return form_.nFileExists(t); });
+  }
+
+  bool ProbeCandidate(const std::string& t) {
+    if (FileExists(t)) return true;
+    const size_t k = t.rfind('\\');
+    // A bare name without a folder part counts as found.
+    if (k == std::string::npos) return true;
+    const std::string directory = t.substr(0, k);
+    const std::string name = t.substr(k + 1);
+    if (Query('s', directory + '\\' + name, [&] { return DirectorySearch(files_, directory, name); })) return true;
+    const std::string folder = k + 1 == t.size() ? directory : t;
+    if (Query('d', folder, [&] { return FolderTest(files_, folder); })) return true;
+    const std::string exe = name + ".exe";
+    return Query('s', directory + '\\' + exe, [&] { return DirectorySearch(files_, directory, exe); });
+  }
+
+  TForm1& form_;
+  platform::FileSystem& files_;
+  const std::string& s_;
+  const bool remember_;
+  const size_t firstBackslash_;
+  std::vector<signed char> probes_;
+  std::map<std::string, bool> queries_;
+};
+
+// Step 1: every run of backslashes becomes one.
+std::string CollapseBackslashes(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (char c : s) {
+    if (c == '\\' && !out.empty() && out.back() == '\\') continue;
+    out += c;
+  }
+  return out;
+}
+
+// Step 2: a backslash before a double quote goes. After step 1 the character before such a
+// backslash is never a backslash, so one pass leaves no new pair behind.
+std::string UnescapeQuotes(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == '"') continue;
+    out += s[i];
+  }
+  return out;
+}
+
+// Taking the text from a 1-based position, with the clamping the program relies on.
+std::string From(const std::string& s, int position) {
+  const size_t start = position < 1 ? 0 : static_cast<size_t>(position - 1);
+  return start >= s.size() ? std::string() : s.substr(start);
+}
+
+bool IsNeverQueriedDrive(std::uint32_t type) {
+  return type == platform::kDriveRemovable || type == platform::kDriveRemote || type == platform::kDriveCdrom ||
+         type == platform::kDriveRamdisk;
+}
+
+}  // namespace
+
+bool TForm1::nFindSpace(const std::string& text) {
+  if (FindSpace(text)) return true;
+  if (!RetryUnredirected) return false;
+  const std::uintptr_t cell = Disablex64Redirect();
+  const bool found = FindSpace(text);
+  Revertx64Redirect(cell);
+  return found;
+}
+
+bool TForm1::FindSpace(const std::string& text) {
+  platform::FileSystem& files = platform_.files;
+
+  std::string s = UnescapeQuotes(CollapseBackslashes(text));
+  while (!s.empty() && s[0] == '"') {
+    const std::string rest = s.substr(1);
+    const size_t close = rest.find('"');
+    s = close == std::string::npos ? rest : rest.substr(0, close);
+  }
+  s.erase(0, s.find_first_not_of('@') == std::string::npos ? s.size() : s.find_first_not_of('@'));
+  if (!s.empty() && s[0] == '\\' && s.find(":\\") == std::string::npos) return true;
+
+  std::string expanded;
+  const std::uint32_t count = files.ExpandEnvironment(s, platform::kMaxPath, &expanded);
+  if (count != 0 && count < platform::kMaxPath) s = expanded;
+  if (!s.empty() && s[0] == '%') return true;
+
+  int cut = 0;
+  cut = GetNonChar(cut, ':', From(s, 3), 3);
+  cut = GetNonChar(cut, '/', From(s, 3), 3);
+  cut = GetNonChar(cut, '*', s, 1);
+  cut = GetNonChar(cut, '?', s, 1);
+  cut = GetNonChar(cut, '"', From(s, 2), 2);
+  cut = GetNonChar(cut, '<', s, 1);
+  cut = GetNonChar(cut, '>', s, 1);
+  cut = GetNonChar(cut, '|', s, 1);
+  if (cut > 0) s.resize(static_cast<size_t>(cut - 1));
+
+  if (s.empty()) return false;
+  if (s.back() == '\\') s.pop_back();
+  if (s.size() >= 3 && s[1] == ':' && s[2] == '\\' && IsNeverQueriedDrive(files.DriveType(s.substr(0, 3)))) {
+    return false;
+  }
+
+  FinderCall call(*this, files, s, RememberFinderAnswers);
+  const size_t length = s.size();
+  if (call.ProbePrefix(length)) return true;
+  if (PatternSearch(files, s + ".*")) return true;
+
+  // The backward scan. Positions are 1-based; a remembered position of 0 means none.
+  const size_t lastBackslash = s.rfind('\\') + 1;
+  size_t pendingBlank = 0;
+  std::array<size_t, kMarks.size()> marks{};
+  size_t backslashMark = 0;
+  bool numericTail = true;
+  for (size_t i = length + 1; i-- > 0;) {
+    const char c = i > 0 ? s[i - 1] : '\0';
+    if (c == '.' || c == '\\' || pendingBlank != 0 || i == 0) {
+      if (numericTail && i < length && call.ProbePrefix(lastBackslash - 1)) return true;
+      if (pendingBlank != 0 && call.ProbePrefix(pendingBlank - 1)) return true;
+      for (size_t m : marks) {
+        if (m != 0 && call.ProbePrefix(m - 1)) return true;
+      }
+      // Before a backslash only a file counts.
+      if (backslashMark != 0 && call.FileTestPrefix(backslashMark - 1)) return true;
+      pendingBlank = 0;
+    }
+    if (i == 0) break;
+    if (c == ' ') pendingBlank = i;
+    if (c == '\\') backslashMark = i;
+    for (size_t k = 0; k < kMarks.size(); ++k) {
+      if (c == kMarks[k]) marks[k] = i;
+    }
+    if (!IsDigit(c) && c != '\\') numericTail = false;
+  }
+  return false;
+}
+
+bool TForm1::nFileExists(const std::string& text) {
+  if (FileTest(platform_.files, text)) return true;
+  if (!RetryUnredirected) return false;
+  const std::uintptr_t cell = Disablex64Redirect();
+  const bool found = FileTest(platform_.files, text);
+  Revertx64Redirect(cell);
+  return found;
+}
+
+int TForm1::GetNonChar(int cut, char c, const std::string& searched, int offset) const {
+  const size_t p = searched.find(c);
+  if (p == std::string::npos) return cut;
+  const int n = offset + static_cast<int>(p);  // offset - 1 + the 1-based position
+  return cut <= 0 || cut >= n ? n : cut;
+}
+
+std::string TForm1::RemoveSlash(const std::string& text) const {
+  if (!text.empty() && text.back() == '\\') return text.substr(0, text.size() - 1);
+  return text;
+}
+
+std::uintptr_t TForm1::Disablex64Redirect() {
+  std::uintptr_t cell = 0;
+  return platform_.system.Wow64DisableRedirection(&cell) ? cell : 0;
+}
+
+void TForm1::Revertx64Redirect(std::uintptr_t value) { platform_.system.Wow64RevertRedirection(value); }

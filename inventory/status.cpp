@@ -1,0 +1,83 @@
+#include <algorithm>
+#include <string>
+
+#include "app/form1.h"
+
+namespace {
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// The start of the last occurrence of the keyword (upper case) in the text, letter case of the
+// ASCII letters ignored; npos when there is none.
+size_t LastOccurrence(const std::string& text, const std::string& keyword) {
+  if (text.size() < keyword.size()) return std::string::npos;
+  for (size_t start = text.size() - keyword.size() + 1; start-- > 0;) {
+    size_t k = 0;
+    while (k < keyword.size() && Upper(text[start + k]) == keyword[k]) ++k;
+    if (k == keyword.size()) return start;
+  }
+  return std::string::npos;
+}
+
+}  // namespace
+
+// Each rule hands a shorter remainder of the string to the next round, so this is a loop rather
+// than the recursion it reads as: an uninstall string of any length cannot exhaust the stack. The
+// remainder is always a tail of the text, so it is kept as a start index, and the keyword tests
+// look only at where the keywords last occur: the work stays in proportion to the text.
+void TForm1::CheckUninstall(const std::string& text, int row) {
+  const size_t n = text.size();
+  const size_t lastRundll32 = LastOccurrence(text, "RUNDLL32 ");
+  const size_t lastRundll = LastOccurrence(text, "RUNDLL ");
+  size_t start = 0;  // the remainder s is text from index start
+  auto dropFromStart = [&](size_t count) { start = std::min(n, start + count); };
+  auto firstWithin = [&](char c, size_t positions) -> size_t {  // 1-based position, 0 = not there
+    for (size_t k = 0; k < positions && start + k < n; ++k) {
+      if (text[start + k] == c) return k + 1;
+    }
+    return 0;
+  };
+
+  for (;;) {
+    if (const size_t quote = firstWithin('"', 3)) {
+      dropFromStart(quote);
+      continue;
+    }
+    if (lastRundll32 != std::string::npos && lastRundll32 >= start) {
+      dropFromStart(9);
+      continue;
+    }
+    if (lastRundll != std::string::npos && lastRundll >= start) {
+      dropFromStart(7);
+      continue;
+    }
+    if (const size_t blank = firstWithin(' ', 4)) {
+      dropFromStart(blank);
+      continue;
+    }
+    const std::string root = text.substr(start, 3);
+    const size_t drive = text.find(":\\", start + 2);  // searched in s from its position 3
+    if (drive == std::string::npos) {
+      if (nFindSpace(text.substr(start))) {
+        ListView1.SetImageIndex(row, kGoodLink);
+      } else {
+        CheckDriveType(root, row);
+      }
+      return;
+    }
+    // The piece ends just before the drive letter of the next absolute path.
+    const size_t q = drive - 1 - start;
+    if (!nFindSpace(text.substr(start, q)) && q > 3) {
+      CheckDriveType(root, row);
+      return;
+    }
+    dropFromStart(q);
+  }
+}
+
+void TForm1::CheckDriveType(const std::string& root, int row) {
+  const std::uint32_t type = platform_.files.DriveType(root);
+  const bool missingDisk = type == platform::kDriveRemovable || type == platform::kDriveRemote ||
+                           type == platform::kDriveCdrom || type == platform::kDriveRamdisk;
+  ListView1.SetImageIndex(row, missingDisk ? kMissingDisk : kBrokenLink);
+}

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "platform/memory/memory_platform.h"
+
+namespace {
+
+using platform::MemoryPlatform;
+
+// Drive C: is a fixed disk, A: removable, D: a CD-ROM drive, N: a network drive and R: a RAM
+// disk; no file exists but those named in the case.
+struct Status {
+  explicit Status(const std::vector<std::string>& files) {
+    mp.files.AddDrive('A', platform::kDriveRemovable);
+    mp.files.AddDrive('D', platform::kDriveCdrom);
+    mp.files.AddDrive('N', platform::kDriveRemote);
+    mp.files.AddDrive('R', platform::kDriveRamdisk);
+    mp.files.SetEnvironment("ProgramFiles", "C:\\Program Files");
+    for (const std::string& f : files) mp.files.AddFile(f);
+  }
+  // The icon CheckUninstall gives a fresh row.
+  int Of(const std::string& uninstall) {
+    const int row = form.ListView1.Add();
+    form.CheckUninstall(uninstall, row);
+    return form.ListView1.Item(row).ImageIndex;
+  }
+  MemoryPlatform mp;
+  TForm1 form{mp.platform()};
+};
+
+struct Case {
+  std::string uninstall;
+  std::vector<std::string> files;
+  int icon;
+};
+
+TEST(StatusTest, GivesEachEntryItsIcon) {
+  const std::string uninst = "C:\\Program Files\\App\\uninst.exe";
+  const Case cases[] = {
+      {"\"" + uninst + "\" /S", {uninst}, kGoodLink},
+      {"\"" + uninst + "\" /S", {}, kBrokenLink},
+      {"RunDll32 C:\\App\\x.dll,Uninstall", {"C:\\App\\x.dll"}, kGoodLink},
+      {"RunDll32 C:\\App\\x.dll,Uninstall", {}, kBrokenLink},
+      {"rundll32.exe C:\\App\\x.dll,Uninstall", {"C:\\App\\x.dll"}, kGoodLink},
+      {"rundll32.exe C:\\App\\x.dll,Uninstall", {}, kBrokenLink},
+      {"C:\\App\\remove.exe C:\\App\\install.log", {"C:\\App\\remove.exe", "C:\\App\\install.log"}, kGoodLink},
+      {"C:\\App\\remove.exe C:\\App\\install.log", {"C:\\App\\remove.exe"}, kBrokenLink},
+      {"C:\\App\\remove.exe C:\\App\\install.log", {"C:\\App\\install.log"}, kBrokenLink},
+      {"C:\\App\\remove.exe D:\\install.log", {"C:\\App\\remove.exe", "D:\\install.log"}, kMissingDisk},
+      {"C:\\App\\remove.exe D:\\install.log", {}, kBrokenLink},  // the first piece decides
+      {"A:\\setup.exe", {}, kMissingDisk},
+      {"N:\\App\\setup.exe", {"N:\\App\\setup.exe"}, kMissingDisk},
+      {"\"N:\\App\\setup.exe\"", {}, kMissingDisk},
+      {"R:\\setup.exe", {"R:\\setup.exe"}, kMissingDisk},
+      {"d:\\setup.exe", {}, kMissingDisk},
+      {"C:\\App\\gone.exe", {}, kBrokenLink},
+      {"Q:\\App\\gone.exe", {}, kBrokenLink},  // no such drive
+      {"MsiExec.exe /I{8E5B5B5F-1B2C-4E3D-9F00-0123456789AB}", {}, kGoodLink},
+      {"C:\\WINDOWS\\rundll32 foo.dll,Entry", {}, kGoodLink},
+      {"a\\bC:\\App\\u.exe", {"C:\\App\\u.exe"}, kGoodLink},  // a piece of 3 characters is skipped
+      {"a\\bC:\\App\\u.exe", {}, kBrokenLink},
+      {"ab\\cC:\\App\\u.exe", {"C:\\App\\u.exe"}, kBrokenLink},  // 4 characters: it decides
+      {"RUN C:\\App\\u.exe", {"C:\\App\\u.exe"}, kGoodLink},
+      {" C:\\App\\u.exe", {"C:\\App\\u.exe"}, kGoodLink},
+      {"RUN A:\\u.exe", {}, kMissingDisk},
+      {"\\\\server\\share\\uninst.exe", {}, kGoodLink},
+      {"%ProgramFiles%\\App\\uninst.exe", {uninst}, kGoodLink},
+      {"%ProgramFiles%\\App\\uninst.exe", {}, kBrokenLink},
+      {"\"", {}, kBrokenLink},  // the drive test of an empty root
+      {"C:\\App\\u.exe /log=D:\\u.log", {"C:\\App\\u.exe"}, kMissingDisk},
+      {"C:\\App\\u.exe /log=D:\\u.log", {"C:\\App\\u.exe", "D:\\u.log"}, kMissingDisk},
+      {"C:\\App\\u.exe /log=C:\\u.log", {"C:\\App\\u.exe"}, kBrokenLink},
+  };
+  for (const Case& c : cases) {
+    Status status(c.files);
+    EXPECT_EQ(status.Of(c.uninstall), c.icon) << c.uninstall;
+  }
+}
+
+TEST(StatusTest, SetsTheIconOnItsOwnRowOnly) {
+  Status status({"C:\\App\\u.exe"});
+  const int first = status.form.ListView1.Add();
+  const int second = status.form.ListView1.Add();
+  status.form.CheckUninstall("A:\\setup.exe", second);
+  status.form.CheckUninstall("C:\\App\\u.exe", first);
+  EXPECT_EQ(status.form.ListView1.Item(first).ImageIndex, kGoodLink);
+  EXPECT_EQ(status.form.ListView1.Item(second).ImageIndex, kMissingDisk);
+}
+
+TEST(StatusTest, DriveTypeDecidesBetweenMissingDiskAndBrokenLink) {
+  Status status({});
+  struct Root {
+    std::string root;
+    int icon;
+  } roots[] = {{"A:\\", kMissingDisk}, {"D:\\", kMissingDisk}, {"N:\\", kMissingDisk}, {"R:\\", kMissingDisk},
+               {"C:\\", kBrokenLink},  {"Q:\\", kBrokenLink},  {"Msi", kBrokenLink},  {"", kBrokenLink}};
+  for (const Root& r : roots) {
+    const int row = status.form.ListView1.Add();
+    status.form.CheckDriveType(r.root, row);
+    EXPECT_EQ(status.form.ListView1.Item(row).ImageIndex, r.icon) << r.root;
+  }
+}
+
+// Strings that drove the rules once per few characters, a megabyte long: each ends in a loop
+// round, not a stack frame, and the finder answers a long piece without a query per mark.
+TEST(StatusTest, CopesWithMegabyteStrings) {
+  const size_t megabyte = 1 << 20;
+  auto repeat = [&](const std::string& unit) {
+    std::string s;
+    while (s.size() < megabyte) s += unit;
+    return s;
+  };
+  const Case cases[] = {
+      {repeat("\""), {}, kBrokenLink},
+      {repeat(" ") + "C:\\App\\u.exe", {"C:\\App\\u.exe"}, kGoodLink},
+      {repeat("ab ") + "C:\\App\\u.exe", {"C:\\App\\u.exe"}, kGoodLink},
+      {repeat("rundll32 "), {}, kBrokenLink},  // nothing is left: the drive test of ""
+      {"C:\\App\\u.exe " + repeat(",.-;\\'(.!@ 1"), {}, kBrokenLink},
+      {"C:\\App\\u.exe " + repeat(",.-;\\'(.!@ 1"), {"C:\\App\\u.exe"}, kGoodLink},
+      {"C:\\App\\" + repeat("x.y\\"), {}, kBrokenLink},
+      {repeat("C:\\x"), {}, kBrokenLink},
+      {"C:\\App\\u.exe " + repeat("C:\\App\\u.exe "), {"C:\\App\\u.exe"}, kGoodLink},
+  };
+  for (const Case& c : cases) {
+    Status status(c.files);
+    status.mp.files.ResetCalls();
+    EXPECT_EQ(status.Of(c.uninstall), c.icon) << c.uninstall.substr(0, 40);
+    EXPECT_LT(status.mp.files.Calls().Queries(), 5000000) << c.uninstall.substr(0, 40);
+  }
+}
+
+}  // namespace
