@@ -86,6 +86,15 @@ bool IsFile(platform::FileSystem& files, const std::string& path) {
   return find && !(found.attributes & platform::kFileAttributeDirectory);
 }
 
+// Whether the key is there and holds neither values nor subkeys.
+bool IsEmptyKey(TNTRegistry& reg, const std::string& path) {
+  if (!reg.OpenPath(path, false)) return false;
+  KeyInfo info;
+  const bool empty = reg.QueryKeyInfo(info) && info.SubkeyCount == 0 && info.ValueCount == 0;
+  reg.ClosePath();
+  return empty;
+}
+
 }  // namespace
 
 void ClearKey(platform::RegistryApi& api, const std::string& path) {
@@ -130,7 +139,14 @@ bool TForm1::LoadKeyPro(const std::string& keyPath, const std::string& fileName)
   RestoreLock lock(platform_.system);
   TNTRegistry reg(platform_.registry);
   reg.SetRoot(platform::kHkeyLocalMachine);
-  if (!reg.LoadHive(kHiveMountPath, fileName)) return false;
+  const bool mountPointWasFree = !reg.PathExists(kHiveMountPath);
+  if (!reg.LoadHive(kHiveMountPath, fileName)) {
+    // Wine makes the mount point before it reads the file and leaves it behind, empty, when the
+    // file is not a hive; every later mount would then fail. Only that key is taken away: one
+    // that was there before, or that holds anything, belongs to someone else.
+    if (mountPointWasFree && IsEmptyKey(reg, kHiveMountPath)) reg.UnloadHive(kHiveMountName);
+    return false;
+  }
   MountedHive mounted(reg);
 
   if (reg.PathExists(keyPath)) {

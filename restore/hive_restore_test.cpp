@@ -25,6 +25,8 @@ class TokenBoundRegistry : public RegistryApi {
   TokenBoundRegistry(MemoryRegistry& mem, MemorySystem& system) : mem_(mem), system_(system) {}
   std::vector<std::string> hiveCalls;
   bool refuseValues = false;
+  // As Wine does: a load that fails leaves the mount point made, empty.
+  bool failedLoadLeavesKey = false;
 
   long OpenKeyEx(Hkey b, const char* s, std::uint32_t a, Hkey* r) override { return mem_.OpenKeyEx(b, s, a, r); }
   long CreateKeyEx(Hkey b, const char* s, std::uint32_t o, std::uint32_t a, Hkey* r) override {
@@ -46,11 +48,21 @@ class TokenBoundRegistry : public RegistryApi {
   long LoadKey(Hkey root, const char* subKey, const char* file) override {
     hiveCalls.push_back(std::string("load ") + subKey + Rights());
     BindRights();
-    return mem_.LoadKey(root, subKey, file);
+    const long result = mem_.LoadKey(root, subKey, file);
+    if (result != kErrorSuccess && failedLoadLeavesKey && !mem_.KeyExists(root, subKey)) {
+      mem_.AddKey(root, subKey);
+      leftKey = true;
+    }
+    return result;
   }
   long UnLoadKey(Hkey root, const char* subKey) override {
     hiveCalls.push_back(std::string("unload ") + subKey + Rights());
     BindRights();
+    if (leftKey) {
+      // Wine's unload deletes whatever key it is given.
+      leftKey = false;
+      return mem_.DeleteKey(root, subKey);
+    }
     return mem_.UnLoadKey(root, subKey);
   }
   long SaveKey(Hkey key, const char* file) override {
@@ -70,6 +82,7 @@ class TokenBoundRegistry : public RegistryApi {
 
   MemoryRegistry& mem_;
   MemorySystem& system_;
+  bool leftKey = false;
 };
 
 class HiveRestoreTest : public ::testing::Test {
@@ -186,6 +199,19 @@ TEST_F(HiveRestoreTest, AMountPointInUseIsNeitherOverwrittenNorUnloaded) {
   TNTRegistry reg(mp.registry);
   reg.SetRoot(kHkeyLocalMachine);
   reg.DeleteTree("\\TEMP_KEY");
+}
+
+TEST_F(HiveRestoreTest, AMountPointLeftByAFailedLoadIsTakenAwayAndOnlyThen) {
+  mp.files.AddFile(form.ExeFolder() + "Backup\\junk", "junk");
+  bound.failedLoadLeavesKey = true;
+  EXPECT_FALSE(form.SaveHive(kEntry, form.ExeFolder() + "Backup\\junk", false));
+  EXPECT_EQ((std::vector<std::string>{"load TEMP_KEY +backup +restore", "unload TEMP_KEY +backup +restore"}),
+            bound.hiveCalls);
+  EXPECT_EQ(saved, Dump());
+  ClearLogs();
+  DeleteEntry();
+  EXPECT_TRUE(form.SaveHive(kEntry, hive, false)) << "the next restore finds the mount point free";
+  EXPECT_EQ(saved, Dump());
 }
 
 TEST_F(HiveRestoreTest, TheTokensEarlierStateComesBack) {

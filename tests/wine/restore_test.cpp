@@ -1,0 +1,404 @@
+// Restoring backups under Wine from the Backups page: hive files saved by the program, undo files
+// merged by the registry editor, restores in several processes at once. Real registry, real files.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "platform/win32/win32_files.h"
+#include "platform/win32/win32_process.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system.h"
+#include "registry/nt_registry.h"
+#include "tests/support/reg_file_reader.h"
+#include "tests/support/registry_snapshot.h"
+#include "tests/wine/recording_ui.h"
+
+namespace {
+
+const std::string kUninstallPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::string kEntry = "TidewellRestoreTest";
+
+std::string TestFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string text = path;
+  return text.substr(0, text.find_last_of('\\') + 1);
+}
+
+std::string BackupFolder() { return TestFolder() + "Backup\\"; }
+std::string SettingsFile() { return TestFolder() + "kestrel.ini"; }
+
+std::string ReadFileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFileText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+bool KeyExists(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+void SetValue(HKEY key, const char* name, DWORD type, const std::string& bytes) {
+  RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+}
+
+std::string Text(const std::string& text) { return text + std::string(1, '\0'); }
+
+// An uninstall entry with a value of every kind the program meets, and subkeys two deep.
+void SeedEntry(const std::string& name, int extraValues = 0) {
+  HKEY entry = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kUninstallPath + name).c_str(), 0, nullptr, 0,
+                                           KEY_ALL_ACCESS, nullptr, &entry, nullptr));
+  SetValue(entry, "DisplayName", REG_SZ, Text(name + " display"));
+  SetValue(entry, "UninstallString", REG_SZ, Text("\"C:\\windows\\notepad.exe\" /uninstall " + name));
+  SetValue(entry, "", REG_SZ, Text("default value"));
+  SetValue(entry, "InstallLocation", REG_EXPAND_SZ, Text("%ProgramFiles%\\Tidewell Test"));
+  SetValue(entry, "EstimatedSize", REG_DWORD, std::string("\x39\x30\0\0", 4));
+  SetValue(entry, "Names", REG_MULTI_SZ, std::string("one\0two words\0\0", 16));
+  SetValue(entry, "Big", 11, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
+  SetValue(entry, "Empty", REG_BINARY, "");
+  SetValue(entry, "Quote \"and\" \\slash", REG_SZ, Text("C:\\Path\\\"quoted\""));
+  std::string blob;
+  for (int i = 0; i < 300; ++i) blob += static_cast<char>(i & 0xFF);
+  SetValue(entry, "Blob", REG_BINARY, blob);
+  for (int i = 0; i < extraValues; ++i) SetValue(entry, ("Extra " + std::to_string(i)).c_str(), REG_SZ, Text("x"));
+  HKEY deep = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(entry, "Components\\Part 1\\Deep", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                           nullptr, &deep, nullptr));
+  SetValue(deep, "Level", REG_DWORD, std::string("\x03\0\0\0", 4));
+  RegCloseKey(deep);
+  RegCloseKey(entry);
+}
+
+// A Ui that records like RecordingUi and also what the shell answered.
+class AnsweringUi : public RecordingUi {
+ public:
+  std::vector<int> shellAnswers;
+  int ShellOpen(const std::string& file, const std::string& parameters, int show) override {
+    const int answer = RecordingUi::ShellOpen(file, parameters, show);
+    shellAnswers.push_back(answer);
+    return answer;
+  }
+};
+
+// The keys that a merge of an undo file creates below `path`, with their values, as a snapshot
+// gives them.
+regfile::Tree MergedTree(const std::string& undoText, const std::string& path) {
+  regfile::Tree tree;
+  for (const regfile::Merge::Step& step : regfile::Read(undoText).steps) {
+    if (step.root != "HKEY_LOCAL_MACHINE") continue;
+    const std::string key = regfile::Upper(step.path);
+    if (step.kind == 'K') tree[key];
+    else tree[key][regfile::Upper(step.value.name)] = step.value;
+  }
+  return regfile::Subtree(tree, path);
+}
+
+class RestoreUnderWine : public ::testing::Test {
+ protected:
+  RestoreUnderWine() : platform_{registry_, files_, system_, processes_, ui_}, form_(platform_) {}
+
+  void SetUp() override {
+    CreateDirectoryA(BackupFolder().c_str(), nullptr);
+    form_.FormCreate();
+    // An undo file of this test's own, so that merging it brings back nothing of other tests.
+    form_.UndoStem = "UndoRestoreTest";
+    DeleteFileA(form_.UndoFileName().c_str());
+  }
+  void TearDown() override {
+    for (const std::string& name : keys_) DeleteKey(kUninstallPath + name);
+    for (const std::string& file : files_made_) DeleteFileA(file.c_str());
+    DeleteFileA(SettingsFile().c_str());
+    DeleteFileA(form_.UndoFileName().c_str());
+    EXPECT_FALSE(KeyExists("TEMP_KEY")) << "the hive stayed mounted";
+  }
+
+  void DeleteKey(const std::string& path) {
+    TNTRegistry reg(registry_);
+    reg.SetRoot(platform::kHkeyLocalMachine);
+    reg.DeleteTree("\\" + path);
+  }
+  regfile::Tree Snapshot(const std::string& name) {
+    return regfile::Snapshot(registry_, platform::kHkeyLocalMachine, kUninstallPath + name);
+  }
+  std::string Backup(const std::string& file) {
+    files_made_.push_back(BackupFolder() + file);
+    return BackupFolder() + file;
+  }
+  // Saves the entry as the program does, into the folder Backup.
+  void SaveEntry(const std::string& name, const std::string& file) {
+    keys_.push_back(name);
+    DeleteFileA(Backup(file).c_str());
+    ASSERT_TRUE(form_.SaveHive("\\" + kUninstallPath + name, BackupFolder() + file, true));
+  }
+  // Selects the line of the Backups list as a click does; the list is refilled first.
+  void SelectBackup(const std::string& file) {
+    form_.Button4.Click();
+    const auto& items = form_.ListBox1.Items();
+    const auto at = std::find(items.begin(), items.end(), file);
+    ASSERT_NE(items.end(), at) << file << " is not listed";
+    form_.ListBox1.ItemIndexFromUser(static_cast<int>(at - items.begin()));
+    form_.ListBox1.Click();
+    ASSERT_TRUE(form_.Button6.Enabled());
+  }
+  int Row(const std::string& name) {
+    for (int i = 0; i < form_.ListView1.Count(); ++i)
+      if (form_.ListView1.Item(i).SubItems.at(0) == name) return i;
+    return -1;
+  }
+  void RemoveFromTheMainList(const std::string& name) {
+    form_.Button4.Click();
+    const int row = Row(name);
+    ASSERT_GE(row, 0);
+    form_.ListView1.Select(row);
+    ui_.answers = {IDYES};
+    form_.Button2.Click();
+    ASSERT_FALSE(KeyExists(kUninstallPath + name));
+    ASSERT_LT(Row(name), 0);
+  }
+
+  platform::Win32Registry registry_;
+  platform::Win32FileSystem files_;
+  platform::Win32System system_;
+  platform::Win32Processes processes_;
+  AnsweringUi ui_;
+  platform::Platform platform_;
+  TForm1 form_;
+  std::vector<std::string> keys_;
+  std::vector<std::string> files_made_;
+};
+
+TEST_F(RestoreUnderWine, ARemovedEntryComesBackFromTheBackupsPage) {
+  SeedEntry(kEntry);
+  const regfile::Tree before = Snapshot(kEntry);
+  form_.Button4.Click();
+  ASSERT_GE(Row(kEntry), 0);
+  const TListItem rowBefore = form_.ListView1.Item(Row(kEntry));
+
+  SaveEntry(kEntry, "Saved Restore Entry.hive");
+  WriteFileText(SettingsFile(), "[Backups]\r\nSaved Restore Entry.hive=" + kEntry + "\r\n");
+  std::printf("short name of the backup: %s\n", form_.ShortFileName(BackupFolder() + "Saved Restore Entry.hive").c_str());
+  RemoveFromTheMainList(kEntry);
+
+  SelectBackup("Saved Restore Entry.hive");
+  form_.Button6.Click();
+  EXPECT_EQ(std::vector<std::string>{"Key Restored"}, ui_.Texts("message"));
+  const regfile::Tree after = Snapshot(kEntry);
+  EXPECT_TRUE(before == after) << "before:\n" << regfile::Describe(before) << "after:\n" << regfile::Describe(after);
+  std::printf("restored %zu keys, %zu values of the top key, value by value equal: %s\n", after.size(),
+              after.count(regfile::Upper(kUninstallPath + kEntry)) ? after.at(regfile::Upper(kUninstallPath + kEntry)).size() : 0,
+              before == after ? "yes" : "no");
+
+  form_.Button4.Click();
+  ASSERT_GE(Row(kEntry), 0) << "back in the list after Refresh List";
+  const TListItem& rowAfter = form_.ListView1.Item(Row(kEntry));
+  EXPECT_EQ(rowBefore.Caption, rowAfter.Caption);
+  EXPECT_EQ(rowBefore.SubItems, rowAfter.SubItems);
+  EXPECT_EQ(rowBefore.ImageIndex, rowAfter.ImageIndex);
+}
+
+TEST_F(RestoreUnderWine, ARestoreOntoAnExistingEntryReplacesItAndKeepsTheOldOneInTheUndoFile) {
+  SeedEntry(kEntry);
+  const regfile::Tree saved = Snapshot(kEntry);
+  SaveEntry(kEntry, kEntry);
+  HKEY entry = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, (kUninstallPath + kEntry + "\\Extra\\More").c_str(), 0,
+                                           nullptr, 0, KEY_ALL_ACCESS, nullptr, &entry, nullptr));
+  SetValue(entry, "Only Later", REG_SZ, Text("not in the backup"));
+  RegCloseKey(entry);
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kUninstallPath + kEntry).c_str(), 0, KEY_ALL_ACCESS, &entry));
+  SetValue(entry, "DisplayName", REG_SZ, Text("changed since the backup"));
+  RegDeleteValueA(entry, "Names");
+  RegCloseKey(entry);
+  const regfile::Tree changed = Snapshot(kEntry);
+  ASSERT_FALSE(saved == changed);
+
+  SelectBackup(kEntry);  // no settings file: the file's own name is the entry's
+  form_.Button6.Click();
+  EXPECT_EQ(std::vector<std::string>{"Key Restored"}, ui_.Texts("message"));
+  const regfile::Tree after = Snapshot(kEntry);
+  EXPECT_TRUE(saved == after) << "after:\n" << regfile::Describe(after);
+  const regfile::Tree inUndo = MergedTree(ReadFileText(form_.UndoFileName()), kUninstallPath + kEntry);
+  EXPECT_TRUE(changed == inUndo) << "undo file holds:\n" << regfile::Describe(inUndo);
+  std::printf("replaced entry: %zu keys back as saved; the undo file holds the %zu keys it replaced\n", after.size(),
+              inUndo.size());
+}
+
+TEST_F(RestoreUnderWine, AFileThatIsNotAHiveChangesNothing) {
+  SeedEntry(kEntry);
+  keys_.push_back(kEntry);
+  const regfile::Tree before = Snapshot(kEntry);
+  const struct {
+    const char* file;
+    std::string content;
+  } cases[] = {
+      {"garbage.bin", std::string("\x00\x01not a hive at all\xff", 20)},
+      {"empty.hive", ""},
+      {"text export.txt", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" + kUninstallPath + kEntry + "]\r\n\"DisplayName\"=\"x\"\r\n"},
+  };
+  std::string settings = "[Backups]\r\n";
+  for (const auto& c : cases) settings += std::string(c.file) + "=" + kEntry + "\r\n";
+  WriteFileText(SettingsFile(), settings);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    WriteFileText(Backup(c.file), c.content);
+    ui_.shown.clear();
+    SelectBackup(c.file);
+    form_.Button6.Click();
+    EXPECT_EQ(std::vector<std::string>{"Key could not be Restored"}, ui_.Texts("message"));
+    EXPECT_TRUE(before == Snapshot(kEntry));
+    EXPECT_FALSE(KeyExists("TEMP_KEY"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(form_.UndoFileName().c_str())) << "nothing was backed up";
+  }
+}
+
+struct Event {
+  std::string who;
+  std::string what;
+  unsigned long long time;
+};
+
+std::vector<Event> ReadLog(const std::string& who, const std::string& file) {
+  std::vector<Event> events;
+  std::istringstream in(ReadFileText(file));
+  std::string what;
+  unsigned long long time = 0;
+  while (in >> what) {
+    if (what == "mounted") {
+      std::string code;
+      in >> code;
+      what += " " + code;
+    }
+    in >> time;
+    events.push_back({who, what, time});
+  }
+  return events;
+}
+
+TEST_F(RestoreUnderWine, RestoresStartedAtOnceInTwoProcessesRunOneAfterTheOther) {
+  const std::string runner = TestFolder() + "restore_runner.exe";
+  ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(runner.c_str()));
+  std::map<std::string, regfile::Tree> saved;
+  for (const std::string& name : {std::string("TidewellRestoreA"), std::string("TidewellRestoreB")}) {
+    SeedEntry(name, 1500);
+    saved[name] = Snapshot(name);
+    SaveEntry(name, name);
+    DeleteKey(kUninstallPath + name);
+  }
+  const std::string logs[] = {Backup("hold.log"), Backup("a.log"), Backup("b.log")};
+  for (const std::string& log : logs) DeleteFileA(log.c_str());
+
+  const auto start = [&](const std::string& arguments) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    std::string command = "\"" + runner + "\" " + arguments;
+    EXPECT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started));
+    CloseHandle(started.hThread);
+    return started.hProcess;
+  };
+  HANDLE holder = start("\"" + logs[0] + "\" hold 1500");
+  for (int i = 0; i < 200 && ReadFileText(logs[0]).find("owned") == std::string::npos; ++i) Sleep(20);
+  ASSERT_NE(std::string::npos, ReadFileText(logs[0]).find("owned")) << "the holder never took the lock";
+  HANDLE a = start("\"" + logs[1] + "\" restore \"\\" + kUninstallPath + "TidewellRestoreA\" \"" + BackupFolder() + "TidewellRestoreA\"");
+  HANDLE b = start("\"" + logs[2] + "\" restore \"\\" + kUninstallPath + "TidewellRestoreB\" \"" + BackupFolder() + "TidewellRestoreB\"");
+  HANDLE all[] = {holder, a, b};
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(3, all, TRUE, 60000));
+  DWORD codes[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    GetExitCodeProcess(all[i], &codes[i]);
+    CloseHandle(all[i]);
+  }
+  EXPECT_EQ(0u, codes[0]);
+  EXPECT_EQ(0u, codes[1]) << "restore A";
+  EXPECT_EQ(0u, codes[2]) << "restore B";
+
+  std::vector<Event> events;
+  const char* who[] = {"hold", "A", "B"};
+  for (int i = 0; i < 3; ++i) {
+    const std::vector<Event> some = ReadLog(who[i], logs[i]);
+    events.insert(events.end(), some.begin(), some.end());
+  }
+  std::sort(events.begin(), events.end(), [](const Event& x, const Event& y) { return x.time < y.time; });
+  const unsigned long long origin = events.empty() ? 0 : events.front().time;
+  for (const Event& e : events) std::printf("%8.1f ms  %-4s %s\n", (e.time - origin) / 1e4, e.who.c_str(), e.what.c_str());
+
+  // Each process's span from "owned" to "releasing"; the spans must not overlap, and each mount
+  // and unmount must lie in its own process's span.
+  std::map<std::string, std::pair<unsigned long long, unsigned long long>> span;
+  for (const Event& e : events) {
+    if (e.what == "owned") span[e.who].first = e.time;
+    if (e.what == "releasing") span[e.who].second = e.time;
+  }
+  ASSERT_EQ(3u, span.size());
+  for (const char* x : who)
+    for (const char* y : who)
+      if (std::string(x) < y) {
+        EXPECT_TRUE(span[x].second <= span[y].first || span[y].second <= span[x].first) << x << " and " << y << " overlap";
+      }
+  for (const Event& e : events) {
+    if (e.what.rfind("mounted", 0) == 0 || e.what == "unmounting") {
+      EXPECT_GE(e.time, span[e.who].first) << e.who << " " << e.what;
+      EXPECT_LE(e.time, span[e.who].second) << e.who << " " << e.what;
+    }
+    if (e.what == "start" && e.who != "hold") {
+      EXPECT_LT(e.time, span["hold"].second) << e.who << " started while held";
+    }
+    if (e.what == "waiting") {
+      EXPECT_LT(e.time, span["hold"].second);
+    }
+  }
+  EXPECT_EQ(2, std::count_if(events.begin(), events.end(), [](const Event& e) { return e.what == "waiting"; }));
+  for (const auto& [name, tree] : saved) EXPECT_TRUE(tree == Snapshot(name)) << name;
+}
+
+TEST_F(RestoreUnderWine, AnUndoFileRestoredFromThePagePutsARemovedEntryBack) {
+  SeedEntry(kEntry);
+  keys_.push_back(kEntry);
+  const regfile::Tree before = Snapshot(kEntry);
+  RemoveFromTheMainList(kEntry);
+  const std::string undo = form_.UndoStem + ".reg";
+
+  ui_.shown.clear();
+  SelectBackup(undo);
+  form_.Button6.Click();
+  EXPECT_TRUE(ui_.Texts("message").empty()) << ui_.Texts("message").front();
+  ASSERT_FALSE(ui_.shellAnswers.empty());
+  std::printf("the shell answered %d for the .reg file", ui_.shellAnswers[0]);
+  if (ui_.shellAnswers[0] <= 32) {
+    ASSERT_EQ(2u, ui_.shellAnswers.size());
+    std::printf(", then %d for %s %s", ui_.shellAnswers[1], ui_.shown.back().text.c_str(),
+                ui_.shown.back().caption.c_str());
+    EXPECT_EQ(form_.WinDir + "regedit.exe", ui_.shown.back().text);
+    EXPECT_EQ("\"" + form_.UndoFileName() + "\"", ui_.shown.back().caption);
+    EXPECT_GT(ui_.shellAnswers[1], 32);
+  }
+  std::printf("\n");
+
+  // The merge runs on in the registry editor; the page does not wait for it.
+  const DWORD started = GetTickCount();
+  while (Snapshot(kEntry) != before && GetTickCount() - started < 20000) Sleep(50);
+  std::printf("the entry was back %lu ms after the click\n", GetTickCount() - started);
+  const regfile::Tree after = Snapshot(kEntry);
+  EXPECT_TRUE(before == after) << "after:\n" << regfile::Describe(after);
+  form_.Button4.Click();
+  EXPECT_GE(Row(kEntry), 0) << "in the list after Refresh List";
+}
+
+}  // namespace
