@@ -81,8 +81,10 @@ void TForm1::Button6Click() {
     // An empty setting would name the Uninstall key itself, and the restore would replace every
     // entry with the one in the file.
     if (keyName.find_first_not_of('\\') == std::string::npos) keyName = name;
-    const std::string shortName = ShortFileName(file);
-    const bool restored = SaveHive(kUninstallKey + keyName, shortName, false);
+    // A file that is gone has no short name of its own, and the one built for it may be the
+    // short name of another backup: that one must not be restored in its place.
+    const bool restored =
+        IsFile(platform_.files, file) && SaveHive(kUninstallKey + keyName, ShortFileName(file), false);
     platform_.ui.ShowMessage(restored ? "Key Restored" : "Key could not be Restored");
   }
   FillListBox();

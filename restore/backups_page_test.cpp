@@ -116,6 +116,20 @@ TEST_F(BackupsPageTest, AHiveGoesIntoTheEntryThatTheSettingsFileNames) {
   EXPECT_EQ((std::vector<std::string>{"Key Restored", "Key Restored", "Key Restored"}), mp.ui.Texts("message"));
 }
 
+TEST_F(BackupsPageTest, ABackupThatIsGoneIsNeverRestoredFromAnotherFile) {
+  SaveEntryAs("Other Entry", "Missing Two.hiv");
+  mp.files.SetShortName(backup + "Missing Two.hiv", "MISSIN~1.HIV");
+  mp.files.AddFile(backup + "Missing One.hiv", "x");
+  Start();
+  Select("Missing One.hiv");
+  mp.files.RemoveFile(backup + "Missing One.hiv");
+  form.Button6.Click();
+  EXPECT_EQ(std::vector<std::string>{"Key could not be Restored"}, mp.ui.Texts("message"));
+  EXPECT_TRUE(mp.system.mutexLog.empty()) << "no restore was tried";
+  EXPECT_EQ("(missing)", Dump("Other Entry"));
+  EXPECT_EQ("(missing)", Dump("Missing One.hiv"));
+}
+
 TEST_F(BackupsPageTest, ARegistryFileTheShellCannotOpenGoesToTheRegistryEditor) {
   mp.files.AddFile(backup + "Undo20261207.reg", "REGEDIT4\r\n\r\n");
   mp.files.AddFile(backup + "gone.reg", "REGEDIT4\r\n\r\n");
