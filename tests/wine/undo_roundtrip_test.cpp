@@ -1,0 +1,292 @@
+// The proof that a removal loses nothing: entries and products removed by the program on Wine's
+// real registry, the day's undo file merged back by Wine's registry editor, and the tree compared
+// value by value with the original. Also removals killed at twenty moments, each merged back.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "platform/win32/win32_platform.h"
+#include "registry/nt_registry.h"
+#include "tests/support/reg_file_reader.h"
+#include "tests/support/registry_snapshot.h"
+#include "tests/wine/recording_ui.h"
+#include "tests/wine/undo_seeds.h"
+
+using undo_seeds::kUninstallPath;
+
+namespace {
+
+const std::string kEntry = "TidewellRoundTrip";
+const std::string kProductsPath = "Installer\\Products\\";
+const std::string kProduct = "7D2F3870AB99RoundTrip";
+
+std::string TestFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string text = path;
+  return text.substr(0, text.find_last_of('\\') + 1);
+}
+
+std::string ReadFileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFileText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+const char* TypeName(std::uint32_t type) {
+  static const char* const names[] = {"REG_NONE", "REG_SZ", "REG_EXPAND_SZ", "REG_BINARY", "REG_DWORD",
+                                      "REG_DWORD_BIG_ENDIAN", "REG_LINK", "REG_MULTI_SZ", "REG_RESOURCE_LIST",
+                                      "REG_FULL_RESOURCE_DESCRIPTOR", "REG_RESOURCE_REQUIREMENTS_LIST", "REG_QWORD"};
+  return type < 12 ? names[type] : "other";
+}
+
+// Compares value by value and prints one line per value: its type, its size and whether name,
+// type and bytes came back. Answers the number of differences.
+int CompareTrees(const regfile::Tree& before, const regfile::Tree& after, bool print) {
+  int differences = 0;
+  for (const auto& [key, values] : before) {
+    const auto found = after.find(key);
+    if (found == after.end()) {
+      std::printf("  key missing: %s\n", key.c_str());
+      ++differences;
+      continue;
+    }
+    for (const auto& [upper, value] : values) {
+      const auto other = found->second.find(upper);
+      const bool same = other != found->second.end() && other->second == value;
+      if (print || !same)
+        std::printf("  %-30s %-4u %-30s %7zu bytes: %s\n", TypeName(value.type), value.type,
+                    value.name.substr(0, 30).c_str(), value.bytes.size(),
+                    same ? "name, type and bytes back" : "DIFFERENT");
+      differences += same ? 0 : 1;
+    }
+    for (const auto& [upper, value] : found->second) {
+      if (!values.count(upper)) {
+        std::printf("  extra value %s in %s\n", value.name.c_str(), key.c_str());
+        ++differences;
+      }
+    }
+  }
+  for (const auto& [key, values] : after) {
+    if (!before.count(key)) {
+      std::printf("  extra key: %s\n", key.c_str());
+      ++differences;
+    }
+  }
+  return differences;
+}
+
+class UndoRoundTrip : public ::testing::Test {
+ protected:
+  UndoRoundTrip() : platform_{real_.registry, real_.files, real_.system, real_.processes, ui_}, form_(platform_) {}
+
+  void SetUp() override {
+    form_.FormCreate();
+    // An undo file of this test's own, so that merging it brings back nothing of other tests.
+    form_.UndoStem = "UndoRoundTripTest";
+    DeleteFileA(form_.UndoFileName().c_str());
+  }
+  void TearDown() override {
+    undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + kEntry);
+    undo_seeds::DeleteTree(HKEY_CLASSES_ROOT, kProductsPath + kProduct);
+    DeleteFileA(form_.UndoFileName().c_str());
+  }
+
+  regfile::Tree Entry() { return regfile::Snapshot(real_.registry, platform::kHkeyLocalMachine, kUninstallPath + kEntry); }
+  regfile::Tree Product() { return regfile::Snapshot(real_.registry, platform::kHkeyClassesRoot, kProductsPath + kProduct); }
+
+  int Row(const std::string& name) {
+    for (int i = 0; i < form_.ListView1.Count(); ++i)
+      if (form_.ListView1.Item(i).SubItems.at(0) == name) return i;
+    return -1;
+  }
+
+  platform::Win32Platform real_;
+  RecordingUi ui_;
+  platform::Platform platform_;
+  TForm1 form_;
+};
+
+TEST_F(UndoRoundTrip, AnEntryOfEveryTypeComesBackWhole) {
+  ASSERT_TRUE(undo_seeds::SeedEveryType(HKEY_LOCAL_MACHINE, kUninstallPath + kEntry, "Round Trip Entry"));
+  const regfile::Tree before = Entry();
+  ASSERT_EQ(4u, before.size());
+
+  form_.Button4.Click();
+  ASSERT_GE(Row(kEntry), 0);
+  form_.ListView1.Select(Row(kEntry));
+  ui_.answers = {IDYES};
+  form_.Button2.Click();
+  ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
+  ASSERT_TRUE(Entry().empty()) << "the entry is gone";
+  EXPECT_LT(Row(kEntry), 0);
+
+  ASSERT_TRUE(undo_seeds::MergeWithRegedit(form_.UndoFileName()));
+  std::printf("Round trip of an entry through \"&Remove Entry\" and regedit:\n");
+  EXPECT_EQ(0, CompareTrees(before, Entry(), true));
+}
+
+TEST_F(UndoRoundTrip, AnInstallerProductComesBackWhole) {
+  ASSERT_TRUE(undo_seeds::SeedEveryType(HKEY_CLASSES_ROOT, kProductsPath + kProduct, "unused"));
+  HKEY product = undo_seeds::Create(HKEY_CLASSES_ROOT, kProductsPath + kProduct);
+  ASSERT_TRUE(undo_seeds::Set(product, "ProductName", REG_SZ, undo_seeds::Text("Round \"Trip\" Product")));
+  RegCloseKey(product);
+  const regfile::Tree before = Product();
+
+  form_.Button4.Click();
+  const std::string line = "Round \"Trip\" Product - {" + kProduct;
+  int index = -1;
+  for (int i = 0; i < form_.ListBox3.Count(); ++i)
+    if (form_.ListBox3.Items()[i] == line) index = i;
+  ASSERT_GE(index, 0);
+  form_.ListBox3.ItemIndexFromUser(index);
+  ui_.answers = {IDYES};
+  form_.Button9.Click();
+  ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
+  ASSERT_TRUE(Product().empty());
+
+  ASSERT_TRUE(undo_seeds::MergeWithRegedit(form_.UndoFileName()));
+  std::printf("Round trip of an installer product:\n");
+  EXPECT_EQ(0, CompareTrees(before, Product(), true));
+}
+
+TEST_F(UndoRoundTrip, SaveChangesGivesBackTheOldCommandWithItsType) {
+  HKEY entry = undo_seeds::Create(HKEY_LOCAL_MACHINE, kUninstallPath + kEntry);
+  ASSERT_TRUE(undo_seeds::Set(entry, "DisplayName", REG_SZ, undo_seeds::Text("Round Trip Entry")));
+  ASSERT_TRUE(undo_seeds::Set(entry, "UninstallString", REG_EXPAND_SZ,
+                              undo_seeds::Text("\"%ProgramFiles%\\Round \"Trip\"\\unins.exe\" /x \xe9\r\n")));
+  RegCloseKey(entry);
+  const regfile::Tree before = Entry();
+
+  form_.Button4.Click();
+  ASSERT_GE(Row(kEntry), 0);
+  form_.ListView1.Select(Row(kEntry));
+  form_.Edit3.TextFromUser("C:\\new\\uninstall.exe");
+  form_.Button15.Click();
+  const regfile::Tree changed = Entry();
+  const regfile::Value& now = changed.at(regfile::Upper(kUninstallPath + kEntry)).at("UNINSTALLSTRING");
+  EXPECT_EQ(static_cast<std::uint32_t>(REG_SZ), now.type);
+  EXPECT_EQ(undo_seeds::Text("C:\\new\\uninstall.exe"), now.bytes);
+
+  ASSERT_TRUE(undo_seeds::MergeWithRegedit(form_.UndoFileName()));
+  std::printf("Round trip of \"Save Changes\":\n");
+  EXPECT_EQ(0, CompareTrees(before, Entry(), true));
+}
+
+// Why only the exact header is appended to: the registry editor imports nothing from a file that
+// begins "regedit4".
+TEST_F(UndoRoundTrip, TheRegistryEditorImportsOnlyTheExactHeader) {
+  const std::string file = TestFolder() + "header-case.reg";
+  for (const char* header : {"REGEDIT4", "regedit4"}) {
+    undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + kEntry);
+    WriteFileText(file, std::string(header) + "\r\n\r\n[HKEY_LOCAL_MACHINE\\" + kUninstallPath + kEntry +
+                            "]\r\n\"v\"=dword:00000001\r\n");
+    ASSERT_TRUE(undo_seeds::MergeWithRegedit(file));
+    EXPECT_EQ(std::string(header) == "REGEDIT4", !Entry().empty()) << header;
+  }
+  DeleteFileA(file.c_str());
+}
+
+// Lines that a write left cut short, followed by the mark the program writes before its next
+// lines: the editor sets no part of the cut value, and the next block reaches its own key.
+TEST_F(UndoRoundTrip, LinesCutShortAreNotMergedAndDoNotSwallowTheNextBlock) {
+  const std::string key = "HKEY_LOCAL_MACHINE\\" + kUninstallPath + kEntry;
+  form_.WriteReg("[" + key + "]");
+  form_.WriteReg("\"Whole\"=dword:00000007");
+  std::ofstream(form_.UndoFileName(), std::ios::binary | std::ios::app) << "\"Cut\"=hex:01,02,03,\\\r\n04,0";
+  form_.WriteReg("[" + key + "\\Next]");
+  form_.WriteReg("\"After\"=dword:00000009");
+  EXPECT_NE(std::string::npos, ReadFileText(form_.UndoFileName()).find("04,0-- incomplete lines above are not merged --\r\n"));
+  ASSERT_TRUE(undo_seeds::MergeWithRegedit(form_.UndoFileName()));
+  const regfile::Tree merged = Entry();
+  const std::string top = regfile::Upper(kUninstallPath + kEntry);
+  ASSERT_TRUE(merged.count(top));
+  EXPECT_TRUE(merged.at(top).count("WHOLE"));
+  EXPECT_FALSE(merged.at(top).count("CUT")) << "a part of a value was merged";
+  ASSERT_TRUE(merged.count(top + "\\NEXT"));
+  EXPECT_TRUE(merged.at(top + "\\NEXT").count("AFTER"));
+  EXPECT_FALSE(merged.at(top).count("AFTER"));
+}
+
+// A removal in a child process ended with TerminateProcess at twenty moments spread over its run;
+// after each, the merge of the undo file gives back the original tree whole.
+TEST_F(UndoRoundTrip, ARemovalKilledAtTwentyMomentsComesBackWholeEveryTime) {
+  const std::string entry = "TidewellKilledRemoval";
+  const std::string stem = "UndoKilledRemovalTest";
+  const std::string undoFile = TestFolder() + "Backup\\" + stem + ".reg";
+  const auto seed = [&] {
+    undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + entry);
+    DeleteFileA(undoFile.c_str());
+    return undo_seeds::SeedLargeEntry(HKEY_LOCAL_MACHINE, kUninstallPath + entry, 300, 5, 100 * 1024) &&
+           undo_seeds::SeedEveryType(HKEY_LOCAL_MACHINE, kUninstallPath + entry + "\\Every type", "x");
+  };
+  const auto snapshot = [&] {
+    return regfile::Snapshot(real_.registry, platform::kHkeyLocalMachine, kUninstallPath + entry);
+  };
+  HANDLE started = CreateEventA(nullptr, TRUE, FALSE, "TidewellRemovalStarted");
+  ASSERT_NE(nullptr, started);
+  // Starts the child, waits for the removal to begin, ends it after `delay` ms (never when negative):
+  // answers the milliseconds from the start of the removal to the end of the child.
+  const auto run = [&](int delay) -> double {
+    ResetEvent(started);
+    std::string command = "\"" + TestFolder() + "removal_child.exe\" " + stem + " \"" + entry + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child))
+      return -1;
+    WaitForSingleObject(started, 60000);
+    LARGE_INTEGER frequency, begin, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&begin);
+    if (delay >= 0 && WaitForSingleObject(child.hProcess, delay) == WAIT_TIMEOUT) TerminateProcess(child.hProcess, 9);
+    WaitForSingleObject(child.hProcess, 120000);
+    QueryPerformanceCounter(&end);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    return 1000.0 * (end.QuadPart - begin.QuadPart) / frequency.QuadPart;
+  };
+
+  ASSERT_TRUE(seed());
+  const regfile::Tree original = snapshot();
+  size_t originalValues = 0;
+  for (const auto& [key, values] : original) originalValues += values.size();
+  const double whole = run(-1);
+  ASSERT_GT(whole, 0);
+  ASSERT_TRUE(snapshot().empty()) << "the removal without a kill removes the entry";
+  std::printf("A whole removal of %zu values in %zu keys takes %.0f ms.\n", originalValues, original.size(), whole);
+
+  int partial = 0;
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(seed());
+    const int delay = static_cast<int>(whole * (i + 0.5) / 20);
+    run(delay);
+    const regfile::Tree left = snapshot();
+    size_t leftValues = 0;
+    for (const auto& [key, values] : left) leftValues += values.size();
+    if (leftValues > 0 && leftValues < originalValues) ++partial;
+    ASSERT_TRUE(undo_seeds::MergeWithRegedit(undoFile));
+    const int differences = CompareTrees(original, snapshot(), false);
+    std::printf("killed after %4d ms: %4zu of %zu values were gone, %zu keys left; after the merge %s\n", delay,
+                originalValues - leftValues, originalValues, left.size(),
+                differences ? "DIFFERENCES" : "the whole tree is back");
+    EXPECT_EQ(0, differences) << "killed after " << delay << " ms";
+  }
+  std::printf("%d of 20 kills stopped the removal halfway.\n", partial);
+  EXPECT_GE(partial, 10);
+  CloseHandle(started);
+  undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + entry);
+  DeleteFileA(undoFile.c_str());
+}
+
+}  // namespace
