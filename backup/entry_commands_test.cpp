@@ -42,13 +42,16 @@ void Seed(MemoryPlatform& p) {
   r.AddKey(kHkeyClassesRoot, "Installer\\Products\\9F8E7D");
 }
 
-class EntryCommandsTest : public ::testing::Test {
- protected:
-  EntryCommandsTest() {
+// A seeded platform and a window after its first scan; with `stoppable`, its file calls go through
+// a file system that can end the program at a chosen call.
+struct Scene {
+  explicit Scene(bool stoppable = false)
+      : form(Platform{p.registry, stoppable ? static_cast<FileSystem&>(stopping) : p.files, p.system, p.processes,
+                      p.ui}) {
     Seed(p);
     form.FormCreate();
   }
-  void TearDown() override {
+  ~Scene() {
     EXPECT_EQ(0, p.registry.OpenHandles()) << "a registry handle leaked";
     EXPECT_EQ(0, p.files.OpenFiles()) << "a file handle leaked";
   }
@@ -59,15 +62,28 @@ class EntryCommandsTest : public ::testing::Test {
       if (form.ListView1.Item(i).SubItems.at(0) == keyName) return i;
     return -1;
   }
-  int Line(const TListBox& list, const std::string& text) const {
+  static int Line(const TListBox& list, const std::string& text) {
     for (int i = 0; i < list.Count(); ++i)
       if (list.Items()[i] == text) return i;
     return -1;
   }
-  bool Listed(const std::string& keyName) const { return Row(keyName) >= 0 || Line(form.ListBox2, keyName) >= 0; }
+  // The Uninstall key with the undo file merged over it, as the registry editor would leave it.
+  regfile::Tree Merged() {
+    regfile::Tree merged = regfile::Snapshot(p.registry, kHkeyLocalMachine, kEntries);
+    if (p.files.FileExistsAt(kFile)) regfile::Read(p.files.Content(kFile)).ApplyTo(merged, "HKEY_LOCAL_MACHINE");
+    return regfile::Subtree(merged, kEntries);
+  }
 
   MemoryPlatform p;
-  TForm1 form{p.platform()};
+  StoppingFiles stopping{p.files};
+  TForm1 form;
+};
+
+class EntryCommandsTest : public ::testing::Test {
+ protected:
+  Scene s;
+  MemoryPlatform& p = s.p;
+  TForm1& form = s.form;
 };
 
 // The lines that removing Alpha leaves in the undo file, after the header.
@@ -109,16 +125,15 @@ TEST_F(EntryCommandsTest, WithoutASelectionTheCommandsAskForOneAndChangeNothing)
   EXPECT_EQ((std::vector<std::string>{kSelectFirst, kSelectFirst, kSelectFirst}), p.ui.Texts("message"));
   EXPECT_TRUE(p.ui.Texts("ask").empty());
   EXPECT_EQ(before, p.registry.Dump(kHkeyLocalMachine, kEntries));
-  EXPECT_EQ("(no file)", Undo());
+  EXPECT_EQ("(no file)", s.Undo());
 }
 
 TEST_F(EntryCommandsTest, RemoveEntryFromEitherListAsksThenBacksUpThenRemoves) {
   for (const bool fromMainList : {true, false}) {
     SCOPED_TRACE(fromMainList ? "Remove Entry" : "All Entries");
-    MemoryPlatform q;
-    Seed(q);
-    TForm1 f(q.platform());
-    f.FormCreate();
+    Scene scene;
+    MemoryPlatform& q = scene.p;
+    TForm1& f = scene.form;
     const auto click = [&] {
       if (fromMainList) {
         for (int i = 0; i < f.ListView1.Count(); ++i)
@@ -160,31 +175,31 @@ TEST_F(EntryCommandsTest, AnEmptyKeyNameIsRefused) {
   form.RemoveEntry("");
   EXPECT_TRUE(p.ui.shown.empty());
   EXPECT_EQ(before, p.registry.Dump(kHkeyLocalMachine, kEntries));
-  EXPECT_EQ("(no file)", Undo());
+  EXPECT_EQ("(no file)", s.Undo());
 }
 
 TEST_F(EntryCommandsTest, AnEntryThatIsGoneStillGetsItsEmptyLine) {
-  form.ListBox2.ItemIndexFromUser(Line(form.ListBox2, "Beta"));
+  form.ListBox2.ItemIndexFromUser(Scene::Line(form.ListBox2, "Beta"));
   p.registry.FailFromCall(-1);
   TNTRegistry reg(p.registry);
   reg.SetRoot(kHkeyLocalMachine);
   reg.DeleteTree("\\" + Entry("Beta"));
   p.ui.answers = {kIdYes};
   form.Button8Click();
-  EXPECT_EQ(File({""}), Undo());
-  EXPECT_EQ(-1, Line(form.ListBox2, "Beta"));
+  EXPECT_EQ(File({""}), s.Undo());
+  EXPECT_EQ(-1, Scene::Line(form.ListBox2, "Beta"));
 }
 
 TEST_F(EntryCommandsTest, ADeletionTheRegistryRefusesLeavesTheEntryListedWithItsLinesWritten) {
   p.registry.LimitAccess(kHkeyLocalMachine, Entry("Beta"), kKeyRead);
-  form.ListView1.SelectedFromUser(Row("Beta"));
+  form.ListView1.SelectedFromUser(s.Row("Beta"));
   p.ui.answers = {kIdYes};
   form.Button2Click();
   EXPECT_TRUE(p.ui.Texts("error").empty());
   EXPECT_EQ(File({std::string(kEntryLine) + "Beta]", "\"DisplayName\"=\"Beta\"",
                   "\"UninstallString\"=\"C:\\\\Beta\\\\remove.exe /x\"", ""}),
-            Undo());
-  EXPECT_GE(Row("Beta"), 0) << "still listed after the rescan";
+            s.Undo());
+  EXPECT_GE(s.Row("Beta"), 0) << "still listed after the rescan";
 }
 
 TEST_F(EntryCommandsTest, RemovingAnInstallerProduct) {
@@ -204,10 +219,9 @@ TEST_F(EntryCommandsTest, RemovingAnInstallerProduct) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    MemoryPlatform q;
-    Seed(q);
-    TForm1 f(q.platform());
-    f.FormCreate();
+    Scene scene;
+    MemoryPlatform& q = scene.p;
+    TForm1& f = scene.form;
     const std::string before = q.registry.Dump(kHkeyClassesRoot, "Installer\\Products");
     // The list as the scan fills it, with the case's line selected.
     if (f.ListBox3.Items()[0] != c.line) {
@@ -261,32 +275,22 @@ TEST_F(EntryCommandsTest, SaveChangesBacksUpTheOldCommandThenStoresThePlainStrin
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    MemoryPlatform q;
-    Seed(q);
-    TForm1 f(q.platform());
-    f.FormCreate();
-    const int row = [&] {
-      for (int i = 0; i < f.ListView1.Count(); ++i)
-        if (f.ListView1.Item(i).SubItems.at(0) == "Beta") return i;
-      return -1;
-    }();
+    Scene scene;
+    MemoryPlatform& q = scene.p;
+    TForm1& f = scene.form;
+    const int row = scene.Row("Beta");
     ASSERT_GE(row, 0);
     f.ListView1.SelectedFromUser(row);
     c.arrange(q.registry);
     f.Edit3.TextFromUser(c.edit);
     q.registry.SetString(kHkeyLocalMachine, Entry("Late"), "DisplayName", "Late");
     f.Button15Click();
-    EXPECT_EQ(c.lines.empty() ? "(no file)" : File(c.lines),
-              q.files.FileExistsAt(kFile) ? q.files.Content(kFile) : "(no file)");
+    EXPECT_EQ(c.lines.empty() ? "(no file)" : File(c.lines), scene.Undo());
     const regfile::Tree tree = regfile::Snapshot(q.registry, kHkeyLocalMachine, Entry("Beta"));
     const regfile::Value& value = tree.at(regfile::Upper(Entry("Beta"))).at("UNINSTALLSTRING");
     EXPECT_EQ(c.storedType, value.type);
     EXPECT_EQ(c.stored, value.bytes);
-    EXPECT_GE([&] {
-      for (int i = 0; i < f.ListBox2.Count(); ++i)
-        if (f.ListBox2.Items()[i] == "Late") return i;
-      return -1;
-    }(), 0) << "the scan ran";
+    EXPECT_GE(Scene::Line(f.ListBox2, "Late"), 0) << "the scan ran";
   }
 }
 
@@ -299,73 +303,64 @@ TEST_F(EntryCommandsTest, SaveChangesWithoutAnUninstallStringValue) {
     reg.RemoveValue("UninstallString");
     reg.ClosePath();
   };
-  form.ListView1.SelectedFromUser(Row("Beta"));
+  form.ListView1.SelectedFromUser(s.Row("Beta"));
   removeCommand("Beta");
   form.Edit3.TextFromUser("");
   form.Button15Click();
-  EXPECT_EQ("(no file)", Undo()) << "an empty text for a missing value changes nothing";
+  EXPECT_EQ("(no file)", s.Undo()) << "an empty text for a missing value changes nothing";
   EXPECT_EQ(-1, p.registry.Dump(kHkeyLocalMachine, Entry("Beta")).find("UninstallString"));
 
-  form.ListView1.SelectedFromUser(Row("Alpha"));
+  form.ListView1.SelectedFromUser(s.Row("Alpha"));
   removeCommand("Alpha");
   form.Edit3.TextFromUser("new.exe");
   form.Button15Click();
-  EXPECT_EQ(File({std::string(kEntryLine) + "Alpha]", "\"UninstallString\"=\"\"", ""}), Undo());
+  EXPECT_EQ(File({std::string(kEntryLine) + "Alpha]", "\"UninstallString\"=\"\"", ""}), s.Undo());
   ASSERT_TRUE(reg.OpenPath("\\" + Entry("Alpha"), false));
   EXPECT_EQ("new.exe", reg.ReadText("UninstallString"));
 }
 
 TEST_F(EntryCommandsTest, SaveChangesOnAValueThatIsNotTextRaisesBeforeWriting) {
   p.registry.SetValue(kHkeyLocalMachine, Entry("Beta"), "UninstallString", kRegDword, std::string(4, '\0'));
-  form.ListView1.SelectedFromUser(Row("Beta"));
+  form.ListView1.SelectedFromUser(s.Row("Beta"));
   form.Edit3.TextFromUser("x");
   EXPECT_THROW(form.Button15Click(), ERegistryException);
-  EXPECT_EQ("(no file)", Undo());
+  EXPECT_EQ("(no file)", s.Undo());
+}
+
+// Starts "&Delete an entry >>" on Alpha, answered Yes, in the scene.
+void RemoveAlpha(Scene& scene) {
+  scene.form.ListBox2.ItemIndexFromUser(Scene::Line(scene.form.ListBox2, "Alpha"));
+  scene.p.ui.answers = {kIdYes};
+  scene.form.Button8Click();
 }
 
 // The merge of the undo file over whatever is left gives back the whole Uninstall key, wherever the
 // removal was stopped: after each registry call in turn, at each write of the undo file, at each
 // size of a full disk.
 TEST_F(EntryCommandsTest, AStoppedRemovalLosesNothingThatAMergeDoesNotGiveBack) {
-  const regfile::Tree original = regfile::Snapshot(p.registry, kHkeyLocalMachine, kEntries);
+  const regfile::Tree original = s.Merged();
   const auto run = [&](const std::string& what, const std::function<void(MemoryPlatform&)>& fault) {
     SCOPED_TRACE(what);
-    MemoryPlatform q;
-    Seed(q);
-    TForm1 f(q.platform());
-    f.FormCreate();
-    for (int i = 0; i < f.ListBox2.Count(); ++i)
-      if (f.ListBox2.Items()[i] == "Alpha") f.ListBox2.ItemIndexFromUser(i);
-    q.ui.answers = {kIdYes};
-    fault(q);
+    Scene scene;
+    fault(scene.p);
     bool stopped = false;
     try {
-      f.Button8Click();
+      RemoveAlpha(scene);
     } catch (const std::exception&) {
       stopped = true;
     }
-    q.registry.FailFromCall(-1);
-    q.files.FailWriteAfter(-1);
-    q.files.SetDiskCapacity(-1);
-    EXPECT_EQ(0, q.registry.OpenHandles());
-    EXPECT_EQ(0, q.files.OpenFiles());
-    regfile::Tree merged = regfile::Snapshot(q.registry, kHkeyLocalMachine, kEntries);
-    if (q.files.FileExistsAt(kFile)) regfile::Read(q.files.Content(kFile)).ApplyTo(merged, "HKEY_LOCAL_MACHINE");
-    EXPECT_EQ(regfile::Describe(original), regfile::Describe(regfile::Subtree(merged, kEntries)));
+    scene.p.registry.FailFromCall(-1);
+    scene.p.files.FailWriteAfter(-1);
+    scene.p.files.SetDiskCapacity(-1);
+    EXPECT_EQ(regfile::Describe(original), regfile::Describe(scene.Merged()));
     return stopped;
   };
   int calls = 0;
   {
-    MemoryPlatform q;
-    Seed(q);
-    TForm1 f(q.platform());
-    f.FormCreate();
-    for (int i = 0; i < f.ListBox2.Count(); ++i)
-      if (f.ListBox2.Items()[i] == "Alpha") f.ListBox2.ItemIndexFromUser(i);
-    q.ui.answers = {kIdYes};
-    q.registry.FailFromCall(1'000'000);
-    f.Button8Click();
-    calls = q.registry.CallCount();
+    Scene scene;
+    scene.p.registry.FailFromCall(1'000'000);
+    RemoveAlpha(scene);
+    calls = scene.p.registry.CallCount();
   }
   ASSERT_GT(calls, 50);
   for (int k = 1; k <= calls; ++k)
@@ -382,31 +377,20 @@ TEST_F(EntryCommandsTest, AStoppedRemovalLosesNothingThatAMergeDoesNotGiveBack) 
 // The program killed before any one of its file calls: whatever it deleted by then is in the file,
 // whole.
 TEST_F(EntryCommandsTest, AProgramKilledAtAnyFileCallLeavesAFileThatGivesEverythingBack) {
-  const regfile::Tree original = regfile::Snapshot(p.registry, kHkeyLocalMachine, kEntries);
+  const regfile::Tree original = s.Merged();
   bool finished = false;
   for (int k = 1; !finished; ++k) {
     SCOPED_TRACE("killed at file call " + std::to_string(k));
     ASSERT_LT(k, 500);
-    MemoryPlatform q;
-    Seed(q);
-    StoppingFiles files(q.files);
-    TForm1 f(Platform{q.registry, files, q.system, q.processes, q.ui});
-    f.FormCreate();
-    for (int i = 0; i < f.ListBox2.Count(); ++i)
-      if (f.ListBox2.Items()[i] == "Alpha") f.ListBox2.ItemIndexFromUser(i);
-    q.ui.answers = {kIdYes};
-    files.StopAtCall(k);
+    Scene scene(true);
+    scene.stopping.StopAtCall(k);
     try {
-      f.Button8Click();
+      RemoveAlpha(scene);
       finished = true;
     } catch (const ProgramStopped&) {
     }
-    EXPECT_EQ(0, q.registry.OpenHandles());
-    EXPECT_EQ(0, q.files.OpenFiles());
-    regfile::Tree merged = regfile::Snapshot(q.registry, kHkeyLocalMachine, kEntries);
-    if (q.files.FileExistsAt(kFile)) regfile::Read(q.files.Content(kFile)).ApplyTo(merged, "HKEY_LOCAL_MACHINE");
-    EXPECT_EQ(regfile::Describe(original), regfile::Describe(regfile::Subtree(merged, kEntries)));
-    if (finished) EXPECT_FALSE(q.registry.KeyExists(kHkeyLocalMachine, Entry("Alpha")));
+    EXPECT_EQ(regfile::Describe(original), regfile::Describe(scene.Merged()));
+    if (finished) EXPECT_FALSE(scene.p.registry.KeyExists(kHkeyLocalMachine, Entry("Alpha")));
   }
 }
 

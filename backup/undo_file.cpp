@@ -1,5 +1,7 @@
 #include "backup/undo_file.h"
 
+#include <algorithm>
+
 #include "app/form1.h"
 #include "backup/in_out_error.h"
 #include "backup/undo_lines.h"
@@ -65,7 +67,8 @@ Examined Examine(FileSystem& files, const std::string& fileName) {
     if (got == 0) break;
     total += got;
     if (head.size() < 9) head += buffer.substr(0, std::min<size_t>(9 - head.size(), got));
-    tail = (tail + buffer.substr(0, got));
+    const std::uint32_t keep = std::min<std::uint32_t>(got, 3);
+    tail += buffer.substr(got - keep, keep);
     if (tail.size() > 3) tail.erase(0, tail.size() - 3);
   }
   if (!files.CloseFile(file.release(), &error)) Fail(files, "Cannot close the undo file " + fileName, error);
