@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
   const char* marker = nullptr;
   const char* removeKey = nullptr;
   int code = 0;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  for (int i = 1; i + 1 < argc; ++i) {
     if (!std::strcmp(argv[i], "--sleep")) sleep = std::strtoul(argv[i + 1], nullptr, 10);
     else if (!std::strcmp(argv[i], "--marker")) marker = argv[i + 1];
     else if (!std::strcmp(argv[i], "--remove-key")) removeKey = argv[i + 1];
