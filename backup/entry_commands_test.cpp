@@ -390,7 +390,9 @@ TEST_F(EntryCommandsTest, AProgramKilledAtAnyFileCallLeavesAFileThatGivesEveryth
     } catch (const ProgramStopped&) {
     }
     EXPECT_EQ(regfile::Describe(original), regfile::Describe(scene.Merged()));
-    if (finished) EXPECT_FALSE(scene.p.registry.KeyExists(kHkeyLocalMachine, Entry("Alpha")));
+    if (finished) {
+      EXPECT_FALSE(scene.p.registry.KeyExists(kHkeyLocalMachine, Entry("Alpha")));
+    }
   }
 }
 

@@ -83,7 +83,9 @@ TEST(UndoLinesTest, ByteLinesBreakAfterSeventyFiveCharacters) {
       if (last && c.count > 0) expected.pop_back();
       if (!last) expected += "\\";
       EXPECT_EQ(expected, lines[i]);
-      if (!last) EXPECT_GT(lines[i].size(), 76u);
+      if (!last) {
+        EXPECT_GT(lines[i].size(), 76u);
+      }
     }
   }
   const std::vector<std::string> thirty = ByteValueLines("\"Data\"", "hex:", std::string(30, '\0'));

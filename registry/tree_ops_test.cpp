@@ -99,7 +99,9 @@ TEST_F(TreeOpsTest, MoveTreeCopiesEveryLevelWithTypesAndBytes) {
     reg.MoveTree("\\SOFTWARE\\Src", "\\SOFTWARE\\Dst", c.deleteSource);
     EXPECT_EQ(regfile::Describe(before), regfile::Describe(Relative("SOFTWARE\\Dst")));
     EXPECT_EQ(c.sourceRemains, mem.KeyExists(kHkeyLocalMachine, "SOFTWARE\\Src"));
-    if (c.sourceRemains) EXPECT_EQ(regfile::Describe(before), regfile::Describe(Relative("SOFTWARE\\Src")));
+    if (c.sourceRemains) {
+      EXPECT_EQ(regfile::Describe(before), regfile::Describe(Relative("SOFTWARE\\Src")));
+    }
     // Put the source back for the next case.
     if (!c.sourceRemains) reg.MoveTree("\\SOFTWARE\\Dst", "\\SOFTWARE\\Src", false);
     reg.DeleteTree("\\SOFTWARE\\Dst");
