@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -261,9 +262,16 @@ TEST_F(UndoRoundTrip, ARemovalKilledAtTwentyMomentsComesBackWholeEveryTime) {
   const regfile::Tree original = snapshot();
   size_t originalValues = 0;
   for (const auto& [key, values] : original) originalValues += values.size();
-  const double whole = run(-1);
-  ASSERT_GT(whole, 0);
-  ASSERT_TRUE(snapshot().empty()) << "the removal without a kill removes the entry";
+  // The flushes make the time vary with the disk: the median of three whole runs sets the moments.
+  std::vector<double> wholeRuns;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(seed());
+    wholeRuns.push_back(run(-1));
+    ASSERT_GT(wholeRuns.back(), 0);
+    ASSERT_TRUE(snapshot().empty()) << "the removal without a kill removes the entry";
+  }
+  std::sort(wholeRuns.begin(), wholeRuns.end());
+  const double whole = wholeRuns[1];
   std::printf("A whole removal of %zu values in %zu keys takes %.0f ms.\n", originalValues, original.size(), whole);
 
   int partial = 0;
@@ -283,7 +291,7 @@ TEST_F(UndoRoundTrip, ARemovalKilledAtTwentyMomentsComesBackWholeEveryTime) {
     EXPECT_EQ(0, differences) << "killed after " << delay << " ms";
   }
   std::printf("%d of 20 kills stopped the removal halfway.\n", partial);
-  EXPECT_GE(partial, 10);
+  EXPECT_GE(partial, 8) << "too few kills landed inside the removal to show anything";
   CloseHandle(started);
   undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + entry);
   DeleteFileA(undoFile.c_str());
