@@ -213,6 +213,12 @@ TEST_F(UndoFileTest, FlushUndoReachesTheDiskOrRaises) {
   EXPECT_EQ("REGEDIT4\r\n\r\nx\r\n", p.files.Content(kFile));
 }
 
+TEST_F(UndoFileTest, ConvertStEscapesForTheQuotedParts) {
+  EXPECT_EQ("\\\\\\\"\\r\\n", form.ConvertSt("\\\"\r\n"));
+  EXPECT_EQ(8u, form.ConvertSt("\\\"\r\n").size());
+  EXPECT_EQ("\x80\xff plain", form.ConvertSt("\x80\xff plain"));
+}
+
 TEST_F(UndoFileTest, WriteRegKeepsNothingOpenAndDoesNotFlush) {
   p.files.ResetCalls();
   form.WriteReg("a");
