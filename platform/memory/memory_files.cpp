@@ -19,6 +19,7 @@
 // - A part holding a character that Windows refuses in names (control characters, < > : " | ? *)
 //   names nothing; only the last part of a pattern search may hold the wildcards * ? < > ".
 // - A letter never added is DRIVE_NO_ROOT_DIR, and nothing is found on it.
+// - A part may name a file or folder by its alternate (8.3) name, once one is set.
 namespace platform {
 
 namespace {
@@ -333,10 +334,16 @@ struct MemoryFileSystem::Impl {
     return it == drives.end() ? nullptr : it->second.root;
   }
 
+  // A part names a child by its name or, as on the platform, by its 8.3 alternate name.
   static std::shared_ptr<Node> Child(const std::shared_ptr<Node>& folder, const std::string& name) {
     if (!folder || !folder->IsFolder()) return nullptr;
-    auto it = folder->children.find(Folded(name));
-    return it == folder->children.end() ? nullptr : it->second;
+    const std::string folded = Folded(name);
+    auto it = folder->children.find(folded);
+    if (it != folder->children.end()) return it->second;
+    for (const auto& [key, child] : folder->children) {
+      if (!child->shortName.empty() && Folded(child->shortName) == folded) return child;
+    }
+    return nullptr;
   }
 
   // The node that parts [0, count) lead to, or null.
@@ -425,9 +432,8 @@ std::shared_ptr<MemoryFileSystem::Node> MakeFolders(MemoryFileSystem::Impl& impl
                                                     size_t count) {
   std::shared_ptr<MemoryFileSystem::Node> node = impl.EnsureDrive(p.drive).root;
   for (size_t i = 0; i < count; ++i) {
-    auto existing = node->children.find(Folded(p.parts[i]));
-    if (existing != node->children.end() && !existing->second->IsFolder()) return nullptr;
-    auto child = existing == node->children.end() ? nullptr : existing->second;
+    auto child = MemoryFileSystem::Impl::Child(node, p.parts[i]);
+    if (child && !child->IsFolder()) return nullptr;
     if (!child) {
       child = std::make_shared<MemoryFileSystem::Node>();
       child->name = p.parts[i];

@@ -44,6 +44,7 @@ TEST_F(MemoryFilesTest, ReadsPathTextsAsThePlatformDoes) {
   fs.SetCurrentDirectory("C:\\App");
   const std::string longName = "C:\\" + std::string(258, 'a');  // 261 characters
   fs.AddFile("C:\\" + std::string(250, 'b'));
+  fs.SetShortName("C:\\Program Files", "PROGRA~1");
   struct Case {
     std::string path;
     std::uint32_t expected;
@@ -63,6 +64,7 @@ TEST_F(MemoryFilesTest, ReadsPathTextsAsThePlatformDoes) {
       {"C:", kFileAttributeDirectory},                                // the current directory itself
       {"\\App\\x.dll", kFileAttributeArchive},                        // root of the current drive
       {"..\\Program Files\\App\\..\\App\\Uninst.exe", kFileAttributeArchive},
+      {"C:\\progra~1\\App\\Uninst.exe", kFileAttributeArchive},      // by the alternate name
       {"D:x.dll", kInvalidFileAttributes},                            // other drive: from its root
       {"Q:\\", kInvalidFileAttributes},                               // drive never added
       {"\\\\server\\share\\x.dll", kInvalidFileAttributes},
