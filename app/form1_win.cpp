@@ -1,0 +1,458 @@
+#include "app/form1_win.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "app/resource_ids.h"
+
+namespace {
+
+constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
+constexpr const char* kWindowFont = "MS Sans Serif";
+constexpr int kWindowFontSize = 8;
+
+int CALLBACK NoteFace(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
+bool FaceInstalled(const std::string& face) {
+  LOGFONTA wanted{};
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynA(wanted.lfFaceName, face.c_str(), LF_FACESIZE);
+  bool found = false;
+  HDC screen = GetDC(nullptr);
+  EnumFontFamiliesExA(screen, &wanted, &NoteFace, reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
+bool IsEditWindow(HWND window) {
+  char name[16] = {};
+  GetClassNameA(window, name, sizeof name);
+  return lstrcmpiA(name, "Edit") == 0;
+}
+
+}  // namespace
+
+TForm1Window::TForm1Window(TForm1& form, platform::Win32Ui& ui, HINSTANCE instance)
+    : form_(form), ui_(ui), instance_(instance), controls_(form.Controls()) {}
+
+TForm1Window::~TForm1Window() {
+  for (TControl* control : controls_) control->SetPeer(nullptr);
+  ui_.SetMessageFilter(nullptr);
+  if (window_ && IsWindow(window_)) DestroyWindow(window_);
+  ui_.SetMainWindow(nullptr);
+  peers_.clear();
+  for (auto& [key, font] : fonts_) DeleteObject(font);
+  for (auto& [color, brush] : brushes_) DeleteObject(brush);
+  if (statusImages_) ImageList_Destroy(statusImages_);
+}
+
+bool TForm1Window::RegisterClasses() {
+  WNDCLASSEXA main{};
+  main.cbSize = sizeof main;
+  main.lpfnWndProc = &TForm1Window::WindowProc;
+  main.hInstance = instance_;
+  main.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  main.hbrBackground = nullptr;  // painted in WM_PAINT
+  main.lpszClassName = kMainWindowClass;
+  main.hIcon = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kIconApplication), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+  main.hIconSm = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kIconApplication), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  WNDCLASSEXA container = main;
+  container.lpszClassName = kContainerClass;
+  container.hIcon = nullptr;
+  container.hIconSm = nullptr;
+  // A class already registered by an earlier window of this process is fine as it is.
+  const bool mainOk = RegisterClassExA(&main) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  const bool containerOk = RegisterClassExA(&container) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  return mainOk && containerOk;
+}
+
+bool TForm1Window::Create() {
+  if (!RegisterClasses()) return false;
+
+  statusImages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0);
+  // The order is the status code: Broken Link, Good Link, Missing Disk.
+  for (int resource : {kIconBrokenLink, kIconGoodLink, kIconMissingDisk}) {
+    HICON icon = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(resource), IMAGE_ICON, 16, 16, 0));
+    ImageList_AddIcon(statusImages_, icon);
+    if (icon) DestroyIcon(icon);
+  }
+
+  RECT frame{0, 0, form_.ClientWidth, form_.ClientHeight};
+  AdjustWindowRectEx(&frame, kMainStyle, FALSE, WS_EX_CONTROLPARENT);
+  window_ = CreateWindowExA(WS_EX_CONTROLPARENT, kMainWindowClass, form_.Caption.c_str(), kMainStyle,
+                            form_.ClientLeft, form_.ClientTop, frame.right - frame.left, frame.bottom - frame.top,
+                            nullptr, nullptr, instance_, this);
+  if (!window_) return false;
+  ui_.SetMainWindow(window_);
+  ui_.SetMessageFilter([this](MSG& message) { return PreTranslate(message); });
+
+  tips_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance_,
+                          nullptr);
+  if (tips_) SendMessageA(tips_, TTM_SETMAXTIPWIDTH, 0, 300);
+
+  if (!CreateControls()) return false;
+  LayoutPages();
+  ShowActivePage();
+  return true;
+}
+
+bool TForm1Window::CreateControls() {
+  for (size_t i = 0; i < controls_.size(); ++i) {
+    TControl* control = controls_[i];
+    std::unique_ptr<Win32Peer> peer = MakePeer(*this, *control);
+    if (!peer || !peer->Create(ContainerOf(control), kFirstControlId + static_cast<int>(i))) return false;
+    if (peer->Handle()) byWindow_[peer->Handle()] = peer.get();
+    if (control->Kind() == ControlKind::kTabSheet || control->Kind() == ControlKind::kPanel)
+      byContainer_[peer->ChildContainer()] = peer.get();
+    control->SetPeer(peer.get());
+    peers_[control] = std::move(peer);
+  }
+  return true;
+}
+
+void TForm1Window::LayoutPages() {
+  Win32Peer* pages = PeerOf(&form_.PageControl1);
+  RECT display{0, 0, form_.PageControl1.Width, form_.PageControl1.Height};
+  SendMessageA(pages->Handle(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+  for (TTabSheet* sheet : form_.PageControl1.Pages) {
+    sheet->Left = display.left;
+    sheet->Top = display.top;
+    sheet->Width = display.right - display.left;
+    sheet->Height = display.bottom - display.top;
+    MoveWindow(PeerOf(sheet)->Handle(), sheet->Left, sheet->Top, sheet->Width, sheet->Height, FALSE);
+  }
+}
+
+void TForm1Window::ShowActivePage() {
+  const auto& pages = form_.PageControl1.Pages;
+  const int active = form_.PageControl1.ActivePage();
+  HWND focus = GetFocus();
+  for (int i = 0; i < static_cast<int>(pages.size()); ++i) {
+    Win32Peer* peer = PeerOf(pages[i]);
+    if (!peer) continue;
+    // A page that hides the focused control hands the focus to the tabs.
+    if (i != active && focus && IsChild(peer->Handle(), focus)) SetFocus(PeerOf(&form_.PageControl1)->Handle());
+    ShowWindow(peer->Handle(), i == active ? SW_SHOW : SW_HIDE);
+  }
+  HWND tabs = PeerOf(&form_.PageControl1)->Handle();
+  if (SendMessageA(tabs, TCM_GETCURSEL, 0, 0) != active) SendMessageA(tabs, TCM_SETCURSEL, active, 0);
+}
+
+void TForm1Window::RunFormCreate() {
+  Fire([this] { form_.FormCreate(); });
+}
+
+void TForm1Window::Show(int showCommand) {
+  ShowWindow(window_, showCommand);
+  UpdateWindow(window_);
+  const std::vector<HWND> order = TabOrder();
+  if (!order.empty()) SetFocus(order.front());
+}
+
+void TForm1Window::Fire(const std::function<void()>& event) {
+  for (auto& [control, peer] : peers_) peer->Pull();
+  try {
+    event();
+  } catch (const std::exception& error) {
+    form_.ShowException(error);
+  }
+}
+
+Win32Peer* TForm1Window::PeerOf(const TControl* control) const {
+  auto it = peers_.find(control);
+  return it == peers_.end() ? nullptr : it->second.get();
+}
+
+Win32Peer* TForm1Window::PeerOfWindow(HWND window) const {
+  auto it = byWindow_.find(window);
+  return it == byWindow_.end() ? nullptr : it->second;
+}
+
+HWND TForm1Window::ContainerOf(const TControl* control) const {
+  if (!control->Parent) return window_;
+  Win32Peer* parent = PeerOf(control->Parent);
+  return parent ? parent->ChildContainer() : window_;
+}
+
+TColor TForm1Window::BackgroundOf(const TControl* container) const {
+  if (container && container->Kind() == ControlKind::kPanel) return static_cast<const TPanel*>(container)->Color();
+  return clBtnFace;
+}
+
+COLORREF TForm1Window::ColorOf(TColor color) {
+  if (color & 0x80000000u) return GetSysColor(static_cast<int>(color & 0xFF));
+  return static_cast<COLORREF>(color);
+}
+
+HBRUSH TForm1Window::BrushFor(TColor color) {
+  auto it = brushes_.find(color);
+  if (it != brushes_.end()) return it->second;
+  HBRUSH brush = CreateSolidBrush(ColorOf(color));
+  brushes_[color] = brush;
+  return brush;
+}
+
+std::string TForm1Window::FontFace(const std::string& wanted) {
+  auto it = faces_.find(wanted);
+  if (it != faces_.end()) return it->second;
+  // The design's faces are old bitmap fonts; where one is missing, the nearest font of about
+  // the same width, so that captions fit the design's sizes (a condensed face on systems that
+  // have only wide ones).
+  std::string face = wanted;
+  if (!FaceInstalled(face)) {
+    face.clear();
+    for (const char* candidate :
+         {"Microsoft Sans Serif", "Tahoma", "Arial", "Liberation Sans Narrow", "DejaVu Sans Condensed",
+          "Liberation Sans"}) {
+      if (FaceInstalled(candidate)) {
+        face = candidate;
+        break;
+      }
+    }
+  }
+  faces_[wanted] = face;
+  return face;
+}
+
+HFONT TForm1Window::FontFor(const TFontSpec& spec) {
+  const std::string wanted = spec.name.empty() ? kWindowFont : spec.name;
+  const int size = spec.size > 0 ? spec.size : kWindowFontSize;
+  const auto key = std::make_tuple(wanted, size, spec.bold, spec.italic);
+  auto it = fonts_.find(key);
+  if (it != fonts_.end()) return it->second;
+
+  LOGFONTA font{};
+  HDC screen = GetDC(nullptr);
+  font.lfHeight = -MulDiv(size, GetDeviceCaps(screen, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, screen);
+  font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+  font.lfItalic = spec.italic ? TRUE : FALSE;
+  font.lfCharSet = DEFAULT_CHARSET;
+  font.lfOutPrecision = OUT_DEFAULT_PRECIS;
+  font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+  font.lfQuality = DEFAULT_QUALITY;
+  font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
+  const std::string face = FontFace(wanted);
+  lstrcpynA(font.lfFaceName, face.c_str(), LF_FACESIZE);
+  HFONT made = CreateFontIndirectA(&font);
+  if (!made) made = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  fonts_[key] = made;
+  return made;
+}
+
+void TForm1Window::AddTip(HWND window, HWND container, UINT id, const RECT* rect, const std::string& text) {
+  if (!tips_) return;
+  TTTOOLINFOA tool{};
+  // The size that every version of the common controls accepts.
+  tool.cbSize = TTTOOLINFOA_V2_SIZE;
+  tool.uFlags = TTF_SUBCLASS | (rect ? 0 : TTF_IDISHWND);
+  tool.hwnd = container;
+  tool.uId = rect ? id : reinterpret_cast<UINT_PTR>(window);
+  if (rect) tool.rect = *rect;
+  tool.lpszText = const_cast<char*>(text.c_str());
+  SendMessageA(tips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+Win32Peer* TForm1Window::DrawnPeerAt(HWND container, POINT point) const {
+  // The last drawn control under the point is the one on top.
+  Win32Peer* found = nullptr;
+  for (TControl* control : controls_) {
+    Win32Peer* peer = PeerOf(control);
+    if (!peer || !peer->Drawn() || ContainerOf(control) != container) continue;
+    const RECT bounds = peer->Bounds();
+    if (PtInRect(&bounds, point)) found = peer;
+  }
+  return found;
+}
+
+void TForm1Window::Paint(HWND container) {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(container, &paint);
+  RECT client;
+  GetClientRect(container, &client);
+  Win32Peer* owner = container == window_ ? nullptr : byContainer_.count(container) ? byContainer_.at(container) : nullptr;
+  const TControl* control = owner ? &owner->Control() : nullptr;
+  FillRect(dc, &client, BrushFor(BackgroundOf(control)));
+  if (control && control->Kind() == ControlKind::kPanel) {
+    const auto* panel = static_cast<const TPanel*>(control);
+    DrawEdge(dc, &client, panel->Lowered ? BDR_SUNKENOUTER : BDR_RAISEDINNER, BF_RECT);
+    if (!panel->Caption().empty()) {
+      HGDIOBJ old = SelectObject(dc, FontFor(panel->Font));
+      SetBkMode(dc, TRANSPARENT);
+      SetTextColor(dc, ColorOf(panel->FontColor()));
+      RECT text = client;
+      DrawTextA(dc, panel->Caption().c_str(), static_cast<int>(panel->Caption().size()), &text,
+                DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+      SelectObject(dc, old);
+    }
+  }
+  for (TControl* child : controls_) {
+    Win32Peer* peer = PeerOf(child);
+    if (peer && peer->Drawn() && ContainerOf(child) == container) peer->Paint(dc);
+  }
+  EndPaint(container, &paint);
+}
+
+void TForm1Window::CollectTabOrder(const TControl* parent, std::vector<HWND>* order) {
+  std::vector<TControl*> children;
+  for (TControl* control : controls_)
+    if (control->Parent == parent && control->Kind() != ControlKind::kTabSheet) children.push_back(control);
+  std::stable_sort(children.begin(), children.end(),
+                   [](const TControl* a, const TControl* b) { return a->TabOrder < b->TabOrder; });
+  for (TControl* control : children) {
+    Win32Peer* peer = PeerOf(control);
+    if (!peer) continue;
+    HWND window = peer->Handle();
+    const bool usable = window && IsWindowVisible(window) && IsWindowEnabled(window);
+    if (peer->TabStop() && control->TabOrder >= 0 && usable) order->push_back(window);
+    if (control->Kind() == ControlKind::kPageControl) {
+      const auto& pages = form_.PageControl1.Pages;
+      const int active = form_.PageControl1.ActivePage();
+      if (active >= 0 && active < static_cast<int>(pages.size())) CollectTabOrder(pages[active], order);
+    } else if (control->Kind() == ControlKind::kPanel) {
+      CollectTabOrder(control, order);
+    }
+  }
+}
+
+std::vector<HWND> TForm1Window::TabOrder() {
+  std::vector<HWND> order;
+  CollectTabOrder(nullptr, &order);
+  return order;
+}
+
+void TForm1Window::MoveFocus(bool backwards) {
+  const std::vector<HWND> order = TabOrder();
+  if (order.empty()) return;
+  HWND focus = GetFocus();
+  int at = -1;
+  for (int i = 0; i < static_cast<int>(order.size()); ++i)
+    if (order[i] == focus || IsChild(order[i], focus)) at = i;
+  const int count = static_cast<int>(order.size());
+  const int next = at < 0 ? (backwards ? count - 1 : 0) : (at + (backwards ? count - 1 : 1)) % count;
+  SetFocus(order[next]);
+  // As in a dialog, an edit box entered with the Tab key has its text selected.
+  if (IsEditWindow(order[next])) SendMessageA(order[next], EM_SETSEL, 0, -1);
+}
+
+void TForm1Window::TurnPage(bool backwards) {
+  TPageControl& pages = form_.PageControl1;
+  const int count = static_cast<int>(pages.Pages.size());
+  if (count == 0) return;
+  pages.SetActivePage((pages.ActivePage() + (backwards ? count - 1 : 1)) % count);
+}
+
+bool TForm1Window::PreTranslate(MSG& message) {
+  if (!window_ || (message.hwnd != window_ && !IsChild(window_, message.hwnd))) return false;
+  if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && !(GetKeyState(VK_MENU) & 0x8000)) {
+    const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    // Ctrl+Tab turns the pages, as in the framework's page control; Tab walks the controls.
+    if (GetKeyState(VK_CONTROL) & 0x8000) TurnPage(shift);
+    else MoveFocus(shift);
+    return true;
+  }
+  if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
+    // Enter presses the focused button, as in the framework's forms; outside a dialog box the
+    // system would only send IDOK.
+    Win32Peer* peer = PeerOfWindow(GetFocus());
+    if (peer && peer->Control().Kind() == ControlKind::kButton) {
+      SendMessageA(peer->Handle(), BM_CLICK, 0, 0);
+      return true;
+    }
+  }
+  if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) return IsDialogMessageA(window_, &message);
+  return false;
+}
+
+LRESULT CALLBACK TForm1Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<TForm1Window*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcA(window, message, wParam, lParam);
+  return self->Message(window, message, wParam, lParam);
+}
+
+LRESULT TForm1Window::Message(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      Paint(window);
+      return 0;
+    case WM_COMMAND: {
+      HWND from = reinterpret_cast<HWND>(lParam);
+      if (Win32Peer* peer = from ? PeerOfWindow(from) : nullptr) {
+        peer->Command(HIWORD(wParam));
+        return 0;
+      }
+      break;
+    }
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<NMHDR*>(lParam);
+      if (Win32Peer* peer = PeerOfWindow(header->hwndFrom)) return peer->Notify(header);
+      break;
+    }
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORLISTBOX: {
+      if (Win32Peer* peer = PeerOfWindow(reinterpret_cast<HWND>(lParam))) {
+        if (HBRUSH brush = peer->Colors(reinterpret_cast<HDC>(wParam))) return reinterpret_cast<LRESULT>(brush);
+      }
+      break;
+    }
+    case WM_SETCURSOR:
+      if (reinterpret_cast<HWND>(wParam) == window && LOWORD(lParam) == HTCLIENT) {
+        POINT point;
+        GetCursorPos(&point);
+        ScreenToClient(window, &point);
+        Win32Peer* peer = DrawnPeerAt(window, point);
+        if (peer && peer->Control().HandCursor) {
+          SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649)));  // IDC_HAND
+          return TRUE;
+        }
+      }
+      break;
+    case WM_LBUTTONDOWN: {
+      const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      pressed_ = DrawnPeerAt(window, point);
+      if (pressed_) {
+        Win32Peer* peer = pressed_;
+        Fire([peer] { peer->Control().MouseDown(); });
+      }
+      return 0;
+    }
+    case WM_LBUTTONUP: {
+      // A click is a press and a release on the same label or picture.
+      const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      Win32Peer* peer = DrawnPeerAt(window, point);
+      const bool clicked = peer && peer == pressed_ && peer->Control().Enabled();
+      pressed_ = nullptr;
+      if (clicked) Fire([peer] { peer->Control().Click(); });
+      return 0;
+    }
+    case WM_ACTIVATE:
+      // Back to the control that had the focus when the window was left, as a dialog does.
+      if (window == window_) {
+        if (LOWORD(wParam) == WA_INACTIVE) {
+          HWND focus = GetFocus();
+          if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+        } else if (lastFocus_ && IsWindow(lastFocus_) && IsWindowVisible(lastFocus_)) {
+          SetFocus(lastFocus_);
+          return 0;
+        }
+      }
+      break;
+    case WM_DESTROY:
+      if (window == window_) PostQuitMessage(0);
+      break;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}

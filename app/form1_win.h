@@ -1,0 +1,91 @@
+#pragma once
+// The main window of TForm1 on Win32: one native window per control, the notifications routed to
+// the control objects, the keyboard navigation of a dialog.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <tuple>
+#include <vector>
+
+#include "app/form1.h"
+#include "app/peers_win.h"
+#include "platform/win32/win32_ui.h"
+
+// Control identifiers: kFirstControlId plus the control's place in TForm1::Controls().
+inline constexpr int kFirstControlId = 1000;
+inline constexpr const char* kMainWindowClass = "TidewellMainWindow";
+inline constexpr const char* kContainerClass = "TidewellContainer";
+
+class TForm1Window {
+ public:
+  TForm1Window(TForm1& form, platform::Win32Ui& ui, HINSTANCE instance);
+  ~TForm1Window();
+  TForm1Window(const TForm1Window&) = delete;
+  TForm1Window& operator=(const TForm1Window&) = delete;
+
+  // Creates the main window, hidden, with every control; false when the system refuses.
+  bool Create();
+  // Runs FormCreate; an error it raises is shown and the window is still shown after it.
+  void RunFormCreate();
+  // Shows the window and puts the focus on the first control of the Tab order.
+  void Show(int showCommand);
+  HWND Handle() const { return window_; }
+  // The window's own keyboard handling of a queued message; true when it used the message up.
+  bool PreTranslate(MSG& message);
+
+  // For the peers.
+  TForm1& Form() { return form_; }
+  HINSTANCE Instance() const { return instance_; }
+  HFONT FontFor(const TFontSpec& spec);
+  HBRUSH BrushFor(TColor color);
+  static COLORREF ColorOf(TColor color);
+  // The background colour of a container: the window, a page or a panel.
+  TColor BackgroundOf(const TControl* container) const;
+  HIMAGELIST StatusImages() const { return statusImages_; }
+  Win32Peer* PeerOf(const TControl* control) const;
+  // The window a control is created in: its parent's container, or the main window.
+  HWND ContainerOf(const TControl* control) const;
+  // Runs a control's event: first the user's changes are copied into every control, then the
+  // event runs; an error it raises is shown.
+  void Fire(const std::function<void()>& event);
+  // Shows the active page of PageControl1 and hides the others.
+  void ShowActivePage();
+  // A tooltip for a window, or for a rectangle of a container when rect is given.
+  void AddTip(HWND window, HWND container, UINT id, const RECT* rect, const std::string& text);
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  LRESULT Message(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  bool RegisterClasses();
+  bool CreateControls();
+  void LayoutPages();
+  void Paint(HWND container);
+  Win32Peer* PeerOfWindow(HWND window) const;
+  Win32Peer* DrawnPeerAt(HWND container, POINT point) const;
+  // The Tab order: every control that takes the focus now, in the order the Tab key visits them.
+  std::vector<HWND> TabOrder();
+  void CollectTabOrder(const TControl* parent, std::vector<HWND>* order);
+  void MoveFocus(bool backwards);
+  void TurnPage(bool backwards);
+  std::string FontFace(const std::string& wanted);
+
+  TForm1& form_;
+  platform::Win32Ui& ui_;
+  HINSTANCE instance_;
+  HWND window_ = nullptr;
+  HWND tips_ = nullptr;
+  HWND lastFocus_ = nullptr;
+  HIMAGELIST statusImages_ = nullptr;
+  Win32Peer* pressed_ = nullptr;
+  std::vector<TControl*> controls_;
+  std::map<const TControl*, std::unique_ptr<Win32Peer>> peers_;
+  std::map<HWND, Win32Peer*> byWindow_;
+  std::map<HWND, Win32Peer*> byContainer_;
+  std::map<std::tuple<std::string, int, bool, bool>, HFONT> fonts_;
+  std::map<TColor, HBRUSH> brushes_;
+  std::map<std::string, std::string> faces_;
+};

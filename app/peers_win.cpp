@@ -1,0 +1,499 @@
+#include "app/peers_win.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+
+#include "app/form1_win.h"
+
+namespace {
+
+std::string WindowText(HWND window) {
+  const int length = GetWindowTextLengthA(window);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  const int copied = GetWindowTextA(window, text.data(), length + 1);
+  text.resize(static_cast<size_t>(std::max(copied, 0)));
+  return text;
+}
+
+// Draws text the way the framework's labels do: tabs expanded, "&" marking an accelerator.
+UINT DrawFlags(const TControl& control) {
+  UINT flags = DT_EXPANDTABS;
+  if (control.WordWrap) flags |= DT_WORDBREAK;
+  switch (control.TextAlignment) {
+    case TextAlign::kLeft: flags |= DT_LEFT; break;
+    case TextAlign::kCenter: flags |= DT_CENTER; break;
+    case TextAlign::kRight: flags |= DT_RIGHT; break;
+  }
+  return flags;
+}
+
+// Turns an event of the native control into the control's event after the user's changes are in.
+class ButtonPeer : public Win32Peer {
+ public:
+  using Win32Peer::Win32Peer;
+  bool TabStop() const override { return true; }
+  bool Create(HWND parent, int id) override {
+    MakeWindow(0, "BUTTON", control_.Caption().c_str(), WS_TABSTOP | BS_PUSHBUTTON, parent, id);
+    return window_ != nullptr;
+  }
+  void Command(int code) override {
+    // A disabled button takes no clicks, whatever sent the notification.
+    if (code == BN_CLICKED && control_.Enabled()) owner_.Fire([this] { control_.Click(); });
+  }
+};
+
+class EditPeer : public Win32Peer {
+ public:
+  using Win32Peer::Win32Peer;
+  bool TabStop() const override { return true; }
+  TEdit& Edit() const { return static_cast<TEdit&>(control_); }
+
+  bool Create(HWND parent, int id) override {
+    const bool memo = control_.Kind() == ControlKind::kMemo;
+    DWORD style = WS_TABSTOP;
+    style |= memo ? (ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN) : ES_AUTOHSCROLL;
+    if (Edit().ReadOnly) style |= ES_READONLY;
+    const DWORD exStyle = Edit().Borderless ? 0 : WS_EX_CLIENTEDGE;
+    MakeWindow(exStyle, "EDIT", Edit().Text().c_str(), style, parent, id);
+    if (!window_) return false;
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    original_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
+    return true;
+  }
+
+  void Update(TControl& control, Aspect aspect, int index) override {
+    if (aspect == Aspect::kSelection) {
+      SendMessageA(window_, EM_SETSEL, Edit().SelStart(), Edit().SelStart() + Edit().SelLength());
+      return;
+    }
+    Win32Peer::Update(control, aspect, index);
+  }
+
+  void Command(int code) override {
+    if (code == EN_CHANGE) Edit().TextFromUser(WindowText(window_));
+  }
+
+  void Pull() override {
+    DWORD start = 0, end = 0;
+    SendMessageA(window_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    Edit().SelectionFromUser(static_cast<int>(start), static_cast<int>(end - start));
+  }
+
+  HBRUSH Colors(HDC dc) override {
+    // A borderless memo takes the colour of its page; a read-only box stays white like an
+    // editable one, as the framework draws it.
+    const TColor background =
+        Edit().Borderless ? owner_.BackgroundOf(control_.Parent) : clWindow;
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, TForm1Window::ColorOf(background));
+    return owner_.BrushFor(background);
+  }
+
+ private:
+  // A click is a button release in the box, after the box has set its selection.
+  static LRESULT CALLBACK EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<EditPeer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    const LRESULT result = CallWindowProcA(self->original_, window, message, wParam, lParam);
+    if (message == WM_LBUTTONUP) self->owner_.Fire([self] { self->control_.Click(); });
+    return result;
+  }
+
+  WNDPROC original_ = nullptr;
+};
+
+class ListBoxPeer : public Win32Peer {
+ public:
+  using Win32Peer::Win32Peer;
+  bool TabStop() const override { return true; }
+  TListBox& List() const { return static_cast<TListBox&>(control_); }
+
+  bool Create(HWND parent, int id) override {
+    // Unsorted on the native side: the control object keeps the order.
+    MakeWindow(WS_EX_CLIENTEDGE, "LISTBOX", "",
+               WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS, parent, id);
+    if (!window_) return false;
+    Refill();
+    return true;
+  }
+
+  void Update(TControl& control, Aspect aspect, int index) override {
+    if (aspect == Aspect::kItems) Refill();
+    else if (aspect == Aspect::kSelection) SendMessageA(window_, LB_SETCURSEL, List().ItemIndex(), 0);
+    else Win32Peer::Update(control, aspect, index);
+  }
+
+  void Command(int code) override {
+    if (code == LBN_SELCHANGE) {
+      Pull();
+      owner_.Fire([this] { control_.Click(); });
+    } else if (code == LBN_DBLCLK) {
+      owner_.Fire([this] { control_.DblClick(); });
+    }
+  }
+
+  void Pull() override {
+    const LRESULT index = SendMessageA(window_, LB_GETCURSEL, 0, 0);
+    List().ItemIndexFromUser(index == LB_ERR ? -1 : static_cast<int>(index));
+  }
+
+ private:
+  void Refill() {
+    SendMessageA(window_, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(window_, LB_RESETCONTENT, 0, 0);
+    size_t bytes = 0;
+    for (const std::string& line : List().Items()) bytes += line.size() + 1;
+    SendMessageA(window_, LB_INITSTORAGE, List().Items().size(), bytes);
+    for (const std::string& line : List().Items())
+      SendMessageA(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    SendMessageA(window_, LB_SETCURSEL, List().ItemIndex(), 0);
+    SendMessageA(window_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(window_, nullptr, TRUE);
+  }
+};
+
+class ListViewPeer : public Win32Peer {
+ public:
+  using Win32Peer::Win32Peer;
+  bool TabStop() const override { return true; }
+  TListView& View() const { return static_cast<TListView&>(control_); }
+
+  bool Create(HWND parent, int id) override {
+    MakeWindow(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
+               WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER, parent, id);
+    if (!window_) return false;
+    SendMessageA(window_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    SendMessageA(window_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(owner_.StatusImages()));
+    for (size_t i = 0; i < View().Columns.size(); ++i) {
+      LVCOLUMNA column{};
+      column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+      column.pszText = const_cast<char*>(View().Columns[i].c_str());
+      column.cx = 100;
+      column.iSubItem = static_cast<int>(i);
+      SendMessageA(window_, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+    }
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    original_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ViewProc)));
+    Refill();
+    return true;
+  }
+
+  void Update(TControl& control, Aspect aspect, int index) override {
+    switch (aspect) {
+      case Aspect::kItems: Refill(); break;
+      case Aspect::kItem: SetRow(index, false); break;
+      case Aspect::kSelection: PushSelection(); break;
+      case Aspect::kScroll:
+        if (View().Selected() >= 0) SendMessageA(window_, LVM_ENSUREVISIBLE, View().Selected(), FALSE);
+        break;
+      default: Win32Peer::Update(control, aspect, index);
+    }
+  }
+
+  LRESULT Notify(NMHDR* header) override {
+    switch (header->code) {
+      case NM_CLICK:
+        Pull();
+        owner_.Fire([this] { control_.Click(); });
+        break;
+      case LVN_KEYDOWN: {
+        const int key = reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey;
+        owner_.Fire([this, key] { control_.KeyDown(key); });
+        break;
+      }
+      case LVN_ITEMCHANGED: {
+        // The keyboard moves the selection too; the control follows it without an event.
+        const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
+        if (!pushing_ && (change->uChanged & LVIF_STATE) &&
+            ((change->uOldState ^ change->uNewState) & LVIS_SELECTED))
+          Pull();
+        break;
+      }
+    }
+    return 0;
+  }
+
+  void Pull() override {
+    if (pushing_) return;
+    const LRESULT index = SendMessageA(window_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    View().SelectedFromUser(static_cast<int>(index));
+  }
+
+ private:
+  static LRESULT CALLBACK ViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<ListViewPeer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN)
+      self->owner_.Fire([self] { self->control_.MouseDown(); });
+    return CallWindowProcA(self->original_, window, message, wParam, lParam);
+  }
+
+  void SetRow(int index, bool insert) {
+    TListItem& item = View().Item(index);
+    LVITEMA row{};
+    row.mask = LVIF_TEXT | LVIF_IMAGE;
+    row.iItem = index;
+    row.pszText = const_cast<char*>(item.Caption.c_str());
+    row.iImage = item.ImageIndex >= 0 ? item.ImageIndex : I_IMAGENONE;
+    SendMessageA(window_, insert ? LVM_INSERTITEMA : LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&row));
+    const int columns = static_cast<int>(View().Columns.size());
+    for (int sub = 1; sub < columns; ++sub) {
+      const size_t at = static_cast<size_t>(sub - 1);
+      LVITEMA text{};
+      text.iSubItem = sub;
+      text.pszText = const_cast<char*>(at < item.SubItems.size() ? item.SubItems[at].c_str() : "");
+      SendMessageA(window_, LVM_SETITEMTEXTA, index, reinterpret_cast<LPARAM>(&text));
+    }
+  }
+
+  // One redraw for the whole list however many rows it holds.
+  void Refill() {
+    pushing_ = true;
+    SendMessageA(window_, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(window_, LVM_DELETEALLITEMS, 0, 0);
+    SendMessageA(window_, LVM_SETITEMCOUNT, View().Count(), 0);
+    for (int i = 0; i < View().Count(); ++i) SetRow(i, true);
+    SelectNative(View().Selected());
+    FitColumns();
+    SendMessageA(window_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(window_, nullptr, TRUE);
+    pushing_ = false;
+  }
+
+  // Each column as wide as its widest text, its header included.
+  void FitColumns() {
+    const int columns = static_cast<int>(View().Columns.size());
+    for (int c = 0; c < columns; ++c) {
+      SendMessageA(window_, LVM_SETCOLUMNWIDTH, c, LVSCW_AUTOSIZE_USEHEADER);
+      // Some versions of the list view measure the header too short; a floor keeps it readable.
+      const int header = static_cast<int>(SendMessageA(window_, LVM_GETSTRINGWIDTHA, 0,
+                                                        reinterpret_cast<LPARAM>(View().Columns[c].c_str())));
+      const int floor = header + 16;
+      if (SendMessageA(window_, LVM_GETCOLUMNWIDTH, c, 0) < floor)
+        SendMessageA(window_, LVM_SETCOLUMNWIDTH, c, floor);
+    }
+  }
+
+  void PushSelection() {
+    pushing_ = true;
+    SelectNative(View().Selected());
+    pushing_ = false;
+  }
+
+  void SelectNative(int index) {
+    LVITEMA state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = 0;
+    SendMessageA(window_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    if (index < 0) return;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(window_, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
+    SendMessageA(window_, LVM_SETSELECTIONMARK, 0, index);
+  }
+
+  WNDPROC original_ = nullptr;
+  bool pushing_ = false;
+};
+
+class PageControlPeer : public Win32Peer {
+ public:
+  using Win32Peer::Win32Peer;
+  bool TabStop() const override { return true; }
+  TPageControl& Pages() const { return static_cast<TPageControl&>(control_); }
+
+  bool Create(HWND parent, int id) override {
+    MakeWindow(0, WC_TABCONTROLA, "", WS_TABSTOP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, parent, id);
+    // Narrow margins in the tabs, so that the eight captions fit on one row.
+    if (window_) SendMessageA(window_, TCM_SETPADDING, 0, MAKELPARAM(2, 3));
+    return window_ != nullptr;
+  }
+
+  void Update(TControl& control, Aspect aspect, int index) override {
+    if (aspect == Aspect::kPage) {
+      SendMessageA(window_, TCM_SETCURSEL, Pages().ActivePage(), 0);
+      owner_.ShowActivePage();
+    } else {
+      Win32Peer::Update(control, aspect, index);
+    }
+  }
+
+  LRESULT Notify(NMHDR* header) override {
+    if (header->code == TCN_SELCHANGE) {
+      Pull();
+      owner_.ShowActivePage();
+    }
+    return 0;
+  }
+
+  void Pull() override {
+    const LRESULT index = SendMessageA(window_, TCM_GETCURSEL, 0, 0);
+    if (index >= 0) Pages().ActivePageFromUser(static_cast<int>(index));
+  }
+};
+
+// A page and a panel are plain windows of the program's container class that hold other controls
+// and draw the labels and pictures placed on them.
+class ContainerPeer : public Win32Peer {
+ public:
+  using Win32Peer::Win32Peer;
+  bool Create(HWND parent, int id) override {
+    MakeWindow(WS_EX_CONTROLPARENT, kContainerClass, "", WS_CLIPCHILDREN, parent, id);
+    return window_ != nullptr;
+  }
+  void Update(TControl& control, Aspect aspect, int index) override {
+    if (aspect == Aspect::kCaption || aspect == Aspect::kColors) InvalidateRect(window_, nullptr, TRUE);
+    else Win32Peer::Update(control, aspect, index);
+  }
+};
+
+class TabSheetPeer : public ContainerPeer {
+ public:
+  using ContainerPeer::ContainerPeer;
+  bool Create(HWND parent, int id) override {
+    if (!ContainerPeer::Create(parent, id)) return false;
+    TCITEMA tab{};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = const_cast<char*>(control_.Caption().c_str());
+    SendMessageA(parent, TCM_INSERTITEMA, PageIndex(), reinterpret_cast<LPARAM>(&tab));
+    return true;
+  }
+  void Update(TControl& control, Aspect aspect, int index) override {
+    if (aspect == Aspect::kCaption) {
+      TCITEMA tab{};
+      tab.mask = TCIF_TEXT;
+      tab.pszText = const_cast<char*>(control_.Caption().c_str());
+      SendMessageA(parent_, TCM_SETITEMA, PageIndex(), reinterpret_cast<LPARAM>(&tab));
+    } else {
+      ContainerPeer::Update(control, aspect, index);
+    }
+  }
+
+ private:
+  int PageIndex() const {
+    const auto& pages = static_cast<TPageControl*>(control_.Parent)->Pages;
+    return static_cast<int>(std::find(pages.begin(), pages.end(), &control_) - pages.begin());
+  }
+};
+
+class LabelPeer : public Win32Peer {
+ public:
+  using Win32Peer::Win32Peer;
+  bool Drawn() const override { return true; }
+  bool Create(HWND parent, int id) override {
+    parent_ = parent;
+    if (!control_.Hint.empty()) {
+      const RECT bounds = Bounds();
+      owner_.AddTip(nullptr, parent, static_cast<UINT>(id), &bounds, control_.Hint);
+    }
+    return true;
+  }
+  void Paint(HDC dc) override {
+    RECT bounds = Bounds();
+    HGDIOBJ old = SelectObject(dc, owner_.FontFor(control_.Font));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, control_.Enabled() ? TForm1Window::ColorOf(control_.Font.color) : GetSysColor(COLOR_GRAYTEXT));
+    DrawTextA(dc, control_.Caption().c_str(), static_cast<int>(control_.Caption().size()), &bounds,
+              DrawFlags(control_));
+    SelectObject(dc, old);
+  }
+};
+
+class ImagePeer : public Win32Peer {
+ public:
+  using Win32Peer::Win32Peer;
+  ~ImagePeer() override {
+    if (icon_) DestroyIcon(icon_);
+  }
+  bool Drawn() const override { return true; }
+  bool Create(HWND parent, int id) override {
+    parent_ = parent;
+    // The picture at the size it was drawn in.
+    icon_ = static_cast<HICON>(
+        LoadImageA(owner_.Instance(), MAKEINTRESOURCEA(control_.ResourceId), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+    if (icon_) {
+      ICONINFO info{};
+      if (GetIconInfo(icon_, &info)) {
+        BITMAP bitmap{};
+        if (GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap)) {
+          width_ = bitmap.bmWidth;
+          height_ = info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2;
+        }
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+      }
+    }
+    return true;
+  }
+  void Paint(HDC dc) override {
+    if (!icon_) return;
+    const RECT bounds = Bounds();
+    const int x = bounds.left + std::max(0, (static_cast<int>(bounds.right - bounds.left) - width_) / 2);
+    const int y = bounds.top + std::max(0, (static_cast<int>(bounds.bottom - bounds.top) - height_) / 2);
+    DrawIconEx(dc, x, y, icon_, width_, height_, 0, nullptr, DI_NORMAL);
+  }
+
+ private:
+  HICON icon_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+};
+
+}  // namespace
+
+RECT Win32Peer::Bounds() const {
+  return RECT{control_.Left, control_.Top, control_.Left + control_.Width, control_.Top + control_.Height};
+}
+
+HWND Win32Peer::MakeWindow(DWORD exStyle, const char* className, const char* text, DWORD style, HWND parent,
+                           int id) {
+  parent_ = parent;
+  const bool hidden = control_.Kind() == ControlKind::kTabSheet;
+  window_ = CreateWindowExA(exStyle, className, text, WS_CHILD | (hidden ? 0 : WS_VISIBLE) | style, control_.Left,
+                            control_.Top, control_.Width, control_.Height, parent,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), owner_.Instance(), &owner_);
+  if (!window_) return nullptr;
+  ApplyFont();
+  if (!control_.Enabled()) EnableWindow(window_, FALSE);
+  if (!control_.Hint.empty()) owner_.AddTip(window_, parent, 0, nullptr, control_.Hint);
+  return window_;
+}
+
+void Win32Peer::ApplyFont() { SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(owner_.FontFor(control_.Font)), FALSE); }
+
+void Win32Peer::Invalidate() {
+  const RECT bounds = Bounds();
+  if (parent_) InvalidateRect(parent_, &bounds, TRUE);
+}
+
+void Win32Peer::Update(TControl& control, Aspect aspect, int index) {
+  switch (aspect) {
+    case Aspect::kEnabled:
+      if (window_) EnableWindow(window_, control_.Enabled());
+      else Invalidate();
+      break;
+    case Aspect::kCaption:
+      if (window_) SetWindowTextA(window_, control_.Caption().c_str());
+      else Invalidate();
+      break;
+    default:
+      break;
+  }
+}
+
+std::unique_ptr<Win32Peer> MakePeer(TForm1Window& owner, TControl& control) {
+  switch (control.Kind()) {
+    case ControlKind::kButton: return std::make_unique<ButtonPeer>(owner, control);
+    case ControlKind::kLabel: return std::make_unique<LabelPeer>(owner, control);
+    case ControlKind::kEdit:
+    case ControlKind::kMemo: return std::make_unique<EditPeer>(owner, control);
+    case ControlKind::kListBox: return std::make_unique<ListBoxPeer>(owner, control);
+    case ControlKind::kListView: return std::make_unique<ListViewPeer>(owner, control);
+    case ControlKind::kPageControl: return std::make_unique<PageControlPeer>(owner, control);
+    case ControlKind::kTabSheet: return std::make_unique<TabSheetPeer>(owner, control);
+    case ControlKind::kPanel: return std::make_unique<ContainerPeer>(owner, control);
+    case ControlKind::kImage: return std::make_unique<ImagePeer>(owner, control);
+  }
+  return nullptr;
+}

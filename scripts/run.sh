@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Builds Tidewell.exe when needed and starts it under Wine.
+#   With no WINEPREFIX: a demo prefix in demo-prefix/, created and seeded the first time, with
+#   the program installed in it under C:\Program Files\Tidewell.
+#   With WINEPREFIX: that prefix, and the program from the build folder.
+#   With no DISPLAY: on a virtual display; waits for the first scan, saves a screenshot, prints
+#   where it is and how many entries the list shows, closes the program and ends.
+# Usage: scripts/run.sh
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+
+scripts/install-deps.sh
+
+build="$top/build/win32"
+echo "== building Tidewell.exe"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" >/dev/null
+fi
+cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target Tidewell window_probe >/dev/null
+
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+if [ -z "${WINEPREFIX:-}" ]; then
+  export WINEPREFIX="$top/demo-prefix"
+  program="$WINEPREFIX/drive_c/Program Files/Tidewell"
+  if [ ! -f "$WINEPREFIX/.tidewell-seeded" ]; then
+    echo "== making the demo prefix $WINEPREFIX (once)"
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    timeout 300 wine wineboot -i >/dev/null 2>&1
+    # Let the server write the new prefix out before the seeding reads it back.
+    timeout 60 wineserver -w || true
+    mkdir -p "$program"
+    scripts/seed-demo.sh "$WINEPREFIX" "$program"
+    touch "$WINEPREFIX/.tidewell-seeded"
+  fi
+  cp -f "$build/bin/Tidewell.exe" "$build/bin/Tidewell.html" "$program/"
+else
+  program="$build/bin"
+  echo "== using the prefix $WINEPREFIX"
+fi
+
+exe="$program/Tidewell.exe"
+probe="$build/tests/window_probe.exe"
+
+if [ -n "${DISPLAY:-}" ]; then
+  echo "== starting Tidewell"
+  cd "$program"
+  exec wine "$exe"
+fi
+
+# No display: a virtual one, for as long as this run lasts.
+display=""
+for n in $(seq 99 140); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || { echo "run: no free display number" >&2; exit 1; }
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+export DISPLAY=$display
+app=""
+finish() {
+  if [ -n "$app" ] && kill -0 "$app" 2>/dev/null; then kill "$app" 2>/dev/null || true; fi
+  kill "$xvfb" 2>/dev/null || true
+}
+trap finish EXIT
+for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+
+echo "== starting Tidewell on the virtual display $display"
+(cd "$program" && exec wine "$exe") >/dev/null 2>&1 &
+app=$!
+if ! timeout 120 wine "$probe" wait 90000 >/dev/null; then
+  echo "run: the window did not appear" >&2
+  exit 1
+fi
+sleep 0.5
+shots="$top/out"
+mkdir -p "$shots"
+shot="$shots/tidewell.png"
+read -r x y w h < <(timeout 30 wine "$probe" client | tr -d '\r')
+import -window root -crop "${w}x${h}+${x}+${y}" +repage "$shot"
+count=$(timeout 30 wine "$probe" count | tr -d '\r')
+echo "Screenshot: $shot"
+echo "The list shows $count entries."
+timeout 30 wine "$probe" close 15000 >/dev/null || true
+for _ in $(seq 1 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done

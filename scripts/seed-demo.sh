@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Seeds a Wine prefix with a realistic list of installed programs for Tidewell to show: uninstall
+# entries in every common installer style (some whose uninstaller is there, some whose files are
+# gone), a few products of the system installer, and an undo file in the program's Backup folder.
+# Usage: scripts/seed-demo.sh PREFIX PROGRAM_FOLDER
+#   PREFIX          a booted 32-bit Wine prefix
+#   PROGRAM_FOLDER  the Linux folder that holds (or will hold) Tidewell.exe; its Backup folder is seeded
+set -euo pipefail
+prefix=${1:?usage: seed-demo.sh PREFIX PROGRAM_FOLDER}
+program=${2:?usage: seed-demo.sh PREFIX PROGRAM_FOLDER}
+export WINEPREFIX=$prefix
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+c="$prefix/drive_c"
+pf="$c/Program Files"
+[ -d "$c/windows" ] || { echo "seed-demo: $prefix is not a booted Wine prefix" >&2; exit 1; }
+
+# Uninstallers and files that are still there. Their content does not matter to the status check.
+mkdir -p "$pf/Harbor Notes" "$pf/Tide Tables" "$pf/Salt Marsh" "$pf/Seabird Mail" "$pf/Anchor Tools"
+printf 'MZ' >"$pf/Harbor Notes/uninst.exe"
+printf 'MZ' >"$pf/Tide Tables/Uninstall.exe"
+printf 'MZ' >"$pf/Seabird Mail/unins000.exe"
+printf 'MZ' >"$pf/Anchor Tools/unins000.exe"
+printf 'MZ' >"$c/windows/UNWISE.EXE"
+printf 'Wise installation log\r\n' >"$pf/Salt Marsh/INSTALL.LOG"
+
+reg=$(mktemp --suffix=.reg)
+trap 'rm -f "$reg"' EXIT
+u='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
+p='HKEY_CLASSES_ROOT\Installer\Products'
+# REGEDIT4 text: backslashes and quotes inside values are escaped; the header must stand alone.
+cat >"$reg" <<EOF
+REGEDIT4
+
+[$u\\Harbor Notes]
+"DisplayName"="Harbor Notes 3.1"
+"UninstallString"="\\"C:\\\\Program Files\\\\Harbor Notes\\\\uninst.exe\\" /S /LOG=uninstall.log"
+"Publisher"="Harbor Notes Project"
+
+[$u\\{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}]
+"DisplayName"="Gull Photo Viewer 2.0"
+"UninstallString"="MsiExec.exe /X{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}"
+"WindowsInstaller"=dword:00000001
+
+[$u\\{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}]
+"DisplayName"="Beacon Backup 5"
+"UninstallString"="RunDll32 C:\\\\PROGRA~1\\\\COMMON~1\\\\INSTAL~1\\\\PROFES~1\\\\RunTime\\\\10\\\\01\\\\Intel32\\\\Ctor.dll,LaunchSetup \\"C:\\\\Program Files\\\\InstallShield Installation Information\\\\{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\\\\setup.exe\\" -l0x9 -removeonly"
+
+[$u\\Tide Tables Pro]
+"DisplayName"="Tide Tables Pro"
+"UninstallString"="C:\\\\Program Files\\\\Tide Tables\\\\Uninstall.exe"
+
+[$u\\Salt Marsh Editor]
+"DisplayName"="Salt Marsh Editor 1.4"
+"UninstallString"="C:\\\\WINDOWS\\\\UNWISE.EXE C:\\\\Program Files\\\\Salt Marsh\\\\INSTALL.LOG"
+
+[$u\\Old Lantern]
+"DisplayName"="Old Lantern Game"
+"UninstallString"="\\"C:\\\\Program Files\\\\Old Lantern\\\\uninstall.exe\\" /quiet"
+
+[$u\\Driftwood Sync]
+"DisplayName"="Driftwood Sync 0.9"
+"UninstallString"="C:\\\\Program Files\\\\Driftwood Sync\\\\Remove Driftwood.exe"
+
+[$u\\{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}]
+"DisplayName"="Pebble Calculator"
+"UninstallString"="MsiExec.exe /I{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}"
+
+[$u\\Seabird Mail_is1]
+"DisplayName"="Seabird Mail 7.2"
+"UninstallString"="\\"C:\\\\Program Files\\\\Seabird Mail\\\\unins000.exe\\" /SILENT"
+
+[$u\\Anchor Tools_is1]
+"DisplayName"="Anchor Tools"
+"UninstallString"=hex(2):25,50,72,6f,67,72,61,6d,46,69,6c,65,73,25,5c,41,6e,63,68,6f,72,20,54,6f,\\
+  6f,6c,73,5c,75,6e,69,6e,73,30,30,30,2e,65,78,65,00
+
+[$u\\Coastal Maps]
+"DisplayName"="Coastal Maps CD Edition"
+"UninstallString"="Q:\\\\Setup\\\\uninst.exe /remove"
+
+[$u\\Wave Runtime]
+"DisplayName"="Wave Runtime Support"
+"SystemComponent"=dword:00000001
+
+[$u\\{B0A1C2D3-E4F5-4617-8293-A4B5C6D7E8F9}]
+"UninstallString"="MsiExec.exe /X{B0A1C2D3-E4F5-4617-8293-A4B5C6D7E8F9}"
+
+[$p\\A7B2D1F64C3E8B4A9D127E5F0A1C3B24]
+"ProductName"="Gull Photo Viewer 2.0"
+
+[$p\\02C55A9ED7B036F4E8A1C6D3B4A5F607]
+"ProductName"="Pebble Calculator"
+
+[$p\\0D2C1A0B5F4E7164382A9B4A5C6D7E8F]
+"ProductName"="Lighthouse Runtime"
+
+[$p\\F1E2D3C4B5A69788796A5B4C3D2E1F00]
+"PackageCode"="00F1E2D3C4B5A69788796A5B4C3D2E1F"
+EOF
+timeout 120 wine regedit /S "$reg" >/dev/null 2>&1
+
+# regedit says nothing either way: read one value back.
+if ! timeout 60 wine reg query "$u\\Harbor Notes" /v DisplayName 2>/dev/null | grep -q "Harbor Notes 3.1"; then
+  echo "seed-demo: the registry import did not take" >&2
+  exit 1
+fi
+
+# An undo file from an earlier removal, as the program writes it.
+mkdir -p "$program/Backup"
+printf '%s\r\n' 'REGEDIT4' '' \
+  "[$u\\Ferry Timetable]" \
+  '"DisplayName"="Ferry Timetable 2019"' \
+  '"UninstallString"="C:\\Program Files\\Ferry Timetable\\uninstall.exe"' '' \
+  >"$program/Backup/Undo20240611.reg"
+echo "seeded $prefix"

@@ -1,0 +1,326 @@
+// Reads and drives Tidewell's running window from outside, for the window tests and the run
+// script: finds the window by its caption, reads the list and the boxes, answers where a control
+// is on the screen, closes the window. Prints its answer on one or more lines; exit code 0 when
+// it worked, 2 when the window was not found in time, 1 on any other failure.
+//
+// window_probe wait [ms]          the window is shown and its first scan is done
+// window_probe count              rows of the main list
+// window_probe rows               the rows: caption, key name, uninstall string, image, tab-separated
+// window_probe selected           the selected row, -1 when none
+// window_probe text NAME          the text of a control (Edit1, Edit3, Panel3...)
+// window_probe lines NAME         the lines of a list box
+// window_probe enabled NAME       1 or 0
+// window_probe center NAME        the screen point in the middle of a control: x y
+// window_probe row-center N       the screen point in the middle of row N's caption
+// window_probe tab-center N       the screen point in the middle of page tab N
+// window_probe page               the page shown
+// window_probe focus              the name of the control that has the keyboard focus
+// window_probe client             the window's client area on the screen: x y width height
+// window_probe close [ms]         asks the window to close and waits for the program to end
+#include <windows.h>
+#include <commctrl.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "app/form1_win.h"
+#include "platform/win32/win32_platform.h"
+
+namespace {
+
+HWND FindMain() { return FindWindowA(kMainWindowClass, kWindowCaption); }
+
+// Control names to identifiers, from the window's own list of controls.
+int ControlId(const std::string& name) {
+  platform::Win32Platform system;
+  TForm1 form(system.platform());
+  const std::vector<TControl*> controls = form.Controls();
+  for (size_t i = 0; i < controls.size(); ++i)
+    if (controls[i]->Name() == name) return kFirstControlId + static_cast<int>(i);
+  return -1;
+}
+
+std::string ControlName(int id) {
+  platform::Win32Platform system;
+  TForm1 form(system.platform());
+  const std::vector<TControl*> controls = form.Controls();
+  const int index = id - kFirstControlId;
+  if (index < 0 || index >= static_cast<int>(controls.size())) return "";
+  return controls[index]->Name();
+}
+
+struct Search {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK MatchId(HWND child, LPARAM data) {
+  auto* search = reinterpret_cast<Search*>(data);
+  if (GetDlgCtrlID(child) != search->id) return TRUE;
+  search->found = child;
+  return FALSE;
+}
+
+HWND FindControl(HWND main, const std::string& name) {
+  const int id = ControlId(name);
+  if (id < 0) return nullptr;
+  Search search{id, nullptr};
+  EnumChildWindows(main, &MatchId, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Memory in the window's process, for the messages whose answers the system does not carry
+// between processes.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HWND window, size_t size) : size_(size) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (process_) address_ = VirtualAllocEx(process_, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+  }
+  ~RemoteBuffer() {
+    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+  bool ok() const { return address_ != nullptr; }
+  char* at(size_t offset) const { return static_cast<char*>(address_) + offset; }
+  bool Write(size_t offset, const void* data, size_t size) {
+    return WriteProcessMemory(process_, at(offset), data, size, nullptr) != FALSE;
+  }
+  bool Read(size_t offset, void* data, size_t size) {
+    return ReadProcessMemory(process_, at(offset), data, size, nullptr) != FALSE;
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  void* address_ = nullptr;
+  size_t size_;
+};
+
+HWND ListView(HWND main) { return FindControl(main, "ListView1"); }
+
+std::string RowText(HWND view, RemoteBuffer& buffer, int row, int column) {
+  constexpr size_t kTextSize = 4096;
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.cchTextMax = kTextSize;
+  item.pszText = buffer.at(sizeof item);
+  buffer.Write(0, &item, sizeof item);
+  const LRESULT length = SendMessageA(view, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(buffer.at(0)));
+  std::string text(kTextSize, '\0');
+  buffer.Read(sizeof item, text.data(), kTextSize);
+  text.resize(static_cast<size_t>(length > 0 ? length : 0));
+  return text;
+}
+
+int RowImage(HWND view, RemoteBuffer& buffer, int row) {
+  LVITEMA item{};
+  item.mask = LVIF_IMAGE;
+  item.iItem = row;
+  buffer.Write(0, &item, sizeof item);
+  SendMessageA(view, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(buffer.at(0)));
+  buffer.Read(0, &item, sizeof item);
+  return item.iImage;
+}
+
+std::string WindowText(HWND window) {
+  const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  const LRESULT copied = SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+  return text;
+}
+
+std::string Narrow(const wchar_t* wide) {
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return "";
+  std::string text(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), size, nullptr, nullptr);
+  text.resize(static_cast<size_t>(size - 1));
+  return text;
+}
+
+void PrintCenter(HWND window, RECT rect) {
+  POINT middle{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+  ClientToScreen(window, &middle);
+  std::printf("%ld %ld\n", middle.x, middle.y);
+}
+
+int Run(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: window_probe COMMAND [ARGUMENT]\n");
+    return 1;
+  }
+  const std::string command = argv[1];
+  const std::string argument = argc > 2 ? argv[2] : "";
+
+  if (command == "wait") {
+    const DWORD limit = argument.empty() ? 30000 : std::strtoul(argument.c_str(), nullptr, 10);
+    const DWORD start = GetTickCount();
+    for (;;) {
+      HWND main = FindMain();
+      // Visible means the first scan is over: the window is shown only after it.
+      if (main && IsWindowVisible(main)) {
+        std::printf("ready\n");
+        return 0;
+      }
+      if (GetTickCount() - start > limit) return 2;
+      Sleep(20);
+    }
+  }
+
+  HWND main = FindMain();
+  if (!main) {
+    std::fprintf(stderr, "window_probe: no window \"%s\"\n", kWindowCaption);
+    return 2;
+  }
+
+  if (command == "close") {
+    const DWORD limit = argument.empty() ? 10000 : std::strtoul(argument.c_str(), nullptr, 10);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(main, &processId);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    const DWORD waited = process ? WaitForSingleObject(process, limit) : WAIT_FAILED;
+    if (process) CloseHandle(process);
+    if (waited != WAIT_OBJECT_0) {
+      std::fprintf(stderr, "window_probe: the program did not end\n");
+      return 1;
+    }
+    std::printf("closed\n");
+    return 0;
+  }
+
+  if (command == "client") {
+    RECT client;
+    GetClientRect(main, &client);
+    POINT origin{0, 0};
+    ClientToScreen(main, &origin);
+    std::printf("%ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
+    return 0;
+  }
+
+  if (command == "focus") {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) || !info.hwndFocus) {
+      std::printf("\n");
+      return 0;
+    }
+    // The focus may sit in a part of a control (the edit box of a list, a header).
+    HWND focus = info.hwndFocus;
+    while (focus && focus != main) {
+      const std::string name = ControlName(GetDlgCtrlID(focus));
+      if (!name.empty()) {
+        std::printf("%s\n", name.c_str());
+        return 0;
+      }
+      focus = GetParent(focus);
+    }
+    std::printf("\n");
+    return 0;
+  }
+
+  if (command == "page") {
+    HWND tabs = FindControl(main, "PageControl1");
+    std::printf("%d\n", static_cast<int>(SendMessageA(tabs, TCM_GETCURSEL, 0, 0)));
+    return 0;
+  }
+
+  if (command == "count" || command == "rows" || command == "selected" || command == "row-center") {
+    HWND view = ListView(main);
+    if (!view) return 1;
+    const int count = static_cast<int>(SendMessageA(view, LVM_GETITEMCOUNT, 0, 0));
+    if (command == "count") {
+      std::printf("%d\n", count);
+      return 0;
+    }
+    if (command == "selected") {
+      std::printf("%d\n", static_cast<int>(SendMessageA(view, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)));
+      return 0;
+    }
+    RemoteBuffer buffer(view, 8192);
+    if (!buffer.ok()) return 1;
+    if (command == "row-center") {
+      const int row = std::atoi(argument.c_str());
+      RECT rect{};
+      rect.left = LVIR_LABEL;
+      buffer.Write(0, &rect, sizeof rect);
+      if (!SendMessageA(view, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(buffer.at(0)))) return 1;
+      buffer.Read(0, &rect, sizeof rect);
+      PrintCenter(view, rect);
+      return 0;
+    }
+    for (int row = 0; row < count; ++row) {
+      std::printf("%s\t%s\t%s\t%d\n", RowText(view, buffer, row, 0).c_str(), RowText(view, buffer, row, 1).c_str(),
+                  RowText(view, buffer, row, 2).c_str(), RowImage(view, buffer, row));
+    }
+    return 0;
+  }
+
+  if (command == "tab-center") {
+    HWND tabs = FindControl(main, "PageControl1");
+    RemoteBuffer buffer(tabs, sizeof(RECT));
+    RECT rect{};
+    if (!buffer.ok() ||
+        !SendMessageA(tabs, TCM_GETITEMRECT, std::atoi(argument.c_str()), reinterpret_cast<LPARAM>(buffer.at(0))))
+      return 1;
+    buffer.Read(0, &rect, sizeof rect);
+    PrintCenter(tabs, rect);
+    return 0;
+  }
+
+  HWND control = FindControl(main, argument);
+  if (!control) {
+    std::fprintf(stderr, "window_probe: no control \"%s\"\n", argument.c_str());
+    return 1;
+  }
+  if (command == "text") {
+    std::printf("%s\n", WindowText(control).c_str());
+    return 0;
+  }
+  if (command == "enabled") {
+    std::printf("%d\n", IsWindowEnabled(control) ? 1 : 0);
+    return 0;
+  }
+  if (command == "center") {
+    RECT rect;
+    GetClientRect(control, &rect);
+    PrintCenter(control, rect);
+    return 0;
+  }
+  if (command == "lines") {
+    const int count = static_cast<int>(SendMessageA(control, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      // Asked in UTF-16: between processes the system hands over the list box's text unconverted.
+      const LRESULT length = SendMessageW(control, LB_GETTEXTLEN, i, 0);
+      std::wstring wide(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+      if (SendMessageW(control, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data())) == LB_ERR) return 1;
+      const std::string line = Narrow(wide.c_str());
+      std::printf("%s\n", line.c_str());
+    }
+    return 0;
+  }
+  std::fprintf(stderr, "window_probe: unknown command %s\n", command.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Plain line ends for the shell scripts that read the answers.
+  _setmode(_fileno(stdout), _O_BINARY);
+  const int code = Run(argc, argv);
+  std::fflush(stdout);
+  return code;
+}
