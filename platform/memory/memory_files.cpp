@@ -11,8 +11,9 @@
 //   at the current directory when X is the current drive, otherwise at the root of X (the
 //   per-drive current directories of the real system are not kept). "\..." starts at the root of
 //   the current drive; every other text starts at the current directory. "." and ".." are walked.
-// - The last part loses its trailing blanks and dots ("C:\App\x.exe " names C:\App\x.exe); an
-//   earlier part loses one trailing dot. A text that ends in a separator names a folder only.
+// - The last part loses its trailing blanks and dots ("C:\App\x.exe " names C:\App\x.exe), also
+//   in a pattern search; an earlier part loses one trailing dot. A text that ends in a separator
+//   names a folder only.
 // - A text of more than kMaxPath (260) characters fails with ERROR_FILENAME_EXCED_RANGE without a
 //   look at the tree; a path that begins with two separators (network and device paths) is not
 //   found, and its drive type is DRIVE_NO_ROOT_DIR.
@@ -118,8 +119,8 @@ bool IsShortName(const std::string& name) {
 
 // The DOS wildcards of the platform's pattern match, as FindFirstFileA turns a pattern into them:
 // "?" matches one character, or nothing at a dot or the end of the name; "*" before a dot stops at
-// the name's last dot; "." before "?", "*" or the end also matches the end of the name (so
-// "name.*" matches "name"); "*.*" is "*".
+// the name's last dot; "." before "?" or "*" also matches the end of the name (so "name.*"
+// matches "name"); "*.*" is "*".
 constexpr char kDosStar = '<';
 constexpr char kDosQm = '>';
 constexpr char kDosDot = '"';
@@ -133,7 +134,7 @@ std::string DosPattern(const std::string& pattern) {
       out[i] = kDosQm;
     } else if (pattern[i] == '*' && next == '.') {
       out[i] = kDosStar;
-    } else if (pattern[i] == '.' && (next == '?' || next == '*' || next == '\0')) {
+    } else if (pattern[i] == '.' && (next == '?' || next == '*')) {
       out[i] = kDosDot;
     }
   }
@@ -306,11 +307,8 @@ struct MemoryFileSystem::Impl {
       const bool last = endsInName && i + 1 == raw.size();
       const bool allDots = p.find_first_not_of('.') == std::string::npos;
       if (last) {
-        if (wildcardLast && HasWildcard(p)) {
-          p = TrimTrailing(p, " ");
-        } else if (!(allDots && p.size() <= 2)) {
-          p = TrimTrailing(p, ". ");
-        }
+        // Patterns too: "*." is "*" by the time the names are matched, as on Wine.
+        if (!(allDots && p.size() <= 2)) p = TrimTrailing(p, ". ");
       } else if (!allDots && p.back() == '.') {
         p.pop_back();
       }

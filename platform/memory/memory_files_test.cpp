@@ -86,7 +86,7 @@ TEST_F(MemoryFilesTest, MatchesPatternsAsFindFirstFileDoes) {
   } cases[] = {
       {"C:\\App\\readme.*", {"readme", "readme.txt"}},  // "name.*" also matches the bare name
       {"C:\\App\\*.exe", {"a.b.exe"}},
-      {"C:\\App\\*.", {".", "..", "readme"}},           // names without an extension
+      {"C:\\App\\*.", {".", "..", "a.b.exe", "readme", "readme.txt", "setup.log", "x.dll"}},  // "*" once trimmed
       {"C:\\App\\*.*", {".", "..", "a.b.exe", "readme", "readme.txt", "setup.log", "x.dll"}},
       {"C:\\App\\?.dll", {"x.dll"}},
       {"C:\\App\\readme?", {"readme"}},                 // "?" matches nothing at the end

@@ -1,0 +1,200 @@
+// The file-system boundary's contract: the same cases against the in-memory file system and, under
+// Wine, against the real one. Only answers that Windows gives as well are asked for here.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/file_system_contract_env.h"
+#include "platform/handles.h"
+
+namespace platform {
+namespace {
+
+constexpr std::uint64_t kYear1970 = 116444736000000000ull;
+constexpr std::uint64_t kTicksPerDay = 864000000000ull;
+
+class FileSystemContract : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env_ = MakeFileSystemContractEnv();
+    base_ = env_->Base();
+    env_->MakeFolder(base_ + "\\App");
+    for (const char* name : {"x.dll", "readme", "readme.txt", "a.b.exe"}) env_->MakeFile(base_ + "\\App\\" + name, "MZ");
+  }
+  void TearDown() override { env_.reset(); }
+  FileSystem& files() { return env_->Files(); }
+
+  // The names a pattern finds, sorted ("." and ".." too): Wine lists in the host's order.
+  std::vector<std::string> Found(const std::string& pattern) {
+    std::vector<std::string> names;
+    FindData data;
+    UniqueFind find(files(), files().FindFirst(pattern, &data));
+    if (!find) return names;
+    do names.push_back(data.name);
+    while (files().FindNext(find.get(), &data));
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::unique_ptr<FileSystemContractEnv> env_;
+  std::string base_;
+};
+
+TEST_F(FileSystemContract, ReadsPathTexts) {
+  struct Case {
+    std::string path;
+    int expected;  // 0 missing, 1 file, 2 folder
+  } cases[] = {
+      {"\\App\\x.dll", 1},     {"\\APP\\X.DLL", 1},     {"/App/x.dll", 1},       {"\\\\App\\\\x.dll", 1},
+      {"\\App\\x.dll ", 1},    {"\\App\\x.dll.", 1},    {"\\App\\x.dll\\", 0},   {"\\App\\", 2},
+      {"\\App", 2},            {"\\App\\..\\App\\x.dll", 1}, {"\\App\\x*.dll", 0}, {"\\App\\gone", 0},
+      {"\\App\\" + std::string(300, 'x'), 0},
+  };
+  for (const Case& c : cases) {
+    const std::uint32_t a = files().Attributes(base_ + c.path);
+    const int kind = a == kInvalidFileAttributes ? 0 : (a & kFileAttributeDirectory) ? 2 : 1;
+    EXPECT_EQ(kind, c.expected) << c.path;
+  }
+  EXPECT_EQ(files().DriveType("C:\\"), kDriveFixed);
+  EXPECT_EQ(files().DriveType("C:"), kDriveFixed);
+}
+
+TEST_F(FileSystemContract, MatchesPatterns) {
+  struct Case {
+    std::string pattern;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"\\App\\readme.*", {"readme", "readme.txt"}},
+      {"\\App\\*.exe", {"a.b.exe"}},
+      {"\\App\\*.", {".", "..", "a.b.exe", "readme", "readme.txt", "x.dll"}},  // the dot is trimmed first
+      {"\\App\\?.dll", {"x.dll"}},
+      {"\\App\\README.TXT", {"readme.txt"}},
+      {"\\App\\x.dll ", {"x.dll"}},
+      {"\\App", {"App"}},
+      {"\\App\\", {}},
+      {"\\Gone\\*", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Found(base_ + c.pattern), c.expected) << c.pattern;
+
+  FindData data;
+  UniqueFind find(files(), files().FindFirst(base_ + "\\App\\x.dll", &data));
+  ASSERT_TRUE(find);
+  EXPECT_TRUE(files().ConvertsToDosTime(data.lastWriteTime));
+  // Days of margin keep the local time's offset out of the picture. Windows also refuses years
+  // after 2107, which Wine converts; the in-memory file system follows Windows there.
+  EXPECT_FALSE(files().ConvertsToDosTime(kYear1970));
+  EXPECT_TRUE(files().ConvertsToDosTime(kYear1970 + 3653 * kTicksPerDay));
+}
+
+TEST_F(FileSystemContract, SearchesOneDirectory) {
+  struct Case {
+    std::string directory, file;
+    std::uint32_t buffer;
+    bool found;
+    std::string path;  // relative to the base; "" when not written
+  } cases[] = {
+      {"\\App", "x.dll", 260, true, "\\App\\x.dll"},
+      {"\\App\\", "x.dll", 260, true, "\\App\\x.dll"},
+      {"", "App", 260, true, "\\App"},  // folders count
+      {"\\App", "gone.exe", 260, false, ""},
+      {"\\App", "*.dll", 260, false, ""},
+      {"\\App", "x.dll", 10, true, ""},  // too small: the size needed, nothing written
+  };
+  for (const Case& c : cases) {
+    std::string found;
+    const std::uint32_t result = files().SearchDirectory(base_ + c.directory, c.file, nullptr, c.buffer, &found);
+    EXPECT_EQ(result != 0, c.found) << c.directory << " + " << c.file;
+    if (!c.path.empty()) {
+      EXPECT_EQ(found, base_ + c.path);
+      EXPECT_EQ(result, found.size());
+    } else if (c.found) {
+      EXPECT_EQ(result, (base_ + "\\App\\x.dll").size() + 1);
+      EXPECT_EQ(found, "");
+    }
+  }
+  std::string found;
+  EXPECT_NE(files().SearchDirectory(base_ + "\\App", "readme", ".txt", 260, &found), 0u);
+  EXPECT_EQ(found, base_ + "\\App\\readme.txt");
+}
+
+TEST_F(FileSystemContract, ExpandsVariables) {
+  env_->SetVariable("TIDEWELL_CONTRACT", "C:\\Set");
+  struct Case {
+    std::string source;
+    std::uint32_t size, count;
+    std::string expanded;
+  } cases[] = {
+      {"%tidewell_contract%\\x", 260, 9, "C:\\Set\\x"},
+      {"%TIDEWELL_UNDEFINED%\\x", 260, 23, "%TIDEWELL_UNDEFINED%\\x"},
+      {"100% sure", 260, 10, "100% sure"},
+      {"%TIDEWELL_CONTRACT%", 4, 7, "-"},
+  };
+  for (const Case& c : cases) {
+    std::string out = "-";
+    EXPECT_EQ(files().ExpandEnvironment(c.source, c.size, &out), c.count) << c.source;
+    EXPECT_EQ(out, c.expanded) << c.source;
+  }
+}
+
+TEST_F(FileSystemContract, OpensWritesAndRenamesFiles) {
+  struct Open {
+    std::string path;
+    FileOpen mode;
+    std::uint32_t error;
+  } opens[] = {
+      {"\\App\\gone.txt", FileOpen::kRead, kErrorFileNotFound},
+      {"\\App\\gone.txt", FileOpen::kAppend, kErrorFileNotFound},
+      {"\\Gone\\x.txt", FileOpen::kCreate, kErrorPathNotFound},
+      {"\\App", FileOpen::kRead, kErrorAccessDenied},
+  };
+  for (const Open& o : opens) {
+    std::uint32_t error = 0;
+    EXPECT_EQ(files().OpenFile(base_ + o.path, o.mode, &error), kInvalidFile) << o.path;
+    EXPECT_EQ(error, o.error) << o.path;
+  }
+
+  const std::string log = base_ + "\\App\\log.txt";
+  std::uint32_t error = 0;
+  FileId file = files().OpenFile(log, FileOpen::kCreate, &error);
+  ASSERT_NE(file, kInvalidFile);
+  EXPECT_EQ(error, 0u);
+  EXPECT_TRUE(files().WriteFile(file, "one\n", 4, &error));
+  EXPECT_EQ(files().OpenFile(log, FileOpen::kAppend, &error), kInvalidFile);
+  EXPECT_EQ(error, static_cast<std::uint32_t>(kErrorSharingViolation));
+  EXPECT_TRUE(files().FlushFile(file, &error));
+  EXPECT_TRUE(files().CloseFile(file, &error));
+  file = files().OpenFile(log, FileOpen::kAppend, &error);
+  EXPECT_TRUE(files().WriteFile(file, "two\n", 4, &error));
+  EXPECT_TRUE(files().CloseFile(file, &error));
+  file = files().OpenFile(log, FileOpen::kRead, &error);
+  char buffer[16];
+  std::uint32_t read = 0;
+  EXPECT_TRUE(files().ReadFile(file, buffer, sizeof buffer, &read, &error));
+  EXPECT_EQ(std::string(buffer, read), "one\ntwo\n");
+  EXPECT_TRUE(files().CloseFile(file, &error));
+
+  EXPECT_FALSE(files().RenameFile(log, base_ + "\\App\\x.dll", &error));
+  EXPECT_EQ(error, static_cast<std::uint32_t>(kErrorAlreadyExists));
+  EXPECT_FALSE(files().RenameFile(base_ + "\\App\\gone", base_ + "\\App\\new", &error));
+  EXPECT_EQ(error, static_cast<std::uint32_t>(kErrorFileNotFound));
+  EXPECT_TRUE(files().RenameFile(log, base_ + "\\App\\Log2.txt", &error));
+  EXPECT_FALSE(files().MakeDirectory(base_ + "\\App"));
+  EXPECT_TRUE(files().MakeDirectory(base_ + "\\Backup"));
+  EXPECT_FALSE(files().RemoveFile(base_ + "\\Backup"));
+  EXPECT_TRUE(files().RemoveFile(base_ + "\\App\\log2.txt"));
+  EXPECT_EQ(files().Attributes(base_ + "\\App\\Log2.txt"), kInvalidFileAttributes);
+}
+
+TEST_F(FileSystemContract, ReadsProfileStrings) {
+  const std::string ini = base_ + "\\kestrel.ini";
+  env_->MakeFile(ini, "[Other]\r\nFolder=wrong\r\n[Backups]\r\nFolder = \"D:\\Saved\"\r\nEmpty=\r\n");
+  EXPECT_EQ(files().ReadProfileString("backups", "FOLDER", "x", ini), "D:\\Saved");
+  EXPECT_EQ(files().ReadProfileString("Backups", "Empty", "x", ini), "");
+  EXPECT_EQ(files().ReadProfileString("Backups", "Missing", "fallback", ini), "fallback");
+  EXPECT_EQ(files().ReadProfileString("Backups", "Folder", "def", base_ + "\\gone.ini"), "def");
+}
+
+}  // namespace
+}  // namespace platform

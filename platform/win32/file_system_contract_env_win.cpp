@@ -1,0 +1,62 @@
+#include <windows.h>
+
+#include <string>
+
+#include "platform/file_system_contract_env.h"
+#include "platform/win32/win32_files.h"
+
+namespace platform {
+namespace {
+
+void RemoveTree(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = folder + "\\" + name;
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+class Win32FilesContractEnv : public FileSystemContractEnv {
+ public:
+  Win32FilesContractEnv() {
+    RemoveTree(Base());
+    CreateDirectoryA(Base().c_str(), nullptr);
+  }
+  ~Win32FilesContractEnv() override { RemoveTree(Base()); }
+  FileSystem& Files() override { return files_; }
+  std::string Base() override { return "C:\\TidewellFilesContract"; }
+  void MakeFolder(const std::string& path) override { CreateDirectoryA(path.c_str(), nullptr); }
+  void MakeFile(const std::string& path, const std::string& content) override {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+  }
+  void SetVariable(const std::string& name, const std::string& value) override {
+    SetEnvironmentVariableA(name.c_str(), value.c_str());
+  }
+
+ private:
+  Win32FileSystem files_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystemContractEnv> MakeFileSystemContractEnv() {
+  return std::make_unique<Win32FilesContractEnv>();
+}
+
+}  // namespace platform

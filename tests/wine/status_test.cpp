@@ -1,0 +1,205 @@
+// The status check against Wine's real file system: drives a:, d:, n: and r: of the prefix are a
+// removable drive, a CD-ROM drive, a network drive and a RAM disk (scripts/wine-drives.sh).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "platform/win32/win32_files.h"
+#include "platform/win32/win32_process.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_system.h"
+#include "tests/wine/recording_ui.h"
+
+namespace {
+
+// Every file and folder of the cases lies below this folder or on the four special drives.
+const std::string kBase = "C:\\TidewellStatus";
+
+std::string Expand(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '@' ? kBase : std::string(1, c);
+  return out;
+}
+
+void MakeFolders(const std::string& path) {
+  for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  }
+  CreateDirectoryA(path.c_str(), nullptr);
+}
+
+bool MakeFile(const std::string& path) {
+  MakeFolders(path.substr(0, path.find_last_of('\\')));
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  WriteFile(file, "MZ", 2, &written, nullptr);
+  CloseHandle(file);
+  return true;
+}
+
+// Deletes a folder and everything in it.
+void RemoveTree(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = folder + "\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+class StatusUnderWine : public ::testing::Test {
+ protected:
+  StatusUnderWine() : platform_{registry_, files_, system_, processes_, ui_}, form_(platform_) {}
+
+  static void SetUpTestSuite() {
+    const struct {
+      const char* root;
+      UINT type;
+    } drives[] = {{"A:\\", DRIVE_REMOVABLE}, {"D:\\", DRIVE_CDROM}, {"N:\\", DRIVE_REMOTE}, {"R:\\", DRIVE_RAMDISK}};
+    for (const auto& d : drives) {
+      const UINT type = GetDriveTypeA(d.root);
+      if (type != d.type) {
+        drivesReady_ = false;
+        std::printf("Drive %s answers type %u, not %u: prepare the prefix with scripts/wine-drives.sh <prefix>.\n",
+                    d.root, type, d.type);
+      }
+    }
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(drivesReady_) << "the prefix lacks the drives a:, d:, n: and r: of scripts/wine-drives.sh";
+    RemoveTree(kBase);
+    MakeFolders(kBase + "\\App");
+    MakeFolders(kBase + "\\Program Files\\App");
+  }
+
+  void TearDown() override {
+    for (const std::string& path : extra_) {
+      DeleteFileA(path.c_str());
+      const std::string folder = path.substr(0, path.find_last_of('\\'));
+      if (folder.size() > 2) RemoveDirectoryA(folder.c_str());
+    }
+    RemoveTree(kBase);
+    SetEnvironmentVariableA("TIDEWELL_STATUS", nullptr);
+  }
+
+  // The icon of a fresh row for the uninstall string, with exactly the files named present.
+  int IconOf(const std::string& uninstall, const std::vector<std::string>& files) {
+    std::vector<std::string> made;
+    for (const std::string& f : files) {
+      const std::string path = Expand(f);
+      EXPECT_TRUE(MakeFile(path)) << path;
+      made.push_back(path);
+      if (path.rfind(kBase, 0) != 0) extra_.push_back(path);
+    }
+    const int row = form_.ListView1.Add();
+    form_.CheckUninstall(Expand(uninstall), row);
+    for (const std::string& path : made) DeleteFileA(path.c_str());
+    return form_.ListView1.Item(row).ImageIndex;
+  }
+
+  platform::Win32Registry registry_;
+  platform::Win32FileSystem files_;
+  platform::Win32System system_;
+  platform::Win32Processes processes_;
+  RecordingUi ui_;
+  platform::Platform platform_;
+  TForm1 form_;
+  std::vector<std::string> extra_;
+  static bool drivesReady_;
+};
+
+bool StatusUnderWine::drivesReady_ = true;
+
+TEST_F(StatusUnderWine, GivesEachEntryItsIcon) {
+  SetEnvironmentVariableA("TIDEWELL_STATUS", kBase.c_str());
+  const std::string uninst = "@\\Program Files\\App\\uninst.exe";
+  const struct {
+    std::string uninstall;
+    std::vector<std::string> files;
+    int icon;
+  } cases[] = {
+      {"\"" + uninst + "\" /S", {uninst}, kGoodLink},
+      {"\"" + uninst + "\" /S", {}, kBrokenLink},
+      {uninst + " /S", {uninst}, kGoodLink},
+      {"RunDll32 @\\App\\x.dll,Uninstall", {"@\\App\\x.dll"}, kGoodLink},
+      {"rundll32.exe @\\App\\x.dll,Uninstall", {"@\\App\\x.dll"}, kGoodLink},
+      {"rundll32.exe @\\App\\x.dll,Uninstall", {}, kBrokenLink},
+      {"@\\App\\remove.exe @\\App\\install.log", {"@\\App\\remove.exe", "@\\App\\install.log"}, kGoodLink},
+      {"@\\App\\remove.exe @\\App\\install.log", {"@\\App\\remove.exe"}, kBrokenLink},
+      {"@\\App\\remove.exe @\\App\\install.log", {"@\\App\\install.log"}, kBrokenLink},
+      {"@\\App\\remove.exe D:\\install.log", {"@\\App\\remove.exe", "D:\\install.log"}, kMissingDisk},
+      {"A:\\setup.exe", {}, kMissingDisk},
+      {"N:\\App\\setup.exe", {"N:\\App\\setup.exe"}, kMissingDisk},
+      {"R:\\setup.exe", {"R:\\setup.exe"}, kMissingDisk},
+      {"\"D:\\setup.exe\" /uninstall", {"D:\\setup.exe"}, kMissingDisk},
+      {"@\\App\\gone.exe", {}, kBrokenLink},
+      {"Q:\\App\\gone.exe", {}, kBrokenLink},
+      {"MsiExec.exe /I{8E5B5B5F-1B2C-4E3D-9F00-0123456789AB}", {}, kGoodLink},
+      {"C:\\WINDOWS\\rundll32 foo.dll,Entry", {}, kGoodLink},
+      {"RUN @\\App\\u.exe", {"@\\App\\u.exe"}, kGoodLink},
+      {"\\\\server\\share\\uninst.exe", {}, kGoodLink},
+      {"%TIDEWELL_STATUS%\\App\\u.exe", {"@\\App\\u.exe"}, kGoodLink},
+      {"%TIDEWELL_STATUS%\\App\\u.exe", {}, kBrokenLink},
+      {"\"", {}, kBrokenLink},
+      {"@\\App\\1033", {}, kGoodLink},                              // numeric tail: the folder
+      {"@\\App\\readme", {"@\\App\\readme.txt"}, kGoodLink},         // pattern search
+      {"@\\App\\uninst", {"@\\App\\uninst.exe"}, kGoodLink},         // ".exe" directory search
+      {"@\\App\\u-x.exe", {"@\\App\\u"}, kGoodLink},
+      {"@\\App\\u.exe /log=D:\\u.log", {"@\\App\\u.exe"}, kMissingDisk},
+      {"@\\\\App\\\\u.exe", {"@\\App\\u.exe"}, kGoodLink},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IconOf(c.uninstall, c.files), c.icon) << Expand(c.uninstall);
+}
+
+TEST_F(StatusUnderWine, FileTestRejectsTimesWithoutADosDate) {
+  const std::string path = kBase + "\\App\\old.dll";
+  ASSERT_TRUE(MakeFile(path));
+  const HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  const FILETIME year1970 = {0xD53E8000u, 0x019DB1DEu};  // 1 January 1970
+  SetFileTime(file, nullptr, nullptr, &year1970);
+  CloseHandle(file);
+  EXPECT_FALSE(form_.nFileExists(path));
+  // The directory search does not look at the time: the status is still Good Link.
+  const int row = form_.ListView1.Add();
+  form_.CheckUninstall(path, row);
+  EXPECT_EQ(form_.ListView1.Item(row).ImageIndex, kGoodLink);
+  EXPECT_FALSE(form_.nFileExists(kBase + "\\App"));  // a folder is no file
+}
+
+// Wine's ExpandEnvironmentStringsA answers a source of 32767 characters or more with a few
+// characters of nonsense, and a megabyte source with an empty text (count 1); the finder takes
+// that answer as the expansion, so under Wine such a string is Broken Link even with its program
+// present. What matters here is that the check ends, with an icon, and does not crash.
+TEST_F(StatusUnderWine, AMegabyteStringEndsInAnIcon) {
+  std::string text = kBase + "\\App\\u.exe ";
+  while (text.size() < (1u << 20)) text += ",.-;\\'(.!@ 1";
+  const int row = form_.ListView1.Add();
+  form_.CheckUninstall(text, row);
+  EXPECT_EQ(form_.ListView1.Item(row).ImageIndex, kBrokenLink);
+  ASSERT_TRUE(MakeFile(kBase + "\\App\\u.exe"));
+  form_.ListView1.SetImageIndex(row, -1);
+  form_.CheckUninstall(text, row);
+  EXPECT_EQ(form_.ListView1.Item(row).ImageIndex, kBrokenLink);
+  char expanded[261] = "unchanged";
+  EXPECT_EQ(ExpandEnvironmentStringsA(text.c_str(), expanded, 260), 1u);
+}
+
+}  // namespace
