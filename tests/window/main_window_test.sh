@@ -1,0 +1,179 @@
+#!/usr/bin/env bash
+# Tidewell.exe started as a user starts it, on a seeded scratch prefix, driven with the mouse and
+# the keyboard on the display, its window read back with window_probe. Keeps a screenshot of each
+# page in the artifacts folder.
+# Usage: main_window_test.sh PATH/TO/Tidewell.exe ARTIFACTS_DIR
+set -uo pipefail
+exe=$(readlink -f "${1:?Tidewell.exe}")
+artifacts=${2:?artifacts dir}
+top=$(cd "$(dirname "$0")/../.." && pwd)
+probe=$(readlink -f "$(dirname "$exe")/../tests/window_probe.exe")
+work="$artifacts/main_window"
+[ -f "$probe" ] || { echo "no window_probe.exe beside the build ($probe)" >&2; exit 1; }
+
+rm -rf "$work"
+mkdir -p "$work/program"
+export WINEPREFIX="$work/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+expect() {  # expect WHAT EXPECTED ACTUAL
+  if [ "$2" == "$3" ]; then echo "ok: $1"; else fail "$1: expected [$2], got [$3]"; fi
+}
+p() { timeout 30 wine "$probe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+
+xvfb=""
+app=""
+finish() {
+  [ -n "$app" ] && kill -0 "$app" 2>/dev/null && { p close 5000 >/dev/null; kill "$app" 2>/dev/null; }
+  wineserver -k >/dev/null 2>&1
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  rm -rf "$WINEPREFIX"
+}
+trap finish EXIT
+
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 150 190); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then export DISPLAY=":$n"; break; fi
+  done
+  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  sleep 1
+fi
+
+# The prefix's services must not hold ctest's output pipe: all of Wine's output goes elsewhere.
+mkdir -p "$WINEPREFIX"
+wineserver -p </dev/null >/dev/null 2>&1
+timeout 300 wine wineboot -i </dev/null >/dev/null 2>&1
+# A crash shows no dialog that would wait for a click.
+timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+"$top/scripts/seed-demo.sh" "$WINEPREFIX" "$work/program" </dev/null >/dev/null 2>&1 || { echo "seeding failed" >&2; exit 1; }
+cp "$exe" "$work/program/"
+
+start() {
+  (cd "$work/program" && exec wine Tidewell.exe) </dev/null >"$work/tidewell.log" 2>&1 &
+  app=$!
+  if ! p wait 60000 >/dev/null; then echo "the window did not appear" >&2; exit 1; fi
+}
+shoot() {  # shoot NAME: the client area as NAME.png
+  local x y w h
+  read -r x y w h < <(p client)
+  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$artifacts/$1.png"
+}
+click() { xdotool mousemove "$1" "$2" click 1; sleep 0.4; }
+click_control() { local x y; read -r x y < <(p center "$1"); click "$x" "$y"; }
+click_row() { local x y; read -r x y < <(p row-center "$1"); click "$x" "$y"; }
+click_tab() { local x y; read -r x y < <(p tab-center "$1"); click "$x" "$y"; }
+command_of() { p rows | awk -F'\t' -v row="$1" 'NR == row + 1 { print $3 }'; }
+key() { xdotool key "$@"; sleep 0.4; }
+
+start
+
+echo "== the first scan"
+expect "page shown at start" 0 "$(p page)"
+expected_rows=$(printf '%s\n' \
+  $'Anchor Tools\tAnchor Tools_is1\t%ProgramFiles%\\Anchor Tools\\unins000.exe\t1' \
+  $'Beacon Backup 5\t{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\tRunDll32 C:\\PROGRA~1\\COMMON~1\\INSTAL~1\\PROFES~1\\RunTime\\10\\01\\Intel32\\Ctor.dll,LaunchSetup "C:\\Program Files\\InstallShield Installation Information\\{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\\setup.exe" -l0x9 -removeonly\t0' \
+  $'Coastal Maps CD Edition\tCoastal Maps\tQ:\\Setup\\uninst.exe /remove\t0' \
+  $'Driftwood Sync 0.9\tDriftwood Sync\tC:\\Program Files\\Driftwood Sync\\Remove Driftwood.exe\t0' \
+  $'Gull Photo Viewer 2.0\t{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}\tMsiExec.exe /X{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}\t1' \
+  $'Harbor Notes 3.1\tHarbor Notes\t"C:\\Program Files\\Harbor Notes\\uninst.exe" /S /LOG=uninstall.log\t1' \
+  $'Old Lantern Game\tOld Lantern\t"C:\\Program Files\\Old Lantern\\uninstall.exe" /quiet\t0' \
+  $'Pebble Calculator\t{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}\tMsiExec.exe /I{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}\t1' \
+  $'Salt Marsh Editor 1.4\tSalt Marsh Editor\tC:\\WINDOWS\\UNWISE.EXE C:\\Program Files\\Salt Marsh\\INSTALL.LOG\t1' \
+  $'Seabird Mail 7.2\tSeabird Mail_is1\t"C:\\Program Files\\Seabird Mail\\unins000.exe" /SILENT\t1' \
+  $'Tide Tables Pro\tTide Tables Pro\tC:\\Program Files\\Tide Tables\\Uninstall.exe\t1')
+rows=$(p rows)
+expect "rows: name, key, command and status icon, sorted by name" "$expected_rows" "$rows"
+[ "$rows" == "$expected_rows" ] || diff <(echo "$expected_rows") <(echo "$rows")
+expect "row count" 11 "$(p count)"
+expect "All Entries lists every entry, named or not" \
+  "$(printf '%s\n' 'Anchor Tools_is1' 'Coastal Maps' 'Driftwood Sync' 'Harbor Notes' 'Old Lantern' 'Salt Marsh Editor' \
+     'Seabird Mail_is1' 'Tide Tables Pro' 'Wave Runtime' '{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}' \
+     '{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}' '{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}' '{B0A1C2D3-E4F5-4617-8293-A4B5C6D7E8F9}')" \
+  "$(p lines ListBox2)"
+expect "Installer List: name - {key, or the bare key" \
+  "$(printf '%s\n' 'F1E2D3C4B5A69788796A5B4C3D2E1F00' 'Gull Photo Viewer 2.0 - {A7B2D1F64C3E8B4A9D127E5F0A1C3B24' \
+     'Lighthouse Runtime - {0D2C1A0B5F4E7164382A9B4A5C6D7E8F' 'Pebble Calculator - {02C55A9ED7B036F4E8A1C6D3B4A5F607')" \
+  "$(p lines ListBox3)"
+expect "Backups lists the backup folder" "Undo20240611.reg" "$(p lines ListBox1)"
+expect "first row selected after the scan" 0 "$(p selected)"
+first=$(command_of 0)
+expect "Finder box holds the selected row's command" "$first" "$(p text Edit1)"
+expect "Change Uninstall String box holds it too" "$first" "$(p text Edit3)"
+expect "Uninstall Program enabled after the scan" 1 "$(p enabled Button1)"
+expect "Remove Entry enabled after the scan" 1 "$(p enabled Button2)"
+expect "Restore disabled with no backup selected" 0 "$(p enabled Button6)"
+expect "Delete File disabled with no backup selected" 0 "$(p enabled Button7)"
+expect "the focus starts on Uninstall Program" Button1 "$(p focus)"
+shoot main
+
+echo "== selecting rows"
+click_row 3
+expect "a clicked row is selected" 3 "$(p selected)"
+expect "its command goes to the Finder box" "$(command_of 3)" "$(p text Edit1)"
+expect "and to the Change Uninstall String box" "$(command_of 3)" "$(p text Edit3)"
+key Down
+expect "the Down key moves the selection" 4 "$(p selected)"
+expect "moving with the keyboard leaves the boxes as they were" "$(command_of 3)" "$(p text Edit1)"
+click_control Button4
+expect "Refresh keeps the selected position" 4 "$(p selected)"
+expect "and puts that row's command in the boxes" "$(command_of 4)" "$(p text Edit3)"
+
+echo "== refresh after entries disappear"
+timeout 60 wine reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}' /f \
+  </dev/null >/dev/null 2>&1
+click_control Button4
+expect "a removed entry leaves the list" 10 "$(p count)"
+expect "the same position stays selected" 4 "$(p selected)"
+expect "which is now the next entry" "Harbor Notes 3.1" "$(p rows | awk -F'\t' 'NR == 5 { print $1 }')"
+expect "whose command is in the box" "$(command_of 4)" "$(p text Edit1)"
+expect "All Entries lost the entry too" 12 "$(p lines ListBox2 | wc -l)"
+click_row 0
+key End
+expect "End selects the last row" 9 "$(p selected)"
+timeout 60 wine reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tide Tables Pro' /f </dev/null >/dev/null 2>&1
+click_control Button4
+expect "when the selected last row goes, the new last row is selected" 8 "$(p selected)"
+expect "and its command is in the box" "$(command_of 8)" "$(p text Edit1)"
+
+echo "== keyboard"
+click_row 2
+key Tab
+expect "Tab from the list goes to the pages" PageControl1 "$(p focus)"
+key shift+Tab
+expect "Shift+Tab goes back to the list" ListView1 "$(p focus)"
+key Down
+key alt+l
+expect "Alt+L is Refresh List: the boxes follow the keyboard's selection" "$(command_of 3)" "$(p text Edit1)"
+
+echo "== the pages"
+names=(introduction accuracy status finder change_uninstall_string backups all_entries installer_list)
+for i in "${!names[@]}"; do
+  click_tab "$i"
+  expect "tab $i shows its page" "$i" "$(p page)"
+  if [ "$i" -eq 5 ]; then
+    read -r x y < <(p center ListBox1)
+    click "$x" $((y - 28))
+    expect "a selected backup enables Restore" 1 "$(p enabled Button6)"
+    expect "and Delete File" 1 "$(p enabled Button7)"
+    order=""
+    for _ in 1 2 3 4 5 6 7 8; do order+="$(p focus) "; key Tab; done
+    expect "Tab order" "ListBox1 Button6 Button7 Button4 Button1 Button2 ListView1 PageControl1 " "$order"
+  fi
+  shoot "page-$i-${names[$i]}"
+done
+key ctrl+Tab
+expect "Ctrl+Tab turns to the next page" 0 "$(p page)"
+
+echo "== closing"
+expect "closing the window ends the program" closed "$(p close 15000)"
+for _ in $(seq 1 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$app" 2>/dev/null && fail "the program still runs after its window closed"
+app=""
+
+echo "screenshots in $artifacts"
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
+echo "all checks passed"
