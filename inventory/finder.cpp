@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <map>
 #include <string>
@@ -139,7 +140,7 @@ bool TForm1::FindSpace(const std::string& text) {
     const size_t close = rest.find('"');
     s = close == std::string::npos ? rest : rest.substr(0, close);
   }
-  s.erase(0, s.find_first_not_of('@') == std::string::npos ? s.size() : s.find_first_not_of('@'));
+  s.erase(0, std::min(s.size(), s.find_first_not_of('@')));
   if (!s.empty() && s[0] == '\\' && s.find(":\\") == std::string::npos) return true;
 
   std::string expanded;
