@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "platform/memory/memory_platform.h"
+
+using namespace platform;
+
+namespace {
+
+constexpr const char* kEntries = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr int kVkDown = 0x28;
+
+struct Window {
+  Window() {
+    p.files.AddFile("C:\\Apps\\a.exe");
+    for (const char* name : {"Alpha", "Bravo", "Charlie"}) {
+      p.registry.SetString(kHkeyLocalMachine, kEntries + std::string(name), "DisplayName", name);
+      p.registry.SetString(kHkeyLocalMachine, kEntries + std::string(name), "UninstallString",
+                           std::string("C:\\Apps\\a.exe /") + name);
+    }
+    p.files.AddFile("C:\\Tools\\Tidewell\\Backup\\Undo20260101.reg");
+  }
+  MemoryPlatform p;
+  TForm1 form{p.platform()};
+};
+
+TEST(Form1Test, CheckPathAddsOneBackslash) {
+  Window w;
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"", ""},
+      {"C:\\Windows", "C:\\Windows\\"},
+      {"C:\\Windows\\", "C:\\Windows\\"},
+      {"C:\\Windows\\\\", "C:\\Windows\\\\"},
+      {"\\", "\\"},
+      {"x", "x\\"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.out, w.form.CheckPath(c.in)) << c.in;
+}
+
+TEST(Form1Test, FormCreateFixesTheWindowFields) {
+  const struct {
+    std::string windows, system, winDir, sysDir;
+  } cases[] = {
+      {"C:\\WINDOWS", "C:\\WINDOWS\\system32", "C:\\WINDOWS\\", "C:\\WINDOWS\\system32\\"},
+      {"D:\\", "D:\\SYS\\", "D:\\", "D:\\SYS\\"},
+  };
+  for (const auto& c : cases) {
+    Window w;
+    w.p.system.windowsDirectory = c.windows;
+    w.p.system.systemDirectory = c.system;
+    w.p.system.today = {2027, 1, 9};
+    w.form.FormCreate();
+    EXPECT_EQ(c.winDir, w.form.WinDir);
+    EXPECT_EQ(c.sysDir, w.form.SysDir);
+    EXPECT_EQ("Undo20270109", w.form.UndoStem);
+    // A day later the stem stays: every removal of the run goes to the start day's file.
+    w.p.system.today = {2027, 1, 10};
+    w.form.Button4Click();
+    EXPECT_EQ("Undo20270109", w.form.UndoStem);
+  }
+}
+
+TEST(Form1Test, MainButtonsWaitForTheFirstScan) {
+  Window w;
+  EXPECT_FALSE(w.form.Button1.Enabled());
+  EXPECT_FALSE(w.form.Button2.Enabled());
+  w.form.FormCreate();
+  EXPECT_TRUE(w.form.Button1.Enabled());
+  EXPECT_TRUE(w.form.Button2.Enabled());
+  EXPECT_EQ(0, w.form.ListView1.Selected());
+  EXPECT_EQ("C:\\Apps\\a.exe /Alpha", w.form.Edit1.Text());
+  EXPECT_EQ("C:\\Apps\\a.exe /Alpha", w.form.Edit3.Text());
+  EXPECT_EQ(0, w.form.PageControl1.ActivePage());
+}
+
+TEST(Form1Test, BackupButtonsFollowTheBackupSelection) {
+  Window w;
+  w.form.FormCreate();
+  EXPECT_FALSE(w.form.Button6.Enabled());
+  EXPECT_FALSE(w.form.Button7.Enabled());
+  // Each of the four ways to run the rule: the list's click, the main list's key and mouse.
+  const std::vector<std::function<void()>> triggers = {
+      [&] { w.form.ListBox1.Click(); },
+      [&] { w.form.ListView1.KeyDown(kVkDown); },
+      [&] { w.form.ListView1.MouseDown(); },
+      [&] { w.form.ListBox1Click(); },
+  };
+  for (const auto& trigger : triggers) {
+    w.form.ListBox1.ItemIndexFromUser(0);
+    trigger();
+    EXPECT_TRUE(w.form.Button6.Enabled());
+    EXPECT_TRUE(w.form.Button7.Enabled());
+    w.form.ListBox1.ItemIndexFromUser(-1);
+    trigger();
+    EXPECT_FALSE(w.form.Button6.Enabled());
+    EXPECT_FALSE(w.form.Button7.Enabled());
+  }
+  // A rescan refills the list with nothing selected.
+  w.form.ListBox1.ItemIndexFromUser(0);
+  w.form.ListBox1Click();
+  w.form.Button4Click();
+  EXPECT_EQ(-1, w.form.ListBox1.ItemIndex());
+  EXPECT_FALSE(w.form.Button6.Enabled());
+  EXPECT_FALSE(w.form.Button7.Enabled());
+}
+
+TEST(Form1Test, OnlyAClickOnARowFillsTheBoxes) {
+  Window w;
+  w.form.FormCreate();
+  // The keyboard moves the selection; the key and mouse events leave the boxes alone.
+  w.form.ListView1.SelectedFromUser(2);
+  w.form.ListView1.KeyDown(kVkDown);
+  w.form.ListView1.MouseDown();
+  EXPECT_EQ("C:\\Apps\\a.exe /Alpha", w.form.Edit1.Text());
+  EXPECT_EQ("C:\\Apps\\a.exe /Alpha", w.form.Edit3.Text());
+  w.form.ListView1.Click();
+  EXPECT_EQ("C:\\Apps\\a.exe /Charlie", w.form.Edit1.Text());
+  EXPECT_EQ("C:\\Apps\\a.exe /Charlie", w.form.Edit3.Text());
+  // A click beside the rows selects none: the boxes keep their text.
+  w.form.ListView1.SelectedFromUser(-1);
+  w.form.ListView1.Click();
+  EXPECT_EQ("C:\\Apps\\a.exe /Charlie", w.form.Edit1.Text());
+  EXPECT_TRUE(w.form.Button1.Enabled());
+}
+
+TEST(Form1Test, AnEscapingErrorIsShownWithAPeriod) {
+  const struct {
+    std::string what, shown;
+  } cases[] = {
+      {"Invalid data type for 'DisplayName'", "Invalid data type for 'DisplayName'."},
+      {"Failed to get data for 'X'.", "Failed to get data for 'X'."},
+      {"", "."},
+  };
+  for (const auto& c : cases) {
+    Window w;
+    w.form.ShowException(std::runtime_error(c.what));
+    ASSERT_EQ(1u, w.p.ui.shown.size());
+    EXPECT_EQ("error", w.p.ui.shown[0].kind);
+    EXPECT_EQ(c.shown, w.p.ui.shown[0].text);
+    EXPECT_EQ(kApplicationTitle, w.p.ui.shown[0].caption);
+    EXPECT_EQ(kMbIconError, w.p.ui.shown[0].style & kMbIconError);
+  }
+}
+
+TEST(Form1Test, AnErrorEscapingAClickIsShownAndNothingIsRemoved) {
+  Window w;
+  w.form.FormCreate();
+  // The undo file cannot be written: the removal stops before it deletes anything.
+  w.p.files.SetDiskCapacity(0);
+  w.p.ui.answers.push_back(kIdYes);
+  EXPECT_NO_THROW(w.form.Button2.Click());
+  const std::vector<std::string> errors = w.p.ui.Texts("error");
+  ASSERT_EQ(1u, errors.size());
+  EXPECT_EQ('.', errors[0].back());
+  EXPECT_TRUE(w.p.registry.KeyExists(kHkeyLocalMachine, kEntries + std::string("Alpha")));
+  // The window goes on: the next click works.
+  w.form.ListView1.SelectedFromUser(1);
+  w.form.ListView1.Click();
+  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.Edit1.Text());
+}
+
+TEST(Form1Test, DesignHoldsEveryControlOnceParentsFirst) {
+  Window w;
+  const std::vector<TControl*> controls = w.form.Controls();
+  std::set<const TControl*> seen;
+  std::set<std::string> names;
+  for (const TControl* control : controls) {
+    if (control->Parent) {
+      EXPECT_TRUE(seen.count(control->Parent)) << control->Name() << " before its parent";
+    }
+    EXPECT_TRUE(seen.insert(control).second) << control->Name();
+    EXPECT_TRUE(names.insert(control->Name()).second) << control->Name();
+    // Inside its parent; a page is the page control less its tabs and border.
+    const TControl* parent = control->Parent;
+    if (parent && parent->Kind() == ControlKind::kPanel) {
+      EXPECT_LE(control->Left + control->Width, parent->Width) << control->Name();
+      EXPECT_LE(control->Top + control->Height, parent->Height) << control->Name();
+    } else if (parent && parent->Kind() == ControlKind::kTabSheet) {
+      EXPECT_LE(control->Left + control->Width, w.form.PageControl1.Width - 8) << control->Name();
+      EXPECT_LE(control->Top + control->Height, w.form.PageControl1.Height - 28) << control->Name();
+    } else if (!parent) {
+      EXPECT_LE(control->Left + control->Width, w.form.ClientWidth) << control->Name();
+      EXPECT_LE(control->Top + control->Height, w.form.ClientHeight) << control->Name();
+    }
+  }
+  std::vector<std::string> pages;
+  for (const TTabSheet* sheet : w.form.PageControl1.Pages) pages.push_back(sheet->Caption());
+  EXPECT_EQ((std::vector<std::string>{"Introduction", "Accuracy", "Status", "Finder", "Change Uninstall String",
+                                      "Backups", "All Entries", "Installer List"}),
+            pages);
+  // Focus order among the window's own controls.
+  std::vector<std::pair<int, std::string>> order;
+  for (const TControl* control : controls)
+    if (!control->Parent && control->TabOrder >= 0) order.emplace_back(control->TabOrder, control->Name());
+  std::sort(order.begin(), order.end());
+  std::vector<std::string> names_in_order;
+  for (const auto& [tab, name] : order) names_in_order.push_back(name);
+  EXPECT_EQ((std::vector<std::string>{"Button1", "Button2", "ListView1", "PageControl1", "Button4"}), names_in_order);
+  // No two controls of one parent share a place in the Tab order.
+  std::set<std::pair<const TControl*, int>> places;
+  for (const TControl* control : controls) {
+    if (control->TabOrder >= 0) {
+      EXPECT_TRUE(places.insert({control->Parent, control->TabOrder}).second) << control->Name();
+    }
+  }
+}
+
+}  // namespace

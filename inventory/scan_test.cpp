@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "platform/memory/memory_platform.h"
+
+using namespace platform;
+
+namespace {
+
+constexpr const char* kEntries = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr const char* kProducts = "Installer\\Products\\";
+constexpr const char* kBackup = "C:\\Tools\\Tidewell\\Backup\\";
+
+std::string Dword(std::uint32_t value) { return std::string(reinterpret_cast<const char*>(&value), 4); }
+
+struct Scan {
+  Scan() { p.files.AddFile("C:\\Apps\\uninst.exe"); }
+  ~Scan() {
+    EXPECT_EQ(0, p.registry.OpenHandles()) << "a registry handle was left open";
+    EXPECT_EQ(0, p.files.OpenFinds()) << "a directory search was left open";
+  }
+  void Entry(const std::string& key, const std::string& name, std::uint32_t type, const std::string& bytes) {
+    p.registry.SetValue(kHkeyLocalMachine, kEntries + key, name, type, bytes);
+  }
+  void Text(const std::string& key, const std::string& name, const std::string& text, std::uint32_t type = kRegSz) {
+    p.registry.SetString(kHkeyLocalMachine, kEntries + key, name, text, type);
+  }
+  void Listed(const std::string& key, const std::string& name, const std::string& command) {
+    Text(key, "DisplayName", name);
+    Text(key, "UninstallString", command);
+  }
+  // The main list as "caption|key|command" lines.
+  std::vector<std::string> Rows() const {
+    std::vector<std::string> rows;
+    for (int i = 0; i < form.ListView1.Count(); ++i) {
+      const TListItem& item = form.ListView1.Item(i);
+      rows.push_back(item.Caption + "|" + item.SubItems.at(0) + "|" + item.SubItems.at(1));
+    }
+    return rows;
+  }
+  MemoryPlatform p;
+  TForm1 form{p.platform()};
+};
+
+using Lines = std::vector<std::string>;
+
+// Each case seeds one entry next to a plain listed one and says what the scan makes of it.
+struct EntryCase {
+  const char* what;
+  void (*seed)(Scan&);
+  bool listed;        // a row in the main list
+  std::string row;    // that row, "caption|key|command"
+};
+
+TEST(ScanTest, ListsAnEntryOnlyWithATextNameAndCommand) {
+  const EntryCase cases[] = {
+      {"both as plain strings", [](Scan& s) { s.Listed("E", "Edit Pad", "C:\\Apps\\uninst.exe /S"); }, true,
+       "Edit Pad|E|C:\\Apps\\uninst.exe /S"},
+      {"expandable strings are shown as stored",
+       [](Scan& s) {
+         s.Text("E", "DisplayName", "Edit Pad", kRegExpandSz);
+         s.Text("E", "UninstallString", "%ProgramFiles%\\Pad\\u.exe", kRegExpandSz);
+       },
+       true, "Edit Pad|E|%ProgramFiles%\\Pad\\u.exe"},
+      {"no uninstall string", [](Scan& s) { s.Text("E", "DisplayName", "Edit Pad"); }, false, ""},
+      {"an empty uninstall string", [](Scan& s) { s.Listed("E", "Edit Pad", ""); }, false, ""},
+      {"no display name", [](Scan& s) { s.Text("E", "UninstallString", "C:\\Apps\\uninst.exe"); }, false, ""},
+      {"a display name that differs in letter case",
+       [](Scan& s) {
+         s.Text("E", "displayname", "Edit Pad");
+         s.Text("E", "UninstallString", "C:\\Apps\\uninst.exe");
+       },
+       false, ""},
+      {"an uninstall string that differs in letter case",
+       [](Scan& s) {
+         s.Text("E", "DisplayName", "Edit Pad");
+         s.Text("E", "UNINSTALLSTRING", "C:\\Apps\\uninst.exe");
+       },
+       false, ""},
+      {"a display name of raw bytes",
+       [](Scan& s) {
+         s.Entry("E", "DisplayName", kRegBinary, "Edit Pad");
+         s.Text("E", "UninstallString", "C:\\Apps\\uninst.exe");
+       },
+       false, ""},
+      {"a display name that is a number",
+       [](Scan& s) {
+         s.Entry("E", "DisplayName", kRegDword, Dword(7));
+         s.Text("E", "UninstallString", "C:\\Apps\\uninst.exe");
+       },
+       false, ""},
+      {"an uninstall string of several strings",
+       [](Scan& s) {
+         s.Text("E", "DisplayName", "Edit Pad");
+         s.Entry("E", "UninstallString", kRegMultiSz, std::string("C:\\Apps\\uninst.exe\0\0", 21));
+       },
+       false, ""},
+  };
+  for (const EntryCase& c : cases) {
+    Scan s;
+    s.Listed("A", "Alpha", "C:\\Apps\\uninst.exe");
+    c.seed(s);
+    s.form.FillListBox();
+    const std::vector<std::string> rows = s.Rows();
+    std::vector<std::string> expected{"Alpha|A|C:\\Apps\\uninst.exe"};
+    if (c.listed) expected.push_back(c.row);
+    EXPECT_EQ(expected, rows) << c.what;
+  }
+}
+
+TEST(ScanTest, AllEntriesHoldsEveryEntryThatOpens) {
+  Scan s;
+  s.Listed("Zeta", "Zeta", "C:\\Apps\\uninst.exe");
+  s.Text("alpha", "Comment", "no name, no command");
+  s.Text("Beta", "UninstallString", "C:\\Apps\\uninst.exe");
+  s.Text("Locked", "DisplayName", "Locked");
+  s.Text("Locked", "UninstallString", "C:\\Apps\\uninst.exe");
+  s.p.registry.LimitAccess(kHkeyLocalMachine, std::string(kEntries) + "Locked", 0);
+  s.form.FillListBox();
+  // Sorted as the list box sorts, letter case ignored; the key that cannot be opened is nowhere.
+  EXPECT_EQ((Lines{"alpha", "Beta", "Zeta"}), s.form.ListBox2.Items());
+  EXPECT_EQ((std::vector<std::string>{"Zeta|Zeta|C:\\Apps\\uninst.exe"}), s.Rows());
+}
+
+TEST(ScanTest, SortsRowsByCaptionWithTheSystemsComparison) {
+  Scan s;
+  // Enumeration order is insertion order here, the reverse of the wanted one.
+  int key = 0;
+  for (const char* name : {"zebra", "Yak", "co-op", "coop", "Apple", "apple"})
+    s.Listed("K" + std::to_string(key++), name, "C:\\Apps\\uninst.exe");
+  s.form.FillListBox();
+  std::vector<std::string> captions;
+  for (int i = 0; i < s.form.ListView1.Count(); ++i) captions.push_back(s.form.ListView1.Item(i).Caption);
+  for (size_t i = 1; i < captions.size(); ++i)
+    EXPECT_LE(s.p.system.CompareText(captions[i - 1], captions[i]), 0) << captions[i - 1] << " before " << captions[i];
+  EXPECT_EQ(6u, captions.size());
+}
+
+TEST(ScanTest, InstallerListLines) {
+  const struct {
+    const char* what;
+    void (*seed)(MemoryRegistry&);
+    Lines lines;
+  } cases[] = {
+      {"a product with its name, none without",
+       [](MemoryRegistry& r) {
+         r.SetString(kHkeyClassesRoot, std::string(kProducts) + "4F3E", "ProductName", "Viewer");
+         r.AddKey(kHkeyClassesRoot, std::string(kProducts) + "0A1B");
+       },
+       {"0A1B", "Viewer - {4F3E"}},
+      {"a name that is not a string, or differs in letter case",
+       [](MemoryRegistry& r) {
+         r.SetValue(kHkeyClassesRoot, std::string(kProducts) + "11", "ProductName", kRegDword, Dword(1));
+         r.SetString(kHkeyClassesRoot, std::string(kProducts) + "22", "productname", "Lower");
+         r.SetString(kHkeyClassesRoot, std::string(kProducts) + "33", "ProductName", "Expand", kRegExpandSz);
+       },
+       {"11", "22", "Expand - {33"}},
+      {"the Products key without products",
+       [](MemoryRegistry& r) { r.AddKey(kHkeyClassesRoot, "Installer\\Products"); }, {kNoItems}},
+      {"no Products key", [](MemoryRegistry&) {}, {kNoItems}},
+  };
+  for (const auto& c : cases) {
+    Scan s;
+    c.seed(s.p.registry);
+    s.form.FillListBox();
+    EXPECT_EQ(c.lines, s.form.ListBox3.Items()) << c.what;
+    // The entry commands take the key back from the line: everything after the first " - {".
+    for (const std::string& line : s.form.ListBox3.Items()) {
+      const size_t mark = line.find(" - {");
+      const std::string key = mark == std::string::npos ? line : line.substr(mark + 4);
+      if (line != kNoItems) {
+        EXPECT_TRUE(s.p.registry.KeyExists(kHkeyClassesRoot, kProducts + key)) << line;
+      }
+    }
+  }
+}
+
+TEST(ScanTest, BackupListShowsTheFolderButNotItsDots) {
+  Scan s;
+  s.p.files.AddFile(std::string(kBackup) + "Undo20260101.reg");
+  s.p.files.AddFile(std::string(kBackup) + "old hive", "", kFileAttributeHidden);
+  s.p.files.AddFolder(std::string(kBackup) + "Archive");
+  s.form.FillListBox();
+  Lines lines = s.form.ListBox1.Items();
+  EXPECT_EQ(3u, lines.size());
+  for (const char* name : {"Undo20260101.reg", "old hive", "Archive"})
+    EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), name)) << name;
+  for (const char* dots : {".", ".."}) EXPECT_EQ(lines.end(), std::find(lines.begin(), lines.end(), dots));
+  EXPECT_EQ(-1, s.form.ListBox1.ItemIndex());
+}
+
+TEST(ScanTest, MissingKeysAndFolderGiveEmptyLists) {
+  Scan s;
+  s.form.FormCreate();
+  EXPECT_EQ(0, s.form.ListView1.Count());
+  EXPECT_TRUE(s.form.ListBox2.Items().empty());
+  EXPECT_EQ(Lines{kNoItems}, s.form.ListBox3.Items());
+  EXPECT_TRUE(s.form.ListBox1.Items().empty());
+  EXPECT_EQ(-1, s.form.ListView1.Selected());
+  EXPECT_TRUE(s.form.Button1.Enabled());
+  EXPECT_TRUE(s.form.Button2.Enabled());
+  EXPECT_EQ("", s.form.Edit1.Text());
+  EXPECT_EQ("", s.form.Edit3.Text());
+  EXPECT_TRUE(s.p.ui.shown.empty());
+}
+
+// The status check runs for every entry with a command, before a row without a name is dropped,
+// and never for an entry without a command.
+TEST(ScanTest, ChecksTheFilesOfEveryCommandOnly) {
+  const auto queries = [](void (*seed)(Scan&)) {
+    Scan s;
+    seed(s);
+    s.p.files.ResetCalls();
+    s.form.FillListBox();
+    return s.p.files.Calls().Queries();
+  };
+  const int none = queries([](Scan&) {});
+  EXPECT_EQ(none, queries([](Scan& s) { s.Text("E", "DisplayName", "Edit Pad"); }));
+  EXPECT_LT(none, queries([](Scan& s) { s.Text("E", "UninstallString", "C:\\Apps\\uninst.exe"); }));
+  Scan s;
+  s.Listed("Good", "Good", "C:\\Apps\\uninst.exe");
+  s.Listed("Gone", "Gone", "C:\\Apps\\gone.exe");
+  s.form.FillListBox();
+  EXPECT_EQ(kBrokenLink, s.form.ListView1.Item(0).ImageIndex);
+  EXPECT_EQ(kGoodLink, s.form.ListView1.Item(1).ImageIndex);
+}
+
+struct Position {
+  const char* what;
+  int selected;              // row selected before the rescan; -1 for none
+  std::vector<int> removed;  // entries (by their row before) removed before the rescan
+  int expected;              // row selected after it
+};
+
+TEST(ScanTest, KeepsTheSelectedPositionAcrossARescan) {
+  const Position cases[] = {
+      {"nothing removed", 2, {}, 2},
+      {"the selected entry removed: the next one takes its place", 2, {2}, 2},
+      {"an entry above removed: the position stays, the entry changes", 3, {0}, 3},
+      {"the last row removed while selected: the new last row", 4, {4}, 3},
+      {"the last rows removed: clamped to the end", 4, {2, 3, 4}, 1},
+      {"no row selected: the first", -1, {}, 0},
+      {"every entry removed: none", 1, {0, 1, 2, 3, 4}, -1},
+  };
+  for (const Position& c : cases) {
+    Scan s;
+    const char* names[] = {"Alpha", "Bravo", "Charlie", "Delta", "Echo"};
+    for (const char* name : names) s.Listed(name, name, std::string("C:\\Apps\\uninst.exe /") + name);
+    s.form.FormCreate();
+    s.form.ListView1.Select(c.selected);
+    for (int row : c.removed) s.p.registry.SetString(kHkeyLocalMachine, kEntries + std::string(names[row]), "DisplayName", "");
+    s.form.Edit1.SetText("before");
+    s.form.Edit3.SetText("before");
+    s.form.Button4Click();
+    EXPECT_EQ(c.expected, s.form.ListView1.Selected()) << c.what;
+    // With no row left the boxes keep what they held.
+    const std::string command =
+        c.expected >= 0 ? s.form.ListView1.Item(c.expected).SubItems.at(1) : std::string("before");
+    EXPECT_EQ(command, s.form.Edit1.Text()) << c.what;
+    EXPECT_EQ(command, s.form.Edit3.Text()) << c.what;
+  }
+}
+
+}  // namespace
