@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Removes an entry with "Remove Entry" and restores it from the Backups page, all by clicking, then
+# checks after "Refresh List" that the entry's row and its registry content are as before.
+# Usage: restore_test.sh <Tidewell.exe> <artifacts dir>; needs WINEPREFIX and DISPLAY set.
+set -euo pipefail
+exe=$1
+artifacts=$2
+probe="$(cd "$(dirname "$exe")/../tests" && pwd)/window_probe.exe"
+key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\TidewellWindowRestore'
+
+# A folder of its own, so that the folder Backup beside the program holds only this test's file.
+mkdir -p "$artifacts"
+app="$artifacts/restore-app"
+rm -rf "$app"
+mkdir -p "$app"
+cp "$exe" "$app/Tidewell.exe"
+
+app_pid=""
+cleanup() {
+  wine "$probe" close 5000 >/dev/null 2>&1 || true
+  [ -n "$app_pid" ] && kill "$app_pid" >/dev/null 2>&1 || true
+  wine reg delete "$key" /f >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  import -window root "$artifacts/restore-failed.png" >/dev/null 2>&1 || true
+  exit 1
+}
+probe() { wine "$probe" "$@" | tr -d '\r'; }
+click() {
+  xdotool mousemove "$1" "$2" click 1
+  sleep 0.3
+}
+# The line of the main list that shows the entry, "index<TAB>caption<TAB>key<TAB>command<TAB>image".
+row() { probe rows | awk -F'\t' '$2 == "TidewellWindowRestore" { print NR - 1 "\t" $0 }'; }
+# The entry's keys and values as the registry tool lists them; nothing when the key is missing.
+registry() {
+  local listing
+  if listing=$(wine reg query "$key" /s 2>/dev/null); then tr -d '\r' <<<"$listing"; fi
+}
+
+wine reg delete "$key" /f >/dev/null 2>&1 || true
+wine reg add "$key" /v DisplayName /d "Tidewell window restore" /f >/dev/null
+wine reg add "$key" /v UninstallString /d 'C:\windows\notepad.exe /remove' /f >/dev/null
+wine reg add "$key" /v InstallLocation /t REG_EXPAND_SZ /d '%ProgramFiles%\Window Restore' /f >/dev/null
+wine reg add "$key" /v EstimatedSize /t REG_DWORD /d 4242 /f >/dev/null
+wine reg add "$key\\Parts" /v Part /d "below the entry" /f >/dev/null
+before_registry=$(registry)
+
+wine "$app/Tidewell.exe" >/dev/null 2>&1 &
+app_pid=$!
+probe wait 30000 >/dev/null || fail "the window did not show"
+before_row=$(row)
+[ -n "$before_row" ] || fail "the entry is not in the list"
+echo "before: $before_row"
+
+# Remove Entry, answered Yes.
+click $(probe row-center "$(cut -f1 <<<"$before_row")")
+click $(probe center Button2)
+for _ in $(seq 50); do
+  question=$(xdotool search --name "Remove Entry?" 2>/dev/null | head -1 || true)
+  [ -n "$question" ] && break
+  sleep 0.1
+done
+[ -n "$question" ] || fail "no question before the removal"
+xdotool key Return
+deadline=$((SECONDS + 15))
+until [ -z "$(registry)" ] && [ -z "$(row)" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
+[ -z "$(registry)" ] || fail "the entry was not removed"
+[ -z "$(row)" ] || fail "the removed entry is still listed"
+backups=$(ls "$app/Backup")
+echo "removed; the folder Backup holds: $backups"
+[ "$(wc -l <<<"$backups")" = 1 ] || fail "expected the day's undo file alone in the folder Backup"
+
+# Backups page: select the undo file and press Restore.
+click $(probe tab-center 5)
+[ "$(probe page)" = 5 ] || fail "the Backups page is not shown"
+click $(probe center ListBox1)
+xdotool key Home
+sleep 0.3
+[ "$(probe enabled Button6)" = 1 ] || fail "Restore is not enabled with a backup selected"
+click $(probe center Button6)
+
+# The registry editor merges on its own; the page does not wait for it.
+deadline=$((SECONDS + 20))
+until [ "$(registry)" = "$before_registry" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
+[ "$(registry)" = "$before_registry" ] || fail "the registry content differs: $(diff <(echo "$before_registry") <(registry))"
+
+click $(probe center Button4)
+after_row=$(row)
+echo "after Refresh List: $after_row"
+import -window root "$artifacts/restore.png" >/dev/null 2>&1 || true
+[ "$after_row" = "$before_row" ] || fail "the row differs after the restore"
+echo "PASS: removed and restored by clicking; row and registry content as before"
