@@ -86,6 +86,42 @@ void SeedEntry(const std::string& name, int extraValues = 0) {
   RegCloseKey(entry);
 }
 
+// Whether the backup and the restore privilege of this process's token are switched on, as "BR",
+// "B-", "-R" or "--".
+std::string PrivilegeState() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return "no token";
+  DWORD size = 0;
+  GetTokenInformation(token, TokenPrivileges, nullptr, 0, &size);
+  std::vector<unsigned char> buffer(size);
+  std::string state = "--";
+  if (GetTokenInformation(token, TokenPrivileges, buffer.data(), size, &size)) {
+    const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+    LUID backup{}, restore{};
+    LookupPrivilegeValueA(nullptr, "SeBackupPrivilege", &backup);
+    LookupPrivilegeValueA(nullptr, "SeRestorePrivilege", &restore);
+    for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+      const LUID& luid = privileges->Privileges[i].Luid;
+      const bool on = privileges->Privileges[i].Attributes & SE_PRIVILEGE_ENABLED;
+      if (on && luid.LowPart == backup.LowPart && luid.HighPart == backup.HighPart) state[0] = 'B';
+      if (on && luid.LowPart == restore.LowPart && luid.HighPart == restore.HighPart) state[1] = 'R';
+    }
+  }
+  CloseHandle(token);
+  return state;
+}
+
+void SwitchPrivilege(const char* name, bool on) {
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token));
+  TOKEN_PRIVILEGES wanted{};
+  wanted.PrivilegeCount = 1;
+  LookupPrivilegeValueA(nullptr, name, &wanted.Privileges[0].Luid);
+  wanted.Privileges[0].Attributes = on ? SE_PRIVILEGE_ENABLED : 0;
+  AdjustTokenPrivileges(token, FALSE, &wanted, sizeof wanted, nullptr, nullptr);
+  CloseHandle(token);
+}
+
 // A Ui that records like RecordingUi and also what the shell answered.
 class AnsweringUi : public RecordingUi {
  public:
@@ -197,7 +233,15 @@ TEST_F(RestoreUnderWine, ARemovedEntryComesBackFromTheBackupsPage) {
   RemoveFromTheMainList(kEntry);
 
   SelectBackup("Saved Restore Entry.hive");
+  // One privilege on beforehand: the restore switches both on and then only the other one off.
+  SwitchPrivilege("SeBackupPrivilege", true);
+  const std::string rightsBefore = PrivilegeState();
   form_.Button6.Click();
+  EXPECT_EQ("B-", rightsBefore);
+  EXPECT_EQ(rightsBefore, PrivilegeState()) << "the token is left as it was";
+  std::printf("backup and restore privileges before and after the restore: %s %s\n", rightsBefore.c_str(),
+              PrivilegeState().c_str());
+  SwitchPrivilege("SeBackupPrivilege", false);
   EXPECT_EQ(std::vector<std::string>{"Key Restored"}, ui_.Texts("message"));
   const regfile::Tree after = Snapshot(kEntry);
   EXPECT_TRUE(before == after) << "before:\n" << regfile::Describe(before) << "after:\n" << regfile::Describe(after);
