@@ -43,7 +43,7 @@ void TForm1::FillListBox() {
         item.Caption = TextOfValue(reg, valueNames, "DisplayName");
         const std::string uninstall = TextOfValue(reg, valueNames, "UninstallString");
         item.SubItems.push_back(uninstall);
-        if (!uninstall.empty()) CheckUninstall(uninstall, row);
+        if (!uninstall.empty() && CheckEntryStatus) CheckUninstall(uninstall, row);
         if (ListView1.Item(row).Caption.empty() || uninstall.empty()) ListView1.Delete(row);
         reg.ClosePath();
       }
