@@ -74,7 +74,8 @@ int TListBox::Add(const std::string& line) {
   } else {
     items_.push_back(line);
   }
-  if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItems);
+  // One line at a time, as the list box itself inserts: a long list is not redrawn per line.
+  if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItem, index);
   return index;
 }
 

@@ -21,7 +21,7 @@ enum class Aspect {
   kEnabled,
   kCaption,   // caption or text
   kItems,     // rows or lines, all of them
-  kItem,      // one row (index in the notification)
+  kItem,      // one row changed; in a list box, one line inserted (index in the notification)
   kSelection, // selected row or line, or selected text
   kColors,
   kScroll,    // make the selected row visible

@@ -120,9 +120,18 @@ class ListBoxPeer : public Win32Peer {
   }
 
   void Update(TControl& control, Aspect aspect, int index) override {
-    if (aspect == Aspect::kItems) Refill();
-    else if (aspect == Aspect::kSelection) SendMessageA(window_, LB_SETCURSEL, List().ItemIndex(), 0);
-    else Win32Peer::Update(control, aspect, index);
+    if (aspect == Aspect::kItems) {
+      Refill();
+    } else if (aspect == Aspect::kItem) {
+      const std::string& line = List().Items().at(static_cast<size_t>(index));
+      SendMessageA(window_, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(line.c_str()));
+      // A line inserted above the selected one moves it down in both.
+      if (List().ItemIndex() >= 0) SendMessageA(window_, LB_SETCURSEL, List().ItemIndex(), 0);
+    } else if (aspect == Aspect::kSelection) {
+      SendMessageA(window_, LB_SETCURSEL, List().ItemIndex(), 0);
+    } else {
+      Win32Peer::Update(control, aspect, index);
+    }
   }
 
   void Command(int code) override {

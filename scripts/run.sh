@@ -17,7 +17,10 @@ echo "== building Tidewell.exe"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" >/dev/null
 fi
-cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target Tidewell window_probe >/dev/null
+if ! built=$(cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target Tidewell window_probe 2>&1); then
+  echo "$built" >&2
+  exit 1
+fi
 
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
