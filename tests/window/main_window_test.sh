@@ -66,6 +66,10 @@ click() { xdotool mousemove "$1" "$2" click 1; sleep 0.4; }
 click_control() { local x y; read -r x y < <(p center "$1"); click "$x" "$y"; }
 click_row() { local x y; read -r x y < <(p row-center "$1"); click "$x" "$y"; }
 click_tab() { local x y; read -r x y < <(p tab-center "$1"); click "$x" "$y"; }
+pixel() {  # pixel X Y: "r,g,b" of the screen point
+  import -window root -crop "1x1+$1+$2" +repage -depth 8 txt:- | awk 'NR == 2 { gsub(/[()]/, "", $2); print $2 }' |
+    awk -F, '{ printf "%d,%d,%d\n", $1, $2, $3 }'
+}
 command_of() { p rows | awk -F'\t' -v row="$1" 'NR == row + 1 { print $3 }'; }
 key() { xdotool key "$@"; sleep 0.4; }
 
@@ -154,6 +158,27 @@ names=(introduction accuracy status finder change_uninstall_string backups all_e
 for i in "${!names[@]}"; do
   click_tab "$i"
   expect "tab $i shows its page" "$i" "$(p page)"
+  if [ "$i" -eq 3 ]; then
+    read -r px py < <(p center Panel3)
+    px=$((px - 45))  # beside the caption, on the panel's own colour
+    read -r bx by < <(p center Edit2)
+    page_colour=$(pixel $((px - 12)) "$py")
+    expect "the result panel starts in the page's colours" "$page_colour" "$(pixel "$px" "$py")"
+    click "$bx" "$by"
+    xdotool type --delay 20 'notepad'
+    click_control Button3
+    expect "Find on a file in the Windows folder turns the panel green" "0,255,0" "$(pixel "$px" "$py")"
+    click "$bx" "$by"
+    key End shift+Home BackSpace
+    xdotool type --delay 20 'C:\no\such\file.exe'
+    click_control Button3
+    expect "Find on a missing file turns it red" "255,0,0" "$(pixel "$px" "$py")"
+    click_control Edit1
+    expect "a click in the uninstall string brings back the neutral look" "$page_colour" "$(pixel "$px" "$py")"
+    key End shift+Home
+    click_control Button5
+    expect "Paste copies the highlighted text of the uninstall string" "$(p text Edit1)" "$(p text Edit2)"
+  fi
   if [ "$i" -eq 5 ]; then
     read -r x y < <(p center ListBox1)
     click "$x" $((y - 28))
