@@ -220,10 +220,10 @@ std::string TForm1Window::FontFace(const std::string& wanted) {
   return face;
 }
 
-HFONT TForm1Window::FontFor(const TFontSpec& spec) {
-  const std::string wanted = spec.name.empty() ? kWindowFont : spec.name;
-  const int size = spec.size > 0 ? spec.size : kWindowFontSize;
-  const auto key = std::make_tuple(wanted, size, spec.bold, spec.italic);
+HFONT TForm1Window::FontFor(const TFontSpec& design) {
+  const std::string wanted = design.name.empty() ? kWindowFont : design.name;
+  const int size = design.size > 0 ? design.size : kWindowFontSize;
+  const auto key = std::make_tuple(wanted, size, design.bold, design.italic);
   auto it = fonts_.find(key);
   if (it != fonts_.end()) return it->second;
 
@@ -231,8 +231,8 @@ HFONT TForm1Window::FontFor(const TFontSpec& spec) {
   HDC screen = GetDC(nullptr);
   font.lfHeight = -MulDiv(size, GetDeviceCaps(screen, LOGPIXELSY), 72);
   ReleaseDC(nullptr, screen);
-  font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-  font.lfItalic = spec.italic ? TRUE : FALSE;
+  font.lfWeight = design.bold ? FW_BOLD : FW_NORMAL;
+  font.lfItalic = design.italic ? TRUE : FALSE;
   font.lfCharSet = DEFAULT_CHARSET;
   font.lfOutPrecision = OUT_DEFAULT_PRECIS;
   font.lfClipPrecision = CLIP_DEFAULT_PRECIS;

@@ -39,7 +39,7 @@ class TForm1Window {
   // For the peers.
   TForm1& Form() { return form_; }
   HINSTANCE Instance() const { return instance_; }
-  HFONT FontFor(const TFontSpec& spec);
+  HFONT FontFor(const TFontSpec& design);
   HBRUSH BrushFor(TColor color);
   static COLORREF ColorOf(TColor color);
   // The background colour of a container: the window, a page or a panel.
