@@ -18,14 +18,13 @@ target_include_directories(tidewell_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(tidewell_core PUBLIC ${win32_libs})
 tidewell_warnings(tidewell_core)
 
-if(EXISTS ${app_main})
-  add_executable(Tidewell WIN32 ${app_main} ${CMAKE_SOURCE_DIR}/app/tidewell.rc)
-  target_link_libraries(Tidewell PRIVATE tidewell_core)
-  set_target_properties(Tidewell PROPERTIES OUTPUT_NAME Tidewell RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-  tidewell_warnings(Tidewell)
-  add_custom_command(TARGET Tidewell POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/app/Tidewell.html ${CMAKE_BINARY_DIR}/bin/Tidewell.html)
-endif()
+add_executable(Tidewell WIN32 ${app_main} ${CMAKE_SOURCE_DIR}/app/tidewell.rc)
+target_link_libraries(Tidewell PRIVATE tidewell_core)
+target_link_options(Tidewell PRIVATE -s)
+set_target_properties(Tidewell PROPERTIES OUTPUT_NAME Tidewell RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+tidewell_warnings(Tidewell)
+add_custom_command(TARGET Tidewell POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/app/Tidewell.html ${CMAKE_BINARY_DIR}/bin/Tidewell.html)
 
 # GoogleTest from Debian's sources, built with the MinGW toolchain.
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
