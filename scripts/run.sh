@@ -37,6 +37,10 @@ if [ -z "${WINEPREFIX:-}" ]; then
     mkdir -p "$program"
     scripts/seed-demo.sh "$WINEPREFIX" "$program"
     touch "$WINEPREFIX/.tidewell-seeded"
+    # The server and the desktop process started while seeding have no display; a program started
+    # later in the same server session could not open its window on the virtual one.
+    timeout 60 wineserver -k || true
+    timeout 60 wineserver -w || true
   fi
   cp -f "$build/bin/Tidewell.exe" "$build/bin/Tidewell.html" "$program/"
 else
@@ -65,6 +69,8 @@ export DISPLAY=$display
 app=""
 finish() {
   if [ -n "$app" ] && kill -0 "$app" 2>/dev/null; then kill "$app" 2>/dev/null || true; fi
+  # Let Wine's processes leave the virtual display before it goes away.
+  timeout 15 wineserver -w >/dev/null 2>&1 || true
   kill "$xvfb" 2>/dev/null || true
 }
 trap finish EXIT
