@@ -163,6 +163,16 @@ std::shared_ptr<Key> MemoryRegistry::Resolve(Hkey handle, std::uint32_t* access)
   return it->second.key;
 }
 
+long MemoryRegistry::Use(Hkey handle, std::uint32_t right, std::shared_ptr<Key>* key) {
+  if (CountCall()) return kErrorAccessDenied;
+  std::uint32_t access = 0;
+  *key = Resolve(handle, &access);
+  if (!*key) return kErrorInvalidHandle;
+  if ((*key)->deleted) return kErrorKeyDeleted;
+  if (right && !(access & right)) return kErrorAccessDenied;
+  return kErrorSuccess;
+}
+
 std::shared_ptr<Key> MemoryRegistry::Walk(const std::shared_ptr<Key>& from, const std::string& path,
                                           bool create, long* error) {
   std::shared_ptr<Key> key = from;
@@ -198,10 +208,8 @@ Hkey MemoryRegistry::NewHandle(std::shared_ptr<Key> key, std::uint32_t access) {
 
 long MemoryRegistry::OpenKeyEx(Hkey base, const char* subKey, std::uint32_t access, Hkey* result) {
   *result = 0;
-  if (CountCall()) return kErrorAccessDenied;
-  auto from = Resolve(base, nullptr);
-  if (!from) return kErrorInvalidHandle;
-  if (from->deleted) return kErrorKeyDeleted;
+  std::shared_ptr<Key> from;
+  if (const long error = Use(base, 0, &from)) return error;
   long error = kErrorSuccess;
   auto key = Walk(from, subKey ? subKey : "", false, &error);
   if (!key) return error;
@@ -213,12 +221,10 @@ long MemoryRegistry::OpenKeyEx(Hkey base, const char* subKey, std::uint32_t acce
 long MemoryRegistry::CreateKeyEx(Hkey base, const char* subKey, std::uint32_t options, std::uint32_t access,
                                  Hkey* result) {
   *result = 0;
-  if (CountCall()) return kErrorAccessDenied;
+  std::shared_ptr<Key> from;
+  if (const long error = Use(base, 0, &from)) return error;
   const bool backup = (options & kRegOptionBackupRestore) != 0;
   if (backup && !backupRestoreRight_) return kErrorPrivilegeNotHeld;
-  auto from = Resolve(base, nullptr);
-  if (!from) return kErrorInvalidHandle;
-  if (from->deleted) return kErrorKeyDeleted;
   long error = kErrorSuccess;
   auto key = Walk(from, subKey ? subKey : "", true, &error);
   if (!key) return error;
@@ -235,10 +241,8 @@ long MemoryRegistry::CloseKey(Hkey key) {
 }
 
 long MemoryRegistry::DeleteKey(Hkey base, const char* subKey) {
-  if (CountCall()) return kErrorAccessDenied;
-  auto from = Resolve(base, nullptr);
-  if (!from) return kErrorInvalidHandle;
-  if (from->deleted) return kErrorKeyDeleted;
+  std::shared_ptr<Key> from;
+  if (const long error = Use(base, 0, &from)) return error;
   long error = kErrorSuccess;
   auto key = Walk(from, subKey ? subKey : "", false, &error);
   if (!key) return error;
@@ -253,12 +257,8 @@ long MemoryRegistry::DeleteKey(Hkey base, const char* subKey) {
 }
 
 long MemoryRegistry::DeleteValue(Hkey handle, const char* name) {
-  if (CountCall()) return kErrorAccessDenied;
-  std::uint32_t access = 0;
-  auto key = Resolve(handle, &access);
-  if (!key) return kErrorInvalidHandle;
-  if (key->deleted) return kErrorKeyDeleted;
-  if (!(access & kKeySetValue)) return kErrorAccessDenied;
+  std::shared_ptr<Key> key;
+  if (const long error = Use(handle, kKeySetValue, &key)) return error;
   const std::string wanted = name ? name : "";
   auto& values = key->values;
   auto it = std::find_if(values.begin(), values.end(), [&](const Key::Value& v) { return SameName(v.name, wanted); });
@@ -278,34 +278,22 @@ long CopyName(const std::string& text, char* name, std::uint32_t* length) {
 }  // namespace
 
 long MemoryRegistry::EnumKeyEx(Hkey handle, std::uint32_t index, char* name, std::uint32_t* nameLength) {
-  if (CountCall()) return kErrorAccessDenied;
-  std::uint32_t access = 0;
-  auto key = Resolve(handle, &access);
-  if (!key) return kErrorInvalidHandle;
-  if (key->deleted) return kErrorKeyDeleted;
-  if (!(access & kKeyEnumerateSubKeys)) return kErrorAccessDenied;
+  std::shared_ptr<Key> key;
+  if (const long error = Use(handle, kKeyEnumerateSubKeys, &key)) return error;
   if (index >= key->children.size()) return kErrorNoMoreItems;
   return CopyName(key->children[index]->name, name, nameLength);
 }
 
 long MemoryRegistry::EnumValue(Hkey handle, std::uint32_t index, char* name, std::uint32_t* nameLength) {
-  if (CountCall()) return kErrorAccessDenied;
-  std::uint32_t access = 0;
-  auto key = Resolve(handle, &access);
-  if (!key) return kErrorInvalidHandle;
-  if (key->deleted) return kErrorKeyDeleted;
-  if (!(access & kKeyQueryValue)) return kErrorAccessDenied;
+  std::shared_ptr<Key> key;
+  if (const long error = Use(handle, kKeyQueryValue, &key)) return error;
   if (index >= key->values.size()) return kErrorNoMoreItems;
   return CopyName(key->values[index].name, name, nameLength);
 }
 
 long MemoryRegistry::QueryInfoKey(Hkey handle, RawKeyInfo* info) {
-  if (CountCall()) return kErrorAccessDenied;
-  std::uint32_t access = 0;
-  auto key = Resolve(handle, &access);
-  if (!key) return kErrorInvalidHandle;
-  if (key->deleted) return kErrorKeyDeleted;
-  if (!(access & kKeyQueryValue)) return kErrorAccessDenied;
+  std::shared_ptr<Key> key;
+  if (const long error = Use(handle, kKeyQueryValue, &key)) return error;
   *info = RawKeyInfo{};
   info->subkeyCount = static_cast<std::uint32_t>(key->children.size());
   info->valueCount = static_cast<std::uint32_t>(key->values.size());
@@ -321,12 +309,8 @@ long MemoryRegistry::QueryInfoKey(Hkey handle, RawKeyInfo* info) {
 
 long MemoryRegistry::QueryValueEx(Hkey handle, const char* name, std::uint32_t* type, std::uint8_t* data,
                                   std::uint32_t* size) {
-  if (CountCall()) return kErrorAccessDenied;
-  std::uint32_t access = 0;
-  auto key = Resolve(handle, &access);
-  if (!key) return kErrorInvalidHandle;
-  if (key->deleted) return kErrorKeyDeleted;
-  if (!(access & kKeyQueryValue)) return kErrorAccessDenied;
+  std::shared_ptr<Key> key;
+  if (const long error = Use(handle, kKeyQueryValue, &key)) return error;
   const Key::Value* value = FindValue(*key, name ? name : "");
   if (!value) return kErrorFileNotFound;
   if (type) *type = value->type;
@@ -344,12 +328,8 @@ long MemoryRegistry::QueryValueEx(Hkey handle, const char* name, std::uint32_t* 
 
 long MemoryRegistry::SetValueEx(Hkey handle, const char* name, std::uint32_t type, const std::uint8_t* data,
                                 std::uint32_t size) {
-  if (CountCall()) return kErrorAccessDenied;
-  std::uint32_t access = 0;
-  auto key = Resolve(handle, &access);
-  if (!key) return kErrorInvalidHandle;
-  if (key->deleted) return kErrorKeyDeleted;
-  if (!(access & kKeySetValue)) return kErrorAccessDenied;
+  std::shared_ptr<Key> key;
+  if (const long error = Use(handle, kKeySetValue, &key)) return error;
   std::string bytes(reinterpret_cast<const char*>(data), data ? size : 0);
   const std::string wanted = name ? name : "";
   if (Key::Value* value = FindValue(*key, wanted)) {
@@ -396,11 +376,9 @@ long MemoryRegistry::UnLoadKey(Hkey root, const char* subKey) {
 }
 
 long MemoryRegistry::SaveKey(Hkey handle, const char* file) {
-  if (CountCall()) return kErrorAccessDenied;
+  std::shared_ptr<Key> key;
+  if (const long error = Use(handle, 0, &key)) return error;
   if (!backupRestoreRight_) return kErrorPrivilegeNotHeld;
-  auto key = Resolve(handle, nullptr);
-  if (!key) return kErrorInvalidHandle;
-  if (key->deleted) return kErrorKeyDeleted;
   if (!files_) return kErrorAccessDenied;
   const std::string path = file ? file : "";
   std::string existing;

@@ -73,6 +73,8 @@ class MemoryRegistry : public RegistryApi {
 
   bool CountCall();
   std::shared_ptr<Key> Resolve(Hkey handle, std::uint32_t* access) const;
+  // The key behind a handle for a call that needs `right` (0: none), or the error to answer.
+  long Use(Hkey handle, std::uint32_t right, std::shared_ptr<Key>* key);
   std::shared_ptr<Key> Walk(const std::shared_ptr<Key>& from, const std::string& path, bool create,
                             long* error);
   std::shared_ptr<Key> RootKey(Hkey root) const;

@@ -7,22 +7,11 @@
 #include <string>
 
 #include "app/form1.h"
-#include "platform/win32/win32_files.h"
-#include "platform/win32/win32_process.h"
-#include "platform/win32/win32_registry.h"
-#include "platform/win32/win32_system.h"
-#include "tests/wine/recording_ui.h"
+#include "tests/wine/wine_test_support.h"
 
 namespace {
 
 const char* kUninstallPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-std::string TestFolder() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text = path;
-  return text.substr(0, text.find_last_of('\\') + 1);
-}
 
 std::string FakeUninstaller() { return TestFolder() + "fake_uninstaller.exe"; }
 
@@ -44,11 +33,6 @@ bool EntryExists(const std::string& key) {
   return true;
 }
 
-std::string ReadFileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 double ProcessCpuSeconds() {
   FILETIME created, exited, kernel, user;
   GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
@@ -58,8 +42,6 @@ double ProcessCpuSeconds() {
 
 class LaunchUnderWine : public ::testing::Test {
  protected:
-  LaunchUnderWine()
-      : platform_{registry_, files_, system_, processes_, ui_}, form_(platform_) {}
   void SetUp() override {
     SeedEntry("TidewellLaunchTest", "Tidewell launch test", "\"" + FakeUninstaller() + "\" --remove-key TidewellLaunchTest");
     form_.FormCreate();
@@ -71,13 +53,9 @@ class LaunchUnderWine : public ::testing::Test {
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kUninstallPath) + "TidewellLaunchTest").c_str());
   }
 
-  platform::Win32Registry registry_;
-  platform::Win32FileSystem files_;
-  platform::Win32System system_;
-  platform::Win32Processes processes_;
-  RecordingUi ui_;
-  platform::Platform platform_;
-  TForm1 form_;
+  WineForm wine_;
+  RecordingUi& ui_ = wine_.ui;
+  TForm1& form_ = wine_.form;
 };
 
 TEST_F(LaunchUnderWine, TheRescanShowsTheEntryTheUninstallerRemoved) {

@@ -1,16 +1,15 @@
 #pragma once
 // A Ui for Windows tests: records what the program shows and answers its questions from a queue,
-// while the message queue, the shell and the process exit stay real.
+// while the message queue, the shell and the process exit stay those of the real Ui.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <deque>
 #include <string>
 #include <vector>
 
-#include "platform/ui.h"
+#include "platform/win32/win32_ui.h"
 
-class RecordingUi : public platform::Ui {
+class RecordingUi : public platform::Win32Ui {
  public:
   struct Shown {
     std::string kind;
@@ -38,26 +37,10 @@ class RecordingUi : public platform::Ui {
   void ShowMessage(const std::string& text) override { shown.push_back({"message", text, "", 0}); }
   void ShowError(const std::string& text) override { shown.push_back({"error", text, "", MB_ICONERROR}); }
   void SoundBeep(std::uint32_t type) override { shown.push_back({"beep", std::to_string(type), "", type}); }
+  std::vector<int> shellAnswers;  // what the real shell answered, call by call
   int ShellOpen(const std::string& file, const std::string& parameters, int show) override {
     shown.push_back({"shell", file, parameters, static_cast<std::uint32_t>(show)});
-    return static_cast<int>(reinterpret_cast<INT_PTR>(ShellExecuteA(
-        nullptr, nullptr, file.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr, show)));
+    shellAnswers.push_back(Win32Ui::ShellOpen(file, parameters, show));
+    return shellAnswers.back();
   }
-  bool DispatchPendingMessages(int* quitCode) override {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) {
-        *quitCode = static_cast<int>(message.wParam);
-        return false;
-      }
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    return true;
-  }
-  void ProcessMessages() override {
-    int ignored = 0;
-    DispatchPendingMessages(&ignored);
-  }
-  [[noreturn]] void ExitProgram(int code) override { ExitProcess(code); }
 };

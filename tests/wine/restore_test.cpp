@@ -13,34 +13,18 @@
 #include <vector>
 
 #include "app/form1.h"
-#include "platform/win32/win32_files.h"
-#include "platform/win32/win32_process.h"
-#include "platform/win32/win32_registry.h"
-#include "platform/win32/win32_system.h"
 #include "registry/nt_registry.h"
 #include "tests/support/reg_file_reader.h"
 #include "tests/support/registry_snapshot.h"
-#include "tests/wine/recording_ui.h"
+#include "tests/wine/wine_test_support.h"
 
 namespace {
 
 const std::string kUninstallPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::string kEntry = "TidewellRestoreTest";
 
-std::string TestFolder() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text = path;
-  return text.substr(0, text.find_last_of('\\') + 1);
-}
-
 std::string BackupFolder() { return TestFolder() + "Backup\\"; }
 std::string SettingsFile() { return TestFolder() + "kestrel.ini"; }
-
-std::string ReadFileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void WriteFileText(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -123,15 +107,6 @@ void SwitchPrivilege(const char* name, bool on) {
 }
 
 // A Ui that records like RecordingUi and also what the shell answered.
-class AnsweringUi : public RecordingUi {
- public:
-  std::vector<int> shellAnswers;
-  int ShellOpen(const std::string& file, const std::string& parameters, int show) override {
-    const int answer = RecordingUi::ShellOpen(file, parameters, show);
-    shellAnswers.push_back(answer);
-    return answer;
-  }
-};
 
 // The keys that a merge of an undo file creates below `path`, with their values, as a snapshot
 // gives them.
@@ -148,8 +123,6 @@ regfile::Tree MergedTree(const std::string& undoText, const std::string& path) {
 
 class RestoreUnderWine : public ::testing::Test {
  protected:
-  RestoreUnderWine() : platform_{registry_, files_, system_, processes_, ui_}, form_(platform_) {}
-
   void SetUp() override {
     CreateDirectoryA(BackupFolder().c_str(), nullptr);
     form_.FormCreate();
@@ -166,12 +139,12 @@ class RestoreUnderWine : public ::testing::Test {
   }
 
   void DeleteKey(const std::string& path) {
-    TNTRegistry reg(registry_);
+    TNTRegistry reg(wine_.real.registry);
     reg.SetRoot(platform::kHkeyLocalMachine);
     reg.DeleteTree("\\" + path);
   }
   regfile::Tree Snapshot(const std::string& name) {
-    return regfile::Snapshot(registry_, platform::kHkeyLocalMachine, kUninstallPath + name);
+    return regfile::Snapshot(wine_.real.registry, platform::kHkeyLocalMachine, kUninstallPath + name);
   }
   std::string Backup(const std::string& file) {
     files_made_.push_back(BackupFolder() + file);
@@ -209,13 +182,9 @@ class RestoreUnderWine : public ::testing::Test {
     ASSERT_LT(Row(name), 0);
   }
 
-  platform::Win32Registry registry_;
-  platform::Win32FileSystem files_;
-  platform::Win32System system_;
-  platform::Win32Processes processes_;
-  AnsweringUi ui_;
-  platform::Platform platform_;
-  TForm1 form_;
+  WineForm wine_;
+  RecordingUi& ui_ = wine_.ui;
+  TForm1& form_ = wine_.form;
   std::vector<std::string> keys_;
   std::vector<std::string> files_made_;
 };

@@ -9,11 +9,7 @@
 #include <vector>
 
 #include "app/form1.h"
-#include "platform/win32/win32_files.h"
-#include "platform/win32/win32_process.h"
-#include "platform/win32/win32_registry.h"
-#include "platform/win32/win32_system.h"
-#include "tests/wine/recording_ui.h"
+#include "tests/wine/wine_test_support.h"
 
 namespace {
 
@@ -43,30 +39,8 @@ bool MakeFile(const std::string& path) {
   return true;
 }
 
-// Deletes a folder and everything in it.
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
-
 class StatusUnderWine : public ::testing::Test {
  protected:
-  StatusUnderWine() : platform_{registry_, files_, system_, processes_, ui_}, form_(platform_) {}
-
   static void SetUpTestSuite() {
     const struct {
       const char* root;
@@ -114,13 +88,8 @@ class StatusUnderWine : public ::testing::Test {
     return form_.ListView1.Item(row).ImageIndex;
   }
 
-  platform::Win32Registry registry_;
-  platform::Win32FileSystem files_;
-  platform::Win32System system_;
-  platform::Win32Processes processes_;
-  RecordingUi ui_;
-  platform::Platform platform_;
-  TForm1 form_;
+  WineForm wine_;
+  TForm1& form_ = wine_.form;
   std::vector<std::string> extra_;
   static bool drivesReady_;
 };

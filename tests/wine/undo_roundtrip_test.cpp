@@ -16,7 +16,7 @@
 #include "registry/nt_registry.h"
 #include "tests/support/reg_file_reader.h"
 #include "tests/support/registry_snapshot.h"
-#include "tests/wine/recording_ui.h"
+#include "tests/wine/wine_test_support.h"
 #include "tests/wine/undo_seeds.h"
 
 using undo_seeds::kUninstallPath;
@@ -26,18 +26,6 @@ namespace {
 const std::string kEntry = "TidewellRoundTrip";
 const std::string kProductsPath = "Installer\\Products\\";
 const std::string kProduct = "7D2F3870AB99RoundTrip";
-
-std::string TestFolder() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text = path;
-  return text.substr(0, text.find_last_of('\\') + 1);
-}
-
-std::string ReadFileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void WriteFileText(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -89,8 +77,6 @@ int CompareTrees(const regfile::Tree& before, const regfile::Tree& after, bool p
 
 class UndoRoundTrip : public ::testing::Test {
  protected:
-  UndoRoundTrip() : platform_{real_.registry, real_.files, real_.system, real_.processes, ui_}, form_(platform_) {}
-
   void SetUp() override {
     form_.FormCreate();
     // An undo file of this test's own, so that merging it brings back nothing of other tests.
@@ -112,10 +98,10 @@ class UndoRoundTrip : public ::testing::Test {
     return -1;
   }
 
-  platform::Win32Platform real_;
-  RecordingUi ui_;
-  platform::Platform platform_;
-  TForm1 form_;
+  WineForm wine_;
+  platform::Win32Platform& real_ = wine_.real;
+  RecordingUi& ui_ = wine_.ui;
+  TForm1& form_ = wine_.form;
 };
 
 TEST_F(UndoRoundTrip, AnEntryOfEveryTypeComesBackWhole) {

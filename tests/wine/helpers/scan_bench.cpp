@@ -13,11 +13,7 @@
 #include <vector>
 
 #include "app/form1.h"
-#include "platform/win32/win32_files.h"
-#include "platform/win32/win32_process.h"
-#include "platform/win32/win32_registry.h"
-#include "platform/win32/win32_system.h"
-#include "tests/wine/recording_ui.h"
+#include "tests/wine/wine_test_support.h"
 
 namespace {
 
@@ -72,13 +68,8 @@ double Median(std::vector<double> v) {
 int main(int argc, char** argv) {
   const int entries = argc > 1 ? std::atoi(argv[1]) : 1000;
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
-  platform::Win32Registry registry;
-  platform::Win32FileSystem files;
-  platform::Win32System system;
-  platform::Win32Processes processes;
-  RecordingUi ui;
-  platform::Platform bundle{registry, files, system, processes, ui};
-  TForm1 form(bundle);
+  WineForm wine;
+  TForm1& form = wine.form;
   Seed(entries);
   form.FormCreate();
   LARGE_INTEGER frequency;
