@@ -4,37 +4,18 @@
 
 #include "platform/file_system_contract_env.h"
 #include "platform/win32/win32_files.h"
+#include "tests/wine/wine_test_support.h"
 
 namespace platform {
 namespace {
 
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        DeleteFileA(path.c_str());
-      }
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
-
 class Win32FilesContractEnv : public FileSystemContractEnv {
  public:
   Win32FilesContractEnv() {
-    RemoveTree(Base());
+    ::RemoveTree(Base());
     CreateDirectoryA(Base().c_str(), nullptr);
   }
-  ~Win32FilesContractEnv() override { RemoveTree(Base()); }
+  ~Win32FilesContractEnv() override { ::RemoveTree(Base()); }
   FileSystem& Files() override { return files_; }
   std::string Base() override { return "C:\\TidewellFilesContract"; }
   void MakeFolder(const std::string& path) override { CreateDirectoryA(path.c_str(), nullptr); }
