@@ -143,9 +143,14 @@ bool TForm1::FindSpace(const std::string& text) {
   s.erase(0, std::min(s.size(), s.find_first_not_of('@')));
   if (!s.empty() && s[0] == '\\' && s.find(":\\") == std::string::npos) return true;
 
-  std::string expanded;
-  const std::uint32_t count = files.ExpandEnvironment(s, platform::kMaxPath, &expanded);
-  if (count != 0 && count < platform::kMaxPath) s = expanded;
+  // Only a text with a per-cent sign can expand into anything but itself. Asking only then gives
+  // the same answers and keeps Wine, whose expansion garbles a source of 32,767 characters or
+  // more, from turning a long text without variables into nothing.
+  if (s.find('%') != std::string::npos) {
+    std::string expanded;
+    const std::uint32_t count = files.ExpandEnvironment(s, platform::kMaxPath, &expanded);
+    if (count != 0 && count < platform::kMaxPath) s = expanded;
+  }
   if (!s.empty() && s[0] == '%') return true;
 
   int cut = 0;
