@@ -17,7 +17,7 @@ echo "== building Tidewell.exe"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" >/dev/null
 fi
-if ! built=$(cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target Tidewell window_probe 2>&1); then
+if ! built=$(cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target Tidewell window_probe fake_uninstaller 2>&1); then
   echo "$built" >&2
   exit 1
 fi
@@ -35,7 +35,7 @@ if [ -z "${WINEPREFIX:-}" ]; then
     # Let the server write the new prefix out before the seeding reads it back.
     timeout 60 wineserver -w || true
     mkdir -p "$program"
-    scripts/seed-demo.sh "$WINEPREFIX" "$program"
+    scripts/seed-demo.sh "$WINEPREFIX" "$program" "$build/tests/fake_uninstaller.exe"
     touch "$WINEPREFIX/.tidewell-seeded"
     # The server and the desktop process started while seeding have no display; a program started
     # later in the same server session could not open its window on the virtual one.

@@ -2,12 +2,16 @@
 # Seeds a Wine prefix with a realistic list of installed programs for Tidewell to show: uninstall
 # entries in every common installer style (some whose uninstaller is there, some whose files are
 # gone), a few products of the system installer, and an undo file in the program's Backup folder.
-# Usage: scripts/seed-demo.sh PREFIX PROGRAM_FOLDER
+# Usage: scripts/seed-demo.sh PREFIX PROGRAM_FOLDER [STAND_IN]
 #   PREFIX          a booted 32-bit Wine prefix
 #   PROGRAM_FOLDER  the Linux folder that holds (or will hold) Tidewell.exe; its Backup folder is seeded
+#   STAND_IN        a small Windows program that stands in for one entry's uninstaller: it waits a
+#                   few seconds and removes its entry (the tests' fake_uninstaller.exe)
+# The prefix's drive D: becomes a CD-ROM drive (the server must be restarted to see it).
 set -euo pipefail
 prefix=${1:?usage: seed-demo.sh PREFIX PROGRAM_FOLDER}
 program=${2:?usage: seed-demo.sh PREFIX PROGRAM_FOLDER}
+stand_in=${3:-}
 export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
@@ -19,7 +23,10 @@ pf="$c/Program Files"
 # Uninstallers and files that are still there. Their content does not matter to the status check.
 mkdir -p "$pf/Harbor Notes" "$pf/Tide Tables" "$pf/Salt Marsh" "$pf/Seabird Mail" "$pf/Anchor Tools"
 printf 'MZ' >"$pf/Harbor Notes/uninst.exe"
-printf 'MZ' >"$pf/Tide Tables/Uninstall.exe"
+if [ -n "$stand_in" ]; then cp "$stand_in" "$pf/Tide Tables/Uninstall.exe"; else printf 'MZ' >"$pf/Tide Tables/Uninstall.exe"; fi
+# A CD-ROM drive without the disc that an entry's uninstaller was installed from.
+mkdir -p "$prefix/drives/d"
+ln -sfn ../drives/d "$prefix/dosdevices/d:"
 printf 'MZ' >"$pf/Seabird Mail/unins000.exe"
 printf 'MZ' >"$pf/Anchor Tools/unins000.exe"
 printf 'MZ' >"$c/windows/UNWISE.EXE"
@@ -49,7 +56,7 @@ REGEDIT4
 
 [$u\\Tide Tables Pro]
 "DisplayName"="Tide Tables Pro"
-"UninstallString"="C:\\\\Program Files\\\\Tide Tables\\\\Uninstall.exe"
+"UninstallString"="C:\\\\Program Files\\\\Tide Tables\\\\Uninstall.exe --sleep 4000 --remove-key \\"Tide Tables Pro\\""
 
 [$u\\Salt Marsh Editor]
 "DisplayName"="Salt Marsh Editor 1.4"
@@ -78,7 +85,7 @@ REGEDIT4
 
 [$u\\Coastal Maps]
 "DisplayName"="Coastal Maps CD Edition"
-"UninstallString"="Q:\\\\Setup\\\\uninst.exe /remove"
+"UninstallString"="D:\\\\Setup\\\\uninst.exe /remove"
 
 [$u\\Wave Runtime]
 "DisplayName"="Wave Runtime Support"
@@ -86,6 +93,9 @@ REGEDIT4
 
 [$u\\{B0A1C2D3-E4F5-4617-8293-A4B5C6D7E8F9}]
 "UninstallString"="MsiExec.exe /X{B0A1C2D3-E4F5-4617-8293-A4B5C6D7E8F9}"
+
+[HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]
+"d:"="cdrom"
 
 [$p\\A7B2D1F64C3E8B4A9D127E5F0A1C3B24]
 "ProductName"="Gull Photo Viewer 2.0"

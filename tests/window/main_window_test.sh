@@ -61,6 +61,11 @@ timeout 300 wine wineboot -i </dev/null >/dev/null 2>&1
 # A crash shows no dialog that would wait for a click.
 timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
 "$top/scripts/seed-demo.sh" "$WINEPREFIX" "$work/program" </dev/null >/dev/null 2>&1 || { echo "seeding failed" >&2; exit 1; }
+# The server reads the demo's CD-ROM drive when it starts again.
+wineserver -k </dev/null >/dev/null 2>&1 || true
+wineserver -w </dev/null >/dev/null 2>&1 || true
+wineserver -p </dev/null >/dev/null 2>&1
+timeout 300 wine wineboot </dev/null >/dev/null 2>&1
 cp "$exe" "$work/program/"
 
 start() {
@@ -91,7 +96,7 @@ expect "page shown at start" 0 "$(p page)"
 expected_rows=$(printf '%s\n' \
   $'Anchor Tools\tAnchor Tools_is1\t%ProgramFiles%\\Anchor Tools\\unins000.exe\t1' \
   $'Beacon Backup 5\t{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\tRunDll32 C:\\PROGRA~1\\COMMON~1\\INSTAL~1\\PROFES~1\\RunTime\\10\\01\\Intel32\\Ctor.dll,LaunchSetup "C:\\Program Files\\InstallShield Installation Information\\{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\\setup.exe" -l0x9 -removeonly\t0' \
-  $'Coastal Maps CD Edition\tCoastal Maps\tQ:\\Setup\\uninst.exe /remove\t0' \
+  $'Coastal Maps CD Edition\tCoastal Maps\tD:\\Setup\\uninst.exe /remove\t2' \
   $'Driftwood Sync 0.9\tDriftwood Sync\tC:\\Program Files\\Driftwood Sync\\Remove Driftwood.exe\t0' \
   $'Gull Photo Viewer 2.0\t{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}\tMsiExec.exe /X{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}\t1' \
   $'Harbor Notes 3.1\tHarbor Notes\t"C:\\Program Files\\Harbor Notes\\uninst.exe" /S /LOG=uninstall.log\t1' \
@@ -99,7 +104,7 @@ expected_rows=$(printf '%s\n' \
   $'Pebble Calculator\t{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}\tMsiExec.exe /I{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}\t1' \
   $'Salt Marsh Editor 1.4\tSalt Marsh Editor\tC:\\WINDOWS\\UNWISE.EXE C:\\Program Files\\Salt Marsh\\INSTALL.LOG\t1' \
   $'Seabird Mail 7.2\tSeabird Mail_is1\t"C:\\Program Files\\Seabird Mail\\unins000.exe" /SILENT\t1' \
-  $'Tide Tables Pro\tTide Tables Pro\tC:\\Program Files\\Tide Tables\\Uninstall.exe\t1')
+  $'Tide Tables Pro\tTide Tables Pro\tC:\\Program Files\\Tide Tables\\Uninstall.exe --sleep 4000 --remove-key "Tide Tables Pro"\t1')
 rows=$(p rows)
 expect "rows: name, key, command and status icon, sorted by name" "$expected_rows" "$rows"
 [ "$rows" == "$expected_rows" ] || diff <(echo "$expected_rows") <(echo "$rows")
