@@ -97,18 +97,6 @@ bool IsEmptyKey(TNTRegistry& reg, const std::string& path) {
 
 }  // namespace
 
-void ClearKey(platform::RegistryApi& api, const std::string& path) {
-  TNTRegistry reg(api);
-  reg.SetRoot(platform::kHkeyLocalMachine);
-  if (!reg.OpenPath(path, false)) return;
-  TStrings names;
-  reg.ListValueNames(names);
-  for (const std::string& name : names) reg.RemoveValue(name);
-  reg.ListSubkeys(names);
-  for (const std::string& name : names) ClearKey(api, path + "\\" + name);
-  reg.DeleteTree(path);
-}
-
 void CopyKey(platform::RegistryApi& api, platform::Hkey root, const std::string& sourcePath,
              const std::string& destPath) {
   TNTRegistry reg(api);

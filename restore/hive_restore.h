@@ -10,10 +10,6 @@ inline constexpr const char* kHiveMountName = "TEMP_KEY";
 // The system-wide lock that one restore at a time holds, across every running instance.
 inline constexpr const char* kRestoreMutexName = "REG_RESTORE";
 
-// Deletes the key at the absolute `path` under HKEY_LOCAL_MACHINE with everything below it,
-// value by value and subkey by subkey. A missing key is left alone.
-void ClearKey(platform::RegistryApi& api, const std::string& path);
-
 // Copies the tree at `sourcePath` to the new key `destPath`, both absolute under `root`; the
 // source stays, and nothing is copied when `destPath` exists already.
 void CopyKey(platform::RegistryApi& api, platform::Hkey root, const std::string& sourcePath,
