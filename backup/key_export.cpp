@@ -12,17 +12,6 @@ namespace {
 // A key line cannot escape a line break, so a key whose path holds one cannot be backed up.
 bool FitsKeyLine(const std::string& keyPath) { return keyPath.find_first_of("\r\n") == std::string::npos; }
 
-// Whether the key is there without values and subkeys, so that deleting it loses nothing that the
-// undo file does not hold: whatever is left in it was not written (a subkey that could not be
-// opened for export, something added meanwhile, a value the registry refused to delete).
-bool IsEmptyKey(TNTRegistry& reg, const std::string& keyPath) {
-  if (!reg.OpenPath(keyPath, false)) return false;
-  KeyInfo info;
-  const bool empty = reg.QueryKeyInfo(info) && info.SubkeyCount == 0 && info.ValueCount == 0;
-  reg.ClosePath();
-  return empty;
-}
-
 }  // namespace
 
 void TForm1::RemoveRegistryKey(platform::Hkey root, const std::string& path) {
@@ -44,6 +33,9 @@ void TForm1::RemoveRegistryKey(platform::Hkey root, const std::string& path) {
 
   for (const std::string& name : subkeys) RemoveRegistryKey(root, keyPath + "\\" + name);
 
+  // Whatever is still in the key was not written to the undo file (a subkey that could not be
+  // opened for export, something added meanwhile, a value the registry refused to delete), so
+  // the key goes only when it is empty.
   if (!IsEmptyKey(reg, keyPath)) return;
   FlushUndo();
   reg.DeleteTree(keyPath);

@@ -269,3 +269,11 @@ void TNTRegistry::StoreValueOfType(const std::string& name, const void* data, st
 void TNTRegistry::StoreValue(const std::string& name, const void* data, RegKind kind, std::int32_t size) {
   StoreValueOfType(name, data, TypeOfKind(kind), size);
 }
+
+bool IsEmptyKey(TNTRegistry& reg, const std::string& path) {
+  if (!reg.OpenPath(path, false)) return false;
+  KeyInfo info;
+  const bool empty = reg.QueryKeyInfo(info) && info.SubkeyCount == 0 && info.ValueCount == 0;
+  reg.ClosePath();
+  return empty;
+}

@@ -118,6 +118,10 @@ class TNTRegistry {
   platform::UniqueHkey owned_;  // the handle behind ActiveKey while no tree operation swaps it
 };
 
+// Whether the key at `path` is there and holds neither values nor subkeys, so that deleting it
+// loses nothing. Opens the key with `reg` and closes it again.
+bool IsEmptyKey(TNTRegistry& reg, const std::string& path);
+
 // Points a registry object's active key at another handle and puts the previous one back when
 // it goes out of scope, also when an exception passes.
 class ActiveHandleSwap {

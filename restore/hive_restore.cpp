@@ -86,15 +86,6 @@ bool IsFile(platform::FileSystem& files, const std::string& path) {
   return find && !(found.attributes & platform::kFileAttributeDirectory);
 }
 
-// Whether the key is there and holds neither values nor subkeys.
-bool IsEmptyKey(TNTRegistry& reg, const std::string& path) {
-  if (!reg.OpenPath(path, false)) return false;
-  KeyInfo info;
-  const bool empty = reg.QueryKeyInfo(info) && info.SubkeyCount == 0 && info.ValueCount == 0;
-  reg.ClosePath();
-  return empty;
-}
-
 }  // namespace
 
 void CopyKey(platform::RegistryApi& api, platform::Hkey root, const std::string& sourcePath,
