@@ -7,7 +7,9 @@
 #   PROGRAM_FOLDER  the Linux folder that holds (or will hold) Tidewell.exe; its Backup folder is seeded
 #   STAND_IN        a small Windows program that stands in for one entry's uninstaller: it waits a
 #                   few seconds and removes its entry (the tests' fake_uninstaller.exe)
-# The prefix's drive D: becomes a CD-ROM drive (the server must be restarted to see it).
+# The prefix's drive D: becomes a CD-ROM drive (the server must be restarted to see it). Web pages
+# open with the desktop's browser through winebrowser: the demo prefix is made without Wine's HTML
+# engine, which would otherwise register them, and the help link needs that.
 set -euo pipefail
 prefix=${1:?usage: seed-demo.sh PREFIX PROGRAM_FOLDER}
 program=${2:?usage: seed-demo.sh PREFIX PROGRAM_FOLDER}
@@ -96,6 +98,12 @@ REGEDIT4
 
 [HKEY_LOCAL_MACHINE\\Software\\Wine\\Drives]
 "d:"="cdrom"
+
+[HKEY_CLASSES_ROOT\\.html]
+@="htmlfile"
+
+[HKEY_CLASSES_ROOT\\htmlfile\\shell\\open\\command]
+@="\\"C:\\\\windows\\\\system32\\\\winebrowser.exe\\" \\"%1\\""
 
 [$p\\A7B2D1F64C3E8B4A9D127E5F0A1C3B24]
 "ProductName"="Gull Photo Viewer 2.0"
