@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/text_encoding.h"
+
 void TControl::SetEnabled(bool enabled) {
   if (enabled_ == enabled) return;
   enabled_ = enabled;
@@ -22,9 +24,10 @@ void TPanel::SetColors(TColor background, TColor font) {
 
 std::string TEdit::SelText() const {
   const std::string& text = Text();
-  const int start = std::clamp(selStart_, 0, static_cast<int>(text.size()));
-  const int length = std::clamp(selLength_, 0, static_cast<int>(text.size()) - start);
-  return text.substr(start, length);
+  const size_t start = platform::Utf8OffsetOfUnits(text, static_cast<size_t>(std::max(selStart_, 0)));
+  const size_t end = platform::Utf8OffsetOfUnits(text, static_cast<size_t>(std::max(selStart_, 0)) +
+                                                           static_cast<size_t>(std::max(selLength_, 0)));
+  return text.substr(start, end - start);
 }
 
 void TEdit::Select(int start, int length) {
@@ -64,10 +67,9 @@ int TListBox::Add(const std::string& line) {
   int index = Count();
   if (sorted_) {
     // After every line that sorts before or equal to it, as the list box inserts.
+    const auto& compare = Compare ? Compare : CompareIgnoringCase;
     auto pos = std::upper_bound(items_.begin(), items_.end(), line,
-                                [](const std::string& a, const std::string& b) {
-                                  return CompareIgnoringCase(a, b) < 0;
-                                });
+                                [&](const std::string& a, const std::string& b) { return compare(a, b) < 0; });
     index = static_cast<int>(pos - items_.begin());
     items_.insert(pos, line);
     if (itemIndex_ >= index) ++itemIndex_;

@@ -137,7 +137,8 @@ class TEdit : public TControl {
   explicit TEdit(std::string name, ControlKind kind = ControlKind::kEdit) : TControl(kind, std::move(name)) {}
   const std::string& Text() const { return Caption(); }
   void SetText(const std::string& text) { SetCaption(text); }
-  // The selection: start (0-based) and length in characters.
+  // The selection: start (0-based) and length in characters, counted as the native control counts
+  // them (UTF-16 units).
   int SelStart() const { return selStart_; }
   int SelLength() const { return selLength_; }
   std::string SelText() const;
@@ -166,8 +167,11 @@ class TListBox : public TControl {
   bool Sorted() const { return sorted_; }
   const std::vector<std::string>& Items() const { return items_; }
   int Count() const { return static_cast<int>(items_.size()); }
-  // Sorted lists insert in the list box's order (letter case ignored); others append.
+  // Sorted lists insert in the list box's order; others append.
   int Add(const std::string& line);
+  // The order of a sorted list: a three-way comparison with letter case ignored, as the system's
+  // list box sorts (lstrcmpi). Until one is given, byte order with ASCII letter case ignored.
+  std::function<int(const std::string&, const std::string&)> Compare;
   void Clear();
   void BeginUpdate();
   void EndUpdate();

@@ -31,7 +31,11 @@ TForm1::TForm1(const platform::Platform& platform) : platform_(platform) {
 
 std::string TForm1::ExeFolder() const { return exeFolder_; }
 
-std::string TForm1::UndoFileName() const { return exeFolder_ + "Backup\\" + UndoStem + ".reg"; }
+std::string TForm1::UndoFileName() const { return UndoFileName(UndoFormat::kRegedit4); }
+
+std::string TForm1::UndoFileName(UndoFormat format) const {
+  return exeFolder_ + "Backup\\" + UndoStem + UndoEncoding::Of(format, platform_.system).FileSuffix();
+}
 
 void TForm1::BuildDesign() {
   Place(ListView1, nullptr, 8, 8, 521, 177, 2);
@@ -167,7 +171,12 @@ void TForm1::BuildDesign() {
   Text(Label19,
        "Not every entry is shown in the list above, because some should not be removed. This list "
        "holds them all; the button below deletes the selected one.");
+  // The sorted lists keep the system's order, in which an accented E sorts with the E's.
+  const auto systemOrder = [this](const std::string& a, const std::string& b) {
+    return platform_.system.CompareTextIgnoringCase(a, b);
+  };
   Place(ListBox2, &TabSheet6, 192, 0, 313, 97, 0);
+  ListBox2.Compare = systemOrder;
   Place(Button8, &TabSheet6, 16, 80, 161, 17, 1);
   Button8.SetCaption("&Delete an entry >>");
 
@@ -178,6 +187,7 @@ void TForm1::BuildDesign() {
        "installer's list is shown here; the button below removes the selected item.");
   Place(ListBox3, &TabSheet8, 192, 0, 313, 97, 0);
   ListBox3.Hint = "Listbox";
+  ListBox3.Compare = systemOrder;
   Place(Button9, &TabSheet8, 16, 80, 161, 17, 1);
   Button9.SetCaption("&Delete an entry >>");
 

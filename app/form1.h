@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/controls.h"
+#include "backup/undo_encoding.h"
 #include "platform/platform.h"
 
 
@@ -117,8 +118,13 @@ class TForm1 {
   // Undo file.
   void WriteReg(const std::string& line);
   std::string ConvertSt(const std::string& text) const;
-  // Writes the undo file to the disk (FlushFileBuffers) before a change that its lines back up.
+  // Writes the undo file in use to the disk (FlushFileBuffers) before a change that its lines back up.
   void FlushUndo();
+  // The undo file that the running change writes to; see UndoBlock.
+  UndoFormat UndoFormatInUse() const { return undoFormat_; }
+  // The "REGEDIT4" file when the system's code page carries every name and text of the key tree
+  // exactly, otherwise the Unicode companion. Reads the tree without changing anything.
+  UndoFormat UndoFormatForKey(platform::Hkey root, const std::string& path);
 
   // Key export and removal.
   void RemoveRegistryKey(platform::Hkey root, const std::string& path);
@@ -155,6 +161,9 @@ class TForm1 {
   std::string ExeFolder() const;
   // The day's undo file: ExeFolder() + "Backup\" + UndoStem + ".reg".
   std::string UndoFileName() const;
+  // The day's undo file of the format: the one above, or its Unicode companion
+  // ExeFolder() + "Backup\" + UndoStem + ".unicode.reg".
+  std::string UndoFileName(UndoFormat format) const;
 
   const platform::Platform& Platform() const { return platform_; }
 
@@ -167,6 +176,10 @@ class TForm1 {
   // The web address that Label8 opens.
   std::string HelpPageAddress() const;
 
+  friend class UndoBlock;
+
   platform::Platform platform_;
   std::string exeFolder_;
+  UndoFormat undoFormat_ = UndoFormat::kRegedit4;
+  int undoBlocks_ = 0;
 };

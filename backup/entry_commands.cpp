@@ -1,7 +1,10 @@
 // The commands that remove uninstall entries and installer products and change uninstall strings.
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/form1.h"
+#include "backup/in_out_error.h"
 #include "backup/undo_file.h"
 #include "backup/undo_lines.h"
 #include "registry/nt_registry.h"
@@ -18,6 +21,30 @@ constexpr const char* kProductSeparator = " - {";
 std::string SelectedKeyName(const TListView& list) {
   const TListItem& item = list.Item(list.Selected());
   return item.SubItems.empty() ? std::string() : item.SubItems[0];
+}
+
+// Writes the entry's key line and its old uninstall string, with its own type and bytes (an
+// expandable string stays one when the file is merged), in one write to the file that carries
+// them; a value that is not there is backed up as an empty text.
+void BackUpUninstallString(TForm1& form, TNTRegistry& reg, const std::string& keyPath) {
+  std::uint32_t typeCode = platform::kRegSz;
+  std::string bytes = StringDataOfText("");
+  reg.FetchWholeValue(kUninstallStringName, typeCode, bytes);
+  const auto linesFor = [&](UndoFormat format) {
+    std::vector<std::string> lines{KeyLine(RootName(platform::kHkeyLocalMachine), keyPath)};
+    const UndoEncoding encoding = UndoEncoding::Of(format, form.Platform().system);
+    const auto value = CarriedValueLines(kUninstallStringName, typeCode, bytes, encoding);
+    if (!value || !encoding.Carries(lines)) return std::optional<std::vector<std::string>>();
+    lines.insert(lines.end(), value->begin(), value->end());
+    if (!lines.back().empty()) lines.emplace_back();
+    return std::optional(lines);
+  };
+  UndoFormat format = UndoFormat::kRegedit4;
+  auto lines = linesFor(format);
+  if (!lines) lines = linesFor(format = UndoFormat::kUnicode);
+  if (!lines) throw EInOutError("Cannot write the uninstall string of " + keyPath + " to an undo file: it is not text");
+  UndoBlock block(form, [&] { return format; });
+  AppendUndoLines(form, *lines, true);
 }
 
 }  // namespace
@@ -45,8 +72,13 @@ void TForm1::RemoveEntry(const std::string& keyName) {
   if (platform_.ui.AskMessageBox(kRemoveQuestion, kRemoveCaption, platform::kMbYesNo | platform::kMbIconError) !=
       platform::kIdYes)
     return;
-  RemoveRegistryKey(platform::kHkeyLocalMachine, kUninstallKey + keyName);
-  WriteReg("");
+  {
+    // The entry's lines and the empty line after them go to one file.
+    const std::string path = kUninstallKey + keyName;
+    UndoBlock block(*this, [&] { return UndoFormatForKey(platform::kHkeyLocalMachine, path); });
+    RemoveRegistryKey(platform::kHkeyLocalMachine, path);
+    WriteReg("");
+  }
   FillListBox();
   platform_.ui.ProcessMessages();
 }
@@ -65,22 +97,7 @@ void TForm1::Button15Click() {
       const std::string oldText = reg.ReadText(kUninstallStringName);
       const std::string newText = Edit3.Text();
       if (oldText != newText) {
-        WriteReg(KeyLine(RootName(platform::kHkeyLocalMachine), keyPath));
-        // The old value with its own type and bytes (an expandable string stays one when the file
-        // is merged); a value that is not there is backed up as an empty text.
-        std::vector<std::string> lines;
-        RegValueInfo info;
-        if (reg.ValueInfo(kUninstallStringName, info)) {
-          std::string bytes(static_cast<size_t>(info.DataSize > 0 ? info.DataSize : 0) + 1, '\0');
-          std::uint32_t typeCode = 0;
-          bytes.resize(static_cast<size_t>(
-              reg.FetchValueOfType(kUninstallStringName, bytes.data(), typeCode, info.DataSize)));
-          lines = ValueLines(kUninstallStringName, typeCode, bytes);
-          if (!lines.back().empty()) lines.emplace_back();
-        } else {
-          lines = {TextValueLine(NamePart(kUninstallStringName), oldText), ""};
-        }
-        AppendUndoLines(*this, lines, true);
+        BackUpUninstallString(*this, reg, keyPath);
         reg.WriteText(kUninstallStringName, newText);
       }
     }

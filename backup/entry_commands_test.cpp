@@ -6,6 +6,7 @@
 #include "app/form1.h"
 #include "backup/in_out_error.h"
 #include "platform/memory/memory_platform.h"
+#include "platform/text_encoding.h"
 #include "registry/nt_registry.h"
 #include "tests/support/reg_file_reader.h"
 #include "tests/support/registry_snapshot.h"
@@ -21,6 +22,9 @@ constexpr const char* kEntryLine = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Wi
 
 std::string Entry(const std::string& name) { return std::string(kEntries) + "\\" + name; }
 
+// String data as the registry keeps it.
+std::string Wide(const std::string& text) { return Utf16LeFromUtf8(text); }
+
 // Two listed entries (Alpha with values of several types and subkeys, Beta), one entry without a
 // display name that only "All Entries" shows, and two installer products.
 void Seed(MemoryPlatform& p) {
@@ -30,7 +34,7 @@ void Seed(MemoryPlatform& p) {
   r.SetString(kHkeyLocalMachine, Entry("Alpha"), "UninstallString", "C:\\Alpha\\unins000.exe", kRegExpandSz);
   r.SetValue(kHkeyLocalMachine, Entry("Alpha"), "EstimatedSize", kRegDword, std::string("\x10\x27\0\0", 4));
   r.SetValue(kHkeyLocalMachine, Entry("Alpha"), "Blob", kRegBinary, std::string(40, '\xab'));
-  r.SetValue(kHkeyLocalMachine, Entry("Alpha"), "List", kRegMultiSz, std::string("one\0two\0\0", 9));
+  r.SetValue(kHkeyLocalMachine, Entry("Alpha"), "List", kRegMultiSz, Wide(std::string("one\0two\0\0", 9)));
   r.SetValue(kHkeyLocalMachine, Entry("Alpha"), "Big", kRegQword, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
   r.SetString(kHkeyLocalMachine, Entry("Alpha\\Parts"), "", "the \"main\" part\\");
   r.SetValue(kHkeyLocalMachine, Entry("Alpha\\Parts\\Deeper"), "Nothing", kRegNone, "");
@@ -38,7 +42,7 @@ void Seed(MemoryPlatform& p) {
   r.SetString(kHkeyLocalMachine, Entry("Beta"), "UninstallString", "C:\\Beta\\remove.exe /x");
   r.SetString(kHkeyLocalMachine, Entry("Hidden"), "Comment", "no display name");
   r.SetString(kHkeyClassesRoot, "Installer\\Products\\0A1B2C", "ProductName", "Product A");
-  r.SetValue(kHkeyClassesRoot, "Installer\\Products\\0A1B2C\\SourceList", "PackageName", kRegSz, std::string("a.msi\0", 6));
+  r.SetString(kHkeyClassesRoot, "Installer\\Products\\0A1B2C\\SourceList", "PackageName", "a.msi");
   r.AddKey(kHkeyClassesRoot, "Installer\\Products\\9F8E7D");
 }
 
@@ -259,19 +263,19 @@ TEST_F(EntryCommandsTest, SaveChangesBacksUpTheOldCommandThenStoresThePlainStrin
     std::string stored;              // the value's bytes afterwards; "-" for no value
     std::uint32_t storedType;
   } cases[] = {
-      {"same text", [](MemoryRegistry&) {}, "C:\\Beta\\remove.exe /x", {}, std::string("C:\\Beta\\remove.exe /x\0", 22), kRegSz},
+      {"same text", [](MemoryRegistry&) {}, "C:\\Beta\\remove.exe /x", {}, Wide(std::string("C:\\Beta\\remove.exe /x\0", 22)), kRegSz},
       {"new text", [](MemoryRegistry&) {}, "C:\\Beta\\new.exe",
        {std::string(kEntryLine) + "Beta]", "\"UninstallString\"=\"C:\\\\Beta\\\\remove.exe /x\"", ""},
-       std::string("C:\\Beta\\new.exe\0", 16), kRegSz},
+       Wide(std::string("C:\\Beta\\new.exe\0", 16)), kRegSz},
       {"empty text", [](MemoryRegistry&) {}, "",
        {std::string(kEntryLine) + "Beta]", "\"UninstallString\"=\"C:\\\\Beta\\\\remove.exe /x\"", ""},
-       std::string("\0", 1), kRegSz},
+       Wide(std::string("\0", 1)), kRegSz},
       {"old expandable string", [](MemoryRegistry& r) { r.SetString(kHkeyLocalMachine, Entry("Beta"), "UninstallString", "%P%\\u.exe", kRegExpandSz); },
        "u.exe", {std::string(kEntryLine) + "Beta]", "\"UninstallString\"=hex(2):25,50,25,5C,75,2E,65,78,65,00", ""},
-       std::string("u.exe\0", 6), kRegSz},
-      {"old multi-string", [](MemoryRegistry& r) { r.SetValue(kHkeyLocalMachine, Entry("Beta"), "UninstallString", kRegMultiSz, std::string("a\0b\0\0", 5)); },
+       Wide(std::string("u.exe\0", 6)), kRegSz},
+      {"old multi-string", [](MemoryRegistry& r) { r.SetValue(kHkeyLocalMachine, Entry("Beta"), "UninstallString", kRegMultiSz, Wide(std::string("a\0b\0\0", 5))); },
        "b", {std::string(kEntryLine) + "Beta]", "\"UninstallString\"=hex(7):61,00,62,00,00", ""},
-       std::string("b\0", 2), kRegSz},
+       Wide(std::string("b\0", 2)), kRegSz},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

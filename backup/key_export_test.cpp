@@ -6,6 +6,7 @@
 #include "app/form1.h"
 #include "backup/in_out_error.h"
 #include "platform/memory/memory_platform.h"
+#include "platform/text_encoding.h"
 #include "registry/nt_registry.h"
 #include "tests/support/reg_file_reader.h"
 #include "tests/support/registry_snapshot.h"
@@ -25,6 +26,7 @@ class KeyExportTest : public ::testing::Test {
     EXPECT_EQ(0, p.files.OpenFiles()) << "a file handle leaked";
   }
 
+  static std::string Wide(const std::string& text) { return Utf16LeFromUtf8(text); }
   std::string Undo() const { return p.files.FileExistsAt(kFile) ? p.files.Content(kFile) : "(no file)"; }
   static std::string Lines(const std::vector<std::string>& lines) {
     std::string text = "REGEDIT4\r\n\r\n";
@@ -76,13 +78,13 @@ TEST_F(KeyExportTest, EveryValueIsWrittenWithItsOwnTypeBeforeItIsDeleted) {
     std::vector<std::string> lines;
   } cases[] = {
       {kRegNone, "\x01", {"\"V\"=hex(0):01", ""}},
-      {kRegSz, std::string("C:\\a \"b\"\r\n\0", 11), {"\"V\"=\"C:\\\\a \\\"b\\\"\\r\\n\""}},
-      {kRegExpandSz, std::string("%SystemRoot%\0", 13), {"\"V\"=hex(2):25,53,79,73,74,65,6D,52,6F,6F,74,25,00", ""}},
+      {kRegSz, Wide(std::string("C:\\a \"b\"\r\n\0", 11)), {"\"V\"=\"C:\\\\a \\\"b\\\"\\r\\n\""}},
+      {kRegExpandSz, Wide(std::string("%SystemRoot%\0", 13)), {"\"V\"=hex(2):25,53,79,73,74,65,6D,52,6F,6F,74,25,00", ""}},
       {kRegBinary, "", {"\"V\"=hex:", ""}},
       {kRegDword, std::string("\xff\xff\xff\xff", 4), {"\"V\"=dword:FFFFFFFF"}},
       {kRegDwordBigEndian, std::string("\0\0\0\x01", 4), {"\"V\"=hex(5):00,00,00,01", ""}},
       {kRegLink, "\x5c\x00", {"\"V\"=hex(6):5C", ""}},
-      {kRegMultiSz, std::string("a\0b\0\0", 5), {"\"V\"=hex(7):61,00,62,00,00", ""}},
+      {kRegMultiSz, Wide(std::string("a\0b\0\0", 5)), {"\"V\"=hex(7):61,00,62,00,00", ""}},
       {kRegResourceList, "\x08", {"\"V\"=hex(8):08", ""}},
       {kRegFullResourceDescriptor, "\x09", {"\"V\"=hex(9):09", ""}},
       {kRegResourceRequirementsList, "\x0a", {"\"V\"=hex(a):0A", ""}},
@@ -94,7 +96,7 @@ TEST_F(KeyExportTest, EveryValueIsWrittenWithItsOwnTypeBeforeItIsDeleted) {
     TForm1 f(q.platform());
     f.UndoStem = "Undo20261207";
     q.registry.SetValue(kHkeyLocalMachine, "SOFTWARE\\K", "V", c.type, c.bytes);
-    q.registry.SetValue(kHkeyLocalMachine, "SOFTWARE\\K", "W", kRegSz, std::string("w\0", 2));
+    q.registry.SetString(kHkeyLocalMachine, "SOFTWARE\\K", "W", "w");
     f.RemoveRegistryValue(kHkeyLocalMachine, "\\SOFTWARE\\K", "V");
     std::vector<std::string> lines = c.lines;
     EXPECT_EQ(Lines(lines), q.files.Content(kFile));
@@ -102,7 +104,7 @@ TEST_F(KeyExportTest, EveryValueIsWrittenWithItsOwnTypeBeforeItIsDeleted) {
     reg.SetRoot(kHkeyLocalMachine);
     ASSERT_TRUE(reg.OpenPath("\\SOFTWARE\\K", false));
     EXPECT_EQ(-1, reg.ValueSize("V")) << "deleted";
-    EXPECT_EQ(2, reg.ValueSize("W")) << "only that value";
+    EXPECT_EQ(4, reg.ValueSize("W")) << "only that value";
   }
 }
 
@@ -138,9 +140,10 @@ TEST_F(KeyExportTest, AValueThatCannotBeReadStopsTheRemovalBeforeItIsDeleted) {
   p.registry.SetString(kHkeyLocalMachine, "SOFTWARE\\K", "First", "one");
   p.registry.SetString(kHkeyLocalMachine, "SOFTWARE\\K", "Second", "two");
   p.registry.SetString(kHkeyLocalMachine, "SOFTWARE\\K\\Sub", "Third", "three");
-  // Every call from the one that fetches Second's data fails; find it by counting a dry run.
-  int fetchCall = 0;
-  for (int k = 1; k < 200 && !fetchCall; ++k) {
+  // Every call from the one that fetches Second's data fails; find it by counting dry runs. The
+  // data is fetched twice: once when the file is chosen, once when the value is removed.
+  std::vector<int> fetchCalls;
+  for (int k = 1; k < 200; ++k) {
     MemoryPlatform q;
     TForm1 f(q.platform());
     f.UndoStem = "Undo20261207";
@@ -151,11 +154,17 @@ TEST_F(KeyExportTest, AValueThatCannotBeReadStopsTheRemovalBeforeItIsDeleted) {
     try {
       f.RemoveRegistryKey(kHkeyLocalMachine, "\\SOFTWARE\\K");
     } catch (const ERegistryException& error) {
-      if (std::string(error.what()) == "Failed to get data for 'Second'") fetchCall = k;
+      if (std::string(error.what()) == "Failed to get data for 'Second'") fetchCalls.push_back(k);
     }
   }
-  ASSERT_NE(0, fetchCall);
-  p.registry.FailFromCall(fetchCall);
+  ASSERT_EQ(2u, fetchCalls.size());
+  const std::string before = p.registry.Dump(kHkeyLocalMachine, "SOFTWARE\\K");
+  p.registry.FailFromCall(fetchCalls.front());
+  EXPECT_THROW(form.RemoveRegistryKey(kHkeyLocalMachine, "\\SOFTWARE\\K"), ERegistryException);
+  p.registry.FailFromCall(-1);
+  EXPECT_EQ("(no file)", Undo()) << "a read that fails while the file is chosen stops before any line";
+  EXPECT_EQ(before, p.registry.Dump(kHkeyLocalMachine, "SOFTWARE\\K"));
+  p.registry.FailFromCall(fetchCalls.back());
   EXPECT_THROW(form.RemoveRegistryKey(kHkeyLocalMachine, "\\SOFTWARE\\K"), ERegistryException);
   p.registry.FailFromCall(-1);
   EXPECT_EQ(Lines({"[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]", "\"First\"=\"one\""}), Undo());
@@ -194,7 +203,7 @@ TEST_F(KeyExportTest, AKeyThatStillHoldsSomethingUnwrittenIsNotDeleted) {
   merge.ApplyTo(tree, "HKEY_LOCAL_MACHINE");
   p.registry.LimitAccess(kHkeyLocalMachine, entry + "\\Locked", kKeyAllAccess);
   EXPECT_EQ(1u, regfile::Subtree(tree, entry).at(regfile::Upper(entry)).count("DISPLAYNAME"));
-  EXPECT_EQ(std::string("keep me\0", 8), regfile::Snapshot(p.registry, kHkeyLocalMachine, entry + "\\Locked")
+  EXPECT_EQ(Wide(std::string("keep me\0", 8)), regfile::Snapshot(p.registry, kHkeyLocalMachine, entry + "\\Locked")
                                               .at(regfile::Upper(entry + "\\Locked"))
                                               .at("SECRET")
                                               .bytes);

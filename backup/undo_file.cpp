@@ -13,7 +13,6 @@ using platform::FileSystem;
 
 namespace {
 
-constexpr const char* kHeader = "REGEDIT4";
 constexpr const char* kLineEnd = "\r\n";
 
 // The message names the file; the system's own text says why.
@@ -44,11 +43,35 @@ struct Examined {
   Found found = Found::kNothing;
   // The file ends inside a line or inside a value broken over several lines.
   bool endsCutShort = false;
+  // The file ends inside a unit of its text (half a UTF-16 unit): bytes to add to complete it.
+  std::size_t missingBytes = 0;
 };
+
+// The file's first line is exactly the header: the registry editors import nothing from a file
+// that begins otherwise, and the header needs its line break, or the next line would be glued to it.
+bool BeginsWithHeader(const UndoEncoding& encoding, const std::string& head) {
+  const std::string header = encoding.Preamble() + encoding.EncodeAscii(encoding.HeaderText());
+  const std::size_t unit = encoding.UnitSize();
+  if (head.size() != header.size() + unit || head.compare(0, header.size(), header) != 0) return false;
+  const std::string lineBreak = head.substr(header.size());
+  return lineBreak == encoding.EncodeAscii("\r") || lineBreak == encoding.EncodeAscii("\n");
+}
+
+// Whether the last whole units of the file end a line that does not go on in the next one.
+bool EndsCutShort(const UndoEncoding& encoding, const std::string& tail) {
+  const std::size_t unit = encoding.UnitSize();
+  std::vector<std::string> units;
+  for (std::size_t at = 0; at + unit <= tail.size(); at += unit) units.push_back(tail.substr(at, unit));
+  const auto is = [&](std::size_t fromEnd, const char* text) {
+    return units.size() > fromEnd && units[units.size() - 1 - fromEnd] == encoding.EncodeAscii(text);
+  };
+  if (!is(0, "\n")) return true;
+  return is(1, "\r") ? is(2, "\\") : is(1, "\\");
+}
 
 // Reads the whole file: the first line decides whether lines may be added, the last bytes whether
 // an earlier write stopped halfway.
-Examined Examine(FileSystem& files, const std::string& fileName) {
+Examined Examine(FileSystem& files, const std::string& fileName, const UndoEncoding& encoding) {
   std::uint32_t error = 0;
   const FileId id = files.OpenFile(fileName, FileOpen::kRead, &error);
   if (id == platform::kInvalidFile) {
@@ -56,6 +79,9 @@ Examined Examine(FileSystem& files, const std::string& fileName) {
     Fail(files, "Cannot open the undo file " + fileName, error);
   }
   platform::UniqueFile file(files, id);
+  const std::size_t unit = encoding.UnitSize();
+  const std::size_t headSize = encoding.Preamble().size() + (std::string(encoding.HeaderText()).size() + 1) * unit;
+  const std::size_t tailSize = 3 * unit + 1;
   std::string head;
   std::string tail;
   std::uint64_t total = 0;
@@ -66,10 +92,10 @@ Examined Examine(FileSystem& files, const std::string& fileName) {
       Fail(files, "Cannot read the undo file " + fileName, error);
     if (got == 0) break;
     total += got;
-    if (head.size() < 9) head += buffer.substr(0, std::min<size_t>(9 - head.size(), got));
-    const std::uint32_t keep = std::min<std::uint32_t>(got, 3);
+    if (head.size() < headSize) head += buffer.substr(0, std::min<size_t>(headSize - head.size(), got));
+    const std::uint32_t keep = std::min<std::uint32_t>(got, tailSize);
     tail += buffer.substr(got - keep, keep);
-    if (tail.size() > 3) tail.erase(0, tail.size() - 3);
+    if (tail.size() > tailSize) tail.erase(0, tail.size() - tailSize);
   }
   if (!files.CloseFile(file.release(), &error)) Fail(files, "Cannot close the undo file " + fileName, error);
 
@@ -78,19 +104,29 @@ Examined Examine(FileSystem& files, const std::string& fileName) {
     examined.found = Found::kEmpty;
     return examined;
   }
-  // Only the exact header: the registry editors import nothing from a file that begins otherwise,
-  // and the header needs its line break, or the next line would be glued to it.
-  const bool header = head.size() == 9 && head.compare(0, 8, kHeader) == 0 && (head[8] == '\r' || head[8] == '\n');
-  examined.found = header ? Found::kUndoFile : Found::kForeign;
-  if (tail.back() != '\n') {
-    examined.endsCutShort = true;
-  } else {
-    const std::string line = tail.substr(0, tail.size() - 1);
-    const char last = !line.empty() && line.back() == '\r' ? (line.size() > 1 ? line[line.size() - 2] : '\0')
-                                                           : (line.empty() ? '\0' : line.back());
-    examined.endsCutShort = last == '\\';
-  }
+  examined.found = BeginsWithHeader(encoding, head) ? Found::kUndoFile : Found::kForeign;
+  examined.missingBytes = (unit - total % unit) % unit;
+  // A unit cut in half ends the file cut short; otherwise the last whole units tell, read from a
+  // unit's start.
+  const std::uint64_t tailStart = total - tail.size();
+  const std::size_t skip = static_cast<std::size_t>((unit - tailStart % unit) % unit);
+  examined.endsCutShort = examined.missingBytes != 0 || EndsCutShort(encoding, tail.substr(skip));
   return examined;
+}
+
+// The lines encoded for the file, each with its line end; raises when the file cannot carry one.
+std::string EncodedLines(const UndoEncoding& encoding, const std::vector<std::string>& lines,
+                         const std::string& fileName) {
+  const std::string lineEnd = encoding.EncodeAscii(kLineEnd);
+  std::string text;
+  for (const std::string& line : lines) {
+    std::string bytes;
+    if (!encoding.EncodeLine(line, &bytes))
+      throw EInOutError("Cannot write to the undo file " + fileName +
+                        ": a name or text of this change holds characters the file cannot carry");
+    text += bytes + lineEnd;
+  }
+  return text;
 }
 
 // The first free name "<stem>.bad<n>.reg" beside the file: a ".reg" still, so that the Backups page
@@ -109,10 +145,12 @@ std::string SetAsideName(FileSystem& files, const std::string& fileName) {
 
 void AppendUndoLines(TForm1& form, const std::vector<std::string>& lines, bool flush) {
   FileSystem& files = form.Platform().files;
+  const UndoEncoding encoding = UndoEncoding::Of(form.UndoFormatInUse(), form.Platform().system);
+  const std::string fileName = form.UndoFileName(encoding.Format());
+  const std::string body = EncodedLines(encoding, lines, fileName);
   MakeFolders(files, form.ExeFolder() + "Backup");
-  const std::string fileName = form.UndoFileName();
 
-  const Examined examined = Examine(files, fileName);
+  const Examined examined = Examine(files, fileName, encoding);
   if (examined.found == Found::kForeign) {
     const std::string aside = SetAsideName(files, fileName);
     std::uint32_t error = 0;
@@ -120,15 +158,18 @@ void AppendUndoLines(TForm1& form, const std::vector<std::string>& lines, bool f
       Fail(files, "Cannot keep the undo file " + fileName + " as " + aside, error);
   }
 
+  const std::string lineEnd = encoding.EncodeAscii(kLineEnd);
+  const std::string mark = encoding.EncodeAscii(kCutShortLine) + lineEnd;
   std::string text;
   FileOpen mode = FileOpen::kCreate;
   if (examined.found == Found::kUndoFile) {
     mode = FileOpen::kAppend;
-    if (examined.endsCutShort) text += std::string(kCutShortLine) + kLineEnd;
+    // A unit cut in half is completed first, so that the mark and the new lines are whole units.
+    if (examined.endsCutShort) text += std::string(examined.missingBytes, '\0') + mark;
   } else {
-    text += std::string(kHeader) + kLineEnd + kLineEnd;
+    text += encoding.Preamble() + encoding.EncodeAscii(encoding.HeaderText()) + lineEnd + lineEnd;
   }
-  for (const std::string& line : lines) text += line + kLineEnd;
+  text += body;
 
   std::uint32_t error = 0;
   const FileId id = files.OpenFile(fileName, mode, &error);
@@ -140,7 +181,6 @@ void AppendUndoLines(TForm1& form, const std::vector<std::string>& lines, bool f
     // Part of the lines may be in the file: mark them as cut short while the file is open, so that
     // a merge before the next write does not take them for a whole value. The error stays the
     // write's own.
-    const std::string mark = std::string(kCutShortLine) + kLineEnd;
     std::uint32_t ignored = 0;
     files.WriteFile(id, mark.data(), static_cast<std::uint32_t>(mark.size()), &ignored);
     Fail(files, "Cannot write to the undo file " + fileName, error);
@@ -149,13 +189,23 @@ void AppendUndoLines(TForm1& form, const std::vector<std::string>& lines, bool f
   if (!files.CloseFile(file.release(), &error)) Fail(files, "Cannot close the undo file " + fileName, error);
 }
 
+UndoBlock::UndoBlock(TForm1& form, const std::function<UndoFormat()>& choose) : form_(form) {
+  // Counted only once the choice is made: a choice that raises leaves no block open.
+  if (form_.undoBlocks_ == 0) form_.undoFormat_ = choose();
+  ++form_.undoBlocks_;
+}
+
+UndoBlock::~UndoBlock() {
+  if (--form_.undoBlocks_ == 0) form_.undoFormat_ = UndoFormat::kRegedit4;
+}
+
 void TForm1::WriteReg(const std::string& line) { AppendUndoLines(*this, {line}, false); }
 
 std::string TForm1::ConvertSt(const std::string& text) const { return EscapeRegText(text); }
 
 void TForm1::FlushUndo() {
   FileSystem& files = platform_.files;
-  const std::string fileName = UndoFileName();
+  const std::string fileName = UndoFileName(undoFormat_);
   std::uint32_t error = 0;
   const FileId id = files.OpenFile(fileName, FileOpen::kAppend, &error);
   if (id == platform::kInvalidFile) Fail(files, "Cannot open the undo file " + fileName, error);

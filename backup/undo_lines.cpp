@@ -1,6 +1,9 @@
 #include "backup/undo_lines.h"
 
 #include <cstdio>
+#include <string_view>
+
+#include "platform/text_encoding.h"
 
 namespace {
 
@@ -12,10 +15,21 @@ std::string LowerHex(std::uint32_t number) {
   return text;
 }
 
-// A REG_SZ goes into a quoted line only when that line gives back the same bytes: the text and
-// exactly one NUL at its end. Data without its NUL or with NULs inside takes the byte form.
-bool FitsQuotedText(const std::string& bytes) {
-  return !bytes.empty() && bytes.find('\0') == bytes.size() - 1;
+bool IsStringType(std::uint32_t typeCode) {
+  return typeCode == platform::kRegSz || typeCode == platform::kRegExpandSz || typeCode == platform::kRegMultiSz;
+}
+
+// A REG_SZ goes into a quoted line only when that line gives back the same bytes: whole UTF-16
+// characters and exactly one NUL character, at the end. Data without its NUL, with NULs inside or
+// with a surrogate that has no partner takes the byte form.
+bool QuotedText(const std::string& bytes, std::string* text) {
+  const size_t units = bytes.size() / 2;
+  if (bytes.size() % 2 != 0 || units == 0) return false;
+  for (size_t i = 0; i < units; ++i) {
+    const bool nul = bytes[2 * i] == '\0' && bytes[2 * i + 1] == '\0';
+    if (nul != (i + 1 == units)) return false;
+  }
+  return platform::Utf8FromUtf16LeExactly(std::string_view(bytes).substr(0, bytes.size() - 2), text);
 }
 
 std::vector<std::string> ByteBlock(const std::string& namePart, const std::string& tag, const std::string& bytes) {
@@ -92,17 +106,27 @@ std::vector<std::string> ByteValueLines(const std::string& namePart, const std::
   return lines;
 }
 
-std::vector<std::string> ValueLines(const std::string& valueName, std::uint32_t typeCode,
-                                    const std::string& bytes) {
+std::optional<std::vector<std::string>> ValueLines(const std::string& valueName, std::uint32_t typeCode,
+                                                   const std::string& bytes, const UndoEncoding& encoding) {
   const std::string namePart = NamePart(valueName);
-  if (typeCode == platform::kRegSz && FitsQuotedText(bytes)) {
-    return {TextValueLine(namePart, bytes.substr(0, bytes.size() - 1))};
-  }
+  std::string text;
+  if (typeCode == platform::kRegSz && QuotedText(bytes, &text)) return std::vector{TextValueLine(namePart, text)};
   if (typeCode == platform::kRegDword && bytes.size() == 4) {
     std::uint32_t number = 0;
     for (int i = 3; i >= 0; --i) number = (number << 8) | static_cast<unsigned char>(bytes[i]);
-    return {DWordLine(namePart, number)};
+    return std::vector{DWordLine(namePart, number)};
   }
   if (typeCode == platform::kRegBinary) return ByteBlock(namePart, "hex:", bytes);
-  return ByteBlock(namePart, "hex(" + LowerHex(typeCode) + "):", bytes);
+  const std::string tag = "hex(" + LowerHex(typeCode) + "):";
+  if (!IsStringType(typeCode)) return ByteBlock(namePart, tag, bytes);
+  std::string data;
+  if (!encoding.EncodeStringData(bytes, &data)) return std::nullopt;
+  return ByteBlock(namePart, tag, data);
+}
+
+std::optional<std::vector<std::string>> CarriedValueLines(const std::string& valueName, std::uint32_t typeCode,
+                                                          const std::string& bytes, const UndoEncoding& encoding) {
+  auto lines = ValueLines(valueName, typeCode, bytes, encoding);
+  if (!lines || !encoding.Carries(*lines)) return std::nullopt;
+  return lines;
 }

@@ -1,12 +1,16 @@
 #pragma once
 // The lines of the undo file: key lines, value lines and the layout of byte lines.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "backup/undo_encoding.h"
 #include "platform/win_codes.h"
 
 // The text escaped for the inside of a quoted name or text: LF, CR, double quote and backslash.
+// Escaped in UTF-8, character by character, before the line is encoded for its file: so a
+// backslash is only ever a backslash, never the second byte of a double-byte character.
 std::string EscapeRegText(const std::string& text);
 
 // The root's name in key lines ("HKEY_LOCAL_MACHINE", ...); empty for a root that has none.
@@ -29,7 +33,12 @@ std::string DWordLine(const std::string& namePart, std::uint32_t number);
 std::vector<std::string> ByteValueLines(const std::string& namePart, const std::string& tag,
                                         const std::string& bytes);
 
-// Every line that gives back the value with its name, type and bytes when the file is merged, in
-// the form its type calls for, the empty line after byte lines included.
-std::vector<std::string> ValueLines(const std::string& valueName, std::uint32_t typeCode,
-                                    const std::string& bytes);
+// Every line that gives back the value with its name, type and bytes (as the registry keeps
+// them: string data in UTF-16LE) when the file is merged, in the form its type calls for, the
+// empty line after byte lines included. Lines are UTF-8, to be encoded for the file; nothing when
+// the file cannot carry the value's string data.
+std::optional<std::vector<std::string>> ValueLines(const std::string& valueName, std::uint32_t typeCode,
+                                                   const std::string& bytes, const UndoEncoding& encoding);
+// ValueLines, only when the file carries every one of them exactly.
+std::optional<std::vector<std::string>> CarriedValueLines(const std::string& valueName, std::uint32_t typeCode,
+                                                          const std::string& bytes, const UndoEncoding& encoding);

@@ -7,7 +7,10 @@
 
 namespace platform {
 
-// One entry of a directory search (WIN32_FIND_DATAA, the fields the program reads).
+// Paths and names are UTF-8, handed to the wide ("W") calls; lengths, buffer sizes and the counts
+// the calls answer are in UTF-16 units, as the wide calls count characters.
+
+// One entry of a directory search (WIN32_FIND_DATAW, the fields the program reads).
 struct FindData {
   std::uint32_t attributes = 0;
   std::uint64_t lastWriteTime = 0;  // FILETIME, UTC
@@ -31,7 +34,7 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // FindFirstFileA / FindNextFileA / FindClose. Wildcards in the pattern are matched as the
+  // FindFirstFileW / FindNextFileW / FindClose. Wildcards in the pattern are matched as the
   // platform does; kInvalidFind when nothing matches.
   virtual FindId FindFirst(const std::string& pattern, FindData* data) = 0;
   virtual bool FindNext(FindId find, FindData* data) = 0;
@@ -39,21 +42,21 @@ class FileSystem {
   // FileTimeToLocalFileTime then FileTimeToDosDateTime succeed (years 1980 to 2107).
   virtual bool ConvertsToDosTime(std::uint64_t fileTime) = 0;
 
-  // GetFileAttributesA: kInvalidFileAttributes when the path does not exist.
+  // GetFileAttributesW: kInvalidFileAttributes when the path does not exist.
   virtual std::uint32_t Attributes(const std::string& path) = 0;
   virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
-  // SearchPathA(directory, file, extension or null, bufferLength, buffer, filePart):
+  // SearchPathW(directory, file, extension or null, bufferLength, buffer, filePart):
   // the length of the found path, or the size needed when it does not fit, or 0.
   virtual std::uint32_t SearchDirectory(const std::string& directory, const std::string& file,
                                         const char* extension, std::uint32_t bufferLength,
                                         std::string* found) = 0;
-  // ExpandEnvironmentStringsA(source, buffer, size): the count of characters stored with the
+  // ExpandEnvironmentStringsW(source, buffer, size): the count of characters stored with the
   // terminating zero, or the size needed when it does not fit (then the buffer is not used), 0 on failure.
   virtual std::uint32_t ExpandEnvironment(const std::string& source, std::uint32_t size,
                                           std::string* expanded) = 0;
-  // GetDriveTypeA of a root text such as "C:\".
+  // GetDriveTypeW of a root text such as "C:\".
   virtual std::uint32_t DriveType(const std::string& root) = 0;
-  // GetShortPathNameA: the length of the short path, the size needed, or 0.
+  // GetShortPathNameW: the length of the short path, the size needed, or 0.
   virtual std::uint32_t ShortPathName(const std::string& path, std::uint32_t bufferLength,
                                       std::string* shortPath) = 0;
 
@@ -68,10 +71,10 @@ class FileSystem {
   // FlushFileBuffers: the data reaches the disk.
   virtual bool FlushFile(FileId file, std::uint32_t* error) = 0;
   virtual bool CloseFile(FileId file, std::uint32_t* error) = 0;
-  // The system's text for an error code (FormatMessageA), without a trailing line break.
+  // The system's text for an error code (FormatMessageW), without a trailing line break.
   virtual std::string ErrorText(std::uint32_t error) = 0;
 
-  // GetPrivateProfileStringA with a buffer of 2048 characters.
+  // GetPrivateProfileStringW with a buffer of 2048 characters.
   virtual std::string ReadProfileString(const std::string& section, const std::string& key,
                                         const std::string& fallback, const std::string& file) = 0;
 };

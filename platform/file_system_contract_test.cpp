@@ -8,6 +8,7 @@
 
 #include "platform/file_system_contract_env.h"
 #include "platform/handles.h"
+#include "platform/text_encoding.h"
 
 namespace platform {
 namespace {
@@ -185,6 +186,49 @@ TEST_F(FileSystemContract, OpensWritesAndRenamesFiles) {
   EXPECT_FALSE(files().RemoveFile(base_ + "\\Backup"));
   EXPECT_TRUE(files().RemoveFile(base_ + "\\App\\log2.txt"));
   EXPECT_EQ(files().Attributes(base_ + "\\App\\Log2.txt"), kInvalidFileAttributes);
+}
+
+// Names outside ASCII as the wide calls take them: letter case ignored, one character for a "?",
+// lengths in UTF-16 units, so that a path of a hundred Chinese characters is within MAX_PATH.
+TEST_F(FileSystemContract, NamesOutsideAscii) {
+  const std::string folder = base_ + "\\\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac \xe8\xa1\xa8";  // Ελληνικά 表
+  const std::string upper = base_ + "\\\xce\x95\xce\x9b\xce\x9b\xce\x97\xce\x9d\xce\x99\xce\x9a\xce\x86 \xe8\xa1\xa8";
+  const std::string name = "\xc3\xbcn\xc3\xaf" "c\xc3\xb6\x64\xc3\xa9.exe";  // ünïcödé.exe
+  env_->MakeFolder(folder);
+  env_->MakeFile(folder + "\\" + name, "MZ");
+  std::string deep = base_;
+  for (int level = 0; level < 4; ++level) {
+    deep += "\\";
+    for (int i = 0; i < 25; ++i) deep += "\xe8\xa1\xa8";
+    env_->MakeFolder(deep);
+  }
+  env_->MakeFile(deep + "\\x.exe", "MZ");
+  ASSERT_GT((deep + "\\x.exe").size(), kMaxPath) << "longer than MAX_PATH in bytes, not in characters";
+
+  const struct {
+    std::string path;
+    int expected;  // 0 missing, 1 file, 2 folder
+  } cases[] = {
+      {folder + "\\" + name, 1},
+      {upper + "\\\xc3\x9cN\xc3\x8f" "C\xc3\x96" "D\xc3\x89.EXE", 1},  // ÜNÏCÖDÉ.EXE
+      {upper, 2},
+      {deep + "\\x.exe", 1},
+      {folder + "\\unicode.exe", 0},
+  };
+  for (const auto& c : cases) {
+    const std::uint32_t a = files().Attributes(c.path);
+    const int kind = a == kInvalidFileAttributes ? 0 : (a & kFileAttributeDirectory) ? 2 : 1;
+    EXPECT_EQ(kind, c.expected) << c.path;
+  }
+  EXPECT_EQ(Found(folder + "\\?n?c?d?.exe"), std::vector<std::string>{name});
+  std::string found;
+  const std::uint32_t length = files().SearchDirectory(folder, "\xc3\xbcn\xc3\xaf" "c\xc3\xb6\x64\xc3\xa9", ".exe", 260, &found);
+  EXPECT_EQ(found, folder + "\\" + name);
+  EXPECT_EQ(length, Utf16Length(found));
+  env_->SetVariable("TIDEWELL_CONTRACT_GREEK", "C:\\\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd");
+  std::string expanded;
+  EXPECT_EQ(files().ExpandEnvironment("%TIDEWELL_CONTRACT_GREEK%\\\xe8\xa1\xa8", 260, &expanded), 11u);
+  EXPECT_EQ(expanded, "C:\\\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\\\xe8\xa1\xa8");
 }
 
 TEST_F(FileSystemContract, ReadsProfileStrings) {

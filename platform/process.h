@@ -13,7 +13,7 @@ class Processes {
  public:
   virtual ~Processes() = default;
 
-  // CreateProcessA(null, commandLine, ..., NORMAL_PRIORITY_CLASS, ..., STARTUPINFO of size 68 with
+  // CreateProcessW(null, commandLine, ..., NORMAL_PRIORITY_CLASS, ..., STARTUPINFO of size 68 with
   // flags STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK and the show command): 0 when it fails.
   virtual ProcessId StartProcess(const std::string& commandLine, std::uint16_t show) = 0;
   // MsgWaitForMultipleObjects on the process handle and the message queue (all input).

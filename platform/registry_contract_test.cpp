@@ -6,9 +6,13 @@
 #include <vector>
 
 #include "platform/registry_contract_env.h"
+#include "platform/text_encoding.h"
 
 namespace platform {
 namespace {
+
+// String data as the wide calls store it.
+std::string Wide(const std::string& text) { return Utf16LeFromUtf8(text); }
 
 class RegistryContract : public ::testing::Test {
  protected:
@@ -29,12 +33,8 @@ class RegistryContract : public ::testing::Test {
   }
   std::vector<std::string> Subkeys(Hkey key) {
     std::vector<std::string> names;
-    char name[256];
-    for (std::uint32_t i = 0;; ++i) {
-      std::uint32_t length = sizeof name;
-      if (api().EnumKeyEx(key, i, name, &length) != kErrorSuccess) break;
-      names.emplace_back(name, length);
-    }
+    std::string name;
+    for (std::uint32_t i = 0; api().EnumKeyEx(key, i, 256, &name) == kErrorSuccess; ++i) names.push_back(name);
     return names;
   }
   void TearDown() override {
@@ -52,6 +52,46 @@ TEST_F(RegistryContract, OpensWithoutRegardToCaseAndKeepsTheSpelling) {
   ASSERT_EQ(kErrorSuccess, api().OpenKeyEx(scratch(), "mixedcase\\INNER", kKeyRead, &key));
   api().CloseKey(key);
   EXPECT_EQ(std::vector<std::string>{"MixedCase"}, Subkeys(scratch()));
+}
+
+// Names outside ASCII: found in any letter case as Windows compares them, kept as spelt, and
+// measured in UTF-16 units as the wide calls count them.
+TEST_F(RegistryContract, NamesOutsideAsciiCompareWithoutCaseAndKeepTheirSpelling) {
+  const struct {
+    const char* spelt;
+    const char* asked;
+    std::uint32_t units;
+  } cases[] = {
+      {"TWU-\xd0\xba\xd0\xb8\xd1\x80\xd0\xb8\xd0\xbb\xd0\xbb\xd0\xb8\xd1\x86\xd0\xb0",
+       "twu-\xd0\x9a\xd0\x98\xd0\xa0\xd0\x98\xd0\x9b\xd0\x9b\xd0\x98\xd0\xa6\xd0\x90", 13},  // кириллица
+      {"\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac",
+       "\xce\xb5\xce\x9b\xce\x9b\xce\x97\xce\x9d\xce\x99\xce\x9a\xce\x86", 8},  // Ελληνικά
+      {"\xc3\x89" "clair \xc3\xbc", "\xc3\xa9" "CLAIR \xc3\x9c", 8},                          // Éclair ü
+      {"\xe5\xbe\xae\xe4\xbf\xa1 \xf0\x9f\x98\x80", "\xe5\xbe\xae\xe4\xbf\xa1 \xf0\x9f\x98\x80", 5},  // 微信 😀
+  };
+  for (const auto& c : cases) {
+    const Hkey parent = Create(std::string("Names\\") + c.spelt);
+    Set(parent, c.spelt, kRegDword, std::string(4, '\0'));
+    Hkey key = 0;
+    ASSERT_EQ(kErrorSuccess, api().OpenKeyEx(scratch(), (std::string("NAMES\\") + c.asked).c_str(), kKeyRead, &key))
+        << c.spelt;
+    std::uint32_t type = 0;
+    EXPECT_EQ(kErrorSuccess, api().QueryValueEx(key, c.asked, &type, nullptr, nullptr)) << c.spelt;
+    api().CloseKey(key);
+    Hkey names = 0;
+    ASSERT_EQ(kErrorSuccess, api().OpenKeyEx(scratch(), "Names", kKeyRead, &names));
+    RawKeyInfo info;
+    ASSERT_EQ(kErrorSuccess, api().QueryInfoKey(names, &info));
+    EXPECT_EQ(c.units, info.maxSubkeyNameLength) << c.spelt;
+    std::string name;
+    EXPECT_EQ(kErrorMoreData, api().EnumKeyEx(names, 0, c.units, &name)) << "no room for the NUL";
+    ASSERT_EQ(kErrorSuccess, api().EnumKeyEx(names, 0, c.units + 1, &name));
+    EXPECT_EQ(c.spelt, name);
+    ASSERT_EQ(kErrorSuccess, api().EnumValue(parent, 0, c.units + 1, &name));
+    EXPECT_EQ(c.spelt, name);
+    api().CloseKey(names);
+    ASSERT_EQ(kErrorSuccess, api().DeleteKey(scratch(), (std::string("Names\\") + c.asked).c_str()));
+  }
 }
 
 TEST_F(RegistryContract, PathForms) {
@@ -84,11 +124,9 @@ TEST_F(RegistryContract, EnumerationListsEveryKeyInAStableOrder) {
   const auto first = Subkeys(scratch());
   ASSERT_EQ(4u, first.size());
   EXPECT_EQ(first, Subkeys(scratch()));
-  char name[3];
-  std::uint32_t length = sizeof name;
-  EXPECT_EQ(kErrorMoreData, api().EnumKeyEx(scratch(), 0, name, &length)) << "a buffer too small";
-  length = sizeof name;
-  EXPECT_EQ(kErrorNoMoreItems, api().EnumKeyEx(scratch(), 4, name, &length));
+  std::string name;
+  EXPECT_EQ(kErrorMoreData, api().EnumKeyEx(scratch(), 0, 3, &name)) << "a buffer too small";
+  EXPECT_EQ(kErrorNoMoreItems, api().EnumKeyEx(scratch(), 4, 256, &name));
 }
 
 TEST_F(RegistryContract, AKeyWithSubkeysRefusesDeletion) {
@@ -107,11 +145,12 @@ TEST_F(RegistryContract, ValuesKeepTypeCodeAndBytes) {
     std::uint32_t type;
     std::string bytes;
   } cases[] = {
-      {"", kRegSz, std::string("default\0", 8)},
+      {"", kRegSz, Wide(std::string("default\0", 8))},
       {"none", kRegNone, std::string("\x01\x02", 2)},
       {"empty", kRegBinary, ""},
-      {"expand", kRegExpandSz, std::string("%TEMP%\\x\0", 9)},
-      {"multi", kRegMultiSz, std::string("a\0b\0\0", 5)},
+      {"expand", kRegExpandSz, Wide(std::string("%TEMP%\\x\0", 9))},
+      {"multi", kRegMultiSz, Wide(std::string("a\0b\0\0", 5))},
+      {"\xe5\xbe\xae\xe4\xbf\xa1 \xf0\x9f\x98\x80", kRegSz, Wide(std::string("\xd0\x96\xce\xb1\0", 5))},
       {"qword", kRegQword, std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)},
       {"odd type", 0x12345, "raw"},
       {"big", kRegBinary, big},
@@ -136,11 +175,11 @@ TEST_F(RegistryContract, ValuesKeepTypeCodeAndBytes) {
 
 TEST_F(RegistryContract, SmallBufferAndMissingValues) {
   const Hkey key = Create("Small");
-  Set(key, "text", kRegSz, std::string("hello\0", 6));
+  Set(key, "text", kRegSz, Wide(std::string("hello\0", 6)));
   std::uint8_t buffer[3];
   std::uint32_t type = 0, size = sizeof buffer;
   EXPECT_EQ(kErrorMoreData, api().QueryValueEx(key, "text", &type, buffer, &size));
-  EXPECT_EQ(6u, size);
+  EXPECT_EQ(12u, size);
   EXPECT_EQ(kErrorFileNotFound, api().QueryValueEx(key, "missing", &type, nullptr, &size));
   EXPECT_EQ(kErrorFileNotFound, api().DeleteValue(key, "missing"));
   EXPECT_EQ(kErrorSuccess, api().DeleteValue(key, "TEXT"));

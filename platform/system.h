@@ -27,14 +27,20 @@ class System {
  public:
   virtual ~System() = default;
 
-  // GetWindowsDirectoryA / GetSystemDirectoryA into 260 characters, cut at the first zero.
+  // GetWindowsDirectoryW / GetSystemDirectoryW into 260 characters, cut at the first zero.
   virtual std::string WindowsDirectory() = 0;
   virtual std::string SystemDirectory() = 0;
   // The running executable's full path.
   virtual std::string ExecutablePath() = 0;
   virtual LocalDate Today() = 0;
-  // lstrcmpA: the locale's word order, letter case counted.
+  // lstrcmpW: the locale's word order, letter case counted.
   virtual int CompareText(const std::string& a, const std::string& b) = 0;
+  // lstrcmpiW: the locale's word order, letter case ignored.
+  virtual int CompareTextIgnoringCase(const std::string& a, const std::string& b) = 0;
+  // The text in the system's ANSI code page, which the registry editor reads "REGEDIT4" files in:
+  // false when the code page cannot carry every character of it exactly (a character it lacks,
+  // or one it would only approximate, as it writes "a" for a Greek alpha).
+  virtual bool ToAnsiCodePage(const std::string& text, std::string* ansi) = 0;
 
   // Wow64DisableWow64FsRedirection / Wow64RevertWow64FsRedirection, looked up at run time.
   // Disable answers false when the function is missing or fails.
@@ -50,7 +56,7 @@ class System {
   virtual bool AdjustPrivileges(TokenId token, const std::vector<PrivilegeSetting>& settings,
                                 std::vector<PrivilegeSetting>* previous) = 0;
 
-  // CreateMutexA(no security, initialOwner, name): 0 on failure; *alreadyExists from GetLastError.
+  // CreateMutexW(no security, initialOwner, name): 0 on failure; *alreadyExists from GetLastError.
   virtual MutexId CreateNamedMutex(const std::string& name, bool initialOwner, bool* alreadyExists) = 0;
   // WaitForSingleObject(mutex, INFINITE): true once owned (also when abandoned by its holder).
   virtual bool WaitForMutex(MutexId mutex) = 0;

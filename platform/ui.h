@@ -9,7 +9,7 @@ class Ui {
  public:
   virtual ~Ui() = default;
 
-  // MessageBoxA owned by the main window; answers the button pressed (kIdYes, ...).
+  // MessageBoxW owned by the main window; answers the button pressed (kIdYes, ...).
   virtual int AskMessageBox(const std::string& text, const std::string& caption, std::uint32_t style) = 0;
   // The simple message dialog: the application title as caption, the text, one OK button.
   virtual void ShowMessage(const std::string& text) = 0;
@@ -17,10 +17,10 @@ class Ui {
   virtual void ShowError(const std::string& text) = 0;
   // MessageBeep.
   virtual void SoundBeep(std::uint32_t type) = 0;
-  // ShellExecuteA(main window, no verb, file, parameters, no folder, show): its result.
+  // ShellExecuteW(main window, no verb, file, parameters, no folder, show): its result.
   virtual int ShellOpen(const std::string& file, const std::string& parameters, int show) = 0;
 
-  // Takes every queued message (PeekMessageA with PM_REMOVE) and dispatches it directly; answers
+  // Takes every queued message (PeekMessageW with PM_REMOVE) and dispatches it directly; answers
   // false as soon as WM_QUIT is taken, with its wParam in *quitCode.
   virtual bool DispatchPendingMessages(int* quitCode) = 0;
   // The framework's call that handles pending messages (repaints) before a handler returns.

@@ -1,6 +1,9 @@
 #include "registry/nt_registry.h"
 
 #include <cstring>
+#include <string_view>
+
+#include "platform/text_encoding.h"
 
 using namespace platform;
 
@@ -22,6 +25,17 @@ std::string StripLeadingSlash(const std::string& path) {
 }
 
 }  // namespace
+
+std::string TextOfStringData(const std::string& data) {
+  // The text ends at the first NUL character, a whole UTF-16 unit of zero bytes.
+  size_t end = 0;
+  while (end + 1 < data.size() && (data[end] != '\0' || data[end + 1] != '\0')) end += 2;
+  return platform::Utf8FromUtf16Le(std::string_view(data).substr(0, end));
+}
+
+std::string StringDataOfText(const std::string& text) {
+  return platform::Utf16LeFromUtf8(text) + std::string(2, '\0');
+}
 
 RegKind KindOfType(std::uint32_t typeCode) {
   switch (typeCode) {
@@ -164,10 +178,9 @@ void TNTRegistry::ListSubkeys(TStrings& list) {
   list.clear();
   KeyInfo info;
   if (!QueryKeyInfo(info)) return;
-  std::vector<char> name(info.MaxSubkeyNameLength + 1);
+  std::string name;
   for (std::uint32_t i = 0; i < info.SubkeyCount; ++i) {
-    auto length = static_cast<std::uint32_t>(name.size());
-    if (api_.EnumKeyEx(ActiveKey, i, name.data(), &length) == kErrorSuccess) list.emplace_back(name.data());
+    if (api_.EnumKeyEx(ActiveKey, i, info.MaxSubkeyNameLength + 1, &name) == kErrorSuccess) list.push_back(name);
   }
 }
 
@@ -175,10 +188,9 @@ void TNTRegistry::ListValueNames(TStrings& list) {
   list.clear();
   KeyInfo info;
   if (!QueryKeyInfo(info)) return;
-  std::vector<char> name(info.MaxValueNameLength + 1);
+  std::string name;
   for (std::uint32_t i = 0; i < info.ValueCount; ++i) {
-    auto length = static_cast<std::uint32_t>(name.size());
-    if (api_.EnumValue(ActiveKey, i, name.data(), &length) == kErrorSuccess) list.emplace_back(name.data());
+    if (api_.EnumValue(ActiveKey, i, info.MaxValueNameLength + 1, &name) == kErrorSuccess) list.push_back(name);
   }
 }
 
@@ -211,6 +223,15 @@ std::int32_t TNTRegistry::FetchValueOfType(const std::string& name, void* buffer
   return static_cast<std::int32_t>(length);
 }
 
+bool TNTRegistry::FetchWholeValue(const std::string& name, std::uint32_t& typeCode, std::string& bytes) {
+  RegValueInfo info;
+  if (!ValueInfo(name, info)) return false;
+  // One spare byte, so that empty data is still read into a buffer.
+  bytes.assign(static_cast<size_t>(info.DataSize > 0 ? info.DataSize : 0) + 1, '\0');
+  bytes.resize(static_cast<size_t>(FetchValueOfType(name, bytes.data(), typeCode, info.DataSize)));
+  return true;
+}
+
 std::int32_t TNTRegistry::FetchValue(const std::string& name, void* buffer, RegKind& kind, std::int32_t size) {
   std::uint32_t type = 0;
   const std::int32_t length = FetchValueOfType(name, buffer, type, size);
@@ -221,13 +242,12 @@ std::int32_t TNTRegistry::FetchValue(const std::string& name, void* buffer, RegK
 std::string TNTRegistry::ReadText(const std::string& name) {
   const std::int32_t size = ValueSize(name);
   if (size <= 0) return {};
-  std::string text(static_cast<size_t>(size), '\0');
+  std::string data(static_cast<size_t>(size), '\0');
   RegKind kind = kindUnknown;
-  FetchValue(name, text.data(), kind, size);
+  data.resize(static_cast<size_t>(FetchValue(name, data.data(), kind, size)));
   if (kind != kindString && kind != kindExpandString && kind != kindMultiString)
     Raise("Invalid data type for '%s'", name);
-  text.resize(std::strlen(text.c_str()));
-  return text;
+  return TextOfStringData(data);
 }
 
 std::int32_t TNTRegistry::ReadNumber(const std::string& name) {
@@ -252,7 +272,8 @@ std::int32_t TNTRegistry::ReadBytes(const std::string& name, void* buffer, std::
 }
 
 void TNTRegistry::WriteText(const std::string& name, const std::string& text) {
-  StoreValue(name, text.c_str(), kindString, static_cast<std::int32_t>(text.size() + 1));
+  const std::string data = StringDataOfText(text);
+  StoreValue(name, data.data(), kindString, static_cast<std::int32_t>(data.size()));
 }
 
 bool TNTRegistry::RemoveValue(const std::string& name) {

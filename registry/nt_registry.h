@@ -29,6 +29,11 @@ RegKind KindOfType(std::uint32_t typeCode);
 // RegKind -> the platform type code that StoreValue writes.
 std::uint32_t TypeOfKind(RegKind kind);
 
+// The text of string data as the registry keeps it (UTF-16LE), up to its first NUL character.
+std::string TextOfStringData(const std::string& data);
+// The string data of a text: UTF-16LE with one NUL character at its end.
+std::string StringDataOfText(const std::string& text);
+
 struct KeyInfo {
   std::uint32_t SubkeyCount = 0;
   std::uint32_t MaxSubkeyNameLength = 0;
@@ -82,6 +87,9 @@ class TNTRegistry {
   void StoreValueOfType(const std::string& name, const void* data, std::uint32_t typeCode,
                         std::int32_t size);
   std::int32_t FetchValue(const std::string& name, void* buffer, RegKind& kind, std::int32_t size);
+  // The value's own type code and every byte of its data, whatever its kind and size; false when
+  // the value is missing. A read that fails raises as FetchValue does.
+  bool FetchWholeValue(const std::string& name, std::uint32_t& typeCode, std::string& bytes);
   // FetchValue that also hands back the platform type code unmapped.
   std::int32_t FetchValueOfType(const std::string& name, void* buffer, std::uint32_t& typeCode,
                                 std::int32_t size);

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "platform/memory/memory_registry.h"
+#include "platform/text_encoding.h"
 
 using namespace platform;
 
@@ -132,7 +133,8 @@ TEST_F(NTRegistryTest, ReadsAndTheirFourMessages) {
   mem.SetString(kHkeyCurrentUser, key, "text", "abc");
   mem.SetValue(kHkeyCurrentUser, key, "dword", kRegDword, std::string("\x1A\0\0\0", 4));
   mem.SetValue(kHkeyCurrentUser, key, "minus", kRegDword, std::string("\xFF\xFF\xFF\xFF", 4));
-  mem.SetValue(kHkeyCurrentUser, key, "multi", kRegMultiSz, std::string("a\0b\0\0", 5));
+  mem.SetString(kHkeyCurrentUser, key, "short", "a");
+  mem.SetValue(kHkeyCurrentUser, key, "multi", kRegMultiSz, Utf16LeFromUtf8(std::string("a\0b\0\0", 5)));
   mem.SetValue(kHkeyCurrentUser, key, "bin4", kRegBinary, "\x01\x02\x03\x04");
   mem.SetValue(kHkeyCurrentUser, key, "empty", kRegSz, "");
   TNTRegistry reg(mem);
@@ -154,7 +156,8 @@ TEST_F(NTRegistryTest, ReadsAndTheirFourMessages) {
       {[&] { reg.ReadText("dword"); }, "Invalid data type for 'dword'"},
       {[&] { reg.ReadNumber("bin4"); }, "Invalid data type for 'bin4'"},
       {[&] { reg.ReadNumber("missing"); }, "Failed to get data for 'missing'"},
-      {[&] { reg.ReadNumber("text"); }, "Invalid data type for 'text'"},
+      {[&] { reg.ReadNumber("text"); }, "Failed to get data for 'text'"},
+      {[&] { reg.ReadNumber("short"); }, "Invalid data type for 'short'"},
       {[&] { reg.ReadBytes("bin4", buffer, 3); }, "Invalid data type for 'bin4'"},
       {[&] { reg.ReadBytes("text", buffer, 8); }, "Invalid data type for 'text'"},
   };
@@ -170,17 +173,51 @@ TEST_F(NTRegistryTest, ReadsAndTheirFourMessages) {
   }
 }
 
-TEST_F(NTRegistryTest, WriteTextStoresAPlainStringWithItsTerminator) {
+// Texts are UTF-8 in the program; the registry keeps strings as the wide calls write them.
+TEST_F(NTRegistryTest, WriteTextStoresAPlainStringInUtf16WithItsTerminator) {
+  const struct {
+    const char* text;
+    std::string data;
+  } cases[] = {
+      {"abc", std::string("a\0b\0c\0\0\0", 8)},
+      {"", std::string(2, '\0')},
+      {"\xe5\xbe\xae\xe4\xbf\xa1 \xc3\xa9", std::string("\xae\x5f\xe1\x4f\x20\0\xe9\0\0\0", 10)},  // 微信 é
+      {"\xf0\x9f\x98\x80", std::string("\x3d\xd8\x00\xde\0\0", 6)},                             // a surrogate pair
+  };
   TNTRegistry reg(mem);
   ASSERT_TRUE(reg.OpenPath("\\W", true));
-  reg.WriteText("s", "abc");
-  std::uint32_t type = 0;
-  char data[8];
-  EXPECT_EQ(4, reg.FetchValueOfType("s", data, type, sizeof data));
-  EXPECT_EQ(kRegSz, type);
-  EXPECT_EQ(0, std::memcmp(data, "abc\0", 4));
+  for (const auto& c : cases) {
+    reg.WriteText("s", c.text);
+    std::uint32_t type = 0;
+    std::string data(16, '\0');
+    data.resize(static_cast<size_t>(reg.FetchValueOfType("s", data.data(), type, static_cast<std::int32_t>(data.size()))));
+    EXPECT_EQ(kRegSz, type);
+    EXPECT_EQ(c.data, data) << c.text;
+    EXPECT_EQ(c.text, reg.ReadText("s"));
+  }
   EXPECT_TRUE(reg.RemoveValue("s"));
   EXPECT_FALSE(reg.RemoveValue("s"));
+}
+
+// What the registry holds may not be whole UTF-16 text; ReadText shows what there is.
+TEST_F(NTRegistryTest, ReadTextEndsAtTheFirstNulCharacterAndShowsBrokenUnitsAsReplacements) {
+  const struct {
+    const char* what;
+    std::string data;
+    const char* text;
+  } cases[] = {
+      {"no terminator", std::string("a\0b\0", 4), "ab"},
+      {"a NUL character inside", std::string("a\0\0\0b\0\0\0", 8), "a"},
+      {"a zero byte that is half a character", std::string("\x00\x4e\0\0", 4), "\xe4\xb8\x80"},  // U+4E00
+      {"an odd last byte", std::string("a\0b", 3), "a"},
+      {"a surrogate without its partner", std::string("\x3d\xd8z\0\0\0", 6), "\xef\xbf\xbdz"},
+  };
+  for (const auto& c : cases) {
+    mem.SetValue(kHkeyCurrentUser, "R", "v", kRegExpandSz, c.data);
+    TNTRegistry reg(mem);
+    ASSERT_TRUE(reg.OpenPath("\\R", false));
+    EXPECT_EQ(c.text, reg.ReadText("v")) << c.what;
+  }
 }
 
 TEST_F(NTRegistryTest, StoreValueRaisesWhenTheRegistryRefuses) {

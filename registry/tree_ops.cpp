@@ -10,14 +10,6 @@ std::string WithoutLeadingSlash(const std::string& path) {
   return TNTRegistry::IsRelativePath(path) ? path : path.substr(1);
 }
 
-// The name the enumeration wrote into the buffer, up to its first NUL.
-std::string NameIn(const std::vector<char>& buffer, std::uint32_t length) {
-  std::string name(buffer.data(), length < buffer.size() ? length : buffer.size());
-  const auto nul = name.find('\0');
-  if (nul != std::string::npos) name.resize(nul);
-  return name;
-}
-
 }  // namespace
 
 bool TNTRegistry::DeleteTree(const std::string& path) {
@@ -30,12 +22,11 @@ bool TNTRegistry::DeleteTree(const std::string& path) {
       ActiveHandleSwap swap(*this, key.get());
       KeyInfo info;
       if (QueryKeyInfo(info)) {
-        std::vector<char> name(info.MaxSubkeyNameLength + 1);
+        std::string name;
         // Downwards: deleting a subkey never moves one that is still to be visited.
         for (std::uint32_t index = info.SubkeyCount; index-- > 0;) {
-          auto length = static_cast<std::uint32_t>(name.size());
-          if (api_.EnumKeyEx(key.get(), index, name.data(), &length) == platform::kErrorSuccess) {
-            DeleteTree(NameIn(name, length));
+          if (api_.EnumKeyEx(key.get(), index, info.MaxSubkeyNameLength + 1, &name) == platform::kErrorSuccess) {
+            DeleteTree(name);
           }
         }
       }
@@ -62,11 +53,10 @@ void TNTRegistry::CopyValues(platform::Hkey src, platform::Hkey dst) {
   ActiveHandleSwap swap(*this, src);
   KeyInfo info;
   if (!QueryKeyInfo(info)) return;
-  std::vector<char> name(info.MaxValueNameLength + 1);
+  std::string name;
   for (std::uint32_t index = 0; index < info.ValueCount; ++index) {
-    auto length = static_cast<std::uint32_t>(name.size());
-    if (api_.EnumValue(src, index, name.data(), &length) == platform::kErrorSuccess) {
-      MoveValue(src, dst, NameIn(name, length));
+    if (api_.EnumValue(src, index, info.MaxValueNameLength + 1, &name) == platform::kErrorSuccess) {
+      MoveValue(src, dst, name);
     }
   }
 }
@@ -77,8 +67,10 @@ void TNTRegistry::MoveValue(platform::Hkey src, platform::Hkey dst, const std::s
   // A value that vanished is skipped; one with empty data is still a value of its own name and
   // type, and a copy without it would not give the key back as it was.
   if (size < 0) return;
-  // Never a zero-length buffer: an empty value is read into one spare byte with the size 0.
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size) + 1, 0);
+  // Never a zero-length buffer: an empty value is read into spare bytes with the size 0. The spare
+  // bytes are not zero: the wide call adds a NUL character to string data that seems to have
+  // forgotten to count it (a zero unit right after the data), and the copy would then differ.
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size) + 2, 0xFF);
   // The type code travels unmapped, so codes without a RegKind (above 10) keep their type.
   std::uint32_t typeCode = 0;
   const std::int32_t stored = FetchValueOfType(name, buffer.data(), typeCode, size);
@@ -90,11 +82,9 @@ void TNTRegistry::CopyTree(platform::Hkey src, platform::Hkey dst) {
   ActiveHandleSwap swap(*this, src);
   KeyInfo info;
   if (!QueryKeyInfo(info)) return;
-  std::vector<char> buffer(info.MaxSubkeyNameLength + 1);
+  std::string name;
   for (std::uint32_t index = 0; index < info.SubkeyCount; ++index) {
-    auto length = static_cast<std::uint32_t>(buffer.size());
-    if (api_.EnumKeyEx(src, index, buffer.data(), &length) != platform::kErrorSuccess) continue;
-    const std::string name = NameIn(buffer, length);
+    if (api_.EnumKeyEx(src, index, info.MaxSubkeyNameLength + 1, &name) != platform::kErrorSuccess) continue;
     // Closed last: after the copy's handle and after src is active again.
     platform::UniqueHkey child(api_, OpenSubkeyHandle(name));
     if (!child) continue;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "backup/undo_file.h"
 #include "platform/handles.h"
 #include "registry/nt_registry.h"
 
@@ -129,8 +130,11 @@ bool TForm1::LoadKeyPro(const std::string& keyPath, const std::string& fileName)
   MountedHive mounted(reg);
 
   if (reg.PathExists(keyPath)) {
-    RemoveRegistryKey(platform::kHkeyLocalMachine, keyPath);
-    WriteReg("");
+    {
+      UndoBlock block(*this, [&] { return UndoFormatForKey(platform::kHkeyLocalMachine, keyPath); });
+      RemoveRegistryKey(platform::kHkeyLocalMachine, keyPath);
+      WriteReg("");
+    }
     // Whatever the removal left could not be backed up or deleted; clearing it would lose it,
     // and copying onto it would merge two entries. Nothing is restored then.
     if (reg.PathExists(keyPath)) return false;

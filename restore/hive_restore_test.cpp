@@ -35,8 +35,8 @@ class TokenBoundRegistry : public RegistryApi {
   long CloseKey(Hkey k) override { return mem_.CloseKey(k); }
   long DeleteKey(Hkey b, const char* s) override { return mem_.DeleteKey(b, s); }
   long DeleteValue(Hkey k, const char* n) override { return mem_.DeleteValue(k, n); }
-  long EnumKeyEx(Hkey k, std::uint32_t i, char* n, std::uint32_t* l) override { return mem_.EnumKeyEx(k, i, n, l); }
-  long EnumValue(Hkey k, std::uint32_t i, char* n, std::uint32_t* l) override { return mem_.EnumValue(k, i, n, l); }
+  long EnumKeyEx(Hkey k, std::uint32_t i, std::uint32_t l, std::string* n) override { return mem_.EnumKeyEx(k, i, l, n); }
+  long EnumValue(Hkey k, std::uint32_t i, std::uint32_t l, std::string* n) override { return mem_.EnumValue(k, i, l, n); }
   long QueryInfoKey(Hkey k, RawKeyInfo* i) override { return mem_.QueryInfoKey(k, i); }
   long QueryValueEx(Hkey k, const char* n, std::uint32_t* t, std::uint8_t* d, std::uint32_t* s) override {
     return mem_.QueryValueEx(k, n, t, d, s);

@@ -5,6 +5,8 @@
 #include <optional>
 #include <utility>
 
+#include "platform/text_encoding.h"
+
 // How this file system reads a path text, decided to match what Win32 does with the same text:
 // - "/" is a separator like "\"; runs of separators count as one.
 // - "X:\..." is absolute; "X:" followed by anything but a separator is drive-relative: it starts
@@ -14,6 +16,8 @@
 // - The last part loses its trailing blanks and dots ("C:\App\x.exe " names C:\App\x.exe), also
 //   in a pattern search; an earlier part loses one trailing dot. A text that ends in a separator
 //   names a folder only.
+// - Texts are UTF-8; names compare without letter case, Latin, Greek and Cyrillic letters too, and
+//   lengths count UTF-16 units, as the wide calls do.
 // - A text of more than kMaxPath (260) characters fails with ERROR_FILENAME_EXCED_RANGE without a
 //   look at the tree; a path that begins with two separators (network and device paths) is not
 //   found, and its drive type is DRIVE_NO_ROOT_DIR.
@@ -63,21 +67,11 @@ int YearOfFileTime(std::uint64_t fileTime) {
   return static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2));
 }
 
-// Letter case as NTFS compares it for ANSI (code page 1252) names: ASCII and Latin-1 letters.
-char Fold(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  if (u >= 'a' && u <= 'z') return static_cast<char>(u - 32);
-  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 32);
-  if (u == 0x9A || u == 0x9C || u == 0x9E) return static_cast<char>(u - 16);
-  if (u == 0xFF) return static_cast<char>(0x9F);
-  return c;
-}
+// A drive letter in upper case.
+char Fold(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
-std::string Folded(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) c = Fold(c);
-  return out;
-}
+// Names as NTFS compares them: letter case ignored, outside ASCII too.
+std::string Folded(const std::string& s) { return UpperCaseText(s); }
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -112,6 +106,8 @@ bool IsShortName(const std::string& name) {
   const std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
   if (base.empty() || base.size() > 8 || ext.size() > 3) return false;
   for (char c : name) {
+    // A character outside ASCII has no place in a short name: such a name gets an alternate one.
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
     if (c == ' ' || c == '+' || c == ',' || c == ';' || c == '=' || c == '[' || c == ']') return false;
   }
   return true;
@@ -141,8 +137,11 @@ std::string DosPattern(const std::string& pattern) {
   return out;
 }
 
-// FsRtlIsNameInExpression with letter case ignored; pattern already in DOS form.
-bool MatchesDos(const std::string& pattern, const std::string& name) {
+// FsRtlIsNameInExpression with letter case ignored; pattern already in DOS form. Both are UTF-8:
+// a "?" takes one character, whatever its number of bytes.
+bool MatchesDos(const std::string& dosPattern, const std::string& spelledName) {
+  const std::string pattern = Folded(dosPattern);
+  const std::string name = Folded(spelledName);
   const size_t P = pattern.size(), N = name.size();
   const size_t lastDot = name.rfind('.');
   // reach[n]: the pattern's prefix matched so far can end just before name position n.
@@ -168,7 +167,7 @@ bool MatchesDos(const std::string& pattern, const std::string& name) {
           if (n == N || name[n] == '.') {
             next[n] = 1;
           } else {
-            next[n + 1] = 1;
+            next[Utf8Advance(name, n, 1)] = 1;
           }
           break;
         case kDosDot:
@@ -179,7 +178,7 @@ bool MatchesDos(const std::string& pattern, const std::string& name) {
           }
           break;
         default:
-          if (n < N && Fold(name[n]) == Fold(c)) next[n + 1] = 1;
+          if (n < N && name[n] == c) next[n + 1] = 1;
           break;
       }
     }
@@ -258,7 +257,7 @@ struct MemoryFileSystem::Impl {
   // wildcardLast: the last part may hold wildcards (pattern searches) and keeps its dots.
   Parsed Parse(const std::string& text, bool wildcardLast = false) const {
     Parsed out;
-    if (text.size() > kMaxPath) {
+    if (Utf16Length(text) > kMaxPath) {
       out.error = kErrorFilenameExcedRange;
       return out;
     }
@@ -622,7 +621,7 @@ std::uint32_t MemoryFileSystem::SearchDirectory(const std::string& directory, co
     // Files and folders both count, as the platform's existence test answers for either.
     if (!impl_->Lookup(p)) continue;
     const std::string full = impl_->Spelled(p);
-    const auto length = static_cast<std::uint32_t>(full.size());
+    const auto length = static_cast<std::uint32_t>(Utf16Length(full));
     if (bufferLength > length) {
       if (found) *found = full;
       return length;
@@ -658,7 +657,7 @@ std::uint32_t MemoryFileSystem::ExpandEnvironment(const std::string& source, std
     }
     i = close + 1;
   }
-  const auto needed = static_cast<std::uint32_t>(out.size() + 1);
+  const auto needed = static_cast<std::uint32_t>(Utf16Length(out) + 1);
   if (needed > size) return needed;
   if (expanded) *expanded = out;
   return needed;
@@ -737,7 +736,7 @@ std::uint32_t MemoryFileSystem::ShortPathName(const std::string& path, std::uint
     }
   }
   flush('\0');
-  const auto length = static_cast<std::uint32_t>(out.size());
+  const auto length = static_cast<std::uint32_t>(Utf16Length(out));
   if (bufferLength > length) {
     if (shortPath) *shortPath = out;
     return length;
@@ -1037,7 +1036,7 @@ std::string MemoryFileSystem::ReadProfileString(const std::string& section, cons
   }
   // The default loses its trailing blanks; either text is cut to the buffer of 2048 characters.
   std::string out = value ? *value : TrimTrailing(fallback, " ");
-  if (out.size() > 2047) out.resize(2047);
+  out.resize(Utf8OffsetOfUnits(out, 2047));
   return out;
 }
 

@@ -1,41 +1,138 @@
 #include "platform/memory/memory_platform.h"
 
-#include <algorithm>
-#include <cctype>
+#include <iconv.h>
 
+#include <algorithm>
+
+#include "platform/text_encoding.h"
 #include "platform/win_codes.h"
 
 namespace platform {
 
 namespace {
-int Sign(int v) { return (v > 0) - (v < 0); }
+template <class T>
+int Sign(T v) { return (v > T{}) - (v < T{}); }
 
-std::string WithoutHyphens(const std::string& text) {
-  std::string out;
-  for (char c : text)
-    if (c != '-' && c != '\'') out += c;
+std::u32string WithoutHyphens(const std::u32string& text) {
+  std::u32string out;
+  for (char32_t c : text)
+    if (c != U'-' && c != U'\'') out += c;
   return out;
+}
+
+// The letter without its accents, for the letters of Latin-1 and Latin Extended-A; a "." in the
+// tables keeps the letter as it is.
+char32_t BaseLetter(char32_t c) {
+  static constexpr char kLatin1[] = "AAAAAA.CEEEEIIII.NOOOOO.OUUUUY..aaaaaa.ceeeeiiii.nooooo.ouuuuy.y";
+  static constexpr char kExtendedA[] =
+      "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIi..JjKk.LlLlLlLlLlNnNnNn...OoOoOo..RrRrRrSsSsSsSsTtTtTt"
+      "UuUuUuUuUuUuWwYyYZzZzZz.";
+  const char* table = nullptr;
+  char32_t first = 0;
+  if (c >= 0xC0 && c <= 0xFF) {
+    table = kLatin1;
+    first = 0xC0;
+  } else if (c >= 0x100 && c <= 0x17F) {
+    table = kExtendedA;
+    first = 0x100;
+  }
+  if (!table || table[c - first] == '.') return c;
+  return static_cast<char32_t>(table[c - first]);
+}
+
+bool IsLowerCase(char32_t c) { return UpperCaseOf(c) != c; }
+
+// The weight of a character in the first round: its letter without accent or case. ASCII letters
+// weigh as small letters, so that the marks between the capitals and the small letters ("_", "^")
+// sort before every letter.
+char32_t LetterWeight(char32_t c) {
+  const char32_t base = BaseLetter(c);
+  if (base >= 'A' && base <= 'Z') return base + 32;
+  return base < 0x80 ? base : UpperCaseOf(base);
+}
+
+// Compares the texts character by character through `weigh`; 0 when every weight is equal.
+template <class Weigh>
+int CompareWeights(const std::u32string& x, const std::u32string& y, Weigh weigh) {
+  const size_t n = std::min(x.size(), y.size());
+  for (size_t i = 0; i < n; ++i) {
+    const auto wx = weigh(x[i]), wy = weigh(y[i]);
+    if (wx != wy) return wx < wy ? -1 : 1;
+  }
+  return 0;
 }
 }  // namespace
 
-// A word sort in the manner of lstrcmpA: letter case and hyphens are weighed only when all else is
-// equal, and then a lower-case letter sorts before its capital.
+// A word sort in the manner of lstrcmpW: letters first without their accents and case ("\u00c9clair"
+// sorts with the E's), then the length, then accents, then case, where a small letter sorts before
+// its capital; hyphens and apostrophes weigh only when all else is equal.
 int MemorySystem::CompareText(const std::string& a, const std::string& b) {
-  const std::string x = WithoutHyphens(a), y = WithoutHyphens(b);
-  const size_t n = std::min(x.size(), y.size());
-  for (size_t i = 0; i < n; ++i) {
-    const int cx = std::tolower(static_cast<unsigned char>(x[i]));
-    const int cy = std::tolower(static_cast<unsigned char>(y[i]));
-    if (cx != cy) return Sign(cx - cy);
-  }
+  const std::u32string whole = CodePointsOf(a), other = CodePointsOf(b);
+  const std::u32string x = WithoutHyphens(whole), y = WithoutHyphens(other);
+  if (int c = CompareWeights(x, y, LetterWeight)) return c;
   if (x.size() != y.size()) return x.size() < y.size() ? -1 : 1;
-  for (size_t i = 0; i < n; ++i) {
-    if (x[i] == y[i]) continue;
-    const bool lowerX = std::islower(static_cast<unsigned char>(x[i])) != 0;
-    return lowerX ? -1 : 1;
+  if (int c = CompareWeights(x, y, [](char32_t ch) { return UpperCaseOf(ch); })) return c;
+  if (int c = CompareWeights(x, y, [](char32_t ch) { return IsLowerCase(ch) ? 0 : 1; })) return c;
+  if (whole.size() != other.size()) return whole.size() < other.size() ? -1 : 1;
+  return Sign(whole.compare(other));
+}
+
+// lstrcmpiW: the same order with letter case left out.
+int MemorySystem::CompareTextIgnoringCase(const std::string& a, const std::string& b) {
+  return CompareText(UpperCaseText(a), UpperCaseText(b));
+}
+
+namespace {
+// Converts with iconv; false when a character has no form in the target or the input is not
+// well formed in the source.
+bool Convert(const std::string& to, const std::string& from, const std::string& text, std::string* out) {
+  iconv_t converter = iconv_open(to.c_str(), from.c_str());
+  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string result(text.size() * 4 + 4, '\0');
+  char* in = const_cast<char*>(text.data());
+  size_t inLeft = text.size();
+  char* outAt = result.data();
+  size_t outLeft = result.size();
+  const size_t done = iconv(converter, &in, &inLeft, &outAt, &outLeft);
+  iconv_close(converter);
+  if (done == static_cast<size_t>(-1) || inLeft != 0) return false;
+  result.resize(result.size() - outLeft);
+  *out = std::move(result);
+  return true;
+}
+}  // namespace
+
+std::string MemorySystem::FromAnsiCodePage(const std::string& ansi) const {
+  const std::string codePage = "CP" + std::to_string(ansiCodePage);
+  std::string text;
+  for (size_t at = 0; at < ansi.size();) {
+    // One or two bytes make a character; a byte that starts none is replaced on its own.
+    bool read = false;
+    for (size_t length = 1; length <= 2 && at + length <= ansi.size() && !read; ++length) {
+      std::string piece;
+      if (Convert("UTF-8", codePage, ansi.substr(at, length), &piece)) {
+        text += piece;
+        at += length;
+        read = true;
+      }
+    }
+    if (!read) {
+      text += "\xef\xbf\xbd";
+      ++at;
+    }
   }
-  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-  return Sign(a.compare(b));
+  return text;
+}
+
+// Exact as WC_NO_BEST_FIT_CHARS is: a character the table maps one way only (glibc's CP932 takes
+// the yen sign to 0x5C, which reads back as a backslash) does not count as carried.
+bool MemorySystem::ToAnsiCodePage(const std::string& text, std::string* ansi) {
+  const std::string codePage = "CP" + std::to_string(ansiCodePage);
+  std::string bytes, back;
+  if (!Convert(codePage, "UTF-8", text, &bytes) || !Convert("UTF-8", codePage, bytes, &back) || back != text)
+    return false;
+  *ansi = std::move(bytes);
+  return true;
 }
 
 bool MemorySystem::Wow64DisableRedirection(std::uintptr_t* cell) {

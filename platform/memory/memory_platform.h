@@ -28,6 +28,8 @@ class MemorySystem : public System {
   std::string executablePath = "C:\\Tools\\Tidewell\\Tidewell.exe";
   LocalDate today{2026, 12, 7};
   bool ntFamily = true;
+  // The system's ANSI code page: what ToAnsiCodePage converts to (glibc's table of that number).
+  unsigned ansiCodePage = 1252;
   bool wow64Available = false;
   std::vector<std::string> redirectionLog;  // "disable" and "revert <value>"
 
@@ -49,6 +51,11 @@ class MemorySystem : public System {
   std::string ExecutablePath() override { return executablePath; }
   LocalDate Today() override { return today; }
   int CompareText(const std::string& a, const std::string& b) override;
+  int CompareTextIgnoringCase(const std::string& a, const std::string& b) override;
+  bool ToAnsiCodePage(const std::string& text, std::string* ansi) override;
+  // What the registry editor reads from bytes in that code page (MultiByteToWideChar(CP_ACP)), a
+  // byte it cannot read as U+FFFD: for tests that merge a "REGEDIT4" file.
+  std::string FromAnsiCodePage(const std::string& ansi) const;
   bool Wow64DisableRedirection(std::uintptr_t* cell) override;
   void Wow64RevertRedirection(std::uintptr_t value) override;
   bool IsNtFamily() override { return ntFamily; }

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/memory/memory_files.h"
+#include "platform/text_encoding.h"
 
 namespace platform {
 
@@ -28,13 +29,11 @@ namespace {
 
 using Key = MemoryRegistry::Key;
 
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto up = [](unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; };
-           return up(x) == up(y);
-         });
-}
+// Names compare as the registry compares them: letter case ignored, also outside ASCII.
+bool SameName(const std::string& a, const std::string& b) { return a == b || UpperCaseText(a) == UpperCaseText(b); }
+
+// Name lengths as the wide calls count them.
+std::uint32_t Units(const std::string& name) { return static_cast<std::uint32_t>(Utf16Length(name)); }
 
 std::vector<std::string> SplitPath(const std::string& path) {
   std::vector<std::string> parts;
@@ -269,26 +268,25 @@ long MemoryRegistry::DeleteValue(Hkey handle, const char* name) {
 }
 
 namespace {
-long CopyName(const std::string& text, char* name, std::uint32_t* length) {
-  if (text.size() + 1 > *length) return kErrorMoreData;
-  std::memcpy(name, text.c_str(), text.size() + 1);
-  *length = static_cast<std::uint32_t>(text.size());
+long CopyName(const std::string& text, std::uint32_t bufferLength, std::string* name) {
+  if (Units(text) + 1 > bufferLength) return kErrorMoreData;
+  *name = text;
   return kErrorSuccess;
 }
 }  // namespace
 
-long MemoryRegistry::EnumKeyEx(Hkey handle, std::uint32_t index, char* name, std::uint32_t* nameLength) {
+long MemoryRegistry::EnumKeyEx(Hkey handle, std::uint32_t index, std::uint32_t bufferLength, std::string* name) {
   std::shared_ptr<Key> key;
   if (const long error = Use(handle, kKeyEnumerateSubKeys, &key)) return error;
   if (index >= key->children.size()) return kErrorNoMoreItems;
-  return CopyName(key->children[index]->name, name, nameLength);
+  return CopyName(key->children[index]->name, bufferLength, name);
 }
 
-long MemoryRegistry::EnumValue(Hkey handle, std::uint32_t index, char* name, std::uint32_t* nameLength) {
+long MemoryRegistry::EnumValue(Hkey handle, std::uint32_t index, std::uint32_t bufferLength, std::string* name) {
   std::shared_ptr<Key> key;
   if (const long error = Use(handle, kKeyQueryValue, &key)) return error;
   if (index >= key->values.size()) return kErrorNoMoreItems;
-  return CopyName(key->values[index].name, name, nameLength);
+  return CopyName(key->values[index].name, bufferLength, name);
 }
 
 long MemoryRegistry::QueryInfoKey(Hkey handle, RawKeyInfo* info) {
@@ -298,9 +296,9 @@ long MemoryRegistry::QueryInfoKey(Hkey handle, RawKeyInfo* info) {
   info->subkeyCount = static_cast<std::uint32_t>(key->children.size());
   info->valueCount = static_cast<std::uint32_t>(key->values.size());
   for (const auto& child : key->children)
-    info->maxSubkeyNameLength = std::max<std::uint32_t>(info->maxSubkeyNameLength, child->name.size());
+    info->maxSubkeyNameLength = std::max(info->maxSubkeyNameLength, Units(child->name));
   for (const auto& value : key->values) {
-    info->maxValueNameLength = std::max<std::uint32_t>(info->maxValueNameLength, value.name.size());
+    info->maxValueNameLength = std::max(info->maxValueNameLength, Units(value.name));
     info->maxValueDataSize = std::max<std::uint32_t>(info->maxValueDataSize, value.data.size());
   }
   info->lastWriteTime = key->lastWrite;
@@ -412,7 +410,7 @@ void MemoryRegistry::SetValue(Hkey root, const std::string& path, const std::str
 
 void MemoryRegistry::SetString(Hkey root, const std::string& path, const std::string& name, const std::string& text,
                                std::uint32_t type) {
-  SetValue(root, path, name, type, text + std::string(1, '\0'));
+  SetValue(root, path, name, type, Utf16LeFromUtf8(text) + std::string(2, '\0'));
 }
 
 bool MemoryRegistry::KeyExists(Hkey root, const std::string& path) const {

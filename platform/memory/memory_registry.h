@@ -1,6 +1,7 @@
 #pragma once
 // An in-memory registry that behaves like the real one on what the program relies on:
-// predefined roots, names compared without letter case that keep their spelling, enumeration in
+// predefined roots, UTF-8 names compared without letter case (Latin, Greek and Cyrillic letters too)
+// that keep their spelling, name lengths in UTF-16 units as the wide calls count them, enumeration in
 // insertion order, keys that refuse deletion while they have subkeys, values of any type code and
 // size, per-key access that tests can limit, counted handles, hive files, backup-restore creates.
 #include <cstdint>
@@ -21,7 +22,8 @@ class MemoryRegistry : public RegistryApi {
   explicit MemoryRegistry(MemoryFileSystem* files = nullptr);
   ~MemoryRegistry() override;
 
-  // Set-up and inspection for tests; paths are "HKLM\..." style below a root handle.
+  // Set-up and inspection for tests; paths are "HKLM\..." style below a root handle. SetString
+  // stores the text as the wide calls do: UTF-16LE with a NUL character.
   void SetValue(Hkey root, const std::string& path, const std::string& name, std::uint32_t type,
                 const std::string& bytes);
   void SetString(Hkey root, const std::string& path, const std::string& name, const std::string& text,
@@ -50,8 +52,8 @@ class MemoryRegistry : public RegistryApi {
   long CloseKey(Hkey key) override;
   long DeleteKey(Hkey base, const char* subKey) override;
   long DeleteValue(Hkey key, const char* name) override;
-  long EnumKeyEx(Hkey key, std::uint32_t index, char* name, std::uint32_t* nameLength) override;
-  long EnumValue(Hkey key, std::uint32_t index, char* name, std::uint32_t* nameLength) override;
+  long EnumKeyEx(Hkey key, std::uint32_t index, std::uint32_t bufferLength, std::string* name) override;
+  long EnumValue(Hkey key, std::uint32_t index, std::uint32_t bufferLength, std::string* name) override;
   long QueryInfoKey(Hkey key, RawKeyInfo* info) override;
   long QueryValueEx(Hkey key, const char* name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t* size) override;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/file_system_contract_env.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_files.h"
 #include "tests/wine/wine_test_support.h"
 
@@ -18,16 +19,17 @@ class Win32FilesContractEnv : public FileSystemContractEnv {
   ~Win32FilesContractEnv() override { ::RemoveTree(Base()); }
   FileSystem& Files() override { return files_; }
   std::string Base() override { return "C:\\TidewellFilesContract"; }
-  void MakeFolder(const std::string& path) override { CreateDirectoryA(path.c_str(), nullptr); }
+  void MakeFolder(const std::string& path) override { CreateDirectoryW(Widen(path).c_str(), nullptr); }
   void MakeFile(const std::string& path, const std::string& content) override {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
     CloseHandle(file);
   }
   void SetVariable(const std::string& name, const std::string& value) override {
-    SetEnvironmentVariableA(name.c_str(), value.c_str());
+    SetEnvironmentVariableW(Widen(name).c_str(), Widen(value).c_str());
   }
 
  private:

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <vector>
+
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 
@@ -10,21 +13,13 @@ namespace {
 HANDLE H(std::uintptr_t id) { return reinterpret_cast<HANDLE>(id); }
 std::uintptr_t Id(HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
 
-void Fill(const WIN32_FIND_DATAA& fd, FindData* data) {
+void Fill(const WIN32_FIND_DATAW& fd, FindData* data) {
   if (!data) return;
   data->attributes = fd.dwFileAttributes;
   data->lastWriteTime =
       (static_cast<std::uint64_t>(fd.ftLastWriteTime.dwHighDateTime) << 32) | fd.ftLastWriteTime.dwLowDateTime;
-  data->name = fd.cFileName;
-  data->alternateName = fd.cAlternateFileName;
-}
-
-// A text the platform wrote into a buffer, up to its first zero.
-std::string Written(const std::vector<char>& buffer) {
-  std::string out(buffer.data(), buffer.size());
-  const size_t zero = out.find('\0');
-  if (zero != std::string::npos) out.resize(zero);
-  return out;
+  data->name = Narrow(fd.cFileName, wcsnlen(fd.cFileName, MAX_PATH));
+  data->alternateName = Narrow(fd.cAlternateFileName, wcsnlen(fd.cAlternateFileName, 14));
 }
 
 void SetError(std::uint32_t* error, std::uint32_t value) {
@@ -33,16 +28,16 @@ void SetError(std::uint32_t* error, std::uint32_t value) {
 }  // namespace
 
 FindId Win32FileSystem::FindFirst(const std::string& pattern, FindData* data) {
-  WIN32_FIND_DATAA fd{};
-  const HANDLE find = FindFirstFileA(pattern.c_str(), &fd);
+  WIN32_FIND_DATAW fd{};
+  const HANDLE find = FindFirstFileW(Widen(pattern).c_str(), &fd);
   if (find == INVALID_HANDLE_VALUE) return kInvalidFind;
   Fill(fd, data);
   return Id(find);
 }
 
 bool Win32FileSystem::FindNext(FindId find, FindData* data) {
-  WIN32_FIND_DATAA fd{};
-  if (!FindNextFileA(H(find), &fd)) return false;
+  WIN32_FIND_DATAW fd{};
+  if (!FindNextFileW(H(find), &fd)) return false;
   Fill(fd, data);
   return true;
 }
@@ -56,47 +51,52 @@ bool Win32FileSystem::ConvertsToDosTime(std::uint64_t fileTime) {
   return FileTimeToLocalFileTime(&utc, &local) && FileTimeToDosDateTime(&local, &date, &time);
 }
 
-std::uint32_t Win32FileSystem::Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+std::uint32_t Win32FileSystem::Attributes(const std::string& path) {
+  return GetFileAttributesW(Widen(path).c_str());
+}
 
 bool Win32FileSystem::SetAttributes(const std::string& path, std::uint32_t attributes) {
-  return SetFileAttributesA(path.c_str(), attributes) != 0;
+  return SetFileAttributesW(Widen(path).c_str(), attributes) != 0;
 }
 
 std::uint32_t Win32FileSystem::SearchDirectory(const std::string& directory, const std::string& file,
                                                const char* extension, std::uint32_t bufferLength,
                                                std::string* found) {
-  std::vector<char> buffer(bufferLength + 1, '\0');
-  LPSTR filePart = nullptr;
-  const DWORD result =
-      SearchPathA(directory.c_str(), file.c_str(), extension, bufferLength, buffer.data(), &filePart);
-  if (result != 0 && result < bufferLength && found) *found = Written(buffer);
+  std::vector<wchar_t> buffer(bufferLength + 1, L'\0');
+  LPWSTR filePart = nullptr;
+  const std::wstring wideExtension = extension ? Widen(extension) : std::wstring();
+  const DWORD result = SearchPathW(Widen(directory).c_str(), Widen(file).c_str(),
+                                   extension ? wideExtension.c_str() : nullptr, bufferLength, buffer.data(), &filePart);
+  if (result != 0 && result < bufferLength && found) *found = NarrowUpToNul(buffer);
   return result;
 }
 
 std::uint32_t Win32FileSystem::ExpandEnvironment(const std::string& source, std::uint32_t size,
                                                  std::string* expanded) {
-  std::vector<char> buffer(size + 1, '\0');
-  const DWORD result = ExpandEnvironmentStringsA(source.c_str(), buffer.data(), size);
-  if (result != 0 && result <= size && expanded) *expanded = Written(buffer);
+  std::vector<wchar_t> buffer(size + 1, L'\0');
+  const DWORD result = ExpandEnvironmentStringsW(Widen(source).c_str(), buffer.data(), size);
+  if (result != 0 && result <= size && expanded) *expanded = NarrowUpToNul(buffer);
   return result;
 }
 
-std::uint32_t Win32FileSystem::DriveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
+std::uint32_t Win32FileSystem::DriveType(const std::string& root) { return GetDriveTypeW(Widen(root).c_str()); }
 
 std::uint32_t Win32FileSystem::ShortPathName(const std::string& path, std::uint32_t bufferLength,
                                              std::string* shortPath) {
-  std::vector<char> buffer(bufferLength + 1, '\0');
-  const DWORD result = GetShortPathNameA(path.c_str(), buffer.data(), bufferLength);
-  if (result != 0 && result < bufferLength && shortPath) *shortPath = Written(buffer);
+  std::vector<wchar_t> buffer(bufferLength + 1, L'\0');
+  const DWORD result = GetShortPathNameW(Widen(path).c_str(), buffer.data(), bufferLength);
+  if (result != 0 && result < bufferLength && shortPath) *shortPath = NarrowUpToNul(buffer);
   return result;
 }
 
-bool Win32FileSystem::MakeDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool Win32FileSystem::MakeDirectory(const std::string& path) {
+  return CreateDirectoryW(Widen(path).c_str(), nullptr) != 0;
+}
 
-bool Win32FileSystem::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool Win32FileSystem::RemoveFile(const std::string& path) { return DeleteFileW(Widen(path).c_str()) != 0; }
 
 bool Win32FileSystem::RenameFile(const std::string& from, const std::string& to, std::uint32_t* error) {
-  const bool moved = MoveFileA(from.c_str(), to.c_str()) != 0;
+  const bool moved = MoveFileW(Widen(from).c_str(), Widen(to).c_str()) != 0;
   SetError(error, moved ? 0 : GetLastError());
   return moved;
 }
@@ -105,7 +105,7 @@ FileId Win32FileSystem::OpenFile(const std::string& path, FileOpen mode, std::ui
   const DWORD access = mode == FileOpen::kRead ? GENERIC_READ : GENERIC_WRITE;
   const DWORD disposition = mode == FileOpen::kCreate ? CREATE_ALWAYS : OPEN_EXISTING;
   const HANDLE file =
-      CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+      CreateFileW(Widen(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     SetError(error, GetLastError());
     return kInvalidFile;
@@ -161,20 +161,20 @@ bool Win32FileSystem::CloseFile(FileId file, std::uint32_t* error) {
 }
 
 std::string Win32FileSystem::ErrorText(std::uint32_t error) {
-  char buffer[1024] = {};
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                                      0, buffer, sizeof buffer, nullptr);
-  std::string text(buffer, length);
+  wchar_t buffer[1024] = {};
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                      0, buffer, 1024, nullptr);
+  std::string text = Narrow(buffer, length);
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
   return text;
 }
 
 std::string Win32FileSystem::ReadProfileString(const std::string& section, const std::string& key,
                                                const std::string& fallback, const std::string& file) {
-  char buffer[2048] = {};
-  const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(), buffer,
-                                                sizeof buffer, file.c_str());
-  return std::string(buffer, length);
+  wchar_t buffer[2048] = {};
+  const DWORD length = GetPrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), Widen(fallback).c_str(),
+                                                buffer, 2048, Widen(file).c_str());
+  return Narrow(buffer, length);
 }
 
 }  // namespace platform

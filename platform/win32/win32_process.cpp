@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/win32/wide_text.h"
+
 namespace platform {
 
 namespace {
@@ -11,15 +13,16 @@ PROCESS_INFORMATION* Info(ProcessId process) { return reinterpret_cast<PROCESS_I
 }  // namespace
 
 ProcessId Win32Processes::StartProcess(const std::string& commandLine, std::uint16_t show) {
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;  // 68 bytes in a 32-bit program
   startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
   startup.wShowWindow = show;
-  // CreateProcessA may write into the command line, so it gets a copy of its own.
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
+  // CreateProcessW may write into the command line, so it gets a copy of its own.
+  const std::wstring wide = Widen(commandLine);
+  std::vector<wchar_t> line(wide.begin(), wide.end());
+  line.push_back(L'\0');
   auto* info = new PROCESS_INFORMATION{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
                       &startup, info)) {
     delete info;
     return 0;

@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "platform/win32/wide_text.h"
+
 namespace platform {
 
 namespace {
@@ -9,9 +13,30 @@ HKEY H(Hkey key) { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(key)); }
 Hkey K(HKEY key) { return static_cast<Hkey>(reinterpret_cast<ULONG_PTR>(key)); }
 
 bool QueryNtFamily() {
-  OSVERSIONINFOA version{};
+  OSVERSIONINFOW version{};
   version.dwOSVersionInfoSize = sizeof version;
-  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  return GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+// A name argument: null stays null (the key itself, the unnamed value).
+class WideName {
+ public:
+  explicit WideName(const char* text) : null_(text == nullptr), wide_(text ? Widen(text) : std::wstring()) {}
+  const wchar_t* get() const { return null_ ? nullptr : wide_.c_str(); }
+
+ private:
+  bool null_;
+  std::wstring wide_;
+};
+
+// RegEnumKeyExW and RegEnumValueW take the same first four arguments.
+template <class Enumerate>
+long EnumerateName(Enumerate enumerate, std::uint32_t bufferLength, std::string* name) {
+  std::vector<wchar_t> buffer(bufferLength + 1, L'\0');
+  DWORD length = bufferLength;
+  const long status = enumerate(buffer.data(), &length);
+  if (status == ERROR_SUCCESS) *name = Narrow(buffer.data(), length);
+  return status;
 }
 }  // namespace
 
@@ -19,7 +44,7 @@ Win32Registry::Win32Registry() : dbcs_(GetSystemMetrics(SM_DBCSENABLED) != 0), n
 
 long Win32Registry::OpenKeyEx(Hkey base, const char* subKey, std::uint32_t access, Hkey* result) {
   HKEY opened = nullptr;
-  const long status = RegOpenKeyExA(H(base), subKey, 0, access, &opened);
+  const long status = RegOpenKeyExW(H(base), WideName(subKey).get(), 0, access, &opened);
   *result = status == ERROR_SUCCESS ? K(opened) : 0;
   return status;
 }
@@ -28,35 +53,39 @@ long Win32Registry::CreateKeyEx(Hkey base, const char* subKey, std::uint32_t opt
                                 Hkey* result) {
   HKEY created = nullptr;
   const long status =
-      RegCreateKeyExA(H(base), subKey, 0, nullptr, options, access, nullptr, &created, nullptr);
+      RegCreateKeyExW(H(base), WideName(subKey).get(), 0, nullptr, options, access, nullptr, &created, nullptr);
   *result = status == ERROR_SUCCESS ? K(created) : 0;
   return status;
 }
 
 long Win32Registry::CloseKey(Hkey key) { return RegCloseKey(H(key)); }
 
-long Win32Registry::DeleteKey(Hkey base, const char* subKey) { return RegDeleteKeyA(H(base), subKey); }
-
-long Win32Registry::DeleteValue(Hkey key, const char* name) { return RegDeleteValueA(H(key), name); }
-
-long Win32Registry::EnumKeyEx(Hkey key, std::uint32_t index, char* name, std::uint32_t* nameLength) {
-  DWORD length = *nameLength;
-  const long status = RegEnumKeyExA(H(key), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-  *nameLength = length;
-  return status;
+long Win32Registry::DeleteKey(Hkey base, const char* subKey) {
+  return RegDeleteKeyW(H(base), WideName(subKey).get());
 }
 
-long Win32Registry::EnumValue(Hkey key, std::uint32_t index, char* name, std::uint32_t* nameLength) {
-  DWORD length = *nameLength;
-  const long status = RegEnumValueA(H(key), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-  *nameLength = length;
-  return status;
+long Win32Registry::DeleteValue(Hkey key, const char* name) { return RegDeleteValueW(H(key), WideName(name).get()); }
+
+long Win32Registry::EnumKeyEx(Hkey key, std::uint32_t index, std::uint32_t bufferLength, std::string* name) {
+  return EnumerateName(
+      [&](wchar_t* buffer, DWORD* length) {
+        return RegEnumKeyExW(H(key), index, buffer, length, nullptr, nullptr, nullptr, nullptr);
+      },
+      bufferLength, name);
+}
+
+long Win32Registry::EnumValue(Hkey key, std::uint32_t index, std::uint32_t bufferLength, std::string* name) {
+  return EnumerateName(
+      [&](wchar_t* buffer, DWORD* length) {
+        return RegEnumValueW(H(key), index, buffer, length, nullptr, nullptr, nullptr, nullptr);
+      },
+      bufferLength, name);
 }
 
 long Win32Registry::QueryInfoKey(Hkey key, RawKeyInfo* info) {
   DWORD subkeys = 0, maxSubkey = 0, values = 0, maxValueName = 0, maxValueData = 0;
   FILETIME lastWrite{};
-  const long status = RegQueryInfoKeyA(H(key), nullptr, nullptr, nullptr, &subkeys, &maxSubkey, nullptr, &values,
+  const long status = RegQueryInfoKeyW(H(key), nullptr, nullptr, nullptr, &subkeys, &maxSubkey, nullptr, &values,
                                        &maxValueName, &maxValueData, nullptr, &lastWrite);
   info->subkeyCount = subkeys;
   info->maxSubkeyNameLength = maxSubkey;
@@ -71,7 +100,8 @@ long Win32Registry::QueryValueEx(Hkey key, const char* name, std::uint32_t* type
                                  std::uint32_t* size) {
   DWORD valueType = 0;
   DWORD length = size ? *size : 0;
-  const long status = RegQueryValueExA(H(key), name, nullptr, &valueType, data, size ? &length : nullptr);
+  const long status =
+      RegQueryValueExW(H(key), WideName(name).get(), nullptr, &valueType, data, size ? &length : nullptr);
   if (type) *type = valueType;
   if (size) *size = length;
   return status;
@@ -79,15 +109,19 @@ long Win32Registry::QueryValueEx(Hkey key, const char* name, std::uint32_t* type
 
 long Win32Registry::SetValueEx(Hkey key, const char* name, std::uint32_t type, const std::uint8_t* data,
                                std::uint32_t size) {
-  return RegSetValueExA(H(key), name, 0, type, data, size);
+  return RegSetValueExW(H(key), WideName(name).get(), 0, type, data, size);
 }
 
 long Win32Registry::LoadKey(Hkey root, const char* subKey, const char* file) {
-  return RegLoadKeyA(H(root), subKey, file);
+  return RegLoadKeyW(H(root), WideName(subKey).get(), WideName(file).get());
 }
 
-long Win32Registry::UnLoadKey(Hkey root, const char* subKey) { return RegUnLoadKeyA(H(root), subKey); }
+long Win32Registry::UnLoadKey(Hkey root, const char* subKey) {
+  return RegUnLoadKeyW(H(root), WideName(subKey).get());
+}
 
-long Win32Registry::SaveKey(Hkey key, const char* file) { return RegSaveKeyA(H(key), file, nullptr); }
+long Win32Registry::SaveKey(Hkey key, const char* file) {
+  return RegSaveKeyW(H(key), WideName(file).get(), nullptr);
+}
 
 }  // namespace platform

@@ -1,5 +1,5 @@
 #pragma once
-// The registry boundary forwarded to advapi32 unchanged.
+// The registry boundary forwarded to advapi32's wide calls, names converted from and to UTF-8.
 #include "platform/registry_api.h"
 
 namespace platform {
@@ -13,8 +13,8 @@ class Win32Registry : public RegistryApi {
   long CloseKey(Hkey key) override;
   long DeleteKey(Hkey base, const char* subKey) override;
   long DeleteValue(Hkey key, const char* name) override;
-  long EnumKeyEx(Hkey key, std::uint32_t index, char* name, std::uint32_t* nameLength) override;
-  long EnumValue(Hkey key, std::uint32_t index, char* name, std::uint32_t* nameLength) override;
+  long EnumKeyEx(Hkey key, std::uint32_t index, std::uint32_t bufferLength, std::string* name) override;
+  long EnumValue(Hkey key, std::uint32_t index, std::uint32_t bufferLength, std::string* name) override;
   long QueryInfoKey(Hkey key, RawKeyInfo* info) override;
   long QueryValueEx(Hkey key, const char* name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t* size) override;

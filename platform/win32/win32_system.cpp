@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <cstring>
+#include <vector>
+
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 
@@ -12,11 +15,18 @@ HANDLE H(std::uintptr_t id) { return reinterpret_cast<HANDLE>(id); }
 std::uintptr_t Id(HANDLE handle) { return reinterpret_cast<std::uintptr_t>(handle); }
 
 // The 260-character buffer of the directory calls, cut at the first zero character.
-std::string DirectoryFrom(UINT (WINAPI *query)(LPSTR, UINT)) {
-  char buffer[MAX_PATH + 1] = {};
-  query(buffer, MAX_PATH);
-  buffer[MAX_PATH] = '\0';
-  return std::string(buffer, std::strlen(buffer));
+std::string DirectoryFrom(UINT (WINAPI *query)(LPWSTR, UINT)) {
+  std::vector<wchar_t> buffer(MAX_PATH + 1, L'\0');
+  query(buffer.data(), MAX_PATH);
+  return NarrowUpToNul(buffer);
+}
+
+std::wstring WideFromAnsi(const std::string& ansi) {
+  const int size = static_cast<int>(ansi.size());
+  const int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+  if (length > 0) MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, wide.data(), length);
+  return wide;
 }
 
 LUID ToLuid(std::uint64_t value) {
@@ -35,26 +45,23 @@ using Wow64Revert = BOOL(WINAPI*)(PVOID);
 
 // Present only on systems that run 32-bit programs on a 64-bit kernel, so looked up by name.
 FARPROC Kernel32Function(const char* name) {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   return kernel ? GetProcAddress(kernel, name) : nullptr;
 }
 
 }  // namespace
 
-std::string Win32System::WindowsDirectory() { return DirectoryFrom(GetWindowsDirectoryA); }
+std::string Win32System::WindowsDirectory() { return DirectoryFrom(GetWindowsDirectoryW); }
 
-std::string Win32System::SystemDirectory() { return DirectoryFrom(GetSystemDirectoryA); }
+std::string Win32System::SystemDirectory() { return DirectoryFrom(GetSystemDirectoryW); }
 
 std::string Win32System::ExecutablePath() {
-  std::string path(MAX_PATH, '\0');
+  std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length == 0) return std::string();
     // A full buffer may hold a cut path; try again with more room.
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
+    if (length < path.size()) return Narrow(path.data(), length);
     path.resize(path.size() * 2);
   }
 }
@@ -65,7 +72,33 @@ LocalDate Win32System::Today() {
   return LocalDate{now.wYear, now.wMonth, now.wDay};
 }
 
-int Win32System::CompareText(const std::string& a, const std::string& b) { return lstrcmpA(a.c_str(), b.c_str()); }
+int Win32System::CompareText(const std::string& a, const std::string& b) {
+  return lstrcmpW(Widen(a).c_str(), Widen(b).c_str());
+}
+
+int Win32System::CompareTextIgnoringCase(const std::string& a, const std::string& b) {
+  return lstrcmpiW(Widen(a).c_str(), Widen(b).c_str());
+}
+
+bool Win32System::ToAnsiCodePage(const std::string& text, std::string* ansi) {
+  const std::wstring wide = Widen(text);
+  if (wide.empty()) {
+    ansi->clear();
+    return text.empty();
+  }
+  const int units = static_cast<int>(wide.size());
+  BOOL usedDefault = FALSE;
+  const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), units, nullptr, 0, nullptr, &usedDefault);
+  if (size <= 0 || usedDefault) return false;
+  std::string bytes(static_cast<size_t>(size), '\0');
+  usedDefault = FALSE;
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), units, bytes.data(), size, nullptr, &usedDefault);
+  // The registry editor reads the bytes back with the same code page: only a text that comes back
+  // as it was is carried.
+  if (usedDefault || WideFromAnsi(bytes) != wide || Narrow(wide) != text) return false;
+  *ansi = std::move(bytes);
+  return true;
+}
 
 bool Win32System::Wow64DisableRedirection(std::uintptr_t* cell) {
   auto disable = reinterpret_cast<Wow64Disable>(
@@ -84,9 +117,9 @@ void Win32System::Wow64RevertRedirection(std::uintptr_t value) {
 }
 
 bool Win32System::IsNtFamily() {
-  OSVERSIONINFOA version{};
+  OSVERSIONINFOW version{};
   version.dwOSVersionInfoSize = sizeof version;
-  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  return GetVersionExW(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
 TokenId Win32System::OpenProcessToken() {
@@ -99,7 +132,7 @@ void Win32System::CloseToken(TokenId token) { CloseHandle(H(token)); }
 
 bool Win32System::LookupPrivilege(const std::string& name, std::uint64_t* luid) {
   LUID found{};
-  if (!LookupPrivilegeValueA(nullptr, name.c_str(), &found)) return false;
+  if (!LookupPrivilegeValueW(nullptr, Widen(name).c_str(), &found)) return false;
   *luid = FromLuid(found);
   return true;
 }
@@ -137,7 +170,7 @@ bool Win32System::AdjustPrivileges(TokenId token, const std::vector<PrivilegeSet
 }
 
 MutexId Win32System::CreateNamedMutex(const std::string& name, bool initialOwner, bool* alreadyExists) {
-  HANDLE mutex = CreateMutexA(nullptr, initialOwner ? TRUE : FALSE, name.c_str());
+  HANDLE mutex = CreateMutexW(nullptr, initialOwner ? TRUE : FALSE, Widen(name).c_str());
   const DWORD error = GetLastError();
   if (alreadyExists) *alreadyExists = mutex && error == ERROR_ALREADY_EXISTS;
   return Id(mutex);

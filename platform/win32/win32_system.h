@@ -11,6 +11,8 @@ class Win32System : public System {
   std::string ExecutablePath() override;
   LocalDate Today() override;
   int CompareText(const std::string& a, const std::string& b) override;
+  int CompareTextIgnoringCase(const std::string& a, const std::string& b) override;
+  bool ToAnsiCodePage(const std::string& text, std::string* ansi) override;
   bool Wow64DisableRedirection(std::uintptr_t* cell) override;
   void Wow64RevertRedirection(std::uintptr_t value) override;
   bool IsNtFamily() override;

@@ -2,12 +2,14 @@
 
 #include <shellapi.h>
 
+#include "platform/win32/wide_text.h"
+
 namespace platform {
 
 int Win32Ui::RunMessageLoop() {
   MSG message;
   for (;;) {
-    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == 0) return static_cast<int>(message.wParam);
     if (got == -1) return 1;
     Deliver(message);
@@ -17,26 +19,27 @@ int Win32Ui::RunMessageLoop() {
 void Win32Ui::Deliver(MSG& message) {
   if (filter_ && filter_(message)) return;
   TranslateMessage(&message);
-  DispatchMessageA(&message);
+  DispatchMessageW(&message);
 }
 
 int Win32Ui::AskMessageBox(const std::string& text, const std::string& caption, std::uint32_t style) {
-  return MessageBoxA(mainWindow_, text.c_str(), caption.c_str(), style);
+  return MessageBoxW(mainWindow_, Widen(text).c_str(), Widen(caption).c_str(), style);
 }
 
 void Win32Ui::ShowMessage(const std::string& text) {
-  MessageBoxA(mainWindow_, text.c_str(), title_.c_str(), MB_OK);
+  MessageBoxW(mainWindow_, Widen(text).c_str(), Widen(title_).c_str(), MB_OK);
 }
 
 void Win32Ui::ShowError(const std::string& text) {
-  MessageBoxA(mainWindow_, text.c_str(), title_.c_str(), MB_OK | MB_ICONERROR);
+  MessageBoxW(mainWindow_, Widen(text).c_str(), Widen(title_).c_str(), MB_OK | MB_ICONERROR);
 }
 
 void Win32Ui::SoundBeep(std::uint32_t type) { MessageBeep(type); }
 
 int Win32Ui::ShellOpen(const std::string& file, const std::string& parameters, int show) {
-  HINSTANCE result = ShellExecuteA(mainWindow_, nullptr, file.c_str(),
-                                   parameters.empty() ? nullptr : parameters.c_str(), nullptr, show);
+  const std::wstring wideParameters = Widen(parameters);
+  HINSTANCE result = ShellExecuteW(mainWindow_, nullptr, Widen(file).c_str(),
+                                   parameters.empty() ? nullptr : wideParameters.c_str(), nullptr, show);
   return static_cast<int>(reinterpret_cast<INT_PTR>(result));
 }
 
@@ -44,20 +47,20 @@ bool Win32Ui::DispatchPendingMessages(int* quitCode) {
   // Delivered as they come, without the window's keyboard handling: the wait of a child
   // process serves the queue this way.
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       *quitCode = static_cast<int>(message.wParam);
       return false;
     }
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
   }
   return true;
 }
 
 void Win32Ui::ProcessMessages() {
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       // The main loop ends the program; put the request back for it to see.
       PostQuitMessage(static_cast<int>(message.wParam));

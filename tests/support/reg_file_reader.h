@@ -1,14 +1,20 @@
 #pragma once
-// A reader of "REGEDIT4" files that takes their lines as the registry editor's import does (Wine's
-// regedit, which follows Windows): the exact header, key lines, quoted, dword and hex values, hex
-// data continued over lines, lines it cannot parse skipped, and a value still open at the end of
-// the file set with what was read. Tests use it to merge undo files into a model of the registry.
+// A reader of registration files that takes their lines as the registry editor's import does (Wine's
+// regedit, which follows Windows): a "REGEDIT4" file read in the system's ANSI code page, or a
+// Unicode file (UTF-16LE after its byte-order mark) with the header "Windows Registry Editor
+// Version 5.00"; key lines, quoted, dword and hex values, hex data continued over lines, lines it
+// cannot parse skipped, and a value still open at the end of the file set with what was read.
+// Values come out as the wide calls store them: string data in UTF-16LE. Tests use it to merge
+// undo files into a model of the registry.
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "platform/text_encoding.h"
 
 namespace regfile {
 
@@ -24,8 +30,16 @@ using Values = std::map<std::string, Value>;
 // Keys by upper-cased path below the root, without leading or trailing backslash.
 using Tree = std::map<std::string, Values>;
 
-inline std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+inline std::string Upper(const std::string& text) { return platform::UpperCaseText(text); }
+
+// How the registry editor reads the bytes of a "REGEDIT4" file: the system's ANSI code page to
+// UTF-8 (MultiByteToWideChar(CP_ACP)), a byte it cannot read as U+FFFD.
+using AnsiDecoder = std::function<std::string(const std::string& ansi)>;
+
+// The decoder of a code page that holds ASCII only, for files that hold nothing else.
+inline std::string AsciiOnly(const std::string& ansi) {
+  std::string text;
+  for (char c : ansi) text += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c) : "\xef\xbf\xbd";
   return text;
 }
 
@@ -137,21 +151,42 @@ inline std::vector<std::string> Lines(const std::string& content) {
   return lines;
 }
 
-inline void EndString(Value& value) {
-  if ((value.type == 1 || value.type == 2 || value.type == 7) && !value.bytes.empty() && value.bytes.back() != '\0')
-    value.bytes += '\0';
+inline bool IsStringType(std::uint32_t type) { return type == 1 || type == 2 || type == 7; }
+
+// What the editor makes of the hex data of a string type: a NUL added when the data does not end
+// in one; in a "REGEDIT4" file the bytes are read in the code page.
+inline void EndString(Value& value, bool unicode, const AnsiDecoder& decode) {
+  if (!IsStringType(value.type) || value.bytes.empty()) return;
+  if (unicode) {
+    const size_t size = value.bytes.size();
+    if (size < 2 || value.bytes[size - 1] != '\0' || value.bytes[size - 2] != '\0') value.bytes += std::string(2, '\0');
+    return;
+  }
+  if (value.bytes.back() != '\0') value.bytes += '\0';
+  value.bytes = platform::Utf16LeFromUtf8(decode(value.bytes));
+}
+
+// The lines of the file as text: a Unicode file decoded from UTF-16LE, a "REGEDIT4" file line by
+// line in the code page.
+inline std::vector<std::string> TextLines(const std::string& content, bool unicode, const AnsiDecoder& decode) {
+  if (unicode) return Lines(platform::Utf8FromUtf16Le(content.substr(2)));
+  std::vector<std::string> lines = Lines(content);
+  for (std::string& line : lines) line = decode(line);
+  return lines;
 }
 
 }  // namespace detail
 
-inline Merge Read(const std::string& content) {
+inline Merge Read(const std::string& content, const AnsiDecoder& decode = AsciiOnly) {
   using namespace detail;
   Merge merge;
-  const std::vector<std::string> lines = Lines(content);
+  const bool unicode = content.size() >= 2 && content[0] == '\xff' && content[1] == '\xfe';
+  const std::vector<std::string> lines = TextLines(content, unicode, decode);
   if (lines.empty()) return merge;
   size_t h = 0;
   while (h < lines[0].size() && IsBlank(lines[0][h])) ++h;
-  if (lines[0].substr(h) != "REGEDIT4") return merge;
+  const std::string header = lines[0].substr(h);
+  if (header != "REGEDIT4" && header != "Windows Registry Editor Version 5.00") return merge;
   merge.imported = true;
 
   static const char* const kRoots[] = {"HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_CLASSES_ROOT",
@@ -207,7 +242,7 @@ inline Merge Read(const std::string& content) {
       while (after < data.size() && IsBlank(data[after])) ++after;
       if (after < data.size() && data[after] != ';') continue;
       value.type = 1;
-      value.bytes += '\0';
+      value.bytes = platform::Utf16LeFromUtf8(value.bytes) + std::string(2, '\0');
     } else if (data.rfind("dword:", 0) == 0) {
       std::string digits = data.substr(6);
       size_t d = 0;
@@ -256,7 +291,7 @@ inline Merge Read(const std::string& content) {
         valid = HexBytes(next.substr(s), &value.bytes, &continued);
       }
       if (!valid) continue;
-      detail::EndString(value);
+      detail::EndString(value, unicode, decode);
     }
     if (keyOpen) merge.steps.push_back({'V', root, path, value});
   }

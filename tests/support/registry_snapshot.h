@@ -18,11 +18,8 @@ inline void SnapshotKey(platform::RegistryApi& api, platform::Hkey key, const st
   platform::RawKeyInfo info;
   if (api.QueryInfoKey(key, &info) != platform::kErrorSuccess) return;
   for (std::uint32_t i = 0; i < info.valueCount; ++i) {
-    std::vector<char> name(info.maxValueNameLength * 2 + 2);
-    auto length = static_cast<std::uint32_t>(name.size());
-    if (api.EnumValue(key, i, name.data(), &length) != platform::kErrorSuccess) continue;
     Value value;
-    value.name.assign(name.data(), length);
+    if (api.EnumValue(key, i, info.maxValueNameLength + 1, &value.name) != platform::kErrorSuccess) continue;
     std::uint32_t size = 0;
     api.QueryValueEx(key, value.name.c_str(), &value.type, nullptr, &size);
     std::string bytes(size + 1, '\0');
@@ -33,9 +30,8 @@ inline void SnapshotKey(platform::RegistryApi& api, platform::Hkey key, const st
   }
   std::vector<std::string> children;
   for (std::uint32_t i = 0; i < info.subkeyCount; ++i) {
-    std::vector<char> name(info.maxSubkeyNameLength * 2 + 2);
-    auto length = static_cast<std::uint32_t>(name.size());
-    if (api.EnumKeyEx(key, i, name.data(), &length) == platform::kErrorSuccess) children.emplace_back(name.data(), length);
+    std::string name;
+    if (api.EnumKeyEx(key, i, info.maxSubkeyNameLength + 1, &name) == platform::kErrorSuccess) children.push_back(name);
   }
   for (const std::string& child : children) {
     platform::Hkey sub = 0;

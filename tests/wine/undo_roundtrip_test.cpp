@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "platform/text_encoding.h"
 #include "platform/win32/win32_platform.h"
 #include "registry/nt_registry.h"
 #include "tests/support/reg_file_reader.h"
@@ -163,7 +164,7 @@ TEST_F(UndoRoundTrip, SaveChangesGivesBackTheOldCommandWithItsType) {
   const regfile::Tree changed = Entry();
   const regfile::Value& now = changed.at(regfile::Upper(kUninstallPath + kEntry)).at("UNINSTALLSTRING");
   EXPECT_EQ(static_cast<std::uint32_t>(REG_SZ), now.type);
-  EXPECT_EQ(undo_seeds::Text("C:\\new\\uninstall.exe"), now.bytes);
+  EXPECT_EQ(platform::Utf16LeFromUtf8(undo_seeds::Text("C:\\new\\uninstall.exe")), now.bytes);
 
   ASSERT_TRUE(undo_seeds::MergeWithRegedit(form_.UndoFileName()));
   std::printf("Round trip of \"Save Changes\":\n");
