@@ -4,6 +4,9 @@
 #include <exception>
 
 #include "app/resource_ids.h"
+#include "platform/win32/wide_text.h"
+
+using platform::Widen;
 
 namespace {
 
@@ -11,26 +14,26 @@ constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMI
 constexpr const char* kWindowFont = "MS Sans Serif";
 constexpr int kWindowFontSize = 8;
 
-int CALLBACK NoteFace(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
+int CALLBACK NoteFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
   return 0;
 }
 
 bool FaceInstalled(const std::string& face) {
-  LOGFONTA wanted{};
+  LOGFONTW wanted{};
   wanted.lfCharSet = DEFAULT_CHARSET;
-  lstrcpynA(wanted.lfFaceName, face.c_str(), LF_FACESIZE);
+  lstrcpynW(wanted.lfFaceName, Widen(face).c_str(), LF_FACESIZE);
   bool found = false;
   HDC screen = GetDC(nullptr);
-  EnumFontFamiliesExA(screen, &wanted, &NoteFace, reinterpret_cast<LPARAM>(&found), 0);
+  EnumFontFamiliesExW(screen, &wanted, &NoteFace, reinterpret_cast<LPARAM>(&found), 0);
   ReleaseDC(nullptr, screen);
   return found;
 }
 
 bool IsEditWindow(HWND window) {
-  char name[16] = {};
-  GetClassNameA(window, name, sizeof name);
-  return lstrcmpiA(name, "Edit") == 0;
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  return lstrcmpiW(name, L"Edit") == 0;
 }
 
 }  // namespace
@@ -50,24 +53,24 @@ TForm1Window::~TForm1Window() {
 }
 
 bool TForm1Window::RegisterClasses() {
-  WNDCLASSEXA main{};
+  WNDCLASSEXW main{};
   main.cbSize = sizeof main;
   main.lpfnWndProc = &TForm1Window::WindowProc;
   main.hInstance = instance_;
-  main.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  main.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   main.hbrBackground = nullptr;  // painted in WM_PAINT
   main.lpszClassName = kMainWindowClass;
-  main.hIcon = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kIconApplication), IMAGE_ICON,
+  main.hIcon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconApplication), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-  main.hIconSm = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(kIconApplication), IMAGE_ICON,
+  main.hIconSm = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kIconApplication), IMAGE_ICON,
                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-  WNDCLASSEXA container = main;
+  WNDCLASSEXW container = main;
   container.lpszClassName = kContainerClass;
   container.hIcon = nullptr;
   container.hIconSm = nullptr;
   // A class already registered by an earlier window of this process is fine as it is.
-  const bool mainOk = RegisterClassExA(&main) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  const bool containerOk = RegisterClassExA(&container) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  const bool mainOk = RegisterClassExW(&main) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  const bool containerOk = RegisterClassExW(&container) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
   return mainOk && containerOk;
 }
 
@@ -77,24 +80,24 @@ bool TForm1Window::Create() {
   statusImages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0);
   // The order is the status code: Broken Link, Good Link, Missing Disk.
   for (int resource : {kIconBrokenLink, kIconGoodLink, kIconMissingDisk}) {
-    HICON icon = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(resource), IMAGE_ICON, 16, 16, 0));
+    HICON icon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(resource), IMAGE_ICON, 16, 16, 0));
     ImageList_AddIcon(statusImages_, icon);
     if (icon) DestroyIcon(icon);
   }
 
   RECT frame{0, 0, form_.ClientWidth, form_.ClientHeight};
   AdjustWindowRectEx(&frame, kMainStyle, FALSE, WS_EX_CONTROLPARENT);
-  window_ = CreateWindowExA(WS_EX_CONTROLPARENT, kMainWindowClass, form_.Caption.c_str(), kMainStyle,
+  window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, Widen(form_.Caption).c_str(), kMainStyle,
                             form_.ClientLeft, form_.ClientTop, frame.right - frame.left, frame.bottom - frame.top,
                             nullptr, nullptr, instance_, this);
   if (!window_) return false;
   ui_.SetMainWindow(window_);
   ui_.SetMessageFilter([this](MSG& message) { return PreTranslate(message); });
 
-  tips_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+  tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance_,
                           nullptr);
-  if (tips_) SendMessageA(tips_, TTM_SETMAXTIPWIDTH, 0, 300);
+  if (tips_) SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, 300);
 
   if (!CreateControls()) return false;
   LayoutPages();
@@ -119,7 +122,7 @@ bool TForm1Window::CreateControls() {
 void TForm1Window::LayoutPages() {
   Win32Peer* pages = PeerOf(&form_.PageControl1);
   RECT display{0, 0, form_.PageControl1.Width, form_.PageControl1.Height};
-  SendMessageA(pages->Handle(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+  SendMessageW(pages->Handle(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
   for (TTabSheet* sheet : form_.PageControl1.Pages) {
     sheet->Left = display.left;
     sheet->Top = display.top;
@@ -141,7 +144,7 @@ void TForm1Window::ShowActivePage() {
     ShowWindow(peer->Handle(), i == active ? SW_SHOW : SW_HIDE);
   }
   HWND tabs = PeerOf(&form_.PageControl1)->Handle();
-  if (SendMessageA(tabs, TCM_GETCURSEL, 0, 0) != active) SendMessageA(tabs, TCM_SETCURSEL, active, 0);
+  if (SendMessageW(tabs, TCM_GETCURSEL, 0, 0) != active) SendMessageW(tabs, TCM_SETCURSEL, active, 0);
 }
 
 void TForm1Window::RunFormCreate() {
@@ -227,7 +230,7 @@ HFONT TForm1Window::FontFor(const TFontSpec& design) {
   auto it = fonts_.find(key);
   if (it != fonts_.end()) return it->second;
 
-  LOGFONTA font{};
+  LOGFONTW font{};
   HDC screen = GetDC(nullptr);
   font.lfHeight = -MulDiv(size, GetDeviceCaps(screen, LOGPIXELSY), 72);
   ReleaseDC(nullptr, screen);
@@ -239,8 +242,8 @@ HFONT TForm1Window::FontFor(const TFontSpec& design) {
   font.lfQuality = DEFAULT_QUALITY;
   font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
   const std::string face = FontFace(wanted);
-  lstrcpynA(font.lfFaceName, face.c_str(), LF_FACESIZE);
-  HFONT made = CreateFontIndirectA(&font);
+  lstrcpynW(font.lfFaceName, Widen(face).c_str(), LF_FACESIZE);
+  HFONT made = CreateFontIndirectW(&font);
   if (!made) made = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   fonts_[key] = made;
   return made;
@@ -248,15 +251,16 @@ HFONT TForm1Window::FontFor(const TFontSpec& design) {
 
 void TForm1Window::AddTip(HWND window, HWND container, UINT id, const RECT* rect, const std::string& text) {
   if (!tips_) return;
-  TTTOOLINFOA tool{};
+  std::wstring tip = Widen(text);
+  TTTOOLINFOW tool{};
   // The size that every version of the common controls accepts.
-  tool.cbSize = TTTOOLINFOA_V2_SIZE;
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
   tool.uFlags = TTF_SUBCLASS | (rect ? 0 : TTF_IDISHWND);
   tool.hwnd = container;
   tool.uId = rect ? id : reinterpret_cast<UINT_PTR>(window);
   if (rect) tool.rect = *rect;
-  tool.lpszText = const_cast<char*>(text.c_str());
-  SendMessageA(tips_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+  tool.lpszText = tip.data();
+  SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 Win32Peer* TForm1Window::DrawnPeerAt(HWND container, POINT point) const {
@@ -287,8 +291,8 @@ void TForm1Window::Paint(HWND container) {
       SetBkMode(dc, TRANSPARENT);
       SetTextColor(dc, ColorOf(panel->FontColor()));
       RECT text = client;
-      DrawTextA(dc, panel->Caption().c_str(), static_cast<int>(panel->Caption().size()), &text,
-                DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+      const std::wstring caption = Widen(panel->Caption());
+      DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
       SelectObject(dc, old);
     }
   }
@@ -338,7 +342,7 @@ void TForm1Window::MoveFocus(bool backwards) {
   const int next = at < 0 ? (backwards ? count - 1 : 0) : (at + (backwards ? count - 1 : 1)) % count;
   SetFocus(order[next]);
   // As in a dialog, an edit box entered with the Tab key has its text selected.
-  if (IsEditWindow(order[next])) SendMessageA(order[next], EM_SETSEL, 0, -1);
+  if (IsEditWindow(order[next])) SendMessageW(order[next], EM_SETSEL, 0, -1);
 }
 
 void TForm1Window::TurnPage(bool backwards) {
@@ -362,21 +366,21 @@ bool TForm1Window::PreTranslate(MSG& message) {
     // system would only send IDOK.
     Win32Peer* peer = PeerOfWindow(GetFocus());
     if (peer && peer->Control().Kind() == ControlKind::kButton) {
-      SendMessageA(peer->Handle(), BM_CLICK, 0, 0);
+      SendMessageW(peer->Handle(), BM_CLICK, 0, 0);
       return true;
     }
   }
-  if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) return IsDialogMessageA(window_, &message);
+  if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) return IsDialogMessageW(window_, &message);
   return false;
 }
 
 LRESULT CALLBACK TForm1Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
-  auto* self = reinterpret_cast<TForm1Window*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!self) return DefWindowProcA(window, message, wParam, lParam);
+  auto* self = reinterpret_cast<TForm1Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(window, message, wParam, lParam);
   return self->Message(window, message, wParam, lParam);
 }
 
@@ -415,7 +419,7 @@ LRESULT TForm1Window::Message(HWND window, UINT message, WPARAM wParam, LPARAM l
         ScreenToClient(window, &point);
         Win32Peer* peer = DrawnPeerAt(window, point);
         if (peer && peer->Control().HandCursor) {
-          SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32649)));  // IDC_HAND
+          SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
           return TRUE;
         }
       }
@@ -454,5 +458,5 @@ LRESULT TForm1Window::Message(HWND window, UINT message, WPARAM wParam, LPARAM l
       if (window == window_) PostQuitMessage(0);
       break;
   }
-  return DefWindowProcA(window, message, wParam, lParam);
+  return DefWindowProcW(window, message, wParam, lParam);
 }

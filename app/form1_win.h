@@ -16,8 +16,8 @@
 
 // Control identifiers: kFirstControlId plus the control's place in TForm1::Controls().
 inline constexpr int kFirstControlId = 1000;
-inline constexpr const char* kMainWindowClass = "TidewellMainWindow";
-inline constexpr const char* kContainerClass = "TidewellContainer";
+inline constexpr const wchar_t* kMainWindowClass = L"TidewellMainWindow";
+inline constexpr const wchar_t* kContainerClass = L"TidewellContainer";
 
 class TForm1Window {
  public:

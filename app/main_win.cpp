@@ -4,6 +4,7 @@
 
 #include "app/form1.h"
 #include "app/form1_win.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_platform.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
@@ -17,7 +18,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   TForm1 form(system.platform());
   TForm1Window window(form, system.ui, instance);
   if (!window.Create()) {
-    MessageBoxA(nullptr, "The main window could not be created.", kApplicationTitle, MB_OK | MB_ICONERROR);
+    MessageBoxW(nullptr, L"The main window could not be created.", platform::Widen(kApplicationTitle).c_str(),
+                MB_OK | MB_ICONERROR);
     return 1;
   }
   // The first scan runs before the window becomes visible; the window shows even if it fails.

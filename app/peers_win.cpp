@@ -4,17 +4,21 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/form1_win.h"
+#include "platform/win32/wide_text.h"
+
+using platform::Narrow;
+using platform::Widen;
 
 namespace {
 
 std::string WindowText(HWND window) {
-  const int length = GetWindowTextLengthA(window);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  const int copied = GetWindowTextA(window, text.data(), length + 1);
-  text.resize(static_cast<size_t>(std::max(copied, 0)));
-  return text;
+  const int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(window, text.data(), length + 1);
+  return Narrow(text.data(), static_cast<size_t>(std::max(copied, 0)));
 }
 
 // Draws text the way the framework's labels do: tabs expanded, "&" marking an accelerator.
@@ -35,7 +39,7 @@ class ButtonPeer : public Win32Peer {
   using Win32Peer::Win32Peer;
   bool TabStop() const override { return true; }
   bool Create(HWND parent, int id) override {
-    MakeWindow(0, "BUTTON", control_.Caption().c_str(), WS_TABSTOP | BS_PUSHBUTTON, parent, id);
+    MakeWindow(0, L"BUTTON", control_.Caption(), WS_TABSTOP | BS_PUSHBUTTON, parent, id);
     return window_ != nullptr;
   }
   void Command(int code) override {
@@ -56,17 +60,17 @@ class EditPeer : public Win32Peer {
     style |= memo ? (ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN) : ES_AUTOHSCROLL;
     if (Edit().ReadOnly) style |= ES_READONLY;
     const DWORD exStyle = Edit().Borderless ? 0 : WS_EX_CLIENTEDGE;
-    MakeWindow(exStyle, "EDIT", Edit().Text().c_str(), style, parent, id);
+    MakeWindow(exStyle, L"EDIT", Edit().Text(), style, parent, id);
     if (!window_) return false;
-    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     original_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
+        SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
     return true;
   }
 
   void Update(TControl& control, Aspect aspect, int index) override {
     if (aspect == Aspect::kSelection) {
-      SendMessageA(window_, EM_SETSEL, Edit().SelStart(), Edit().SelStart() + Edit().SelLength());
+      SendMessageW(window_, EM_SETSEL, Edit().SelStart(), Edit().SelStart() + Edit().SelLength());
       return;
     }
     Win32Peer::Update(control, aspect, index);
@@ -78,7 +82,8 @@ class EditPeer : public Win32Peer {
 
   void Pull() override {
     DWORD start = 0, end = 0;
-    SendMessageA(window_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    // In UTF-16 units, as the control counts characters.
+    SendMessageW(window_, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     Edit().SelectionFromUser(static_cast<int>(start), static_cast<int>(end - start));
   }
 
@@ -95,8 +100,8 @@ class EditPeer : public Win32Peer {
  private:
   // A click is a button release in the box, after the box has set its selection.
   static LRESULT CALLBACK EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<EditPeer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    const LRESULT result = CallWindowProcA(self->original_, window, message, wParam, lParam);
+    auto* self = reinterpret_cast<EditPeer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    const LRESULT result = CallWindowProcW(self->original_, window, message, wParam, lParam);
     if (message == WM_LBUTTONUP) self->owner_.Fire([self] { self->control_.Click(); });
     return result;
   }
@@ -112,7 +117,7 @@ class ListBoxPeer : public Win32Peer {
 
   bool Create(HWND parent, int id) override {
     // Unsorted on the native side: the control object keeps the order.
-    MakeWindow(WS_EX_CLIENTEDGE, "LISTBOX", "",
+    MakeWindow(WS_EX_CLIENTEDGE, L"LISTBOX", "",
                WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS, parent, id);
     if (!window_) return false;
     Refill();
@@ -123,12 +128,12 @@ class ListBoxPeer : public Win32Peer {
     if (aspect == Aspect::kItems) {
       Refill();
     } else if (aspect == Aspect::kItem) {
-      const std::string& line = List().Items().at(static_cast<size_t>(index));
-      SendMessageA(window_, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(line.c_str()));
+      const std::wstring line = Widen(List().Items().at(static_cast<size_t>(index)));
+      SendMessageW(window_, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(line.c_str()));
       // A line inserted above the selected one moves it down in both.
-      if (List().ItemIndex() >= 0) SendMessageA(window_, LB_SETCURSEL, List().ItemIndex(), 0);
+      if (List().ItemIndex() >= 0) SendMessageW(window_, LB_SETCURSEL, List().ItemIndex(), 0);
     } else if (aspect == Aspect::kSelection) {
-      SendMessageA(window_, LB_SETCURSEL, List().ItemIndex(), 0);
+      SendMessageW(window_, LB_SETCURSEL, List().ItemIndex(), 0);
     } else {
       Win32Peer::Update(control, aspect, index);
     }
@@ -144,21 +149,24 @@ class ListBoxPeer : public Win32Peer {
   }
 
   void Pull() override {
-    const LRESULT index = SendMessageA(window_, LB_GETCURSEL, 0, 0);
+    const LRESULT index = SendMessageW(window_, LB_GETCURSEL, 0, 0);
     List().ItemIndexFromUser(index == LB_ERR ? -1 : static_cast<int>(index));
   }
 
  private:
   void Refill() {
-    SendMessageA(window_, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(window_, LB_RESETCONTENT, 0, 0);
+    SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(window_, LB_RESETCONTENT, 0, 0);
+    std::vector<std::wstring> lines;
     size_t bytes = 0;
-    for (const std::string& line : List().Items()) bytes += line.size() + 1;
-    SendMessageA(window_, LB_INITSTORAGE, List().Items().size(), bytes);
-    for (const std::string& line : List().Items())
-      SendMessageA(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-    SendMessageA(window_, LB_SETCURSEL, List().ItemIndex(), 0);
-    SendMessageA(window_, WM_SETREDRAW, TRUE, 0);
+    for (const std::string& line : List().Items()) {
+      lines.push_back(Widen(line));
+      bytes += (lines.back().size() + 1) * sizeof(wchar_t);
+    }
+    SendMessageW(window_, LB_INITSTORAGE, lines.size(), bytes);
+    for (const std::wstring& line : lines) SendMessageW(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    SendMessageW(window_, LB_SETCURSEL, List().ItemIndex(), 0);
+    SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(window_, nullptr, TRUE);
   }
 };
@@ -170,22 +178,23 @@ class ListViewPeer : public Win32Peer {
   TListView& View() const { return static_cast<TListView&>(control_); }
 
   bool Create(HWND parent, int id) override {
-    MakeWindow(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
+    MakeWindow(WS_EX_CLIENTEDGE, WC_LISTVIEWW, "",
                WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER, parent, id);
     if (!window_) return false;
-    SendMessageA(window_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    SendMessageA(window_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(owner_.StatusImages()));
+    SendMessageW(window_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    SendMessageW(window_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(owner_.StatusImages()));
     for (size_t i = 0; i < View().Columns.size(); ++i) {
-      LVCOLUMNA column{};
+      std::wstring caption = Widen(View().Columns[i]);
+      LVCOLUMNW column{};
       column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-      column.pszText = const_cast<char*>(View().Columns[i].c_str());
+      column.pszText = caption.data();
       column.cx = 100;
       column.iSubItem = static_cast<int>(i);
-      SendMessageA(window_, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+      SendMessageW(window_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }
-    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     original_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ViewProc)));
+        SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ViewProc)));
     Refill();
     return true;
   }
@@ -196,7 +205,7 @@ class ListViewPeer : public Win32Peer {
       case Aspect::kItem: SetRow(index, false); break;
       case Aspect::kSelection: PushSelection(); break;
       case Aspect::kScroll:
-        if (View().Selected() >= 0) SendMessageA(window_, LVM_ENSUREVISIBLE, View().Selected(), FALSE);
+        if (View().Selected() >= 0) SendMessageW(window_, LVM_ENSUREVISIBLE, View().Selected(), FALSE);
         break;
       default: Win32Peer::Update(control, aspect, index);
     }
@@ -227,46 +236,48 @@ class ListViewPeer : public Win32Peer {
 
   void Pull() override {
     if (pushing_) return;
-    const LRESULT index = SendMessageA(window_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    const LRESULT index = SendMessageW(window_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
     View().SelectedFromUser(static_cast<int>(index));
   }
 
  private:
   static LRESULT CALLBACK ViewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<ListViewPeer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* self = reinterpret_cast<ListViewPeer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN)
       self->owner_.Fire([self] { self->control_.MouseDown(); });
-    return CallWindowProcA(self->original_, window, message, wParam, lParam);
+    return CallWindowProcW(self->original_, window, message, wParam, lParam);
   }
 
   void SetRow(int index, bool insert) {
     TListItem& item = View().Item(index);
-    LVITEMA row{};
+    std::wstring caption = Widen(item.Caption);
+    LVITEMW row{};
     row.mask = LVIF_TEXT | LVIF_IMAGE;
     row.iItem = index;
-    row.pszText = const_cast<char*>(item.Caption.c_str());
+    row.pszText = caption.data();
     row.iImage = item.ImageIndex >= 0 ? item.ImageIndex : I_IMAGENONE;
-    SendMessageA(window_, insert ? LVM_INSERTITEMA : LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&row));
+    SendMessageW(window_, insert ? LVM_INSERTITEMW : LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&row));
     const int columns = static_cast<int>(View().Columns.size());
     for (int sub = 1; sub < columns; ++sub) {
       const size_t at = static_cast<size_t>(sub - 1);
-      LVITEMA text{};
+      std::wstring cell = at < item.SubItems.size() ? Widen(item.SubItems[at]) : std::wstring();
+      LVITEMW text{};
       text.iSubItem = sub;
-      text.pszText = const_cast<char*>(at < item.SubItems.size() ? item.SubItems[at].c_str() : "");
-      SendMessageA(window_, LVM_SETITEMTEXTA, index, reinterpret_cast<LPARAM>(&text));
+      text.pszText = cell.data();
+      SendMessageW(window_, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&text));
     }
   }
 
   // One redraw for the whole list however many rows it holds.
   void Refill() {
     pushing_ = true;
-    SendMessageA(window_, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(window_, LVM_DELETEALLITEMS, 0, 0);
-    SendMessageA(window_, LVM_SETITEMCOUNT, View().Count(), 0);
+    SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(window_, LVM_DELETEALLITEMS, 0, 0);
+    SendMessageW(window_, LVM_SETITEMCOUNT, View().Count(), 0);
     for (int i = 0; i < View().Count(); ++i) SetRow(i, true);
     SelectNative(View().Selected());
     FitColumns();
-    SendMessageA(window_, WM_SETREDRAW, TRUE, 0);
+    SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(window_, nullptr, TRUE);
     pushing_ = false;
   }
@@ -275,13 +286,14 @@ class ListViewPeer : public Win32Peer {
   void FitColumns() {
     const int columns = static_cast<int>(View().Columns.size());
     for (int c = 0; c < columns; ++c) {
-      SendMessageA(window_, LVM_SETCOLUMNWIDTH, c, LVSCW_AUTOSIZE_USEHEADER);
+      SendMessageW(window_, LVM_SETCOLUMNWIDTH, c, LVSCW_AUTOSIZE_USEHEADER);
       // Some versions of the list view measure the header too short; a floor keeps it readable.
-      const int header = static_cast<int>(SendMessageA(window_, LVM_GETSTRINGWIDTHA, 0,
-                                                        reinterpret_cast<LPARAM>(View().Columns[c].c_str())));
+      const std::wstring caption = Widen(View().Columns[c]);
+      const int header = static_cast<int>(
+          SendMessageW(window_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(caption.c_str())));
       const int floor = header + 16;
-      if (SendMessageA(window_, LVM_GETCOLUMNWIDTH, c, 0) < floor)
-        SendMessageA(window_, LVM_SETCOLUMNWIDTH, c, floor);
+      if (SendMessageW(window_, LVM_GETCOLUMNWIDTH, c, 0) < floor)
+        SendMessageW(window_, LVM_SETCOLUMNWIDTH, c, floor);
     }
   }
 
@@ -292,14 +304,14 @@ class ListViewPeer : public Win32Peer {
   }
 
   void SelectNative(int index) {
-    LVITEMA state{};
+    LVITEMW state{};
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     state.state = 0;
-    SendMessageA(window_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+    SendMessageW(window_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
     if (index < 0) return;
     state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(window_, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
-    SendMessageA(window_, LVM_SETSELECTIONMARK, 0, index);
+    SendMessageW(window_, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
+    SendMessageW(window_, LVM_SETSELECTIONMARK, 0, index);
   }
 
   WNDPROC original_ = nullptr;
@@ -313,15 +325,15 @@ class PageControlPeer : public Win32Peer {
   TPageControl& Pages() const { return static_cast<TPageControl&>(control_); }
 
   bool Create(HWND parent, int id) override {
-    MakeWindow(0, WC_TABCONTROLA, "", WS_TABSTOP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, parent, id);
+    MakeWindow(0, WC_TABCONTROLW, "", WS_TABSTOP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, parent, id);
     // Narrow margins in the tabs, so that the eight captions fit on one row.
-    if (window_) SendMessageA(window_, TCM_SETPADDING, 0, MAKELPARAM(2, 3));
+    if (window_) SendMessageW(window_, TCM_SETPADDING, 0, MAKELPARAM(2, 3));
     return window_ != nullptr;
   }
 
   void Update(TControl& control, Aspect aspect, int index) override {
     if (aspect == Aspect::kPage) {
-      SendMessageA(window_, TCM_SETCURSEL, Pages().ActivePage(), 0);
+      SendMessageW(window_, TCM_SETCURSEL, Pages().ActivePage(), 0);
       owner_.ShowActivePage();
     } else {
       Win32Peer::Update(control, aspect, index);
@@ -337,7 +349,7 @@ class PageControlPeer : public Win32Peer {
   }
 
   void Pull() override {
-    const LRESULT index = SendMessageA(window_, TCM_GETCURSEL, 0, 0);
+    const LRESULT index = SendMessageW(window_, TCM_GETCURSEL, 0, 0);
     if (index >= 0) Pages().ActivePageFromUser(static_cast<int>(index));
   }
 };
@@ -362,18 +374,20 @@ class TabSheetPeer : public ContainerPeer {
   using ContainerPeer::ContainerPeer;
   bool Create(HWND parent, int id) override {
     if (!ContainerPeer::Create(parent, id)) return false;
-    TCITEMA tab{};
+    std::wstring caption = Widen(control_.Caption());
+    TCITEMW tab{};
     tab.mask = TCIF_TEXT;
-    tab.pszText = const_cast<char*>(control_.Caption().c_str());
-    SendMessageA(parent, TCM_INSERTITEMA, PageIndex(), reinterpret_cast<LPARAM>(&tab));
+    tab.pszText = caption.data();
+    SendMessageW(parent, TCM_INSERTITEMW, PageIndex(), reinterpret_cast<LPARAM>(&tab));
     return true;
   }
   void Update(TControl& control, Aspect aspect, int index) override {
     if (aspect == Aspect::kCaption) {
-      TCITEMA tab{};
+      std::wstring caption = Widen(control_.Caption());
+      TCITEMW tab{};
       tab.mask = TCIF_TEXT;
-      tab.pszText = const_cast<char*>(control_.Caption().c_str());
-      SendMessageA(parent_, TCM_SETITEMA, PageIndex(), reinterpret_cast<LPARAM>(&tab));
+      tab.pszText = caption.data();
+      SendMessageW(parent_, TCM_SETITEMW, PageIndex(), reinterpret_cast<LPARAM>(&tab));
     } else {
       ContainerPeer::Update(control, aspect, index);
     }
@@ -403,8 +417,8 @@ class LabelPeer : public Win32Peer {
     HGDIOBJ old = SelectObject(dc, owner_.FontFor(control_.Font));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, control_.Enabled() ? TForm1Window::ColorOf(control_.Font.color) : GetSysColor(COLOR_GRAYTEXT));
-    DrawTextA(dc, control_.Caption().c_str(), static_cast<int>(control_.Caption().size()), &bounds,
-              DrawFlags(control_));
+    const std::wstring caption = Widen(control_.Caption());
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &bounds, DrawFlags(control_));
     SelectObject(dc, old);
   }
 };
@@ -420,12 +434,12 @@ class ImagePeer : public Win32Peer {
     parent_ = parent;
     // The picture at the size it was drawn in.
     icon_ = static_cast<HICON>(
-        LoadImageA(owner_.Instance(), MAKEINTRESOURCEA(control_.ResourceId), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+        LoadImageW(owner_.Instance(), MAKEINTRESOURCEW(control_.ResourceId), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
     if (icon_) {
       ICONINFO info{};
       if (GetIconInfo(icon_, &info)) {
         BITMAP bitmap{};
-        if (GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap)) {
+        if (GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap)) {
           width_ = bitmap.bmWidth;
           height_ = info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2;
         }
@@ -455,11 +469,11 @@ RECT Win32Peer::Bounds() const {
   return RECT{control_.Left, control_.Top, control_.Left + control_.Width, control_.Top + control_.Height};
 }
 
-HWND Win32Peer::MakeWindow(DWORD exStyle, const char* className, const char* text, DWORD style, HWND parent,
-                           int id) {
+HWND Win32Peer::MakeWindow(DWORD exStyle, const wchar_t* className, const std::string& text, DWORD style,
+                           HWND parent, int id) {
   parent_ = parent;
   const bool hidden = control_.Kind() == ControlKind::kTabSheet;
-  window_ = CreateWindowExA(exStyle, className, text, WS_CHILD | (hidden ? 0 : WS_VISIBLE) | style, control_.Left,
+  window_ = CreateWindowExW(exStyle, className, Widen(text).c_str(), WS_CHILD | (hidden ? 0 : WS_VISIBLE) | style, control_.Left,
                             control_.Top, control_.Width, control_.Height, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), owner_.Instance(), &owner_);
   if (!window_) return nullptr;
@@ -469,7 +483,7 @@ HWND Win32Peer::MakeWindow(DWORD exStyle, const char* className, const char* tex
   return window_;
 }
 
-void Win32Peer::ApplyFont() { SendMessageA(window_, WM_SETFONT, reinterpret_cast<WPARAM>(owner_.FontFor(control_.Font)), FALSE); }
+void Win32Peer::ApplyFont() { SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(owner_.FontFor(control_.Font)), FALSE); }
 
 void Win32Peer::Invalidate() {
   const RECT bounds = Bounds();
@@ -483,7 +497,7 @@ void Win32Peer::Update(TControl& control, Aspect aspect, int index) {
       else Invalidate();
       break;
     case Aspect::kCaption:
-      if (window_) SetWindowTextA(window_, control_.Caption().c_str());
+      if (window_) SetWindowTextW(window_, Widen(control_.Caption()).c_str());
       else Invalidate();
       break;
     default:

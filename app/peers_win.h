@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 #include "app/controls.h"
 
@@ -42,7 +43,7 @@ class Win32Peer : public TControl::Peer {
   virtual bool Create(HWND parent, int id) = 0;
 
  protected:
-  HWND MakeWindow(DWORD exStyle, const char* className, const char* text, DWORD style, HWND parent, int id);
+  HWND MakeWindow(DWORD exStyle, const wchar_t* className, const std::string& text, DWORD style, HWND parent, int id);
   void ApplyFont();
   // Repaints the control's rectangle in its parent.
   void Invalidate();

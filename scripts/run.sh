@@ -24,6 +24,8 @@ fi
 
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Wine reads Linux file names outside ASCII (the demo has some) in the locale's character set.
+[ "$(locale charmap 2>/dev/null)" = UTF-8 ] || export LC_ALL=C.UTF-8
 if [ -z "${WINEPREFIX:-}" ]; then
   export WINEPREFIX="$top/demo-prefix"
   program="$WINEPREFIX/drive_c/Program Files/Tidewell"

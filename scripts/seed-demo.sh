@@ -35,7 +35,8 @@ printf 'MZ' >"$c/windows/UNWISE.EXE"
 printf 'Wise installation log\r\n' >"$pf/Salt Marsh/INSTALL.LOG"
 
 reg=$(mktemp --suffix=.reg)
-trap 'rm -f "$reg"' EXIT
+ureg=$(mktemp --suffix=.reg)
+trap 'rm -f "$reg" "$ureg"' EXIT
 u='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
 p='HKEY_CLASSES_ROOT\Installer\Products'
 # REGEDIT4 text: backslashes and quotes inside values are escaped; the header must stand alone.
@@ -124,6 +125,24 @@ if ! timeout 60 wine reg query "$u\\Harbor Notes" /v DisplayName 2>/dev/null | g
   echo "seed-demo: the registry import did not take" >&2
   exit 1
 fi
+
+# An entry whose names and texts no single code page holds, with its uninstaller present, from a
+# Unicode registration file: the registry editor's version 5 format, UTF-16LE after a byte-order
+# mark. Wine reads the Linux file names in UTF-8 when its locale is a UTF-8 one.
+mkdir -p "$pf/Éclair Mémo"
+printf 'MZ' >"$pf/Éclair Mémo/Mémo ✓.exe"
+{
+  printf '\xff\xfe'
+  iconv -f UTF-8 -t UTF-16LE <<EOF
+Windows Registry Editor Version 5.00
+
+[$u\\Éclair Mémo 表]
+"DisplayName"="Éclair Mémo ✓"
+"UninstallString"="\\"C:\\\\Program Files\\\\Éclair Mémo\\\\Mémo ✓.exe\\" /uninstall"
+"Publisher"="ООО Ромашка"
+EOF
+} >"$ureg"
+timeout 120 wine regedit /S "$ureg" >/dev/null 2>&1
 
 # An undo file from an earlier removal, as the program writes it.
 mkdir -p "$program/Backup"

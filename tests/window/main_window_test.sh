@@ -16,6 +16,8 @@ mkdir -p "$work/program"
 export WINEPREFIX="$work/prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine reads the Linux names of the demo's files in the locale's character set: a UTF-8 one.
+export LC_ALL=C.UTF-8
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -98,6 +100,7 @@ expected_rows=$(printf '%s\n' \
   $'Beacon Backup 5\t{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\tRunDll32 C:\\PROGRA~1\\COMMON~1\\INSTAL~1\\PROFES~1\\RunTime\\10\\01\\Intel32\\Ctor.dll,LaunchSetup "C:\\Program Files\\InstallShield Installation Information\\{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\\setup.exe" -l0x9 -removeonly\t0' \
   $'Coastal Maps CD Edition\tCoastal Maps\tD:\\Setup\\uninst.exe /remove\t2' \
   $'Driftwood Sync 0.9\tDriftwood Sync\tC:\\Program Files\\Driftwood Sync\\Remove Driftwood.exe\t0' \
+  $'Éclair Mémo ✓\tÉclair Mémo 表\t"C:\\Program Files\\Éclair Mémo\\Mémo ✓.exe" /uninstall\t1' \
   $'Gull Photo Viewer 2.0\t{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}\tMsiExec.exe /X{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}\t1' \
   $'Harbor Notes 3.1\tHarbor Notes\t"C:\\Program Files\\Harbor Notes\\uninst.exe" /S /LOG=uninstall.log\t1' \
   $'Old Lantern Game\tOld Lantern\t"C:\\Program Files\\Old Lantern\\uninstall.exe" /quiet\t0' \
@@ -106,13 +109,14 @@ expected_rows=$(printf '%s\n' \
   $'Seabird Mail 7.2\tSeabird Mail_is1\t"C:\\Program Files\\Seabird Mail\\unins000.exe" /SILENT\t1' \
   $'Tide Tables Pro\tTide Tables Pro\tC:\\Program Files\\Tide Tables\\Uninstall.exe --sleep 4000 --remove-key "Tide Tables Pro"\t1')
 rows=$(p rows)
-expect "rows: name, key, command and status icon, sorted by name" "$expected_rows" "$rows"
+expect "rows: name, key, command and status icon, sorted by name, every character as it is" "$expected_rows" "$rows"
 [ "$rows" == "$expected_rows" ] || diff <(echo "$expected_rows") <(echo "$rows")
-expect "row count" 11 "$(p count)"
-expect "All Entries lists every entry, named or not" \
-  "$(printf '%s\n' 'Anchor Tools_is1' 'Coastal Maps' 'Driftwood Sync' 'Harbor Notes' 'Old Lantern' 'Salt Marsh Editor' \
-     'Seabird Mail_is1' 'Tide Tables Pro' 'Wave Runtime' '{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}' \
-     '{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}' '{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}' '{B0A1C2D3-E4F5-4617-8293-A4B5C6D7E8F9}')" \
+expect "row count" 12 "$(p count)"
+expect "All Entries lists every entry, named or not, in the system's order" \
+  "$(printf '%s\n' '{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}' '{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}' \
+     '{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}' '{B0A1C2D3-E4F5-4617-8293-A4B5C6D7E8F9}' 'Anchor Tools_is1' 'Coastal Maps' \
+     'Driftwood Sync' 'Éclair Mémo 表' 'Harbor Notes' 'Old Lantern' 'Salt Marsh Editor' \
+     'Seabird Mail_is1' 'Tide Tables Pro' 'Wave Runtime')" \
   "$(p lines ListBox2)"
 expect "Installer List: name - {key, or the bare key" \
   "$(printf '%s\n' 'F1E2D3C4B5A69788796A5B4C3D2E1F00' 'Gull Photo Viewer 2.0 - {A7B2D1F64C3E8B4A9D127E5F0A1C3B24' \
@@ -142,22 +146,29 @@ click_control Button4
 expect_soon "Refresh keeps the selected position" 4 p selected
 expect_soon "and puts that row's command in the boxes" "$(command_of 4)" p text Edit3
 
+click_row 4
+expect_soon "a row of names outside any one code page puts its command in the box as it is" \
+  $'"C:\\Program Files\\Éclair Mémo\\Mémo ✓.exe" /uninstall' p text Edit1
+click_row 3
+key Down
+expect_soon "the Down key moves the selection again" 4 p selected
+
 echo "== refresh after entries disappear"
 timeout 60 wine reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}' /f \
   </dev/null >/dev/null 2>&1
 click_control Button4
-expect_soon "a removed entry leaves the list" 10 p count
+expect_soon "a removed entry leaves the list" 11 p count
 expect_soon "the same position stays selected" 4 p selected
-expect "which is now the next entry" "Harbor Notes 3.1" "$(p rows | awk -F'\t' 'NR == 5 { print $1 }')"
+expect "which is now the next entry" "Gull Photo Viewer 2.0" "$(p rows | awk -F'\t' 'NR == 5 { print $1 }')"
 expect_soon "whose command is in the box" "$(command_of 4)" p text Edit1
-expect "All Entries lost the entry too" 12 "$(p lines ListBox2 | wc -l)"
+expect "All Entries lost the entry too" 13 "$(p lines ListBox2 | wc -l)"
 click_row 0
 key End
-expect_soon "End selects the last row" 9 p selected
+expect_soon "End selects the last row" 10 p selected
 timeout 60 wine reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tide Tables Pro' /f </dev/null >/dev/null 2>&1
 click_control Button4
-expect_soon "when the selected last row goes, the new last row is selected" 8 p selected
-expect_soon "and its command is in the box" "$(command_of 8)" p text Edit1
+expect_soon "when the selected last row goes, the new last row is selected" 9 p selected
+expect_soon "and its command is in the box" "$(command_of 9)" p text Edit1
 
 echo "== keyboard"
 click_row 2

@@ -1,6 +1,7 @@
 // Reads and drives Tidewell's running window from outside, for the window tests and the run
 // script: finds the window by its caption, reads the list and the boxes, answers where a control
-// is on the screen, closes the window. Prints its answer on one or more lines; exit code 0 when
+// is on the screen, closes the window. Texts are read in UTF-16, as a Unicode window answers, and
+// printed in UTF-8. Prints its answer on one or more lines; exit code 0 when
 // it worked, 2 when the window was not found in time, 1 on any other failure.
 //
 // window_probe wait [ms]          the window is shown and its first scan is done
@@ -31,11 +32,12 @@
 
 #include "app/form1.h"
 #include "app/form1_win.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_platform.h"
 
 namespace {
 
-HWND FindMain() { return FindWindowA(kMainWindowClass, kWindowCaption); }
+HWND FindMain() { return FindWindowW(kMainWindowClass, platform::Widen(kWindowCaption).c_str()); }
 
 // Control names to identifiers, from the window's own list of controls.
 int ControlId(const std::string& name) {
@@ -110,44 +112,33 @@ class RemoteBuffer {
 HWND ListView(HWND main) { return FindControl(main, "ListView1"); }
 
 std::string RowText(HWND view, RemoteBuffer& buffer, int row, int column) {
-  constexpr size_t kTextSize = 4096;
-  LVITEMA item{};
+  constexpr size_t kTextSize = 2048;
+  LVITEMW item{};
   item.iSubItem = column;
   item.cchTextMax = kTextSize;
-  item.pszText = buffer.at(sizeof item);
+  item.pszText = reinterpret_cast<wchar_t*>(buffer.at(sizeof item));
   buffer.Write(0, &item, sizeof item);
-  const LRESULT length = SendMessageA(view, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(buffer.at(0)));
-  std::string text(kTextSize, '\0');
-  buffer.Read(sizeof item, text.data(), kTextSize);
-  text.resize(static_cast<size_t>(length > 0 ? length : 0));
-  return text;
+  const LRESULT length = SendMessageW(view, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(buffer.at(0)));
+  std::wstring text(kTextSize, L'\0');
+  buffer.Read(sizeof item, text.data(), kTextSize * sizeof(wchar_t));
+  return platform::Narrow(text.data(), static_cast<size_t>(length > 0 ? length : 0));
 }
 
 int RowImage(HWND view, RemoteBuffer& buffer, int row) {
-  LVITEMA item{};
+  LVITEMW item{};
   item.mask = LVIF_IMAGE;
   item.iItem = row;
   buffer.Write(0, &item, sizeof item);
-  SendMessageA(view, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(buffer.at(0)));
+  SendMessageW(view, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(buffer.at(0)));
   buffer.Read(0, &item, sizeof item);
   return item.iImage;
 }
 
 std::string WindowText(HWND window) {
-  const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  const LRESULT copied = SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-  return text;
-}
-
-std::string Narrow(const wchar_t* wide) {
-  const int size = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return "";
-  std::string text(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide, -1, text.data(), size, nullptr, nullptr);
-  text.resize(static_cast<size_t>(size - 1));
-  return text;
+  const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  return platform::Narrow(text.data(), static_cast<size_t>(copied > 0 ? copied : 0));
 }
 
 void PrintCenter(HWND window, RECT rect) {
@@ -233,20 +224,20 @@ int Run(int argc, char** argv) {
 
   if (command == "page") {
     HWND tabs = FindControl(main, "PageControl1");
-    std::printf("%d\n", static_cast<int>(SendMessageA(tabs, TCM_GETCURSEL, 0, 0)));
+    std::printf("%d\n", static_cast<int>(SendMessageW(tabs, TCM_GETCURSEL, 0, 0)));
     return 0;
   }
 
   if (command == "count" || command == "rows" || command == "selected" || command == "row-center") {
     HWND view = ListView(main);
     if (!view) return 1;
-    const int count = static_cast<int>(SendMessageA(view, LVM_GETITEMCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0));
     if (command == "count") {
       std::printf("%d\n", count);
       return 0;
     }
     if (command == "selected") {
-      std::printf("%d\n", static_cast<int>(SendMessageA(view, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)));
+      std::printf("%d\n", static_cast<int>(SendMessageW(view, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)));
       return 0;
     }
     RemoteBuffer buffer(view, 8192);
@@ -256,7 +247,7 @@ int Run(int argc, char** argv) {
       RECT rect{};
       rect.left = LVIR_LABEL;
       buffer.Write(0, &rect, sizeof rect);
-      if (!SendMessageA(view, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(buffer.at(0)))) return 1;
+      if (!SendMessageW(view, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(buffer.at(0)))) return 1;
       buffer.Read(0, &rect, sizeof rect);
       PrintCenter(view, rect);
       return 0;
@@ -273,7 +264,7 @@ int Run(int argc, char** argv) {
     RemoteBuffer buffer(tabs, sizeof(RECT));
     RECT rect{};
     if (!buffer.ok() ||
-        !SendMessageA(tabs, TCM_GETITEMRECT, std::atoi(argument.c_str()), reinterpret_cast<LPARAM>(buffer.at(0))))
+        !SendMessageW(tabs, TCM_GETITEMRECT, std::atoi(argument.c_str()), reinterpret_cast<LPARAM>(buffer.at(0))))
       return 1;
     buffer.Read(0, &rect, sizeof rect);
     PrintCenter(tabs, rect);
@@ -300,13 +291,13 @@ int Run(int argc, char** argv) {
     return 0;
   }
   if (command == "lines") {
-    const int count = static_cast<int>(SendMessageA(control, LB_GETCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(control, LB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-      // Asked in UTF-16: between processes the system hands over the list box's text unconverted.
+      // A Unicode list box answers in UTF-16, whichever call asks.
       const LRESULT length = SendMessageW(control, LB_GETTEXTLEN, i, 0);
       std::wstring wide(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
       if (SendMessageW(control, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data())) == LB_ERR) return 1;
-      const std::string line = Narrow(wide.c_str());
+      const std::string line = platform::Narrow(wide.c_str(), static_cast<size_t>(length > 0 ? length : 0));
       std::printf("%s\n", line.c_str());
     }
     return 0;
