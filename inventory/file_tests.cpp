@@ -1,13 +1,16 @@
 #include "inventory/file_tests.h"
 
 #include "platform/handles.h"
+#include "platform/text_encoding.h"
 
 namespace {
-bool TooLong(size_t length) { return length > platform::kMaxPath; }
+// The platform counts a path's length in UTF-16 units.
+bool TooLong(size_t units) { return units > platform::kMaxPath; }
+size_t Units(const std::string& text) { return platform::Utf16Length(text); }
 }  // namespace
 
 bool FileTest(platform::FileSystem& files, const std::string& path) {
-  if (TooLong(path.size())) return false;
+  if (TooLong(Units(path))) return false;
   platform::FindData found;
   const platform::UniqueFind find(files, files.FindFirst(path, &found));
   if (!find) return false;
@@ -15,7 +18,7 @@ bool FileTest(platform::FileSystem& files, const std::string& path) {
 }
 
 bool FolderTest(platform::FileSystem& files, const std::string& path) {
-  if (TooLong(path.size())) return false;
+  if (TooLong(Units(path))) return false;
   const std::uint32_t attributes = files.Attributes(path);
   return attributes != platform::kInvalidFileAttributes && (attributes & platform::kFileAttributeDirectory) != 0;
 }
@@ -23,13 +26,13 @@ bool FolderTest(platform::FileSystem& files, const std::string& path) {
 bool DirectorySearch(platform::FileSystem& files, const std::string& directory, const std::string& name) {
   // The platform looks for directory + "\" + name (no second separator); the limit applies to that.
   const bool separated = directory.empty() || directory.back() == '\\' || directory.back() == '/';
-  if (TooLong(directory.size() + (separated ? 0 : 1) + name.size())) return false;
+  if (TooLong(Units(directory) + (separated ? 0 : 1) + Units(name))) return false;
   std::string scratch;
   return files.SearchDirectory(directory, name, nullptr, platform::kMaxPath, &scratch) != 0;
 }
 
 bool PatternSearch(platform::FileSystem& files, const std::string& pattern) {
-  if (TooLong(pattern.size())) return false;
+  if (TooLong(Units(pattern))) return false;
   platform::FindData found;
   const platform::UniqueFind find(files, files.FindFirst(pattern, &found));
   return static_cast<bool>(find);

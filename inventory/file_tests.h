@@ -1,6 +1,7 @@
 #pragma once
 // The file-system questions of the finder and the Finder page. A text longer than the platform's
-// path limit (MAX_PATH) is answered "not found" without asking, as the platform would answer.
+// path limit (MAX_PATH, in UTF-16 units) is answered "not found" without asking, as the platform
+// would answer.
 #include <string>
 
 #include "platform/file_system.h"

@@ -7,6 +7,7 @@
 
 #include "app/form1.h"
 #include "inventory/file_tests.h"
+#include "platform/text_encoding.h"
 
 namespace {
 
@@ -15,26 +16,38 @@ constexpr std::array<char, 11> kMarks = {',', ';', '\'', '%', '-', '_', '!', '('
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// The UTF-16 length of every prefix of the text: units[n] for its first n bytes.
+std::vector<size_t> PrefixUnits(const std::string& s) {
+  std::vector<size_t> units(s.size() + 1, 0);
+  for (size_t n = 1; n <= s.size(); ++n) {
+    const auto byte = static_cast<unsigned char>(s[n - 1]);
+    // A lead byte of four starts a pair of units; continuation bytes add none.
+    units[n] = units[n - 1] + ((byte & 0xC0) == 0x80 ? 0 : (byte >= 0xF0 ? 2 : 1));
+  }
+  return units;
+}
+
 // Every candidate of one FindSpace call is a prefix of the working text S, so candidates are
-// named by their length. Long prefixes are never copied: a text longer than MAX_PATH is never
+// named by their length in bytes; every one ends before an ASCII mark, so on a character's
+// boundary. Long prefixes are never copied: a text longer than MAX_PATH (in UTF-16 units) is never
 // queried, and without a query a candidate's answer depends only on whether it holds a backslash.
 class FinderCall {
  public:
   FinderCall(TForm1& form, platform::FileSystem& files, const std::string& s, bool remember)
       : form_(form), files_(files), s_(s), remember_(remember),
-        firstBackslash_(s.find('\\')), probes_(s.size() + 1, kUnknown) {}
+        firstBackslash_(s.find('\\')), units_(PrefixUnits(s)), probes_(s.size() + 1, kUnknown) {}
 
   // ProbeCandidate of the first `length` characters of S.
   bool ProbePrefix(size_t length) {
     return Remembered(probes_[length], [&] {
-      if (length > platform::kMaxPath) return !HoldsBackslash(length);
+      if (units_[length] > platform::kMaxPath) return !HoldsBackslash(length);
       return ProbeCandidate(s_.substr(0, length));
     });
   }
 
   // nFileExists of the first `length` characters of S; longer than MAX_PATH, not found unasked.
   bool FileTestPrefix(size_t length) {
-    if (length > platform::kMaxPath) return false;
+    if (units_[length] > platform::kMaxPath) return false;
     return FileExists(s_.substr(0, length));
   }
 
@@ -82,6 +95,7 @@ class FinderCall {
   const std::string& s_;
   const bool remember_;
   const size_t firstBackslash_;
+  const std::vector<size_t> units_;
   std::vector<signed char> probes_;
   std::map<std::string, bool> queries_;
 };
@@ -109,10 +123,10 @@ std::string UnescapeQuotes(const std::string& s) {
   return out;
 }
 
-// Taking the text from a 1-based position, with the clamping the program relies on.
-std::string From(const std::string& s, int position) {
-  const size_t start = position < 1 ? 0 : static_cast<size_t>(position - 1);
-  return start >= s.size() ? std::string() : s.substr(start);
+// The byte where the text's character at a 1-based position starts, with the clamping the program
+// relies on.
+size_t ByteOfPosition(const std::string& s, int position) {
+  return platform::Utf8Advance(s, 0, position < 1 ? 0 : static_cast<size_t>(position - 1));
 }
 
 bool IsNeverQueriedDrive(std::uint32_t type) {
@@ -153,12 +167,14 @@ bool TForm1::FindSpace(const std::string& text) {
   }
   if (!s.empty() && s[0] == '%') return true;
 
+  // Cuts are byte positions: the marks are ASCII, so they are never part of another character.
+  const size_t third = ByteOfPosition(s, 3), second = ByteOfPosition(s, 2);
   int cut = 0;
-  cut = GetNonChar(cut, ':', From(s, 3), 3);
-  cut = GetNonChar(cut, '/', From(s, 3), 3);
+  cut = GetNonChar(cut, ':', s.substr(third), static_cast<int>(third) + 1);
+  cut = GetNonChar(cut, '/', s.substr(third), static_cast<int>(third) + 1);
   cut = GetNonChar(cut, '*', s, 1);
   cut = GetNonChar(cut, '?', s, 1);
-  cut = GetNonChar(cut, '"', From(s, 2), 2);
+  cut = GetNonChar(cut, '"', s.substr(second), static_cast<int>(second) + 1);
   cut = GetNonChar(cut, '<', s, 1);
   cut = GetNonChar(cut, '>', s, 1);
   cut = GetNonChar(cut, '|', s, 1);

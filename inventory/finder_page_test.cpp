@@ -65,7 +65,11 @@ TEST_F(FinderPageTest, TestsTheTypedTextAsAFileFolderOrProgram) {
       {"C:\\Folders\\*.exe", missing},           // the first match is a folder
       {"C:\\WINDOWS\\notepad.exe /S", missing},
       {"C:\\WINDOWS\\" + std::string(300, 'n'), missing},
+      {"C:\\\xce\x95\xce\xbb\xce\xbb\xce\xac\\\xc3\xbc.exe", exists},   // Ελλά\ü.exe
+      {"c:\\\xce\xb5\xce\x9b\xce\x9b\xce\x86\\\xc3\x9c", exists},      // in capitals, ".exe" added
+      {"C:\\\xce\x95\xce\xbb\xce\xbb\xce\xac\\\xc3\xbc\xc3\xbc.exe", missing},
   };
+  mp.files.AddFile("C:\\\xce\x95\xce\xbb\xce\xbb\xce\xac\\\xc3\xbc.exe");
   for (const Case& c : cases) EXPECT_EQ(Find(c.text), c.look) << c.text;
 
   mp.files.AddFile("C:\\WINDOWS\\.exe");
@@ -93,6 +97,27 @@ TEST_F(FinderPageTest, KeepsTheResultUntilTheNextFindOrAClickInTheUninstallStrin
   form.Button5.Click();
   EXPECT_EQ(form.Edit2.Text(), "");
   EXPECT_TRUE(mp.ui.Texts("message").empty());
+}
+
+// The edit box counts its selection in UTF-16 units: a character outside the BMP is two of them.
+TEST_F(FinderPageTest, PasteTakesTheSelectedCharactersWhateverTheirSize) {
+  form.Edit1.SetText("\"C:\\\xe8\xa1\xa8\\\xf0\x9f\x98\x80 \xc3\xa9.exe\" /S");  // "C:\表\😀 é.exe" /S
+  const struct {
+    int start, length;
+    std::string text;
+  } cases[] = {
+      {1, 13, "C:\\\xe8\xa1\xa8\\\xf0\x9f\x98\x80 \xc3\xa9.exe"},
+      {4, 1, "\xe8\xa1\xa8"},
+      {6, 2, "\xf0\x9f\x98\x80"},
+      {8, 2, " \xc3\xa9"},
+      {15, 5, " /S"},
+      {30, 2, ""},
+  };
+  for (const auto& c : cases) {
+    form.Edit1.Select(c.start, c.length);
+    form.Button5.Click();
+    EXPECT_EQ(form.Edit2.Text(), c.text) << c.start << "+" << c.length;
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "app/form1.h"
 #include "platform/memory/memory_platform.h"
+#include "platform/text_encoding.h"
 
 namespace {
 
@@ -241,10 +242,18 @@ TEST_F(FinderTest, AsksTheFileSystemOncePerTextWithinACall) {
 }
 
 // The length of the path a recorded query asks about: a directory search joins its two texts.
+// The length of a query's text as the platform counts it: UTF-16 units.
 size_t QueriedLength(const std::string& query) {
   const std::string texts = query.substr(query.find(' ') + 1);
   const size_t bar = texts.find(" | ");
-  return bar == std::string::npos ? texts.size() : texts.size() - 2;
+  const size_t units = platform::Utf16Length(texts);
+  return bar == std::string::npos ? units : units - 2;
+}
+
+std::string Repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
 }
 
 TEST_F(FinderTest, NeverQueriesTextsLongerThanMaxPath) {
@@ -256,8 +265,11 @@ TEST_F(FinderTest, NeverQueriesTextsLongerThanMaxPath) {
       {std::string(300, 'a') + ".exe", true},                // no backslash: counts as found
       {"C:\\App\\x " + std::string(300, 'b'), true},          // the blank's prefix is short and found
       {"C:\\App\\" + std::string(250, 'c') + "\\1234567890", false},
+      {"C:\\App\\" + Repeated("\xe8\xa1\xa8", 90) + "\\u.exe", true},   // 276 bytes, 104 characters
+      {"C:\\App\\" + Repeated("\xe8\xa1\xa8", 300) + "\\u.exe", false},  // 300 characters
   };
   mp.files.AddFile("C:\\App\\x");
+  mp.files.AddFile("C:\\App\\" + Repeated("\xe8\xa1\xa8", 90) + "\\u.exe");
   for (const Case& c : cases) {
     recorder.log.clear();
     EXPECT_EQ(form.FindSpace(c.text), c.expected) << c.text.size();

@@ -140,6 +140,20 @@ TEST(ScanTest, SortsRowsByCaptionWithTheSystemsComparison) {
   EXPECT_EQ(6u, captions.size());
 }
 
+// Both lists keep the system's order, in which an accented letter sorts with its plain one and
+// marks come before letters.
+TEST(ScanTest, ListsKeepTheSystemsOrderForNamesOutsideAscii) {
+  Scan s;
+  const std::vector<std::string> names = {"Zebra", "\xc3\x89" "clair", "eagle", "Fig", "{0A1B}", "\xce\xb1\xce\xbb\xcf\x86\xce\xb1"};
+  for (const std::string& name : names) s.Listed(name, name, "C:\\Apps\\uninst.exe");
+  s.form.FillListBox();
+  std::vector<std::string> captions;
+  for (int i = 0; i < s.form.ListView1.Count(); ++i) captions.push_back(s.form.ListView1.Item(i).Caption);
+  const Lines expected = {"{0A1B}", "eagle", "\xc3\x89" "clair", "Fig", "Zebra", "\xce\xb1\xce\xbb\xcf\x86\xce\xb1"};
+  EXPECT_EQ(expected, captions);
+  EXPECT_EQ(expected, s.form.ListBox2.Items());
+}
+
 TEST(ScanTest, InstallerListLines) {
   const struct {
     const char* what;

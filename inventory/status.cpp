@@ -2,6 +2,7 @@
 #include <string>
 
 #include "app/form1.h"
+#include "platform/text_encoding.h"
 
 namespace {
 
@@ -29,11 +30,15 @@ void TForm1::CheckUninstall(const std::string& text, int row) {
   const size_t n = text.size();
   const size_t lastRundll32 = LastOccurrence(text, "RUNDLL32 ");
   const size_t lastRundll = LastOccurrence(text, "RUNDLL ");
-  size_t start = 0;  // the remainder s is text from index start
-  auto dropFromStart = [&](size_t count) { start = std::min(n, start + count); };
+  // Counts of positions are characters; the marks looked for are ASCII, never part of another
+  // character, so the remainder always starts on a character's boundary.
+  size_t start = 0;  // the remainder s is text from byte index start
+  auto dropFromStart = [&](size_t count) { start = platform::Utf8Advance(text, start, count); };
   auto firstWithin = [&](char c, size_t positions) -> size_t {  // 1-based position, 0 = not there
-    for (size_t k = 0; k < positions && start + k < n; ++k) {
-      if (text[start + k] == c) return k + 1;
+    size_t at = start;
+    for (size_t k = 0; k < positions && at < n; ++k) {
+      if (text[at] == c) return k + 1;
+      at = platform::Utf8Advance(text, at, 1);
     }
     return 0;
   };
@@ -55,8 +60,8 @@ void TForm1::CheckUninstall(const std::string& text, int row) {
       dropFromStart(blank);
       continue;
     }
-    const std::string root = text.substr(start, 3);
-    const size_t drive = text.find(":\\", start + 2);  // searched in s from its position 3
+    const std::string root = text.substr(start, platform::Utf8Advance(text, start, 3) - start);
+    const size_t drive = text.find(":\\", platform::Utf8Advance(text, start, 2));  // in s from its position 3
     if (drive == std::string::npos) {
       if (nFindSpace(text.substr(start))) {
         ListView1.SetImageIndex(row, kGoodLink);
@@ -66,8 +71,9 @@ void TForm1::CheckUninstall(const std::string& text, int row) {
       return;
     }
     // The piece ends just before the drive letter of the next absolute path.
-    const size_t q = drive - 1 - start;
-    if (!nFindSpace(text.substr(start, q)) && q > 3) {
+    const std::string piece = text.substr(start, drive - 1 - start);
+    const size_t q = platform::CodePointsOf(piece).size();
+    if (!nFindSpace(piece) && q > 3) {
       CheckDriveType(root, row);
       return;
     }

@@ -80,6 +80,32 @@ TEST(StatusTest, GivesEachEntryItsIcon) {
   }
 }
 
+// Paths with names outside ASCII are tested as they are; positions count characters, and the path
+// limit UTF-16 units, as the wide calls count them.
+TEST(StatusTest, NamesOutsideAsciiAreTestedAsTheyAre) {
+  const std::string greek = "C:\\Program Files\\\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac";  // Ελληνικά
+  const std::string uninst = greek + "\\unins000.exe";
+  std::string deep = "C:\\App";
+  for (int level = 0; level < 4; ++level) deep += "\\" + [] { std::string s; for (int i = 0; i < 25; ++i) s += "\xe8\xa1\xa8"; return s; }();
+  const Case cases[] = {
+      {"\"" + uninst + "\" /x", {uninst}, kGoodLink},
+      {"\"" + uninst + "\" /x", {}, kBrokenLink},  // not the folder above a cut at an unknown character
+      {uninst + " /x", {uninst}, kGoodLink},
+      {"\"C:\\\xe5\xbe\xae\xe4\xbf\xa1\\WeChat Uninstall.exe\"", {"C:\\\xe5\xbe\xae\xe4\xbf\xa1\\WeChat Uninstall.exe"}, kGoodLink},
+      {"\"C:\\\xe5\xbe\xae\xe4\xbf\xa1\\WeChat Uninstall.exe\"", {}, kBrokenLink},
+      {"C:\\\xe6\x88\x90\xe7\xb8\xbe\xe8\xa1\xa8\\u.exe", {"C:\\\xe6\x88\x90\xe7\xb8\xbe\xe8\xa1\xa8\\u.exe"}, kGoodLink},  // 成績表
+      {"\xc3\xa9\\bC:\\App\\u.exe", {"C:\\App\\u.exe"}, kGoodLink},  // a piece of 3 characters is skipped
+      {"\xc3\xa9\xc3\xa9 C:\\App\\u.exe", {"C:\\App\\u.exe"}, kGoodLink},
+      {"\xc3\xa9\xc3\xa9\\bC:\\App\\u.exe", {"C:\\App\\u.exe"}, kBrokenLink},  // 4 characters: it decides
+      {deep + "\\u.exe", {deep + "\\u.exe"}, kGoodLink},  // 336 bytes, 113 characters
+      {deep + "\\u.exe", {}, kBrokenLink},
+  };
+  for (const Case& c : cases) {
+    Status status(c.files);
+    EXPECT_EQ(status.Of(c.uninstall), c.icon) << c.uninstall;
+  }
+}
+
 TEST(StatusTest, SetsTheIconOnItsOwnRowOnly) {
   Status status({"C:\\App\\u.exe"});
   const int first = status.form.ListView1.Add();

@@ -5,6 +5,7 @@
 
 #include "app/form1.h"
 #include "platform/handles.h"
+#include "platform/text_encoding.h"
 
 namespace {
 
@@ -14,8 +15,13 @@ bool IsReplacedByUnderscore(char c) {
   return c == '+' || c == ',' || c == ';' || c == '=' || c == '[' || c == ']';
 }
 
+// The first `count` characters of a text, never half of one.
+std::string Leading(const std::string& text, size_t count) { return text.substr(0, platform::Utf8Advance(text, 0, count)); }
+
+size_t Characters(const std::string& text) { return platform::CodePointsOf(text).size(); }
+
 // The 8.3 form of a name that does not exist, in the manner of the file system's own rule but
-// always with "~1": the name is not there, so nothing can collide with it.
+// always with "~1": the name is not there, so nothing can collide with it. Lengths count characters.
 std::string BuildShortName(const std::string& name) {
   const size_t lastDotAt = name.find_last_of('.');
   std::string built, stem;
@@ -30,9 +36,9 @@ std::string BuildShortName(const std::string& name) {
     } else if (c == '.' && i != lastDotAt) {
       lossy = true;
     } else if (c == '.') {
-      if (name.size() - i - 1 > 3) lossy = shortenExtension = true;
-      if (stem.size() > 8 || lossy) {
-        built += stem.substr(0, 6) + "~1.";
+      if (Characters(name.substr(i + 1)) > 3) lossy = shortenExtension = true;
+      if (Characters(stem) > 8 || lossy) {
+        built += Leading(stem, 6) + "~1.";
       } else {
         built += stem + ".";
       }
@@ -42,7 +48,7 @@ std::string BuildShortName(const std::string& name) {
       stem += c;
     }
   }
-  built += shortenExtension ? stem.substr(0, 3) : stem;
+  built += shortenExtension ? Leading(stem, 3) : stem;
   return built;
 }
 

@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <cctype>
 
 #include "platform/text_encoding.h"
 #include "platform/win_codes.h"
@@ -42,13 +43,14 @@ char32_t BaseLetter(char32_t c) {
 
 bool IsLowerCase(char32_t c) { return UpperCaseOf(c) != c; }
 
-// The weight of a character in the first round: its letter without accent or case. ASCII letters
-// weigh as small letters, so that the marks between the capitals and the small letters ("_", "^")
-// sort before every letter.
-char32_t LetterWeight(char32_t c) {
+// The weight of a character in the first round, as the word sort orders them: marks before digits,
+// digits before letters; a letter weighs without its accent or case.
+std::uint32_t LetterWeight(char32_t c) {
+  constexpr std::uint32_t kDigits = 1u << 24, kLetters = 2u << 24;
+  if (c < 0x80 && !std::isalnum(static_cast<int>(c))) return c;
+  if (c >= '0' && c <= '9') return kDigits | c;
   const char32_t base = BaseLetter(c);
-  if (base >= 'A' && base <= 'Z') return base + 32;
-  return base < 0x80 ? base : UpperCaseOf(base);
+  return kLetters | (base >= 'a' && base <= 'z' ? base - 32 : UpperCaseOf(base));
 }
 
 // Compares the texts character by character through `weigh`; 0 when every weight is equal.
