@@ -52,6 +52,14 @@ foreach(f ${wine_tests})
   tidewell_wine_test(${name} ${f})
 endforeach()
 
+# Windows tests that a script runs in a prefix of its own, such as one of another code page.
+file(GLOB wine_scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.sh)
+foreach(f ${wine_scripts})
+  get_filename_component(name ${f} NAME_WE)
+  add_test(NAME ${name} COMMAND bash ${f} ${CMAKE_BINARY_DIR})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 1800)
+endforeach()
+
 # Small helper programs the Wine tests start (stand-in uninstallers, removal children).
 file(GLOB wine_helpers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/helpers/*.cpp)
 foreach(f ${wine_helpers})

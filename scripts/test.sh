@@ -25,6 +25,8 @@ echo "== tests under Wine"
 export WINEPREFIX="$top/build/win32/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine stores file names outside ASCII in the locale's character set: the tests make such names.
+export LC_ALL=C.UTF-8
 rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 xvfb_pid=""

@@ -11,7 +11,7 @@
 
 namespace {
 
-const char* kUninstallPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::string kUninstallPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 std::string FakeUninstaller() { return TestFolder() + "fake_uninstaller.exe"; }
 
@@ -107,6 +107,42 @@ TEST_F(LaunchUnderWine, WaitingUsesAlmostNoProcessorTime) {
   std::printf("waited %lu ms for the child, using %.3f s of processor time\n", elapsed, used);
   EXPECT_GE(elapsed, 2900u);
   EXPECT_LT(used, 0.1);
+}
+
+// An uninstaller in a folder of any name, with arguments of any script, is started as the command
+// says, unquoted path mended as for any other; it removes an entry whose key name no code page holds.
+TEST_F(LaunchUnderWine, ACommandOfAnyScriptRunsAsItIsWritten) {
+  const std::string folder = "C:\\Program Files\\\xce\x95\xce\xbb\xce\xbb\xce\xac \xe8\xa1\xa8 \xd0\x96";  // Ελλά 表 Ж
+  const std::string program = folder + "\\\xc3\xbcninst \xe2\x9c\x93.exe";                        // ünist ✓.exe
+  const std::string key = "TidewellLaunch \xe5\xbe\xae\xe4\xbf\xa1 \xf0\x9f\x98\x80";
+  const std::string marker = TestFolder() + "marker \xce\xb1.txt";
+  RemoveTree(folder);
+  ASSERT_TRUE(CreateDirectoryW(platform::Widen(folder).c_str(), nullptr));
+  ASSERT_TRUE(CopyFileW(platform::Widen(FakeUninstaller()).c_str(), platform::Widen(program).c_str(), FALSE));
+  HKEY entry = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, platform::Widen(kUninstallPath + key).c_str(), 0, nullptr,
+                                           0, KEY_ALL_ACCESS, nullptr, &entry, nullptr));
+  RegCloseKey(entry);
+  for (const std::string& command : {"\"" + program + "\" --remove-key \"" + key + "\" --marker \"" + marker + "\"",
+                                     program + " --marker \"" + marker + "\""}) {
+    DeleteFileW(platform::Widen(marker).c_str());
+    ASSERT_TRUE(form_.Exec(command, SW_SHOW)) << command;
+    std::string ran;
+    const HANDLE file = CreateFileW(platform::Widen(marker).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      char buffer[512];
+      DWORD read = 0;
+      ReadFile(file, buffer, sizeof buffer, &read, nullptr);
+      ran.assign(buffer, read);
+      CloseHandle(file);
+    }
+    EXPECT_EQ(program, ran) << command;
+  }
+  HKEY gone = nullptr;
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND,
+            RegOpenKeyExW(HKEY_LOCAL_MACHINE, platform::Widen(kUninstallPath + key).c_str(), 0, KEY_READ, &gone));
+  DeleteFileW(platform::Widen(marker).c_str());
+  RemoveTree(folder);
 }
 
 TEST_F(LaunchUnderWine, APlantedProgramAtTheFirstBlankDoesNotRun) {

@@ -24,14 +24,15 @@ std::string Expand(const std::string& text) {
 
 void MakeFolders(const std::string& path) {
   for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
-    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    CreateDirectoryW(platform::Widen(path.substr(0, at)).c_str(), nullptr);
   }
-  CreateDirectoryA(path.c_str(), nullptr);
+  CreateDirectoryW(platform::Widen(path).c_str(), nullptr);
 }
 
 bool MakeFile(const std::string& path) {
   MakeFolders(path.substr(0, path.find_last_of('\\')));
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = CreateFileW(platform::Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
   WriteFile(file, "MZ", 2, &written, nullptr);
@@ -65,9 +66,9 @@ class StatusUnderWine : public ::testing::Test {
 
   void TearDown() override {
     for (const std::string& path : extra_) {
-      DeleteFileA(path.c_str());
+      DeleteFileW(platform::Widen(path).c_str());
       const std::string folder = path.substr(0, path.find_last_of('\\'));
-      if (folder.size() > 2) RemoveDirectoryA(folder.c_str());
+      if (folder.size() > 2) RemoveDirectoryW(platform::Widen(folder).c_str());
     }
     RemoveTree(kBase);
     SetEnvironmentVariableA("TIDEWELL_STATUS", nullptr);
@@ -84,7 +85,7 @@ class StatusUnderWine : public ::testing::Test {
     }
     const int row = form_.ListView1.Add();
     form_.CheckUninstall(Expand(uninstall), row);
-    for (const std::string& path : made) DeleteFileA(path.c_str());
+    for (const std::string& path : made) DeleteFileW(platform::Widen(path).c_str());
     return form_.ListView1.Item(row).ImageIndex;
   }
 
@@ -135,6 +136,48 @@ TEST_F(StatusUnderWine, GivesEachEntryItsIcon) {
       {"@\\\\App\\\\u.exe", {"@\\App\\u.exe"}, kGoodLink},
   };
   for (const auto& c : cases) EXPECT_EQ(IconOf(c.uninstall, c.files), c.icon) << Expand(c.uninstall);
+}
+
+// Paths with names outside ASCII, present and gone: Greek, Chinese whose second bytes in code
+// page 932 are backslashes, a path longer than MAX_PATH in bytes but not in characters. The Finder
+// page says the same of them.
+TEST_F(StatusUnderWine, PathsWithNamesOfEveryScriptAreTestedAsTheyAre) {
+  SetEnvironmentVariableA("TIDEWELL_STATUS", kBase.c_str());
+  const std::string greek = "@\\Program Files\\\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac";
+  const std::string japanese = "@\\\xe6\x88\x90\xe7\xb8\xbe\xe8\xa1\xa8 \xe3\x82\xbd\xe3\x83\x95\xe3\x83\x88";
+  std::string deep = "@";
+  for (int level = 0; level < 4; ++level) {
+    deep += "\\";
+    for (int i = 0; i < 25; ++i) deep += "\xe8\xa1\xa8";
+  }
+  const struct {
+    std::string uninstall;
+    std::vector<std::string> files;
+    int icon;
+  } cases[] = {
+      {"\"" + greek + "\\unins000.exe\" /x", {greek + "\\unins000.exe"}, kGoodLink},
+      {"\"" + greek + "\\unins000.exe\" /x", {}, kBrokenLink},
+      {japanese + "\\\xe8\xa1\xa8.exe /S", {japanese + "\\\xe8\xa1\xa8.exe"}, kGoodLink},
+      {japanese + "\\\xe8\xa1\xa8.exe /S", {}, kBrokenLink},
+      {"%TIDEWELL_STATUS%\\\xc3\x89" "clair\\M\xc3\xa9mo \xe2\x9c\x93.exe", {"@\\\xc3\x89" "clair\\M\xc3\xa9mo \xe2\x9c\x93.exe"}, kGoodLink},
+      {"@\\\xc3\xa9" "CLAIR\\M\xc3\x89MO \xe2\x9c\x93.EXE", {"@\\\xc3\x89" "clair\\M\xc3\xa9mo \xe2\x9c\x93.exe"}, kGoodLink},
+      {deep + "\\u.exe", {deep + "\\u.exe"}, kGoodLink},
+      {deep + "\\u.exe", {}, kBrokenLink},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IconOf(c.uninstall, c.files), c.icon) << Expand(c.uninstall);
+
+  for (const bool present : {true, false}) {
+    const std::string path = Expand(japanese + "\\\xe8\xa1\xa8.exe");
+    if (present) {
+      ASSERT_TRUE(MakeFile(path));
+    }
+    for (const std::string& typed : {path, path.substr(0, path.size() - 4)}) {
+      form_.Edit2.TextFromUser(typed);
+      form_.Button3.Click();
+      EXPECT_EQ(present ? "Exists" : "NonExistent", form_.Panel3.Caption()) << typed;
+    }
+    DeleteFileW(platform::Widen(path).c_str());
+  }
 }
 
 TEST_F(StatusUnderWine, FileTestRejectsTimesWithoutADosDate) {

@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "app/form1.h"
-#include "platform/text_encoding.h"
 #include "platform/win32/win32_platform.h"
 #include "registry/nt_registry.h"
 #include "tests/support/reg_file_reader.h"
 #include "tests/support/registry_snapshot.h"
 #include "tests/wine/wine_test_support.h"
+#include "tests/wine/tree_compare.h"
 #include "tests/wine/undo_seeds.h"
 
 using undo_seeds::kUninstallPath;
@@ -33,61 +33,23 @@ void WriteFileText(const std::string& path, const std::string& text) {
   out << text;
 }
 
-const char* TypeName(std::uint32_t type) {
-  static const char* const names[] = {"REG_NONE", "REG_SZ", "REG_EXPAND_SZ", "REG_BINARY", "REG_DWORD",
-                                      "REG_DWORD_BIG_ENDIAN", "REG_LINK", "REG_MULTI_SZ", "REG_RESOURCE_LIST",
-                                      "REG_FULL_RESOURCE_DESCRIPTOR", "REG_RESOURCE_REQUIREMENTS_LIST", "REG_QWORD"};
-  return type < 12 ? names[type] : "other";
-}
-
-// Compares value by value and prints one line per value: its type, its size and whether name,
-// type and bytes came back. Answers the number of differences.
-int CompareTrees(const regfile::Tree& before, const regfile::Tree& after, bool print) {
-  int differences = 0;
-  for (const auto& [key, values] : before) {
-    const auto found = after.find(key);
-    if (found == after.end()) {
-      std::printf("  key missing: %s\n", key.c_str());
-      ++differences;
-      continue;
-    }
-    for (const auto& [upper, value] : values) {
-      const auto other = found->second.find(upper);
-      const bool same = other != found->second.end() && other->second == value;
-      if (print || !same)
-        std::printf("  %-30s %-4u %-30s %7zu bytes: %s\n", TypeName(value.type), value.type,
-                    value.name.substr(0, 30).c_str(), value.bytes.size(),
-                    same ? "name, type and bytes back" : "DIFFERENT");
-      differences += same ? 0 : 1;
-    }
-    for (const auto& [upper, value] : found->second) {
-      if (!values.count(upper)) {
-        std::printf("  extra value %s in %s\n", value.name.c_str(), key.c_str());
-        ++differences;
-      }
-    }
-  }
-  for (const auto& [key, values] : after) {
-    if (!before.count(key)) {
-      std::printf("  extra key: %s\n", key.c_str());
-      ++differences;
-    }
-  }
-  return differences;
-}
-
 class UndoRoundTrip : public ::testing::Test {
  protected:
   void SetUp() override {
     form_.FormCreate();
     // An undo file of this test's own, so that merging it brings back nothing of other tests.
     form_.UndoStem = "UndoRoundTripTest";
-    DeleteFileA(form_.UndoFileName().c_str());
+    DeleteFiles();
+  }
+  // The day's undo files without their endings; both are deleted before and after each test.
+  std::string Stem() { return TestFolder() + "Backup\\" + form_.UndoStem; }
+  void DeleteFiles() {
+    for (const char* suffix : {".reg", ".unicode.reg"}) DeleteFileA((Stem() + suffix).c_str());
   }
   void TearDown() override {
     undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + kEntry);
     undo_seeds::DeleteTree(HKEY_CLASSES_ROOT, kProductsPath + kProduct);
-    DeleteFileA(form_.UndoFileName().c_str());
+    DeleteFiles();
   }
 
   regfile::Tree Entry() { return regfile::Snapshot(real_.registry, platform::kHkeyLocalMachine, kUninstallPath + kEntry); }
@@ -119,7 +81,7 @@ TEST_F(UndoRoundTrip, AnEntryOfEveryTypeComesBackWhole) {
   ASSERT_TRUE(Entry().empty()) << "the entry is gone";
   EXPECT_LT(Row(kEntry), 0);
 
-  ASSERT_TRUE(undo_seeds::MergeWithRegedit(form_.UndoFileName()));
+  ASSERT_TRUE(undo_seeds::MergeUndoFiles(Stem()));
   std::printf("Round trip of an entry through \"&Remove Entry\" and regedit:\n");
   EXPECT_EQ(0, CompareTrees(before, Entry(), true));
 }
@@ -143,7 +105,7 @@ TEST_F(UndoRoundTrip, AnInstallerProductComesBackWhole) {
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
   ASSERT_TRUE(Product().empty());
 
-  ASSERT_TRUE(undo_seeds::MergeWithRegedit(form_.UndoFileName()));
+  ASSERT_TRUE(undo_seeds::MergeUndoFiles(Stem()));
   std::printf("Round trip of an installer product:\n");
   EXPECT_EQ(0, CompareTrees(before, Product(), true));
 }
@@ -152,7 +114,7 @@ TEST_F(UndoRoundTrip, SaveChangesGivesBackTheOldCommandWithItsType) {
   HKEY entry = undo_seeds::Create(HKEY_LOCAL_MACHINE, kUninstallPath + kEntry);
   ASSERT_TRUE(undo_seeds::Set(entry, "DisplayName", REG_SZ, undo_seeds::Text("Round Trip Entry")));
   ASSERT_TRUE(undo_seeds::Set(entry, "UninstallString", REG_EXPAND_SZ,
-                              undo_seeds::Text("\"%ProgramFiles%\\Round \"Trip\"\\unins.exe\" /x \xe9\r\n")));
+                              undo_seeds::Text("\"%ProgramFiles%\\Round \"Trip\"\\unins.exe\" /x \xc3\xa9\r\n")));
   RegCloseKey(entry);
   const regfile::Tree before = Entry();
 
@@ -164,9 +126,9 @@ TEST_F(UndoRoundTrip, SaveChangesGivesBackTheOldCommandWithItsType) {
   const regfile::Tree changed = Entry();
   const regfile::Value& now = changed.at(regfile::Upper(kUninstallPath + kEntry)).at("UNINSTALLSTRING");
   EXPECT_EQ(static_cast<std::uint32_t>(REG_SZ), now.type);
-  EXPECT_EQ(platform::Utf16LeFromUtf8(undo_seeds::Text("C:\\new\\uninstall.exe")), now.bytes);
+  EXPECT_EQ(undo_seeds::Text("C:\\new\\uninstall.exe"), now.bytes);
 
-  ASSERT_TRUE(undo_seeds::MergeWithRegedit(form_.UndoFileName()));
+  ASSERT_TRUE(undo_seeds::MergeUndoFiles(Stem()));
   std::printf("Round trip of \"Save Changes\":\n");
   EXPECT_EQ(0, CompareTrees(before, Entry(), true));
 }
@@ -195,7 +157,7 @@ TEST_F(UndoRoundTrip, LinesCutShortAreNotMergedAndDoNotSwallowTheNextBlock) {
   form_.WriteReg("[" + key + "\\Next]");
   form_.WriteReg("\"After\"=dword:00000009");
   EXPECT_NE(std::string::npos, ReadFileText(form_.UndoFileName()).find("04,0-- incomplete lines above are not merged --\r\n"));
-  ASSERT_TRUE(undo_seeds::MergeWithRegedit(form_.UndoFileName()));
+  ASSERT_TRUE(undo_seeds::MergeUndoFiles(Stem()));
   const regfile::Tree merged = Entry();
   const std::string top = regfile::Upper(kUninstallPath + kEntry);
   ASSERT_TRUE(merged.count(top));
@@ -211,10 +173,10 @@ TEST_F(UndoRoundTrip, LinesCutShortAreNotMergedAndDoNotSwallowTheNextBlock) {
 TEST_F(UndoRoundTrip, ARemovalKilledAtTwentyMomentsComesBackWholeEveryTime) {
   const std::string entry = "TidewellKilledRemoval";
   const std::string stem = "UndoKilledRemovalTest";
-  const std::string undoFile = TestFolder() + "Backup\\" + stem + ".reg";
+  const std::string undoStem = TestFolder() + "Backup\\" + stem;
   const auto seed = [&] {
     undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + entry);
-    DeleteFileA(undoFile.c_str());
+    for (const char* suffix : {".reg", ".unicode.reg"}) DeleteFileA((undoStem + suffix).c_str());
     return undo_seeds::SeedLargeEntry(HKEY_LOCAL_MACHINE, kUninstallPath + entry, 300, 5, 100 * 1024) &&
            undo_seeds::SeedEveryType(HKEY_LOCAL_MACHINE, kUninstallPath + entry + "\\Every type", "x");
   };
@@ -270,7 +232,7 @@ TEST_F(UndoRoundTrip, ARemovalKilledAtTwentyMomentsComesBackWholeEveryTime) {
     size_t leftValues = 0;
     for (const auto& [key, values] : left) leftValues += values.size();
     if (leftValues > 0 && leftValues < originalValues) ++partial;
-    ASSERT_TRUE(undo_seeds::MergeWithRegedit(undoFile));
+    ASSERT_TRUE(undo_seeds::MergeUndoFiles(undoStem));
     const int differences = CompareTrees(original, snapshot(), false);
     std::printf("killed after %4d ms: %4zu of %zu values were gone, %zu keys left; after the merge %s\n", delay,
                 originalValues - leftValues, originalValues, left.size(),
@@ -281,7 +243,7 @@ TEST_F(UndoRoundTrip, ARemovalKilledAtTwentyMomentsComesBackWholeEveryTime) {
   EXPECT_GE(partial, 8) << "too few kills landed inside the removal to show anything";
   CloseHandle(started);
   undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + entry);
-  DeleteFileA(undoFile.c_str());
+  for (const char* suffix : {".reg", ".unicode.reg"}) DeleteFileA((undoStem + suffix).c_str());
 }
 
 }  // namespace

@@ -1,42 +1,51 @@
 #pragma once
 // Registry trees for the Windows tests and programs of removal and merge-back, written with the
-// registry calls themselves, and the registry editor's merge run as a child process.
+// registry calls themselves, and the registry editor's merge run as a child process. Names given
+// to the wide calls are UTF-8.
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/text_encoding.h"
+#include "platform/win32/wide_text.h"
+
 namespace undo_seeds {
 
 inline const std::string kUninstallPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-inline std::string Text(const std::string& text) { return text + std::string(1, '\0'); }
+// String data as the wide calls store it: UTF-16LE of the UTF-8 text, with its NUL character.
+inline std::string Text(const std::string& text) { return platform::Utf16LeFromUtf8(text) + std::string(2, '\0'); }
+// The same without a NUL added: for texts that hold their NULs themselves.
+inline std::string Wide(const std::string& text) { return platform::Utf16LeFromUtf8(text); }
 
+// RegSetValueExW: the data as they are, whatever the type.
 inline bool Set(HKEY key, const std::string& name, DWORD type, const std::string& bytes) {
-  return RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+  return RegSetValueExW(key, platform::Widen(name).c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                         static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
 }
 
 inline HKEY Create(HKEY root, const std::string& path) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExW(root, platform::Widen(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
     return nullptr;
   return key;
 }
 
 inline void DeleteTree(HKEY root, const std::string& path) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExW(root, platform::Widen(path).c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
   std::vector<std::string> children;
-  char name[1024];
+  wchar_t name[1024];
   for (DWORD i = 0;; ++i) {
-    DWORD length = sizeof name;
-    if (RegEnumKeyExA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    children.emplace_back(name, length);
+    DWORD length = 1024;
+    if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    children.push_back(platform::Narrow(name, length));
   }
   RegCloseKey(key);
   for (const std::string& child : children) DeleteTree(root, path + "\\" + child);
-  RegDeleteKeyA(root, path.c_str());
+  RegDeleteKeyW(root, platform::Widen(path).c_str());
 }
 
 inline std::string EveryByte(size_t size) {
@@ -58,13 +67,14 @@ inline bool SeedEveryType(HKEY root, const std::string& path, const std::string&
   ok &= Set(key, "UninstallString", REG_SZ, Text("\"C:\\Program Files\\Round Trip\\unins000.exe\" /x"));
   ok &= Set(key, "", REG_SZ, Text("the default value"));
   ok &= Set(key, TypeValueName(REG_NONE), REG_NONE, std::string("\x00\x80\xff\x0d\x0a", 5));
-  ok &= Set(key, TypeValueName(REG_SZ), REG_SZ, Text("say \"hi\" to C:\\dir\\ \r\nline two\ttab \xe9\xe8\xfc\xa3"));
-  ok &= Set(key, TypeValueName(REG_EXPAND_SZ), REG_EXPAND_SZ, Text("%SystemRoot%\\system32\\\"x\" \xe9"));
+  ok &= Set(key, TypeValueName(REG_SZ), REG_SZ,
+            Text("say \"hi\" to C:\\dir\\ \r\nline two\ttab \xc3\xa9\xc3\xa8\xc3\xbc\xc2\xa3"));
+  ok &= Set(key, TypeValueName(REG_EXPAND_SZ), REG_EXPAND_SZ, Text("%SystemRoot%\\system32\\\"x\" \xc3\xa9"));
   ok &= Set(key, TypeValueName(REG_BINARY), REG_BINARY, EveryByte(100 * 1024));
   ok &= Set(key, TypeValueName(REG_DWORD), REG_DWORD, std::string("\xff\xff\xff\xff", 4));
   ok &= Set(key, TypeValueName(REG_DWORD_BIG_ENDIAN), REG_DWORD_BIG_ENDIAN, std::string("\x12\x34\x56\x78", 4));
   ok &= Set(key, TypeValueName(REG_LINK), REG_LINK, std::string("\\\0R\0e\0g\0", 8));
-  ok &= Set(key, TypeValueName(REG_MULTI_SZ), REG_MULTI_SZ, std::string("one\0\"two\" \\ \xe9\0\0", 15));
+  ok &= Set(key, TypeValueName(REG_MULTI_SZ), REG_MULTI_SZ, Wide(std::string("one\0\"two\" \\ \xc3\xa9\0\0", 16)));
   ok &= Set(key, TypeValueName(REG_RESOURCE_LIST), REG_RESOURCE_LIST, EveryByte(40));
   ok &= Set(key, TypeValueName(REG_FULL_RESOURCE_DESCRIPTOR), REG_FULL_RESOURCE_DESCRIPTOR, EveryByte(33));
   ok &= Set(key, TypeValueName(REG_RESOURCE_REQUIREMENTS_LIST), REG_RESOURCE_REQUIREMENTS_LIST, EveryByte(7));
@@ -118,16 +128,27 @@ inline bool SeedLargeEntry(HKEY root, const std::string& path, int values, int s
 
 // Merges the file with the registry editor as a child process and waits for it.
 inline bool MergeWithRegedit(const std::string& file) {
-  std::string command = "regedit.exe /s \"" + file + "\"";
-  STARTUPINFOA startup{};
+  std::wstring command = platform::Widen("regedit.exe /s \"" + file + "\"");
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return false;
   const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return ended;
+}
+
+// Merges the day's undo files of a stem ("...\\Backup\\UndoYYYYMMDD"): the REGEDIT4 file and the
+// Unicode one, each when it is there. Which of them a change went to depends on the code page.
+inline bool MergeUndoFiles(const std::string& stem) {
+  for (const char* suffix : {".reg", ".unicode.reg"}) {
+    const std::string file = stem + suffix;
+    if (GetFileAttributesW(platform::Widen(file).c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+    if (!MergeWithRegedit(file)) return false;
+  }
+  return true;
 }
 
 }  // namespace undo_seeds

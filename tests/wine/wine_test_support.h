@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/form1.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_platform.h"
 #include "tests/wine/recording_ui.h"
 
@@ -24,22 +25,22 @@ inline std::string ReadFileText(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Deletes a folder and everything in it.
+// Deletes a folder (its path in UTF-8) and everything in it.
 inline void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  const HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  const HANDLE find = FindFirstFileW(platform::Widen(folder + "\\*").c_str(), &found);
   if (find != INVALID_HANDLE_VALUE) {
     do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::string path = folder + "\\" + platform::Narrow(name);
+      SetFileAttributesW(platform::Widen(path).c_str(), FILE_ATTRIBUTE_NORMAL);
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(path);
-      else DeleteFileA(path.c_str());
-    } while (FindNextFileA(find, &found));
+      else DeleteFileW(platform::Widen(path).c_str());
+    } while (FindNextFileW(find, &found));
     FindClose(find);
   }
-  RemoveDirectoryA(folder.c_str());
+  RemoveDirectoryW(platform::Widen(folder).c_str());
 }
 
 // The window's logic on the real platform, its dialogs recorded instead of shown.

@@ -1,35 +1,44 @@
 // Stands in for an uninstaller in the Windows tests:
 //   fake_uninstaller [--sleep ms] [--marker file] [--remove-key name] [--exit code]
-// It waits, writes the marker file, removes an uninstall entry, and exits with the code.
+// It waits, writes its own first argument (in UTF-8) to the marker file, removes an uninstall
+// entry, and exits with the code. Its arguments are read wide, so names of any script arrive whole.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
-int main(int argc, char** argv) {
+#include "platform/win32/wide_text.h"
+
+int main() {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (!argv) return 2;
   DWORD sleep = 0;
-  const char* marker = nullptr;
-  const char* removeKey = nullptr;
+  const wchar_t* marker = nullptr;
+  const wchar_t* removeKey = nullptr;
   int code = 0;
   for (int i = 1; i + 1 < argc; ++i) {
-    if (!std::strcmp(argv[i], "--sleep")) sleep = std::strtoul(argv[i + 1], nullptr, 10);
-    else if (!std::strcmp(argv[i], "--marker")) marker = argv[i + 1];
-    else if (!std::strcmp(argv[i], "--remove-key")) removeKey = argv[i + 1];
-    else if (!std::strcmp(argv[i], "--exit")) code = std::atoi(argv[i + 1]);
+    const std::wstring option = argv[i];
+    if (option == L"--sleep") sleep = std::wcstoul(argv[i + 1], nullptr, 10);
+    else if (option == L"--marker") marker = argv[i + 1];
+    else if (option == L"--remove-key") removeKey = argv[i + 1];
+    else if (option == L"--exit") code = std::wcstol(argv[i + 1], nullptr, 10);
   }
   if (sleep) Sleep(sleep);
   if (marker) {
-    HANDLE file = CreateFileA(marker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(marker, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
+      const std::string self = platform::Narrow(argv[0]);
       DWORD written = 0;
-      WriteFile(file, argv[0], static_cast<DWORD>(std::strlen(argv[0])), &written, nullptr);
+      WriteFile(file, self.data(), static_cast<DWORD>(self.size()), &written, nullptr);
       CloseHandle(file);
     }
   }
   if (removeKey) {
-    const std::string path = std::string("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + removeKey;
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+    const std::wstring path = std::wstring(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + removeKey;
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str());
   }
+  LocalFree(argv);
   return code;
 }
