@@ -17,6 +17,7 @@ using namespace platform;
 namespace {
 
 constexpr const char* kFile = "C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg";
+constexpr const char* kUnicodeFile = "C:\\Tools\\Tidewell\\Backup\\Undo20261207.unicode.reg";
 constexpr const char* kEntries = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr const char* kEntryLine = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
@@ -71,10 +72,13 @@ struct Scene {
       if (list.Items()[i] == text) return i;
     return -1;
   }
-  // The Uninstall key with the undo file merged over it, as the registry editor would leave it.
+  // The Uninstall key with the day's undo files merged over it, as the registry editor would leave
+  // it: the REGEDIT4 file read in the system's code page, and the Unicode one.
   regfile::Tree Merged() {
     regfile::Tree merged = regfile::Snapshot(p.registry, kHkeyLocalMachine, kEntries);
-    if (p.files.FileExistsAt(kFile)) regfile::Read(p.files.Content(kFile)).ApplyTo(merged, "HKEY_LOCAL_MACHINE");
+    const regfile::AnsiDecoder decode = [this](const std::string& ansi) { return p.system.FromAnsiCodePage(ansi); };
+    for (const char* file : {kFile, kUnicodeFile})
+      if (p.files.FileExistsAt(file)) regfile::Read(p.files.Content(file), decode).ApplyTo(merged, "HKEY_LOCAL_MACHINE");
     return regfile::Subtree(merged, kEntries);
   }
 
@@ -329,6 +333,83 @@ TEST_F(EntryCommandsTest, SaveChangesOnAValueThatIsNotTextRaisesBeforeWriting) {
   form.Edit3.TextFromUser("x");
   EXPECT_THROW(form.Button15Click(), ERegistryException);
   EXPECT_EQ("(no file)", s.Undo());
+}
+
+// A removal goes whole to one file: the REGEDIT4 file when the code page carries every name and
+// text of the entry, subkeys included, the Unicode file otherwise; the other file is not touched,
+// and a merge gives the entry back as it was. Code pages 1252 and 932.
+TEST(UndoFileChoiceTest, ARemovalGoesWholeToTheFileThatCarriesIt) {
+  const struct {
+    const char* what;
+    unsigned codePage;
+    std::string key, valueName, text, subkey;
+    bool regedit4;
+  } cases[] = {
+      {"ASCII", 1252, "Gamma", "Note", "plain", "Sub", true},
+      {"Latin-1", 1252, "Caf\xc3\xa9", "Gr\xc3\xb6\xc3\x9f" "e", "\xc2\xbd \xe2\x82\xac", "Sub", true},
+      {"a Greek value name", 1252, "Gamma", "\xce\xb1", "plain", "Sub", false},
+      {"a Chinese subkey", 1252, "Gamma", "Note", "plain", "\xe5\xad\x90", false},
+      {"a combining accent", 1252, "Gamma", "Note", "e\xcc\x81", "Sub", false},
+      {"Japanese", 932, "\xe8\xa1\xa8", "\xe3\x82\xbd", "\xe6\x88\x90\xe7\xb8\xbe\xe8\xa1\xa8\\", "\xe5\x8d\x81", true},
+      {"Cyrillic", 932, "\xd0\x96", "\xd0\x98\xd0\xbc\xd1\x8f", "\xd0\xbe\xd0\xba", "Sub", true},
+      {"Latin-1", 932, "Caf\xc3\xa9", "Note", "plain", "Sub", false},
+      {"outside the BMP", 932, "Gamma", "Note", "\xf0\x9f\x98\x80", "Sub", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.what) + ", code page " + std::to_string(c.codePage));
+    Scene scene;
+    scene.p.system.ansiCodePage = c.codePage;
+    MemoryRegistry& r = scene.p.registry;
+    r.SetString(kHkeyLocalMachine, Entry(c.key), "DisplayName", c.text);
+    r.SetString(kHkeyLocalMachine, Entry(c.key), c.valueName, c.text, kRegExpandSz);
+    r.SetValue(kHkeyLocalMachine, Entry(c.key + "\\" + c.subkey), "List", kRegMultiSz,
+               Wide(c.text + std::string(1, '\0') + c.text + std::string(2, '\0')));
+    const regfile::Tree original = scene.Merged();
+    scene.p.ui.answers = {kIdYes};
+    scene.form.RemoveEntry(c.key);
+    EXPECT_FALSE(r.KeyExists(kHkeyLocalMachine, Entry(c.key)));
+    EXPECT_EQ(c.regedit4, scene.p.files.FileExistsAt(kFile));
+    EXPECT_EQ(!c.regedit4, scene.p.files.FileExistsAt(kUnicodeFile));
+    EXPECT_EQ(regfile::Describe(original), regfile::Describe(scene.Merged()));
+  }
+}
+
+// Escaped as characters, then encoded: the backslash that is the second byte of 表 in code page 932
+// is not doubled; the real backslash after it is.
+TEST(UndoFileChoiceTest, ASecondByteBackslashIsWrittenOnceAndARealOneTwice) {
+  Scene scene;
+  scene.p.system.ansiCodePage = 932;
+  scene.p.registry.SetString(kHkeyLocalMachine, Entry("T"), "V", "\xe6\x88\x90\xe7\xb8\xbe\xe8\xa1\xa8\\");
+  scene.p.ui.answers = {kIdYes};
+  scene.form.RemoveEntry("T");
+  EXPECT_EQ(File({std::string(kEntryLine) + "T]", "\"V\"=\"\x90\xac\x90\xd1\x95\x5c\\\\\"", ""}), scene.Undo());
+}
+
+// A value that changes after its file was chosen, into text that file cannot carry, stops the
+// removal before the value is deleted; the REGEDIT4 file never holds a text it would garble.
+TEST_F(EntryCommandsTest, AValueChangedIntoTextTheFileCannotCarryStopsTheRemovalBeforeItGoes) {
+  const std::string greek = "\xce\x95\xce\xbb\xce\xbb\xce\xac\\u.exe";
+  int stops = 0;
+  for (int k = 1; k < 120; ++k) {
+    SCOPED_TRACE("changed before call " + std::to_string(k));
+    Scene scene;
+    MemoryRegistry& r = scene.p.registry;
+    r.BeforeCall(k, [&] { r.SetString(kHkeyLocalMachine, Entry("Beta"), "UninstallString", greek); });
+    scene.p.ui.answers = {kIdYes};
+    try {
+      scene.form.RemoveEntry("Beta");
+    } catch (const EInOutError& error) {
+      ++stops;
+      EXPECT_NE(std::string::npos, std::string(error.what()).find("cannot carry")) << error.what();
+      TNTRegistry reg(r);
+      reg.SetRoot(kHkeyLocalMachine);
+      ASSERT_TRUE(reg.OpenPath("\\" + Entry("Beta"), false));
+      EXPECT_EQ(greek, reg.ReadText("UninstallString")) << "the changed value stays";
+    }
+    if (scene.p.files.FileExistsAt(kFile))
+      EXPECT_EQ(std::string::npos, scene.p.files.Content(kFile).find('?'));
+  }
+  EXPECT_GT(stops, 0);
 }
 
 // Starts "&Delete an entry >>" on Alpha, answered Yes, in the scene.

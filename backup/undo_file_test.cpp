@@ -7,6 +7,7 @@
 #include "app/form1.h"
 #include "backup/in_out_error.h"
 #include "platform/memory/memory_platform.h"
+#include "platform/text_encoding.h"
 #include "tests/support/reg_file_reader.h"
 
 using namespace platform;
@@ -16,6 +17,13 @@ namespace {
 constexpr const char* kFolder = "C:\\Tools\\Tidewell\\Backup";
 constexpr const char* kFile = "C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg";
 constexpr const char* kAside = "C:\\Tools\\Tidewell\\Backup\\Undo20261207.bad1.reg";
+constexpr const char* kUnicodeFile = "C:\\Tools\\Tidewell\\Backup\\Undo20261207.unicode.reg";
+constexpr const char* kUnicodeAside = "C:\\Tools\\Tidewell\\Backup\\Undo20261207.unicode.bad1.reg";
+constexpr const char* kVersion5 = "Windows Registry Editor Version 5.00";
+
+// Text as the Unicode file holds it.
+std::string U(const std::string& text) { return Utf16LeFromUtf8(text); }
+const std::string kMark("\xff\xfe", 2);
 
 class UndoFileTest : public ::testing::Test {
  protected:
@@ -217,6 +225,102 @@ TEST_F(UndoFileTest, ConvertStEscapesForTheQuotedParts) {
   EXPECT_EQ("\\\\\\\"\\r\\n", form.ConvertSt("\\\"\r\n"));
   EXPECT_EQ(8u, form.ConvertSt("\\\"\r\n").size());
   EXPECT_EQ("\x80\xff plain", form.ConvertSt("\x80\xff plain"));
+}
+
+// The Unicode file: its byte-order mark and header, then every line in UTF-16LE. The REGEDIT4 file
+// is not made; a line written outside the change's block goes to it again.
+TEST_F(UndoFileTest, TheUnicodeFileBeginsWithItsMarkAndHeaderAndHoldsLinesInUtf16) {
+  {
+    UndoBlock block(form, [] { return UndoFormat::kUnicode; });
+    form.WriteReg("[HKEY_LOCAL_MACHINE\\\xe8\xa1\xa8]");
+    UndoBlock inner(form, [] { return UndoFormat::kRegedit4; });
+    AppendUndoLines(form, {"\"\xce\xb1\"=dword:00000001", ""}, true);
+  }
+  EXPECT_EQ(kMark + U(std::string(kVersion5) + "\r\n\r\n[HKEY_LOCAL_MACHINE\\\xe8\xa1\xa8]\r\n\"\xce\xb1\"=dword:00000001\r\n\r\n"),
+            p.files.Content(kUnicodeFile)) << "the inner block keeps the outer one's file";
+  EXPECT_FALSE(p.files.FileExistsAt(kFile));
+  form.WriteReg("after");
+  EXPECT_EQ("REGEDIT4\r\n\r\nafter\r\n", p.files.Content(kFile));
+}
+
+TEST_F(UndoFileTest, OnlyTheExactHeaderOfTheUnicodeFileIsAppendedTo) {
+  const struct {
+    const char* name;
+    std::string before;
+    bool appended;
+  } cases[] = {
+      {"header", kMark + U(std::string(kVersion5) + "\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n"), true},
+      {"header with LF only", kMark + U(std::string(kVersion5) + "\n\n"), true},
+      {"empty file", "", false},
+      {"no byte-order mark", U(std::string(kVersion5) + "\r\n\r\n"), false},
+      {"the REGEDIT4 header", "REGEDIT4\r\n\r\n", false},
+      {"version 5 in single bytes", std::string(kVersion5) + "\r\n\r\n", false},
+      {"another version", kMark + U("Windows Registry Editor Version 5.01\r\n"), false},
+      {"header without its line break", kMark + U(kVersion5), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryPlatform q;
+    TForm1 f(q.platform());
+    f.UndoStem = "Undo20261207";
+    q.files.AddFile(kUnicodeFile, c.before);
+    UndoBlock block(f, [] { return UndoFormat::kUnicode; });
+    f.WriteReg("new \xce\xb1");
+    if (c.appended) {
+      EXPECT_EQ(c.before + U("new \xce\xb1\r\n"), q.files.Content(kUnicodeFile));
+      EXPECT_FALSE(q.files.FileExistsAt(kUnicodeAside));
+    } else {
+      EXPECT_EQ(kMark + U(std::string(kVersion5) + "\r\n\r\nnew \xce\xb1\r\n"), q.files.Content(kUnicodeFile));
+      EXPECT_EQ(c.before.empty(), !q.files.FileExistsAt(kUnicodeAside));
+      if (!c.before.empty()) {
+        EXPECT_EQ(c.before, q.files.Content(kUnicodeAside)) << "kept byte for byte";
+      }
+    }
+  }
+}
+
+// Lines that an earlier write left cut short in the Unicode file, half a unit included, are marked
+// so that a merge takes none of them for a value and the lines after them still reach their key.
+TEST_F(UndoFileTest, LinesCutShortInTheUnicodeFileAreMarkedAfterTheirLastWholeUnit) {
+  const std::string start = kMark + U(std::string(kVersion5) + "\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Old]\r\n"
+                                      "\"Kept\"=dword:00000001\r\n");
+  const struct {
+    const char* name;
+    std::string tail;
+    bool marked;
+  } cases[] = {
+      {"whole", "", false},
+      {"inside a continued value", U("\"Big\"=hex:01,02,03,\\\r\n"), true},
+      {"inside a line of bytes", U("\"Big\"=hex:01,02,0"), true},
+      {"half a unit", U("\"Big\"=hex:01,02").append("\x30", 1), true},
+      {"after a CR", U("\"Big\"=hex:01,\\\r"), true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryPlatform q;
+    TForm1 f(q.platform());
+    f.UndoStem = "Undo20261207";
+    q.files.AddFile(kUnicodeFile, start + c.tail);
+    UndoBlock block(f, [] { return UndoFormat::kUnicode; });
+    AppendUndoLines(f, {"[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]", "\"Fresh\"=dword:00000002", ""}, false);
+    const std::string content = q.files.Content(kUnicodeFile);
+    EXPECT_EQ(start + c.tail, content.substr(0, start.size() + c.tail.size())) << "nothing rewritten";
+    EXPECT_EQ(0u, content.size() % 2);
+    EXPECT_EQ(c.marked, content.find(U(kCutShortLine)) != std::string::npos);
+    std::vector<std::string> values;
+    for (const auto& step : regfile::Read(content).steps)
+      if (step.kind == 'V') values.push_back(step.path + ":" + step.value.name);
+    EXPECT_EQ((std::vector<std::string>{"SOFTWARE\\Old:Kept", "SOFTWARE\\New:Fresh"}), values);
+  }
+}
+
+// A line that the REGEDIT4 file cannot carry is refused with all the lines of its write.
+TEST_F(UndoFileTest, ALineTheRegedit4FileCannotCarryIsRefusedWithItsWrite) {
+  form.WriteReg("[HKEY_LOCAL_MACHINE\\A]");
+  EXPECT_EQ(std::string("Cannot write to the undo file ") + kFile +
+                ": a name or text of this change holds characters the file cannot carry",
+            ErrorOf([&] { AppendUndoLines(form, {"\"ok\"=dword:00000001", "\"\xce\xb1\"=dword:00000001"}, true); }));
+  EXPECT_EQ("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n", p.files.Content(kFile));
 }
 
 TEST_F(UndoFileTest, WriteRegKeepsNothingOpenAndDoesNotFlush) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 #include "platform/memory/memory_files.h"
 #include "platform/text_encoding.h"
@@ -143,6 +144,7 @@ MemoryRegistry::~MemoryRegistry() = default;
 
 bool MemoryRegistry::CountCall() {
   ++calls_;
+  if (calls_ == actionAt_ && action_) std::exchange(action_, nullptr)();
   return failFrom_ >= 0 && calls_ >= failFrom_;
 }
 

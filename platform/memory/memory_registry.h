@@ -5,6 +5,7 @@
 // insertion order, keys that refuse deletion while they have subkeys, values of any type code and
 // size, per-key access that tests can limit, counted handles, hive files, backup-restore creates.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -43,6 +44,13 @@ class MemoryRegistry : public RegistryApi {
   int OpenHandles() const { return static_cast<int>(handles_.size()); }
   // Every call from the k-th on (counted from now) fails with ERROR_ACCESS_DENIED; -1 never.
   void FailFromCall(int k) { failFrom_ = k; calls_ = 0; }
+  // Runs the action just before the k-th call counted from now (a change made meanwhile by
+  // someone else); the call then goes on as usual.
+  void BeforeCall(int k, std::function<void()> action) {
+    actionAt_ = k;
+    action_ = std::move(action);
+    calls_ = 0;
+  }
   int CallCount() const { return calls_; }
 
   // RegistryApi.
@@ -91,6 +99,8 @@ class MemoryRegistry : public RegistryApi {
   bool nt_ = true;
   int failFrom_ = -1;
   int calls_ = 0;
+  int actionAt_ = -1;
+  std::function<void()> action_;
 };
 
 }  // namespace platform
