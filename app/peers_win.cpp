@@ -164,7 +164,8 @@ class ListBoxPeer : public Win32Peer {
       bytes += (lines.back().size() + 1) * sizeof(wchar_t);
     }
     SendMessageW(window_, LB_INITSTORAGE, lines.size(), bytes);
-    for (const std::wstring& line : lines) SendMessageW(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    for (const std::wstring& line : lines)
+      SendMessageW(window_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
     SendMessageW(window_, LB_SETCURSEL, List().ItemIndex(), 0);
     SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(window_, nullptr, TRUE);
@@ -473,8 +474,8 @@ HWND Win32Peer::MakeWindow(DWORD exStyle, const wchar_t* className, const std::s
                            HWND parent, int id) {
   parent_ = parent;
   const bool hidden = control_.Kind() == ControlKind::kTabSheet;
-  window_ = CreateWindowExW(exStyle, className, Widen(text).c_str(), WS_CHILD | (hidden ? 0 : WS_VISIBLE) | style, control_.Left,
-                            control_.Top, control_.Width, control_.Height, parent,
+  window_ = CreateWindowExW(exStyle, className, Widen(text).c_str(), WS_CHILD | (hidden ? 0 : WS_VISIBLE) | style,
+                            control_.Left, control_.Top, control_.Width, control_.Height, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), owner_.Instance(), &owner_);
   if (!window_) return nullptr;
   ApplyFont();
@@ -483,7 +484,9 @@ HWND Win32Peer::MakeWindow(DWORD exStyle, const wchar_t* className, const std::s
   return window_;
 }
 
-void Win32Peer::ApplyFont() { SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(owner_.FontFor(control_.Font)), FALSE); }
+void Win32Peer::ApplyFont() {
+  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(owner_.FontFor(control_.Font)), FALSE);
+}
 
 void Win32Peer::Invalidate() {
   const RECT bounds = Bounds();

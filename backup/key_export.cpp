@@ -41,8 +41,9 @@ bool CarriesKeyTree(platform::RegistryApi& api, const UndoEncoding& encoding, pl
 }  // namespace
 
 UndoFormat TForm1::UndoFormatForKey(platform::Hkey root, const std::string& path) {
-  const bool carried = CarriesKeyTree(platform_.registry, UndoEncoding::Regedit4(platform_.system), root, RemoveSlash(path));
-  return carried ? UndoFormat::kRegedit4 : UndoFormat::kUnicode;
+  const UndoEncoding regedit4 = UndoEncoding::Regedit4(platform_.system);
+  return CarriesKeyTree(platform_.registry, regedit4, root, RemoveSlash(path)) ? UndoFormat::kRegedit4
+                                                                               : UndoFormat::kUnicode;
 }
 
 void TForm1::RemoveRegistryKey(platform::Hkey root, const std::string& path) {
