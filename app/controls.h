@@ -80,12 +80,15 @@ class TControl {
   std::function<void()> OnDblClick;
   std::function<void(int key)> OnKeyDown;
   std::function<void()> OnMouseDown;
+  // The selected row or line changed, by the mouse or the keyboard.
+  std::function<void()> OnSelectItem;
 
   // Fired by the peer (or a test) as the user acts.
   void Click() { if (OnClick) OnClick(); }
   void DblClick() { if (OnDblClick) OnDblClick(); }
   void KeyDown(int key) { if (OnKeyDown) OnKeyDown(key); }
   void MouseDown() { if (OnMouseDown) OnMouseDown(); }
+  void SelectItem() { if (OnSelectItem) OnSelectItem(); }
 
   void SetPeer(Peer* peer) { peer_ = peer; }
   Peer* GetPeer() const { return peer_; }
@@ -218,6 +221,20 @@ class TListView : public TControl {
   int selected_ = -1;
   int updating_ = 0;
   bool dirty_ = false;
+};
+
+// Holds a control's bulk update (BeginUpdate .. EndUpdate) for as long as it lives, so that the
+// update ends and the control is redrawn on every path, also when an exception passes.
+template <class Control>
+class BulkUpdate {
+ public:
+  explicit BulkUpdate(Control& control) : control_(control) { control_.BeginUpdate(); }
+  ~BulkUpdate() { control_.EndUpdate(); }
+  BulkUpdate(const BulkUpdate&) = delete;
+  BulkUpdate& operator=(const BulkUpdate&) = delete;
+
+ private:
+  Control& control_;
 };
 
 class TTabSheet : public TControl {

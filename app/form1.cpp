@@ -237,6 +237,7 @@ void TForm1::BindEvents() {
     }
   };
   ListView1.OnMouseDown = Guarded(&TForm1::ListBox1MouseDown);
+  ListView1.OnSelectItem = Guarded(&TForm1::ListView1Click);
   Button4.OnClick = Guarded(&TForm1::Button4Click);
   Button1.OnClick = Guarded(&TForm1::Button1Click);
   Label8.OnClick = Guarded(&TForm1::Label8Click);

@@ -214,11 +214,16 @@ class ListViewPeer : public Win32Peer {
         break;
       }
       case LVN_ITEMCHANGED: {
-        // The keyboard moves the selection too; the control follows it without an event.
+        // The mouse and the keyboard move the selection; the control follows and tells the window
+        // once the row has changed, so that what the commands act on is the row highlighted.
         const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
         if (!pushing_ && (change->uChanged & LVIF_STATE) &&
-            ((change->uOldState ^ change->uNewState) & LVIS_SELECTED))
+            ((change->uOldState ^ change->uNewState) & LVIS_SELECTED)) {
+          const int before = View().Selected();
           Pull();
+          if (View().Selected() != before && View().Selected() >= 0)
+            owner_.Fire([this] { View().SelectItem(); });
+        }
         break;
       }
     }

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <stdexcept>
 
 #include "app/form1.h"
 #include "platform/handles.h"
@@ -21,11 +22,13 @@ std::string TextOfValue(TNTRegistry& reg, const TStrings& valueNames, const std:
 
 void TForm1::FillListBox() {
   const int position = ListView1.Count() > 0 ? ListView1.Selected() : -1;
+  // The first entry that could not be read; it is shown once, after the lists are whole.
+  std::string unreadable;
 
-  ListView1.BeginUpdate();
-  ListView1.Clear();
-  ListBox2.Clear();
   {
+    BulkUpdate<TListView> update(ListView1);
+    ListView1.Clear();
+    ListBox2.Clear();
     TNTRegistry reg(platform_.registry);
     TStrings subkeys, valueNames;
 
@@ -37,11 +40,21 @@ void TForm1::FillListBox() {
         if (name.empty() || !reg.OpenPath(kUninstallKey + name, false)) continue;
         ListBox2.Add(name);
         reg.ListValueNames(valueNames);
+        std::string caption, uninstall;
+        try {
+          caption = TextOfValue(reg, valueNames, "DisplayName");
+          uninstall = TextOfValue(reg, valueNames, "UninstallString");
+        } catch (const ERegistryException& error) {
+          // A value rewritten between its size query and its read: the entry stays in All
+          // Entries by its key, the main list leaves it out, and the scan goes on.
+          if (unreadable.empty()) unreadable = "The entry '" + name + "' could not be read: " + error.what();
+          reg.ClosePath();
+          continue;
+        }
         const int row = ListView1.Add();
         TListItem& item = ListView1.Item(row);
         item.SubItems.push_back(name);
-        item.Caption = TextOfValue(reg, valueNames, "DisplayName");
-        const std::string uninstall = TextOfValue(reg, valueNames, "UninstallString");
+        item.Caption = caption;
         item.SubItems.push_back(uninstall);
         if (!uninstall.empty() && CheckEntryStatus) CheckUninstall(uninstall, row);
         if (ListView1.Item(row).Caption.empty() || uninstall.empty()) ListView1.Delete(row);
@@ -58,20 +71,24 @@ void TForm1::FillListBox() {
         if (product.empty() || !reg.OpenPath(std::string(kProductsKey) + "\\" + product, false)) continue;
         reg.ListValueNames(valueNames);
         std::string line = product;
-        for (const std::string& name : valueNames) {
-          if (name != "ProductName") continue;
-          const RegKind kind = reg.ValueKind(name);
-          if (kind == kindString || kind == kindExpandString) line = reg.ReadText(name) + " - {" + product;
+        try {
+          for (const std::string& name : valueNames) {
+            if (name != "ProductName") continue;
+            const RegKind kind = reg.ValueKind(name);
+            if (kind == kindString || kind == kindExpandString) line = reg.ReadText(name) + " - {" + product;
+          }
+        } catch (const ERegistryException& error) {
+          if (unreadable.empty()) unreadable = "The installer product '" + product + "' could not be read: " + error.what();
+          line = product;
         }
         ListBox3.Add(line);
         reg.ClosePath();
       }
     }
     if (ListBox3.Count() == 0) ListBox3.Add(kNoItems);
+    ListView1.SortByCaption(
+        [this](const std::string& a, const std::string& b) { return platform_.system.CompareText(a, b); });
   }
-  ListView1.SortByCaption(
-      [this](const std::string& a, const std::string& b) { return platform_.system.CompareText(a, b); });
-  ListView1.EndUpdate();
 
   RefillBackupList();
   ListBox1Click();
@@ -82,11 +99,12 @@ void TForm1::FillListBox() {
     ListView1.MakeVisible();
   }
   ListView1Click();
+  if (!unreadable.empty()) ShowException(std::runtime_error(unreadable));
 }
 
 void TForm1::RefillBackupList() {
   ListBox1.Clear();
-  ListBox1.BeginUpdate();
+  BulkUpdate<TListBox> update(ListBox1);
   platform::FindData found;
   platform::UniqueFind find(platform_.files, platform_.files.FindFirst(exeFolder_ + "Backup\\*.*", &found));
   if (find) {
@@ -94,5 +112,4 @@ void TForm1::RefillBackupList() {
       if (found.name != "." && found.name != "..") ListBox1.Add(found.name);
     } while (platform_.files.FindNext(find.get(), &found));
   }
-  ListBox1.EndUpdate();
 }

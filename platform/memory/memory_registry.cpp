@@ -199,6 +199,25 @@ std::shared_ptr<Key> MemoryRegistry::Walk(const std::shared_ptr<Key>& from, cons
   return key;
 }
 
+std::string MemoryRegistry::PathOf(const Key& key) const {
+  std::string path;
+  const Key* at = &key;
+  while (auto parent = at->parent.lock()) {
+    path = "\\" + at->name + path;
+    at = parent.get();
+  }
+  static const std::map<Hkey, const char*> kRootNames = {
+      {kHkeyClassesRoot, "HKCR"}, {kHkeyCurrentUser, "HKCU"}, {kHkeyLocalMachine, "HKLM"},
+      {kHkeyUsers, "HKU"},        {kHkeyCurrentConfig, "HKCC"}};
+  for (const auto& [root, top] : roots_)
+    if (top.get() == at) return kRootNames.at(root) + path;
+  return "?" + path;
+}
+
+long MemoryRegistry::Interfere(const char* call, const Key& key, const std::string& name) {
+  return interfere ? interfere(call, PathOf(key), name) : kErrorSuccess;
+}
+
 Hkey MemoryRegistry::NewHandle(std::shared_ptr<Key> key, std::uint32_t access) {
   Hkey handle = nextHandle_;
   nextHandle_ += 4;
@@ -213,6 +232,7 @@ long MemoryRegistry::OpenKeyEx(Hkey base, const char* subKey, std::uint32_t acce
   long error = kErrorSuccess;
   auto key = Walk(from, subKey ? subKey : "", false, &error);
   if (!key) return error;
+  if (const long refused = Interfere("open", *key)) return refused;
   if (access & ~key->granted & 0x000F003F) return kErrorAccessDenied;
   *result = NewHandle(key, access);
   return kErrorSuccess;
@@ -228,6 +248,7 @@ long MemoryRegistry::CreateKeyEx(Hkey base, const char* subKey, std::uint32_t op
   long error = kErrorSuccess;
   auto key = Walk(from, subKey ? subKey : "", true, &error);
   if (!key) return error;
+  if (const long refused = Interfere("open", *key)) return refused;
   if (backup) access = kKeyAllAccess;
   else if (access & ~key->granted & 0x000F003F) return kErrorAccessDenied;
   *result = NewHandle(key, access);
@@ -248,6 +269,7 @@ long MemoryRegistry::DeleteKey(Hkey base, const char* subKey) {
   if (!key) return error;
   auto parent = key->parent.lock();
   if (!parent) return kErrorAccessDenied;  // a root
+  if (const long refused = Interfere("delete key", *key)) return refused;
   if (!key->children.empty() || !(key->granted & kDelete)) return kErrorAccessDenied;
   auto& siblings = parent->children;
   siblings.erase(std::remove(siblings.begin(), siblings.end(), key), siblings.end());
@@ -260,6 +282,7 @@ long MemoryRegistry::DeleteValue(Hkey handle, const char* name) {
   std::shared_ptr<Key> key;
   if (const long error = Use(handle, kKeySetValue, &key)) return error;
   const std::string wanted = name ? name : "";
+  if (const long refused = Interfere("delete value", *key, wanted)) return refused;
   auto& values = key->values;
   auto it = std::find_if(values.begin(), values.end(), [&](const Key::Value& v) { return SameName(v.name, wanted); });
   if (it == values.end()) return kErrorFileNotFound;
@@ -313,6 +336,11 @@ long MemoryRegistry::QueryValueEx(Hkey handle, const char* name, std::uint32_t* 
   if (const long error = Use(handle, kKeyQueryValue, &key)) return error;
   const Key::Value* value = FindValue(*key, name ? name : "");
   if (!value) return kErrorFileNotFound;
+  if (data) {
+    if (const long refused = Interfere("read", *key, value->name)) return refused;
+    value = FindValue(*key, name ? name : "");
+    if (!value) return kErrorFileNotFound;
+  }
   if (type) *type = value->type;
   const auto length = static_cast<std::uint32_t>(value->data.size());
   if (data) {
@@ -350,6 +378,7 @@ long MemoryRegistry::LoadKey(Hkey root, const char* subKey, const char* file) {
   const std::string name = subKey ? subKey : "";
   if (name.empty() || name.find('\\') != std::string::npos) return kErrorInvalidParameter;
   if (FindChild(*top, name)) return kErrorAccessDenied;
+  if (const long refused = Interfere("load", *top, name)) return refused;
   std::string content;
   if (!files_ || !files_->ReadWholeFile(file ? file : "", &content)) return kErrorFileNotFound;
   auto hive = std::make_shared<Key>();

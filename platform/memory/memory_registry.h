@@ -4,6 +4,7 @@
 // insertion order, keys that refuse deletion while they have subkeys, values of any type code and
 // size, per-key access that tests can limit, counted handles, hive files, backup-restore creates.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -42,6 +43,11 @@ class MemoryRegistry : public RegistryApi {
   // Every call from the k-th on (counted from now) fails with ERROR_ACCESS_DENIED; -1 never.
   void FailFromCall(int k) { failFrom_ = k; calls_ = 0; }
   int CallCount() const { return calls_; }
+  // Asked before the calls that a test may want to refuse: "open" (a key, by OpenKeyEx or
+  // CreateKeyEx), "read" (a value's data), "delete value", "delete key" and "load", with the full
+  // path of the key concerned ("HKLM\\SOFTWARE\\...") and the value name. A result other than
+  // kErrorSuccess is answered in place of the call; the hook may also change the registry first.
+  std::function<long(const std::string& call, const std::string& path, const std::string& name)> interfere;
 
   // RegistryApi.
   long OpenKeyEx(Hkey base, const char* subKey, std::uint32_t access, Hkey* result) override;
@@ -79,6 +85,8 @@ class MemoryRegistry : public RegistryApi {
                             long* error);
   std::shared_ptr<Key> RootKey(Hkey root) const;
   Hkey NewHandle(std::shared_ptr<Key> key, std::uint32_t access);
+  std::string PathOf(const Key& key) const;
+  long Interfere(const char* call, const Key& key, const std::string& name = "");
 
   std::map<Hkey, std::shared_ptr<Key>> roots_;
   std::map<Hkey, Handle> handles_;
