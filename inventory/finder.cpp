@@ -149,7 +149,9 @@ bool TForm1::FindSpace(const std::string& text) {
   if (s.find('%') != std::string::npos) {
     std::string expanded;
     const std::uint32_t count = files.ExpandEnvironment(s, platform::kMaxPath, &expanded);
-    if (count != 0 && count < platform::kMaxPath) s = expanded;
+    // A failed expansion, or an empty one of a text that is not empty (Wine's answer to a very
+    // long source), leaves the text to be judged as it stands.
+    if (count != 0 && count < platform::kMaxPath && !expanded.empty()) s = expanded;
   }
   if (!s.empty() && s[0] == '%') return true;
 

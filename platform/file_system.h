@@ -36,8 +36,6 @@ class FileSystem {
   virtual FindId FindFirst(const std::string& pattern, FindData* data) = 0;
   virtual bool FindNext(FindId find, FindData* data) = 0;
   virtual void FindEnd(FindId find) = 0;
-  // FileTimeToLocalFileTime then FileTimeToDosDateTime succeed (years 1980 to 2107).
-  virtual bool ConvertsToDosTime(std::uint64_t fileTime) = 0;
 
   // GetFileAttributesA: kInvalidFileAttributes when the path does not exist.
   virtual std::uint32_t Attributes(const std::string& path) = 0;

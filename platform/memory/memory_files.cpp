@@ -50,19 +50,6 @@ constexpr std::uint64_t FileTimeOf(int y, unsigned m, unsigned d, int hour) {
 // New files get a recent, valid time: 30 November 2026, 10:00 UTC.
 constexpr std::uint64_t kDefaultTime = FileTimeOf(2026, 11, 30, 10);
 
-int YearOfFileTime(std::uint64_t fileTime) {
-  const std::int64_t days = static_cast<std::int64_t>(fileTime / 10000000ull / 86400) - kDaysTo1970From1601;
-  // civil_from_days, year only.
-  const std::int64_t z = days + 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-  return static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2));
-}
-
 // Letter case as NTFS compares it for ANSI (code page 1252) names: ASCII and Latin-1 letters.
 char Fold(char c) {
   const auto u = static_cast<unsigned char>(c);
@@ -568,13 +555,6 @@ bool MemoryFileSystem::FindNext(FindId find, FindData* data) {
 }
 
 void MemoryFileSystem::FindEnd(FindId find) { impl_->finds.erase(find); }
-
-bool MemoryFileSystem::ConvertsToDosTime(std::uint64_t fileTime) {
-  // Local time is UTC here. Times past the signed 64-bit range fail as FileTimeToLocalFileTime does.
-  if (fileTime >= (1ull << 63)) return false;
-  const int year = YearOfFileTime(fileTime);
-  return year >= 1980 && year <= 2107;
-}
 
 std::uint32_t MemoryFileSystem::Attributes(const std::string& path) {
   ++counts_.attributes;

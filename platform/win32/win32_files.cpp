@@ -49,13 +49,6 @@ bool Win32FileSystem::FindNext(FindId find, FindData* data) {
 
 void Win32FileSystem::FindEnd(FindId find) { FindClose(H(find)); }
 
-bool Win32FileSystem::ConvertsToDosTime(std::uint64_t fileTime) {
-  FILETIME utc{static_cast<DWORD>(fileTime), static_cast<DWORD>(fileTime >> 32)};
-  FILETIME local{};
-  WORD date = 0, time = 0;
-  return FileTimeToLocalFileTime(&utc, &local) && FileTimeToDosDateTime(&local, &date, &time);
-}
-
 std::uint32_t Win32FileSystem::Attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
 
 bool Win32FileSystem::SetAttributes(const std::string& path, std::uint32_t attributes) {
