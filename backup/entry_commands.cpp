@@ -99,13 +99,23 @@ void TForm1::Button9Click() {
     platform_.ui.ShowMessage(kNothingToRemove);
     return;
   }
-  const auto separator = line.find(kProductSeparator);
+  // The key name follows the last separator: a product's name may hold the separator too, its key
+  // name (32 hexadecimal digits) never does.
+  const auto separator = line.rfind(kProductSeparator);
   const std::string product =
       separator == std::string::npos ? line : line.substr(separator + std::string(kProductSeparator).size());
   // An empty name would address the product list itself.
   if (product.empty()) return;
+  const std::string productPath = std::string(kProductsKey) + "\\" + product;
+  TNTRegistry reg(platform_.registry);
+  reg.SetRoot(platform::kHkeyClassesRoot);
+  if (!reg.PathExists(productPath)) {
+    platform_.ui.ShowMessage("The installer product " + product + " is not registered any more.");
+    FillListBox();
+    return;
+  }
   if (platform_.ui.AskMessageBox(kRemoveQuestion, kRemoveCaption, platform::kMbYesNo) != platform::kIdYes) return;
-  RemoveRegistryKey(platform::kHkeyClassesRoot, std::string(kProductsKey) + "\\" + product);
+  RemoveRegistryKey(platform::kHkeyClassesRoot, productPath);
   FillListBox();
   platform_.ui.ProcessMessages();
 }

@@ -214,7 +214,9 @@ TEST_F(EntryCommandsTest, RemovingAnInstallerProduct) {
       {"name and key", "Product A - {0A1B2C", kIdYes, {}, true, "0A1B2C"},
       {"key alone", "9F8E7D", kIdYes, {}, true, "9F8E7D"},
       {"answered No", "Product A - {0A1B2C", kIdNo, {}, true, ""},
-      {"name holding the separator", "X - {Y - {0A1B2C", kIdYes, {}, true, ""},
+      {"name holding the separator", "X - {Y - {0A1B2C", kIdYes, {}, true, "0A1B2C"},
+      {"gone meanwhile", "Product Z - {ABCDEF",
+       kIdYes, {"The installer product ABCDEF is not registered any more."}, false, ""},
       {"no items", kNoItems, kIdYes, {"There are no items in this list to remove."}, false, ""},
   };
   for (const auto& c : cases) {
