@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/controls.h"
+#include "backup/removal_outcome.h"
 #include "platform/platform.h"
 
 
@@ -121,8 +122,11 @@ class TForm1 {
   void FlushUndo();
 
   // Key export and removal.
-  void RemoveRegistryKey(platform::Hkey root, const std::string& path);
-  void RemoveRegistryValue(platform::Hkey root, const std::string& keyPath, const std::string& name);
+  // Writes the key tree to the undo file and deletes it; answers what stayed in the registry.
+  RemovalOutcome RemoveRegistryKey(platform::Hkey root, const std::string& path);
+  // Writes the value to the undo file and deletes it: kErrorSuccess when it is gone (or was not
+  // there), otherwise the registry's reason for keeping it.
+  long RemoveRegistryValue(platform::Hkey root, const std::string& keyPath, const std::string& name);
 
   // Entry commands.
   void Button2Click();

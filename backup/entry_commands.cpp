@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "backup/undo_file.h"
 #include "backup/undo_lines.h"
+#include "backup/undo_lock.h"
 #include "registry/nt_registry.h"
 
 namespace {
@@ -45,9 +46,14 @@ void TForm1::RemoveEntry(const std::string& keyName) {
   if (platform_.ui.AskMessageBox(kRemoveQuestion, kRemoveCaption, platform::kMbYesNo | platform::kMbIconError) !=
       platform::kIdYes)
     return;
-  RemoveRegistryKey(platform::kHkeyLocalMachine, kUninstallKey + keyName);
-  WriteReg("");
+  RemovalOutcome outcome;
+  {
+    UndoLock lock(platform_.system);
+    outcome = RemoveRegistryKey(platform::kHkeyLocalMachine, kUninstallKey + keyName);
+    WriteReg("");
+  }
   FillListBox();
+  if (!outcome.Complete()) platform_.ui.ShowError(IncompleteRemovalMessage(keyName, outcome));
   platform_.ui.ProcessMessages();
 }
 
@@ -65,6 +71,7 @@ void TForm1::Button15Click() {
       const std::string oldText = reg.ReadText(kUninstallStringName);
       const std::string newText = Edit3.Text();
       if (oldText != newText) {
+        UndoLock lock(platform_.system);
         WriteReg(KeyLine(RootName(platform::kHkeyLocalMachine), keyPath));
         // The old value with its own type and bytes (an expandable string stays one when the file
         // is merged); a value that is not there is backed up as an empty text.
@@ -115,7 +122,15 @@ void TForm1::Button9Click() {
     return;
   }
   if (platform_.ui.AskMessageBox(kRemoveQuestion, kRemoveCaption, platform::kMbYesNo) != platform::kIdYes) return;
-  RemoveRegistryKey(platform::kHkeyClassesRoot, productPath);
+  RemovalOutcome outcome;
+  {
+    UndoLock lock(platform_.system);
+    outcome = RemoveRegistryKey(platform::kHkeyClassesRoot, productPath);
+  }
   FillListBox();
+  if (!outcome.Complete()) {
+    const std::string name = separator == std::string::npos ? product : line.substr(0, separator);
+    platform_.ui.ShowError(IncompleteRemovalMessage(name, outcome));
+  }
   platform_.ui.ProcessMessages();
 }

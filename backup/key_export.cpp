@@ -14,39 +14,61 @@ bool FitsKeyLine(const std::string& keyPath) { return keyPath.find_first_of("\r\
 
 }  // namespace
 
-void TForm1::RemoveRegistryKey(platform::Hkey root, const std::string& path) {
+RemovalOutcome TForm1::RemoveRegistryKey(platform::Hkey root, const std::string& path) {
+  RemovalOutcome outcome;
   const std::string rootName = RootName(root);
-  if (rootName.empty()) return;
+  if (rootName.empty()) return outcome;
   const std::string keyPath = RemoveSlash(path);
-  if (!FitsKeyLine(keyPath)) return;
-
   TNTRegistry reg(platform_.registry);
   reg.SetRoot(root);
-  if (!reg.OpenPath(keyPath, false)) return;
+  if (!FitsKeyLine(keyPath)) {
+    outcome.keysLeft = reg.PathExists(keyPath) ? 1 : 0;
+    return outcome;
+  }
+  if (!reg.OpenPath(keyPath, false)) {
+    // Gone already, or there but closed to this program: only the second is left behind.
+    if (reg.PathExists(keyPath)) outcome.keysLeft = 1;
+    return outcome;
+  }
   WriteReg(KeyLine(rootName, keyPath));
 
   TStrings subkeys, valueNames;
   reg.ListSubkeys(subkeys);
   reg.ListValueNames(valueNames);
-  for (const std::string& name : valueNames) RemoveRegistryValue(root, keyPath, name);
+  for (const std::string& name : valueNames) {
+    const long refused = RemoveRegistryValue(root, keyPath, name);
+    if (refused == platform::kErrorSuccess) continue;
+    ++outcome.valuesLeft;
+    outcome.accessDenied = outcome.accessDenied || refused == platform::kErrorAccessDenied;
+  }
   reg.ClosePath();
 
-  for (const std::string& name : subkeys) RemoveRegistryKey(root, keyPath + "\\" + name);
+  for (const std::string& name : subkeys) outcome.Add(RemoveRegistryKey(root, keyPath + "\\" + name));
 
   // Whatever is still in the key was not written to the undo file (a subkey that could not be
   // opened for export, something added meanwhile, a value the registry refused to delete), so
-  // the key goes only when it is empty.
-  if (!IsEmptyKey(reg, keyPath)) return;
+  // the key goes only when it is empty, and with the plain deletion that refuses a key that has
+  // gained a subkey since: nothing leaves the registry without its lines.
+  if (!IsEmptyKey(reg, keyPath)) {
+    if (reg.PathExists(keyPath)) ++outcome.keysLeft;
+    return outcome;
+  }
   FlushUndo();
-  reg.DeleteTree(keyPath);
+  if (!reg.DeleteKey(keyPath)) {
+    ++outcome.keysLeft;
+    // The plain deletion answers "access denied" for a key that has gained a subkey, too.
+    const bool refused = reg.LastError == platform::kErrorAccessDenied && IsEmptyKey(reg, keyPath);
+    outcome.accessDenied = outcome.accessDenied || refused;
+  }
+  return outcome;
 }
 
-void TForm1::RemoveRegistryValue(platform::Hkey root, const std::string& keyPath, const std::string& name) {
+long TForm1::RemoveRegistryValue(platform::Hkey root, const std::string& keyPath, const std::string& name) {
   TNTRegistry reg(platform_.registry);
   reg.SetRoot(root);
-  if (!reg.OpenPath(keyPath, false)) return;
+  if (!reg.OpenPath(keyPath, false)) return platform::kErrorSuccess;
   RegValueInfo info;
-  if (!reg.ValueInfo(name, info)) return;
+  if (!reg.ValueInfo(name, info)) return platform::kErrorSuccess;
 
   // The value's own type code and every byte, whatever its kind and size; a read that fails
   // raises here, before anything is deleted.
@@ -59,5 +81,6 @@ void TForm1::RemoveRegistryValue(platform::Hkey root, const std::string& keyPath
   // between two lines would leave a value cut short that a merge would put back in place of the
   // whole one.
   AppendUndoLines(*this, ValueLines(name, typeCode, bytes), true);
-  reg.RemoveValue(name);
+  if (reg.RemoveValue(name) || reg.LastError == platform::kErrorFileNotFound) return platform::kErrorSuccess;
+  return reg.LastError;
 }

@@ -25,6 +25,7 @@ enum class FileOpen {
   kRead,         // existing file, read only
   kAppend,       // existing file, written at its end
   kCreate,       // new or truncated file, written from the start
+  kCreateNew,    // a new file only, written from the start; fails with ERROR_FILE_EXISTS when one is there
 };
 
 class FileSystem {

@@ -137,6 +137,7 @@ TEST_F(FileSystemContract, OpensWritesAndRenamesFiles) {
       {"\\App\\gone.txt", FileOpen::kAppend, kErrorFileNotFound},
       {"\\Gone\\x.txt", FileOpen::kCreate, kErrorPathNotFound},
       {"\\App", FileOpen::kRead, kErrorAccessDenied},
+      {"\\App\\x.dll", FileOpen::kCreateNew, kErrorFileExists},
   };
   for (const Open& o : opens) {
     std::uint32_t error = 0;
@@ -162,6 +163,12 @@ TEST_F(FileSystemContract, OpensWritesAndRenamesFiles) {
   std::uint32_t read = 0;
   EXPECT_TRUE(files().ReadFile(file, buffer, sizeof buffer, &read, &error));
   EXPECT_EQ(std::string(buffer, read), "one\ntwo\n");
+  EXPECT_TRUE(files().CloseFile(file, &error));
+  // A file made only where none is: the one there keeps its content.
+  EXPECT_EQ(files().OpenFile(log, FileOpen::kCreateNew, &error), kInvalidFile);
+  EXPECT_EQ(error, static_cast<std::uint32_t>(kErrorFileExists));
+  file = files().OpenFile(base_ + "\\App\\new.txt", FileOpen::kCreateNew, &error);
+  ASSERT_NE(file, kInvalidFile);
   EXPECT_TRUE(files().CloseFile(file, &error));
 
   EXPECT_FALSE(files().RenameFile(log, base_ + "\\App\\x.dll", &error));

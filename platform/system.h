@@ -13,6 +13,8 @@ struct LocalDate {
   int day = 0;
 };
 
+inline constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
+
 using TokenId = std::uintptr_t;
 using MutexId = std::uintptr_t;
 
@@ -52,8 +54,9 @@ class System {
 
   // CreateMutexA(no security, initialOwner, name): 0 on failure; *alreadyExists from GetLastError.
   virtual MutexId CreateNamedMutex(const std::string& name, bool initialOwner, bool* alreadyExists) = 0;
-  // WaitForSingleObject(mutex, INFINITE): true once owned (also when abandoned by its holder).
-  virtual bool WaitForMutex(MutexId mutex) = 0;
+  // WaitForSingleObject(mutex, milliseconds): true once owned (also when abandoned by its holder),
+  // false when the time ran out first.
+  virtual bool WaitForMutex(MutexId mutex, std::uint32_t milliseconds) = 0;
   virtual void ReleaseNamedMutex(MutexId mutex) = 0;
   virtual void CloseMutex(MutexId mutex) = 0;
 };

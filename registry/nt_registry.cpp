@@ -256,7 +256,15 @@ void TNTRegistry::WriteText(const std::string& name, const std::string& text) {
 }
 
 bool TNTRegistry::RemoveValue(const std::string& name) {
-  return api_.DeleteValue(ActiveKey, name.c_str()) == kErrorSuccess;
+  const long result = api_.DeleteValue(ActiveKey, name.c_str());
+  if (result != kErrorSuccess) LastError = result;
+  return result == kErrorSuccess;
+}
+
+bool TNTRegistry::DeleteKey(const std::string& path) {
+  const long result = api_.DeleteKey(BaseKey(IsRelativePath(path)), StripLeadingSlash(path).c_str());
+  if (result != kErrorSuccess) LastError = result;
+  return result == kErrorSuccess;
 }
 
 void TNTRegistry::StoreValueOfType(const std::string& name, const void* data, std::uint32_t typeCode,

@@ -77,6 +77,8 @@ class TNTRegistry {
   std::int32_t ReadBytes(const std::string& name, void* buffer, std::int32_t bufferSize);
   void WriteText(const std::string& name, const std::string& text);
   bool RemoveValue(const std::string& name);
+  // Deletes the key with the plain call, which refuses a key that has subkeys.
+  bool DeleteKey(const std::string& path);
   void StoreValue(const std::string& name, const void* data, RegKind kind, std::int32_t size);
   // Writes the value with the platform type code itself (for codes that have no RegKind).
   void StoreValueOfType(const std::string& name, const void* data, std::uint32_t typeCode,
@@ -100,6 +102,8 @@ class TNTRegistry {
   bool CloseOnRelease = true;
   std::string ActivePath;
   bool RootIsOwned = false;
+  // The platform's answer to the last RemoveValue or DeleteKey that failed.
+  long LastError = 0;
 
  private:
   friend class ActiveHandleSwap;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "backup/undo_lock.h"
 #include "platform/handles.h"
 #include "registry/nt_registry.h"
 
@@ -52,7 +53,7 @@ class RestoreLock {
     bool alreadyExists = false;
     mutex_ = platform::UniqueMutex(system, system.CreateNamedMutex(kRestoreMutexName, true, &alreadyExists));
     if (!mutex_) return;
-    owned_ = !alreadyExists || system.WaitForMutex(mutex_.get());
+    owned_ = !alreadyExists || system.WaitForMutex(mutex_.get(), platform::kInfinite);
   }
   ~RestoreLock() {
     if (owned_) system_.ReleaseNamedMutex(mutex_.get());
@@ -127,8 +128,14 @@ bool TForm1::LoadKeyPro(const std::string& keyPath, const std::string& fileName)
     return false;
   }
   MountedHive mounted(reg);
-
+  // A hive whose top key cannot be read would copy nothing: the existing entry is not touched then.
+  if (!reg.OpenPath(kHiveMountPath, false)) return false;
+  KeyInfo mountedTop;
+  const bool readable = reg.QueryKeyInfo(mountedTop);
+  reg.ClosePath();
+  if (!readable) return false;
   if (reg.PathExists(keyPath)) {
+    UndoLock lock(platform_.system);
     RemoveRegistryKey(platform::kHkeyLocalMachine, keyPath);
     WriteReg("");
     // Whatever the removal left could not be backed up or deleted; clearing it would lose it,

@@ -189,6 +189,18 @@ TEST_F(HiveRestoreTest, AHiveThatCannotBeMountedLeavesTheEntryAsItWas) {
   }
 }
 
+TEST_F(HiveRestoreTest, AMountedHiveThatCannotBeReadLeavesTheEntryAsItWas) {
+  mp.registry.interfere = [](const std::string& call, const std::string& path, const std::string&) {
+    return call == "open" && path == "HKLM\\TEMP_KEY" ? kErrorAccessDenied : kErrorSuccess;
+  };
+  EXPECT_FALSE(form.SaveHive(kEntry, hive, false));
+  mp.registry.interfere = nullptr;
+  EXPECT_EQ(saved, Dump()) << "the existing entry is neither removed nor replaced by nothing";
+  EXPECT_FALSE(mp.files.FileExistsAt(form.UndoFileName()));
+  EXPECT_EQ((std::vector<std::string>{"load TEMP_KEY +backup +restore", "unload TEMP_KEY +backup +restore"}),
+            bound.hiveCalls);
+}
+
 TEST_F(HiveRestoreTest, AMountPointInUseIsNeitherOverwrittenNorUnloaded) {
   mp.registry.SetString(kHkeyLocalMachine, "TEMP_KEY", "Owner", "someone else");
   const std::string before = mp.registry.Dump(kHkeyLocalMachine, "TEMP_KEY");

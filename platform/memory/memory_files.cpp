@@ -794,7 +794,9 @@ FileId MemoryFileSystem::OpenFile(const std::string& path, FileOpen mode, std::u
   auto node = Impl::Child(folder, p.parts.back());
   const bool writes = mode != FileOpen::kRead;
   if (node && node->IsFolder()) return fail(kErrorAccessDenied);
-  if (!node && mode != FileOpen::kCreate) return fail(kErrorFileNotFound);
+  const bool creates = mode == FileOpen::kCreate || mode == FileOpen::kCreateNew;
+  if (!node && !creates) return fail(kErrorFileNotFound);
+  if (node && mode == FileOpen::kCreateNew) return fail(kErrorFileExists);
   if (writes && folder->readOnlyFolder) return fail(kErrorAccessDenied);
   if (node) {
     if (writes && (node->attributes & kFileAttributeReadOnly)) return fail(kErrorAccessDenied);
@@ -811,7 +813,7 @@ FileId MemoryFileSystem::OpenFile(const std::string& path, FileOpen mode, std::u
     node->parent = folder.get();
     folder->children[Folded(node->name)] = node;
   }
-  if (mode == FileOpen::kCreate) {
+  if (creates) {
     node->content.clear();
     node->attributes = kFileAttributeArchive;
     node->lastWrite = kDefaultTime;

@@ -101,12 +101,12 @@ MutexId MemorySystem::CreateNamedMutex(const std::string& name, bool initialOwne
   return id;
 }
 
-bool MemorySystem::WaitForMutex(MutexId mutex) {
+bool MemorySystem::WaitForMutex(MutexId mutex, std::uint32_t milliseconds) {
   const std::string& name = mutexes_.at(mutex);
-  mutexLog.push_back("wait " + name);
+  mutexLog.push_back("wait " + name + (milliseconds == kInfinite ? "" : " " + std::to_string(milliseconds) + " ms"));
   if (owns_[mutex]) return true;
   if (mutexHeld[name] && onMutexWait) onMutexWait(name);
-  if (mutexHeld[name]) return false;  // would wait for ever; a test sees it as not owned
+  if (mutexHeld[name]) return false;  // the time ran out (or would wait for ever)
   mutexHeld[name] = true;
   owns_[mutex] = true;
   return true;

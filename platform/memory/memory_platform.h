@@ -58,7 +58,7 @@ class MemorySystem : public System {
   bool AdjustPrivileges(TokenId token, const std::vector<PrivilegeSetting>& settings,
                         std::vector<PrivilegeSetting>* previous) override;
   MutexId CreateNamedMutex(const std::string& name, bool initialOwner, bool* alreadyExists) override;
-  bool WaitForMutex(MutexId mutex) override;
+  bool WaitForMutex(MutexId mutex, std::uint32_t milliseconds) override;
   void ReleaseNamedMutex(MutexId mutex) override;
   void CloseMutex(MutexId mutex) override;
 

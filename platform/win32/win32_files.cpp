@@ -96,7 +96,9 @@ bool Win32FileSystem::RenameFile(const std::string& from, const std::string& to,
 
 FileId Win32FileSystem::OpenFile(const std::string& path, FileOpen mode, std::uint32_t* error) {
   const DWORD access = mode == FileOpen::kRead ? GENERIC_READ : GENERIC_WRITE;
-  const DWORD disposition = mode == FileOpen::kCreate ? CREATE_ALWAYS : OPEN_EXISTING;
+  const DWORD disposition = mode == FileOpen::kCreate      ? CREATE_ALWAYS
+                            : mode == FileOpen::kCreateNew ? CREATE_NEW
+                                                           : OPEN_EXISTING;
   const HANDLE file =
       CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {

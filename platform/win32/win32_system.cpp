@@ -143,8 +143,8 @@ MutexId Win32System::CreateNamedMutex(const std::string& name, bool initialOwner
   return Id(mutex);
 }
 
-bool Win32System::WaitForMutex(MutexId mutex) {
-  const DWORD result = WaitForSingleObject(H(mutex), INFINITE);
+bool Win32System::WaitForMutex(MutexId mutex, std::uint32_t milliseconds) {
+  const DWORD result = WaitForSingleObject(H(mutex), milliseconds);
   return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
 }
 

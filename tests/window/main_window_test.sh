@@ -14,6 +14,7 @@ work="$artifacts/main_window"
 rm -rf "$work"
 mkdir -p "$work/program"
 export WINEPREFIX="$work/prefix"
+export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
