@@ -457,15 +457,17 @@ class ImagePeer : public Win32Peer {
 }  // namespace
 
 RECT Win32Peer::Bounds() const {
-  return RECT{control_.Left, control_.Top, control_.Left + control_.Width, control_.Top + control_.Height};
+  return owner_.Scaled(
+      RECT{control_.Left, control_.Top, control_.Left + control_.Width, control_.Top + control_.Height});
 }
 
 HWND Win32Peer::MakeWindow(DWORD exStyle, const char* className, const char* text, DWORD style, HWND parent,
                            int id) {
   parent_ = parent;
   const bool hidden = control_.Kind() == ControlKind::kTabSheet;
-  window_ = CreateWindowExA(exStyle, className, text, WS_CHILD | (hidden ? 0 : WS_VISIBLE) | style, control_.Left,
-                            control_.Top, control_.Width, control_.Height, parent,
+  const RECT bounds = Bounds();
+  window_ = CreateWindowExA(exStyle, className, text, WS_CHILD | (hidden ? 0 : WS_VISIBLE) | style, bounds.left,
+                            bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), owner_.Instance(), &owner_);
   if (!window_) return nullptr;
   ApplyFont();

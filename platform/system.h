@@ -31,6 +31,9 @@ class System {
 
   // GetWindowsDirectoryA / GetSystemDirectoryA into 260 characters, cut at the first zero.
   virtual std::string WindowsDirectory() = 0;
+  // GetSystemWindowsDirectoryA: the system's own Windows folder, also on a terminal server where
+  // each user has a Windows folder of their own.
+  virtual std::string SystemWindowsDirectory() = 0;
   virtual std::string SystemDirectory() = 0;
   // The running executable's full path.
   virtual std::string ExecutablePath() = 0;

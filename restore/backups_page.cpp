@@ -74,7 +74,8 @@ void TForm1::Button6Click() {
   const std::string file = exeFolder_ + "Backup\\" + name;
 
   if (IsRegistryTextFile(name)) {
-    if (IsFile(platform_.files, file)) OpenRegistryTextFile(platform_.ui, WinDir, file);
+    if (IsFile(platform_.files, file))
+      OpenRegistryTextFile(platform_.ui, CheckPath(platform_.system.SystemWindowsDirectory()), file);
   } else {
     std::string keyName =
         platform_.files.ReadProfileString(kBackupsSection, name, name, exeFolder_ + kSettingsFile);

@@ -135,7 +135,10 @@ TEST_F(BackupsPageTest, ARegistryFileTheShellCannotOpenGoesToTheRegistryEditor) 
   mp.files.AddFile(backup + "gone.reg", "REGEDIT4\r\n\r\n");
   Start();
   const std::string file = backup + "Undo20261207.reg";
-  const std::string editor = form.WinDir + "regedit.exe";
+  // On a terminal server the user's own Windows folder holds no registry editor; the system's does.
+  mp.system.windowsDirectory = "C:\\Users\\ann\\WINDOWS";
+  mp.system.systemWindowsDirectory = "C:\\WINDOWS";
+  const std::string editor = "C:\\WINDOWS\\regedit.exe";
 
   mp.ui.shellResults[file] = 31;
   Select("Undo20261207.reg");

@@ -24,6 +24,7 @@ struct ProgramExit {
 class MemorySystem : public System {
  public:
   std::string windowsDirectory = "C:\\WINDOWS";
+  std::string systemWindowsDirectory = "C:\\WINDOWS";
   std::string systemDirectory = "C:\\WINDOWS\\system32";
   std::string executablePath = "C:\\Tools\\Tidewell\\Tidewell.exe";
   LocalDate today{2026, 12, 7};
@@ -45,6 +46,7 @@ class MemorySystem : public System {
   std::function<void(const std::string&)> onMutexWait;
 
   std::string WindowsDirectory() override { return windowsDirectory; }
+  std::string SystemWindowsDirectory() override { return systemWindowsDirectory; }
   std::string SystemDirectory() override { return systemDirectory; }
   std::string ExecutablePath() override { return executablePath; }
   LocalDate Today() override { return today; }

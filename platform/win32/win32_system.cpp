@@ -43,6 +43,8 @@ FARPROC Kernel32Function(const char* name) {
 
 std::string Win32System::WindowsDirectory() { return DirectoryFrom(GetWindowsDirectoryA); }
 
+std::string Win32System::SystemWindowsDirectory() { return DirectoryFrom(GetSystemWindowsDirectoryA); }
+
 std::string Win32System::SystemDirectory() { return DirectoryFrom(GetSystemDirectoryA); }
 
 std::string Win32System::ExecutablePath() {

@@ -7,6 +7,7 @@ namespace platform {
 class Win32System : public System {
  public:
   std::string WindowsDirectory() override;
+  std::string SystemWindowsDirectory() override;
   std::string SystemDirectory() override;
   std::string ExecutablePath() override;
   LocalDate Today() override;
