@@ -8,6 +8,8 @@
 
 #include "app/controls.h"
 #include "backup/removal_outcome.h"
+#include "inventory/finder.h"
+#include "inventory/status.h"
 #include "platform/platform.h"
 
 
@@ -18,10 +20,6 @@ inline constexpr const char* kProductsKey = "\\Installer\\Products";
 inline constexpr const char* kNoItems = "-- No Items --";
 inline constexpr const char* kSelectFirst = "Please select an item from the list first.";
 
-// Status icons: image indexes into ImageList1.
-inline constexpr int kBrokenLink = 0;
-inline constexpr int kGoodLink = 1;
-inline constexpr int kMissingDisk = 2;
 
 class TForm1 {
  public:
@@ -94,7 +92,7 @@ class TForm1 {
   // Only the scan benchmark turns this off, to weigh the status checks against the rest of a scan.
   bool CheckEntryStatus = true;
 
-  // Status check and file finder.
+  // Status check and file finder, on the row's icon and with the window's finder options.
   void CheckUninstall(const std::string& text, int row);
   void CheckDriveType(const std::string& root, int row);
   bool nFindSpace(const std::string& text);
@@ -102,6 +100,7 @@ class TForm1 {
   bool nFileExists(const std::string& text);
   int GetNonChar(int cut, char c, const std::string& searched, int offset) const;
   std::string RemoveSlash(const std::string& text) const;
+  Finder MakeFinder();
   std::uintptr_t Disablex64Redirect();
   void Revertx64Redirect(std::uintptr_t value);
   bool RetryUnredirected = false;

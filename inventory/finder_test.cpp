@@ -210,7 +210,7 @@ TEST_F(FinderTest, RetriesUnredirectedOnlyWhenAsked) {
       {false, true, "C:\\App\\gone.exe", false, {}},
       {true, true, "C:\\App\\u.exe", true, {}},  // the first attempt found it
       {true, true, "C:\\App\\gone.exe", false, {"disable", "revert 24301"}},
-      {true, false, "C:\\App\\gone.exe", false, {"disable", "revert 0"}},
+      {true, false, "C:\\App\\gone.exe", false, {"disable"}},  // nothing to put back
   };
   for (const Case& c : cases) {
     form.RetryUnredirected = c.retry;

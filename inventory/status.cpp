@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <string>
 
-#include "app/form1.h"
+#include "inventory/status.h"
+
+#include "platform/redirection.h"
 
 namespace {
 
@@ -25,7 +27,7 @@ size_t LastOccurrence(const std::string& text, const std::string& keyword) {
 // than the recursion it reads as: an uninstall string of any length cannot exhaust the stack. The
 // remainder is always a tail of the text, so it is kept as a start index, and the keyword tests
 // look only at where the keywords last occur: the work stays in proportion to the text.
-void TForm1::CheckUninstall(const std::string& text, int row) {
+int CheckUninstall(Finder& finder, const std::string& text) {
   const size_t n = text.size();
   const size_t lastRundll32 = LastOccurrence(text, "RUNDLL32 ");
   const size_t lastRundll = LastOccurrence(text, "RUNDLL ");
@@ -58,26 +60,28 @@ void TForm1::CheckUninstall(const std::string& text, int row) {
     const std::string root = text.substr(start, 3);
     const size_t drive = text.find(":\\", start + 2);  // searched in s from its position 3
     if (drive == std::string::npos) {
-      if (nFindSpace(text.substr(start))) {
-        ListView1.SetImageIndex(row, kGoodLink);
-      } else {
-        CheckDriveType(root, row);
-      }
-      return;
+      return finder.nFindSpace(text.substr(start)) ? kGoodLink : CheckDriveType(finder.Files(), root);
     }
     // The piece ends just before the drive letter of the next absolute path.
     const size_t q = drive - 1 - start;
-    if (!nFindSpace(text.substr(start, q)) && q > 3) {
-      CheckDriveType(root, row);
-      return;
-    }
+    if (!finder.nFindSpace(text.substr(start, q)) && q > 3) return CheckDriveType(finder.Files(), root);
     dropFromStart(q);
   }
 }
 
-void TForm1::CheckDriveType(const std::string& root, int row) {
-  const std::uint32_t type = platform_.files.DriveType(root);
+int CheckDriveType(platform::FileSystem& files, const std::string& root) {
+  const std::uint32_t type = files.DriveType(root);
   const bool missingDisk = type == platform::kDriveRemovable || type == platform::kDriveRemote ||
                            type == platform::kDriveCdrom || type == platform::kDriveRamdisk;
-  ListView1.SetImageIndex(row, missingDisk ? kMissingDisk : kBrokenLink);
+  return missingDisk ? kMissingDisk : kBrokenLink;
+}
+
+int StatusOfCommand(platform::FileSystem& files, platform::System& system, const std::string& command,
+                    bool sixtyFourBit) {
+  FinderOptions options;
+  options.sixtyFourBit = sixtyFourBit;
+  Finder finder(files, system, options);
+  if (!sixtyFourBit) return CheckUninstall(finder, command);
+  platform::RedirectionOff off(system);
+  return CheckUninstall(finder, command);
 }

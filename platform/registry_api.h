@@ -28,8 +28,9 @@ class RegistryApi {
   virtual long CreateKeyEx(Hkey base, const char* subKey, std::uint32_t options, std::uint32_t access,
                            Hkey* result) = 0;
   virtual long CloseKey(Hkey key) = 0;
-  // RegDeleteKeyA: fails while the key has subkeys.
-  virtual long DeleteKey(Hkey base, const char* subKey) = 0;
+  // RegDeleteKeyExA(base, subKey, view, 0), view 0 or a KEY_WOW64_* flag: fails while the key has
+  // subkeys.
+  virtual long DeleteKey(Hkey base, const char* subKey, std::uint32_t view) = 0;
   virtual long DeleteValue(Hkey key, const char* name) = 0;
   // RegEnumKeyExA / RegEnumValueA: nameLength is the buffer size in characters on entry and
   // the name's length without its NUL on success.

@@ -93,10 +93,10 @@ TEST_F(RegistryContract, EnumerationListsEveryKeyInAStableOrder) {
 
 TEST_F(RegistryContract, AKeyWithSubkeysRefusesDeletion) {
   Create("Parent\\Child");
-  EXPECT_NE(kErrorSuccess, api().DeleteKey(scratch(), "Parent"));
-  EXPECT_EQ(kErrorSuccess, api().DeleteKey(scratch(), "Parent\\Child"));
-  EXPECT_EQ(kErrorSuccess, api().DeleteKey(scratch(), "Parent"));
-  EXPECT_EQ(kErrorFileNotFound, api().DeleteKey(scratch(), "Parent"));
+  EXPECT_NE(kErrorSuccess, api().DeleteKey(scratch(), "Parent", 0));
+  EXPECT_EQ(kErrorSuccess, api().DeleteKey(scratch(), "Parent\\Child", 0));
+  EXPECT_EQ(kErrorSuccess, api().DeleteKey(scratch(), "Parent", 0));
+  EXPECT_EQ(kErrorFileNotFound, api().DeleteKey(scratch(), "Parent", 0));
 }
 
 TEST_F(RegistryContract, ValuesKeepTypeCodeAndBytes) {
@@ -149,7 +149,7 @@ TEST_F(RegistryContract, SmallBufferAndMissingValues) {
 
 TEST_F(RegistryContract, AHandleToADeletedKeyAnswersKeyDeleted) {
   const Hkey key = Create("Doomed");
-  ASSERT_EQ(kErrorSuccess, api().DeleteKey(scratch(), "Doomed"));
+  ASSERT_EQ(kErrorSuccess, api().DeleteKey(scratch(), "Doomed", 0));
   RawKeyInfo info;
   EXPECT_EQ(kErrorKeyDeleted, api().QueryInfoKey(key, &info));
 }

@@ -47,6 +47,8 @@ class System {
   virtual void Wow64RevertRedirection(std::uintptr_t value) = 0;
 
   virtual bool IsNtFamily() = 0;
+  // IsWow64Process of this process: a 32-bit program on 64-bit Windows.
+  virtual bool IsWow64() = 0;
   // OpenProcessToken(current process, TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY): 0 on failure.
   virtual TokenId OpenProcessToken() = 0;
   virtual void CloseToken(TokenId token) = 0;

@@ -52,7 +52,9 @@ using TStrings = std::vector<std::string>;
 
 class TNTRegistry {
  public:
-  explicit TNTRegistry(platform::RegistryApi& api);
+  // `view` is 0 (the process's own view) or a KEY_WOW64_* flag: every open, create and delete of
+  // the instance asks for it.
+  explicit TNTRegistry(platform::RegistryApi& api, std::uint32_t view = 0);
   ~TNTRegistry();
   TNTRegistry(const TNTRegistry&) = delete;
   TNTRegistry& operator=(const TNTRegistry&) = delete;
@@ -104,6 +106,7 @@ class TNTRegistry {
   bool RootIsOwned = false;
   // The platform's answer to the last RemoveValue or DeleteKey that failed.
   long LastError = 0;
+  const std::uint32_t View;
 
  private:
   friend class ActiveHandleSwap;

@@ -42,7 +42,7 @@ bool TNTRegistry::DeleteTree(const std::string& path) {
     }
   }
   // The base is taken now that the caller's key is active again.
-  return api_.DeleteKey(BaseKey(relative), subKey.c_str()) == platform::kErrorSuccess;
+  return api_.DeleteKey(BaseKey(relative), subKey.c_str(), View) == platform::kErrorSuccess;
 }
 
 void TNTRegistry::MoveTree(const std::string& sourcePath, const std::string& destPath, bool deleteSource) {

@@ -33,7 +33,7 @@ class TokenBoundRegistry : public RegistryApi {
     return mem_.CreateKeyEx(b, s, o, a, r);
   }
   long CloseKey(Hkey k) override { return mem_.CloseKey(k); }
-  long DeleteKey(Hkey b, const char* s) override { return mem_.DeleteKey(b, s); }
+  long DeleteKey(Hkey b, const char* s, std::uint32_t v) override { return mem_.DeleteKey(b, s, v); }
   long DeleteValue(Hkey k, const char* n) override { return mem_.DeleteValue(k, n); }
   long EnumKeyEx(Hkey k, std::uint32_t i, char* n, std::uint32_t* l) override { return mem_.EnumKeyEx(k, i, n, l); }
   long EnumValue(Hkey k, std::uint32_t i, char* n, std::uint32_t* l) override { return mem_.EnumValue(k, i, n, l); }
@@ -61,7 +61,7 @@ class TokenBoundRegistry : public RegistryApi {
     if (leftKey) {
       // Wine's unload deletes whatever key it is given.
       leftKey = false;
-      return mem_.DeleteKey(root, subKey);
+      return mem_.DeleteKey(root, subKey, 0);
     }
     return mem_.UnLoadKey(root, subKey);
   }

@@ -220,6 +220,8 @@ struct MemoryFileSystem::Impl {
   };
 
   std::map<char, Drive> drives;
+  bool redirecting = false;
+  Parsed system32, sysWow64;
   std::map<std::string, Variable> environment;  // by folded name
   // profile file (folded full path) -> section (folded) -> key (folded) -> value
   std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> profiles;
@@ -311,6 +313,19 @@ struct MemoryFileSystem::Impl {
       }
       out.parts.push_back(p);
     }
+    return out;
+  }
+
+  // A path as a call of a 32-bit program on 64-bit Windows names it: while redirection is on, the
+  // System folder is the 32-bit one.
+  Parsed ParseCall(const std::string& text, bool wildcardLast = false) const {
+    Parsed out = Parse(text, wildcardLast);
+    if (!redirecting || out.error || out.drive != system32.drive || out.parts.size() < system32.parts.size())
+      return out;
+    for (size_t i = 0; i < system32.parts.size(); ++i)
+      if (Folded(out.parts[i]) != Folded(system32.parts[i])) return out;
+    out.parts.erase(out.parts.begin(), out.parts.begin() + static_cast<std::ptrdiff_t>(system32.parts.size()));
+    out.parts.insert(out.parts.begin(), sysWow64.parts.begin(), sysWow64.parts.end());
     return out;
   }
 
@@ -432,6 +447,15 @@ std::shared_ptr<MemoryFileSystem::Node> MakeFolders(MemoryFileSystem::Impl& impl
 }
 }  // namespace
 
+void MemoryFileSystem::SetWow64Folders(const std::string& system32, const std::string& sysWow64) {
+  impl_->system32 = impl_->Parse(system32);
+  impl_->sysWow64 = impl_->Parse(sysWow64);
+  impl_->redirecting = true;
+  AddFolder(sysWow64);
+}
+
+void MemoryFileSystem::SetRedirection(bool on) { impl_->redirecting = on && !impl_->system32.parts.empty(); }
+
 void MemoryFileSystem::AddFolder(const std::string& path, std::uint32_t attributes) {
   const Impl::Parsed p = impl_->Parse(path);
   if (p.error) return;
@@ -516,7 +540,7 @@ int MemoryFileSystem::OpenFiles() const { return static_cast<int>(impl_->files.s
 
 FindId MemoryFileSystem::FindFirst(const std::string& pattern, FindData* data) {
   ++counts_.findFirst;
-  const Impl::Parsed p = impl_->Parse(pattern, true);
+  const Impl::Parsed p = impl_->ParseCall(pattern, true);
   // A pattern that ends in a separator, or names a drive's root, matches nothing.
   if (p.error || p.trailingSeparator || p.parts.empty()) return kInvalidFind;
   auto folder = impl_->Walk(p, p.parts.size() - 1);
@@ -558,12 +582,12 @@ void MemoryFileSystem::FindEnd(FindId find) { impl_->finds.erase(find); }
 
 std::uint32_t MemoryFileSystem::Attributes(const std::string& path) {
   ++counts_.attributes;
-  auto node = impl_->Lookup(impl_->Parse(path));
+  auto node = impl_->Lookup(impl_->ParseCall(path));
   return node ? Impl::ReportedAttributes(*node) : kInvalidFileAttributes;
 }
 
 bool MemoryFileSystem::SetAttributes(const std::string& path, std::uint32_t attributes) {
-  const Impl::Parsed p = impl_->Parse(path);
+  const Impl::Parsed p = impl_->ParseCall(path);
   auto node = impl_->Lookup(p);
   if (!node || !node->parent) return false;
   if (node->parent->readOnlyFolder) return false;
@@ -598,7 +622,7 @@ std::uint32_t MemoryFileSystem::SearchDirectory(const std::string& directory, co
   for (const std::string& c : candidates) {
     // Wildcards are plain characters to a directory search and never match.
     if (HasWildcard(c.substr(c.size() >= 2 && c[1] == ':' ? 2 : 0))) continue;
-    const Impl::Parsed p = impl_->Parse(c);
+    const Impl::Parsed p = impl_->ParseCall(c);
     // Files and folders both count, as the platform's existence test answers for either.
     if (!impl_->Lookup(p)) continue;
     const std::string full = impl_->Spelled(p);
@@ -662,7 +686,7 @@ std::uint32_t MemoryFileSystem::DriveType(const std::string& root) {
 std::uint32_t MemoryFileSystem::ShortPathName(const std::string& path, std::uint32_t bufferLength,
                                               std::string* shortPath) {
   if (shortPathFails_) return 0;
-  const Impl::Parsed whole = impl_->Parse(path);
+  const Impl::Parsed whole = impl_->ParseCall(path);
   if (whole.error || !impl_->Lookup(whole)) return 0;
   // Each part is walked as written: a part that is 8.3 already stays as written, any other part
   // becomes its alternate name, or stays long when it has none (a volume that keeps no 8.3 names).
@@ -726,7 +750,7 @@ std::uint32_t MemoryFileSystem::ShortPathName(const std::string& path, std::uint
 }
 
 bool MemoryFileSystem::MakeDirectory(const std::string& path) {
-  const Impl::Parsed p = impl_->Parse(path);
+  const Impl::Parsed p = impl_->ParseCall(path);
   if (p.error || p.parts.empty()) return false;
   auto parent = impl_->Walk(p, p.parts.size() - 1);
   if (!parent || !parent->IsFolder() || parent->readOnlyFolder) return false;
@@ -740,7 +764,7 @@ bool MemoryFileSystem::MakeDirectory(const std::string& path) {
 }
 
 bool MemoryFileSystem::RemoveFile(const std::string& path) {
-  const Impl::Parsed p = impl_->Parse(path);
+  const Impl::Parsed p = impl_->ParseCall(path);
   auto node = impl_->Lookup(p);
   if (!node || node->IsFolder() || !node->parent) return false;
   if (node->parent->readOnlyFolder || (node->attributes & kFileAttributeReadOnly)) return false;
@@ -754,8 +778,8 @@ bool MemoryFileSystem::RenameFile(const std::string& from, const std::string& to
     if (error) *error = e;
     return false;
   };
-  const Impl::Parsed pf = impl_->Parse(from);
-  const Impl::Parsed pt = impl_->Parse(to);
+  const Impl::Parsed pf = impl_->ParseCall(from);
+  const Impl::Parsed pt = impl_->ParseCall(to);
   std::uint32_t e = 0;
   auto node = impl_->Lookup(pf, &e);
   if (!node) return fail(e);
@@ -786,7 +810,7 @@ FileId MemoryFileSystem::OpenFile(const std::string& path, FileOpen mode, std::u
     if (error) *error = e;
     return kInvalidFile;
   };
-  const Impl::Parsed p = impl_->Parse(path);
+  const Impl::Parsed p = impl_->ParseCall(path);
   if (p.error) return fail(p.error);
   if (p.parts.empty() || p.trailingSeparator) return fail(kErrorPathNotFound);
   auto folder = impl_->Walk(p, p.parts.size() - 1);

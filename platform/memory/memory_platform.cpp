@@ -42,11 +42,13 @@ bool MemorySystem::Wow64DisableRedirection(std::uintptr_t* cell) {
   redirectionLog.push_back("disable");
   if (!wow64Available) return false;
   *cell = 0x5EED;
+  if (redirection) redirection(false);
   return true;
 }
 
 void MemorySystem::Wow64RevertRedirection(std::uintptr_t value) {
   redirectionLog.push_back("revert " + std::to_string(value));
+  if (redirection && value == 0x5EED) redirection(true);
 }
 
 TokenId MemorySystem::OpenProcessToken() {
@@ -198,6 +200,14 @@ bool MemoryUi::DispatchPendingMessages(int* quitCode) {
 void MemoryUi::ProcessMessages() { ++processMessagesCalls; }
 
 void MemoryUi::ExitProgram(int code) { throw ProgramExit{code}; }
+
+void MemoryPlatform::SetWow64() {
+  system.wow64 = true;
+  system.wow64Available = true;
+  registry.SetWow64(true);
+  files.SetWow64Folders(system.systemDirectory, system.windowsDirectory + "\\SysWOW64");
+  system.redirection = [this](bool on) { files.SetRedirection(on); };
+}
 
 MemoryPlatform::MemoryPlatform() {
   files.AddDrive('C', kDriveFixed);

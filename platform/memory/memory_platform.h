@@ -30,6 +30,9 @@ class MemorySystem : public System {
   LocalDate today{2026, 12, 7};
   bool ntFamily = true;
   bool wow64Available = false;
+  bool wow64 = false;
+  // Told when redirection goes off (false) and comes back (true).
+  std::function<void(bool)> redirection;
   std::vector<std::string> redirectionLog;  // "disable" and "revert <value>"
 
   // Privileges: known names, their state; the log of every adjustment.
@@ -54,6 +57,7 @@ class MemorySystem : public System {
   bool Wow64DisableRedirection(std::uintptr_t* cell) override;
   void Wow64RevertRedirection(std::uintptr_t value) override;
   bool IsNtFamily() override { return ntFamily; }
+  bool IsWow64() override { return wow64; }
   TokenId OpenProcessToken() override;
   void CloseToken(TokenId token) override;
   bool LookupPrivilege(const std::string& name, std::uint64_t* luid) override;
@@ -134,6 +138,9 @@ class MemoryPlatform {
   MemoryProcesses processes;
   MemoryUi ui;
   Platform platform() { return Platform{registry, files, system, processes, ui}; }
+  // 64-bit Windows as the 32-bit program sees it: two views of HKLM\\SOFTWARE and a System folder
+  // redirected to SysWOW64 until the program turns redirection off.
+  void SetWow64();
 };
 
 }  // namespace platform

@@ -28,6 +28,8 @@ namespace {
 
 using Key = MemoryRegistry::Key;
 
+constexpr const char* kWow6432Node = "WOW6432Node";
+
 bool SameName(const std::string& a, const std::string& b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -173,10 +175,25 @@ long MemoryRegistry::Use(Hkey handle, std::uint32_t right, std::shared_ptr<Key>*
   return kErrorSuccess;
 }
 
+bool MemoryRegistry::Redirects(std::uint32_t access) const { return wow64_ && !(access & kKeyWow6464Key); }
+
 std::shared_ptr<Key> MemoryRegistry::Walk(const std::shared_ptr<Key>& from, const std::string& path,
-                                          bool create, long* error) {
+                                          bool create, long* error, bool redirect32) {
+  std::vector<std::string> parts = SplitPath(path);
+  if (redirect32) {
+    // The 32-bit view of HKLM\SOFTWARE is its WOW6432Node; a path that names the node itself is
+    // not sent there twice.
+    const auto machine = RootKey(kHkeyLocalMachine);
+    const auto isNode = [&](size_t at) { return at < parts.size() && SameName(parts[at], kWow6432Node); };
+    const bool atSoftware = from->parent.lock() == machine && SameName(from->name, "SOFTWARE");
+    if (atSoftware && !isNode(0)) {
+      parts.insert(parts.begin(), kWow6432Node);
+    } else if (from == machine && !parts.empty() && SameName(parts[0], "SOFTWARE") && !isNode(1)) {
+      parts.insert(parts.begin() + 1, kWow6432Node);
+    }
+  }
   std::shared_ptr<Key> key = from;
-  for (const std::string& part : SplitPath(path)) {
+  for (const std::string& part : parts) {
     auto child = FindChild(*key, part);
     if (!child) {
       if (!create) {
@@ -230,7 +247,7 @@ long MemoryRegistry::OpenKeyEx(Hkey base, const char* subKey, std::uint32_t acce
   std::shared_ptr<Key> from;
   if (const long error = Use(base, 0, &from)) return error;
   long error = kErrorSuccess;
-  auto key = Walk(from, subKey ? subKey : "", false, &error);
+  auto key = Walk(from, subKey ? subKey : "", false, &error, Redirects(access));
   if (!key) return error;
   if (const long refused = Interfere("open", *key)) return refused;
   if (access & ~key->granted & 0x000F003F) return kErrorAccessDenied;
@@ -246,7 +263,7 @@ long MemoryRegistry::CreateKeyEx(Hkey base, const char* subKey, std::uint32_t op
   const bool backup = (options & kRegOptionBackupRestore) != 0;
   if (backup && !backupRestoreRight_) return kErrorPrivilegeNotHeld;
   long error = kErrorSuccess;
-  auto key = Walk(from, subKey ? subKey : "", true, &error);
+  auto key = Walk(from, subKey ? subKey : "", true, &error, Redirects(access));
   if (!key) return error;
   if (const long refused = Interfere("open", *key)) return refused;
   if (backup) access = kKeyAllAccess;
@@ -261,11 +278,11 @@ long MemoryRegistry::CloseKey(Hkey key) {
   return handles_.erase(key) ? kErrorSuccess : kErrorInvalidHandle;
 }
 
-long MemoryRegistry::DeleteKey(Hkey base, const char* subKey) {
+long MemoryRegistry::DeleteKey(Hkey base, const char* subKey, std::uint32_t view) {
   std::shared_ptr<Key> from;
   if (const long error = Use(base, 0, &from)) return error;
   long error = kErrorSuccess;
-  auto key = Walk(from, subKey ? subKey : "", false, &error);
+  auto key = Walk(from, subKey ? subKey : "", false, &error, Redirects(view));
   if (!key) return error;
   auto parent = key->parent.lock();
   if (!parent) return kErrorAccessDenied;  // a root
@@ -416,6 +433,11 @@ long MemoryRegistry::SaveKey(Hkey handle, const char* file) {
   out << kHiveMagic << '\n';
   SaveTree(*key, 0, out);
   return files_->WriteWholeFile(path, out.str()) ? kErrorSuccess : kErrorAccessDenied;
+}
+
+void MemoryRegistry::SetWow64(bool wow64) {
+  wow64_ = wow64;
+  if (wow64) AddKey(kHkeyLocalMachine, std::string("SOFTWARE\\") + kWow6432Node);
 }
 
 void MemoryRegistry::AddKey(Hkey root, const std::string& path) {

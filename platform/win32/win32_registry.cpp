@@ -35,7 +35,9 @@ long Win32Registry::CreateKeyEx(Hkey base, const char* subKey, std::uint32_t opt
 
 long Win32Registry::CloseKey(Hkey key) { return RegCloseKey(H(key)); }
 
-long Win32Registry::DeleteKey(Hkey base, const char* subKey) { return RegDeleteKeyA(H(base), subKey); }
+long Win32Registry::DeleteKey(Hkey base, const char* subKey, std::uint32_t view) {
+  return RegDeleteKeyExA(H(base), subKey, view, 0);
+}
 
 long Win32Registry::DeleteValue(Hkey key, const char* name) { return RegDeleteValueA(H(key), name); }
 

@@ -85,6 +85,11 @@ void Win32System::Wow64RevertRedirection(std::uintptr_t value) {
   if (revert) revert(reinterpret_cast<PVOID>(value));
 }
 
+bool Win32System::IsWow64() {
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
 bool Win32System::IsNtFamily() {
   OSVERSIONINFOA version{};
   version.dwOSVersionInfoSize = sizeof version;

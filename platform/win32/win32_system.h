@@ -15,6 +15,7 @@ class Win32System : public System {
   bool Wow64DisableRedirection(std::uintptr_t* cell) override;
   void Wow64RevertRedirection(std::uintptr_t value) override;
   bool IsNtFamily() override;
+  bool IsWow64() override;
   TokenId OpenProcessToken() override;
   void CloseToken(TokenId token) override;
   bool LookupPrivilege(const std::string& name, std::uint64_t* luid) override;
