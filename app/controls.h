@@ -169,8 +169,10 @@ class TListBox : public TControl {
   bool Sorted() const { return sorted_; }
   const std::vector<std::string>& Items() const { return items_; }
   int Count() const { return static_cast<int>(items_.size()); }
-  // Sorted lists insert in the list box's order (letter case ignored); others append.
-  int Add(const std::string& line);
+  // Sorted lists insert in the list box's order (letter case ignored); others append. `data` is the
+  // caller's number for the line (what the line stands for), kept with it.
+  int Add(const std::string& line, int data = -1);
+  int ItemData(int index) const { return index >= 0 && index < Count() ? data_[static_cast<size_t>(index)] : -1; }
   void Clear();
   void BeginUpdate();
   void EndUpdate();
@@ -181,6 +183,7 @@ class TListBox : public TControl {
  private:
   bool sorted_;
   std::vector<std::string> items_;
+  std::vector<int> data_;
   int itemIndex_ = -1;
   int updating_ = 0;
   bool dirty_ = false;
@@ -190,6 +193,8 @@ struct TListItem {
   std::string Caption;
   std::vector<std::string> SubItems;
   int ImageIndex = -1;
+  // The caller's number for the row: what the row stands for.
+  int Data = -1;
 };
 
 class TListView : public TControl {

@@ -35,7 +35,7 @@ std::string TForm1::UndoFileName() const { return exeFolder_ + "Backup\\" + Undo
 
 void TForm1::BuildDesign() {
   Place(ListView1, nullptr, 8, 8, 521, 177, 2);
-  ListView1.Columns = {"Status - Display Name", "Key Name", "Uninstall String"};
+  ListView1.Columns = {"Status - Display Name", "Key Name", "Uninstall String", "Source"};
 
   Place(Button4, nullptr, 8, 192, 75, 17, 4);
   Button4.SetCaption("Refresh &List");
@@ -267,6 +267,7 @@ void TForm1::FormCreate() {
   char stem[32];
   std::snprintf(stem, sizeof stem, "Undo%04d%02d%02d", today.year, today.month, today.day);
   UndoStem = stem;
+  Wow64 = platform_.system.IsWow64();
   FillListBox();
   ListBox1Click();
 }

@@ -8,6 +8,7 @@
 
 #include "app/controls.h"
 #include "backup/removal_outcome.h"
+#include "inventory/entry.h"
 #include "inventory/finder.h"
 #include "inventory/status.h"
 #include "platform/platform.h"
@@ -15,8 +16,6 @@
 
 inline constexpr const char* kApplicationTitle = "Tidewell";
 inline constexpr const char* kWindowCaption = "Tidewell v.2.12";
-inline constexpr const char* kUninstallKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-inline constexpr const char* kProductsKey = "\\Installer\\Products";
 inline constexpr const char* kNoItems = "-- No Items --";
 inline constexpr const char* kSelectFirst = "Please select an item from the list first.";
 
@@ -89,6 +88,14 @@ class TForm1 {
 
   // The scan.
   void FillListBox();
+  // What the last scan found: every entry key and installer product, which the lists' rows and
+  // lines stand for (their Data).
+  std::vector<Entry> Entries;
+  std::vector<Product> Products;
+  // The entry of the main list's selected row, null when none is selected.
+  const Entry* SelectedEntry() const;
+  // 64-bit Windows (the program runs in its 32-bit subsystem), set by FormCreate.
+  bool Wow64 = false;
   // Only the scan benchmark turns this off, to weigh the status checks against the rest of a scan.
   bool CheckEntryStatus = true;
 
@@ -121,10 +128,13 @@ class TForm1 {
   void FlushUndo();
 
   // Key export and removal.
-  // Writes the key tree to the undo file and deletes it; answers what stayed in the registry.
+  // Writes the key tree to the undo file and deletes it; answers what stayed in the registry. The
+  // root alone means the program's own view.
+  RemovalOutcome RemoveRegistryKey(const RegistryPlace& place, const std::string& path);
   RemovalOutcome RemoveRegistryKey(platform::Hkey root, const std::string& path);
   // Writes the value to the undo file and deletes it: kErrorSuccess when it is gone (or was not
   // there), otherwise the registry's reason for keeping it.
+  long RemoveRegistryValue(const RegistryPlace& place, const std::string& keyPath, const std::string& name);
   long RemoveRegistryValue(platform::Hkey root, const std::string& keyPath, const std::string& name);
 
   // Entry commands.
@@ -132,18 +142,24 @@ class TForm1 {
   void Button8Click();
   void Button15Click();
   void Button9Click();
-  void RemoveEntry(const std::string& keyName);
+  // Asks, then removes the entry of that key name in that source (the machine's, in this program's
+  // own view, when none is named).
+  void RemoveEntry(const std::string& keyName, Source source = Source::kMachine32);
 
   // Backups page and hive restore.
   void Button6Click();
   void Button7Click();
-  bool SaveHive(const std::string& keyPath, const std::string& fileName, bool saveMode);
-  bool LoadKeyPro(const std::string& keyPath, const std::string& fileName);
+  // The key path lies in `place` (the machine's entries in the program's own view by default).
+  bool SaveHive(const std::string& keyPath, const std::string& fileName, bool saveMode,
+                const RegistryPlace& place = RegistryPlace{});
+  bool LoadKeyPro(const std::string& keyPath, const std::string& fileName,
+                  const RegistryPlace& place = RegistryPlace{});
   std::string ShortFileName(const std::string& path);
 
   // Uninstaller launch and web link.
   void Button1Click();
-  bool Exec(const std::string& commandLine, std::uint16_t show);
+  // With `sixtyFourBit`, the program is looked for and started with the file-system redirection off.
+  bool Exec(const std::string& commandLine, std::uint16_t show, bool sixtyFourBit = false);
   void Label8Click();
 
   // The application's default error display: the text with a period added, error icon.

@@ -15,12 +15,20 @@ bool FitsKeyLine(const std::string& keyPath) { return keyPath.find_first_of("\r\
 }  // namespace
 
 RemovalOutcome TForm1::RemoveRegistryKey(platform::Hkey root, const std::string& path) {
+  return RemoveRegistryKey(RegistryPlace{root, 0}, path);
+}
+
+long TForm1::RemoveRegistryValue(platform::Hkey root, const std::string& keyPath, const std::string& name) {
+  return RemoveRegistryValue(RegistryPlace{root, 0}, keyPath, name);
+}
+
+RemovalOutcome TForm1::RemoveRegistryKey(const RegistryPlace& place, const std::string& path) {
   RemovalOutcome outcome;
-  const std::string rootName = RootName(root);
+  const std::string rootName = RootName(place.root);
   if (rootName.empty()) return outcome;
   const std::string keyPath = RemoveSlash(path);
-  TNTRegistry reg(platform_.registry);
-  reg.SetRoot(root);
+  TNTRegistry reg(platform_.registry, place.view);
+  reg.SetRoot(place.root);
   if (!FitsKeyLine(keyPath)) {
     outcome.keysLeft = reg.PathExists(keyPath) ? 1 : 0;
     return outcome;
@@ -30,20 +38,20 @@ RemovalOutcome TForm1::RemoveRegistryKey(platform::Hkey root, const std::string&
     if (reg.PathExists(keyPath)) outcome.keysLeft = 1;
     return outcome;
   }
-  WriteReg(KeyLine(rootName, keyPath));
+  WriteReg(KeyLine(rootName, PathForEveryView(place, keyPath)));
 
   TStrings subkeys, valueNames;
   reg.ListSubkeys(subkeys);
   reg.ListValueNames(valueNames);
   for (const std::string& name : valueNames) {
-    const long refused = RemoveRegistryValue(root, keyPath, name);
+    const long refused = RemoveRegistryValue(place, keyPath, name);
     if (refused == platform::kErrorSuccess) continue;
     ++outcome.valuesLeft;
     outcome.accessDenied = outcome.accessDenied || refused == platform::kErrorAccessDenied;
   }
   reg.ClosePath();
 
-  for (const std::string& name : subkeys) outcome.Add(RemoveRegistryKey(root, keyPath + "\\" + name));
+  for (const std::string& name : subkeys) outcome.Add(RemoveRegistryKey(place, keyPath + "\\" + name));
 
   // Whatever is still in the key was not written to the undo file (a subkey that could not be
   // opened for export, something added meanwhile, a value the registry refused to delete), so
@@ -63,9 +71,9 @@ RemovalOutcome TForm1::RemoveRegistryKey(platform::Hkey root, const std::string&
   return outcome;
 }
 
-long TForm1::RemoveRegistryValue(platform::Hkey root, const std::string& keyPath, const std::string& name) {
-  TNTRegistry reg(platform_.registry);
-  reg.SetRoot(root);
+long TForm1::RemoveRegistryValue(const RegistryPlace& place, const std::string& keyPath, const std::string& name) {
+  TNTRegistry reg(platform_.registry, place.view);
+  reg.SetRoot(place.root);
   if (!reg.OpenPath(keyPath, false)) return platform::kErrorSuccess;
   RegValueInfo info;
   if (!reg.ValueInfo(name, info)) return platform::kErrorSuccess;

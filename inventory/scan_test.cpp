@@ -210,7 +210,8 @@ TEST(ScanTest, MissingKeysAndFolderGiveEmptyLists) {
 
 // The status check runs for every entry with a command, before a row without a name is dropped,
 // and never for an entry without a command.
-TEST(ScanTest, ChecksTheFilesOfEveryCommandOnly) {
+// An entry that the main list leaves out shows no status, so its files are not looked at.
+TEST(ScanTest, ChecksTheFilesOfListedEntriesOnly) {
   const auto queries = [](void (*seed)(Scan&)) {
     Scan s;
     seed(s);
@@ -220,7 +221,8 @@ TEST(ScanTest, ChecksTheFilesOfEveryCommandOnly) {
   };
   const int none = queries([](Scan&) {});
   EXPECT_EQ(none, queries([](Scan& s) { s.Text("E", "DisplayName", "Edit Pad"); }));
-  EXPECT_LT(none, queries([](Scan& s) { s.Text("E", "UninstallString", "C:\\Apps\\uninst.exe"); }));
+  EXPECT_EQ(none, queries([](Scan& s) { s.Text("E", "UninstallString", "C:\\Apps\\uninst.exe"); }));
+  EXPECT_LT(none, queries([](Scan& s) { s.Listed("E", "Edit Pad", "C:\\Apps\\uninst.exe"); }));
   Scan s;
   s.Listed("Good", "Good", "C:\\Apps\\uninst.exe");
   s.Listed("Gone", "Gone", "C:\\Apps\\gone.exe");

@@ -93,6 +93,9 @@ class TNTRegistry {
   // Tree operations.
   bool DeleteTree(const std::string& path);
   void MoveTree(const std::string& sourcePath, const std::string& destPath, bool deleteSource);
+  // Copies the tree behind `source` (a handle of the caller's, left open) to the new key
+  // `destPath` of this instance, in this instance's view; nothing when `destPath` exists already.
+  void CopyTreeFrom(platform::Hkey source, const std::string& destPath);
   bool LoadHive(const std::string& path, const std::string& fileName);
   bool UnloadHive(const std::string& path);
   bool SaveKeyToFile(const std::string& path, const std::string& fileName);

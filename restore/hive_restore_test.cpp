@@ -329,7 +329,7 @@ TEST(CopyKey, CopiesAWholeTreeOntoANewKeyOnly) {
   mem.SetString(kHkeyLocalMachine, "Src\\D", "", "4");
   const std::string source = mem.Dump(kHkeyLocalMachine, "Src");
 
-  CopyKey(mem, kHkeyLocalMachine, "\\Src", "\\Dst");
+  CopyKey(mem, kHkeyLocalMachine, "\\Src", RegistryPlace{}, "\\Dst");
   EXPECT_EQ(source, mem.Dump(kHkeyLocalMachine, "Src"));
   std::string copied = mem.Dump(kHkeyLocalMachine, "Dst");
   for (size_t at; (at = copied.find("[Dst")) != std::string::npos;) copied.replace(at, 4, "[Src");
@@ -337,9 +337,9 @@ TEST(CopyKey, CopiesAWholeTreeOntoANewKeyOnly) {
 
   mem.SetString(kHkeyLocalMachine, "Other", "x", "y");
   const std::string other = mem.Dump(kHkeyLocalMachine, "Other");
-  CopyKey(mem, kHkeyLocalMachine, "\\Src", "\\Other");
+  CopyKey(mem, kHkeyLocalMachine, "\\Src", RegistryPlace{}, "\\Other");
   EXPECT_EQ(other, mem.Dump(kHkeyLocalMachine, "Other")) << "an existing destination is left alone";
-  CopyKey(mem, kHkeyLocalMachine, "\\Missing", "\\Made");
+  CopyKey(mem, kHkeyLocalMachine, "\\Missing", RegistryPlace{}, "\\Made");
   EXPECT_FALSE(mem.KeyExists(kHkeyLocalMachine, "Made"));
 
   EXPECT_EQ(0, mem.OpenHandles());

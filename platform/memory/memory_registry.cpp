@@ -180,18 +180,11 @@ bool MemoryRegistry::Redirects(std::uint32_t access) const { return wow64_ && !(
 std::shared_ptr<Key> MemoryRegistry::Walk(const std::shared_ptr<Key>& from, const std::string& path,
                                           bool create, long* error, bool redirect32) {
   std::vector<std::string> parts = SplitPath(path);
-  if (redirect32) {
-    // The 32-bit view of HKLM\SOFTWARE is its WOW6432Node; a path that names the node itself is
-    // not sent there twice.
-    const auto machine = RootKey(kHkeyLocalMachine);
-    const auto isNode = [&](size_t at) { return at < parts.size() && SameName(parts[at], kWow6432Node); };
-    const bool atSoftware = from->parent.lock() == machine && SameName(from->name, "SOFTWARE");
-    if (atSoftware && !isNode(0)) {
-      parts.insert(parts.begin(), kWow6432Node);
-    } else if (from == machine && !parts.empty() && SameName(parts[0], "SOFTWARE") && !isNode(1)) {
-      parts.insert(parts.begin() + 1, kWow6432Node);
-    }
-  }
+  // The 32-bit view of HKLM\SOFTWARE is its WOW6432Node; a path that names the node itself is not
+  // sent there twice. A key opened in one view keeps its view for the paths below it.
+  if (redirect32 && from == RootKey(kHkeyLocalMachine) && !parts.empty() && SameName(parts[0], "SOFTWARE") &&
+      !(parts.size() > 1 && SameName(parts[1], kWow6432Node)))
+    parts.insert(parts.begin() + 1, kWow6432Node);
   std::shared_ptr<Key> key = from;
   for (const std::string& part : parts) {
     auto child = FindChild(*key, part);
