@@ -31,6 +31,7 @@ void TForm1::FillListBox() {
   std::string unreadable;
 
   Inventory inventory = ReadInventory(platform_.registry, Wow64);
+  ScanChecker checker(platform_.files, platform_.system);
   Entries = std::move(inventory.entries);
   Products = std::move(inventory.products);
   {
@@ -53,7 +54,7 @@ void TForm1::FillListBox() {
       item.SubItems = {entry.keyName, entry.uninstallString, SourceName(entry.source)};
       item.Data = index;
       if (CheckEntryStatus) {
-        entry.status = StatusOfCommand(platform_.files, platform_.system, entry.uninstallString, entry.SixtyFourBit());
+        entry.status = checker.StatusOf(entry.uninstallString, entry.SixtyFourBit());
         ListView1.SetImageIndex(row, entry.status);
       }
     }

@@ -162,7 +162,9 @@ TEST(SourcesTest, ASixtyFourBitUninstallerStartsWithTheRedirectionOff) {
     // pair belongs to the start.
     const std::vector<std::string> first(m.p.system.redirectionLog.begin(),
                                          m.p.system.redirectionLog.begin() + 2);
-    if (sixtyFour) EXPECT_EQ((std::vector<std::string>{"disable", "revert 24301"}), first);
+    if (sixtyFour) {
+      EXPECT_EQ((std::vector<std::string>{"disable", "revert 24301"}), first);
+    }
   }
   EXPECT_EQ(2u, m.p.processes.started.size());
 }

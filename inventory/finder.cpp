@@ -54,13 +54,23 @@ class FinderCall {
   }
 
   // One query per kind and text within the call. Texts here are at most MAX_PATH long.
+  // One query per kind and text within the call, or within the scan when the finder has a memo.
   template <class Ask>
   bool Query(char kind, const std::string& text, Ask ask) {
     if (!remember_) return ask();
-    auto [it, added] = queries_.try_emplace(std::string(1, kind) + text, false);
+    FinderMemo* memo = finder_.Options().memo;
+    auto& answers = memo ? memo->answers : queries_;
+    auto [it, added] = answers.try_emplace(std::string(1, kind) + text, false);
     if (added) it->second = ask();
     return it->second;
   }
+
+ public:
+  bool PatternFound(const std::string& pattern) {
+    return Query('p', pattern, [&] { return PatternSearch(files_, pattern); });
+  }
+
+ private:
 
   bool FileExists(const std::string& t) {
     return Query('f', t, [&] { return finder_.nFileExists(t); });
@@ -183,7 +193,7 @@ bool Finder::FindSpace(const std::string& text) {
   if (s.find('%') != std::string::npos) {
     if (options_.sixtyFourBit) s = AsSixtyFourBitVariables(s);
     std::string expanded;
-    const std::uint32_t count = files.ExpandEnvironment(s, platform::kMaxPath, &expanded);
+    const std::uint32_t count = ExpandEnvironment(s, &expanded);
     // A failed expansion, or an empty one of a text that is not empty (Wine's answer to a very
     // long source), leaves the text to be judged as it stands.
     if (count != 0 && count < platform::kMaxPath && !expanded.empty()) s = expanded;
@@ -203,14 +213,14 @@ bool Finder::FindSpace(const std::string& text) {
 
   if (s.empty()) return false;
   if (s.back() == '\\') s.pop_back();
-  if (s.size() >= 3 && s[1] == ':' && s[2] == '\\' && IsNeverQueriedDrive(files.DriveType(s.substr(0, 3)))) {
+  if (s.size() >= 3 && s[1] == ':' && s[2] == '\\' && IsNeverQueriedDrive(DriveType(s.substr(0, 3)))) {
     return false;
   }
 
   FinderCall call(*this, files, s, options_.rememberAnswers);
   const size_t length = s.size();
   if (call.ProbePrefix(length)) return true;
-  if (PatternSearch(files, s + ".*")) return true;
+  if (call.PatternFound(s + ".*")) return true;
 
   // The backward scan. Positions are 1-based; a remembered position of 0 means none.
   const size_t lastBackslash = s.rfind('\\') + 1;
@@ -239,6 +249,21 @@ bool Finder::FindSpace(const std::string& text) {
     if (!IsDigit(c) && c != '\\') numericTail = false;
   }
   return false;
+}
+
+std::uint32_t Finder::DriveType(const std::string& root) {
+  if (!options_.memo) return files_.DriveType(root);
+  auto [it, added] = options_.memo->driveTypes.try_emplace(root, 0);
+  if (added) it->second = files_.DriveType(root);
+  return it->second;
+}
+
+std::uint32_t Finder::ExpandEnvironment(const std::string& text, std::string* expanded) {
+  if (!options_.memo) return files_.ExpandEnvironment(text, platform::kMaxPath, expanded);
+  auto [it, added] = options_.memo->expansions.try_emplace(text);
+  if (added) it->second.first = files_.ExpandEnvironment(text, platform::kMaxPath, &it->second.second);
+  *expanded = it->second.second;
+  return it->second.first;
 }
 
 bool Finder::nFileExists(const std::string& text) {

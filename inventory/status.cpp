@@ -7,6 +7,12 @@
 
 namespace {
 
+int DriveStatus(std::uint32_t type) {
+  const bool missingDisk = type == platform::kDriveRemovable || type == platform::kDriveRemote ||
+                           type == platform::kDriveCdrom || type == platform::kDriveRamdisk;
+  return missingDisk ? kMissingDisk : kBrokenLink;
+}
+
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // The start of the last occurrence of the keyword (upper case) in the text, letter case of the
@@ -60,28 +66,43 @@ int CheckUninstall(Finder& finder, const std::string& text) {
     const std::string root = text.substr(start, 3);
     const size_t drive = text.find(":\\", start + 2);  // searched in s from its position 3
     if (drive == std::string::npos) {
-      return finder.nFindSpace(text.substr(start)) ? kGoodLink : CheckDriveType(finder.Files(), root);
+      return finder.nFindSpace(text.substr(start)) ? kGoodLink : DriveStatus(finder.DriveType(root));
     }
     // The piece ends just before the drive letter of the next absolute path.
     const size_t q = drive - 1 - start;
-    if (!finder.nFindSpace(text.substr(start, q)) && q > 3) return CheckDriveType(finder.Files(), root);
+    // A piece of three characters or fewer leads on to the rest whether it is found or not: it is
+    // not looked for.
+    if (q > 3 && !finder.nFindSpace(text.substr(start, q))) return DriveStatus(finder.DriveType(root));
     dropFromStart(q);
   }
 }
 
-int CheckDriveType(platform::FileSystem& files, const std::string& root) {
-  const std::uint32_t type = files.DriveType(root);
-  const bool missingDisk = type == platform::kDriveRemovable || type == platform::kDriveRemote ||
-                           type == platform::kDriveCdrom || type == platform::kDriveRamdisk;
-  return missingDisk ? kMissingDisk : kBrokenLink;
+int CheckDriveType(platform::FileSystem& files, const std::string& root) { return DriveStatus(files.DriveType(root)); }
+
+namespace {
+
+int CheckWithRedirection(platform::System& system, Finder& finder, const std::string& command) {
+  if (!finder.Options().sixtyFourBit) return CheckUninstall(finder, command);
+  platform::RedirectionOff off(system);
+  return CheckUninstall(finder, command);
 }
+
+}  // namespace
 
 int StatusOfCommand(platform::FileSystem& files, platform::System& system, const std::string& command,
                     bool sixtyFourBit) {
   FinderOptions options;
   options.sixtyFourBit = sixtyFourBit;
   Finder finder(files, system, options);
-  if (!sixtyFourBit) return CheckUninstall(finder, command);
-  platform::RedirectionOff off(system);
-  return CheckUninstall(finder, command);
+  return CheckWithRedirection(system, finder, command);
+}
+
+ScanChecker::ScanChecker(platform::FileSystem& files, platform::System& system) : files_(files), system_(system) {}
+
+int ScanChecker::StatusOf(const std::string& command, bool sixtyFourBit) {
+  FinderOptions options;
+  options.sixtyFourBit = sixtyFourBit;
+  options.memo = sixtyFourBit ? &sixtyFourBitMemo_ : &memo_;
+  Finder finder(files_, system_, options);
+  return CheckWithRedirection(system_, finder, command);
 }

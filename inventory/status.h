@@ -20,3 +20,18 @@ int CheckDriveType(platform::FileSystem& files, const std::string& root);
 // program's paths with the file-system redirection off and its own program folders.
 int StatusOfCommand(platform::FileSystem& files, platform::System& system, const std::string& command,
                     bool sixtyFourBit);
+
+// The status checks of one scan: the same answers as StatusOfCommand, each file-system question
+// asked once for the whole scan (the 64-bit programs' entries, which look with the redirection
+// off, apart from the others).
+class ScanChecker {
+ public:
+  ScanChecker(platform::FileSystem& files, platform::System& system);
+  int StatusOf(const std::string& command, bool sixtyFourBit);
+
+ private:
+  platform::FileSystem& files_;
+  platform::System& system_;
+  FinderMemo memo_;
+  FinderMemo sixtyFourBitMemo_;
+};
