@@ -63,7 +63,7 @@ int CompareIgnoringCase(const std::string& a, const std::string& b) {
 }
 }  // namespace
 
-int TListBox::Add(const std::string& line) {
+int TListBox::Add(const std::string& line, int data) {
   int index = Count();
   if (sorted_) {
     // After every line that sorts before or equal to it, as the list box inserts.
@@ -72,9 +72,11 @@ int TListBox::Add(const std::string& line) {
                                 [&](const std::string& a, const std::string& b) { return compare(a, b) < 0; });
     index = static_cast<int>(pos - items_.begin());
     items_.insert(pos, line);
+    data_.insert(data_.begin() + index, data);
     if (itemIndex_ >= index) ++itemIndex_;
   } else {
     items_.push_back(line);
+    data_.push_back(data);
   }
   // One line at a time, as the list box itself inserts: a long list is not redrawn per line.
   if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItem, index);
@@ -83,6 +85,7 @@ int TListBox::Add(const std::string& line) {
 
 void TListBox::Clear() {
   items_.clear();
+  data_.clear();
   itemIndex_ = -1;
   if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItems);
 }

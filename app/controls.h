@@ -80,12 +80,15 @@ class TControl {
   std::function<void()> OnDblClick;
   std::function<void(int key)> OnKeyDown;
   std::function<void()> OnMouseDown;
+  // The selected row or line changed, by the mouse or the keyboard.
+  std::function<void()> OnSelectItem;
 
   // Fired by the peer (or a test) as the user acts.
   void Click() { if (OnClick) OnClick(); }
   void DblClick() { if (OnDblClick) OnDblClick(); }
   void KeyDown(int key) { if (OnKeyDown) OnKeyDown(key); }
   void MouseDown() { if (OnMouseDown) OnMouseDown(); }
+  void SelectItem() { if (OnSelectItem) OnSelectItem(); }
 
   void SetPeer(Peer* peer) { peer_ = peer; }
   Peer* GetPeer() const { return peer_; }
@@ -167,8 +170,10 @@ class TListBox : public TControl {
   bool Sorted() const { return sorted_; }
   const std::vector<std::string>& Items() const { return items_; }
   int Count() const { return static_cast<int>(items_.size()); }
-  // Sorted lists insert in the list box's order; others append.
-  int Add(const std::string& line);
+  // Sorted lists insert in the list box's order; others append. `data` is the caller's number for
+  // the line (what the line stands for), kept with it.
+  int Add(const std::string& line, int data = -1);
+  int ItemData(int index) const { return index >= 0 && index < Count() ? data_[static_cast<size_t>(index)] : -1; }
   // The order of a sorted list: a three-way comparison with letter case ignored, as the system's
   // list box sorts (lstrcmpi). Until one is given, byte order with ASCII letter case ignored.
   std::function<int(const std::string&, const std::string&)> Compare;
@@ -182,6 +187,7 @@ class TListBox : public TControl {
  private:
   bool sorted_;
   std::vector<std::string> items_;
+  std::vector<int> data_;
   int itemIndex_ = -1;
   int updating_ = 0;
   bool dirty_ = false;
@@ -191,6 +197,8 @@ struct TListItem {
   std::string Caption;
   std::vector<std::string> SubItems;
   int ImageIndex = -1;
+  // The caller's number for the row: what the row stands for.
+  int Data = -1;
 };
 
 class TListView : public TControl {
@@ -222,6 +230,20 @@ class TListView : public TControl {
   int selected_ = -1;
   int updating_ = 0;
   bool dirty_ = false;
+};
+
+// Holds a control's bulk update (BeginUpdate .. EndUpdate) for as long as it lives, so that the
+// update ends and the control is redrawn on every path, also when an exception passes.
+template <class Control>
+class BulkUpdate {
+ public:
+  explicit BulkUpdate(Control& control) : control_(control) { control_.BeginUpdate(); }
+  ~BulkUpdate() { control_.EndUpdate(); }
+  BulkUpdate(const BulkUpdate&) = delete;
+  BulkUpdate& operator=(const BulkUpdate&) = delete;
+
+ private:
+  Control& control_;
 };
 
 class TTabSheet : public TControl {

@@ -39,7 +39,7 @@ std::string TForm1::UndoFileName(UndoFormat format) const {
 
 void TForm1::BuildDesign() {
   Place(ListView1, nullptr, 8, 8, 521, 177, 2);
-  ListView1.Columns = {"Status - Display Name", "Key Name", "Uninstall String"};
+  ListView1.Columns = {"Status - Display Name", "Key Name", "Uninstall String", "Source"};
 
   Place(Button4, nullptr, 8, 192, 75, 17, 4);
   Button4.SetCaption("Refresh &List");
@@ -247,6 +247,7 @@ void TForm1::BindEvents() {
     }
   };
   ListView1.OnMouseDown = Guarded(&TForm1::ListBox1MouseDown);
+  ListView1.OnSelectItem = Guarded(&TForm1::ListView1Click);
   Button4.OnClick = Guarded(&TForm1::Button4Click);
   Button1.OnClick = Guarded(&TForm1::Button1Click);
   Label8.OnClick = Guarded(&TForm1::Label8Click);
@@ -276,6 +277,7 @@ void TForm1::FormCreate() {
   char stem[32];
   std::snprintf(stem, sizeof stem, "Undo%04d%02d%02d", today.year, today.month, today.day);
   UndoStem = stem;
+  Wow64 = platform_.system.IsWow64();
   FillListBox();
   ListBox1Click();
 }

@@ -7,21 +7,19 @@
 #include <vector>
 
 #include "app/controls.h"
+#include "backup/removal_outcome.h"
 #include "backup/undo_encoding.h"
+#include "inventory/entry.h"
+#include "inventory/finder.h"
+#include "inventory/status.h"
 #include "platform/platform.h"
 
 
 inline constexpr const char* kApplicationTitle = "Tidewell";
 inline constexpr const char* kWindowCaption = "Tidewell v.2.12";
-inline constexpr const char* kUninstallKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-inline constexpr const char* kProductsKey = "\\Installer\\Products";
 inline constexpr const char* kNoItems = "-- No Items --";
 inline constexpr const char* kSelectFirst = "Please select an item from the list first.";
 
-// Status icons: image indexes into ImageList1.
-inline constexpr int kBrokenLink = 0;
-inline constexpr int kGoodLink = 1;
-inline constexpr int kMissingDisk = 2;
 
 class TForm1 {
  public:
@@ -91,10 +89,18 @@ class TForm1 {
 
   // The scan.
   void FillListBox();
+  // What the last scan found: every entry key and installer product, which the lists' rows and
+  // lines stand for (their Data).
+  std::vector<Entry> Entries;
+  std::vector<Product> Products;
+  // The entry of the main list's selected row, null when none is selected.
+  const Entry* SelectedEntry() const;
+  // 64-bit Windows (the program runs in its 32-bit subsystem), set by FormCreate.
+  bool Wow64 = false;
   // Only the scan benchmark turns this off, to weigh the status checks against the rest of a scan.
   bool CheckEntryStatus = true;
 
-  // Status check and file finder.
+  // Status check and file finder, on the row's icon and with the window's finder options.
   void CheckUninstall(const std::string& text, int row);
   void CheckDriveType(const std::string& root, int row);
   bool nFindSpace(const std::string& text);
@@ -102,6 +108,7 @@ class TForm1 {
   bool nFileExists(const std::string& text);
   int GetNonChar(int cut, char c, const std::string& searched, int offset) const;
   std::string RemoveSlash(const std::string& text) const;
+  Finder MakeFinder();
   std::uintptr_t Disablex64Redirect();
   void Revertx64Redirect(std::uintptr_t value);
   bool RetryUnredirected = false;
@@ -124,29 +131,41 @@ class TForm1 {
   UndoFormat UndoFormatInUse() const { return undoFormat_; }
   // The "REGEDIT4" file when the system's code page carries every name and text of the key tree
   // exactly, otherwise the Unicode companion. Reads the tree without changing anything.
-  UndoFormat UndoFormatForKey(platform::Hkey root, const std::string& path);
+  UndoFormat UndoFormatForKey(const RegistryPlace& place, const std::string& path);
 
   // Key export and removal.
-  void RemoveRegistryKey(platform::Hkey root, const std::string& path);
-  void RemoveRegistryValue(platform::Hkey root, const std::string& keyPath, const std::string& name);
+  // Writes the key tree to the undo file and deletes it; answers what stayed in the registry. The
+  // root alone means the program's own view.
+  RemovalOutcome RemoveRegistryKey(const RegistryPlace& place, const std::string& path);
+  RemovalOutcome RemoveRegistryKey(platform::Hkey root, const std::string& path);
+  // Writes the value to the undo file and deletes it: kErrorSuccess when it is gone (or was not
+  // there), otherwise the registry's reason for keeping it.
+  long RemoveRegistryValue(const RegistryPlace& place, const std::string& keyPath, const std::string& name);
+  long RemoveRegistryValue(platform::Hkey root, const std::string& keyPath, const std::string& name);
 
   // Entry commands.
   void Button2Click();
   void Button8Click();
   void Button15Click();
   void Button9Click();
-  void RemoveEntry(const std::string& keyName);
+  // Asks, then removes the entry of that key name in that source (the machine's, in this program's
+  // own view, when none is named).
+  void RemoveEntry(const std::string& keyName, Source source = Source::kMachine32);
 
   // Backups page and hive restore.
   void Button6Click();
   void Button7Click();
-  bool SaveHive(const std::string& keyPath, const std::string& fileName, bool saveMode);
-  bool LoadKeyPro(const std::string& keyPath, const std::string& fileName);
+  // The key path lies in `place` (the machine's entries in the program's own view by default).
+  bool SaveHive(const std::string& keyPath, const std::string& fileName, bool saveMode,
+                const RegistryPlace& place = RegistryPlace{});
+  bool LoadKeyPro(const std::string& keyPath, const std::string& fileName,
+                  const RegistryPlace& place = RegistryPlace{});
   std::string ShortFileName(const std::string& path);
 
   // Uninstaller launch and web link.
   void Button1Click();
-  bool Exec(const std::string& commandLine, std::uint16_t show);
+  // With `sixtyFourBit`, the program is looked for and started with the file-system redirection off.
+  bool Exec(const std::string& commandLine, std::uint16_t show, bool sixtyFourBit = false);
   void Label8Click();
 
   // The application's default error display: the text with a period added, error icon.

@@ -113,22 +113,26 @@ TEST(Form1Test, BackupButtonsFollowTheBackupSelection) {
   EXPECT_FALSE(w.form.Button7.Enabled());
 }
 
-TEST(Form1Test, OnlyAClickOnARowFillsTheBoxes) {
+TEST(Form1Test, TheBoxesFollowTheSelectedRowWhateverMovedIt) {
   Window w;
   w.form.FormCreate();
-  // The keyboard moves the selection; the key and mouse events leave the boxes alone.
-  w.form.ListView1.SelectedFromUser(2);
-  w.form.ListView1.KeyDown(kVkDown);
-  w.form.ListView1.MouseDown();
-  EXPECT_EQ("C:\\Apps\\a.exe /Alpha", w.form.Edit1.Text());
-  EXPECT_EQ("C:\\Apps\\a.exe /Alpha", w.form.Edit3.Text());
+  // Alpha clicked, then Down to Bravo: Save Changes must not write Alpha's command into Bravo.
+  w.form.ListView1.SelectedFromUser(0);
   w.form.ListView1.Click();
-  EXPECT_EQ("C:\\Apps\\a.exe /Charlie", w.form.Edit1.Text());
-  EXPECT_EQ("C:\\Apps\\a.exe /Charlie", w.form.Edit3.Text());
+  w.form.ListView1.SelectedFromUser(1);
+  w.form.ListView1.SelectItem();
+  w.form.ListView1.KeyDown(kVkDown);
+  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.Edit1.Text());
+  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.Edit3.Text());
+  w.form.Button15.Click();
+  EXPECT_FALSE(w.p.files.FileExistsAt("C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg"))
+      << "Bravo's command was saved onto itself: nothing changed, nothing written";
+  const TListItem& bravo = w.form.ListView1.Item(1);
+  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", bravo.SubItems.at(1));
   // A click beside the rows selects none: the boxes keep their text.
   w.form.ListView1.SelectedFromUser(-1);
   w.form.ListView1.Click();
-  EXPECT_EQ("C:\\Apps\\a.exe /Charlie", w.form.Edit1.Text());
+  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.Edit1.Text());
   EXPECT_TRUE(w.form.Button1.Enabled());
 }
 

@@ -74,8 +74,19 @@ bool TForm1Window::RegisterClasses() {
   return mainOk && containerOk;
 }
 
+RECT TForm1Window::Scaled(RECT design) const {
+  return RECT{MulDiv(design.left, dpi_, 96), MulDiv(design.top, dpi_, 96), MulDiv(design.right, dpi_, 96),
+              MulDiv(design.bottom, dpi_, 96)};
+}
+
 bool TForm1Window::Create() {
   if (!RegisterClasses()) return false;
+  // The program draws itself at the screen's resolution (its manifest says so), so the design's
+  // places and sizes grow with it as its fonts do.
+  HDC screen = GetDC(nullptr);
+  dpi_ = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  if (dpi_ <= 0) dpi_ = 96;
 
   statusImages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0);
   // The order is the status code: Broken Link, Good Link, Missing Disk.
@@ -85,10 +96,11 @@ bool TForm1Window::Create() {
     if (icon) DestroyIcon(icon);
   }
 
-  RECT frame{0, 0, form_.ClientWidth, form_.ClientHeight};
+  RECT frame = Scaled(RECT{0, 0, form_.ClientWidth, form_.ClientHeight});
   AdjustWindowRectEx(&frame, kMainStyle, FALSE, WS_EX_CONTROLPARENT);
+  const RECT place = Scaled(RECT{form_.ClientLeft, form_.ClientTop, 0, 0});
   window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, Widen(form_.Caption).c_str(), kMainStyle,
-                            form_.ClientLeft, form_.ClientTop, frame.right - frame.left, frame.bottom - frame.top,
+                            place.left, place.top, frame.right - frame.left, frame.bottom - frame.top,
                             nullptr, nullptr, instance_, this);
   if (!window_) return false;
   ui_.SetMainWindow(window_);
@@ -121,14 +133,16 @@ bool TForm1Window::CreateControls() {
 
 void TForm1Window::LayoutPages() {
   Win32Peer* pages = PeerOf(&form_.PageControl1);
-  RECT display{0, 0, form_.PageControl1.Width, form_.PageControl1.Height};
+  RECT display = Scaled(RECT{0, 0, form_.PageControl1.Width, form_.PageControl1.Height});
   SendMessageW(pages->Handle(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
   for (TTabSheet* sheet : form_.PageControl1.Pages) {
-    sheet->Left = display.left;
-    sheet->Top = display.top;
-    sheet->Width = display.right - display.left;
-    sheet->Height = display.bottom - display.top;
-    MoveWindow(PeerOf(sheet)->Handle(), sheet->Left, sheet->Top, sheet->Width, sheet->Height, FALSE);
+    // The page's own design values stay at 96 dots per inch, as every other control's.
+    sheet->Left = MulDiv(display.left, 96, dpi_);
+    sheet->Top = MulDiv(display.top, 96, dpi_);
+    sheet->Width = MulDiv(display.right - display.left, 96, dpi_);
+    sheet->Height = MulDiv(display.bottom - display.top, 96, dpi_);
+    MoveWindow(PeerOf(sheet)->Handle(), display.left, display.top, display.right - display.left,
+               display.bottom - display.top, FALSE);
   }
 }
 

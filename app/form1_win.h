@@ -45,6 +45,8 @@ class TForm1Window {
   // The background colour of a container: the window, a page or a panel.
   TColor BackgroundOf(const TControl* container) const;
   HIMAGELIST StatusImages() const { return statusImages_; }
+  // A rectangle of the window's design (laid out for 96 dots per inch) at the screen's resolution.
+  RECT Scaled(RECT design) const;
   Win32Peer* PeerOf(const TControl* control) const;
   // The window a control is created in: its parent's container, or the main window.
   HWND ContainerOf(const TControl* control) const;
@@ -79,6 +81,7 @@ class TForm1Window {
   HWND window_ = nullptr;
   HWND tips_ = nullptr;
   HWND lastFocus_ = nullptr;
+  int dpi_ = 96;
   HIMAGELIST statusImages_ = nullptr;
   Win32Peer* pressed_ = nullptr;
   std::vector<TControl*> controls_;

@@ -224,11 +224,16 @@ class ListViewPeer : public Win32Peer {
         break;
       }
       case LVN_ITEMCHANGED: {
-        // The keyboard moves the selection too; the control follows it without an event.
+        // The mouse and the keyboard move the selection; the control follows and tells the window
+        // once the row has changed, so that what the commands act on is the row highlighted.
         const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
         if (!pushing_ && (change->uChanged & LVIF_STATE) &&
-            ((change->uOldState ^ change->uNewState) & LVIS_SELECTED))
+            ((change->uOldState ^ change->uNewState) & LVIS_SELECTED)) {
+          const int before = View().Selected();
           Pull();
+          if (View().Selected() != before && View().Selected() >= 0)
+            owner_.Fire([this] { View().SelectItem(); });
+        }
         break;
       }
     }
@@ -467,15 +472,17 @@ class ImagePeer : public Win32Peer {
 }  // namespace
 
 RECT Win32Peer::Bounds() const {
-  return RECT{control_.Left, control_.Top, control_.Left + control_.Width, control_.Top + control_.Height};
+  return owner_.Scaled(
+      RECT{control_.Left, control_.Top, control_.Left + control_.Width, control_.Top + control_.Height});
 }
 
 HWND Win32Peer::MakeWindow(DWORD exStyle, const wchar_t* className, const std::string& text, DWORD style,
                            HWND parent, int id) {
   parent_ = parent;
   const bool hidden = control_.Kind() == ControlKind::kTabSheet;
+  const RECT bounds = Bounds();
   window_ = CreateWindowExW(exStyle, className, Widen(text).c_str(), WS_CHILD | (hidden ? 0 : WS_VISIBLE) | style,
-                            control_.Left, control_.Top, control_.Width, control_.Height, parent,
+                            bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), owner_.Instance(), &owner_);
   if (!window_) return nullptr;
   ApplyFont();

@@ -7,6 +7,7 @@
 #include "backup/in_out_error.h"
 #include "backup/undo_file.h"
 #include "backup/undo_lines.h"
+#include "backup/undo_lock.h"
 #include "registry/nt_registry.h"
 
 namespace {
@@ -17,21 +18,26 @@ constexpr const char* kNothingToRemove = "There are no items in this list to rem
 constexpr const char* kUninstallStringName = "UninstallString";
 constexpr const char* kProductSeparator = " - {";
 
-// Sub-item 0 of the selected row, the entry's key name; empty when the row has none.
-std::string SelectedKeyName(const TListView& list) {
-  const TListItem& item = list.Item(list.Selected());
-  return item.SubItems.empty() ? std::string() : item.SubItems[0];
+// The entry that a main-list row stands for; a row without one (not made by the scan) names the
+// machine's entry of its key name.
+Entry EntryOfRow(const TForm1& form, int row) {
+  const TListItem& item = form.ListView1.Item(row);
+  if (item.Data >= 0 && item.Data < static_cast<int>(form.Entries.size())) return form.Entries[item.Data];
+  Entry entry;
+  entry.keyName = item.SubItems.empty() ? std::string() : item.SubItems[0];
+  entry.uninstallString = item.SubItems.size() > 1 ? item.SubItems[1] : std::string();
+  return entry;
 }
 
 // Writes the entry's key line and its old uninstall string, with its own type and bytes (an
 // expandable string stays one when the file is merged), in one write to the file that carries
 // them; a value that is not there is backed up as an empty text.
-void BackUpUninstallString(TForm1& form, TNTRegistry& reg, const std::string& keyPath) {
+void BackUpUninstallString(TForm1& form, TNTRegistry& reg, const RegistryPlace& place, const std::string& keyPath) {
   std::uint32_t typeCode = platform::kRegSz;
   std::string bytes = StringDataOfText("");
   reg.FetchWholeValue(kUninstallStringName, typeCode, bytes);
   const auto linesFor = [&](UndoFormat format) {
-    std::vector<std::string> lines{KeyLine(RootName(platform::kHkeyLocalMachine), keyPath)};
+    std::vector<std::string> lines{KeyLine(RootName(place.root), PathForEveryView(place, keyPath))};
     const UndoEncoding encoding = UndoEncoding::Of(format, form.Platform().system);
     const auto value = CarriedValueLines(kUninstallStringName, typeCode, bytes, encoding);
     if (!value || !encoding.Carries(lines)) return std::optional<std::vector<std::string>>();
@@ -54,7 +60,8 @@ void TForm1::Button2Click() {
     platform_.ui.ShowMessage(kSelectFirst);
     return;
   }
-  RemoveEntry(SelectedKeyName(ListView1));
+  const Entry entry = EntryOfRow(*this, ListView1.Selected());
+  RemoveEntry(entry.keyName, entry.source);
 }
 
 void TForm1::Button8Click() {
@@ -63,32 +70,44 @@ void TForm1::Button8Click() {
     platform_.ui.ShowMessage(kSelectFirst);
     return;
   }
-  RemoveEntry(ListBox2.Items()[index]);
+  const int data = ListBox2.ItemData(index);
+  if (data >= 0 && data < static_cast<int>(Entries.size())) {
+    const Entry entry = Entries[static_cast<size_t>(data)];
+    RemoveEntry(entry.keyName, entry.source);
+  } else {
+    RemoveEntry(ListBox2.Items()[index]);
+  }
 }
 
-void TForm1::RemoveEntry(const std::string& keyName) {
+void TForm1::RemoveEntry(const std::string& keyName, Source source) {
   // An empty name would address the Uninstall key itself, and with it every entry.
   if (keyName.empty()) return;
   if (platform_.ui.AskMessageBox(kRemoveQuestion, kRemoveCaption, platform::kMbYesNo | platform::kMbIconError) !=
       platform::kIdYes)
     return;
+  RemovalOutcome outcome;
   {
+    UndoLock lock(platform_.system);
     // The entry's lines and the empty line after them go to one file.
+    const RegistryPlace place = PlaceOf(source, Wow64);
     const std::string path = kUninstallKey + keyName;
-    UndoBlock block(*this, [&] { return UndoFormatForKey(platform::kHkeyLocalMachine, path); });
-    RemoveRegistryKey(platform::kHkeyLocalMachine, path);
+    UndoBlock block(*this, [&] { return UndoFormatForKey(place, path); });
+    outcome = RemoveRegistryKey(place, path);
     WriteReg("");
   }
   FillListBox();
+  if (!outcome.Complete()) platform_.ui.ShowError(IncompleteRemovalMessage(keyName, outcome));
   platform_.ui.ProcessMessages();
 }
 
 void TForm1::Button15Click() {
   if (ListView1.Selected() < 0) return;
   {
-    TNTRegistry reg(platform_.registry);
-    reg.SetRoot(platform::kHkeyLocalMachine);
-    const std::string keyName = SelectedKeyName(ListView1);
+    const Entry entry = EntryOfRow(*this, ListView1.Selected());
+    const RegistryPlace place = PlaceOf(entry.source, Wow64);
+    TNTRegistry reg(platform_.registry, place.view);
+    reg.SetRoot(place.root);
+    const std::string& keyName = entry.keyName;
     const std::string keyPath = kUninstallKey + keyName;
     // Without a name the path would be the Uninstall key itself; a name with a line break cannot
     // be written as a key line.
@@ -97,7 +116,8 @@ void TForm1::Button15Click() {
       const std::string oldText = reg.ReadText(kUninstallStringName);
       const std::string newText = Edit3.Text();
       if (oldText != newText) {
-        BackUpUninstallString(*this, reg, keyPath);
+        UndoLock lock(platform_.system);
+        BackUpUninstallString(*this, reg, place, keyPath);
         reg.WriteText(kUninstallStringName, newText);
       }
     }
@@ -116,13 +136,39 @@ void TForm1::Button9Click() {
     platform_.ui.ShowMessage(kNothingToRemove);
     return;
   }
-  const auto separator = line.find(kProductSeparator);
-  const std::string product =
-      separator == std::string::npos ? line : line.substr(separator + std::string(kProductSeparator).size());
+  // The product the line stands for; a line without one (not made by the scan) names a machine
+  // product by its key name, which follows the last separator: a product's name may hold the
+  // separator too, its key name (32 hexadecimal digits) never does.
+  Product product;
+  const int data = ListBox3.ItemData(index);
+  if (data >= 0 && data < static_cast<int>(Products.size())) {
+    product = Products[static_cast<size_t>(data)];
+  } else {
+    const auto separator = line.rfind(kProductSeparator);
+    product.keyName =
+        separator == std::string::npos ? line : line.substr(separator + std::string(kProductSeparator).size());
+    product.named = separator != std::string::npos;
+    if (product.named) product.productName = line.substr(0, separator);
+  }
   // An empty name would address the product list itself.
-  if (product.empty()) return;
+  if (product.keyName.empty()) return;
+  const std::string productPath = product.KeyPath();
+  const RegistryPlace place = product.Place();
+  TNTRegistry reg(platform_.registry, place.view);
+  reg.SetRoot(place.root);
+  if (!reg.PathExists(productPath)) {
+    platform_.ui.ShowMessage("The installer product " + product.keyName + " is not registered any more.");
+    FillListBox();
+    return;
+  }
   if (platform_.ui.AskMessageBox(kRemoveQuestion, kRemoveCaption, platform::kMbYesNo) != platform::kIdYes) return;
-  RemoveRegistryKey(platform::kHkeyClassesRoot, std::string(kProductsKey) + "\\" + product);
+  RemovalOutcome outcome;
+  {
+    UndoLock lock(platform_.system);
+    outcome = RemoveRegistryKey(place, productPath);
+  }
   FillListBox();
+  if (!outcome.Complete())
+    platform_.ui.ShowError(IncompleteRemovalMessage(product.named ? product.productName : product.keyName, outcome));
   platform_.ui.ProcessMessages();
 }

@@ -123,6 +123,52 @@ std::string File(const std::vector<std::string>& lines) {
   return text;
 }
 
+TEST_F(EntryCommandsTest, EachCommandHoldsTheUndoLockAcrossItsWritesOrChangesNothing) {
+  const std::string lock = "Global\\Tidewell.UndoFile";
+  const struct {
+    const char* name;
+    std::function<void(TForm1&)> command;
+  } commands[] = {
+      {"Remove Entry", [](TForm1& f) { f.RemoveEntry("Alpha"); }},
+      {"Save Changes",
+       [](TForm1& f) {
+         f.ListView1.Select(0);
+         f.Edit3.SetText("C:\\New\\u.exe");
+         f.Button15Click();
+       }},
+      {"Delete a product",
+       [](TForm1& f) {
+         f.ListBox3.ItemIndexFromUser(0);
+         f.Button9Click();
+       }},
+  };
+  for (const auto& c : commands) {
+    SCOPED_TRACE(c.name);
+    {
+      Scene scene;
+      scene.p.ui.answers = {kIdYes};
+      scene.p.system.mutexLog.clear();
+      c.command(scene.form);
+      EXPECT_EQ((std::vector<std::string>{"create " + lock + " new", "wait " + lock + " 30000 ms", "release " + lock,
+                                          "close " + lock}),
+                scene.p.system.mutexLog);
+      EXPECT_NE("(no file)", scene.Undo());
+    }
+    {
+      // Another copy holds it for longer than the wait: nothing is written or changed.
+      Scene scene;
+      scene.p.ui.answers = {kIdYes};
+      scene.p.system.mutexHeld[lock] = true;
+      const std::string before = scene.p.registry.Dump(kHkeyLocalMachine, "") +
+                                 scene.p.registry.Dump(kHkeyClassesRoot, "");
+      EXPECT_THROW(c.command(scene.form), EInOutError);
+      EXPECT_EQ(before, scene.p.registry.Dump(kHkeyLocalMachine, "") + scene.p.registry.Dump(kHkeyClassesRoot, ""));
+      EXPECT_EQ("(no file)", scene.Undo());
+      EXPECT_EQ(0, scene.p.system.openMutexes);
+    }
+  }
+}
+
 TEST_F(EntryCommandsTest, WithoutASelectionTheCommandsAskForOneAndChangeNothing) {
   const std::string before = p.registry.Dump(kHkeyLocalMachine, kEntries);
   form.ListView1.SelectedFromUser(-1);
@@ -198,12 +244,16 @@ TEST_F(EntryCommandsTest, AnEntryThatIsGoneStillGetsItsEmptyLine) {
   EXPECT_EQ(-1, Scene::Line(form.ListBox2, "Beta"));
 }
 
-TEST_F(EntryCommandsTest, ADeletionTheRegistryRefusesLeavesTheEntryListedWithItsLinesWritten) {
+TEST_F(EntryCommandsTest, ADeletionTheRegistryRefusesIsSaidAfterItsLinesAreWritten) {
   p.registry.LimitAccess(kHkeyLocalMachine, Entry("Beta"), kKeyRead);
   form.ListView1.SelectedFromUser(s.Row("Beta"));
   p.ui.answers = {kIdYes};
   form.Button2Click();
-  EXPECT_TRUE(p.ui.Texts("error").empty());
+  EXPECT_EQ((std::vector<std::string>{
+                "Tidewell could not remove all of 'Beta': 1 key and 2 values remain, because the registry refused "
+                "the change (access denied). Run Tidewell as an administrator to remove it. What was removed is in "
+                "the day's undo file."}),
+            p.ui.Texts("error"));
   EXPECT_EQ(File({std::string(kEntryLine) + "Beta]", "\"DisplayName\"=\"Beta\"",
                   "\"UninstallString\"=\"C:\\\\Beta\\\\remove.exe /x\"", ""}),
             s.Undo());
@@ -222,7 +272,9 @@ TEST_F(EntryCommandsTest, RemovingAnInstallerProduct) {
       {"name and key", "Product A - {0A1B2C", kIdYes, {}, true, "0A1B2C"},
       {"key alone", "9F8E7D", kIdYes, {}, true, "9F8E7D"},
       {"answered No", "Product A - {0A1B2C", kIdNo, {}, true, ""},
-      {"name holding the separator", "X - {Y - {0A1B2C", kIdYes, {}, true, ""},
+      {"name holding the separator", "X - {Y - {0A1B2C", kIdYes, {}, true, "0A1B2C"},
+      {"gone meanwhile", "Product Z - {ABCDEF",
+       kIdYes, {"The installer product ABCDEF is not registered any more."}, false, ""},
       {"no items", kNoItems, kIdYes, {"There are no items in this list to remove."}, false, ""},
   };
   for (const auto& c : cases) {

@@ -10,6 +10,7 @@
 #include "registry/nt_registry.h"
 #include "tests/support/reg_file_reader.h"
 #include "tests/support/registry_snapshot.h"
+#include "tests/support/stopping_files.h"
 
 using namespace platform;
 
@@ -207,6 +208,43 @@ TEST_F(KeyExportTest, AKeyThatStillHoldsSomethingUnwrittenIsNotDeleted) {
                                               .at(regfile::Upper(entry + "\\Locked"))
                                               .at("SECRET")
                                               .bytes);
+}
+
+// An installer adds a subkey to the key just after the removal found it empty, while the undo file
+// is flushed before the deletion: the plain deletion refuses, so the newcomer stays, unwritten and
+// unharmed, and the removal says that a key remains.
+class SubkeyAddedAtAFlush : public StoppingFiles {
+ public:
+  SubkeyAddedAtAFlush(MemoryPlatform& p, int flush, std::string key) : StoppingFiles(p.files), p_(p), flush_(flush),
+                                                                        key_(std::move(key)) {}
+  bool FlushFile(FileId file, std::uint32_t* error) override {
+    if (++flushes_ == flush_) p_.registry.SetString(kHkeyLocalMachine, key_, "Fresh", "new");
+    return StoppingFiles::FlushFile(file, error);
+  }
+
+ private:
+  MemoryPlatform& p_;
+  int flush_;
+  std::string key_;
+  int flushes_ = 0;
+};
+
+TEST_F(KeyExportTest, ASubkeyAddedJustBeforeTheDeletionStays) {
+  const std::string entry = std::string(kEntries) + "\\E";
+  p.registry.SetString(kHkeyLocalMachine, entry, "DisplayName", "E");
+  p.registry.SetString(kHkeyLocalMachine, entry, "UninstallString", "x");
+  // Two flushes for the values, the third just before the key is deleted.
+  SubkeyAddedAtAFlush files(p, 3, entry + "\\Newcomer");
+  TForm1 f(Platform{p.registry, files, p.system, p.processes, p.ui});
+  f.UndoStem = "Undo20261207";
+  const RemovalOutcome outcome = f.RemoveRegistryKey(kHkeyLocalMachine, "\\" + entry);
+  EXPECT_EQ(Wide("new"), regfile::Snapshot(p.registry, kHkeyLocalMachine, entry + "\\Newcomer")
+                             .at(regfile::Upper(entry + "\\Newcomer"))
+                             .at("FRESH")
+                             .bytes.substr(0, 6));
+  EXPECT_EQ(1, outcome.keysLeft);
+  EXPECT_EQ(0, outcome.valuesLeft);
+  EXPECT_FALSE(outcome.accessDenied) << "a key that gained a subkey is no matter of rights";
 }
 
 TEST_F(KeyExportTest, ARootWithoutANameIsNotTouched) {

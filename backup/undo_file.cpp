@@ -141,6 +141,42 @@ std::string SetAsideName(FileSystem& files, const std::string& fileName) {
   throw EInOutError("Cannot keep the undo file " + fileName + ": no free name beside it");
 }
 
+
+// Opens the day's file for the lines, with the text that must come before them: a new file is only
+// ever created where none is, so a file that another running copy made meanwhile is examined
+// again and added to, never cut back to nothing.
+FileId OpenForLines(FileSystem& files, const std::string& fileName, const UndoEncoding& encoding, std::string* lead) {
+  const std::string lineEnd = encoding.EncodeAscii(kLineEnd);
+  for (int attempt = 0;; ++attempt) {
+    const Examined examined = Examine(files, fileName, encoding);
+    if (examined.found == Found::kForeign) {
+      const std::string aside = SetAsideName(files, fileName);
+      std::uint32_t error = 0;
+      if (!files.RenameFile(fileName, aside, &error))
+        Fail(files, "Cannot keep the undo file " + fileName + " as " + aside, error);
+    }
+    lead->clear();
+    FileOpen mode = FileOpen::kCreateNew;
+    if (examined.found == Found::kUndoFile) {
+      mode = FileOpen::kAppend;
+      // A unit cut in half is completed first, so that the mark and the new lines are whole units.
+      if (examined.endsCutShort)
+        *lead += std::string(examined.missingBytes, '\0') + encoding.EncodeAscii(kCutShortLine) + lineEnd;
+    } else {
+      if (examined.found == Found::kEmpty) mode = FileOpen::kAppend;
+      *lead += encoding.Preamble() + encoding.EncodeAscii(encoding.HeaderText()) + lineEnd + lineEnd;
+    }
+    std::uint32_t error = 0;
+    const FileId id = files.OpenFile(fileName, mode, &error);
+    if (id != platform::kInvalidFile) return id;
+    const bool appearedMeanwhile = mode == FileOpen::kCreateNew &&
+                                   (error == platform::kErrorFileExists || error == platform::kErrorAlreadyExists);
+    if (!appearedMeanwhile || attempt == 2)
+      Fail(files, (mode == FileOpen::kCreateNew ? "Cannot create the undo file " : "Cannot open the undo file ") + fileName,
+           error);
+  }
+}
+
 }  // namespace
 
 void AppendUndoLines(TForm1& form, const std::vector<std::string>& lines, bool flush) {
@@ -150,37 +186,16 @@ void AppendUndoLines(TForm1& form, const std::vector<std::string>& lines, bool f
   const std::string body = EncodedLines(encoding, lines, fileName);
   MakeFolders(files, form.ExeFolder() + "Backup");
 
-  const Examined examined = Examine(files, fileName, encoding);
-  if (examined.found == Found::kForeign) {
-    const std::string aside = SetAsideName(files, fileName);
-    std::uint32_t error = 0;
-    if (!files.RenameFile(fileName, aside, &error))
-      Fail(files, "Cannot keep the undo file " + fileName + " as " + aside, error);
-  }
-
-  const std::string lineEnd = encoding.EncodeAscii(kLineEnd);
-  const std::string mark = encoding.EncodeAscii(kCutShortLine) + lineEnd;
   std::string text;
-  FileOpen mode = FileOpen::kCreate;
-  if (examined.found == Found::kUndoFile) {
-    mode = FileOpen::kAppend;
-    // A unit cut in half is completed first, so that the mark and the new lines are whole units.
-    if (examined.endsCutShort) text += std::string(examined.missingBytes, '\0') + mark;
-  } else {
-    text += encoding.Preamble() + encoding.EncodeAscii(encoding.HeaderText()) + lineEnd + lineEnd;
-  }
-  text += body;
-
-  std::uint32_t error = 0;
-  const FileId id = files.OpenFile(fileName, mode, &error);
-  if (id == platform::kInvalidFile)
-    Fail(files, (mode == FileOpen::kCreate ? "Cannot create the undo file " : "Cannot open the undo file ") + fileName,
-         error);
+  const FileId id = OpenForLines(files, fileName, encoding, &text);
   platform::UniqueFile file(files, id);
+  text += body;
+  std::uint32_t error = 0;
   if (!files.WriteFile(id, text.data(), static_cast<std::uint32_t>(text.size()), &error)) {
     // Part of the lines may be in the file: mark them as cut short while the file is open, so that
     // a merge before the next write does not take them for a whole value. The error stays the
     // write's own.
+    const std::string mark = encoding.EncodeAscii(kCutShortLine) + encoding.EncodeAscii(kLineEnd);
     std::uint32_t ignored = 0;
     files.WriteFile(id, mark.data(), static_cast<std::uint32_t>(mark.size()), &ignored);
     Fail(files, "Cannot write to the undo file " + fileName, error);

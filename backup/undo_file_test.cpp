@@ -9,6 +9,7 @@
 #include "platform/memory/memory_platform.h"
 #include "platform/text_encoding.h"
 #include "tests/support/reg_file_reader.h"
+#include "tests/support/stopping_files.h"
 
 using namespace platform;
 
@@ -53,6 +54,34 @@ TEST_F(UndoFileTest, TheFirstLineMakesTheFolderAndTheFileWithItsHeader) {
   form.WriteReg("[HKEY_LOCAL_MACHINE\\A]");
   form.WriteReg("");
   EXPECT_EQ("REGEDIT4\r\n\r\nx\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\r\n", p.files.Content(kFile)) << "the header once";
+}
+
+// Another running copy of the program makes the day's file and writes its lines between this
+// copy's look at the folder and its own create: those lines stay, and this copy's follow them.
+class FileMadeMeanwhile : public StoppingFiles {
+ public:
+  FileMadeMeanwhile(FileSystem& inner, MemoryFileSystem& memory) : StoppingFiles(inner), memory_(memory) {}
+  FileId OpenFile(const std::string& path, FileOpen mode, std::uint32_t* error) override {
+    if (mode != FileOpen::kRead && !done_) {
+      done_ = true;
+      memory_.WriteWholeFile(path, "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Other]\r\n\"Name\"=\"Other\"\r\n\r\n");
+    }
+    return StoppingFiles::OpenFile(path, mode, error);
+  }
+
+ private:
+  MemoryFileSystem& memory_;
+  bool done_ = false;
+};
+
+TEST_F(UndoFileTest, AFileMadeMeanwhileByAnotherCopyIsAddedToNeverEmptied) {
+  p.files.AddFolder(kFolder);
+  FileMadeMeanwhile racing(p.files, p.files);
+  TForm1 other(Platform{p.registry, racing, p.system, p.processes, p.ui});
+  other.UndoStem = "Undo20261207";
+  other.WriteReg("[HKEY_LOCAL_MACHINE\\Mine]");
+  EXPECT_EQ("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Other]\r\n\"Name\"=\"Other\"\r\n\r\n[HKEY_LOCAL_MACHINE\\Mine]\r\n",
+            p.files.Content(kFile));
 }
 
 TEST_F(UndoFileTest, MissingParentFoldersAreMadeToo) {

@@ -19,6 +19,7 @@ probe="$build/tests/window_probe.exe"
 
 work=$(mktemp -d /tmp/tidewell-bench.XXXXXX)
 export WINEPREFIX="$work/prefix"
+export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 xvfb=""

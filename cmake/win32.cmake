@@ -20,7 +20,8 @@ tidewell_warnings(tidewell_core)
 
 add_executable(Tidewell WIN32 ${app_main} ${CMAKE_SOURCE_DIR}/app/tidewell.rc)
 target_link_libraries(Tidewell PRIVATE tidewell_core)
-target_link_options(Tidewell PRIVATE -s)
+# Terminal-Server-aware: the system gives the program its own Windows folder, not a per-user copy.
+target_link_options(Tidewell PRIVATE -s -Wl,--tsaware)
 set_target_properties(Tidewell PROPERTIES OUTPUT_NAME Tidewell RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 tidewell_warnings(Tidewell)
 add_custom_command(TARGET Tidewell POST_BUILD

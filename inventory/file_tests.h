@@ -6,8 +6,7 @@
 
 #include "platform/file_system.h"
 
-// The file test: FindFirstFileA finds an entry that is no folder and whose last-write time
-// converts to a DOS date and time.
+// The file test: FindFirstFileA finds an entry that is no folder.
 bool FileTest(platform::FileSystem& files, const std::string& path);
 // The folder test: GetFileAttributesA answers attributes with the folder bit set.
 bool FolderTest(platform::FileSystem& files, const std::string& path);

@@ -1,12 +1,15 @@
 #include <algorithm>
+#include <cctype>
 #include <array>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "app/form1.h"
+#include "inventory/finder.h"
+
 #include "inventory/file_tests.h"
+#include "platform/redirection.h"
 #include "platform/text_encoding.h"
 
 namespace {
@@ -33,8 +36,8 @@ std::vector<size_t> PrefixUnits(const std::string& s) {
 // queried, and without a query a candidate's answer depends only on whether it holds a backslash.
 class FinderCall {
  public:
-  FinderCall(TForm1& form, platform::FileSystem& files, const std::string& s, bool remember)
-      : form_(form), files_(files), s_(s), remember_(remember),
+  FinderCall(Finder& finder, platform::FileSystem& files, const std::string& s, bool remember)
+      : finder_(finder), files_(files), s_(s), remember_(remember),
         firstBackslash_(s.find('\\')), units_(PrefixUnits(s)), probes_(s.size() + 1, kUnknown) {}
 
   // ProbeCandidate of the first `length` characters of S.
@@ -64,16 +67,26 @@ class FinderCall {
   }
 
   // One query per kind and text within the call. Texts here are at most MAX_PATH long.
+  // One query per kind and text within the call, or within the scan when the finder has a memo.
   template <class Ask>
   bool Query(char kind, const std::string& text, Ask ask) {
     if (!remember_) return ask();
-    auto [it, added] = queries_.try_emplace(std::string(1, kind) + text, false);
+    FinderMemo* memo = finder_.Options().memo;
+    auto& answers = memo ? memo->answers : queries_;
+    auto [it, added] = answers.try_emplace(std::string(1, kind) + text, false);
     if (added) it->second = ask();
     return it->second;
   }
 
+ public:
+  bool PatternFound(const std::string& pattern) {
+    return Query('p', pattern, [&] { return PatternSearch(files_, pattern); });
+  }
+
+ private:
+
   bool FileExists(const std::string& t) {
-    return Query('f', t, [&] { return form_.nFileExists(t); });
+    return Query('f', t, [&] { return finder_.nFileExists(t); });
   }
 
   bool ProbeCandidate(const std::string& t) {
@@ -90,7 +103,7 @@ class FinderCall {
     return Query('s', directory + '\\' + exe, [&] { return DirectorySearch(files_, directory, exe); });
   }
 
-  TForm1& form_;
+  Finder& finder_;
   platform::FileSystem& files_;
   const std::string& s_;
   const bool remember_;
@@ -134,19 +147,50 @@ bool IsNeverQueriedDrive(std::uint32_t type) {
          type == platform::kDriveRamdisk;
 }
 
-}  // namespace
 
-bool TForm1::nFindSpace(const std::string& text) {
-  if (FindSpace(text)) return true;
-  if (!RetryUnredirected) return false;
-  const std::uintptr_t cell = Disablex64Redirect();
-  const bool found = FindSpace(text);
-  Revertx64Redirect(cell);
-  return found;
+// The names a 32-bit program uses for the 64-bit folders; ProgramFiles is the 32-bit one there.
+std::string ReplaceVariable(const std::string& text, const std::string& name, const std::string& by) {
+  std::string out;
+  size_t at = 0;
+  for (;;) {
+    size_t found = std::string::npos;
+    for (size_t i = at; i + name.size() <= text.size(); ++i) {
+      size_t k = 0;
+      while (k < name.size() && std::toupper(static_cast<unsigned char>(text[i + k])) ==
+                                    std::toupper(static_cast<unsigned char>(name[k])))
+        ++k;
+      if (k == name.size()) {
+        found = i;
+        break;
+      }
+    }
+    if (found == std::string::npos) break;
+    out += text.substr(at, found - at) + by;
+    at = found + name.size();
+  }
+  return out + text.substr(at);
 }
 
-bool TForm1::FindSpace(const std::string& text) {
-  platform::FileSystem& files = platform_.files;
+}  // namespace
+
+std::string AsSixtyFourBitVariables(const std::string& text) {
+  if (text.find('%') == std::string::npos) return text;
+  return ReplaceVariable(ReplaceVariable(text, "%ProgramFiles%", "%ProgramW6432%"), "%CommonProgramFiles%",
+                         "%CommonProgramW6432%");
+}
+
+Finder::Finder(platform::FileSystem& files, platform::System& system, FinderOptions options)
+    : files_(files), system_(system), options_(options) {}
+
+bool Finder::nFindSpace(const std::string& text) {
+  if (FindSpace(text)) return true;
+  if (!options_.retryUnredirected) return false;
+  platform::RedirectionOff off(system_);
+  return FindSpace(text);
+}
+
+bool Finder::FindSpace(const std::string& text) {
+  platform::FileSystem& files = files_;
 
   std::string s = UnescapeQuotes(CollapseBackslashes(text));
   while (!s.empty() && s[0] == '"') {
@@ -161,9 +205,12 @@ bool TForm1::FindSpace(const std::string& text) {
   // the same answers and keeps Wine, whose expansion garbles a source of 32,767 characters or
   // more, from turning a long text without variables into nothing.
   if (s.find('%') != std::string::npos) {
+    if (options_.sixtyFourBit) s = AsSixtyFourBitVariables(s);
     std::string expanded;
-    const std::uint32_t count = files.ExpandEnvironment(s, platform::kMaxPath, &expanded);
-    if (count != 0 && count < platform::kMaxPath) s = expanded;
+    const std::uint32_t count = ExpandEnvironment(s, &expanded);
+    // A failed expansion, or an empty one of a text that is not empty (Wine's answer to a very
+    // long source), leaves the text to be judged as it stands.
+    if (count != 0 && count < platform::kMaxPath && !expanded.empty()) s = expanded;
   }
   if (!s.empty() && s[0] == '%') return true;
 
@@ -182,14 +229,14 @@ bool TForm1::FindSpace(const std::string& text) {
 
   if (s.empty()) return false;
   if (s.back() == '\\') s.pop_back();
-  if (s.size() >= 3 && s[1] == ':' && s[2] == '\\' && IsNeverQueriedDrive(files.DriveType(s.substr(0, 3)))) {
+  if (s.size() >= 3 && s[1] == ':' && s[2] == '\\' && IsNeverQueriedDrive(DriveType(s.substr(0, 3)))) {
     return false;
   }
 
-  FinderCall call(*this, files, s, RememberFinderAnswers);
+  FinderCall call(*this, files, s, options_.rememberAnswers);
   const size_t length = s.size();
   if (call.ProbePrefix(length)) return true;
-  if (PatternSearch(files, s + ".*")) return true;
+  if (call.PatternFound(s + ".*")) return true;
 
   // The backward scan. Positions are 1-based; a remembered position of 0 means none.
   const size_t lastBackslash = s.rfind('\\') + 1;
@@ -220,30 +267,36 @@ bool TForm1::FindSpace(const std::string& text) {
   return false;
 }
 
-bool TForm1::nFileExists(const std::string& text) {
-  if (FileTest(platform_.files, text)) return true;
-  if (!RetryUnredirected) return false;
-  const std::uintptr_t cell = Disablex64Redirect();
-  const bool found = FileTest(platform_.files, text);
-  Revertx64Redirect(cell);
-  return found;
+std::uint32_t Finder::DriveType(const std::string& root) {
+  if (!options_.memo) return files_.DriveType(root);
+  auto [it, added] = options_.memo->driveTypes.try_emplace(root, 0);
+  if (added) it->second = files_.DriveType(root);
+  return it->second;
 }
 
-int TForm1::GetNonChar(int cut, char c, const std::string& searched, int offset) const {
+std::uint32_t Finder::ExpandEnvironment(const std::string& text, std::string* expanded) {
+  if (!options_.memo) return files_.ExpandEnvironment(text, platform::kMaxPath, expanded);
+  auto [it, added] = options_.memo->expansions.try_emplace(text);
+  if (added) it->second.first = files_.ExpandEnvironment(text, platform::kMaxPath, &it->second.second);
+  *expanded = it->second.second;
+  return it->second.first;
+}
+
+bool Finder::nFileExists(const std::string& text) {
+  if (FileTest(files_, text)) return true;
+  if (!options_.retryUnredirected) return false;
+  platform::RedirectionOff off(system_);
+  return FileTest(files_, text);
+}
+
+int GetNonChar(int cut, char c, const std::string& searched, int offset) {
   const size_t p = searched.find(c);
   if (p == std::string::npos) return cut;
   const int n = offset + static_cast<int>(p);  // offset - 1 + the 1-based position
   return cut <= 0 || cut >= n ? n : cut;
 }
 
-std::string TForm1::RemoveSlash(const std::string& text) const {
+std::string RemoveSlash(const std::string& text) {
   if (!text.empty() && text.back() == '\\') return text.substr(0, text.size() - 1);
   return text;
 }
-
-std::uintptr_t TForm1::Disablex64Redirect() {
-  std::uintptr_t cell = 0;
-  return platform_.system.Wow64DisableRedirection(&cell) ? cell : 0;
-}
-
-void TForm1::Revertx64Redirect(std::uintptr_t value) { platform_.system.Wow64RevertRedirection(value); }

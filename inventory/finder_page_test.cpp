@@ -60,7 +60,7 @@ TEST_F(FinderPageTest, TestsTheTypedTextAsAFileFolderOrProgram) {
       {"\"C:\\WINDOWS\\notepad.exe\"", missing},  // the quotes stay part of the text
       {" notepad.exe", missing},                 // no trimming
       {"", missing},
-      {"C:\\Tools\\old.exe", missing},           // its time has no DOS date
+      {"C:\\Tools\\old.exe", exists},            // its time has no DOS date
       {"C:\\Files\\*.exe", exists},              // the first match is a file
       {"C:\\Folders\\*.exe", missing},           // the first match is a folder
       {"C:\\WINDOWS\\notepad.exe /S", missing},

@@ -19,6 +19,8 @@ class RecordingFiles : public FileSystem {
  public:
   explicit RecordingFiles(FileSystem& inner) : inner_(inner) {}
   std::vector<std::string> log;
+  // Wine's expansion of a source of 32,767 characters or more: a count of 1 and no text.
+  bool wineLongExpansion = false;
 
   platform::FindId FindFirst(const std::string& pattern, platform::FindData* data) override {
     log.push_back("find " + pattern);
@@ -26,7 +28,6 @@ class RecordingFiles : public FileSystem {
   }
   bool FindNext(platform::FindId find, platform::FindData* data) override { return inner_.FindNext(find, data); }
   void FindEnd(platform::FindId find) override { inner_.FindEnd(find); }
-  bool ConvertsToDosTime(std::uint64_t t) override { return inner_.ConvertsToDosTime(t); }
   std::uint32_t Attributes(const std::string& path) override {
     log.push_back("attributes " + path);
     return inner_.Attributes(path);
@@ -38,6 +39,10 @@ class RecordingFiles : public FileSystem {
     return inner_.SearchDirectory(directory, file, extension, length, found);
   }
   std::uint32_t ExpandEnvironment(const std::string& s, std::uint32_t size, std::string* out) override {
+    if (wineLongExpansion && s.size() >= 32767) {
+      out->clear();
+      return 1;
+    }
     return inner_.ExpandEnvironment(s, size, out);
   }
   std::uint32_t DriveType(const std::string& root) override { return inner_.DriveType(root); }
@@ -150,7 +155,7 @@ TEST_F(FinderTest, FindsTheFileThatAPieceNames) {
   }
 }
 
-TEST_F(FinderTest, FileTestWantsAFileWithADosTime) {
+TEST_F(FinderTest, FileTestWantsAFileWhateverItsTime) {
   mp.files.AddFile("C:\\App\\old.exe");
   mp.files.SetLastWriteTime("C:\\App\\old.exe", 0);  // 1601: no DOS date
   mp.files.AddFile("C:\\App\\new.exe");
@@ -158,11 +163,20 @@ TEST_F(FinderTest, FileTestWantsAFileWithADosTime) {
     std::string text;
     bool expected;
   } cases[] = {
-      {"C:\\App\\new.exe", true}, {"C:\\App\\NEW.EXE", true}, {"C:\\App\\old.exe", false},
+      {"C:\\App\\new.exe", true}, {"C:\\App\\NEW.EXE", true}, {"C:\\App\\old.exe", true},
       {"C:\\App", false},  // a folder is no file
       {"C:\\App\\n*.exe", true}, {"C:\\App\\gone.exe", false},
   };
   for (const Case& c : cases) EXPECT_EQ(form.nFileExists(c.text), c.expected) << c.text;
+}
+
+TEST_F(FinderTest, AnExpansionThatAnswersNothingLeavesTheTextAsItStands) {
+  mp.files.AddFile("C:\\App\\u.exe");
+  recorder.wineLongExpansion = true;
+  std::string text = "C:\\App\\u.exe /log=%TEMP%\\u.log ";
+  text += std::string(40000 - text.size(), 'x');
+  EXPECT_TRUE(form.FindSpace(text));
+  EXPECT_FALSE(form.FindSpace("C:\\App\\gone.exe %TEMP% " + std::string(40000, 'x')));
 }
 
 TEST_F(FinderTest, CutsAndTrimsTexts) {
@@ -197,7 +211,7 @@ TEST_F(FinderTest, RetriesUnredirectedOnlyWhenAsked) {
       {false, true, "C:\\App\\gone.exe", false, {}},
       {true, true, "C:\\App\\u.exe", true, {}},  // the first attempt found it
       {true, true, "C:\\App\\gone.exe", false, {"disable", "revert 24301"}},
-      {true, false, "C:\\App\\gone.exe", false, {"disable", "revert 0"}},
+      {true, false, "C:\\App\\gone.exe", false, {"disable"}},  // nothing to put back
   };
   for (const Case& c : cases) {
     form.RetryUnredirected = c.retry;

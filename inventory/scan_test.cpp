@@ -224,7 +224,8 @@ TEST(ScanTest, MissingKeysAndFolderGiveEmptyLists) {
 
 // The status check runs for every entry with a command, before a row without a name is dropped,
 // and never for an entry without a command.
-TEST(ScanTest, ChecksTheFilesOfEveryCommandOnly) {
+// An entry that the main list leaves out shows no status, so its files are not looked at.
+TEST(ScanTest, ChecksTheFilesOfListedEntriesOnly) {
   const auto queries = [](void (*seed)(Scan&)) {
     Scan s;
     seed(s);
@@ -234,7 +235,8 @@ TEST(ScanTest, ChecksTheFilesOfEveryCommandOnly) {
   };
   const int none = queries([](Scan&) {});
   EXPECT_EQ(none, queries([](Scan& s) { s.Text("E", "DisplayName", "Edit Pad"); }));
-  EXPECT_LT(none, queries([](Scan& s) { s.Text("E", "UninstallString", "C:\\Apps\\uninst.exe"); }));
+  EXPECT_EQ(none, queries([](Scan& s) { s.Text("E", "UninstallString", "C:\\Apps\\uninst.exe"); }));
+  EXPECT_LT(none, queries([](Scan& s) { s.Listed("E", "Edit Pad", "C:\\Apps\\uninst.exe"); }));
   Scan s;
   s.Listed("Good", "Good", "C:\\Apps\\uninst.exe");
   s.Listed("Gone", "Gone", "C:\\Apps\\gone.exe");
@@ -277,6 +279,54 @@ TEST(ScanTest, KeepsTheSelectedPositionAcrossARescan) {
     EXPECT_EQ(command, s.form.Edit1.Text()) << c.what;
     EXPECT_EQ(command, s.form.Edit3.Text()) << c.what;
   }
+}
+
+// What the native list view shows: the key names of the rows as the control last told its peer.
+class ShownRows : public TControl::Peer {
+ public:
+  void Update(TControl& control, Aspect aspect, int) override {
+    if (aspect != Aspect::kItems) return;
+    const auto& view = static_cast<const TListView&>(control);
+    keys.clear();
+    for (int i = 0; i < view.Count(); ++i) keys.push_back(view.Item(i).SubItems.at(0));
+  }
+  std::vector<std::string> keys;
+};
+
+TEST(ScanTest, AnEntryThatCannotBeReadLeavesAListThatActsOnWhatItShows) {
+  Scan s;
+  for (const char* name : {"Alpha", "Bravo", "Charlie", "Delta"})
+    s.Listed(name, name, std::string("C:\\Apps\\uninst.exe /") + name);
+  ShownRows shown;
+  s.form.ListView1.SetPeer(&shown);
+  s.form.FormCreate();
+  ASSERT_EQ((Lines{"Alpha", "Bravo", "Charlie", "Delta"}), shown.keys);
+
+  // An installer rewrites Bravo's name between the size query and the read, at every rescan.
+  s.p.registry.interfere = [](const std::string& call, const std::string& path, const std::string& name) {
+    const bool bravo = path.size() >= 6 && path.compare(path.size() - 6, 6, "\\Bravo") == 0;
+    return call == "read" && bravo && name == "DisplayName" ? kErrorMoreData : kErrorSuccess;
+  };
+  s.form.Button4.Click();
+  s.form.Button4.Click();
+  EXPECT_EQ((Lines{"Alpha", "Charlie", "Delta"}), shown.keys) << "the list on screen is the list the commands use";
+  const auto& all = s.form.ListBox2.Items();
+  EXPECT_EQ(1, std::count(all.begin(), all.end(), "Bravo"))
+      << "All Entries still lists it by its key";
+  const auto errors = s.p.ui.Texts("error");
+  ASSERT_EQ(2u, errors.size()) << "one message per scan";
+  EXPECT_NE(std::string::npos, errors[0].find("'Bravo'"));
+  EXPECT_NE(std::string::npos, errors[0].find("Failed to get data for 'DisplayName'"));
+
+  // The user clicks the second row on screen, Charlie, and removes it.
+  s.p.ui.answers = {kIdYes};
+  s.form.ListView1.SelectedFromUser(1);
+  s.form.ListView1.SelectItem();
+  s.form.Button2.Click();
+  EXPECT_FALSE(s.p.registry.KeyExists(kHkeyLocalMachine, kEntries + std::string("Charlie")));
+  for (const char* name : {"Alpha", "Bravo", "Delta"})
+    EXPECT_TRUE(s.p.registry.KeyExists(kHkeyLocalMachine, kEntries + std::string(name))) << name;
+  s.form.ListView1.SetPeer(nullptr);
 }
 
 }  // namespace

@@ -1,10 +1,18 @@
 #include <algorithm>
 #include <string>
 
-#include "app/form1.h"
+#include "inventory/status.h"
+
+#include "platform/redirection.h"
 #include "platform/text_encoding.h"
 
 namespace {
+
+int DriveStatus(std::uint32_t type) {
+  const bool missingDisk = type == platform::kDriveRemovable || type == platform::kDriveRemote ||
+                           type == platform::kDriveCdrom || type == platform::kDriveRamdisk;
+  return missingDisk ? kMissingDisk : kBrokenLink;
+}
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -26,7 +34,7 @@ size_t LastOccurrence(const std::string& text, const std::string& keyword) {
 // than the recursion it reads as: an uninstall string of any length cannot exhaust the stack. The
 // remainder is always a tail of the text, so it is kept as a start index, and the keyword tests
 // look only at where the keywords last occur: the work stays in proportion to the text.
-void TForm1::CheckUninstall(const std::string& text, int row) {
+int CheckUninstall(Finder& finder, const std::string& text) {
   const size_t n = text.size();
   const size_t lastRundll32 = LastOccurrence(text, "RUNDLL32 ");
   const size_t lastRundll = LastOccurrence(text, "RUNDLL ");
@@ -63,27 +71,44 @@ void TForm1::CheckUninstall(const std::string& text, int row) {
     const std::string root = text.substr(start, platform::Utf8Advance(text, start, 3) - start);
     const size_t drive = text.find(":\\", platform::Utf8Advance(text, start, 2));  // in s from its position 3
     if (drive == std::string::npos) {
-      if (nFindSpace(text.substr(start))) {
-        ListView1.SetImageIndex(row, kGoodLink);
-      } else {
-        CheckDriveType(root, row);
-      }
-      return;
+      return finder.nFindSpace(text.substr(start)) ? kGoodLink : DriveStatus(finder.DriveType(root));
     }
     // The piece ends just before the drive letter of the next absolute path.
     const std::string piece = text.substr(start, drive - 1 - start);
     const size_t q = platform::CodePointsOf(piece).size();
-    if (!nFindSpace(piece) && q > 3) {
-      CheckDriveType(root, row);
-      return;
-    }
+    // A piece of three characters or fewer leads on to the rest whether it is found or not: it is
+    // not looked for.
+    if (q > 3 && !finder.nFindSpace(piece)) return DriveStatus(finder.DriveType(root));
     dropFromStart(q);
   }
 }
 
-void TForm1::CheckDriveType(const std::string& root, int row) {
-  const std::uint32_t type = platform_.files.DriveType(root);
-  const bool missingDisk = type == platform::kDriveRemovable || type == platform::kDriveRemote ||
-                           type == platform::kDriveCdrom || type == platform::kDriveRamdisk;
-  ListView1.SetImageIndex(row, missingDisk ? kMissingDisk : kBrokenLink);
+int CheckDriveType(platform::FileSystem& files, const std::string& root) { return DriveStatus(files.DriveType(root)); }
+
+namespace {
+
+int CheckWithRedirection(platform::System& system, Finder& finder, const std::string& command) {
+  if (!finder.Options().sixtyFourBit) return CheckUninstall(finder, command);
+  platform::RedirectionOff off(system);
+  return CheckUninstall(finder, command);
+}
+
+}  // namespace
+
+int StatusOfCommand(platform::FileSystem& files, platform::System& system, const std::string& command,
+                    bool sixtyFourBit) {
+  FinderOptions options;
+  options.sixtyFourBit = sixtyFourBit;
+  Finder finder(files, system, options);
+  return CheckWithRedirection(system, finder, command);
+}
+
+ScanChecker::ScanChecker(platform::FileSystem& files, platform::System& system) : files_(files), system_(system) {}
+
+int ScanChecker::StatusOf(const std::string& command, bool sixtyFourBit) {
+  FinderOptions options;
+  options.sixtyFourBit = sixtyFourBit;
+  options.memo = sixtyFourBit ? &sixtyFourBitMemo_ : &memo_;
+  Finder finder(files_, system_, options);
+  return CheckWithRedirection(system_, finder, command);
 }

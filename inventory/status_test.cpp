@@ -158,4 +158,44 @@ TEST(StatusTest, CopesWithMegabyteStrings) {
   }
 }
 
+// 64-bit Windows: this program is a 32-bit one, so the System folder it sees is SysWOW64 and its
+// %ProgramFiles% is the 32-bit folder. An entry of a 64-bit program is judged as that program's
+// uninstaller sees the disk; a 32-bit one as before.
+TEST(StatusTest, EachEntryIsJudgedAsItsOwnUninstallerSeesTheDisk) {
+  MemoryPlatform mp;
+  mp.SetWow64();
+  // The 32-bit folder is named without a blank here, which keeps the blank rule of the finder (a
+  // piece before a blank that names a folder counts as found) out of these cases.
+  mp.files.SetEnvironment("ProgramFiles", "C:\\Programs32");
+  mp.files.SetEnvironment("ProgramW6432", "C:\\Program Files");
+  mp.files.SetEnvironment("CommonProgramFiles", "C:\\Programs32\\Common Files");
+  mp.files.SetEnvironment("CommonProgramW6432", "C:\\Program Files\\Common Files");
+  mp.files.AddFile("C:\\WINDOWS\\system32\\remove64.exe");
+  mp.files.AddFile("C:\\WINDOWS\\SysWOW64\\remove32.exe");
+  mp.files.AddFile("C:\\Program Files\\Big\\uninst.exe");
+  mp.files.AddFile("C:\\Program Files\\Common Files\\Big\\setup.exe");
+  mp.files.AddFile("C:\\Programs32\\Small\\uninst.exe");
+  const struct {
+    std::string command;
+    int asSixtyFour, asThirtyTwo;
+  } cases[] = {
+      {"C:\\WINDOWS\\system32\\remove64.exe /x", kGoodLink, kBrokenLink},
+      {"C:\\WINDOWS\\system32\\remove32.exe /x", kBrokenLink, kGoodLink},
+      {"\"%ProgramFiles%\\Big\\uninst.exe\" /S", kGoodLink, kBrokenLink},
+      {"%programfiles%\\Big\\uninst.exe", kGoodLink, kBrokenLink},
+      {"%CommonProgramFiles%\\Big\\setup.exe -remove", kGoodLink, kBrokenLink},
+      {"C:\\Program Files\\Big\\uninst.exe", kGoodLink, kGoodLink},
+      {"\"%ProgramFiles%\\Small\\uninst.exe\"", kBrokenLink, kGoodLink},
+      {"C:\\Programs32\\Small\\uninst.exe", kGoodLink, kGoodLink},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.asSixtyFour, StatusOfCommand(mp.files, mp.system, c.command, true)) << c.command;
+    EXPECT_EQ(c.asThirtyTwo, StatusOfCommand(mp.files, mp.system, c.command, false)) << c.command;
+  }
+  mp.system.redirectionLog.clear();
+  StatusOfCommand(mp.files, mp.system, "C:\\x.exe", true);
+  EXPECT_EQ((std::vector<std::string>{"disable", "revert 24301"}), mp.system.redirectionLog)
+      << "the redirection is on again afterwards";
+}
+
 }  // namespace

@@ -1,6 +1,9 @@
+#include <optional>
+
 #include "app/form1.h"
 #include "launch/command_line.h"
 #include "platform/handles.h"
+#include "platform/redirection.h"
 
 void TForm1::Button1Click() {
   const int row = ListView1.Selected();
@@ -13,17 +16,26 @@ void TForm1::Button1Click() {
     return;
   const TListItem& item = ListView1.Item(row);
   const std::string commandLine = item.SubItems.size() > 1 ? item.SubItems[1] : std::string();
-  if (!Exec(commandLine, platform::kSwShow)) platform_.ui.ShowMessage("Unable to Uninstall");
+  const Entry* entry = SelectedEntry();
+  if (!Exec(commandLine, platform::kSwShow, entry && entry->SixtyFourBit()))
+    platform_.ui.ShowMessage("Unable to Uninstall");
   FillListBox();
 }
 
-bool TForm1::Exec(const std::string& commandLine, std::uint16_t show) {
+bool TForm1::Exec(const std::string& commandLine, std::uint16_t show, bool sixtyFourBit) {
   const auto isFile = [this](const std::string& path) {
     const std::uint32_t attributes = platform_.files.Attributes(path);
     return attributes != platform::kInvalidFileAttributes && !(attributes & platform::kFileAttributeDirectory);
   };
-  platform::UniqueProcess process(platform_.processes,
-                                  platform_.processes.StartProcess(QuoteProgramPath(commandLine, isFile), show));
+  // A 64-bit program's uninstaller is found where that program would find it; the redirection is
+  // on again before the wait, in which other commands of the window may run.
+  platform::UniqueProcess process;
+  {
+    std::optional<platform::RedirectionOff> off;
+    if (sixtyFourBit) off.emplace(platform_.system);
+    process = platform::UniqueProcess(platform_.processes,
+                                      platform_.processes.StartProcess(QuoteProgramPath(commandLine, isFile), show));
+  }
   if (!process) return false;
   // The window stays usable while the child runs: serve every queued message, then sleep until the
   // child ends or new input arrives. The child's end is its handle becoming signalled, so an exit

@@ -28,6 +28,7 @@ enum class FileOpen {
   kRead,         // existing file, read only
   kAppend,       // existing file, written at its end
   kCreate,       // new or truncated file, written from the start
+  kCreateNew,    // a new file only, written from the start; fails with ERROR_FILE_EXISTS when one is there
 };
 
 class FileSystem {
@@ -39,8 +40,6 @@ class FileSystem {
   virtual FindId FindFirst(const std::string& pattern, FindData* data) = 0;
   virtual bool FindNext(FindId find, FindData* data) = 0;
   virtual void FindEnd(FindId find) = 0;
-  // FileTimeToLocalFileTime then FileTimeToDosDateTime succeed (years 1980 to 2107).
-  virtual bool ConvertsToDosTime(std::uint64_t fileTime) = 0;
 
   // GetFileAttributesW: kInvalidFileAttributes when the path does not exist.
   virtual std::uint32_t Attributes(const std::string& path) = 0;

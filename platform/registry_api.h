@@ -32,8 +32,9 @@ class RegistryApi {
   virtual long CreateKeyEx(Hkey base, const char* subKey, std::uint32_t options, std::uint32_t access,
                            Hkey* result) = 0;
   virtual long CloseKey(Hkey key) = 0;
-  // RegDeleteKeyW: fails while the key has subkeys.
-  virtual long DeleteKey(Hkey base, const char* subKey) = 0;
+  // RegDeleteKeyExW(base, subKey, view, 0), view 0 or a KEY_WOW64_* flag: fails while the key has
+  // subkeys.
+  virtual long DeleteKey(Hkey base, const char* subKey, std::uint32_t view) = 0;
   virtual long DeleteValue(Hkey key, const char* name) = 0;
   // RegEnumKeyExW / RegEnumValueW into a buffer of `bufferLength` UTF-16 units (the longest name
   // that QueryInfoKey reports, plus one for the NUL): the index-th name, or kErrorMoreData when

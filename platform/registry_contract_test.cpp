@@ -90,7 +90,7 @@ TEST_F(RegistryContract, NamesOutsideAsciiCompareWithoutCaseAndKeepTheirSpelling
     ASSERT_EQ(kErrorSuccess, api().EnumValue(parent, 0, c.units + 1, &name));
     EXPECT_EQ(c.spelt, name);
     api().CloseKey(names);
-    ASSERT_EQ(kErrorSuccess, api().DeleteKey(scratch(), (std::string("Names\\") + c.asked).c_str()));
+    ASSERT_EQ(kErrorSuccess, api().DeleteKey(scratch(), (std::string("Names\\") + c.asked).c_str(), 0));
   }
 }
 
@@ -131,10 +131,10 @@ TEST_F(RegistryContract, EnumerationListsEveryKeyInAStableOrder) {
 
 TEST_F(RegistryContract, AKeyWithSubkeysRefusesDeletion) {
   Create("Parent\\Child");
-  EXPECT_NE(kErrorSuccess, api().DeleteKey(scratch(), "Parent"));
-  EXPECT_EQ(kErrorSuccess, api().DeleteKey(scratch(), "Parent\\Child"));
-  EXPECT_EQ(kErrorSuccess, api().DeleteKey(scratch(), "Parent"));
-  EXPECT_EQ(kErrorFileNotFound, api().DeleteKey(scratch(), "Parent"));
+  EXPECT_NE(kErrorSuccess, api().DeleteKey(scratch(), "Parent", 0));
+  EXPECT_EQ(kErrorSuccess, api().DeleteKey(scratch(), "Parent\\Child", 0));
+  EXPECT_EQ(kErrorSuccess, api().DeleteKey(scratch(), "Parent", 0));
+  EXPECT_EQ(kErrorFileNotFound, api().DeleteKey(scratch(), "Parent", 0));
 }
 
 TEST_F(RegistryContract, ValuesKeepTypeCodeAndBytes) {
@@ -188,7 +188,7 @@ TEST_F(RegistryContract, SmallBufferAndMissingValues) {
 
 TEST_F(RegistryContract, AHandleToADeletedKeyAnswersKeyDeleted) {
   const Hkey key = Create("Doomed");
-  ASSERT_EQ(kErrorSuccess, api().DeleteKey(scratch(), "Doomed"));
+  ASSERT_EQ(kErrorSuccess, api().DeleteKey(scratch(), "Doomed", 0));
   RawKeyInfo info;
   EXPECT_EQ(kErrorKeyDeleted, api().QueryInfoKey(key, &info));
 }

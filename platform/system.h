@@ -13,6 +13,8 @@ struct LocalDate {
   int day = 0;
 };
 
+inline constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
+
 using TokenId = std::uintptr_t;
 using MutexId = std::uintptr_t;
 
@@ -29,6 +31,9 @@ class System {
 
   // GetWindowsDirectoryW / GetSystemDirectoryW into 260 characters, cut at the first zero.
   virtual std::string WindowsDirectory() = 0;
+  // GetSystemWindowsDirectoryW: the system's own Windows folder, also on a terminal server where
+  // each user has a Windows folder of their own.
+  virtual std::string SystemWindowsDirectory() = 0;
   virtual std::string SystemDirectory() = 0;
   // The running executable's full path.
   virtual std::string ExecutablePath() = 0;
@@ -48,6 +53,8 @@ class System {
   virtual void Wow64RevertRedirection(std::uintptr_t value) = 0;
 
   virtual bool IsNtFamily() = 0;
+  // IsWow64Process of this process: a 32-bit program on 64-bit Windows.
+  virtual bool IsWow64() = 0;
   // OpenProcessToken(current process, TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY): 0 on failure.
   virtual TokenId OpenProcessToken() = 0;
   virtual void CloseToken(TokenId token) = 0;
@@ -58,8 +65,9 @@ class System {
 
   // CreateMutexW(no security, initialOwner, name): 0 on failure; *alreadyExists from GetLastError.
   virtual MutexId CreateNamedMutex(const std::string& name, bool initialOwner, bool* alreadyExists) = 0;
-  // WaitForSingleObject(mutex, INFINITE): true once owned (also when abandoned by its holder).
-  virtual bool WaitForMutex(MutexId mutex) = 0;
+  // WaitForSingleObject(mutex, milliseconds): true once owned (also when abandoned by its holder),
+  // false when the time ran out first.
+  virtual bool WaitForMutex(MutexId mutex, std::uint32_t milliseconds) = 0;
   virtual void ReleaseNamedMutex(MutexId mutex) = 0;
   virtual void CloseMutex(MutexId mutex) = 0;
 };

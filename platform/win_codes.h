@@ -27,6 +27,9 @@ inline constexpr std::uint32_t kKeyRead = 0x00020019;
 inline constexpr std::uint32_t kKeyWrite = 0x00020006;
 inline constexpr std::uint32_t kKeyAllAccess = 0x000F003F;
 inline constexpr std::uint32_t kKeyReadCreateSet = kKeyRead | kKeyCreateSubKey | kKeySetValue;  // 0x2001F
+// The registry view an access asks for on 64-bit Windows; neither: the process's own.
+inline constexpr std::uint32_t kKeyWow6464Key = 0x0100;
+inline constexpr std::uint32_t kKeyWow6432Key = 0x0200;
 
 inline constexpr std::uint32_t kRegOptionBackupRestore = 4;
 

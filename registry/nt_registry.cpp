@@ -59,7 +59,7 @@ std::uint32_t TypeOfKind(RegKind kind) {
   return kind < 13 ? kTypes[kind] : 0;
 }
 
-TNTRegistry::TNTRegistry(RegistryApi& api) : api_(api) {
+TNTRegistry::TNTRegistry(RegistryApi& api, std::uint32_t view) : View(view), api_(api) {
   SetRoot(kHkeyCurrentUser);
   CloseOnRelease = true;
 }
@@ -97,15 +97,15 @@ void TNTRegistry::AdoptKey(UniqueHkey handle, const std::string& pathText) {
 void TNTRegistry::SwapActiveHandle(Hkey handle) { ActiveKey = handle; }
 
 long TNTRegistry::CreateCascade(Hkey base, const std::string& path, Hkey* out) {
-  long result = api_.CreateKeyEx(base, path.c_str(), 0, kKeyAllAccess, out);
-  if (result != kErrorSuccess) result = api_.CreateKeyEx(base, path.c_str(), 0, kKeyReadCreateSet, out);
+  long result = api_.CreateKeyEx(base, path.c_str(), 0, kKeyAllAccess | View, out);
+  if (result != kErrorSuccess) result = api_.CreateKeyEx(base, path.c_str(), 0, kKeyReadCreateSet | View, out);
   return result;
 }
 
 long TNTRegistry::OpenCascade(Hkey base, const std::string& path, Hkey* out) {
   long result = kErrorSuccess;
   for (std::uint32_t access : {kKeyAllAccess, kKeyReadCreateSet, kKeyRead}) {
-    result = api_.OpenKeyEx(base, path.c_str(), access, out);
+    result = api_.OpenKeyEx(base, path.c_str(), access | View, out);
     if (result == kErrorSuccess) break;
   }
   return result;
@@ -143,9 +143,9 @@ Hkey TNTRegistry::OpenSubkeyHandle(const std::string& path) {
   // A backup-and-restore create would bring a missing key into being: only try it for a key
   // that exists but refused the plain opens.
   if (result == kErrorFileNotFound || result == kErrorPathNotFound) return 0;
-  if (api_.CreateKeyEx(base, s.c_str(), kRegOptionBackupRestore, kKeyQueryValue, &handle) == kErrorSuccess)
+  if (api_.CreateKeyEx(base, s.c_str(), kRegOptionBackupRestore, kKeyQueryValue | View, &handle) == kErrorSuccess)
     return handle;
-  if (api_.CreateKeyEx(base, s.c_str(), kRegOptionBackupRestore, kKeyWrite, &handle) == kErrorSuccess)
+  if (api_.CreateKeyEx(base, s.c_str(), kRegOptionBackupRestore, kKeyWrite | View, &handle) == kErrorSuccess)
     return handle;
   return 0;
 }
@@ -277,7 +277,15 @@ void TNTRegistry::WriteText(const std::string& name, const std::string& text) {
 }
 
 bool TNTRegistry::RemoveValue(const std::string& name) {
-  return api_.DeleteValue(ActiveKey, name.c_str()) == kErrorSuccess;
+  const long result = api_.DeleteValue(ActiveKey, name.c_str());
+  if (result != kErrorSuccess) LastError = result;
+  return result == kErrorSuccess;
+}
+
+bool TNTRegistry::DeleteKey(const std::string& path) {
+  const long result = api_.DeleteKey(BaseKey(IsRelativePath(path)), StripLeadingSlash(path).c_str(), View);
+  if (result != kErrorSuccess) LastError = result;
+  return result == kErrorSuccess;
 }
 
 void TNTRegistry::StoreValueOfType(const std::string& name, const void* data, std::uint32_t typeCode,

@@ -57,7 +57,9 @@ using TStrings = std::vector<std::string>;
 
 class TNTRegistry {
  public:
-  explicit TNTRegistry(platform::RegistryApi& api);
+  // `view` is 0 (the process's own view) or a KEY_WOW64_* flag: every open, create and delete of
+  // the instance asks for it.
+  explicit TNTRegistry(platform::RegistryApi& api, std::uint32_t view = 0);
   ~TNTRegistry();
   TNTRegistry(const TNTRegistry&) = delete;
   TNTRegistry& operator=(const TNTRegistry&) = delete;
@@ -82,6 +84,8 @@ class TNTRegistry {
   std::int32_t ReadBytes(const std::string& name, void* buffer, std::int32_t bufferSize);
   void WriteText(const std::string& name, const std::string& text);
   bool RemoveValue(const std::string& name);
+  // Deletes the key with the plain call, which refuses a key that has subkeys.
+  bool DeleteKey(const std::string& path);
   void StoreValue(const std::string& name, const void* data, RegKind kind, std::int32_t size);
   // Writes the value with the platform type code itself (for codes that have no RegKind).
   void StoreValueOfType(const std::string& name, const void* data, std::uint32_t typeCode,
@@ -97,6 +101,9 @@ class TNTRegistry {
   // Tree operations.
   bool DeleteTree(const std::string& path);
   void MoveTree(const std::string& sourcePath, const std::string& destPath, bool deleteSource);
+  // Copies the tree behind `source` (a handle of the caller's, left open) to the new key
+  // `destPath` of this instance, in this instance's view; nothing when `destPath` exists already.
+  void CopyTreeFrom(platform::Hkey source, const std::string& destPath);
   bool LoadHive(const std::string& path, const std::string& fileName);
   bool UnloadHive(const std::string& path);
   bool SaveKeyToFile(const std::string& path, const std::string& fileName);
@@ -108,6 +115,9 @@ class TNTRegistry {
   bool CloseOnRelease = true;
   std::string ActivePath;
   bool RootIsOwned = false;
+  // The platform's answer to the last RemoveValue or DeleteKey that failed.
+  long LastError = 0;
+  const std::uint32_t View;
 
  private:
   friend class ActiveHandleSwap;

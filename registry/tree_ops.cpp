@@ -33,7 +33,7 @@ bool TNTRegistry::DeleteTree(const std::string& path) {
     }
   }
   // The base is taken now that the caller's key is active again.
-  return api_.DeleteKey(BaseKey(relative), subKey.c_str()) == platform::kErrorSuccess;
+  return api_.DeleteKey(BaseKey(relative), subKey.c_str(), View) == platform::kErrorSuccess;
 }
 
 void TNTRegistry::MoveTree(const std::string& sourcePath, const std::string& destPath, bool deleteSource) {
@@ -41,12 +41,17 @@ void TNTRegistry::MoveTree(const std::string& sourcePath, const std::string& des
   if (PathExists(destPath)) return;
   platform::UniqueHkey src(api_, OpenSubkeyHandle(sourcePath));
   if (!src) return;
+  CopyTreeFrom(src.get(), destPath);
+  if (deleteSource) DeleteTree(sourcePath);
+}
+
+void TNTRegistry::CopyTreeFrom(platform::Hkey source, const std::string& destPath) {
+  if (PathExists(destPath)) return;
   CreatePath(destPath);
   platform::UniqueHkey dst(api_, OpenSubkeyHandle(destPath));
   if (!dst) return;
-  CopyValues(src.get(), dst.get());
-  CopyTree(src.get(), dst.get());
-  if (deleteSource) DeleteTree(sourcePath);
+  CopyValues(source, dst.get());
+  CopyTree(source, dst.get());
 }
 
 void TNTRegistry::CopyValues(platform::Hkey src, platform::Hkey dst) {

@@ -7,7 +7,12 @@
 namespace {
 
 constexpr const char* kSettingsFile = "kestrel.ini";
+// The settings file names the entry a hive backup restores: under [Backups] the machine's entry
+// (in the 32-bit view on 64-bit Windows, the only one on 32-bit Windows), under [Backups 64-bit]
+// the 64-bit view's, under [Backups user] the user's own.
 constexpr const char* kBackupsSection = "Backups";
+constexpr const char* kBackups64Section = "Backups 64-bit";
+constexpr const char* kBackupsUserSection = "Backups user";
 constexpr const char* kRegistryEditor = "regedit.exe";
 constexpr int kShowNormal = 5;  // SW_SHOW
 // ShellExecuteA answers a number above 32 when it started something.
@@ -74,17 +79,28 @@ void TForm1::Button6Click() {
   const std::string file = exeFolder_ + "Backup\\" + name;
 
   if (IsRegistryTextFile(name)) {
-    if (IsFile(platform_.files, file)) OpenRegistryTextFile(platform_.ui, WinDir, file);
+    if (IsFile(platform_.files, file))
+      OpenRegistryTextFile(platform_.ui, CheckPath(platform_.system.SystemWindowsDirectory()), file);
   } else {
-    std::string keyName =
-        platform_.files.ReadProfileString(kBackupsSection, name, name, exeFolder_ + kSettingsFile);
+    const std::string settings = exeFolder_ + kSettingsFile;
+    Source source = Source::kMachine32;
+    std::string keyName;
+    for (const auto& [section, named] : {std::pair{kBackups64Section, Source::kMachine64},
+                                         std::pair{kBackupsUserSection, Source::kUser}}) {
+      keyName = platform_.files.ReadProfileString(section, name, "", settings);
+      if (!keyName.empty()) {
+        source = Wow64 || named == Source::kUser ? named : Source::kMachine32;
+        break;
+      }
+    }
+    if (keyName.empty()) keyName = platform_.files.ReadProfileString(kBackupsSection, name, name, settings);
     // An empty setting would name the Uninstall key itself, and the restore would replace every
     // entry with the one in the file.
     if (keyName.find_first_not_of('\\') == std::string::npos) keyName = name;
     // A file that is gone has no short name of its own, and the one built for it may be the
     // short name of another backup: that one must not be restored in its place.
-    const bool restored =
-        IsFile(platform_.files, file) && SaveHive(kUninstallKey + keyName, ShortFileName(file), false);
+    const bool restored = IsFile(platform_.files, file) &&
+                          SaveHive(kUninstallKey + keyName, ShortFileName(file), false, PlaceOf(source, Wow64));
     platform_.ui.ShowMessage(restored ? "Key Restored" : "Key could not be Restored");
   }
   FillListBox();

@@ -130,12 +130,57 @@ TEST_F(BackupsPageTest, ABackupThatIsGoneIsNeverRestoredFromAnotherFile) {
   EXPECT_EQ("(missing)", Dump("Missing One.hiv"));
 }
 
+// On 64-bit Windows the settings file's [Backups] names the machine's entries in the 32-bit view
+// as before; [Backups 64-bit] and [Backups user] name the other two lists.
+TEST_F(BackupsPageTest, AHiveGoesBackIntoTheListThatTheSettingsFileNames) {
+  mp.SetWow64();
+  const std::string wow = "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+  const std::string user = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+  mp.registry.SetString(kHkeyLocalMachine, kUninstall + "Saved", "DisplayName", "Saved");
+  mp.registry.SetString(kHkeyLocalMachine, kUninstall + "Saved\\Sub", "Size", "12");
+  const std::string saved = mp.registry.Dump(kHkeyLocalMachine, kUninstall + "Saved");
+  {
+    TNTRegistry reg(mp.registry, kKeyWow6464Key);
+    reg.SetRoot(kHkeyLocalMachine);
+    for (const char* file : {"a.hiv", "b.hiv", "c.hiv"}) ASSERT_TRUE(reg.SaveKeyToFile("\\" + kUninstall + "Saved", backup + file));
+    ASSERT_TRUE(reg.DeleteTree("\\" + kUninstall + "Saved"));
+  }
+  mp.files.AddFile(mp.system.executablePath.substr(0, mp.system.executablePath.rfind('\\') + 1) + "kestrel.ini",
+                   "[Backups]\r\na.hiv=Into32\r\n[Backups 64-bit]\r\nb.hiv=Into64\r\n[Backups user]\r\nc.hiv=IntoUser\r\n");
+  Start();
+  const struct {
+    const char* file;
+    Hkey root;
+    std::string key;
+  } cases[] = {
+      {"a.hiv", kHkeyLocalMachine, wow + "Into32"},
+      {"b.hiv", kHkeyLocalMachine, kUninstall + "Into64"},
+      {"c.hiv", kHkeyCurrentUser, user + "IntoUser"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    Select(c.file);
+    form.Button6.Click();
+    EXPECT_EQ(std::vector<std::string>{"Key Restored"}, mp.ui.Texts("message"));
+    mp.ui.shown.clear();
+    std::string expected = saved;
+    for (size_t at; (at = expected.find(kUninstall + "Saved")) != std::string::npos;)
+      expected.replace(at, kUninstall.size() + 5, c.key);
+    EXPECT_EQ(expected, mp.registry.Dump(c.root, c.key));
+  }
+  EXPECT_FALSE(mp.registry.KeyExists(kHkeyLocalMachine, wow + "Into64"));
+  EXPECT_FALSE(mp.registry.KeyExists(kHkeyLocalMachine, kUninstall + "Into32"));
+}
+
 TEST_F(BackupsPageTest, ARegistryFileTheShellCannotOpenGoesToTheRegistryEditor) {
   mp.files.AddFile(backup + "Undo20261207.reg", "REGEDIT4\r\n\r\n");
   mp.files.AddFile(backup + "gone.reg", "REGEDIT4\r\n\r\n");
   Start();
   const std::string file = backup + "Undo20261207.reg";
-  const std::string editor = form.WinDir + "regedit.exe";
+  // On a terminal server the user's own Windows folder holds no registry editor; the system's does.
+  mp.system.windowsDirectory = "C:\\Users\\ann\\WINDOWS";
+  mp.system.systemWindowsDirectory = "C:\\WINDOWS";
+  const std::string editor = "C:\\WINDOWS\\regedit.exe";
 
   mp.ui.shellResults[file] = 31;
   Select("Undo20261207.reg");

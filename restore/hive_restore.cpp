@@ -6,6 +6,7 @@
 
 #include "app/form1.h"
 #include "backup/undo_file.h"
+#include "backup/undo_lock.h"
 #include "platform/handles.h"
 #include "registry/nt_registry.h"
 
@@ -53,7 +54,7 @@ class RestoreLock {
     bool alreadyExists = false;
     mutex_ = platform::UniqueMutex(system, system.CreateNamedMutex(kRestoreMutexName, true, &alreadyExists));
     if (!mutex_) return;
-    owned_ = !alreadyExists || system.WaitForMutex(mutex_.get());
+    owned_ = !alreadyExists || system.WaitForMutex(mutex_.get(), platform::kInfinite);
   }
   ~RestoreLock() {
     if (owned_) system_.ReleaseNamedMutex(mutex_.get());
@@ -89,14 +90,19 @@ bool IsFile(platform::FileSystem& files, const std::string& path) {
 
 }  // namespace
 
-void CopyKey(platform::RegistryApi& api, platform::Hkey root, const std::string& sourcePath,
-             const std::string& destPath) {
+void CopyKey(platform::RegistryApi& api, platform::Hkey sourceRoot, const std::string& sourcePath,
+             const RegistryPlace& dest, const std::string& destPath) {
   TNTRegistry reg(api);
-  reg.SetRoot(root);
-  if (reg.OpenPath(sourcePath, false)) reg.MoveTree(sourcePath, destPath, false);
+  reg.SetRoot(sourceRoot);
+  platform::UniqueHkey source(api, reg.OpenSubkeyHandle(sourcePath));
+  if (!source) return;
+  TNTRegistry target(api, dest.view);
+  target.SetRoot(dest.root);
+  target.CopyTreeFrom(source.get(), destPath);
 }
 
-bool TForm1::SaveHive(const std::string& keyPath, const std::string& fileName, bool saveMode) {
+bool TForm1::SaveHive(const std::string& keyPath, const std::string& fileName, bool saveMode,
+                      const RegistryPlace& place) {
   // Saving needs the backup right; mounting and unmounting need the restore right as well.
   EnabledPrivileges rights(platform_.system, {kBackupPrivilege, kRestorePrivilege});
   platform::FileSystem& files = platform_.files;
@@ -104,18 +110,18 @@ bool TForm1::SaveHive(const std::string& keyPath, const std::string& fileName, b
     if (IsFile(files, fileName)) files.RemoveFile(fileName);
     // Some platforms overwrite a file that is there, others refuse: never let it come to that.
     if (files.Attributes(fileName) != platform::kInvalidFileAttributes) return false;
-    TNTRegistry reg(platform_.registry);
-    reg.SetRoot(platform::kHkeyLocalMachine);
+    TNTRegistry reg(platform_.registry, place.view);
+    reg.SetRoot(place.root);
     return reg.SaveKeyToFile(keyPath, fileName);
   }
   if (!IsFile(files, fileName)) return false;
-  return LoadKeyPro(keyPath, fileName);
+  return LoadKeyPro(keyPath, fileName, place);
 }
 
 // The hive is mounted before anything is touched, so a file that cannot be mounted leaves the
 // destination as it was. Once it is mounted, the existing destination goes into the day's undo
 // file and out of the registry exactly as a removal does, and the copy then makes it anew.
-bool TForm1::LoadKeyPro(const std::string& keyPath, const std::string& fileName) {
+bool TForm1::LoadKeyPro(const std::string& keyPath, const std::string& fileName, const RegistryPlace& place) {
   RestoreLock lock(platform_.system);
   TNTRegistry reg(platform_.registry);
   reg.SetRoot(platform::kHkeyLocalMachine);
@@ -128,17 +134,23 @@ bool TForm1::LoadKeyPro(const std::string& keyPath, const std::string& fileName)
     return false;
   }
   MountedHive mounted(reg);
-
-  if (reg.PathExists(keyPath)) {
-    {
-      UndoBlock block(*this, [&] { return UndoFormatForKey(platform::kHkeyLocalMachine, keyPath); });
-      RemoveRegistryKey(platform::kHkeyLocalMachine, keyPath);
-      WriteReg("");
-    }
+  // A hive whose top key cannot be read would copy nothing: the existing entry is not touched then.
+  if (!reg.OpenPath(kHiveMountPath, false)) return false;
+  KeyInfo mountedTop;
+  const bool readable = reg.QueryKeyInfo(mountedTop);
+  reg.ClosePath();
+  if (!readable) return false;
+  TNTRegistry destination(platform_.registry, place.view);
+  destination.SetRoot(place.root);
+  if (destination.PathExists(keyPath)) {
+    UndoLock lock(platform_.system);
+    UndoBlock block(*this, [&] { return UndoFormatForKey(place, keyPath); });
+    RemoveRegistryKey(place, keyPath);
+    WriteReg("");
     // Whatever the removal left could not be backed up or deleted; clearing it would lose it,
     // and copying onto it would merge two entries. Nothing is restored then.
-    if (reg.PathExists(keyPath)) return false;
+    if (destination.PathExists(keyPath)) return false;
   }
-  CopyKey(platform_.registry, platform::kHkeyLocalMachine, kHiveMountPath, keyPath);
+  CopyKey(platform_.registry, platform::kHkeyLocalMachine, kHiveMountPath, place, keyPath);
   return true;
 }

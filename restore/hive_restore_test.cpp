@@ -33,7 +33,7 @@ class TokenBoundRegistry : public RegistryApi {
     return mem_.CreateKeyEx(b, s, o, a, r);
   }
   long CloseKey(Hkey k) override { return mem_.CloseKey(k); }
-  long DeleteKey(Hkey b, const char* s) override { return mem_.DeleteKey(b, s); }
+  long DeleteKey(Hkey b, const char* s, std::uint32_t v) override { return mem_.DeleteKey(b, s, v); }
   long DeleteValue(Hkey k, const char* n) override { return mem_.DeleteValue(k, n); }
   long EnumKeyEx(Hkey k, std::uint32_t i, std::uint32_t l, std::string* n) override { return mem_.EnumKeyEx(k, i, l, n); }
   long EnumValue(Hkey k, std::uint32_t i, std::uint32_t l, std::string* n) override { return mem_.EnumValue(k, i, l, n); }
@@ -61,7 +61,7 @@ class TokenBoundRegistry : public RegistryApi {
     if (leftKey) {
       // Wine's unload deletes whatever key it is given.
       leftKey = false;
-      return mem_.DeleteKey(root, subKey);
+      return mem_.DeleteKey(root, subKey, 0);
     }
     return mem_.UnLoadKey(root, subKey);
   }
@@ -187,6 +187,18 @@ TEST_F(HiveRestoreTest, AHiveThatCannotBeMountedLeavesTheEntryAsItWas) {
     mp.system.privileges["SeRestorePrivilege"] = false;
     mp.system.tokenOpens = true;
   }
+}
+
+TEST_F(HiveRestoreTest, AMountedHiveThatCannotBeReadLeavesTheEntryAsItWas) {
+  mp.registry.interfere = [](const std::string& call, const std::string& path, const std::string&) {
+    return call == "open" && path == "HKLM\\TEMP_KEY" ? kErrorAccessDenied : kErrorSuccess;
+  };
+  EXPECT_FALSE(form.SaveHive(kEntry, hive, false));
+  mp.registry.interfere = nullptr;
+  EXPECT_EQ(saved, Dump()) << "the existing entry is neither removed nor replaced by nothing";
+  EXPECT_FALSE(mp.files.FileExistsAt(form.UndoFileName()));
+  EXPECT_EQ((std::vector<std::string>{"load TEMP_KEY +backup +restore", "unload TEMP_KEY +backup +restore"}),
+            bound.hiveCalls);
 }
 
 TEST_F(HiveRestoreTest, AMountPointInUseIsNeitherOverwrittenNorUnloaded) {
@@ -317,7 +329,7 @@ TEST(CopyKey, CopiesAWholeTreeOntoANewKeyOnly) {
   mem.SetString(kHkeyLocalMachine, "Src\\D", "", "4");
   const std::string source = mem.Dump(kHkeyLocalMachine, "Src");
 
-  CopyKey(mem, kHkeyLocalMachine, "\\Src", "\\Dst");
+  CopyKey(mem, kHkeyLocalMachine, "\\Src", RegistryPlace{}, "\\Dst");
   EXPECT_EQ(source, mem.Dump(kHkeyLocalMachine, "Src"));
   std::string copied = mem.Dump(kHkeyLocalMachine, "Dst");
   for (size_t at; (at = copied.find("[Dst")) != std::string::npos;) copied.replace(at, 4, "[Src");
@@ -325,9 +337,9 @@ TEST(CopyKey, CopiesAWholeTreeOntoANewKeyOnly) {
 
   mem.SetString(kHkeyLocalMachine, "Other", "x", "y");
   const std::string other = mem.Dump(kHkeyLocalMachine, "Other");
-  CopyKey(mem, kHkeyLocalMachine, "\\Src", "\\Other");
+  CopyKey(mem, kHkeyLocalMachine, "\\Src", RegistryPlace{}, "\\Other");
   EXPECT_EQ(other, mem.Dump(kHkeyLocalMachine, "Other")) << "an existing destination is left alone";
-  CopyKey(mem, kHkeyLocalMachine, "\\Missing", "\\Made");
+  CopyKey(mem, kHkeyLocalMachine, "\\Missing", RegistryPlace{}, "\\Made");
   EXPECT_FALSE(mem.KeyExists(kHkeyLocalMachine, "Made"));
 
   EXPECT_EQ(0, mem.OpenHandles());

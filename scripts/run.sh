@@ -33,7 +33,7 @@ if [ -z "${WINEPREFIX:-}" ]; then
     echo "== making the demo prefix $WINEPREFIX (once)"
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    timeout 300 wine wineboot -i >/dev/null 2>&1
+    WINEARCH=win32 timeout 300 wine wineboot -i >/dev/null 2>&1
     # Let the server write the new prefix out before the seeding reads it back.
     timeout 60 wineserver -w || true
     mkdir -p "$program"

@@ -23,6 +23,8 @@ if [ -x scripts/fuzz.sh ]; then scripts/fuzz.sh 20; fi
 
 echo "== tests under Wine"
 export WINEPREFIX="$top/build/win32/wineprefix"
+# A 32-bit Windows, whatever kind a new prefix would take on this machine.
+export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine stores file names outside ASCII in the locale's character set: the tests make such names.

@@ -11,12 +11,21 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
+# Wine reads the drive kinds from the registry's native view: the only one in a 32-bit prefix,
+# the 64-bit one in a 64-bit prefix, which the 32-bit registry tool reaches only when asked.
+reg=(wine reg)
+if grep -q '^#arch=win64' "$prefix/system.reg" 2>/dev/null; then
+  if command -v wine64 >/dev/null 2>&1; then reg=(wine64 reg); fi
+  view=(/reg:64)
+else
+  view=()
+fi
+
 declare -A kinds=([a]=floppy [d]=cdrom [n]=network [r]=ramdisk)
 for letter in a d n r; do
   mkdir -p "$prefix/drives/$letter"
   ln -sfn "../drives/$letter" "$prefix/dosdevices/$letter:"
-  # This Wine runs 32-bit programs only; its registry has one view, which wine reg writes.
-  wine reg add 'HKLM\Software\Wine\Drives' /v "$letter:" /t REG_SZ /d "${kinds[$letter]}" /f >/dev/null 2>&1
+  "${reg[@]}" add 'HKLM\Software\Wine\Drives' /v "$letter:" /t REG_SZ /d "${kinds[$letter]}" /f "${view[@]}" >/dev/null 2>&1
 done
 
 wineserver -k >/dev/null 2>&1 || true

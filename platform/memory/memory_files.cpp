@@ -54,19 +54,6 @@ constexpr std::uint64_t FileTimeOf(int y, unsigned m, unsigned d, int hour) {
 // New files get a recent, valid time: 30 November 2026, 10:00 UTC.
 constexpr std::uint64_t kDefaultTime = FileTimeOf(2026, 11, 30, 10);
 
-int YearOfFileTime(std::uint64_t fileTime) {
-  const std::int64_t days = static_cast<std::int64_t>(fileTime / 10000000ull / 86400) - kDaysTo1970From1601;
-  // civil_from_days, year only.
-  const std::int64_t z = days + 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const unsigned doe = static_cast<unsigned>(z - era * 146097);
-  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const unsigned mp = (5 * doy + 2) / 153;
-  const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-  return static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2));
-}
-
 // A drive letter in upper case.
 char Fold(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
@@ -232,6 +219,8 @@ struct MemoryFileSystem::Impl {
   };
 
   std::map<char, Drive> drives;
+  bool redirecting = false;
+  Parsed system32, sysWow64;
   std::map<std::string, Variable> environment;  // by folded name
   // profile file (folded full path) -> section (folded) -> key (folded) -> value
   std::map<std::string, std::map<std::string, std::map<std::string, std::string>>> profiles;
@@ -323,6 +312,19 @@ struct MemoryFileSystem::Impl {
       }
       out.parts.push_back(p);
     }
+    return out;
+  }
+
+  // A path as a call of a 32-bit program on 64-bit Windows names it: while redirection is on, the
+  // System folder is the 32-bit one.
+  Parsed ParseCall(const std::string& text, bool wildcardLast = false) const {
+    Parsed out = Parse(text, wildcardLast);
+    if (!redirecting || out.error || out.drive != system32.drive || out.parts.size() < system32.parts.size())
+      return out;
+    for (size_t i = 0; i < system32.parts.size(); ++i)
+      if (Folded(out.parts[i]) != Folded(system32.parts[i])) return out;
+    out.parts.erase(out.parts.begin(), out.parts.begin() + static_cast<std::ptrdiff_t>(system32.parts.size()));
+    out.parts.insert(out.parts.begin(), sysWow64.parts.begin(), sysWow64.parts.end());
     return out;
   }
 
@@ -444,6 +446,15 @@ std::shared_ptr<MemoryFileSystem::Node> MakeFolders(MemoryFileSystem::Impl& impl
 }
 }  // namespace
 
+void MemoryFileSystem::SetWow64Folders(const std::string& system32, const std::string& sysWow64) {
+  impl_->system32 = impl_->Parse(system32);
+  impl_->sysWow64 = impl_->Parse(sysWow64);
+  impl_->redirecting = true;
+  AddFolder(sysWow64);
+}
+
+void MemoryFileSystem::SetRedirection(bool on) { impl_->redirecting = on && !impl_->system32.parts.empty(); }
+
 void MemoryFileSystem::AddFolder(const std::string& path, std::uint32_t attributes) {
   const Impl::Parsed p = impl_->Parse(path);
   if (p.error) return;
@@ -528,7 +539,7 @@ int MemoryFileSystem::OpenFiles() const { return static_cast<int>(impl_->files.s
 
 FindId MemoryFileSystem::FindFirst(const std::string& pattern, FindData* data) {
   ++counts_.findFirst;
-  const Impl::Parsed p = impl_->Parse(pattern, true);
+  const Impl::Parsed p = impl_->ParseCall(pattern, true);
   // A pattern that ends in a separator, or names a drive's root, matches nothing.
   if (p.error || p.trailingSeparator || p.parts.empty()) return kInvalidFind;
   auto folder = impl_->Walk(p, p.parts.size() - 1);
@@ -568,21 +579,14 @@ bool MemoryFileSystem::FindNext(FindId find, FindData* data) {
 
 void MemoryFileSystem::FindEnd(FindId find) { impl_->finds.erase(find); }
 
-bool MemoryFileSystem::ConvertsToDosTime(std::uint64_t fileTime) {
-  // Local time is UTC here. Times past the signed 64-bit range fail as FileTimeToLocalFileTime does.
-  if (fileTime >= (1ull << 63)) return false;
-  const int year = YearOfFileTime(fileTime);
-  return year >= 1980 && year <= 2107;
-}
-
 std::uint32_t MemoryFileSystem::Attributes(const std::string& path) {
   ++counts_.attributes;
-  auto node = impl_->Lookup(impl_->Parse(path));
+  auto node = impl_->Lookup(impl_->ParseCall(path));
   return node ? Impl::ReportedAttributes(*node) : kInvalidFileAttributes;
 }
 
 bool MemoryFileSystem::SetAttributes(const std::string& path, std::uint32_t attributes) {
-  const Impl::Parsed p = impl_->Parse(path);
+  const Impl::Parsed p = impl_->ParseCall(path);
   auto node = impl_->Lookup(p);
   if (!node || !node->parent) return false;
   if (node->parent->readOnlyFolder) return false;
@@ -617,7 +621,7 @@ std::uint32_t MemoryFileSystem::SearchDirectory(const std::string& directory, co
   for (const std::string& c : candidates) {
     // Wildcards are plain characters to a directory search and never match.
     if (HasWildcard(c.substr(c.size() >= 2 && c[1] == ':' ? 2 : 0))) continue;
-    const Impl::Parsed p = impl_->Parse(c);
+    const Impl::Parsed p = impl_->ParseCall(c);
     // Files and folders both count, as the platform's existence test answers for either.
     if (!impl_->Lookup(p)) continue;
     const std::string full = impl_->Spelled(p);
@@ -681,7 +685,7 @@ std::uint32_t MemoryFileSystem::DriveType(const std::string& root) {
 std::uint32_t MemoryFileSystem::ShortPathName(const std::string& path, std::uint32_t bufferLength,
                                               std::string* shortPath) {
   if (shortPathFails_) return 0;
-  const Impl::Parsed whole = impl_->Parse(path);
+  const Impl::Parsed whole = impl_->ParseCall(path);
   if (whole.error || !impl_->Lookup(whole)) return 0;
   // Each part is walked as written: a part that is 8.3 already stays as written, any other part
   // becomes its alternate name, or stays long when it has none (a volume that keeps no 8.3 names).
@@ -745,7 +749,7 @@ std::uint32_t MemoryFileSystem::ShortPathName(const std::string& path, std::uint
 }
 
 bool MemoryFileSystem::MakeDirectory(const std::string& path) {
-  const Impl::Parsed p = impl_->Parse(path);
+  const Impl::Parsed p = impl_->ParseCall(path);
   if (p.error || p.parts.empty()) return false;
   auto parent = impl_->Walk(p, p.parts.size() - 1);
   if (!parent || !parent->IsFolder() || parent->readOnlyFolder) return false;
@@ -759,7 +763,7 @@ bool MemoryFileSystem::MakeDirectory(const std::string& path) {
 }
 
 bool MemoryFileSystem::RemoveFile(const std::string& path) {
-  const Impl::Parsed p = impl_->Parse(path);
+  const Impl::Parsed p = impl_->ParseCall(path);
   auto node = impl_->Lookup(p);
   if (!node || node->IsFolder() || !node->parent) return false;
   if (node->parent->readOnlyFolder || (node->attributes & kFileAttributeReadOnly)) return false;
@@ -773,8 +777,8 @@ bool MemoryFileSystem::RenameFile(const std::string& from, const std::string& to
     if (error) *error = e;
     return false;
   };
-  const Impl::Parsed pf = impl_->Parse(from);
-  const Impl::Parsed pt = impl_->Parse(to);
+  const Impl::Parsed pf = impl_->ParseCall(from);
+  const Impl::Parsed pt = impl_->ParseCall(to);
   std::uint32_t e = 0;
   auto node = impl_->Lookup(pf, &e);
   if (!node) return fail(e);
@@ -805,7 +809,7 @@ FileId MemoryFileSystem::OpenFile(const std::string& path, FileOpen mode, std::u
     if (error) *error = e;
     return kInvalidFile;
   };
-  const Impl::Parsed p = impl_->Parse(path);
+  const Impl::Parsed p = impl_->ParseCall(path);
   if (p.error) return fail(p.error);
   if (p.parts.empty() || p.trailingSeparator) return fail(kErrorPathNotFound);
   auto folder = impl_->Walk(p, p.parts.size() - 1);
@@ -813,7 +817,9 @@ FileId MemoryFileSystem::OpenFile(const std::string& path, FileOpen mode, std::u
   auto node = Impl::Child(folder, p.parts.back());
   const bool writes = mode != FileOpen::kRead;
   if (node && node->IsFolder()) return fail(kErrorAccessDenied);
-  if (!node && mode != FileOpen::kCreate) return fail(kErrorFileNotFound);
+  const bool creates = mode == FileOpen::kCreate || mode == FileOpen::kCreateNew;
+  if (!node && !creates) return fail(kErrorFileNotFound);
+  if (node && mode == FileOpen::kCreateNew) return fail(kErrorFileExists);
   if (writes && folder->readOnlyFolder) return fail(kErrorAccessDenied);
   if (node) {
     if (writes && (node->attributes & kFileAttributeReadOnly)) return fail(kErrorAccessDenied);
@@ -830,7 +836,7 @@ FileId MemoryFileSystem::OpenFile(const std::string& path, FileOpen mode, std::u
     node->parent = folder.get();
     folder->children[Folded(node->name)] = node;
   }
-  if (mode == FileOpen::kCreate) {
+  if (creates) {
     node->content.clear();
     node->attributes = kFileAttributeArchive;
     node->lastWrite = kDefaultTime;

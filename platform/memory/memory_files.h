@@ -19,6 +19,10 @@ class MemoryFileSystem : public FileSystem {
 
   // Set-up for tests. Paths are absolute ("C:\App\x.exe"); missing parent folders are made.
   void AddDrive(char letter, std::uint32_t driveType);
+  // 64-bit Windows: calls that name the System folder reach the 32-bit one while redirection is on
+  // (it is, from now); the test helpers' paths stay literal.
+  void SetWow64Folders(const std::string& system32, const std::string& sysWow64);
+  void SetRedirection(bool on);
   void AddFolder(const std::string& path, std::uint32_t attributes = kFileAttributeDirectory);
   void AddFile(const std::string& path, const std::string& content = "",
                std::uint32_t attributes = kFileAttributeArchive);
@@ -60,7 +64,6 @@ class MemoryFileSystem : public FileSystem {
   FindId FindFirst(const std::string& pattern, FindData* data) override;
   bool FindNext(FindId find, FindData* data) override;
   void FindEnd(FindId find) override;
-  bool ConvertsToDosTime(std::uint64_t fileTime) override;
   std::uint32_t Attributes(const std::string& path) override;
   bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
   std::uint32_t SearchDirectory(const std::string& directory, const std::string& file,

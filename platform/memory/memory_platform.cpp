@@ -141,11 +141,13 @@ bool MemorySystem::Wow64DisableRedirection(std::uintptr_t* cell) {
   redirectionLog.push_back("disable");
   if (!wow64Available) return false;
   *cell = 0x5EED;
+  if (redirection) redirection(false);
   return true;
 }
 
 void MemorySystem::Wow64RevertRedirection(std::uintptr_t value) {
   redirectionLog.push_back("revert " + std::to_string(value));
+  if (redirection && value == 0x5EED) redirection(true);
 }
 
 TokenId MemorySystem::OpenProcessToken() {
@@ -200,12 +202,12 @@ MutexId MemorySystem::CreateNamedMutex(const std::string& name, bool initialOwne
   return id;
 }
 
-bool MemorySystem::WaitForMutex(MutexId mutex) {
+bool MemorySystem::WaitForMutex(MutexId mutex, std::uint32_t milliseconds) {
   const std::string& name = mutexes_.at(mutex);
-  mutexLog.push_back("wait " + name);
+  mutexLog.push_back("wait " + name + (milliseconds == kInfinite ? "" : " " + std::to_string(milliseconds) + " ms"));
   if (owns_[mutex]) return true;
   if (mutexHeld[name] && onMutexWait) onMutexWait(name);
-  if (mutexHeld[name]) return false;  // would wait for ever; a test sees it as not owned
+  if (mutexHeld[name]) return false;  // the time ran out (or would wait for ever)
   mutexHeld[name] = true;
   owns_[mutex] = true;
   return true;
@@ -297,6 +299,14 @@ bool MemoryUi::DispatchPendingMessages(int* quitCode) {
 void MemoryUi::ProcessMessages() { ++processMessagesCalls; }
 
 void MemoryUi::ExitProgram(int code) { throw ProgramExit{code}; }
+
+void MemoryPlatform::SetWow64() {
+  system.wow64 = true;
+  system.wow64Available = true;
+  registry.SetWow64(true);
+  files.SetWow64Folders(system.systemDirectory, system.windowsDirectory + "\\SysWOW64");
+  system.redirection = [this](bool on) { files.SetRedirection(on); };
+}
 
 MemoryPlatform::MemoryPlatform() {
   files.AddDrive('C', kDriveFixed);

@@ -24,6 +24,7 @@ struct ProgramExit {
 class MemorySystem : public System {
  public:
   std::string windowsDirectory = "C:\\WINDOWS";
+  std::string systemWindowsDirectory = "C:\\WINDOWS";
   std::string systemDirectory = "C:\\WINDOWS\\system32";
   std::string executablePath = "C:\\Tools\\Tidewell\\Tidewell.exe";
   LocalDate today{2026, 12, 7};
@@ -31,6 +32,9 @@ class MemorySystem : public System {
   // The system's ANSI code page: what ToAnsiCodePage converts to (glibc's table of that number).
   unsigned ansiCodePage = 1252;
   bool wow64Available = false;
+  bool wow64 = false;
+  // Told when redirection goes off (false) and comes back (true).
+  std::function<void(bool)> redirection;
   std::vector<std::string> redirectionLog;  // "disable" and "revert <value>"
 
   // Privileges: known names, their state; the log of every adjustment.
@@ -47,6 +51,7 @@ class MemorySystem : public System {
   std::function<void(const std::string&)> onMutexWait;
 
   std::string WindowsDirectory() override { return windowsDirectory; }
+  std::string SystemWindowsDirectory() override { return systemWindowsDirectory; }
   std::string SystemDirectory() override { return systemDirectory; }
   std::string ExecutablePath() override { return executablePath; }
   LocalDate Today() override { return today; }
@@ -59,13 +64,14 @@ class MemorySystem : public System {
   bool Wow64DisableRedirection(std::uintptr_t* cell) override;
   void Wow64RevertRedirection(std::uintptr_t value) override;
   bool IsNtFamily() override { return ntFamily; }
+  bool IsWow64() override { return wow64; }
   TokenId OpenProcessToken() override;
   void CloseToken(TokenId token) override;
   bool LookupPrivilege(const std::string& name, std::uint64_t* luid) override;
   bool AdjustPrivileges(TokenId token, const std::vector<PrivilegeSetting>& settings,
                         std::vector<PrivilegeSetting>* previous) override;
   MutexId CreateNamedMutex(const std::string& name, bool initialOwner, bool* alreadyExists) override;
-  bool WaitForMutex(MutexId mutex) override;
+  bool WaitForMutex(MutexId mutex, std::uint32_t milliseconds) override;
   void ReleaseNamedMutex(MutexId mutex) override;
   void CloseMutex(MutexId mutex) override;
 
@@ -139,6 +145,9 @@ class MemoryPlatform {
   MemoryProcesses processes;
   MemoryUi ui;
   Platform platform() { return Platform{registry, files, system, processes, ui}; }
+  // 64-bit Windows as the 32-bit program sees it: two views of HKLM\\SOFTWARE and a System folder
+  // redirected to SysWOW64 until the program turns redirection off.
+  void SetWow64();
 };
 
 }  // namespace platform

@@ -30,6 +30,8 @@ namespace {
 
 using Key = MemoryRegistry::Key;
 
+constexpr const char* kWow6432Node = "WOW6432Node";
+
 // Names compare as the registry compares them: letter case ignored, also outside ASCII.
 bool SameName(const std::string& a, const std::string& b) { return a == b || UpperCaseText(a) == UpperCaseText(b); }
 
@@ -174,10 +176,18 @@ long MemoryRegistry::Use(Hkey handle, std::uint32_t right, std::shared_ptr<Key>*
   return kErrorSuccess;
 }
 
+bool MemoryRegistry::Redirects(std::uint32_t access) const { return wow64_ && !(access & kKeyWow6464Key); }
+
 std::shared_ptr<Key> MemoryRegistry::Walk(const std::shared_ptr<Key>& from, const std::string& path,
-                                          bool create, long* error) {
+                                          bool create, long* error, bool redirect32) {
+  std::vector<std::string> parts = SplitPath(path);
+  // The 32-bit view of HKLM\SOFTWARE is its WOW6432Node; a path that names the node itself is not
+  // sent there twice. A key opened in one view keeps its view for the paths below it.
+  if (redirect32 && from == RootKey(kHkeyLocalMachine) && !parts.empty() && SameName(parts[0], "SOFTWARE") &&
+      !(parts.size() > 1 && SameName(parts[1], kWow6432Node)))
+    parts.insert(parts.begin() + 1, kWow6432Node);
   std::shared_ptr<Key> key = from;
-  for (const std::string& part : SplitPath(path)) {
+  for (const std::string& part : parts) {
     auto child = FindChild(*key, part);
     if (!child) {
       if (!create) {
@@ -200,6 +210,25 @@ std::shared_ptr<Key> MemoryRegistry::Walk(const std::shared_ptr<Key>& from, cons
   return key;
 }
 
+std::string MemoryRegistry::PathOf(const Key& key) const {
+  std::string path;
+  const Key* at = &key;
+  while (auto parent = at->parent.lock()) {
+    path = "\\" + at->name + path;
+    at = parent.get();
+  }
+  static const std::map<Hkey, const char*> kRootNames = {
+      {kHkeyClassesRoot, "HKCR"}, {kHkeyCurrentUser, "HKCU"}, {kHkeyLocalMachine, "HKLM"},
+      {kHkeyUsers, "HKU"},        {kHkeyCurrentConfig, "HKCC"}};
+  for (const auto& [root, top] : roots_)
+    if (top.get() == at) return kRootNames.at(root) + path;
+  return "?" + path;
+}
+
+long MemoryRegistry::Interfere(const char* call, const Key& key, const std::string& name) {
+  return interfere ? interfere(call, PathOf(key), name) : kErrorSuccess;
+}
+
 Hkey MemoryRegistry::NewHandle(std::shared_ptr<Key> key, std::uint32_t access) {
   Hkey handle = nextHandle_;
   nextHandle_ += 4;
@@ -212,8 +241,9 @@ long MemoryRegistry::OpenKeyEx(Hkey base, const char* subKey, std::uint32_t acce
   std::shared_ptr<Key> from;
   if (const long error = Use(base, 0, &from)) return error;
   long error = kErrorSuccess;
-  auto key = Walk(from, subKey ? subKey : "", false, &error);
+  auto key = Walk(from, subKey ? subKey : "", false, &error, Redirects(access));
   if (!key) return error;
+  if (const long refused = Interfere("open", *key)) return refused;
   if (access & ~key->granted & 0x000F003F) return kErrorAccessDenied;
   *result = NewHandle(key, access);
   return kErrorSuccess;
@@ -227,8 +257,9 @@ long MemoryRegistry::CreateKeyEx(Hkey base, const char* subKey, std::uint32_t op
   const bool backup = (options & kRegOptionBackupRestore) != 0;
   if (backup && !backupRestoreRight_) return kErrorPrivilegeNotHeld;
   long error = kErrorSuccess;
-  auto key = Walk(from, subKey ? subKey : "", true, &error);
+  auto key = Walk(from, subKey ? subKey : "", true, &error, Redirects(access));
   if (!key) return error;
+  if (const long refused = Interfere("open", *key)) return refused;
   if (backup) access = kKeyAllAccess;
   else if (access & ~key->granted & 0x000F003F) return kErrorAccessDenied;
   *result = NewHandle(key, access);
@@ -241,14 +272,15 @@ long MemoryRegistry::CloseKey(Hkey key) {
   return handles_.erase(key) ? kErrorSuccess : kErrorInvalidHandle;
 }
 
-long MemoryRegistry::DeleteKey(Hkey base, const char* subKey) {
+long MemoryRegistry::DeleteKey(Hkey base, const char* subKey, std::uint32_t view) {
   std::shared_ptr<Key> from;
   if (const long error = Use(base, 0, &from)) return error;
   long error = kErrorSuccess;
-  auto key = Walk(from, subKey ? subKey : "", false, &error);
+  auto key = Walk(from, subKey ? subKey : "", false, &error, Redirects(view));
   if (!key) return error;
   auto parent = key->parent.lock();
   if (!parent) return kErrorAccessDenied;  // a root
+  if (const long refused = Interfere("delete key", *key)) return refused;
   if (!key->children.empty() || !(key->granted & kDelete)) return kErrorAccessDenied;
   auto& siblings = parent->children;
   siblings.erase(std::remove(siblings.begin(), siblings.end(), key), siblings.end());
@@ -261,6 +293,7 @@ long MemoryRegistry::DeleteValue(Hkey handle, const char* name) {
   std::shared_ptr<Key> key;
   if (const long error = Use(handle, kKeySetValue, &key)) return error;
   const std::string wanted = name ? name : "";
+  if (const long refused = Interfere("delete value", *key, wanted)) return refused;
   auto& values = key->values;
   auto it = std::find_if(values.begin(), values.end(), [&](const Key::Value& v) { return SameName(v.name, wanted); });
   if (it == values.end()) return kErrorFileNotFound;
@@ -313,6 +346,11 @@ long MemoryRegistry::QueryValueEx(Hkey handle, const char* name, std::uint32_t* 
   if (const long error = Use(handle, kKeyQueryValue, &key)) return error;
   const Key::Value* value = FindValue(*key, name ? name : "");
   if (!value) return kErrorFileNotFound;
+  if (data) {
+    if (const long refused = Interfere("read", *key, value->name)) return refused;
+    value = FindValue(*key, name ? name : "");
+    if (!value) return kErrorFileNotFound;
+  }
   if (type) *type = value->type;
   const auto length = static_cast<std::uint32_t>(value->data.size());
   if (data) {
@@ -350,6 +388,7 @@ long MemoryRegistry::LoadKey(Hkey root, const char* subKey, const char* file) {
   const std::string name = subKey ? subKey : "";
   if (name.empty() || name.find('\\') != std::string::npos) return kErrorInvalidParameter;
   if (FindChild(*top, name)) return kErrorAccessDenied;
+  if (const long refused = Interfere("load", *top, name)) return refused;
   std::string content;
   if (!files_ || !files_->ReadWholeFile(file ? file : "", &content)) return kErrorFileNotFound;
   auto hive = std::make_shared<Key>();
@@ -387,6 +426,11 @@ long MemoryRegistry::SaveKey(Hkey handle, const char* file) {
   out << kHiveMagic << '\n';
   SaveTree(*key, 0, out);
   return files_->WriteWholeFile(path, out.str()) ? kErrorSuccess : kErrorAccessDenied;
+}
+
+void MemoryRegistry::SetWow64(bool wow64) {
+  wow64_ = wow64;
+  if (wow64) AddKey(kHkeyLocalMachine, std::string("SOFTWARE\\") + kWow6432Node);
 }
 
 void MemoryRegistry::AddKey(Hkey root, const std::string& path) {

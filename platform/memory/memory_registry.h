@@ -37,6 +37,9 @@ class MemoryRegistry : public RegistryApi {
   void SetBackupRestoreRight(bool held) { backupRestoreRight_ = held; }
   void SetDbcs(bool dbcs) { dbcs_ = dbcs; }
   void SetNtFamily(bool nt) { nt_ = nt; }
+  // 64-bit Windows as a 32-bit program sees it: HKLM\\SOFTWARE has a 32-bit view, its WOW6432Node,
+  // which opens take unless they ask for KEY_WOW64_64KEY. The test helpers' paths are literal.
+  void SetWow64(bool wow64);
 
   // A flat, ordered dump of a subtree: one line per key and per value, for comparisons.
   std::string Dump(Hkey root, const std::string& path) const;
@@ -52,13 +55,18 @@ class MemoryRegistry : public RegistryApi {
     calls_ = 0;
   }
   int CallCount() const { return calls_; }
+  // Asked before the calls that a test may want to refuse: "open" (a key, by OpenKeyEx or
+  // CreateKeyEx), "read" (a value's data), "delete value", "delete key" and "load", with the full
+  // path of the key concerned ("HKLM\\SOFTWARE\\...") and the value name. A result other than
+  // kErrorSuccess is answered in place of the call; the hook may also change the registry first.
+  std::function<long(const std::string& call, const std::string& path, const std::string& name)> interfere;
 
   // RegistryApi.
   long OpenKeyEx(Hkey base, const char* subKey, std::uint32_t access, Hkey* result) override;
   long CreateKeyEx(Hkey base, const char* subKey, std::uint32_t options, std::uint32_t access,
                    Hkey* result) override;
   long CloseKey(Hkey key) override;
-  long DeleteKey(Hkey base, const char* subKey) override;
+  long DeleteKey(Hkey base, const char* subKey, std::uint32_t view) override;
   long DeleteValue(Hkey key, const char* name) override;
   long EnumKeyEx(Hkey key, std::uint32_t index, std::uint32_t bufferLength, std::string* name) override;
   long EnumValue(Hkey key, std::uint32_t index, std::uint32_t bufferLength, std::string* name) override;
@@ -85,10 +93,16 @@ class MemoryRegistry : public RegistryApi {
   std::shared_ptr<Key> Resolve(Hkey handle, std::uint32_t* access) const;
   // The key behind a handle for a call that needs `right` (0: none), or the error to answer.
   long Use(Hkey handle, std::uint32_t right, std::shared_ptr<Key>* key);
+  // With `redirect32`, a walk into HKLM\\SOFTWARE goes on in its WOW6432Node.
   std::shared_ptr<Key> Walk(const std::shared_ptr<Key>& from, const std::string& path, bool create,
-                            long* error);
+                            long* error, bool redirect32 = false);
+  // Whether an access with these flags sees the 32-bit view: on 64-bit Windows, a 32-bit program's
+  // own view unless it asks for the 64-bit one.
+  bool Redirects(std::uint32_t access) const;
   std::shared_ptr<Key> RootKey(Hkey root) const;
   Hkey NewHandle(std::shared_ptr<Key> key, std::uint32_t access);
+  std::string PathOf(const Key& key) const;
+  long Interfere(const char* call, const Key& key, const std::string& name = "");
 
   std::map<Hkey, std::shared_ptr<Key>> roots_;
   std::map<Hkey, Handle> handles_;
@@ -97,6 +111,7 @@ class MemoryRegistry : public RegistryApi {
   bool backupRestoreRight_ = false;
   bool dbcs_ = false;
   bool nt_ = true;
+  bool wow64_ = false;
   int failFrom_ = -1;
   int calls_ = 0;
   int actionAt_ = -1;

@@ -44,13 +44,6 @@ bool Win32FileSystem::FindNext(FindId find, FindData* data) {
 
 void Win32FileSystem::FindEnd(FindId find) { FindClose(H(find)); }
 
-bool Win32FileSystem::ConvertsToDosTime(std::uint64_t fileTime) {
-  FILETIME utc{static_cast<DWORD>(fileTime), static_cast<DWORD>(fileTime >> 32)};
-  FILETIME local{};
-  WORD date = 0, time = 0;
-  return FileTimeToLocalFileTime(&utc, &local) && FileTimeToDosDateTime(&local, &date, &time);
-}
-
 std::uint32_t Win32FileSystem::Attributes(const std::string& path) {
   return GetFileAttributesW(Widen(path).c_str());
 }
@@ -103,7 +96,9 @@ bool Win32FileSystem::RenameFile(const std::string& from, const std::string& to,
 
 FileId Win32FileSystem::OpenFile(const std::string& path, FileOpen mode, std::uint32_t* error) {
   const DWORD access = mode == FileOpen::kRead ? GENERIC_READ : GENERIC_WRITE;
-  const DWORD disposition = mode == FileOpen::kCreate ? CREATE_ALWAYS : OPEN_EXISTING;
+  const DWORD disposition = mode == FileOpen::kCreate      ? CREATE_ALWAYS
+                            : mode == FileOpen::kCreateNew ? CREATE_NEW
+                                                           : OPEN_EXISTING;
   const HANDLE file =
       CreateFileW(Widen(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {

@@ -9,7 +9,6 @@ class Win32FileSystem : public FileSystem {
   FindId FindFirst(const std::string& pattern, FindData* data) override;
   bool FindNext(FindId find, FindData* data) override;
   void FindEnd(FindId find) override;
-  bool ConvertsToDosTime(std::uint64_t fileTime) override;
   std::uint32_t Attributes(const std::string& path) override;
   bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
   std::uint32_t SearchDirectory(const std::string& directory, const std::string& file,

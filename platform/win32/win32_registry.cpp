@@ -60,8 +60,8 @@ long Win32Registry::CreateKeyEx(Hkey base, const char* subKey, std::uint32_t opt
 
 long Win32Registry::CloseKey(Hkey key) { return RegCloseKey(H(key)); }
 
-long Win32Registry::DeleteKey(Hkey base, const char* subKey) {
-  return RegDeleteKeyW(H(base), WideName(subKey).get());
+long Win32Registry::DeleteKey(Hkey base, const char* subKey, std::uint32_t view) {
+  return RegDeleteKeyExW(H(base), WideName(subKey).get(), view, 0);
 }
 
 long Win32Registry::DeleteValue(Hkey key, const char* name) { return RegDeleteValueW(H(key), WideName(name).get()); }

@@ -11,7 +11,7 @@ class Win32Registry : public RegistryApi {
   long CreateKeyEx(Hkey base, const char* subKey, std::uint32_t options, std::uint32_t access,
                    Hkey* result) override;
   long CloseKey(Hkey key) override;
-  long DeleteKey(Hkey base, const char* subKey) override;
+  long DeleteKey(Hkey base, const char* subKey, std::uint32_t view) override;
   long DeleteValue(Hkey key, const char* name) override;
   long EnumKeyEx(Hkey key, std::uint32_t index, std::uint32_t bufferLength, std::string* name) override;
   long EnumValue(Hkey key, std::uint32_t index, std::uint32_t bufferLength, std::string* name) override;

@@ -53,6 +53,8 @@ FARPROC Kernel32Function(const char* name) {
 
 std::string Win32System::WindowsDirectory() { return DirectoryFrom(GetWindowsDirectoryW); }
 
+std::string Win32System::SystemWindowsDirectory() { return DirectoryFrom(GetSystemWindowsDirectoryW); }
+
 std::string Win32System::SystemDirectory() { return DirectoryFrom(GetSystemDirectoryW); }
 
 std::string Win32System::ExecutablePath() {
@@ -116,6 +118,11 @@ void Win32System::Wow64RevertRedirection(std::uintptr_t value) {
   if (revert) revert(reinterpret_cast<PVOID>(value));
 }
 
+bool Win32System::IsWow64() {
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
 bool Win32System::IsNtFamily() {
   OSVERSIONINFOW version{};
   version.dwOSVersionInfoSize = sizeof version;
@@ -176,8 +183,8 @@ MutexId Win32System::CreateNamedMutex(const std::string& name, bool initialOwner
   return Id(mutex);
 }
 
-bool Win32System::WaitForMutex(MutexId mutex) {
-  const DWORD result = WaitForSingleObject(H(mutex), INFINITE);
+bool Win32System::WaitForMutex(MutexId mutex, std::uint32_t milliseconds) {
+  const DWORD result = WaitForSingleObject(H(mutex), milliseconds);
   return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
 }
 

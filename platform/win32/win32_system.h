@@ -7,6 +7,7 @@ namespace platform {
 class Win32System : public System {
  public:
   std::string WindowsDirectory() override;
+  std::string SystemWindowsDirectory() override;
   std::string SystemDirectory() override;
   std::string ExecutablePath() override;
   LocalDate Today() override;
@@ -16,13 +17,14 @@ class Win32System : public System {
   bool Wow64DisableRedirection(std::uintptr_t* cell) override;
   void Wow64RevertRedirection(std::uintptr_t value) override;
   bool IsNtFamily() override;
+  bool IsWow64() override;
   TokenId OpenProcessToken() override;
   void CloseToken(TokenId token) override;
   bool LookupPrivilege(const std::string& name, std::uint64_t* luid) override;
   bool AdjustPrivileges(TokenId token, const std::vector<PrivilegeSetting>& settings,
                         std::vector<PrivilegeSetting>* previous) override;
   MutexId CreateNamedMutex(const std::string& name, bool initialOwner, bool* alreadyExists) override;
-  bool WaitForMutex(MutexId mutex) override;
+  bool WaitForMutex(MutexId mutex, std::uint32_t milliseconds) override;
   void ReleaseNamedMutex(MutexId mutex) override;
   void CloseMutex(MutexId mutex) override;
 };

@@ -45,10 +45,11 @@ inline void SnapshotKey(platform::RegistryApi& api, platform::Hkey key, const st
 
 // The key at `path` (below the root, no leading backslash) and everything below it; an empty
 // tree when the key is missing.
-inline Tree Snapshot(platform::RegistryApi& api, platform::Hkey root, const std::string& path) {
+inline Tree Snapshot(platform::RegistryApi& api, platform::Hkey root, const std::string& path,
+                     std::uint32_t view = 0) {
   Tree tree;
   platform::Hkey key = 0;
-  if (api.OpenKeyEx(root, path.c_str(), platform::kKeyRead, &key) != platform::kErrorSuccess) return tree;
+  if (api.OpenKeyEx(root, path.c_str(), platform::kKeyRead | view, &key) != platform::kErrorSuccess) return tree;
   detail::SnapshotKey(api, key, path, tree);
   api.CloseKey(key);
   return tree;

@@ -31,7 +31,6 @@ class StoppingFiles : public platform::FileSystem {
     return inner_.FindNext(find, data);
   }
   void FindEnd(platform::FindId find) override { inner_.FindEnd(find); }
-  bool ConvertsToDosTime(std::uint64_t fileTime) override { return inner_.ConvertsToDosTime(fileTime); }
   std::uint32_t Attributes(const std::string& path) override {
     Count();
     return inner_.Attributes(path);

@@ -14,6 +14,7 @@ work="$artifacts/main_window"
 rm -rf "$work"
 mkdir -p "$work/program"
 export WINEPREFIX="$work/prefix"
+export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine reads the Linux names of the demo's files in the locale's character set: a UTF-8 one.
@@ -141,7 +142,8 @@ expect_soon "its command goes to the Finder box" "$(command_of 3)" p text Edit1
 expect_soon "and to the Change Uninstall String box" "$(command_of 3)" p text Edit3
 key Down
 expect_soon "the Down key moves the selection" 4 p selected
-expect "moving with the keyboard leaves the boxes as they were" "$(command_of 3)" "$(p text Edit1)"
+expect_soon "the boxes follow the keyboard's selection" "$(command_of 4)" p text Edit1
+expect_soon "both of them" "$(command_of 4)" p text Edit3
 click_control Button4
 expect_soon "Refresh keeps the selected position" 4 p selected
 expect_soon "and puts that row's command in the boxes" "$(command_of 4)" p text Edit3

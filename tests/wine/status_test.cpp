@@ -180,7 +180,7 @@ TEST_F(StatusUnderWine, PathsWithNamesOfEveryScriptAreTestedAsTheyAre) {
   }
 }
 
-TEST_F(StatusUnderWine, FileTestRejectsTimesWithoutADosDate) {
+TEST_F(StatusUnderWine, AFileIsPresentWhateverItsDate) {
   const std::string path = kBase + "\\App\\old.dll";
   ASSERT_TRUE(MakeFile(path));
   const HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -188,8 +188,8 @@ TEST_F(StatusUnderWine, FileTestRejectsTimesWithoutADosDate) {
   const FILETIME year1970 = {0xD53E8000u, 0x019DB1DEu};  // 1 January 1970
   SetFileTime(file, nullptr, nullptr, &year1970);
   CloseHandle(file);
-  EXPECT_FALSE(form_.nFileExists(path));
-  // The directory search does not look at the time: the status is still Good Link.
+  EXPECT_TRUE(form_.nFileExists(path));
+  EXPECT_TRUE(form_.AddressExists(path)) << "the Finder page says it exists";
   const int row = form_.ListView1.Add();
   form_.CheckUninstall(path, row);
   EXPECT_EQ(form_.ListView1.Item(row).ImageIndex, kGoodLink);
@@ -198,8 +198,8 @@ TEST_F(StatusUnderWine, FileTestRejectsTimesWithoutADosDate) {
 
 // Wine's ExpandEnvironmentStringsA answers a source of 32767 characters or more with a few
 // characters of nonsense, and a megabyte source with an empty text (count 1). The finder asks for
-// an expansion only when the text holds a per-cent sign, so a megabyte string without one is
-// judged by its files like any other, and the check ends with its icon.
+// an expansion only when the text holds a per-cent sign, and takes no empty expansion of a text,
+// so a megabyte string is judged by its files like any other, and the check ends with its icon.
 TEST_F(StatusUnderWine, AMegabyteStringEndsInAnIcon) {
   std::string text = kBase + "\\App\\u.exe ";
   while (text.size() < (1u << 20)) text += ",.-;\\'(.!@ 1";
@@ -212,6 +212,10 @@ TEST_F(StatusUnderWine, AMegabyteStringEndsInAnIcon) {
   EXPECT_EQ(form_.ListView1.Item(row).ImageIndex, kGoodLink);
   char expanded[261] = "unchanged";
   EXPECT_EQ(ExpandEnvironmentStringsA(text.c_str(), expanded, 260), 1u);
+  const std::string withVariable = kBase + "\\App\\u.exe /log=%TEMP%\\u.log " + text;
+  form_.ListView1.SetImageIndex(row, -1);
+  form_.CheckUninstall(withVariable, row);
+  EXPECT_EQ(form_.ListView1.Item(row).ImageIndex, kGoodLink);
 }
 
 }  // namespace

@@ -246,4 +246,53 @@ TEST_F(UndoRoundTrip, ARemovalKilledAtTwentyMomentsComesBackWholeEveryTime) {
   for (const char* suffix : {".reg", ".unicode.reg"}) DeleteFileA((undoStem + suffix).c_str());
 }
 
+// Two running copies of the program remove one entry each at the same moment, from a day's file
+// that neither has made yet: every round, the merge of the one file gives back both entries whole.
+TEST_F(UndoRoundTrip, TwoCopiesRemovingAtTheSameMomentLoseNothing) {
+  const std::string stem = "UndoTwoCopiesTest";
+  const std::string undoFile = TestFolder() + "Backup\\" + stem + ".reg";
+  const std::string entries[] = {"TidewellFirstCopy", "TidewellSecondCopy"};
+  const auto snapshot = [&](const std::string& entry) {
+    return regfile::Snapshot(real_.registry, platform::kHkeyLocalMachine, kUninstallPath + entry);
+  };
+  HANDLE go = CreateEventA(nullptr, TRUE, FALSE, "TidewellTwoCopiesGo");
+  ASSERT_NE(nullptr, go);
+  for (int round = 0; round < 8; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    ResetEvent(go);
+    DeleteFileA(undoFile.c_str());
+    regfile::Tree originals[2];
+    for (int i = 0; i < 2; ++i) {
+      undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + entries[i]);
+      ASSERT_TRUE(undo_seeds::SeedLargeEntry(HKEY_LOCAL_MACHINE, kUninstallPath + entries[i], 40, 3, 64));
+      originals[i] = snapshot(entries[i]);
+    }
+    PROCESS_INFORMATION children[2] = {};
+    for (int i = 0; i < 2; ++i) {
+      std::string command = "\"" + TestFolder() + "removal_child.exe\" " + stem + " \"" + entries[i] +
+                            "\" TidewellTwoCopiesGo";
+      STARTUPINFOA startup{};
+      startup.cb = sizeof startup;
+      ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                 &children[i]));
+    }
+    Sleep(300);
+    SetEvent(go);
+    for (PROCESS_INFORMATION& child : children) {
+      EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child.hProcess, 120000));
+      DWORD code = 99;
+      GetExitCodeProcess(child.hProcess, &code);
+      EXPECT_EQ(0u, code) << "the removal raised";
+      CloseHandle(child.hThread);
+      CloseHandle(child.hProcess);
+    }
+    for (const std::string& entry : entries) ASSERT_TRUE(snapshot(entry).empty()) << entry << " was removed";
+    ASSERT_TRUE(undo_seeds::MergeWithRegedit(undoFile));
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(0, CompareTrees(originals[i], snapshot(entries[i]), false)) << entries[i];
+  }
+  CloseHandle(go);
+  for (const std::string& entry : entries) undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + entry);
+  DeleteFileA(undoFile.c_str());
+}
+
 }  // namespace

@@ -38,8 +38,8 @@ class LoggingSystem : public platform::Win32System {
     if (id && *alreadyExists) Log("waiting");
     return id;
   }
-  bool WaitForMutex(platform::MutexId mutex) override {
-    const bool owned = Win32System::WaitForMutex(mutex);
+  bool WaitForMutex(platform::MutexId mutex, std::uint32_t milliseconds) override {
+    const bool owned = Win32System::WaitForMutex(mutex, milliseconds);
     if (owned) Log("owned");
     return owned;
   }

@@ -1,0 +1,103 @@
+// The window's scan: the inventory read from every source into the four lists, and the status of
+// each listed entry.
+#include <algorithm>
+#include <stdexcept>
+
+#include "app/form1.h"
+#include "inventory/inventory.h"
+#include "platform/handles.h"
+
+namespace {
+
+// An All Entries line: the key name, marked with its source where this Windows has more than one
+// list of the machine's, and always for the user's own.
+std::string AllEntriesLine(const Entry& entry, bool wow64) {
+  if (!wow64 && entry.source != Source::kUser) return entry.keyName;
+  return entry.keyName + " (" + SourceName(entry.source) + ")";
+}
+
+// An Installer List line: the product's name, " - {" and its key name, or the key name alone;
+// the user's own products are marked.
+std::string InstallerLine(const Product& product) {
+  std::string line = product.named ? product.productName + " - {" + product.keyName : product.keyName;
+  return product.perUser ? line + " (user)" : line;
+}
+
+}  // namespace
+
+void TForm1::FillListBox() {
+  const int position = ListView1.Count() > 0 ? ListView1.Selected() : -1;
+  // The first entry that could not be read; it is shown once, after the lists are whole.
+  std::string unreadable;
+
+  Inventory inventory = ReadInventory(platform_.registry, Wow64);
+  ScanChecker checker(platform_.files, platform_.system);
+  Entries = std::move(inventory.entries);
+  Products = std::move(inventory.products);
+  {
+    BulkUpdate<TListView> update(ListView1);
+    ListView1.Clear();
+    ListBox2.Clear();
+    for (size_t i = 0; i < Entries.size(); ++i) {
+      Entry& entry = Entries[i];
+      const int index = static_cast<int>(i);
+      ListBox2.Add(AllEntriesLine(entry, Wow64), index);
+      if (!entry.readError.empty()) {
+        // The entry stays in All Entries by its key; the main list leaves it out.
+        if (unreadable.empty()) unreadable = "The entry '" + entry.keyName + "' could not be read: " + entry.readError;
+        continue;
+      }
+      if (!entry.Listed()) continue;
+      const int row = ListView1.Add();
+      TListItem& item = ListView1.Item(row);
+      item.Caption = entry.displayName;
+      item.SubItems = {entry.keyName, entry.uninstallString, SourceName(entry.source)};
+      item.Data = index;
+      if (CheckEntryStatus) {
+        entry.status = checker.StatusOf(entry.uninstallString, entry.SixtyFourBit());
+        ListView1.SetImageIndex(row, entry.status);
+      }
+    }
+
+    ListBox3.Clear();
+    for (size_t i = 0; i < Products.size(); ++i) {
+      const Product& product = Products[i];
+      if (!product.readError.empty() && unreadable.empty())
+        unreadable = "The installer product '" + product.keyName + "' could not be read: " + product.readError;
+      ListBox3.Add(InstallerLine(product), static_cast<int>(i));
+    }
+    if (ListBox3.Count() == 0) ListBox3.Add(kNoItems);
+    ListView1.SortByCaption(
+        [this](const std::string& a, const std::string& b) { return platform_.system.CompareText(a, b); });
+  }
+
+  RefillBackupList();
+  ListBox1Click();
+
+  if (ListView1.Count() > 0) {
+    const int index = std::clamp(position, 0, ListView1.Count() - 1);
+    ListView1.Select(index);
+    ListView1.MakeVisible();
+  }
+  ListView1Click();
+  if (!unreadable.empty()) ShowException(std::runtime_error(unreadable));
+}
+
+const Entry* TForm1::SelectedEntry() const {
+  const int row = ListView1.Selected();
+  if (row < 0 || row >= ListView1.Count()) return nullptr;
+  const int index = ListView1.Item(row).Data;
+  return index >= 0 && index < static_cast<int>(Entries.size()) ? &Entries[static_cast<size_t>(index)] : nullptr;
+}
+
+void TForm1::RefillBackupList() {
+  ListBox1.Clear();
+  BulkUpdate<TListBox> update(ListBox1);
+  platform::FindData found;
+  platform::UniqueFind find(platform_.files, platform_.files.FindFirst(exeFolder_ + "Backup\\*.*", &found));
+  if (find) {
+    do {
+      if (found.name != "." && found.name != "..") ListBox1.Add(found.name);
+    } while (platform_.files.FindNext(find.get(), &found));
+  }
+}

@@ -1,0 +1,30 @@
+#include "inventory/entry.h"
+
+const char* SourceName(Source source) {
+  switch (source) {
+    case Source::kMachine64: return "64-bit";
+    case Source::kMachine32: return "32-bit";
+    case Source::kUser: return "user";
+  }
+  return "";
+}
+
+std::vector<Source> SourcesOf(bool wow64) {
+  if (wow64) return {Source::kMachine64, Source::kMachine32, Source::kUser};
+  return {Source::kMachine32, Source::kUser};
+}
+
+RegistryPlace PlaceOf(Source source, bool wow64) {
+  switch (source) {
+    case Source::kMachine64: return {platform::kHkeyLocalMachine, platform::kKeyWow6464Key};
+    case Source::kMachine32: return {platform::kHkeyLocalMachine, wow64 ? platform::kKeyWow6432Key : 0u};
+    case Source::kUser: return {platform::kHkeyCurrentUser, 0};
+  }
+  return {};
+}
+
+RegistryPlace Product::Place() const {
+  return {perUser ? platform::kHkeyCurrentUser : platform::kHkeyClassesRoot, 0};
+}
+
+std::string Product::KeyPath() const { return std::string(perUser ? kUserProductsKey : kProductsKey) + "\\" + keyName; }

@@ -1,0 +1,54 @@
+#pragma once
+// Uninstall entries and installer products as the scan finds them, each with the place it lives.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "registry/registry_place.h"
+
+inline constexpr const char* kUninstallKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+inline constexpr const char* kProductsKey = "\\Installer\\Products";
+inline constexpr const char* kUserProductsKey = "\\Software\\Microsoft\\Installer\\Products";
+
+// The three lists of installed programs: the machine's in the registry's 64-bit view, the
+// machine's in its 32-bit view (the only machine list on 32-bit Windows), and the user's own.
+enum class Source : std::uint8_t { kMachine64, kMachine32, kUser };
+
+// "64-bit", "32-bit" or "user".
+const char* SourceName(Source source);
+// The sources this Windows has: 64-bit Windows all three, 32-bit Windows the machine's and the user's.
+std::vector<Source> SourcesOf(bool wow64);
+// The root and view that reach the source's Uninstall key from this 32-bit program.
+RegistryPlace PlaceOf(Source source, bool wow64);
+
+inline constexpr int kStatusUnknown = -1;
+
+struct Entry {
+  Source source = Source::kMachine32;
+  std::string keyName;
+  std::string displayName;
+  std::string uninstallString;
+  // Not empty when the entry's values could not be read: it is known by its key alone.
+  std::string readError;
+  // A status icon (kBrokenLink, kGoodLink, kMissingDisk) or kStatusUnknown.
+  int status = kStatusUnknown;
+
+  // The main list shows an entry with a display name and an uninstall command.
+  bool Listed() const { return readError.empty() && !displayName.empty() && !uninstallString.empty(); }
+  // A 64-bit program's entry, whose files are looked at as a 64-bit program sees them.
+  bool SixtyFourBit() const { return source == Source::kMachine64; }
+  // The entry's key path below its root.
+  std::string KeyPath() const { return kUninstallKey + keyName; }
+};
+
+struct Product {
+  bool perUser = false;
+  std::string keyName;
+  // Whether it has a text "ProductName", and that text.
+  bool named = false;
+  std::string productName;
+  std::string readError;
+
+  RegistryPlace Place() const;
+  std::string KeyPath() const;
+};

@@ -1,0 +1,19 @@
+#pragma once
+// Reading the uninstall entries and installer products of every source.
+#include <string>
+#include <vector>
+
+#include "inventory/entry.h"
+#include "platform/registry_api.h"
+
+struct Inventory {
+  // Every entry key that opens, source by source in SourcesOf order, each source's in the
+  // registry's enumeration order.
+  std::vector<Entry> entries;
+  // The machine's installer products, then the user's.
+  std::vector<Product> products;
+};
+
+// Reads the registry without looking at any file: entries keep kStatusUnknown. A value that cannot
+// be read leaves its entry or product with a readError; the reading goes on.
+Inventory ReadInventory(platform::RegistryApi& api, bool wow64);

@@ -1,0 +1,37 @@
+#pragma once
+// An uninstall entry's status: the file its command names is there, on a drive that is not looked
+// at, or gone.
+#include <string>
+
+#include "inventory/finder.h"
+#include "platform/file_system.h"
+#include "platform/system.h"
+
+// Status icons: image indexes into the window's image list.
+inline constexpr int kBrokenLink = 0;
+inline constexpr int kGoodLink = 1;
+inline constexpr int kMissingDisk = 2;
+
+// The status icon of an uninstall string (or a remainder of it), asking `finder` about each piece.
+int CheckUninstall(Finder& finder, const std::string& text);
+// Missing Disk for the root of a removable, network, CD-ROM or RAM drive; otherwise Broken Link.
+int CheckDriveType(platform::FileSystem& files, const std::string& root);
+// The status of an entry's command as the entry's own uninstaller would see the disk: a 64-bit
+// program's paths with the file-system redirection off and its own program folders.
+int StatusOfCommand(platform::FileSystem& files, platform::System& system, const std::string& command,
+                    bool sixtyFourBit);
+
+// The status checks of one scan: the same answers as StatusOfCommand, each file-system question
+// asked once for the whole scan (the 64-bit programs' entries, which look with the redirection
+// off, apart from the others).
+class ScanChecker {
+ public:
+  ScanChecker(platform::FileSystem& files, platform::System& system);
+  int StatusOf(const std::string& command, bool sixtyFourBit);
+
+ private:
+  platform::FileSystem& files_;
+  platform::System& system_;
+  FinderMemo memo_;
+  FinderMemo sixtyFourBitMemo_;
+};

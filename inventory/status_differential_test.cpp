@@ -1,0 +1,94 @@
+// The status check with its scan-wide memo and its skipped short pieces gives every entry the
+// status that the plain check, asking every question anew, gives it: on the realistic mix of
+// installers and on many random commands, in both kinds of Windows.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "inventory/status.h"
+#include "platform/memory/memory_platform.h"
+#include "tests/support/reference_status.h"
+#include "tests/support/uninstall_corpus.h"
+
+namespace {
+
+// Pieces that commands are made of: drives of every kind, folders that are there and some that
+// are not, quotes, blanks, marks, launchers, variables and digits.
+const std::vector<std::string> kPieces = {
+    "C:\\", "D:\\", "A:\\", "N:\\", "c:", "\\", "\\\\", "\"", " ", "  ", "Program Files", "Common Files", "App",
+    "Gone", "uninst", "unins000", ".exe", ".dll", ".log", "Uninstall", ",", ";", "'", "%", "-", "_", "!", "(",
+    ")", "@", "$", "#", ".", "/S", "/x", "RunDll32 ", "rundll32.exe ", "rundll ", "%ProgramFiles%",
+    "%ProgramFiles(x86)%", "%CommonProgramFiles%", "%SystemRoot%", "%NOSUCH%", "1033", "12", "7", "MsiExec.exe",
+    "WINDOWS", "system32", "SysWOW64", "notepad", "x86", "{8E5B}", "*", "?", "<", "|", ":", "/"};
+
+std::string RandomCommand(std::mt19937& random) {
+  std::uniform_int_distribution<size_t> piece(0, kPieces.size() - 1);
+  std::uniform_int_distribution<int> length(1, 14);
+  std::string text;
+  for (int n = length(random); n > 0; --n) text += kPieces[piece(random)];
+  return text;
+}
+
+struct Disk {
+  explicit Disk(bool wow64) {
+    if (wow64) p.SetWow64();
+    p.files.AddDrive('A', platform::kDriveRemovable);
+    p.files.AddDrive('D', platform::kDriveCdrom);
+    p.files.AddDrive('N', platform::kDriveRemote);
+    p.files.SetEnvironment("ProgramFiles", wow64 ? "C:\\Program Files (x86)" : "C:\\Program Files");
+    p.files.SetEnvironment("ProgramW6432", "C:\\Program Files");
+    p.files.SetEnvironment("CommonProgramFiles", "C:\\Program Files\\Common Files");
+    p.files.SetEnvironment("CommonProgramW6432", "C:\\Program Files\\Common Files");
+    p.files.SetEnvironment("SystemRoot", "C:\\WINDOWS");
+    for (const char* file : {"C:\\App\\uninst.exe", "C:\\App\\1033\\x.dll", "C:\\Program Files\\App\\unins000.exe",
+                             "C:\\Program Files\\Common Files\\App\\Uninstall.exe", "C:\\App\\Gone.log",
+                             "C:\\WINDOWS\\system32\\MsiExec.exe", "C:\\WINDOWS\\notepad.exe", "D:\\App\\uninst.exe",
+                             "C:\\WINDOWS\\SysWOW64\\rundll32.exe", "C:\\Program Files (x86)\\App\\uninst.exe"})
+      p.files.AddFile(file);
+    for (const corpus::Entry& entry : corpus::Entries())
+      for (const std::string& file : entry.files) p.files.AddFile(file);
+  }
+  platform::MemoryPlatform p;
+};
+
+void ExpectSameStatuses(bool wow64, const std::vector<std::string>& commands) {
+  Disk disk(wow64);
+  ScanChecker checker(disk.p.files, disk.p.system);
+  int differences = 0;
+  for (const std::string& command : commands) {
+    for (bool sixtyFourBit : {false, true}) {
+      if (sixtyFourBit && !wow64) continue;
+      const int expected = reference::StatusOfCommand(disk.p.files, disk.p.system, command, sixtyFourBit);
+      const int got = checker.StatusOf(command, sixtyFourBit);
+      if (got != expected && ++differences <= 10)
+        ADD_FAILURE() << "[" << command << "]" << (sixtyFourBit ? " (64-bit)" : "") << ": " << got << " instead of "
+                      << expected;
+    }
+  }
+  EXPECT_EQ(0, differences);
+}
+
+TEST(StatusDifferentialTest, TheRealisticMixGetsTheSameStatuses) {
+  std::vector<std::string> commands;
+  for (const corpus::Entry& entry : corpus::Entries()) commands.push_back(entry.uninstall);
+  // Programs in the System folder, which is another folder for a 64-bit program's entry.
+  for (const char* command : {"C:\\WINDOWS\\system32\\MsiExec.exe /X{8E5B}", "C:\\WINDOWS\\system32\\rundll32.exe x.dll,Remove",
+                              "%SystemRoot%\\system32\\MsiExec.exe /I{8E5B}", "%ProgramFiles%\\App\\uninst.exe"})
+    commands.push_back(command);
+  // A scan meets each command many times, in every order: the memo must never carry an answer
+  // from one way of asking into another.
+  const std::vector<std::string> once = commands;
+  for (int round = 0; round < 3; ++round) commands.insert(commands.end(), once.rbegin(), once.rend());
+  for (bool wow64 : {false, true}) ExpectSameStatuses(wow64, commands);
+}
+
+TEST(StatusDifferentialTest, RandomCommandsGetTheSameStatuses) {
+  std::mt19937 random(20261207);
+  std::vector<std::string> commands;
+  for (int i = 0; i < 4000; ++i) commands.push_back(RandomCommand(random));
+  for (bool wow64 : {false, true}) ExpectSameStatuses(wow64, commands);
+}
+
+}  // namespace

@@ -1,0 +1,23 @@
+#include "registry/registry_place.h"
+
+#include <cctype>
+
+namespace {
+
+bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(text[i])) != std::toupper(static_cast<unsigned char>(prefix[i])))
+      return false;
+  return true;
+}
+
+}  // namespace
+
+std::string PathForEveryView(const RegistryPlace& place, const std::string& keyPath) {
+  if (place.root != platform::kHkeyLocalMachine || place.view != platform::kKeyWow6432Key) return keyPath;
+  const std::string software = "\\SOFTWARE\\";
+  if (!StartsWithIgnoringCase(keyPath, software) || StartsWithIgnoringCase(keyPath, software + "WOW6432Node\\"))
+    return keyPath;
+  return keyPath.substr(0, software.size()) + "WOW6432Node\\" + keyPath.substr(software.size());
+}
