@@ -92,39 +92,57 @@ TEST_F(UndoFileTest, MissingParentFoldersAreMadeToo) {
   EXPECT_EQ("REGEDIT4\r\n\r\n\r\n", p.files.Content("C:\\Deep\\Er\\Backup\\Undo20261207.reg"));
 }
 
+// Each of the day's files is appended to only after its own exact header; anything else is kept
+// beside it under a name of its own.
 TEST_F(UndoFileTest, OnlyTheExactHeaderIsAppendedToAndAnythingElseIsKeptBesideIt) {
+  const std::string regedit4 = "REGEDIT4\r\n\r\n";
+  const std::string unicode = kMark + U(std::string(kVersion5) + "\r\n\r\n");
   const struct {
+    UndoFormat format;
     const char* name;
     std::string before;
     bool appended;
   } cases[] = {
-      {"header", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n", true},
-      {"header with LF only", "REGEDIT4\n\n", true},
-      {"empty file", "", false},
-      {"lower-case header", "regedit4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n", false},
-      {"trailing blank", "REGEDIT4 \r\n\r\n", false},
-      {"header without its line break", "REGEDIT4", false},
-      {"byte-order mark", "\xef\xbb\xbfREGEDIT4\r\n\r\n", false},
-      {"version 5", "Windows Registry Editor Version 5.00\r\n\r\n", false},
-      {"two headers on one line", "REGEDIT4REGEDIT4\r\n", false},
-      {"wide text", std::string("\xff\xfeR\0E\0", 6), false},
+      {UndoFormat::kRegedit4, "header", regedit4 + "[HKEY_LOCAL_MACHINE\\A]\r\n", true},
+      {UndoFormat::kRegedit4, "header with LF only", "REGEDIT4\n\n", true},
+      {UndoFormat::kRegedit4, "empty file", "", false},
+      {UndoFormat::kRegedit4, "lower-case header", "regedit4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n", false},
+      {UndoFormat::kRegedit4, "trailing blank", "REGEDIT4 \r\n\r\n", false},
+      {UndoFormat::kRegedit4, "header without its line break", "REGEDIT4", false},
+      {UndoFormat::kRegedit4, "byte-order mark", "\xef\xbb\xbfREGEDIT4\r\n\r\n", false},
+      {UndoFormat::kRegedit4, "version 5", std::string(kVersion5) + "\r\n\r\n", false},
+      {UndoFormat::kRegedit4, "two headers on one line", "REGEDIT4REGEDIT4\r\n", false},
+      {UndoFormat::kRegedit4, "wide text", std::string("\xff\xfeR\0E\0", 6), false},
+      {UndoFormat::kUnicode, "header", unicode + U("[HKEY_LOCAL_MACHINE\\A]\r\n"), true},
+      {UndoFormat::kUnicode, "header with LF only", kMark + U(std::string(kVersion5) + "\n\n"), true},
+      {UndoFormat::kUnicode, "empty file", "", false},
+      {UndoFormat::kUnicode, "no byte-order mark", U(std::string(kVersion5) + "\r\n\r\n"), false},
+      {UndoFormat::kUnicode, "the REGEDIT4 header", regedit4, false},
+      {UndoFormat::kUnicode, "version 5 in single bytes", std::string(kVersion5) + "\r\n\r\n", false},
+      {UndoFormat::kUnicode, "another version", kMark + U("Windows Registry Editor Version 5.01\r\n"), false},
+      {UndoFormat::kUnicode, "header without its line break", kMark + U(kVersion5), false},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    const bool wide = c.format == UndoFormat::kUnicode;
+    SCOPED_TRACE(std::string(wide ? "Unicode file, " : "REGEDIT4 file, ") + c.name);
+    const char* file = wide ? kUnicodeFile : kFile;
+    const char* aside = wide ? kUnicodeAside : kAside;
+    const std::string line = wide ? U("new \xce\xb1\r\n") : "new\r\n";
     MemoryPlatform q;
     TForm1 f(q.platform());
     f.UndoStem = "Undo20261207";
-    q.files.AddFile(kFile, c.before);
-    f.WriteReg("new");
+    q.files.AddFile(file, c.before);
+    UndoBlock block(f, [&] { return c.format; });
+    f.WriteReg(wide ? "new \xce\xb1" : "new");
     if (c.appended) {
-      EXPECT_EQ(c.before + "new\r\n", q.files.Content(kFile));
-      EXPECT_FALSE(q.files.FileExistsAt(kAside));
+      EXPECT_EQ(c.before + line, q.files.Content(file));
+      EXPECT_FALSE(q.files.FileExistsAt(aside));
     } else {
-      EXPECT_EQ("REGEDIT4\r\n\r\nnew\r\n", q.files.Content(kFile));
+      EXPECT_EQ((wide ? unicode : regedit4) + line, q.files.Content(file));
       if (c.before.empty()) {
-        EXPECT_FALSE(q.files.FileExistsAt(kAside)) << "an empty file holds nothing to keep";
+        EXPECT_FALSE(q.files.FileExistsAt(aside)) << "an empty file holds nothing to keep";
       } else {
-        EXPECT_EQ(c.before, q.files.Content(kAside)) << "kept byte for byte";
+        EXPECT_EQ(c.before, q.files.Content(aside)) << "kept byte for byte";
       }
     }
   }
@@ -143,40 +161,48 @@ TEST_F(UndoFileTest, AKeptFileNeverReplacesAnEarlierOne) {
 }
 
 // Lines that an earlier write left cut short are marked so that a merge takes none of them for a
-// value and the lines after them still reach their key.
+// value and the lines after them still reach their key; in the Unicode file a unit cut in half is
+// completed first, so that the mark and the lines after it are whole units.
 TEST_F(UndoFileTest, LinesCutShortByAnEarlierWriteAreNeitherMergedNorAllowedToSwallowNewLines) {
-  const std::string start = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Old]\r\n\"Kept\"=dword:00000001\r\n";
+  const std::string old = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Old]\r\n\"Kept\"=dword:00000001\r\n";
   const struct {
+    UndoFormat format;
     const char* name;
     std::string tail;
+    bool marked;
   } cases[] = {
-      {"inside a continued value", "\"Big\"=hex:01,02,03,\\\r\n"},
-      {"inside a line of bytes", "\"Big\"=hex:01,02,0"},
-      {"after a CR", "\"Big\"=hex:01,02,\\\r"},
-      {"inside a number", "\"Big\"=dword:0000"},
-      {"inside a key line", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Ne"},
+      {UndoFormat::kRegedit4, "whole", "", false},
+      {UndoFormat::kRegedit4, "inside a continued value", "\"Big\"=hex:01,02,03,\\\r\n", true},
+      {UndoFormat::kRegedit4, "inside a line of bytes", "\"Big\"=hex:01,02,0", true},
+      {UndoFormat::kRegedit4, "after a CR", "\"Big\"=hex:01,02,\\\r", true},
+      {UndoFormat::kRegedit4, "inside a number", "\"Big\"=dword:0000", true},
+      {UndoFormat::kRegedit4, "inside a key line", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Ne", true},
+      {UndoFormat::kUnicode, "whole", "", false},
+      {UndoFormat::kUnicode, "inside a continued value", U("\"Big\"=hex:01,02,03,\\\r\n"), true},
+      {UndoFormat::kUnicode, "inside a line of bytes", U("\"Big\"=hex:01,02,0"), true},
+      {UndoFormat::kUnicode, "half a unit", U("\"Big\"=hex:01,02").append("\x30", 1), true},
+      {UndoFormat::kUnicode, "after a CR", U("\"Big\"=hex:01,\\\r"), true},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+    const bool wide = c.format == UndoFormat::kUnicode;
+    SCOPED_TRACE(std::string(wide ? "Unicode file, " : "REGEDIT4 file, ") + c.name);
+    const char* file = wide ? kUnicodeFile : kFile;
+    const std::string start = wide ? kMark + U(std::string(kVersion5) + "\r\n\r\n" + old) : "REGEDIT4\r\n\r\n" + old;
     MemoryPlatform q;
     TForm1 f(q.platform());
     f.UndoStem = "Undo20261207";
-    q.files.AddFile(kFile, start + c.tail);
+    q.files.AddFile(file, start + c.tail);
+    UndoBlock block(f, [&] { return c.format; });
     AppendUndoLines(f, {"[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]", "\"Fresh\"=dword:00000002", ""}, false);
-    const std::string content = q.files.Content(kFile);
+    const std::string content = q.files.Content(file);
     EXPECT_EQ(start + c.tail, content.substr(0, start.size() + c.tail.size())) << "nothing rewritten";
-    const regfile::Merge merge = regfile::Read(content);
+    EXPECT_EQ(c.marked, content.find(wide ? U(kCutShortLine) : kCutShortLine) != std::string::npos);
+    EXPECT_EQ(0u, content.size() % (wide ? 2 : 1)) << "whole units";
     std::vector<std::string> values;
-    for (const auto& step : merge.steps)
+    for (const auto& step : regfile::Read(content).steps)
       if (step.kind == 'V') values.push_back(step.path + ":" + step.value.name);
     EXPECT_EQ((std::vector<std::string>{"SOFTWARE\\Old:Kept", "SOFTWARE\\New:Fresh"}), values);
   }
-  MemoryPlatform q;
-  TForm1 f(q.platform());
-  f.UndoStem = "Undo20261207";
-  q.files.AddFile(kFile, start);
-  f.WriteReg("x");
-  EXPECT_EQ(start + "x\r\n", q.files.Content(kFile)) << "a whole file gets no mark";
 }
 
 TEST_F(UndoFileTest, FailuresRaiseAnInputOutputErrorThatNamesTheFileAndTheReason) {
@@ -270,77 +296,6 @@ TEST_F(UndoFileTest, TheUnicodeFileBeginsWithItsMarkAndHeaderAndHoldsLinesInUtf1
   EXPECT_FALSE(p.files.FileExistsAt(kFile));
   form.WriteReg("after");
   EXPECT_EQ("REGEDIT4\r\n\r\nafter\r\n", p.files.Content(kFile));
-}
-
-TEST_F(UndoFileTest, OnlyTheExactHeaderOfTheUnicodeFileIsAppendedTo) {
-  const struct {
-    const char* name;
-    std::string before;
-    bool appended;
-  } cases[] = {
-      {"header", kMark + U(std::string(kVersion5) + "\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n"), true},
-      {"header with LF only", kMark + U(std::string(kVersion5) + "\n\n"), true},
-      {"empty file", "", false},
-      {"no byte-order mark", U(std::string(kVersion5) + "\r\n\r\n"), false},
-      {"the REGEDIT4 header", "REGEDIT4\r\n\r\n", false},
-      {"version 5 in single bytes", std::string(kVersion5) + "\r\n\r\n", false},
-      {"another version", kMark + U("Windows Registry Editor Version 5.01\r\n"), false},
-      {"header without its line break", kMark + U(kVersion5), false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    MemoryPlatform q;
-    TForm1 f(q.platform());
-    f.UndoStem = "Undo20261207";
-    q.files.AddFile(kUnicodeFile, c.before);
-    UndoBlock block(f, [] { return UndoFormat::kUnicode; });
-    f.WriteReg("new \xce\xb1");
-    if (c.appended) {
-      EXPECT_EQ(c.before + U("new \xce\xb1\r\n"), q.files.Content(kUnicodeFile));
-      EXPECT_FALSE(q.files.FileExistsAt(kUnicodeAside));
-    } else {
-      EXPECT_EQ(kMark + U(std::string(kVersion5) + "\r\n\r\nnew \xce\xb1\r\n"), q.files.Content(kUnicodeFile));
-      EXPECT_EQ(c.before.empty(), !q.files.FileExistsAt(kUnicodeAside));
-      if (!c.before.empty()) {
-        EXPECT_EQ(c.before, q.files.Content(kUnicodeAside)) << "kept byte for byte";
-      }
-    }
-  }
-}
-
-// Lines that an earlier write left cut short in the Unicode file, half a unit included, are marked
-// so that a merge takes none of them for a value and the lines after them still reach their key.
-TEST_F(UndoFileTest, LinesCutShortInTheUnicodeFileAreMarkedAfterTheirLastWholeUnit) {
-  const std::string start = kMark + U(std::string(kVersion5) + "\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Old]\r\n"
-                                      "\"Kept\"=dword:00000001\r\n");
-  const struct {
-    const char* name;
-    std::string tail;
-    bool marked;
-  } cases[] = {
-      {"whole", "", false},
-      {"inside a continued value", U("\"Big\"=hex:01,02,03,\\\r\n"), true},
-      {"inside a line of bytes", U("\"Big\"=hex:01,02,0"), true},
-      {"half a unit", U("\"Big\"=hex:01,02").append("\x30", 1), true},
-      {"after a CR", U("\"Big\"=hex:01,\\\r"), true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    MemoryPlatform q;
-    TForm1 f(q.platform());
-    f.UndoStem = "Undo20261207";
-    q.files.AddFile(kUnicodeFile, start + c.tail);
-    UndoBlock block(f, [] { return UndoFormat::kUnicode; });
-    AppendUndoLines(f, {"[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]", "\"Fresh\"=dword:00000002", ""}, false);
-    const std::string content = q.files.Content(kUnicodeFile);
-    EXPECT_EQ(start + c.tail, content.substr(0, start.size() + c.tail.size())) << "nothing rewritten";
-    EXPECT_EQ(0u, content.size() % 2);
-    EXPECT_EQ(c.marked, content.find(U(kCutShortLine)) != std::string::npos);
-    std::vector<std::string> values;
-    for (const auto& step : regfile::Read(content).steps)
-      if (step.kind == 'V') values.push_back(step.path + ":" + step.value.name);
-    EXPECT_EQ((std::vector<std::string>{"SOFTWARE\\Old:Kept", "SOFTWARE\\New:Fresh"}), values);
-  }
 }
 
 // A line that the REGEDIT4 file cannot carry is refused with all the lines of its write.
