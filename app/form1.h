@@ -107,7 +107,7 @@ class TForm1 {
   bool nFileExists(const std::string& text);
   int GetNonChar(int cut, char c, const std::string& searched, int offset) const;
   std::string RemoveSlash(const std::string& text) const;
-  Finder MakeFinder();
+  Finder MakeFinder(FinderMemo* memo = nullptr);
   std::uintptr_t Disablex64Redirect();
   void Revertx64Redirect(std::uintptr_t value);
   bool RetryUnredirected = false;
