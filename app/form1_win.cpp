@@ -398,6 +398,12 @@ LRESULT TForm1Window::Message(HWND window, UINT message, WPARAM wParam, LPARAM l
   switch (message) {
     case WM_ERASEBKGND:
       return 1;
+    case platform::kRunPostedMessage:
+      if (window == window_) {
+        ui_.RunPosted();
+        return 0;
+      }
+      break;
     case WM_PAINT:
       Paint(window);
       return 0;
