@@ -85,9 +85,10 @@ bool TForm1Window::Create() {
   ReleaseDC(nullptr, screen);
   if (dpi_ <= 0) dpi_ = 96;
 
-  statusImages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0);
-  // The order is the status code: Broken Link, Good Link, Missing Disk.
-  for (int resource : {kIconBrokenLink, kIconGoodLink, kIconMissingDisk}) {
+  statusImages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 0);
+  // The order is the status code: Broken Link, Good Link, Missing Disk; then the clock of a status
+  // still being checked.
+  for (int resource : {kIconBrokenLink, kIconGoodLink, kIconMissingDisk, kIconChecking}) {
     HICON icon = static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(resource), IMAGE_ICON, 16, 16, 0));
     ImageList_AddIcon(statusImages_, icon);
     if (icon) DestroyIcon(icon);
