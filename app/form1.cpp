@@ -47,6 +47,8 @@ void TForm1::BuildDesign() {
   Button1.SetCaption("&Uninstall Program");
   Button1.Hint = "Uninstalls the Selected Program";
   Button1.SetEnabled(false);
+  Place(Label21, nullptr, 90, 196, 216, 13);
+  Text(Label21, "", false);
   Place(Button2, nullptr, 424, 192, 105, 25, 1);
   Button2.SetCaption("&Remove Entry");
   Button2.Hint = "Removes the Selected Entry from the list of installed programs";
@@ -224,7 +226,7 @@ std::vector<TControl*> TForm1::Controls() {
           &Label12,   &Label13,   &Label14,   &Edit1,     &Button5,      &Edit2,     &Button3,   &Panel3,
           &Label15,   &Label16,   &Edit3,     &Button15,  &Label17,      &Label18,   &ListBox1,  &Button6,
           &Button7,   &Label19,   &ListBox2,  &Button8,   &Label20,      &ListBox3,  &Button9,   &Label5,
-          &Panel1,    &Label6,    &Label7,    &Label8,    &Image5};
+          &Panel1,    &Label6,    &Label7,    &Label8,    &Image5,       &Label21};
 }
 
 std::function<void()> TForm1::Guarded(void (TForm1::*handler)()) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "inventory/entry.h"
 #include "inventory/finder.h"
 #include "inventory/status.h"
+#include "inventory/status_worker.h"
 #include "platform/platform.h"
 
 
@@ -19,6 +21,8 @@ inline constexpr const char* kApplicationTitle = "Tidewell";
 inline constexpr const char* kWindowCaption = "Tidewell v.2.12";
 inline constexpr const char* kNoItems = "-- No Items --";
 inline constexpr const char* kSelectFirst = "Please select an item from the list first.";
+// The image of a row whose status is still being checked, after the three status icons.
+inline constexpr int kCheckingImage = 3;
 
 
 class TForm1 {
@@ -72,6 +76,8 @@ class TForm1 {
   TLabel Label20{"Label20"};
   TListBox ListBox3{"ListBox3", true};
   TButton Button9{"Button9"};
+  // The line under the list that tells how the status checks are going.
+  TLabel Label21{"Label21"};
   // Bottom
   TLabel Label5{"Label5"};
   TPanel Panel1{"Panel1"};
@@ -99,6 +105,14 @@ class TForm1 {
   bool Wow64 = false;
   // Only the scan benchmark turns this off, to weigh the status checks against the rest of a scan.
   bool CheckEntryStatus = true;
+  // The window lists every entry at once and checks their statuses on a worker thread, each row
+  // showing the clock until its status is known; without a window (tests, scripts) the scan checks
+  // every entry before it returns.
+  bool CheckInBackground = false;
+  // A result of the worker, on the window's thread; entry -1: all are checked.
+  void StatusChecked(int entry, int status);
+  // Stops the running checks: no result of theirs reaches the lists afterwards.
+  void CancelChecks();
 
   // Status check and file finder, on the row's icon and with the window's finder options.
   void CheckUninstall(const std::string& text, int row);
@@ -108,7 +122,7 @@ class TForm1 {
   bool nFileExists(const std::string& text);
   int GetNonChar(int cut, char c, const std::string& searched, int offset) const;
   std::string RemoveSlash(const std::string& text) const;
-  Finder MakeFinder();
+  Finder MakeFinder(FinderMemo* memo = nullptr);
   std::uintptr_t Disablex64Redirect();
   void Revertx64Redirect(std::uintptr_t value);
   bool RetryUnredirected = false;
@@ -195,10 +209,21 @@ class TForm1 {
   // The web address that Label8 opens.
   std::string HelpPageAddress() const;
 
+  void StartChecks(std::vector<StatusJob> jobs);
+  void ShowCheckProgress();
+
   friend class UndoBlock;
 
   platform::Platform platform_;
   std::string exeFolder_;
   UndoFormat undoFormat_ = UndoFormat::kRegedit4;
   int undoBlocks_ = 0;
+  // The main list's row of each entry of the last scan (-1: not listed).
+  std::vector<int> rowOfEntry_;
+  int checksPending_ = 0;
+  int checksDone_ = 0;
+  int brokenFound_ = 0;
+  int missingFound_ = 0;
+  // Last, so that its thread is stopped before anything it reports to goes.
+  std::unique_ptr<StatusWorker> statusWorker_;
 };

@@ -29,6 +29,9 @@ void TForm1::FillListBox() {
   const int position = ListView1.Count() > 0 ? ListView1.Selected() : -1;
   // The first entry that could not be read; it is shown once, after the lists are whole.
   std::string unreadable;
+  // The checks of the last scan stop before its entries are replaced.
+  CancelChecks();
+  std::vector<StatusJob> jobs;
 
   Inventory inventory = ReadInventory(platform_.registry, Wow64);
   ScanChecker checker(platform_.files, platform_.system);
@@ -53,7 +56,11 @@ void TForm1::FillListBox() {
       item.Caption = entry.displayName;
       item.SubItems = {entry.keyName, entry.uninstallString, SourceName(entry.source)};
       item.Data = index;
-      if (CheckEntryStatus) {
+      if (!CheckEntryStatus) continue;
+      if (CheckInBackground) {
+        jobs.push_back({index, entry.uninstallString, entry.SixtyFourBit()});
+        item.ImageIndex = kCheckingImage;
+      } else {
         entry.status = checker.StatusOf(entry.uninstallString, entry.SixtyFourBit());
         ListView1.SetImageIndex(row, entry.status);
       }
@@ -70,6 +77,9 @@ void TForm1::FillListBox() {
     ListView1.SortByCaption(
         [this](const std::string& a, const std::string& b) { return platform_.system.CompareText(a, b); });
   }
+  rowOfEntry_.assign(Entries.size(), -1);
+  for (int row = 0; row < ListView1.Count(); ++row) rowOfEntry_[static_cast<size_t>(ListView1.Item(row).Data)] = row;
+  StartChecks(std::move(jobs));
 
   RefillBackupList();
   ListBox1Click();
@@ -81,6 +91,59 @@ void TForm1::FillListBox() {
   }
   ListView1Click();
   if (!unreadable.empty()) ShowException(std::runtime_error(unreadable));
+}
+
+void TForm1::StartChecks(std::vector<StatusJob> jobs) {
+  checksPending_ = static_cast<int>(jobs.size());
+  checksDone_ = brokenFound_ = missingFound_ = 0;
+  Label21.SetCaption("");
+  if (jobs.empty()) return;
+  ShowCheckProgress();
+  statusWorker_ = std::make_unique<StatusWorker>(platform_.files, platform_.system, platform_.ui, std::move(jobs),
+                                                 [this](int entry, int status) { StatusChecked(entry, status); });
+}
+
+void TForm1::CancelChecks() {
+  statusWorker_.reset();
+  checksPending_ = 0;
+}
+
+void TForm1::StatusChecked(int entry, int status) {
+  if (entry < 0) {
+    checksPending_ = 0;
+    ShowCheckProgress();
+    return;
+  }
+  if (entry >= static_cast<int>(Entries.size())) return;
+  Entries[static_cast<size_t>(entry)].status = status;
+  ++checksDone_;
+  brokenFound_ += status == kBrokenLink ? 1 : 0;
+  missingFound_ += status == kMissingDisk ? 1 : 0;
+  const int row = rowOfEntry_[static_cast<size_t>(entry)];
+  if (row >= 0 && row < ListView1.Count()) ListView1.SetImageIndex(row, status);
+  // The line counts on in steps, not at each of thousands of results.
+  if (checksDone_ % 50 == 0) ShowCheckProgress();
+}
+
+namespace {
+
+// 1234567 as "1,234,567".
+std::string WithThousands(int number) {
+  std::string digits = std::to_string(number);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<size_t>(at), ",");
+  return digits;
+}
+
+}  // namespace
+
+void TForm1::ShowCheckProgress() {
+  if (checksPending_ > 0) {
+    Label21.SetCaption("Checking " + WithThousands(checksDone_) + " of " + WithThousands(checksPending_));
+    return;
+  }
+  std::string summary = WithThousands(checksDone_) + " checked: " + WithThousands(brokenFound_) + " Broken Link";
+  if (missingFound_ > 0) summary += ", " + WithThousands(missingFound_) + " Missing Disk";
+  Label21.SetCaption(summary);
 }
 
 const Entry* TForm1::SelectedEntry() const {

@@ -1,15 +1,19 @@
 // The window's names for the status check and the file finder, over the inventory's own.
 #include "app/form1.h"
 
-Finder TForm1::MakeFinder() {
+Finder TForm1::MakeFinder(FinderMemo* memo) {
   FinderOptions options;
   options.retryUnredirected = RetryUnredirected;
   options.rememberAnswers = RememberFinderAnswers;
+  options.memo = memo;
   return Finder(platform_.files, platform_.system, options);
 }
 
 void TForm1::CheckUninstall(const std::string& text, int row) {
-  Finder finder = MakeFinder();
+  // The disk does not change within one check: each question of it is asked once, however often
+  // its pieces repeat.
+  FinderMemo memo;
+  Finder finder = MakeFinder(RememberFinderAnswers ? &memo : nullptr);
   ListView1.SetImageIndex(row, ::CheckUninstall(finder, text));
 }
 

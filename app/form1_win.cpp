@@ -88,9 +88,10 @@ bool TForm1Window::Create() {
   ReleaseDC(nullptr, screen);
   if (dpi_ <= 0) dpi_ = 96;
 
-  statusImages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 3, 0);
-  // The order is the status code: Broken Link, Good Link, Missing Disk.
-  for (int resource : {kIconBrokenLink, kIconGoodLink, kIconMissingDisk}) {
+  statusImages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 0);
+  // The order is the status code: Broken Link, Good Link, Missing Disk; then the clock of a status
+  // still being checked.
+  for (int resource : {kIconBrokenLink, kIconGoodLink, kIconMissingDisk, kIconChecking}) {
     HICON icon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(resource), IMAGE_ICON, 16, 16, 0));
     ImageList_AddIcon(statusImages_, icon);
     if (icon) DestroyIcon(icon);
@@ -402,6 +403,12 @@ LRESULT TForm1Window::Message(HWND window, UINT message, WPARAM wParam, LPARAM l
   switch (message) {
     case WM_ERASEBKGND:
       return 1;
+    case platform::kRunPostedMessage:
+      if (window == window_) {
+        ui_.RunPosted();
+        return 0;
+      }
+      break;
     case WM_PAINT:
       Paint(window);
       return 0;

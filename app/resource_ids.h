@@ -5,4 +5,5 @@
 #define kIconBrokenLink 201
 #define kIconGoodLink 202
 #define kIconMissingDisk 203
+#define kIconChecking 204
 #define kPictureTidewell 301

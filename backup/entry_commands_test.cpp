@@ -458,8 +458,9 @@ TEST_F(EntryCommandsTest, AValueChangedIntoTextTheFileCannotCarryStopsTheRemoval
       ASSERT_TRUE(reg.OpenPath("\\" + Entry("Beta"), false));
       EXPECT_EQ(greek, reg.ReadText("UninstallString")) << "the changed value stays";
     }
-    if (scene.p.files.FileExistsAt(kFile))
+    if (scene.p.files.FileExistsAt(kFile)) {
       EXPECT_EQ(std::string::npos, scene.p.files.Content(kFile).find('?'));
+    }
   }
   EXPECT_GT(stops, 0);
 }

@@ -8,6 +8,7 @@
 
 #include "app/form1.h"
 #include "platform/memory/memory_platform.h"
+#include "tests/support/reference_status.h"
 #include "tests/support/uninstall_corpus.h"
 
 namespace {
@@ -44,6 +45,55 @@ void CheckAll(benchmark::State& state, bool memo) {
   state.counters["entries"] = benchmark::Counter(entries, benchmark::Counter::kIsRate);
 }
 
+// Every entry once per iteration, the whole mix as one scan sharing its answers: what a scan of
+// the window asks of the disk per entry.
+void CheckAllAsOneScan(benchmark::State& state) {
+  std::vector<std::string> files;
+  for (const Entry& e : Entries()) files.insert(files.end(), e.files.begin(), e.files.end());
+  World world(files);
+  world.mp.files.ResetCalls();
+  for (auto _ : state) {
+    ScanChecker checker(world.mp.files, world.mp.system);
+    for (const Entry& e : Entries()) benchmark::DoNotOptimize(checker.StatusOf(e.uninstall, false));
+  }
+  const double entries = static_cast<double>(state.iterations()) * Entries().size();
+  state.counters["queries_per_entry"] = world.mp.files.Calls().Queries() / entries;
+  state.counters["entries"] = benchmark::Counter(entries, benchmark::Counter::kIsRate);
+}
+
+// A machine of 1,000 entries of every style: the file-system queries per entry of a scan that
+// remembers answers within each search only (as the window did) and of one that shares them for
+// the whole scan and skips the pieces whose answer changes nothing, side by side.
+void ScanMachine(benchmark::State& state, bool wholeScan) {
+  const std::vector<Entry> machine = corpus::Machine(1000);
+  std::vector<std::string> files;
+  for (const Entry& e : machine) files.insert(files.end(), e.files.begin(), e.files.end());
+  World world(files);
+  world.mp.files.ResetCalls();
+  for (auto _ : state) {
+    if (wholeScan) {
+      ScanChecker checker(world.mp.files, world.mp.system);
+      for (const Entry& e : machine) benchmark::DoNotOptimize(checker.StatusOf(e.uninstall, false));
+    } else {
+      Finder finder(world.mp.files, world.mp.system);
+      for (const Entry& e : machine)
+        benchmark::DoNotOptimize(reference::PerCallMemoStatus(world.mp.files, finder, e.uninstall));
+    }
+  }
+  const double entries = static_cast<double>(state.iterations()) * machine.size();
+  state.counters["queries_per_entry"] = world.mp.files.Calls().Queries() / entries;
+}
+
+// Megabyte strings of the shapes that cost the most: the queries of one check, and its time.
+void CheckWorst(benchmark::State& state, const std::string& unit, const std::string& head) {
+  std::string text = head;
+  while (text.size() < (1u << 20)) text += unit;
+  World world({"C:\\App\\u.exe"});
+  world.mp.files.ResetCalls();
+  for (auto _ : state) world.form.CheckUninstall(text, world.row);
+  state.counters["queries"] = benchmark::Counter(world.mp.files.Calls().Queries(), benchmark::Counter::kAvgIterations);
+}
+
 void Register() {
   for (const Entry& e : Entries()) {
     for (bool memo : {false, true}) {
@@ -53,6 +103,30 @@ void Register() {
   }
   benchmark::RegisterBenchmark("CheckUninstall/all/no_memo", [](benchmark::State& s) { CheckAll(s, false); });
   benchmark::RegisterBenchmark("CheckUninstall/all/memo", [](benchmark::State& s) { CheckAll(s, true); });
+  benchmark::RegisterBenchmark("CheckUninstall/all/scan_memo", CheckAllAsOneScan);
+  benchmark::RegisterBenchmark("Machine1000/per_search_memo", [](benchmark::State& s) { ScanMachine(s, false); })
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Machine1000/scan_memo", [](benchmark::State& s) { ScanMachine(s, true); })
+      ->Unit(benchmark::kMillisecond);
+  const struct {
+    const char* name;
+    const char* unit;
+    const char* head;
+  } worst[] = {
+      {"drive_roots", "C:\\", ""},
+      {"drive_pieces", "C:\\x", ""},
+      {"repeated_command", "C:\\App\\u.exe ", "C:\\App\\u.exe "},
+      {"marks", ",.-;\\'(.!@ 1", "C:\\App\\u.exe "},
+      {"folders", "x.y\\", "C:\\App\\"},
+      {"blanks", "ab ", ""},
+      {"launchers", "rundll32 ", ""},
+  };
+  for (const auto& w : worst) {
+    benchmark::RegisterBenchmark((std::string("Worst/") + w.name).c_str(),
+                                 [w](benchmark::State& s) { CheckWorst(s, w.unit, w.head); })
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
+  }
 }
 
 }  // namespace

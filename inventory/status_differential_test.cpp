@@ -49,6 +49,8 @@ struct Disk {
       p.files.AddFile(file);
     for (const corpus::Entry& entry : corpus::Entries())
       for (const std::string& file : entry.files) p.files.AddFile(file);
+    for (const corpus::Entry& entry : corpus::Machine(300))
+      for (const std::string& file : entry.files) p.files.AddFile(file);
   }
   platform::MemoryPlatform p;
 };
@@ -73,6 +75,7 @@ void ExpectSameStatuses(bool wow64, const std::vector<std::string>& commands) {
 TEST(StatusDifferentialTest, TheRealisticMixGetsTheSameStatuses) {
   std::vector<std::string> commands;
   for (const corpus::Entry& entry : corpus::Entries()) commands.push_back(entry.uninstall);
+  for (const corpus::Entry& entry : corpus::Machine(300)) commands.push_back(entry.uninstall);
   // Programs in the System folder, which is another folder for a 64-bit program's entry.
   for (const char* command : {"C:\\WINDOWS\\system32\\MsiExec.exe /X{8E5B}", "C:\\WINDOWS\\system32\\rundll32.exe x.dll,Remove",
                               "%SystemRoot%\\system32\\MsiExec.exe /I{8E5B}", "%ProgramFiles%\\App\\uninst.exe"})

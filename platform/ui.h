@@ -1,6 +1,7 @@
 #pragma once
 // Dialogs, sounds, the shell and the thread's message queue.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -25,6 +26,10 @@ class Ui {
   virtual bool DispatchPendingMessages(int* quitCode) = 0;
   // The framework's call that handles pending messages (repaints) before a handler returns.
   virtual void ProcessMessages() = 0;
+  // Runs the task on the window's thread, after the messages already queued there (PostMessage to
+  // the main window). May be called from any thread; a task posted when there is no window to run
+  // it is dropped.
+  virtual void Post(std::function<void()> task) = 0;
   // Ends the whole program at once with the code.
   [[noreturn]] virtual void ExitProgram(int code) = 0;
 };

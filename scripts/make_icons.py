@@ -141,6 +141,12 @@ def missing_disk():
             (rect(4, 9, 12, 14), WHITE), (rect(5, 10, 11, 11), GREY), (rect(5, 12, 11, 13), GREY)]
 
 
+def checking():
+    # A grey clock face: the status is still being worked out.
+    return [(disc(8, 8, 7), GREY), (disc(8, 8, 5.8), WHITE),
+            (band(8, 8, 8, 4, 0.9), GREY), (band(8, 8, 11, 9.5, 0.9), GREY), (disc(8, 8, 1.2), GREY)]
+
+
 def application(size):
     k = size / 32.0
     return [(rounded(1 * k, 1 * k, 31 * k, 31 * k, 6 * k), DEEP),
@@ -172,6 +178,7 @@ def main():
         'broken_link.ico': [render((16, 16), broken_link())],
         'good_link.ico': [render((16, 16), good_link())],
         'missing_disk.ico': [render((16, 16), missing_disk())],
+        'checking.ico': [render((16, 16), checking())],
         'tidewell.ico': [render((32, 32), application(32)), render((16, 16), application(16))],
         'picture.ico': [render((32, 32), picture())],
     }

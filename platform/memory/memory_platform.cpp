@@ -293,10 +293,31 @@ bool MemoryUi::DispatchPendingMessages(int* quitCode) {
     *quitCode = 0;
     return false;
   }
+  RunPosted();
   return true;
 }
 
 void MemoryUi::ProcessMessages() { ++processMessagesCalls; }
+
+void MemoryUi::Post(std::function<void()> task) {
+  std::lock_guard<std::mutex> lock(postedMutex_);
+  posted_.push_back(std::move(task));
+}
+
+int MemoryUi::RunPosted() {
+  int ran = 0;
+  for (;;) {
+    std::function<void()> task;
+    {
+      std::lock_guard<std::mutex> lock(postedMutex_);
+      if (posted_.empty()) return ran;
+      task = std::move(posted_.front());
+      posted_.pop_front();
+    }
+    task();
+    ++ran;
+  }
+}
 
 void MemoryUi::ExitProgram(int code) { throw ProgramExit{code}; }
 

@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -130,9 +131,14 @@ class MemoryUi : public Ui {
   bool DispatchPendingMessages(int* quitCode) override;
   void ProcessMessages() override;
   [[noreturn]] void ExitProgram(int code) override;
+  void Post(std::function<void()> task) override;
+  // Runs the posted tasks, as the window's message loop does; answers how many ran.
+  int RunPosted();
 
  private:
   int dispatched_ = 0;
+  std::mutex postedMutex_;
+  std::deque<std::function<void()>> posted_;
 };
 
 // Everything at once, wired together.

@@ -16,6 +16,29 @@ int Win32Ui::RunMessageLoop() {
   }
 }
 
+void Win32Ui::Post(std::function<void()> task) {
+  const HWND window = mainWindow_;
+  if (!window) return;
+  {
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    posted_.push_back(std::move(task));
+  }
+  PostMessageW(window, kRunPostedMessage, 0, 0);
+}
+
+void Win32Ui::RunPosted() {
+  for (;;) {
+    std::function<void()> task;
+    {
+      std::lock_guard<std::mutex> lock(postedMutex_);
+      if (posted_.empty()) return;
+      task = std::move(posted_.front());
+      posted_.pop_front();
+    }
+    task();
+  }
+}
+
 void Win32Ui::Deliver(MSG& message) {
   if (filter_ && filter_(message)) return;
   TranslateMessage(&message);

@@ -3,12 +3,18 @@
 // program's main window.
 #include <windows.h>
 
+#include <atomic>
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "platform/ui.h"
 
 namespace platform {
+
+// The message that tells the main window to run the tasks posted to it.
+inline constexpr UINT kRunPostedMessage = WM_APP + 0x100;
 
 class Win32Ui : public Ui {
  public:
@@ -18,6 +24,8 @@ class Win32Ui : public Ui {
   // The window that owns message boxes and shell windows; none until it exists.
   void SetMainWindow(HWND window) { mainWindow_ = window; }
   HWND MainWindow() const { return mainWindow_; }
+  // Runs the tasks posted so far; the main window calls it for kRunPostedMessage.
+  void RunPosted();
   // The window's own handling of a message before it is dispatched (keyboard navigation,
   // accelerators); answers true when the message was used up.
   void SetMessageFilter(std::function<bool(MSG&)> filter) { filter_ = std::move(filter); }
@@ -33,13 +41,16 @@ class Win32Ui : public Ui {
   bool DispatchPendingMessages(int* quitCode) override;
   void ProcessMessages() override;
   [[noreturn]] void ExitProgram(int code) override;
+  void Post(std::function<void()> task) override;
 
  private:
   void Deliver(MSG& message);
 
   std::string title_;
-  HWND mainWindow_ = nullptr;
+  std::atomic<HWND> mainWindow_{nullptr};
   std::function<bool(MSG&)> filter_;
+  std::mutex postedMutex_;
+  std::deque<std::function<void()>> posted_;
 };
 
 }  // namespace platform

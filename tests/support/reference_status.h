@@ -93,8 +93,10 @@ inline bool FindSpace(platform::FileSystem& files, const std::string& text, bool
   return false;
 }
 
-// The status icon of a command, every rule applied as written, every piece looked for.
-inline int CheckUninstall(platform::FileSystem& files, const std::string& text, bool sixtyFourBit) {
+// The status icon of a command, every rule applied as written, every piece looked for with
+// `findPiece`.
+template <class FindPiece>
+int CheckUninstallWith(platform::FileSystem& files, const std::string& text, FindPiece findPiece) {
   const auto upper = [](std::string t) {
     for (char& c : t)
       if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
@@ -122,11 +124,20 @@ inline int CheckUninstall(platform::FileSystem& files, const std::string& text, 
     }
     const size_t drive = s.size() > 2 ? s.find(":\\", 2) : std::string::npos;
     if (drive == std::string::npos)
-      return FindSpace(files, s, sixtyFourBit) ? kGoodLink : CheckDriveType(files, s.substr(0, 3));
+      return findPiece(s) ? kGoodLink : CheckDriveType(files, s.substr(0, 3));
     const size_t q = drive - 1;
-    if (!FindSpace(files, s.substr(0, q), sixtyFourBit) && q > 3) return CheckDriveType(files, s.substr(0, 3));
+    if (!findPiece(s.substr(0, q)) && q > 3) return CheckDriveType(files, s.substr(0, 3));
     s = s.substr(q);
   }
+}
+
+inline int CheckUninstall(platform::FileSystem& files, const std::string& text, bool sixtyFourBit) {
+  return CheckUninstallWith(files, text, [&](const std::string& piece) { return FindSpace(files, piece, sixtyFourBit); });
+}
+
+// The check as the window made it before: answers remembered within each search of a piece only.
+inline int PerCallMemoStatus(platform::FileSystem& files, Finder& finder, const std::string& text) {
+  return CheckUninstallWith(files, text, [&](const std::string& piece) { return finder.nFindSpace(piece); });
 }
 
 inline int StatusOfCommand(platform::FileSystem& files, platform::System& system, const std::string& command,

@@ -1,6 +1,7 @@
 #pragma once
 // Uninstall strings as each kind of installer writes them, and a disk on which some of their
 // programs are still there: the realistic mix of the finder's benchmark and differential tests.
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -79,5 +80,34 @@ struct World {
   TForm1 form{mp.platform()};
   int row = 0;
 };
+
+// A machine's worth of entries: `count` entries spread over the installer styles above, each with
+// a product and vendor name of its own (vendors of 25 products each, as vendors share folders),
+// every other one with its program still on the disk.
+inline std::vector<Entry> Machine(int count) {
+  const auto replaced = [](std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+    return text;
+  };
+  std::vector<Entry> machine;
+  const std::vector<Entry>& styles = Entries();
+  for (int i = 0; i < count; ++i) {
+    const Entry& style = styles[static_cast<size_t>(i) % styles.size()];
+    const std::string vendor = "Vendor " + std::to_string(i / 25);
+    const std::string product = "Product " + std::to_string(i);
+    char guid[40];
+    std::snprintf(guid, sizeof guid, "{%08X-1B2C-4E3D-9F00-0123456789AB}", static_cast<unsigned>(i));
+    const auto personal = [&](std::string text) {
+      text = replaced(text, kGuid, guid);
+      text = replaced(text, "Acme", vendor);
+      return replaced(text, "Gone Product", product);
+    };
+    Entry entry{style.style, personal(style.uninstall), {}};
+    if (i % 2 == 0)
+      for (const std::string& file : style.files) entry.files.push_back(personal(file));
+    machine.push_back(entry);
+  }
+  return machine;
+}
 
 }  // namespace corpus

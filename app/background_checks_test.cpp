@@ -1,0 +1,105 @@
+// The window lists every entry at once and learns the statuses from a worker thread: rows show the
+// clock until their status comes, the line under the list counts, a refresh or the window's end
+// stops the checks, and nothing of one scan lands on the rows of the next.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/form1.h"
+#include "platform/memory/memory_platform.h"
+
+using namespace platform;
+
+namespace {
+
+const std::string kEntries = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+struct Window {
+  explicit Window(int entries) {
+    p.files.AddFile("C:\\Apps\\here.exe");
+    for (int i = 0; i < entries; ++i) {
+      const std::string key = kEntries + "Entry " + std::to_string(1000 + i);
+      p.registry.SetString(kHkeyLocalMachine, key, "DisplayName", "Program " + std::to_string(1000 + i));
+      p.registry.SetString(kHkeyLocalMachine, key, "UninstallString",
+                           i % 2 == 0 ? "C:\\Apps\\here.exe /x" : "C:\\Apps\\gone" + std::to_string(i) + ".exe");
+    }
+    form = std::make_unique<TForm1>(p.platform());
+    form->CheckInBackground = true;
+  }
+  // Runs the window's posted tasks until the line says every check is done.
+  void RunUntilChecked() {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (form->Label21.Caption().find("checked") == std::string::npos && std::chrono::steady_clock::now() < until) {
+      if (p.ui.RunPosted() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  std::vector<int> Icons() const {
+    std::vector<int> icons;
+    for (int i = 0; i < form->ListView1.Count(); ++i) icons.push_back(form->ListView1.Item(i).ImageIndex);
+    return icons;
+  }
+  MemoryPlatform p;
+  std::unique_ptr<TForm1> form;
+};
+
+TEST(BackgroundChecksTest, EveryRowIsListedAtOnceAndTakesItsStatusWhenItComes) {
+  Window w(120);
+  w.form->FormCreate();
+  ASSERT_EQ(120, w.form->ListView1.Count()) << "every row before any status";
+  EXPECT_EQ(std::vector<int>(120, kCheckingImage), w.Icons());
+  EXPECT_EQ("Checking 0 of 120", w.form->Label21.Caption());
+  w.RunUntilChecked();
+  std::vector<int> expected;
+  for (int i = 0; i < 120; ++i) expected.push_back(i % 2 == 0 ? kGoodLink : kBrokenLink);
+  EXPECT_EQ(expected, w.Icons());
+  EXPECT_EQ("120 checked: 60 Broken Link", w.form->Label21.Caption());
+  for (const Entry& entry : w.form->Entries) EXPECT_NE(kStatusUnknown, entry.status);
+}
+
+TEST(BackgroundChecksTest, ARefreshStopsTheChecksAndNoOldResultLandsOnANewRow) {
+  Window w(200);
+  w.form->FormCreate();
+  // The first entries go: every row moves up, so a result of the first scan would land on the
+  // wrong row of the second.
+  for (int i = 0; i < 7; ++i) {
+    const std::string key = kEntries + "Entry " + std::to_string(1000 + i);
+    w.p.registry.SetString(kHkeyLocalMachine, key, "DisplayName", "");
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  w.form->Button4.Click();
+  w.RunUntilChecked();
+  ASSERT_EQ(193, w.form->ListView1.Count());
+  for (int row = 0; row < w.form->ListView1.Count(); ++row) {
+    const TListItem& item = w.form->ListView1.Item(row);
+    const bool here = item.SubItems.at(1).find("here.exe") != std::string::npos;
+    EXPECT_EQ(here ? kGoodLink : kBrokenLink, item.ImageIndex) << item.Caption;
+  }
+  EXPECT_EQ("193 checked: 97 Broken Link", w.form->Label21.Caption());
+}
+
+TEST(BackgroundChecksTest, CommandsWorkOnAnEntryWhoseStatusIsPending) {
+  Window w(50);
+  w.form->FormCreate();
+  w.form->ListView1.SelectedFromUser(3);
+  w.form->ListView1.SelectItem();
+  w.p.ui.answers = {kIdYes};
+  w.form->Button2.Click();
+  EXPECT_FALSE(w.p.registry.KeyExists(kHkeyLocalMachine, kEntries + "Entry 1003"));
+  w.RunUntilChecked();
+  EXPECT_EQ(49, w.form->ListView1.Count());
+  EXPECT_EQ("49 checked: 24 Broken Link", w.form->Label21.Caption());
+}
+
+TEST(BackgroundChecksTest, ClosingTheWindowStopsItsChecks) {
+  Window w(2000);
+  w.form->FormCreate();
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  w.form.reset();  // the thread is stopped and joined here, while the platform is still there
+  w.p.ui.RunPosted();
+}
+
+}  // namespace

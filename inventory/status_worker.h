@@ -1,0 +1,43 @@
+#pragma once
+// The status checks of a scan on a thread of their own, so that the window lists every entry at
+// once and never waits for the disk.
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/system.h"
+#include "platform/ui.h"
+
+struct StatusJob {
+  int entry;  // the caller's number for the entry
+  std::string command;
+  bool sixtyFourBit = false;
+};
+
+class StatusWorker {
+ public:
+  // Called on the window's thread with each entry's status as it is known, and once more with
+  // entry -1 when every job is done.
+  using Deliver = std::function<void(int entry, int status)>;
+
+  // Starts checking a snapshot of the commands at once, in their order; each result is posted to
+  // the window's thread through `ui`.
+  StatusWorker(platform::FileSystem& files, platform::System& system, platform::Ui& ui, std::vector<StatusJob> jobs,
+               Deliver deliver);
+  // Cancels and waits for the thread: no thread outlives its worker.
+  ~StatusWorker();
+  StatusWorker(const StatusWorker&) = delete;
+  StatusWorker& operator=(const StatusWorker&) = delete;
+
+  // No result is delivered once this has returned (on the window's thread), not even one already
+  // posted; the thread stops after the check it is in.
+  void Cancel();
+
+ private:
+  struct Shared;
+  std::shared_ptr<Shared> shared_;
+  std::thread thread_;
+};
