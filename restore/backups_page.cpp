@@ -1,8 +1,10 @@
 // The Backups page: restoring and deleting the files of the folder Backup.
+#include <optional>
 #include <string>
 
 #include "app/form1.h"
 #include "platform/handles.h"
+#include "platform/redirection.h"
 
 namespace {
 
@@ -79,8 +81,14 @@ void TForm1::Button6Click() {
   const std::string file = exeFolder_ + "Backup\\" + name;
 
   if (IsRegistryTextFile(name)) {
-    if (IsFile(platform_.files, file))
+    if (IsFile(platform_.files, file)) {
+      // The 64-bit registry editor on 64-bit Windows: only it reaches the 64-bit programs' keys
+      // (Windows starts it for the Windows folder's regedit.exe anyway, Wine only while the
+      // redirection is off).
+      std::optional<platform::RedirectionOff> off;
+      if (Wow64) off.emplace(platform_.system);
       OpenRegistryTextFile(platform_.ui, CheckPath(platform_.system.SystemWindowsDirectory()), file);
+    }
   } else {
     const std::string settings = exeFolder_ + kSettingsFile;
     Source source = Source::kMachine32;

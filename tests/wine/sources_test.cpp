@@ -160,28 +160,41 @@ TEST_F(SourcesUnderWine, EveryEntryIsListedFromItsSourceWithItsOwnStatus) {
   }
 }
 
-// Merges with the registry editor of the given kind: in a 64-bit prefix the Windows folder holds
-// the 64-bit one and SysWOW64 the 32-bit one; a 32-bit prefix has only the one.
-bool Merge(const std::string& editor, const std::string& file) {
+// Merges with a registry editor: in a 64-bit prefix the Windows folder holds the 64-bit one, which
+// Wine starts for a 32-bit program only while its file-system redirection is off (Windows always
+// does), and SysWOW64 the 32-bit one; a 32-bit prefix has only the one.
+bool Merge(const std::string& editor, bool sixtyFourBit, const std::string& file) {
   std::string command = "\"" + editor + "\" /s \"" + file + "\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return false;
+  PVOID cell = nullptr;
+  const bool off = sixtyFourBit && Wow64DisableWow64FsRedirection(&cell);
+  const BOOL started =
+      CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+  if (off) Wow64RevertWow64FsRedirection(cell);
+  if (!started) return false;
   const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return ended;
 }
 
+// The 64-bit editor (what a double click on the file and the Backups page run) puts every entry
+// back; the 32-bit one can reach the 32-bit view and the user's keys only: a 64-bit program's key
+// line merged by it lands in the 32-bit view, whatever the line says.
 TEST_F(SourcesUnderWine, EachRemovalMergesBackIntoItsOwnListWithEitherRegistryEditor) {
   const std::string windows = Expanded("%SystemRoot%");
-  std::vector<std::string> editors = {windows + "\\regedit.exe"};
-  if (wow64_) editors.push_back(windows + "\\SysWOW64\\regedit.exe");
-  for (const std::string& editor : editors) {
+  struct Editor {
+    std::string path;
+    bool sixtyFourBit;
+  };
+  std::vector<Editor> editors = {{windows + "\\regedit.exe", wow64_}};
+  if (wow64_) editors.push_back({windows + "\\SysWOW64\\regedit.exe", false});
+  for (const Editor& editor : editors) {
     for (const Seeded& s : seeded_) {
-      SCOPED_TRACE(std::string(s.name) + " " + SourceName(s.source) + " merged by " + editor);
+      if (!editor.sixtyFourBit && s.source == Source::kMachine64) continue;
+      SCOPED_TRACE(std::string(s.name) + " " + SourceName(s.source) + " merged by " + editor.path);
       std::vector<regfile::Tree> before;
       for (const Seeded& each : seeded_) before.push_back(Snapshot(each));
       DeleteFileA(wine_.form.UndoFileName().c_str());
@@ -189,7 +202,7 @@ TEST_F(SourcesUnderWine, EachRemovalMergesBackIntoItsOwnListWithEitherRegistryEd
       wine_.form.RemoveEntry(s.name, s.source);
       ASSERT_TRUE(Snapshot(s).empty()) << "removed";
       ASSERT_EQ(nullptr, Find(s)) << "and gone from the list";
-      ASSERT_TRUE(Merge(editor, wine_.form.UndoFileName()));
+      ASSERT_TRUE(Merge(editor.path, editor.sixtyFourBit, wine_.form.UndoFileName()));
       for (size_t i = 0; i < seeded_.size(); ++i)
         EXPECT_EQ(before[i], Snapshot(seeded_[i])) << seeded_[i].name << " " << SourceName(seeded_[i].source);
       wine_.form.FillListBox();
