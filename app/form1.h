@@ -110,7 +110,7 @@ class TForm1 {
   // every entry before it returns.
   bool CheckInBackground = false;
   // A result of the worker, on the window's thread; entry -1: all are checked.
-  void StatusChecked(int entry, int status);
+  void StatusChecked(int entry, const StatusResult& result);
   // Stops the running checks: no result of theirs reaches the lists afterwards.
   void CancelChecks();
 

@@ -58,10 +58,12 @@ void TForm1::FillListBox() {
       item.Data = index;
       if (!CheckEntryStatus) continue;
       if (CheckInBackground) {
-        jobs.push_back({index, entry.uninstallString, entry.SixtyFourBit()});
+        jobs.push_back({index, entry});
         item.ImageIndex = kCheckingImage;
       } else {
-        entry.status = checker.StatusOf(entry.uninstallString, entry.SixtyFourBit());
+        const StatusResult result = checker.Check(entry);
+        entry.status = result.status;
+        entry.reason = result.reason;
         ListView1.SetImageIndex(row, entry.status);
       }
     }
@@ -100,7 +102,9 @@ void TForm1::StartChecks(std::vector<StatusJob> jobs) {
   if (jobs.empty()) return;
   ShowCheckProgress();
   statusWorker_ = std::make_unique<StatusWorker>(platform_.files, platform_.system, platform_.ui, std::move(jobs),
-                                                 [this](int entry, int status) { StatusChecked(entry, status); });
+                                                 [this](int entry, const StatusResult& result) {
+                                                   StatusChecked(entry, result);
+                                                 });
 }
 
 void TForm1::CancelChecks() {
@@ -108,7 +112,8 @@ void TForm1::CancelChecks() {
   checksPending_ = 0;
 }
 
-void TForm1::StatusChecked(int entry, int status) {
+void TForm1::StatusChecked(int entry, const StatusResult& result) {
+  const int status = result.status;
   if (entry < 0) {
     checksPending_ = 0;
     ShowCheckProgress();
@@ -116,6 +121,7 @@ void TForm1::StatusChecked(int entry, int status) {
   }
   if (entry >= static_cast<int>(Entries.size())) return;
   Entries[static_cast<size_t>(entry)].status = status;
+  Entries[static_cast<size_t>(entry)].reason = result.reason;
   ++checksDone_;
   brokenFound_ += status == kBrokenLink ? 1 : 0;
   missingFound_ += status == kMissingDisk ? 1 : 0;

@@ -30,8 +30,10 @@ struct Entry {
   std::string uninstallString;
   // Not empty when the entry's values could not be read: it is known by its key alone.
   std::string readError;
-  // A status icon (kBrokenLink, kGoodLink, kMissingDisk) or kStatusUnknown.
+  // A status icon (kBrokenLink, kGoodLink, kMissingDisk) or kStatusUnknown, and one line that
+  // says why.
   int status = kStatusUnknown;
+  std::string reason;
 
   // The main list shows an entry with a display name and an uninstall command.
   bool Listed() const { return readError.empty() && !displayName.empty() && !uninstallString.empty(); }

@@ -105,6 +105,12 @@ int StatusOfCommand(platform::FileSystem& files, platform::System& system, const
 
 ScanChecker::ScanChecker(platform::FileSystem& files, platform::System& system) : files_(files), system_(system) {}
 
+StatusResult ScanChecker::Check(const Entry& entry) {
+  StatusResult result;
+  result.status = StatusOf(entry.uninstallString, entry.SixtyFourBit());
+  return result;
+}
+
 int ScanChecker::StatusOf(const std::string& command, bool sixtyFourBit) {
   FinderOptions options;
   options.sixtyFourBit = sixtyFourBit;

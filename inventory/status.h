@@ -3,6 +3,7 @@
 // at, or gone.
 #include <string>
 
+#include "inventory/entry.h"
 #include "inventory/finder.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
@@ -21,6 +22,12 @@ int CheckDriveType(platform::FileSystem& files, const std::string& root);
 int StatusOfCommand(platform::FileSystem& files, platform::System& system, const std::string& command,
                     bool sixtyFourBit);
 
+// An entry's status and one line that says why.
+struct StatusResult {
+  int status = kBrokenLink;
+  std::string reason;
+};
+
 // The status checks of one scan: the same answers as StatusOfCommand, each file-system question
 // asked once for the whole scan (the 64-bit programs' entries, which look with the redirection
 // off, apart from the others).
@@ -28,6 +35,8 @@ class ScanChecker {
  public:
   ScanChecker(platform::FileSystem& files, platform::System& system);
   int StatusOf(const std::string& command, bool sixtyFourBit);
+  // The entry's status, as its own uninstaller would see the disk, with the reason.
+  StatusResult Check(const Entry& entry);
 
  private:
   platform::FileSystem& files_;

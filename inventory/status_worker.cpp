@@ -17,16 +17,16 @@ StatusWorker::StatusWorker(platform::FileSystem& files, platform::System& system
   // gone finds it cancelled and does nothing.
   thread_ = std::thread([&files, &system, &ui, jobs = std::move(jobs), shared = shared_] {
     ScanChecker checker(files, system);
-    const auto post = [&](int entry, int status) {
-      ui.Post([shared, entry, status] {
-        if (!shared->cancelled) shared->deliver(entry, status);
+    const auto post = [&](int index, StatusResult result) {
+      ui.Post([shared, index, result = std::move(result)] {
+        if (!shared->cancelled) shared->deliver(index, result);
       });
     };
     for (const StatusJob& job : jobs) {
       if (shared->cancelled) return;
-      post(job.entry, checker.StatusOf(job.command, job.sixtyFourBit));
+      post(job.index, checker.Check(job.entry));
     }
-    post(-1, 0);
+    post(-1, StatusResult{});
   });
 }
 

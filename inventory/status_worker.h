@@ -7,21 +7,22 @@
 #include <thread>
 #include <vector>
 
+#include "inventory/entry.h"
+#include "inventory/status.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 #include "platform/ui.h"
 
 struct StatusJob {
-  int entry;  // the caller's number for the entry
-  std::string command;
-  bool sixtyFourBit = false;
+  int index;  // the caller's number for the entry
+  Entry entry;
 };
 
 class StatusWorker {
  public:
   // Called on the window's thread with each entry's status as it is known, and once more with
-  // entry -1 when every job is done.
-  using Deliver = std::function<void(int entry, int status)>;
+  // index -1 when every job is done.
+  using Deliver = std::function<void(int index, const StatusResult& result)>;
 
   // Starts checking a snapshot of the commands at once, in their order; each result is posted to
   // the window's thread through `ui`.

@@ -20,10 +20,11 @@ struct Disk {
     p.files.AddFile("C:\\App\\uninst.exe");
     p.files.AddDrive('D', platform::kDriveCdrom);
     for (int i = 0; i < 300; ++i) {
-      jobs.push_back({i, i % 3 == 0   ? "\"C:\\App\\uninst.exe\" /S"
-                         : i % 3 == 1 ? "C:\\Gone " + std::to_string(i) + "\\uninst.exe"
-                                      : "D:\\SETUP.EXE",
-                      false});
+      Entry entry;
+      entry.uninstallString = i % 3 == 0   ? "\"C:\\App\\uninst.exe\" /S"
+                              : i % 3 == 1 ? "C:\\Gone " + std::to_string(i) + "\\uninst.exe"
+                                           : "D:\\SETUP.EXE";
+      jobs.push_back({i, entry});
     }
   }
   // Runs what the worker posted until the end is delivered (or a minute has passed).
@@ -38,9 +39,9 @@ struct Disk {
   std::vector<std::pair<int, int>> delivered;
   bool done = false;
   StatusWorker::Deliver Collect() {
-    return [this](int entry, int status) {
+    return [this](int entry, const StatusResult& result) {
       if (entry < 0) done = true;
-      else delivered.push_back({entry, status});
+      else delivered.push_back({entry, result.status});
     };
   }
 };
@@ -49,17 +50,17 @@ TEST(StatusWorkerTest, DeliversEveryStatusOnTheWindowsThreadInOrder) {
   Disk disk;
   const std::thread::id window = std::this_thread::get_id();
   std::vector<std::thread::id> threads;
-  StatusWorker worker(disk.p.files, disk.p.system, disk.p.ui, disk.jobs, [&](int entry, int status) {
+  StatusWorker worker(disk.p.files, disk.p.system, disk.p.ui, disk.jobs, [&](int entry, const StatusResult& result) {
     threads.push_back(std::this_thread::get_id());
-    disk.Collect()(entry, status);
+    disk.Collect()(entry, result);
   });
   disk.RunUntilDone();
   ASSERT_TRUE(disk.done);
   ASSERT_EQ(disk.jobs.size(), disk.delivered.size());
   for (size_t i = 0; i < disk.jobs.size(); ++i) {
-    EXPECT_EQ(disk.jobs[i].entry, disk.delivered[i].first);
-    const int expected = StatusOfCommand(disk.p.files, disk.p.system, disk.jobs[i].command, false);
-    EXPECT_EQ(expected, disk.delivered[i].second) << disk.jobs[i].command;
+    EXPECT_EQ(disk.jobs[i].index, disk.delivered[i].first);
+    const std::string& command = disk.jobs[i].entry.uninstallString;
+    EXPECT_EQ(StatusOfCommand(disk.p.files, disk.p.system, command, false), disk.delivered[i].second) << command;
   }
   for (const std::thread::id& id : threads) EXPECT_EQ(window, id);
 }
