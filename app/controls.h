@@ -206,6 +206,8 @@ struct TListItem {
   int ImageIndex = -1;
   // The caller's number for the row: what the row stands for.
   int Data = -1;
+  // The tip shown over the row's icon.
+  std::string Hint;
 };
 
 class TListView : public TControl {

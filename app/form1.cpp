@@ -267,6 +267,7 @@ void TForm1::BindEvents() {
     }
   };
   Edit4.OnChange = Guarded(&TForm1::Edit4Change);
+  ListView1.OnContextMenu = Guarded(&TForm1::ListView1ContextMenu);
   Button4.OnClick = Guarded(&TForm1::Button4Click);
   Button1.OnClick = Guarded(&TForm1::Button1Click);
   Label8.OnClick = Guarded(&TForm1::Label8Click);
@@ -311,6 +312,7 @@ void TForm1::ListView1Click() {
   }
   Button1.SetEnabled(true);
   Button2.SetEnabled(true);
+  ShowWhy();
 }
 
 void TForm1::ListBox1KeyDown(int) { ListBox1Click(); }

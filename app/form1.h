@@ -121,6 +121,19 @@ class TForm1 {
   void ListView1ColumnClick(int column);
   // Typing in the filter box narrows the list at once.
   void Edit4Change();
+  // Removes the selected entries after one question that lists them, one after another, each
+  // backed up first; the first that fails stops the rest, and one message says what was removed.
+  void RemoveSelectedEntries();
+  // Selects exactly the Broken Link entries shown.
+  void SelectBrokenLinks();
+  // The line under the list: why the selected entry has its status.
+  void ShowWhy();
+  // The list's context menu and its commands on the selected entry.
+  void ListView1ContextMenu();
+  void TestInFinder();
+  void CopyCommand();
+  void OpenKeyInRegistryEditor();
+  void OpenUninstallerFolder();
   // 64-bit Windows (the program runs in its 32-bit subsystem), set by FormCreate.
   bool Wow64 = false;
   // Only the scan benchmark turns this off, to weigh the status checks against the rest of a scan.

@@ -132,6 +132,7 @@ void TForm1::ShowEntries(const std::vector<EntryId>& keep, int position) {
       item.SubItems = {entry.keyName, entry.uninstallString, SourceName(entry.source), StatusText(entry.status, pending)};
       item.Data = static_cast<int>(i);
       item.ImageIndex = entry.status != kStatusUnknown ? entry.status : pending ? kCheckingImage : -1;
+      item.Hint = entry.reason;
     }
     SortEntries();
   }
@@ -227,7 +228,9 @@ void TForm1::StatusChecked(int entry, const StatusResult& result) {
   const int row = rowOfEntry_[static_cast<size_t>(entry)];
   if (row >= 0 && row < ListView1.Count()) {
     ListView1.Item(row).SubItems.at(3) = StatusText(status, true);
+    ListView1.Item(row).Hint = result.reason;
     ListView1.SetImageIndex(row, status);
+    if (row == ListView1.Selected()) ShowWhy();
   }
   // The line counts on in steps, not at each of thousands of results.
   if (checksDone_ % 50 == 0) ShowCheckProgress();
