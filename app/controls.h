@@ -35,6 +35,10 @@ enum class ControlKind {
 };
 
 enum class Align { kNone, kBottom };
+
+// The edges of its parent that a control keeps its distance to when the parent grows: with left and
+// right, it grows with it; with right alone, it moves with it. Top and bottom likewise.
+enum Anchor : unsigned { kAnchorLeft = 1, kAnchorTop = 2, kAnchorRight = 4, kAnchorBottom = 8 };
 enum class TextAlign { kLeft, kCenter, kRight };
 
 struct TFontSpec {
@@ -65,6 +69,7 @@ class TControl {
   TControl* Parent = nullptr;
   int Left = 0, Top = 0, Width = 0, Height = 0;
   Align Alignment = Align::kNone;
+  unsigned Anchors = kAnchorLeft | kAnchorTop;
   std::string Hint;
   int TabOrder = -1;  // position in the keyboard order among its siblings; -1: not a tab stop
   TFontSpec Font;

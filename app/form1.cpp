@@ -225,6 +225,25 @@ void TForm1::BuildDesign() {
   Label8.Hint = "Opens the Tidewell help page";
   Place(Image5, &Panel1, 492, 4, 38, 42);
   Image5.ResourceId = kPictureTidewell;
+  AnchorControls();
+}
+
+void TForm1::AnchorControls() {
+  // The list takes the room a larger window gives; the filter box grows with its width; the rest
+  // keeps to its edges.
+  ListView1.Anchors = kAnchorLeft | kAnchorTop | kAnchorRight | kAnchorBottom;
+  Edit4.Anchors = kAnchorLeft | kAnchorTop | kAnchorRight;
+  Label23.Anchors = kAnchorTop | kAnchorRight;
+  Label22.Anchors = kAnchorLeft | kAnchorRight | kAnchorBottom;
+  for (TControl* control : {static_cast<TControl*>(&Button4), static_cast<TControl*>(&Label21),
+                            static_cast<TControl*>(&PageControl1)})
+    control->Anchors = kAnchorLeft | kAnchorBottom;
+  Label21.Anchors = kAnchorLeft | kAnchorRight | kAnchorBottom;
+  for (TControl* control : {static_cast<TControl*>(&Button1), static_cast<TControl*>(&Button2),
+                            static_cast<TControl*>(&Label5), static_cast<TControl*>(&Image5)})
+    control->Anchors = kAnchorRight | kAnchorBottom;
+  Panel1.Anchors = kAnchorLeft | kAnchorRight | kAnchorBottom;
+  Label7.Anchors = Label8.Anchors = kAnchorLeft | kAnchorRight | kAnchorTop;
 }
 
 std::vector<TControl*> TForm1::Controls() {
@@ -315,7 +334,12 @@ void TForm1::ListView1Click() {
   ShowWhy();
 }
 
-void TForm1::ListBox1KeyDown(int) { ListBox1Click(); }
+void TForm1::ListBox1KeyDown(int key) {
+  ListBox1Click();
+  // Delete removes the selected entries, after the question.
+  constexpr int kVkDelete = 0x2E;
+  if (key == kVkDelete) Button2Click();
+}
 
 void TForm1::ListBox1MouseDown() { ListBox1Click(); }
 

@@ -237,6 +237,7 @@ class TForm1 {
 
  private:
   void BuildDesign();
+  void AnchorControls();
   void BindEvents();
   // Wraps a handler so that an exception it lets escape is shown and the program goes on.
   std::function<void()> Guarded(void (TForm1::*handler)());
