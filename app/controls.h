@@ -219,6 +219,8 @@ class TListView : public TControl {
  public:
   explicit TListView(std::string name) : TControl(ControlKind::kListView, std::move(name)) {}
   std::vector<std::string> Columns;
+  // The order the columns are shown in, by their numbers; empty: as they are numbered.
+  std::vector<int> ColumnOrder;
 
   int Count() const { return static_cast<int>(items_.size()); }
   TListItem& Item(int index) { return items_.at(index); }

@@ -46,6 +46,8 @@ void TForm1::BuildDesign() {
   Label23.TextAlignment = TextAlign::kRight;
   Place(ListView1, nullptr, 8, 31, 521, 140, 2);
   ListView1.Columns = {"Status - Display Name", "Key Name", "Uninstall String", "Source", "Status"};
+  // The short columns first, the long command last.
+  ListView1.ColumnOrder = {0, 4, 3, 1, 2};
   Place(Label22, nullptr, 8, 174, 521, 14);
   Text(Label22, "", false);
 

@@ -205,6 +205,10 @@ class ListViewPeer : public Win32Peer {
       column.iSubItem = static_cast<int>(i);
       SendMessageW(window_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }
+    if (View().ColumnOrder.size() == View().Columns.size()) {
+      std::vector<int> order = View().ColumnOrder;
+      SendMessageW(window_, LVM_SETCOLUMNORDERARRAY, order.size(), reinterpret_cast<LPARAM>(order.data()));
+    }
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     original_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ViewProc)));

@@ -17,6 +17,8 @@
 // window_probe row-center N       the screen point in the middle of row N's caption
 // window_probe show-row N         scrolls the list so that row N is in view
 // window_probe tab-center N       the screen point in the middle of page tab N
+// window_probe header-center N    the screen point in the middle of the list's column header N
+// window_probe selected-count     how many rows of the list are selected
 // window_probe page               the page shown
 // window_probe focus              the name of the control that has the keyboard focus
 // window_probe client             the window's client area on the screen: x y width height
@@ -321,6 +323,26 @@ int Run(int argc, char** argv) {
       std::printf("%s\t%s\t%s\t%d\n", RowText(view, buffer, row, 0).c_str(), RowText(view, buffer, row, 1).c_str(),
                   RowText(view, buffer, row, 2).c_str(), RowImage(view, buffer, row));
     }
+    return 0;
+  }
+
+  if (command == "header-center") {
+    HWND view = FindControl(main, "ListView1");
+    HWND header = view ? reinterpret_cast<HWND>(SendMessageW(view, LVM_GETHEADER, 0, 0)) : nullptr;
+    if (!header) return 1;
+    RemoteBuffer buffer(header, sizeof(RECT));
+    RECT rect{};
+    if (!buffer.ok() ||
+        !SendMessageW(header, HDM_GETITEMRECT, std::atoi(argument.c_str()), reinterpret_cast<LPARAM>(buffer.at(0))))
+      return 1;
+    buffer.Read(0, &rect, sizeof rect);
+    PrintCenter(header, rect);
+    return 0;
+  }
+
+  if (command == "selected-count") {
+    HWND view = FindControl(main, "ListView1");
+    std::printf("%d\n", view ? static_cast<int>(SendMessageW(view, LVM_GETSELECTEDCOUNT, 0, 0)) : -1);
     return 0;
   }
 
