@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/controls.h"
@@ -165,6 +166,10 @@ class TForm1 {
   // Asks, then removes the entry of that key name in that source (the machine's, in this program's
   // own view, when none is named).
   void RemoveEntry(const std::string& keyName, Source source = Source::kMachine32);
+  // The entries whose last removal left something of them in the registry: the main list keeps
+  // them, by their key name once their display name is gone, for as long as they are there.
+  std::vector<std::pair<Source, std::string>> PartlyRemoved;
+  bool IsPartlyRemoved(const Entry& entry) const;
 
   // Backups page and hive restore.
   void Button6Click();

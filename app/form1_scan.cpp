@@ -50,10 +50,10 @@ void TForm1::FillListBox() {
         if (unreadable.empty()) unreadable = "The entry '" + entry.keyName + "' could not be read: " + entry.readError;
         continue;
       }
-      if (!entry.Listed()) continue;
+      if (!entry.Listed() && !IsPartlyRemoved(entry)) continue;
       const int row = ListView1.Add();
       TListItem& item = ListView1.Item(row);
-      item.Caption = entry.displayName;
+      item.Caption = entry.displayName.empty() ? entry.keyName : entry.displayName;
       item.SubItems = {entry.keyName, entry.uninstallString, SourceName(entry.source)};
       item.Data = index;
       if (!CheckEntryStatus) continue;

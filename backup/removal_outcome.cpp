@@ -31,18 +31,17 @@ std::size_t Characters(const std::string& text) {
   return count;
 }
 
-// The last `count` characters of the text.
-std::string LastCharacters(const std::string& text, std::size_t count) {
-  std::size_t at = text.size();
-  for (std::size_t seen = 0; at > 0 && seen < count;) {
-    --at;
-    if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) ++seen;
+// The first `count` characters of the text.
+std::string FirstCharacters(const std::string& text, std::size_t count) {
+  std::size_t at = 0;
+  for (std::size_t seen = 0; at < text.size(); ++at) {
+    if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && seen++ == count) break;
   }
-  return text.substr(at);
+  return text.substr(0, at);
 }
 
 // The key as a message shows it: whole when short, otherwise its root, "..." and as many of its last
-// names as fit (the last one at least, cut from the front when it alone is too long).
+// names as fit (the last one at least, cut at its end when it alone is too long).
 std::string ShownKey(const std::string& key) {
   if (Characters(key) <= kWholePathShown) return key;
   const std::string root = key.substr(0, key.find('\\'));
@@ -54,7 +53,7 @@ std::string ShownKey(const std::string& key) {
     tail = tail.empty() ? name : name + "\\" + tail;
     end = at;
   }
-  if (Characters(tail) > kPathTailShown) tail = "..." + LastCharacters(tail, kPathTailShown - 3);
+  if (Characters(tail) > kPathTailShown) tail = FirstCharacters(tail, kPathTailShown - 3) + "...";
   return root + "\\...\\" + tail;
 }
 
