@@ -12,6 +12,7 @@
 #include "app/form1.h"
 #include "backup/undo_lines.h"
 #include "platform/win32/wide_text.h"
+#include "registry/registry_place.h"
 #include "tests/support/reg_file_reader.h"
 #include "tests/support/registry_snapshot.h"
 #include "tests/wine/tree_compare.h"
@@ -166,8 +167,14 @@ TEST_F(DeepRemoval, KeysPastWhatTheRegistryEditorMergesStayAndAreNamed) {
   ASSERT_TRUE(SeedChain(entry, "Deep Tree 130", "k", levels, 255));
   const regfile::Tree before = Entry(entry);
   ASSERT_EQ(static_cast<size_t>(levels + 1), before.size());
+  // The key lines name the entry as either registry editor finds it: on 64-bit Windows, under
+  // WOW6432Node.
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  const RegistryPlace place{platform::kHkeyLocalMachine, wow64 ? platform::kKeyWow6432Key : 0u};
+  const size_t entryPath = PathForEveryView(place, "\\" + kUninstallPath + entry).size() - 1;
   int deepestWritten = 0;
-  while (kUninstallPath.size() + entry.size() + 256 * (deepestWritten + 1) <= kLongestMergedKeyPath) ++deepestWritten;
+  while (entryPath + 256 * (deepestWritten + 1) <= kLongestMergedKeyPath) ++deepestWritten;
   ASSERT_EQ(127, deepestWritten);
 
   RemoveThroughTheWindow(entry);
