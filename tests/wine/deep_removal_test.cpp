@@ -95,11 +95,7 @@ class DeepRemoval : public ::testing::Test {
   regfile::Tree Entry(const std::string& entry) {
     return regfile::Snapshot(wine_.real.registry, platform::kHkeyLocalMachine, kUninstallPath + entry);
   }
-  int Row(const std::string& keyName) {
-    for (int i = 0; i < form_.ListView1.Count(); ++i)
-      if (form_.ListView1.Item(i).SubItems.at(0) == keyName) return i;
-    return -1;
-  }
+  int Row(const std::string& keyName) { return MainListRow(form_, keyName); }
   // Selects the entry's row, answers Yes and removes it: the milliseconds the removal took.
   double RemoveThroughTheWindow(const std::string& entry) {
     form_.Button4.Click();
