@@ -47,7 +47,7 @@ std::string AsTheWideCallsPassIt(const char* subKey) {
   std::size_t units = 0;
   for (std::size_t at = 0; at < path.size();) {
     const auto lead = static_cast<unsigned char>(path[at]);
-    const std::size_t bytes = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const std::size_t bytes = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
     units += bytes == 4 ? 2 : 1;
     if (units > kMostUnits) return path.substr(0, at);
     at += bytes;
