@@ -5,12 +5,13 @@
 namespace {
 
 // The text of the last value named exactly `wanted` (letter case counted), when it is a string.
-std::string TextOfValue(TNTRegistry& reg, const TStrings& valueNames, const std::string& wanted) {
+// Each entry's values are read in one pass, a call per value: a scan reads thousands of them.
+std::string TextOfValue(const std::vector<NamedValue>& values, const std::string& wanted) {
   std::string text;
-  for (const std::string& name : valueNames) {
-    if (name != wanted) continue;
-    const RegKind kind = reg.ValueKind(name);
-    text = (kind == kindString || kind == kindExpandString) ? reg.ReadText(name) : std::string();
+  for (const NamedValue& value : values) {
+    if (value.name != wanted) continue;
+    const RegKind kind = KindOfType(value.typeCode);
+    text = (kind == kindString || kind == kindExpandString) ? TextOfStringData(value.data) : std::string();
   }
   return text;
 }
@@ -20,22 +21,21 @@ void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, std::vec
   TNTRegistry reg(api, place.view);
   reg.SetRoot(place.root);
   if (!reg.OpenPath(kUninstallKey, false)) return;
-  TStrings subkeys, valueNames;
+  TStrings subkeys;
+  std::vector<NamedValue> values;
   reg.ListSubkeys(subkeys);
   reg.ClosePath();
   for (const std::string& name : subkeys) {
-    if (name.empty() || !reg.OpenPath(kUninstallKey + name, false)) continue;
+    if (name.empty() || !reg.OpenPathToRead(kUninstallKey + name)) continue;
     Entry entry;
     entry.source = source;
     entry.keyName = name;
-    reg.ListValueNames(valueNames);
     try {
-      entry.displayName = TextOfValue(reg, valueNames, "DisplayName");
-      entry.uninstallString = TextOfValue(reg, valueNames, "UninstallString");
+      reg.ListValues(values);
+      entry.displayName = TextOfValue(values, "DisplayName");
+      entry.uninstallString = TextOfValue(values, "UninstallString");
     } catch (const ERegistryException& error) {
-      // A value rewritten between its size query and its read.
-      entry.displayName.clear();
-      entry.uninstallString.clear();
+      // A value rewritten while it was read.
       entry.readError = error.what();
     }
     entries->push_back(std::move(entry));
@@ -51,20 +51,21 @@ void ReadProducts(platform::RegistryApi& api, bool perUser, std::vector<Product>
   TNTRegistry reg(api, place.view);
   reg.SetRoot(place.root);
   if (!reg.OpenPath(top, false)) return;
-  TStrings subkeys, valueNames;
+  TStrings subkeys;
+  std::vector<NamedValue> values;
   reg.ListSubkeys(subkeys);
   reg.ClosePath();
   for (const std::string& name : subkeys) {
-    if (name.empty() || !reg.OpenPath(top + "\\" + name, false)) continue;
+    if (name.empty() || !reg.OpenPathToRead(top + "\\" + name)) continue;
     Product product = kind;
     product.keyName = name;
-    reg.ListValueNames(valueNames);
     try {
-      for (const std::string& value : valueNames) {
-        if (value != "ProductName") continue;
-        const RegKind type = reg.ValueKind(value);
+      reg.ListValues(values);
+      for (const NamedValue& value : values) {
+        if (value.name != "ProductName") continue;
+        const RegKind type = KindOfType(value.typeCode);
         if (type == kindString || type == kindExpandString) {
-          product.productName = reg.ReadText(value);
+          product.productName = TextOfStringData(value.data);
           product.named = true;
         }
       }
