@@ -145,7 +145,9 @@ TEST(PartialRemoval, WhatCannotBeRemovedStaysAndIsNamedWithItsReason) {
               s.p.ui.Texts("error"));
     const int row = s.Row("Deep");
     EXPECT_EQ(!c.staying.empty(), row >= 0) << "listed while anything of it is there";
-    if (row >= 0) EXPECT_EQ("Deep", s.form.ListView1.Item(row).Caption) << "by its key name";
+    if (row >= 0) {
+      EXPECT_EQ("Deep", s.form.ListView1.Item(row).Caption) << "by its key name";
+    }
   }
 }
 

@@ -189,7 +189,9 @@ TEST_F(DeepRemoval, KeysPastWhatTheRegistryEditorMergesStayAndAreNamed) {
   EXPECT_EQ(before.size(), after.size()) << "every key stays";
   EXPECT_EQ(static_cast<size_t>(2 * staying), valuesLeft) << "only the values of the levels past the limit";
   EXPECT_GE(Row(entry), 0) << "still listed";
-  if (Row(entry) >= 0) EXPECT_EQ(entry, form_.ListView1.Item(Row(entry)).Caption) << "by its key name";
+  if (Row(entry) >= 0) {
+    EXPECT_EQ(entry, form_.ListView1.Item(Row(entry)).Caption) << "by its key name";
+  }
 
   ASSERT_TRUE(undo_seeds::MergeUndoFiles(Stem()));
   EXPECT_EQ(0, CompareTrees(before, Entry(entry), false)) << "merged back";
