@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/controls.h"
@@ -200,6 +201,13 @@ class TForm1 {
   // Asks, then removes the entry of that key name in that source (the machine's, in this program's
   // own view, when none is named).
   void RemoveEntry(const std::string& keyName, Source source = Source::kMachine32);
+  // The entries whose last removal left something of them in the registry: the main list keeps
+  // them, by their key name once their display name is gone, for as long as they are there.
+  std::vector<std::pair<Source, std::string>> PartlyRemoved;
+  bool IsPartlyRemoved(const Entry& entry) const;
+  // The main list shows an entry with a display name and an uninstall command, and a partly
+  // removed one.
+  bool ShownInMainList(const Entry& entry) const { return entry.Listed() || IsPartlyRemoved(entry); }
 
   // Backups page and hive restore.
   void Button6Click();

@@ -49,7 +49,7 @@ void TForm1::FillListBox() {
       if (unreadable.empty()) unreadable = "The entry '" + entry.keyName + "' could not be read: " + entry.readError;
       continue;
     }
-    if (!entry.Listed() || !CheckEntryStatus) continue;
+    if (!ShownInMainList(entry) || !CheckEntryStatus) continue;
     if (CheckInBackground) {
       jobs.push_back({index, entry});
     } else {
@@ -124,11 +124,11 @@ void TForm1::ShowEntries(const std::vector<EntryId>& keep, int position) {
     ListView1.Clear();
     for (size_t i = 0; i < Entries.size(); ++i) {
       const Entry& entry = Entries[i];
-      if (!entry.Listed()) continue;
+      if (!ShownInMainList(entry)) continue;
       ++listed;
       if (!EntryMatchesFilter(entry)) continue;
       TListItem& item = ListView1.Item(ListView1.Add());
-      item.Caption = entry.displayName;
+      item.Caption = entry.displayName.empty() ? entry.keyName : entry.displayName;
       item.SubItems = {entry.keyName, entry.uninstallString, SourceName(entry.source), StatusText(entry.status, pending)};
       item.Data = static_cast<int>(i);
       item.ImageIndex = entry.status != kStatusUnknown ? entry.status : pending ? kCheckingImage : -1;

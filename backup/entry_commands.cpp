@@ -1,4 +1,5 @@
 // The commands that remove uninstall entries and installer products and change uninstall strings.
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,7 +54,35 @@ void BackUpUninstallString(TForm1& form, TNTRegistry& reg, const RegistryPlace& 
   AppendUndoLines(form, *lines, true);
 }
 
+// The entry's display name as the last scan read it, or its key name when it has none.
+std::string ShownNameOf(const TForm1& form, Source source, const std::string& keyName) {
+  for (const Entry& entry : form.Entries)
+    if (entry.source == source && entry.keyName == keyName && !entry.displayName.empty()) return entry.displayName;
+  return keyName;
+}
+
+// Notes whether the last removal of the entry left something of it in the registry.
+void RememberPartlyRemoved(TForm1& form, Source source, const std::string& keyName, bool partly) {
+  auto& entries = form.PartlyRemoved;
+  std::erase(entries, std::pair(source, keyName));
+  if (partly) entries.emplace_back(source, keyName);
+}
+
+// After a scan: an entry that is no longer there is no longer partly removed.
+void ForgetEntriesThatAreGone(TForm1& form) {
+  std::erase_if(form.PartlyRemoved, [&](const std::pair<Source, std::string>& remembered) {
+    return std::none_of(form.Entries.begin(), form.Entries.end(), [&](const Entry& entry) {
+      return entry.source == remembered.first && entry.keyName == remembered.second;
+    });
+  });
+}
+
 }  // namespace
+
+bool TForm1::IsPartlyRemoved(const Entry& entry) const {
+  return std::find(PartlyRemoved.begin(), PartlyRemoved.end(), std::pair(entry.source, entry.keyName)) !=
+         PartlyRemoved.end();
+}
 
 void TForm1::Button2Click() {
   if (ListView1.Selected() < 0) {
@@ -99,8 +128,12 @@ void TForm1::RemoveEntry(const std::string& keyName, Source source) {
     outcome = RemoveRegistryKey(place, path);
     WriteReg("");
   }
+  // The message names the entry as the list showed it.
+  const std::string shownName = ShownNameOf(*this, source, keyName);
+  RememberPartlyRemoved(*this, source, keyName, !outcome.Complete());
   FillListBox();
-  if (!outcome.Complete()) platform_.ui.ShowError(IncompleteRemovalMessage(keyName, outcome));
+  ForgetEntriesThatAreGone(*this);
+  if (!outcome.Complete()) platform_.ui.ShowError(IncompleteRemovalMessage(shownName, outcome));
   platform_.ui.ProcessMessages();
 }
 

@@ -250,9 +250,10 @@ TEST_F(EntryCommandsTest, ADeletionTheRegistryRefusesIsSaidAfterItsLinesAreWritt
   p.ui.answers = {kIdYes};
   form.Button2Click();
   EXPECT_EQ((std::vector<std::string>{
-                "Tidewell could not remove all of 'Beta': 1 key and 2 values remain, because the registry refused "
-                "the change (access denied). Run Tidewell as an administrator to remove it. What was removed is in "
-                "the day's undo file."}),
+                "Tidewell could not remove all of 'Beta': 2 values remain in "
+                "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Beta (the registry "
+                "refused to delete them: access denied), and the key that holds them stays. Run Tidewell as an "
+                "administrator to remove the rest. What was removed is in the day's undo file."}),
             p.ui.Texts("error"));
   EXPECT_EQ(File({std::string(kEntryLine) + "Beta]", "\"DisplayName\"=\"Beta\"",
                   "\"UninstallString\"=\"C:\\\\Beta\\\\remove.exe /x\"", ""}),

@@ -1,21 +1,53 @@
 #pragma once
-// What a removal left behind in the registry, and the one message that says so.
+// What a removal left behind in the registry, where and why, and the one message that says so.
 #include <string>
+#include <vector>
 
-struct RemovalOutcome {
-  int keysLeft = 0;
-  int valuesLeft = 0;
-  // The registry refused a deletion for lack of rights.
-  bool accessDenied = false;
-
-  bool Complete() const { return keysLeft == 0 && valuesLeft == 0; }
-  void Add(const RemovalOutcome& other) {
-    keysLeft += other.keysLeft;
-    valuesLeft += other.valuesLeft;
-    accessDenied = accessDenied || other.accessDenied;
-  }
+// Why part of a key tree stayed in the registry.
+enum class LeftReason {
+  // The key's path is longer than the registry editor merges back: neither written nor deleted.
+  kPathTooLong,
+  // The key's name holds a line break, which a key line cannot carry: neither written nor deleted.
+  kNameHoldsLineBreak,
+  // The key could not be opened, so nothing of it or below it could be written.
+  kNotOpened,
+  // The registry refused to delete values that were written.
+  kValueRefused,
+  // The registry refused to delete the key, emptied and written.
+  kKeyRefused,
+  // The key gained a subkey or a value while it was being removed; the newcomer was never written.
+  kAddedMeanwhile,
 };
 
-// The message for a removal of `what` (an entry's or a product's name) that left something behind;
-// empty when it left nothing.
+// One place where something stayed, and why.
+struct LeftBehind {
+  LeftReason reason = LeftReason::kNotOpened;
+  // The key as the undo file's key lines name it: "HKEY_LOCAL_MACHINE\SOFTWARE\...".
+  std::string key;
+  // What stays for this reason: the key and what is below it, or the values refused.
+  int keys = 0;
+  int values = 0;
+  // The registry's answer, where it gave one.
+  long error = 0;
+};
+
+struct RemovalOutcome {
+  // Every key and value of the tree still in the registry.
+  int keysLeft = 0;
+  int valuesLeft = 0;
+  // The registry refused an open or a deletion for lack of rights.
+  bool accessDenied = false;
+  // Where something stayed and why; the keys above such places stay to hold them.
+  std::vector<LeftBehind> left;
+
+  bool Complete() const { return keysLeft == 0 && valuesLeft == 0; }
+  // Notes a place and counts what stays there.
+  void Record(LeftBehind place);
+  // Counts a key that stays only because something in it or below it stays.
+  void KeepHoldingKey() { ++keysLeft; }
+  void Add(const RemovalOutcome& other);
+};
+
+// The message for a removal of `what` (an entry's or a product's name) that left something behind:
+// what stays, where and why, and what to do about it; empty when it left nothing.
 std::string IncompleteRemovalMessage(const std::string& what, const RemovalOutcome& outcome);

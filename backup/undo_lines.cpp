@@ -71,6 +71,12 @@ std::string KeyLine(const std::string& rootName, const std::string& keyPath) {
   return "[" + rootName + keyPath + "]";
 }
 
+KeyLineFit FitOfKeyLine(const std::string& keyPath) {
+  if (keyPath.find_first_of("\r\n") != std::string::npos) return KeyLineFit::kLineBreak;
+  const std::string_view below = std::string_view(keyPath).substr(!keyPath.empty() && keyPath[0] == '\\' ? 1 : 0);
+  return platform::Utf16Length(below) > kLongestMergedKeyPath ? KeyLineFit::kTooLong : KeyLineFit::kFits;
+}
+
 std::string NamePart(const std::string& valueName) {
   return valueName.empty() ? "@" : "\"" + EscapeRegText(valueName) + "\"";
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The lines of the undo file: key lines, value lines and the layout of byte lines.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +19,18 @@ std::string RootName(platform::Hkey root);
 
 // "[" + root name + key path + "]".
 std::string KeyLine(const std::string& rootName, const std::string& keyPath);
+
+// The longest key path below the root, in UTF-16 units, that the registry editor merges back into
+// that very key: its wide call cuts a longer path there, and the merge would make a key of the cut
+// name instead.
+inline constexpr std::size_t kLongestMergedKeyPath = 32766;
+
+enum class KeyLineFit { kFits, kLineBreak, kTooLong };
+
+// Whether a key line naming the path (below the root, as the line names it, with or without its
+// leading backslash) gives that key back when merged: a key line cannot escape a line break, and a
+// path longer than kLongestMergedKeyPath is not merged where it was.
+KeyLineFit FitOfKeyLine(const std::string& keyPath);
 
 // "@" for the unnamed value, otherwise the escaped name in double quotes.
 std::string NamePart(const std::string& valueName);

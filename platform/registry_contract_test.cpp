@@ -137,6 +137,33 @@ TEST_F(RegistryContract, AKeyWithSubkeysRefusesDeletion) {
   EXPECT_EQ(kErrorFileNotFound, api().DeleteKey(scratch(), "Parent", 0));
 }
 
+// A path handed to a call is cut after 32,766 UTF-16 units (a counted string of 16-bit length in
+// bytes): a key whose path from the base is longer is reached only from a key nearer to it. Names
+// of 255 characters bring a path there 128 levels down.
+TEST_F(RegistryContract, APathOfMoreThan32766UnitsIsReachedOnlyFromAKeyNearIt) {
+  std::string path;
+  Hkey parent = scratch();
+  for (int level = 1; level <= 127; ++level) {
+    std::string name = "k" + std::to_string(level);
+    name.resize(255, 'x');
+    parent = Create(name, parent);
+    path += (path.empty() ? "" : "\\") + name;
+  }
+  for (const std::size_t total : {std::size_t{32766}, std::size_t{32767}}) {
+    SCOPED_TRACE(total);
+    std::string name = "s" + std::to_string(total);
+    name.resize(total - path.size() - 1, 'y');
+    Create(name, parent);
+    Hkey key = 0;
+    EXPECT_EQ(total <= 32766 ? kErrorSuccess : kErrorFileNotFound,
+              api().OpenKeyEx(scratch(), (path + "\\" + name).c_str(), kKeyRead, &key));
+    if (key) api().CloseKey(key);
+    key = 0;
+    EXPECT_EQ(kErrorSuccess, api().OpenKeyEx(parent, name.c_str(), kKeyRead, &key));
+    if (key) api().CloseKey(key);
+  }
+}
+
 TEST_F(RegistryContract, ValuesKeepTypeCodeAndBytes) {
   const Hkey key = Create("Values");
   const std::string big(100 * 1024, '\x5A');

@@ -117,7 +117,10 @@ bool TNTRegistry::OpenPath(const std::string& path, bool canCreate) {
   Hkey opened = 0;
   const long result = (canCreate && !s.empty()) ? CreateCascade(BaseKey(relative), s, &opened)
                                                 : OpenCascade(BaseKey(relative), s, &opened);
-  if (result != kErrorSuccess) return false;
+  if (result != kErrorSuccess) {
+    LastError = result;
+    return false;
+  }
   UniqueHkey handle(api_, opened);
   const std::string pathText = (relative && ActiveKey != 0) ? ActivePath + "\\" + s : s;
   AdoptKey(std::move(handle), pathText);

@@ -38,6 +38,23 @@ bool SameName(const std::string& a, const std::string& b) { return a == b || Upp
 // Name lengths as the wide calls count them.
 std::uint32_t Units(const std::string& name) { return static_cast<std::uint32_t>(Utf16Length(name)); }
 
+// The wide calls hand a path over in a counted string whose length in bytes is 16 bits: a path of
+// more than 32,766 UTF-16 units is cut there, and the call goes on with what is left (Wine 8 does
+// so for opens, creates and deletes).
+std::string AsTheWideCallsPassIt(const char* subKey) {
+  constexpr std::size_t kMostUnits = 32766;
+  const std::string path = subKey ? subKey : "";
+  std::size_t units = 0;
+  for (std::size_t at = 0; at < path.size();) {
+    const auto lead = static_cast<unsigned char>(path[at]);
+    const std::size_t bytes = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    units += bytes == 4 ? 2 : 1;
+    if (units > kMostUnits) return path.substr(0, at);
+    at += bytes;
+  }
+  return path;
+}
+
 std::vector<std::string> SplitPath(const std::string& path) {
   std::vector<std::string> parts;
   std::string part;
@@ -241,7 +258,7 @@ long MemoryRegistry::OpenKeyEx(Hkey base, const char* subKey, std::uint32_t acce
   std::shared_ptr<Key> from;
   if (const long error = Use(base, 0, &from)) return error;
   long error = kErrorSuccess;
-  auto key = Walk(from, subKey ? subKey : "", false, &error, Redirects(access));
+  auto key = Walk(from, AsTheWideCallsPassIt(subKey), false, &error, Redirects(access));
   if (!key) return error;
   if (const long refused = Interfere("open", *key)) return refused;
   if (access & ~key->granted & 0x000F003F) return kErrorAccessDenied;
@@ -257,7 +274,7 @@ long MemoryRegistry::CreateKeyEx(Hkey base, const char* subKey, std::uint32_t op
   const bool backup = (options & kRegOptionBackupRestore) != 0;
   if (backup && !backupRestoreRight_) return kErrorPrivilegeNotHeld;
   long error = kErrorSuccess;
-  auto key = Walk(from, subKey ? subKey : "", true, &error, Redirects(access));
+  auto key = Walk(from, AsTheWideCallsPassIt(subKey), true, &error, Redirects(access));
   if (!key) return error;
   if (const long refused = Interfere("open", *key)) return refused;
   if (backup) access = kKeyAllAccess;
@@ -276,7 +293,7 @@ long MemoryRegistry::DeleteKey(Hkey base, const char* subKey, std::uint32_t view
   std::shared_ptr<Key> from;
   if (const long error = Use(base, 0, &from)) return error;
   long error = kErrorSuccess;
-  auto key = Walk(from, subKey ? subKey : "", false, &error, Redirects(view));
+  auto key = Walk(from, AsTheWideCallsPassIt(subKey), false, &error, Redirects(view));
   if (!key) return error;
   auto parent = key->parent.lock();
   if (!parent) return kErrorAccessDenied;  // a root

@@ -3,7 +3,8 @@
 // predefined roots, UTF-8 names compared without letter case (Latin, Greek and Cyrillic letters too)
 // that keep their spelling, name lengths in UTF-16 units as the wide calls count them, enumeration in
 // insertion order, keys that refuse deletion while they have subkeys, values of any type code and
-// size, per-key access that tests can limit, counted handles, hive files, backup-restore creates.
+// size, per-key access that tests can limit, counted handles, hive files, backup-restore creates, and
+// paths cut after 32,766 UTF-16 units as the wide calls pass them.
 #include <cstdint>
 #include <functional>
 #include <map>

@@ -43,6 +43,13 @@ inline void RemoveTree(const std::string& folder) {
   RemoveDirectoryW(platform::Widen(folder).c_str());
 }
 
+// The main list's row of the entry of that key name, -1 when it is not listed.
+inline int MainListRow(const TForm1& form, const std::string& keyName) {
+  for (int i = 0; i < form.ListView1.Count(); ++i)
+    if (form.ListView1.Item(i).SubItems.at(0) == keyName) return i;
+  return -1;
+}
+
 // The window's logic on the real platform, its dialogs recorded instead of shown.
 struct WineForm {
   platform::Win32Platform real;
