@@ -1,10 +1,12 @@
 // The status check with its scan-wide memo and its skipped short pieces gives every entry the
-// status that the plain check, asking every question anew, gives it: on the realistic mix of
-// installers and on many random commands, in both kinds of Windows.
+// status that the plain check, asking every question anew, gives it, with a reason that says the
+// same: on the realistic mix of installers and on many random commands, in both kinds of Windows.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "inventory/status.h"
@@ -55,18 +57,39 @@ struct Disk {
   platform::MemoryPlatform p;
 };
 
+// The status a line of reason explains.
+int VerdictOf(const std::string& reason) {
+  const auto begins = [&](const char* words) { return reason.rfind(words, 0) == 0; };
+  if (begins("Found ") || begins("Counted as found: ")) return kGoodLink;
+  if (begins("On drive ")) return kMissingDisk;
+  if (begins("Not found: ")) return kBrokenLink;
+  return kStatusUnknown;
+}
+
+// Each command's status, from the scan's memo, is the plain check's; its reason agrees with it and
+// is the reason a check without the memo gives.
 void ExpectSameStatuses(bool wow64, const std::vector<std::string>& commands) {
   Disk disk(wow64);
   ScanChecker checker(disk.p.files, disk.p.system);
+  std::map<std::pair<std::string, bool>, std::string> freshReasons;
   int differences = 0;
   for (const std::string& command : commands) {
     for (bool sixtyFourBit : {false, true}) {
       if (sixtyFourBit && !wow64) continue;
       const int expected = reference::StatusOfCommand(disk.p.files, disk.p.system, command, sixtyFourBit);
       const int got = checker.StatusOf(command, sixtyFourBit);
-      if (got != expected && ++differences <= 10)
-        ADD_FAILURE() << "[" << command << "]" << (sixtyFourBit ? " (64-bit)" : "") << ": " << got << " instead of "
-                      << expected;
+      const StatusResult result = checker.CheckCommand(command, sixtyFourBit);
+      auto [known, added] = freshReasons.try_emplace({command, sixtyFourBit});
+      if (added) {
+        known->second = ScanChecker(disk.p.files, disk.p.system).CheckCommand(command, sixtyFourBit).reason;
+      }
+      const std::string& fresh = known->second;
+      const bool same = got == expected && result.status == expected && VerdictOf(result.reason) == expected &&
+                        result.reason == fresh;
+      if (!same && ++differences <= 10)
+        ADD_FAILURE() << "[" << command << "]" << (sixtyFourBit ? " (64-bit)" : "") << ": " << got << " and "
+                      << result.status << " \"" << result.reason << "\" instead of " << expected << " \"" << fresh
+                      << "\"";
     }
   }
   EXPECT_EQ(0, differences);
