@@ -11,6 +11,7 @@
 
 #include "inventory/status.h"
 #include "platform/memory/memory_platform.h"
+#include "tests/support/reason_verdict.h"
 #include "tests/support/reference_status.h"
 #include "tests/support/uninstall_corpus.h"
 
@@ -57,15 +58,6 @@ struct Disk {
   platform::MemoryPlatform p;
 };
 
-// The status a line of reason explains.
-int VerdictOf(const std::string& reason) {
-  const auto begins = [&](const char* words) { return reason.rfind(words, 0) == 0; };
-  if (begins("Found ") || begins("Counted as found: ")) return kGoodLink;
-  if (begins("On drive ")) return kMissingDisk;
-  if (begins("Not found: ")) return kBrokenLink;
-  return kStatusUnknown;
-}
-
 // Each command's status, from the scan's memo, is the plain check's; its reason agrees with it and
 // is the reason a check without the memo gives.
 void ExpectSameStatuses(bool wow64, const std::vector<std::string>& commands) {
@@ -84,7 +76,7 @@ void ExpectSameStatuses(bool wow64, const std::vector<std::string>& commands) {
         known->second = ScanChecker(disk.p.files, disk.p.system).CheckCommand(command, sixtyFourBit).reason;
       }
       const std::string& fresh = known->second;
-      const bool same = got == expected && result.status == expected && VerdictOf(result.reason) == expected &&
+      const bool same = got == expected && result.status == expected && reason::VerdictOf(result.reason) == expected &&
                         result.reason == fresh;
       if (!same && ++differences <= 10)
         ADD_FAILURE() << "[" << command << "]" << (sixtyFourBit ? " (64-bit)" : "") << ": " << got << " and "
