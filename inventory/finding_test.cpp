@@ -11,12 +11,6 @@ namespace {
 
 using platform::MemoryPlatform;
 
-std::string Repeated(const std::string& text, size_t times) {
-  std::string out;
-  for (size_t i = 0; i < times; ++i) out += text;
-  return out;
-}
-
 // What the finder alone says of a piece, where the status check never asks in that way.
 TEST(ReasonTest, TheFinderSaysWhatItFoundOrLookedFor) {
   const struct {
@@ -24,7 +18,7 @@ TEST(ReasonTest, TheFinderSaysWhatItFoundOrLookedFor) {
     bool found;
     std::string line;
   } cases[] = {
-      // The status check takes "@D:" for the root, which is no drive: Broken Link, for a reason.
+      // A path on a drive that is never looked at, behind a mark the finder drops.
       {"@D:\\setup.exe", false, "Not found: D:\\setup.exe (on drive D:, a CD-ROM drive: not looked at)"},
       {",x\\gone.exe", true, "Counted as found: an empty name without a folder"},
       {"x\\gone.exe", false, "Not found: x\\gone.exe (looked for x\\gone.exe, x\\gone.exe.* and x)"},
@@ -62,6 +56,8 @@ TEST(ReasonTest, NamesCandidatesWhileTheLineStaysShort) {
 }
 
 TEST(ReasonTest, ShowsTextsTrimmedAndLongOnesByTheirEnds) {
+  std::string accents;
+  for (int i = 0; i < 121; ++i) accents += "\xc3\xa9";  // é, two bytes each
   const struct {
     std::string text, shown;
   } cases[] = {
@@ -69,7 +65,7 @@ TEST(ReasonTest, ShowsTextsTrimmedAndLongOnesByTheirEnds) {
       {"   ", ""},
       {std::string(120, 'a'), std::string(120, 'a')},
       {std::string(60, 'a') + std::string(61, 'b'), std::string(58, 'a') + "..." + std::string(59, 'b')},
-      {Repeated("\xc3\xa9", 121), Repeated("\xc3\xa9", 58) + "..." + Repeated("\xc3\xa9", 59)},  // é
+      {accents, accents.substr(0, 58 * 2) + "..." + accents.substr(0, 59 * 2)},
   };
   for (const auto& c : cases) EXPECT_EQ(ShownInLine(c.text), c.shown) << c.text;
 }
