@@ -10,7 +10,8 @@ using platform::Widen;
 
 namespace {
 
-constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kMainStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
 constexpr const char* kWindowFont = "MS Sans Serif";
 constexpr int kWindowFontSize = 8;
 
@@ -72,6 +73,53 @@ bool TForm1Window::RegisterClasses() {
   const bool mainOk = RegisterClassExW(&main) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
   const bool containerOk = RegisterClassExW(&container) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
   return mainOk && containerOk;
+}
+
+RECT TForm1Window::Placed(const TControl& control) const {
+  RECT place = Scaled(RECT{control.Left, control.Top, control.Left + control.Width, control.Top + control.Height});
+  // How much larger than its design the control's parent is: the window, or the panel at its
+  // bottom, which grows with the window's width; the pages keep their size.
+  int dx = 0, dy = 0;
+  if (!control.Parent) {
+    dx = grown_.cx;
+    dy = grown_.cy;
+  } else if (control.Parent->Kind() == ControlKind::kPanel) {
+    dx = grown_.cx;
+  }
+  const unsigned anchors = control.Anchors;
+  if (anchors & kAnchorRight) {
+    place.right += dx;
+    if (!(anchors & kAnchorLeft)) place.left += dx;
+  }
+  if (anchors & kAnchorBottom) {
+    place.bottom += dy;
+    if (!(anchors & kAnchorTop)) place.top += dy;
+  }
+  return place;
+}
+
+SIZE TForm1Window::DesignClientSize() const {
+  const RECT client = Scaled(RECT{0, 0, form_.ClientWidth, form_.ClientHeight});
+  return SIZE{client.right, client.bottom};
+}
+
+void TForm1Window::Layout(int width, int height) {
+  const SIZE design = DesignClientSize();
+  grown_ = SIZE{std::max<LONG>(0, width - design.cx), std::max<LONG>(0, height - design.cy)};
+  HDWP moves = BeginDeferWindowPos(static_cast<int>(controls_.size()));
+  for (TControl* control : controls_) {
+    Win32Peer* peer = PeerOf(control);
+    const bool moves_with_window = !control->Parent || control->Parent->Kind() == ControlKind::kPanel;
+    if (!peer || !peer->Handle() || !moves_with_window) continue;
+    const RECT place = peer->Bounds();
+    if (moves)
+      moves = DeferWindowPos(moves, peer->Handle(), nullptr, place.left, place.top, place.right - place.left,
+                             place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  if (moves) EndDeferWindowPos(moves);
+  // Everything drawn again: the labels and pictures are drawn by their parents, and a control
+  // that moved shows nothing of its old place.
+  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 RECT TForm1Window::Scaled(RECT design) const {
@@ -389,8 +437,35 @@ void TForm1Window::TurnPage(bool backwards) {
   pages.SetActivePage((pages.ActivePage() + (backwards ? count - 1 : 1)) % count);
 }
 
+bool TForm1Window::Accelerator(MSG& message) {
+  if (message.message != WM_KEYDOWN) return false;
+  const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+  HWND focus = GetFocus();
+  Win32Peer* filter = PeerOf(&form_.Edit4);
+  Win32Peer* list = PeerOf(&form_.ListView1);
+  if (message.wParam == VK_F3 || (control && message.wParam == 'F')) {
+    SetFocus(filter->Handle());
+    SendMessageW(filter->Handle(), EM_SETSEL, 0, -1);
+    return true;
+  }
+  if (message.wParam == VK_ESCAPE && focus == filter->Handle()) {
+    SetWindowTextW(filter->Handle(), L"");
+    return true;
+  }
+  if (control && message.wParam == 'B') {
+    Fire([this] { form_.SelectBrokenLinks(); });
+    return true;
+  }
+  if (control && message.wParam == 'C' && focus == list->Handle()) {
+    Fire([this] { form_.CopyCommand(); });
+    return true;
+  }
+  return false;
+}
+
 bool TForm1Window::PreTranslate(MSG& message) {
   if (!window_ || (message.hwnd != window_ && !IsChild(window_, message.hwnd))) return false;
+  if (Accelerator(message)) return true;
   if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && !(GetKeyState(VK_MENU) & 0x8000)) {
     const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
     // Ctrl+Tab turns the pages, as in the framework's page control; Tab walks the controls.
@@ -496,6 +571,20 @@ LRESULT TForm1Window::Message(HWND window, UINT message, WPARAM wParam, LPARAM l
           SetFocus(lastFocus_);
           return 0;
         }
+      }
+      break;
+    case WM_SIZE:
+      if (window == window_ && wParam != SIZE_MINIMIZED) Layout(LOWORD(lParam), HIWORD(lParam));
+      break;
+    case WM_GETMINMAXINFO:
+      if (window == window_) {
+        // Never smaller than its design, where every control has the room it needs.
+        const SIZE design = DesignClientSize();
+        RECT frame{0, 0, design.cx, design.cy};
+        AdjustWindowRectEx(&frame, kMainStyle, FALSE, WS_EX_CONTROLPARENT);
+        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+        limits->ptMinTrackSize = POINT{frame.right - frame.left, frame.bottom - frame.top};
+        return 0;
       }
       break;
     case WM_DESTROY:

@@ -55,6 +55,9 @@ class TForm1Window {
   HIMAGELIST StatusImages() const { return statusImages_; }
   // A rectangle of the window's design (laid out for 96 dots per inch) at the screen's resolution.
   RECT Scaled(RECT design) const;
+  // Where a control is now: its design place at the screen's resolution, moved or grown with the
+  // edges of its parent that it keeps to.
+  RECT Placed(const TControl& control) const;
   Win32Peer* PeerOf(const TControl* control) const;
   // The window a control is created in: its parent's container, or the main window.
   HWND ContainerOf(const TControl* control) const;
@@ -75,6 +78,12 @@ class TForm1Window {
   bool RegisterClasses();
   bool CreateControls();
   void LayoutPages();
+  // The window's client area is `width` by `height`: every control takes its place in it.
+  void Layout(int width, int height);
+  SIZE DesignClientSize() const;
+  // The window's own keys: Ctrl+F and F3 to the filter box, Escape there to clear it, Ctrl+B to
+  // select the Broken Link entries, Ctrl+C in the list to copy the command.
+  bool Accelerator(MSG& message);
   void Paint(HWND container);
   Win32Peer* PeerOfWindow(HWND window) const;
   Win32Peer* DrawnPeerAt(HWND container, POINT point) const;
@@ -92,6 +101,8 @@ class TForm1Window {
   HWND tips_ = nullptr;
   HWND lastFocus_ = nullptr;
   int dpi_ = 96;
+  // How much larger than its design the window's client area is.
+  SIZE grown_{0, 0};
   HIMAGELIST statusImages_ = nullptr;
   Win32Peer* pressed_ = nullptr;
   std::vector<TControl*> controls_;

@@ -63,6 +63,10 @@ class EditPeer : public Win32Peer {
     const DWORD exStyle = Edit().Borderless ? 0 : WS_EX_CLIENTEDGE;
     MakeWindow(exStyle, L"EDIT", Edit().Text(), style, parent, id);
     if (!window_) return false;
+    if (!Edit().Cue.empty()) {
+      const std::wstring cue = Widen(Edit().Cue);
+      SendMessageW(window_, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(cue.c_str()));
+    }
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     original_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditProc)));
@@ -78,7 +82,11 @@ class EditPeer : public Win32Peer {
   }
 
   void Command(int code) override {
-    if (code == EN_CHANGE) Edit().TextFromUser(WindowText(window_));
+    if (code != EN_CHANGE) return;
+    const std::string text = WindowText(window_);
+    if (text == Edit().Text()) return;  // the program's own change, already in the control
+    Edit().TextFromUser(text);
+    if (Edit().OnChange) owner_.Fire([this] { Edit().Change(); });
   }
 
   void Pull() override {
@@ -183,10 +191,10 @@ class ListViewPeer : public Win32Peer {
     // The rows stay in the control object; the list view asks for the text of the rows it draws,
     // so that thousands of rows cost nothing until they are seen.
     MakeWindow(WS_EX_CLIENTEDGE, WC_LISTVIEWW, "",
-               WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA, parent,
-               id);
+               WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA, parent, id);
     if (!window_) return false;
-    SendMessageW(window_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    SendMessageW(window_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP,
+                 LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     SendMessageW(window_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(owner_.StatusImages()));
     for (size_t i = 0; i < View().Columns.size(); ++i) {
       std::wstring caption = Widen(View().Columns[i]);
@@ -209,6 +217,7 @@ class ListViewPeer : public Win32Peer {
       case Aspect::kItems: Refill(); break;
       case Aspect::kItem: SetRow(index); break;
       case Aspect::kSelection: PushSelection(); break;
+      case Aspect::kSortMark: ShowSortMark(); break;
       case Aspect::kScroll:
         if (View().Selected() >= 0) SendMessageW(window_, LVM_ENSUREVISIBLE, View().Selected(), FALSE);
         break;
@@ -233,27 +242,32 @@ class ListViewPeer : public Win32Peer {
       }
       case LVN_ODFINDITEMW:
         return FindRow(*reinterpret_cast<NMLVFINDITEMW*>(header));
-      case LVN_ITEMCHANGED: {
-        // The mouse and the keyboard move the selection; the control follows and tells the window
-        // once the row has changed, so that what the commands act on is the row highlighted.
-        const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
-        if (!pushing_ && (change->uChanged & LVIF_STATE) &&
-            ((change->uOldState ^ change->uNewState) & LVIS_SELECTED)) {
-          const int before = View().Selected();
-          Pull();
-          if (View().Selected() != before && View().Selected() >= 0)
-            owner_.Fire([this] { View().SelectItem(); });
-        }
+      case LVN_GETINFOTIPW:
+        ShowTip(*reinterpret_cast<NMLVGETINFOTIPW*>(header));
+        break;
+      case LVN_COLUMNCLICK: {
+        const int column = reinterpret_cast<NMLISTVIEW*>(header)->iSubItem;
+        owner_.Fire([this, column] { View().ColumnClick(column); });
         break;
       }
+      case LVN_ITEMCHANGED: {
+        // The mouse and the keyboard move the selection; the control follows and tells the window
+        // once the rows have changed, so that what the commands act on is the rows highlighted.
+        const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
+        if ((change->uChanged & LVIF_STATE) && ((change->uOldState ^ change->uNewState) & LVIS_SELECTED))
+          SelectionChanged();
+        break;
+      }
+      case LVN_ODSTATECHANGED:
+        SelectionChanged();
+        break;
     }
     return 0;
   }
 
   void Pull() override {
     if (pushing_) return;
-    const LRESULT index = SendMessageW(window_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
-    View().SelectedFromUser(static_cast<int>(index));
+    View().SelectionFromUser(NativeSelection());
   }
 
  private:
@@ -261,6 +275,10 @@ class ListViewPeer : public Win32Peer {
     auto* self = reinterpret_cast<ListViewPeer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN)
       self->owner_.Fire([self] { self->control_.MouseDown(); });
+    if (message == WM_CONTEXTMENU) {
+      self->owner_.Fire([self] { self->View().ContextMenu(); });
+      return 0;
+    }
     return CallWindowProcW(self->original_, window, message, wParam, lParam);
   }
 
@@ -295,12 +313,53 @@ class ListViewPeer : public Win32Peer {
 
   void SetRow(int index) { SendMessageW(window_, LVM_REDRAWITEMS, index, index); }
 
+  std::vector<int> NativeSelection() const {
+    std::vector<int> rows;
+    for (LRESULT row = -1; (row = SendMessageW(window_, LVM_GETNEXTITEM, row, LVNI_SELECTED)) >= 0;)
+      rows.push_back(static_cast<int>(row));
+    return rows;
+  }
+
+  // The user's new selection: the control takes it and the window hears of it once.
+  void SelectionChanged() {
+    if (pushing_) return;
+    const std::vector<int> before = View().SelectedRows();
+    Pull();
+    if (View().SelectedRows() != before && !View().SelectedRows().empty())
+      owner_.Fire([this] { View().SelectItem(); });
+  }
+
+  // The tip over a row: why its entry has its status.
+  void ShowTip(NMLVGETINFOTIPW& tip) const {
+    if (tip.iItem < 0 || tip.iItem >= View().Count() || tip.cchTextMax <= 0) return;
+    const std::wstring hint = Widen(View().Item(tip.iItem).Hint);
+    if (hint.empty()) return;
+    const size_t units = std::min(hint.size(), static_cast<size_t>(tip.cchTextMax - 1));
+    std::copy_n(hint.data(), units, tip.pszText);
+    tip.pszText[units] = L'\0';
+  }
+
+  // The arrow in the header of the column the rows are sorted by.
+  void ShowSortMark() {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(window_, LVM_GETHEADER, 0, 0));
+    if (!header) return;
+    const int columns = static_cast<int>(View().Columns.size());
+    for (int c = 0; c < columns; ++c) {
+      HDITEMW item{};
+      item.mask = HDI_FORMAT;
+      SendMessageW(header, HDM_GETITEMW, c, reinterpret_cast<LPARAM>(&item));
+      item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+      if (c == View().SortColumn()) item.fmt |= View().SortAscending() ? HDF_SORTUP : HDF_SORTDOWN;
+      SendMessageW(header, HDM_SETITEMW, c, reinterpret_cast<LPARAM>(&item));
+    }
+  }
+
   // One redraw for the whole list however many rows it holds.
   void Refill() {
     pushing_ = true;
     SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
     SendMessageW(window_, LVM_SETITEMCOUNT, View().Count(), LVSICF_NOSCROLL);
-    SelectNative(View().Selected());
+    SelectNative(View().SelectedRows());
     FitColumns();
     SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(window_, nullptr, TRUE);
@@ -342,19 +401,21 @@ class ListViewPeer : public Win32Peer {
 
   void PushSelection() {
     pushing_ = true;
-    SelectNative(View().Selected());
+    SelectNative(View().SelectedRows());
     pushing_ = false;
   }
 
-  void SelectNative(int index) {
+  void SelectNative(const std::vector<int>& rows) {
     LVITEMW state{};
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     state.state = 0;
     SendMessageW(window_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
-    if (index < 0) return;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageW(window_, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
-    SendMessageW(window_, LVM_SETSELECTIONMARK, 0, index);
+    for (size_t i = 0; i < rows.size(); ++i) {
+      // The first selected row has the focus.
+      state.state = LVIS_SELECTED | (i == 0 ? LVIS_FOCUSED : 0);
+      SendMessageW(window_, LVM_SETITEMSTATE, rows[i], reinterpret_cast<LPARAM>(&state));
+    }
+    if (!rows.empty()) SendMessageW(window_, LVM_SETSELECTIONMARK, 0, rows.front());
   }
 
   static inline const std::string kEmpty;
@@ -509,10 +570,7 @@ class ImagePeer : public Win32Peer {
 
 }  // namespace
 
-RECT Win32Peer::Bounds() const {
-  return owner_.Scaled(
-      RECT{control_.Left, control_.Top, control_.Left + control_.Width, control_.Top + control_.Height});
-}
+RECT Win32Peer::Bounds() const { return owner_.Placed(control_); }
 
 HWND Win32Peer::MakeWindow(DWORD exStyle, const wchar_t* className, const std::string& text, DWORD style,
                            HWND parent, int id) {

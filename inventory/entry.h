@@ -28,6 +28,7 @@ struct Entry {
   std::string keyName;
   std::string displayName;
   std::string uninstallString;
+  std::string publisher;
   // Not empty when the entry's values could not be read: it is known by its key alone.
   std::string readError;
   // A status icon (kBrokenLink, kGoodLink, kMissingDisk) or kStatusUnknown, and one line that

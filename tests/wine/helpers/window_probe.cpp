@@ -20,6 +20,9 @@
 // window_probe page               the page shown
 // window_probe focus              the name of the control that has the keyboard focus
 // window_probe client             the window's client area on the screen: x y width height
+// window_probe resize "W H"        makes the client area W by H; answers the size it got
+// window_probe maximize | restore  maximizes the window, or gives it back its size
+// window_probe layout             each control window in the main window: name left top right bottom
 // window_probe pending            how many statuses are still being checked
 // window_probe timings            milliseconds from the program's start to its rows shown and to
 //                                 every status known, as the window itself counted them
@@ -217,6 +220,40 @@ int Run(int argc, char** argv) {
     POINT origin{0, 0};
     ClientToScreen(main, &origin);
     std::printf("%ld %ld %ld %ld\n", origin.x, origin.y, client.right, client.bottom);
+    return 0;
+  }
+
+  if (command == "resize" || command == "maximize" || command == "restore") {
+    // The window's client area made `argument` ("WIDTH HEIGHT") large, or the window maximized.
+    if (command != "resize") {
+      ShowWindow(main, command == "maximize" ? SW_MAXIMIZE : SW_RESTORE);
+    } else {
+      int width = 0, height = 0;
+      if (std::sscanf(argument.c_str(), "%d %d", &width, &height) != 2) return 1;
+      RECT frame{0, 0, width, height};
+      AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(main, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(GetWindowLongPtrW(main, GWL_EXSTYLE)));
+      SetWindowPos(main, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    Sleep(300);
+    RECT client;
+    GetClientRect(main, &client);
+    std::printf("%ld %ld\n", client.right, client.bottom);
+    return 0;
+  }
+
+  if (command == "layout") {
+    // Every control window directly in the main window: its name and its place in the client area.
+    for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      if (!IsWindowVisible(child)) continue;
+      RECT place;
+      GetWindowRect(child, &place);
+      MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&place), 2);
+      const std::string name = ControlName(GetDlgCtrlID(child));
+      if (name.empty()) continue;
+      std::printf("%s %ld %ld %ld %ld\n", name.c_str(), place.left, place.top, place.right, place.bottom);
+    }
     return 0;
   }
 
