@@ -63,21 +63,27 @@ void CheckAllAsOneScan(benchmark::State& state) {
 
 // A machine of 1,000 entries of every style: the file-system queries per entry of a scan that
 // remembers answers within each search only (as the window did) and of one that shares them for
-// the whole scan and skips the pieces whose answer changes nothing, side by side.
-void ScanMachine(benchmark::State& state, bool wholeScan) {
+// the whole scan and skips the pieces whose answer changes nothing, side by side; and the whole
+// scan again with each entry's line of reason, as the window's scan asks for it.
+enum class Scan { kPerSearchMemo, kScanMemo, kScanMemoWithReasons };
+
+void ScanMachine(benchmark::State& state, Scan scan) {
   const std::vector<Entry> machine = corpus::Machine(1000);
   std::vector<std::string> files;
   for (const Entry& e : machine) files.insert(files.end(), e.files.begin(), e.files.end());
   World world(files);
   world.mp.files.ResetCalls();
   for (auto _ : state) {
-    if (wholeScan) {
-      ScanChecker checker(world.mp.files, world.mp.system);
-      for (const Entry& e : machine) benchmark::DoNotOptimize(checker.StatusOf(e.uninstall, false));
-    } else {
+    if (scan == Scan::kPerSearchMemo) {
       Finder finder(world.mp.files, world.mp.system);
       for (const Entry& e : machine)
         benchmark::DoNotOptimize(reference::PerCallMemoStatus(world.mp.files, finder, e.uninstall));
+    } else if (scan == Scan::kScanMemo) {
+      ScanChecker checker(world.mp.files, world.mp.system);
+      for (const Entry& e : machine) benchmark::DoNotOptimize(checker.StatusOf(e.uninstall, false));
+    } else {
+      ScanChecker checker(world.mp.files, world.mp.system);
+      for (const Entry& e : machine) benchmark::DoNotOptimize(checker.CheckCommand(e.uninstall, false));
     }
   }
   const double entries = static_cast<double>(state.iterations()) * machine.size();
@@ -104,10 +110,17 @@ void Register() {
   benchmark::RegisterBenchmark("CheckUninstall/all/no_memo", [](benchmark::State& s) { CheckAll(s, false); });
   benchmark::RegisterBenchmark("CheckUninstall/all/memo", [](benchmark::State& s) { CheckAll(s, true); });
   benchmark::RegisterBenchmark("CheckUninstall/all/scan_memo", CheckAllAsOneScan);
-  benchmark::RegisterBenchmark("Machine1000/per_search_memo", [](benchmark::State& s) { ScanMachine(s, false); })
-      ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("Machine1000/scan_memo", [](benchmark::State& s) { ScanMachine(s, true); })
-      ->Unit(benchmark::kMillisecond);
+  const struct {
+    const char* name;
+    Scan scan;
+  } scans[] = {{"per_search_memo", Scan::kPerSearchMemo},
+               {"scan_memo", Scan::kScanMemo},
+               {"scan_memo_reasons", Scan::kScanMemoWithReasons}};
+  for (const auto& s : scans) {
+    benchmark::RegisterBenchmark((std::string("Machine1000/") + s.name).c_str(),
+                                 [scan = s.scan](benchmark::State& state) { ScanMachine(state, scan); })
+        ->Unit(benchmark::kMillisecond);
+  }
   const struct {
     const char* name;
     const char* unit;

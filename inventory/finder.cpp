@@ -34,16 +34,22 @@ std::vector<size_t> PrefixUnits(const std::string& s) {
 // named by their length in bytes; every one ends before an ASCII mark, so on a character's
 // boundary. Long prefixes are never copied: a text longer than MAX_PATH (in UTF-16 units) is never
 // queried, and without a query a candidate's answer depends only on whether it holds a backslash.
+// When the caller asks for a finding, the call writes down what it found, or what it looked for;
+// each line follows from the kind of look and its text, never from where an answer came from.
 class FinderCall {
  public:
-  FinderCall(Finder& finder, platform::FileSystem& files, const std::string& s, bool remember)
-      : finder_(finder), files_(files), s_(s), remember_(remember),
-        firstBackslash_(s.find('\\')), units_(PrefixUnits(s)), probes_(s.size() + 1, kUnknown) {}
+  FinderCall(Finder& finder, platform::FileSystem& files, const std::string& s, bool remember, Finding* finding)
+      : finder_(finder), files_(files), s_(s), remember_(remember), finding_(finding),
+        firstBackslash_(s.find('\\')), units_(PrefixUnits(s)), probes_(s.size() + 1, kUnknown) {
+    // One mark per prefix length, and one more for the pattern.
+    if (finding_) listed_.assign(s.size() + 2, false);
+  }
 
   // ProbeCandidate of the first `length` characters of S.
   bool ProbePrefix(size_t length) {
     return Remembered(probes_[length], [&] {
-      if (units_[length] > platform::kMaxPath) return !HoldsBackslash(length);
+      if (units_[length] > platform::kMaxPath) return !HoldsBackslash(length) && FoundPrefix(Kind::kBareName, length);
+      NotePrefixLookedFor(length);
       return ProbeCandidate(s_.substr(0, length));
     });
   }
@@ -51,10 +57,18 @@ class FinderCall {
   // nFileExists of the first `length` characters of S; longer than MAX_PATH, not found unasked.
   bool FileTestPrefix(size_t length) {
     if (units_[length] > platform::kMaxPath) return false;
-    return FileExists(s_.substr(0, length));
+    NotePrefixLookedFor(length);
+    return FileExists(s_.substr(0, length)) && FoundPrefix(Kind::kFile, length);
+  }
+
+  bool PatternFound(const std::string& pattern) {
+    const bool asked = units_[s_.size()] + 2 <= platform::kMaxPath;  // ".*" adds two units
+    if (finding_ && asked && Unlisted(s_.size() + 1) && Named()) finding_->lookedFor.push_back(pattern);
+    return Query('p', pattern, [&] { return PatternSearch(files_, pattern); }) && Found(Kind::kPattern, pattern);
   }
 
  private:
+  using Kind = Finding::Kind;
   static constexpr signed char kUnknown = -1;
 
   bool HoldsBackslash(size_t length) const { return firstBackslash_ != std::string::npos && firstBackslash_ < length; }
@@ -66,8 +80,8 @@ class FinderCall {
     return slot == 1;
   }
 
-  // One query per kind and text within the call. Texts here are at most MAX_PATH long.
   // One query per kind and text within the call, or within the scan when the finder has a memo.
+  // Texts here are at most MAX_PATH long.
   template <class Ask>
   bool Query(char kind, const std::string& text, Ask ask) {
     if (!remember_) return ask();
@@ -78,40 +92,100 @@ class FinderCall {
     return it->second;
   }
 
- public:
-  bool PatternFound(const std::string& pattern) {
-    return Query('p', pattern, [&] { return PatternSearch(files_, pattern); });
-  }
-
- private:
-
   bool FileExists(const std::string& t) {
     return Query('f', t, [&] { return finder_.nFileExists(t); });
   }
 
   bool ProbeCandidate(const std::string& t) {
-    if (FileExists(t)) return true;
+    if (FileExists(t)) return Found(Kind::kFile, t);
     const size_t k = t.rfind('\\');
     // A bare name without a folder part counts as found.
-    if (k == std::string::npos) return true;
+    if (k == std::string::npos) return Found(Kind::kBareName, t);
     const std::string directory = t.substr(0, k);
     const std::string name = t.substr(k + 1);
-    if (Query('s', directory + '\\' + name, [&] { return DirectorySearch(files_, directory, name); })) return true;
+    if (Query('s', directory + '\\' + name, [&] { return DirectorySearch(files_, directory, name); })) {
+      return Found(Kind::kSearched, t);
+    }
     const std::string folder = k + 1 == t.size() ? directory : t;
-    if (Query('d', folder, [&] { return FolderTest(files_, folder); })) return true;
+    if (Query('d', folder, [&] { return FolderTest(files_, folder); })) return Found(Kind::kFolder, folder);
     const std::string exe = name + ".exe";
-    return Query('s', directory + '\\' + exe, [&] { return DirectorySearch(files_, directory, exe); });
+    return Query('s', directory + '\\' + exe, [&] { return DirectorySearch(files_, directory, exe); }) &&
+           Found(Kind::kSearchedExe, t, ".exe");
+  }
+
+  // Writes down what was found, when the caller asks for it; true.
+  bool Found(Kind kind, const std::string& text, const char* suffix = "") {
+    if (finding_) {
+      finding_->kind = kind;
+      finding_->text = text + suffix;
+    }
+    return true;
+  }
+  bool FoundPrefix(Kind kind, size_t length) { return !finding_ || Found(kind, s_.substr(0, length)); }
+
+  // Writes down a prefix looked for, when the caller asks for it. Blanks at its end make no other
+  // candidate: the platform drops them.
+  void NotePrefixLookedFor(size_t length) {
+    if (!finding_) return;
+    while (length > 0 && s_[length - 1] == ' ') --length;
+    if (length > 0 && Unlisted(length) && Named()) finding_->lookedFor.push_back(s_.substr(0, length));
+  }
+  // Marks a candidate as looked for; false when it was already.
+  bool Unlisted(size_t key) {
+    if (listed_[key]) return false;
+    listed_[key] = true;
+    return true;
+  }
+  // Whether a new candidate is among the first few, which the finding names; the others it counts.
+  bool Named() {
+    if (finding_->lookedFor.size() < kCandidatesNamed) return true;
+    ++finding_->othersLookedFor;
+    return false;
   }
 
   Finder& finder_;
   platform::FileSystem& files_;
   const std::string& s_;
   const bool remember_;
+  Finding* const finding_;
   const size_t firstBackslash_;
   const std::vector<size_t> units_;
   std::vector<signed char> probes_;
   std::map<std::string, bool> queries_;
+  std::vector<bool> listed_;
 };
+
+// The backward scan: ever shorter prefixes of S, tried from the right where a file name may end.
+// Positions are 1-based; a remembered position of 0 means none.
+bool ScanBackward(FinderCall& call, const std::string& s) {
+  const size_t length = s.size();
+  const size_t lastBackslash = s.rfind('\\') + 1;
+  size_t pendingBlank = 0;
+  std::array<size_t, kMarks.size()> marks{};
+  size_t backslashMark = 0;
+  bool numericTail = true;
+  for (size_t i = length + 1; i-- > 0;) {
+    const char c = i > 0 ? s[i - 1] : '\0';
+    if (c == '.' || c == '\\' || pendingBlank != 0 || i == 0) {
+      if (numericTail && i < length && call.ProbePrefix(lastBackslash - 1)) return true;
+      if (pendingBlank != 0 && call.ProbePrefix(pendingBlank - 1)) return true;
+      for (size_t m : marks) {
+        if (m != 0 && call.ProbePrefix(m - 1)) return true;
+      }
+      // Before a backslash only a file counts.
+      if (backslashMark != 0 && call.FileTestPrefix(backslashMark - 1)) return true;
+      pendingBlank = 0;
+    }
+    if (i == 0) break;
+    if (c == ' ') pendingBlank = i;
+    if (c == '\\') backslashMark = i;
+    for (size_t k = 0; k < kMarks.size(); ++k) {
+      if (c == kMarks[k]) marks[k] = i;
+    }
+    if (!IsDigit(c) && c != '\\') numericTail = false;
+  }
+  return false;
+}
 
 // Step 1: every run of backslashes becomes one.
 std::string CollapseBackslashes(const std::string& s) {
@@ -147,6 +221,37 @@ bool IsNeverQueriedDrive(std::uint32_t type) {
          type == platform::kDriveRamdisk;
 }
 
+// Step 8: S up to the first character that cannot belong to a path. Cuts are byte positions: the
+// marks are ASCII, so they are never part of another character.
+std::string PathPart(std::string s) {
+  const size_t third = ByteOfPosition(s, 3), second = ByteOfPosition(s, 2);
+  int cut = 0;
+  cut = GetNonChar(cut, ':', s.substr(third), static_cast<int>(third) + 1);
+  cut = GetNonChar(cut, '/', s.substr(third), static_cast<int>(third) + 1);
+  cut = GetNonChar(cut, '*', s, 1);
+  cut = GetNonChar(cut, '?', s, 1);
+  cut = GetNonChar(cut, '"', s.substr(second), static_cast<int>(second) + 1);
+  cut = GetNonChar(cut, '<', s, 1);
+  cut = GetNonChar(cut, '>', s, 1);
+  cut = GetNonChar(cut, '|', s, 1);
+  if (cut > 0) s.resize(static_cast<size_t>(cut - 1));
+  return s;
+}
+
+void Note(Finding& finding, Finding::Kind kind, std::string text) {
+  finding.kind = kind;
+  finding.text = std::move(text);
+}
+
+// A text that begins with a backslash and names no drive: a network path when it was written with
+// two, which the collapse of backslashes made one.
+void NoteWithoutDrive(Finding& finding, const std::string& written, const std::string& s) {
+  const size_t first = written.find('\\');
+  const bool network = first + 1 < written.size() && written[first + 1] == '\\';
+  const std::string path = PathPart(s);
+  if (network) Note(finding, Finding::Kind::kNetworkPath, "\\" + path);
+  else Note(finding, Finding::Kind::kRootedPath, path);
+}
 
 // The names a 32-bit program uses for the 64-bit folders; ProgramFiles is the 32-bit one there.
 std::string ReplaceVariable(const std::string& text, const std::string& name, const std::string& by) {
@@ -182,15 +287,15 @@ std::string AsSixtyFourBitVariables(const std::string& text) {
 Finder::Finder(platform::FileSystem& files, platform::System& system, FinderOptions options)
     : files_(files), system_(system), options_(options) {}
 
-bool Finder::nFindSpace(const std::string& text) {
-  if (FindSpace(text)) return true;
+bool Finder::nFindSpace(const std::string& text, Finding* finding) {
+  if (FindSpace(text, finding)) return true;
   if (!options_.retryUnredirected) return false;
   platform::RedirectionOff off(system_);
-  return FindSpace(text);
+  return FindSpace(text, finding);
 }
 
-bool Finder::FindSpace(const std::string& text) {
-  platform::FileSystem& files = files_;
+bool Finder::FindSpace(const std::string& text, Finding* finding) {
+  if (finding) *finding = Finding{};
 
   std::string s = UnescapeQuotes(CollapseBackslashes(text));
   while (!s.empty() && s[0] == '"') {
@@ -199,7 +304,10 @@ bool Finder::FindSpace(const std::string& text) {
     s = close == std::string::npos ? rest : rest.substr(0, close);
   }
   s.erase(0, std::min(s.size(), s.find_first_not_of('@')));
-  if (!s.empty() && s[0] == '\\' && s.find(":\\") == std::string::npos) return true;
+  if (!s.empty() && s[0] == '\\' && s.find(":\\") == std::string::npos) {
+    if (finding) NoteWithoutDrive(*finding, text, s);
+    return true;
+  }
 
   // Only a text with a per-cent sign can expand into anything but itself. Asking only then gives
   // the same answers and keeps Wine, whose expansion garbles a source of 32,767 characters or
@@ -212,58 +320,31 @@ bool Finder::FindSpace(const std::string& text) {
     // long source), leaves the text to be judged as it stands.
     if (count != 0 && count < platform::kMaxPath && !expanded.empty()) s = expanded;
   }
-  if (!s.empty() && s[0] == '%') return true;
+  if (!s.empty() && s[0] == '%') {
+    if (finding) Note(*finding, Finding::Kind::kPerCent, PathPart(s));
+    return true;
+  }
 
-  // Cuts are byte positions: the marks are ASCII, so they are never part of another character.
-  const size_t third = ByteOfPosition(s, 3), second = ByteOfPosition(s, 2);
-  int cut = 0;
-  cut = GetNonChar(cut, ':', s.substr(third), static_cast<int>(third) + 1);
-  cut = GetNonChar(cut, '/', s.substr(third), static_cast<int>(third) + 1);
-  cut = GetNonChar(cut, '*', s, 1);
-  cut = GetNonChar(cut, '?', s, 1);
-  cut = GetNonChar(cut, '"', s.substr(second), static_cast<int>(second) + 1);
-  cut = GetNonChar(cut, '<', s, 1);
-  cut = GetNonChar(cut, '>', s, 1);
-  cut = GetNonChar(cut, '|', s, 1);
-  if (cut > 0) s.resize(static_cast<size_t>(cut - 1));
-
-  if (s.empty()) return false;
-  if (s.back() == '\\') s.pop_back();
-  if (s.size() >= 3 && s[1] == ':' && s[2] == '\\' && IsNeverQueriedDrive(DriveType(s.substr(0, 3)))) {
+  s = PathPart(std::move(s));
+  if (s.empty()) {
+    if (finding) Note(*finding, Finding::Kind::kNothingToLookFor, text);
     return false;
   }
-
-  FinderCall call(*this, files, s, options_.rememberAnswers);
-  const size_t length = s.size();
-  if (call.ProbePrefix(length)) return true;
-  if (call.PatternFound(s + ".*")) return true;
-
-  // The backward scan. Positions are 1-based; a remembered position of 0 means none.
-  const size_t lastBackslash = s.rfind('\\') + 1;
-  size_t pendingBlank = 0;
-  std::array<size_t, kMarks.size()> marks{};
-  size_t backslashMark = 0;
-  bool numericTail = true;
-  for (size_t i = length + 1; i-- > 0;) {
-    const char c = i > 0 ? s[i - 1] : '\0';
-    if (c == '.' || c == '\\' || pendingBlank != 0 || i == 0) {
-      if (numericTail && i < length && call.ProbePrefix(lastBackslash - 1)) return true;
-      if (pendingBlank != 0 && call.ProbePrefix(pendingBlank - 1)) return true;
-      for (size_t m : marks) {
-        if (m != 0 && call.ProbePrefix(m - 1)) return true;
+  if (s.back() == '\\') s.pop_back();
+  if (s.size() >= 3 && s[1] == ':' && s[2] == '\\') {
+    const std::uint32_t type = DriveType(s.substr(0, 3));
+    if (IsNeverQueriedDrive(type)) {
+      if (finding) {
+        Note(*finding, Finding::Kind::kNeverLookedAt, s);
+        finding->driveType = type;
       }
-      // Before a backslash only a file counts.
-      if (backslashMark != 0 && call.FileTestPrefix(backslashMark - 1)) return true;
-      pendingBlank = 0;
+      return false;
     }
-    if (i == 0) break;
-    if (c == ' ') pendingBlank = i;
-    if (c == '\\') backslashMark = i;
-    for (size_t k = 0; k < kMarks.size(); ++k) {
-      if (c == kMarks[k]) marks[k] = i;
-    }
-    if (!IsDigit(c) && c != '\\') numericTail = false;
   }
+
+  FinderCall call(*this, files_, s, options_.rememberAnswers, finding);
+  if (call.ProbePrefix(s.size()) || call.PatternFound(s + ".*") || ScanBackward(call, s)) return true;
+  if (finding) Note(*finding, Finding::Kind::kNotFound, s);
   return false;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "inventory/finding.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 
@@ -36,10 +37,10 @@ class Finder {
   Finder(platform::FileSystem& files, platform::System& system, FinderOptions options = {});
 
   // FindSpace, and with retryUnredirected once more with the redirection off.
-  bool nFindSpace(const std::string& text);
+  bool nFindSpace(const std::string& text, Finding* finding = nullptr);
   // Whether the file or folder that the piece names exists, or the piece is of a kind that counts
-  // as found.
-  bool FindSpace(const std::string& text);
+  // as found. With `finding`, also what was found, or what was looked for in vain.
+  bool FindSpace(const std::string& text, Finding* finding = nullptr);
   // The file test, and with retryUnredirected once more with the redirection off.
   bool nFileExists(const std::string& text);
 

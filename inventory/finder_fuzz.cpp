@@ -1,12 +1,14 @@
 // libFuzzer target: FindSpace and CheckUninstall over any text, against a small in-memory tree
 // with a drive of every kind. Beyond the sanitizers it checks that remembering answers within a
-// search changes none, that every row gets one of the three icons and that no search is left open.
+// search changes none, that every row gets one of the three icons, the scan's check the same one
+// with a line that explains it, and that no search is left open.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "app/form1.h"
 #include "platform/memory/memory_platform.h"
+#include "tests/support/reason_verdict.h"
 
 namespace {
 
@@ -63,6 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   form.CheckUninstall(text, world.row);
   const int icon = form.ListView1.Item(world.row).ImageIndex;
   if (icon != kBrokenLink && icon != kGoodLink && icon != kMissingDisk) __builtin_trap();
+  // The scan's check gives the same icon, with a line that explains it.
+  const StatusResult result = ScanChecker(world.mp.files, world.mp.system).CheckCommand(text, false);
+  if (result.status != icon || reason::VerdictOf(result.reason) != icon) __builtin_trap();
   if (world.mp.files.OpenFinds() != 0) __builtin_trap();
   return 0;
 }

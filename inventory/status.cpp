@@ -28,14 +28,24 @@ size_t LastOccurrence(const std::string& text, const std::string& keyword) {
   return std::string::npos;
 }
 
+// The status of a piece that was not found, from the drive it lies on, and why.
+int StatusOfMissingPiece(Finder& finder, const std::string& root, const Finding& finding, std::string* reason) {
+  const std::uint32_t type = finder.DriveType(root);
+  const int status = DriveStatus(type);
+  if (reason) *reason = status == kMissingDisk ? NeverLookedAtLine(root, type) : FindingLine(finding);
+  return status;
+}
+
 }  // namespace
 
 // Each rule hands a shorter remainder of the string to the next round, so this is a loop rather
 // than the recursion it reads as: an uninstall string of any length cannot exhaust the stack. The
 // remainder is always a tail of the text, so it is kept as a start index, and the keyword tests
 // look only at where the keywords last occur: the work stays in proportion to the text.
-int CheckUninstall(Finder& finder, const std::string& text) {
+int CheckUninstall(Finder& finder, const std::string& text, std::string* reason) {
   const size_t n = text.size();
+  Finding finding;
+  Finding* const noted = reason ? &finding : nullptr;
   const size_t lastRundll32 = LastOccurrence(text, "RUNDLL32 ");
   const size_t lastRundll = LastOccurrence(text, "RUNDLL ");
   // Counts of positions are characters; the marks looked for are ASCII, never part of another
@@ -71,14 +81,16 @@ int CheckUninstall(Finder& finder, const std::string& text) {
     const std::string root = text.substr(start, platform::Utf8Advance(text, start, 3) - start);
     const size_t drive = text.find(":\\", platform::Utf8Advance(text, start, 2));  // in s from its position 3
     if (drive == std::string::npos) {
-      return finder.nFindSpace(text.substr(start)) ? kGoodLink : DriveStatus(finder.DriveType(root));
+      if (!finder.nFindSpace(text.substr(start), noted)) return StatusOfMissingPiece(finder, root, finding, reason);
+      if (reason) *reason = FindingLine(finding);
+      return kGoodLink;
     }
     // The piece ends just before the drive letter of the next absolute path.
     const std::string piece = text.substr(start, drive - 1 - start);
     const size_t q = platform::CodePointsOf(piece).size();
     // A piece of three characters or fewer leads on to the rest whether it is found or not: it is
     // not looked for.
-    if (q > 3 && !finder.nFindSpace(piece)) return DriveStatus(finder.DriveType(root));
+    if (q > 3 && !finder.nFindSpace(piece, noted)) return StatusOfMissingPiece(finder, root, finding, reason);
     dropFromStart(q);
   }
 }
@@ -87,10 +99,11 @@ int CheckDriveType(platform::FileSystem& files, const std::string& root) { retur
 
 namespace {
 
-int CheckWithRedirection(platform::System& system, Finder& finder, const std::string& command) {
-  if (!finder.Options().sixtyFourBit) return CheckUninstall(finder, command);
+int CheckWithRedirection(platform::System& system, Finder& finder, const std::string& command,
+                         std::string* reason = nullptr) {
+  if (!finder.Options().sixtyFourBit) return CheckUninstall(finder, command, reason);
   platform::RedirectionOff off(system);
-  return CheckUninstall(finder, command);
+  return CheckUninstall(finder, command, reason);
 }
 
 }  // namespace
@@ -106,15 +119,24 @@ int StatusOfCommand(platform::FileSystem& files, platform::System& system, const
 ScanChecker::ScanChecker(platform::FileSystem& files, platform::System& system) : files_(files), system_(system) {}
 
 StatusResult ScanChecker::Check(const Entry& entry) {
-  StatusResult result;
-  result.status = StatusOf(entry.uninstallString, entry.SixtyFourBit());
-  return result;
+  return CheckCommand(entry.uninstallString, entry.SixtyFourBit());
 }
 
 int ScanChecker::StatusOf(const std::string& command, bool sixtyFourBit) {
+  Finder finder = FinderFor(sixtyFourBit);
+  return CheckWithRedirection(system_, finder, command);
+}
+
+StatusResult ScanChecker::CheckCommand(const std::string& command, bool sixtyFourBit) {
+  Finder finder = FinderFor(sixtyFourBit);
+  StatusResult result;
+  result.status = CheckWithRedirection(system_, finder, command, &result.reason);
+  return result;
+}
+
+Finder ScanChecker::FinderFor(bool sixtyFourBit) {
   FinderOptions options;
   options.sixtyFourBit = sixtyFourBit;
   options.memo = sixtyFourBit ? &sixtyFourBitMemo_ : &memo_;
-  Finder finder(files_, system_, options);
-  return CheckWithRedirection(system_, finder, command);
+  return Finder(files_, system_, options);
 }

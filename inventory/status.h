@@ -14,7 +14,9 @@ inline constexpr int kGoodLink = 1;
 inline constexpr int kMissingDisk = 2;
 
 // The status icon of an uninstall string (or a remainder of it), asking `finder` about each piece.
-int CheckUninstall(Finder& finder, const std::string& text);
+// With `reason`, also one line that says why: what was found for the last piece, what the piece
+// that decided was looked for as, or which drive was not looked at.
+int CheckUninstall(Finder& finder, const std::string& text, std::string* reason = nullptr);
 // Missing Disk for the root of a removable, network, CD-ROM or RAM drive; otherwise Broken Link.
 int CheckDriveType(platform::FileSystem& files, const std::string& root);
 // The status of an entry's command as the entry's own uninstaller would see the disk: a 64-bit
@@ -35,10 +37,14 @@ class ScanChecker {
  public:
   ScanChecker(platform::FileSystem& files, platform::System& system);
   int StatusOf(const std::string& command, bool sixtyFourBit);
+  // The same status, with the line that says why.
+  StatusResult CheckCommand(const std::string& command, bool sixtyFourBit);
   // The entry's status, as its own uninstaller would see the disk, with the reason.
   StatusResult Check(const Entry& entry);
 
  private:
+  Finder FinderFor(bool sixtyFourBit);
+
   platform::FileSystem& files_;
   platform::System& system_;
   FinderMemo memo_;

@@ -1,14 +1,17 @@
 // The status check with its scan-wide memo and its skipped short pieces gives every entry the
-// status that the plain check, asking every question anew, gives it: on the realistic mix of
-// installers and on many random commands, in both kinds of Windows.
+// status that the plain check, asking every question anew, gives it, with a reason that says the
+// same: on the realistic mix of installers and on many random commands, in both kinds of Windows.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "inventory/status.h"
 #include "platform/memory/memory_platform.h"
+#include "tests/support/reason_verdict.h"
 #include "tests/support/reference_status.h"
 #include "tests/support/uninstall_corpus.h"
 
@@ -55,18 +58,45 @@ struct Disk {
   platform::MemoryPlatform p;
 };
 
+// What a check asks of the disk, kind by kind.
+std::vector<int> Asked(const platform::MemoryFileSystem& files) {
+  const platform::MemoryFileSystem::Counts& n = files.Calls();
+  return {n.findFirst, n.attributes, n.searchDirectory, n.expand, n.driveType};
+}
+
+// The reason a check without the scan's memo gives; empty when asking for it asks the disk anything
+// the status alone does not.
+std::string FreshReason(platform::MemoryPlatform& p, const std::string& command, bool sixtyFourBit) {
+  p.files.ResetCalls();
+  ScanChecker(p.files, p.system).StatusOf(command, sixtyFourBit);
+  const std::vector<int> forTheStatus = Asked(p.files);
+  p.files.ResetCalls();
+  const std::string reason = ScanChecker(p.files, p.system).CheckCommand(command, sixtyFourBit).reason;
+  return Asked(p.files) == forTheStatus ? reason : std::string();
+}
+
+// Each command's status, from the scan's memo, is the plain check's; its reason agrees with it and
+// is the reason a check without the memo gives, which asks the disk nothing more.
 void ExpectSameStatuses(bool wow64, const std::vector<std::string>& commands) {
   Disk disk(wow64);
   ScanChecker checker(disk.p.files, disk.p.system);
+  std::map<std::pair<std::string, bool>, std::string> freshReasons;
   int differences = 0;
   for (const std::string& command : commands) {
     for (bool sixtyFourBit : {false, true}) {
       if (sixtyFourBit && !wow64) continue;
       const int expected = reference::StatusOfCommand(disk.p.files, disk.p.system, command, sixtyFourBit);
       const int got = checker.StatusOf(command, sixtyFourBit);
-      if (got != expected && ++differences <= 10)
-        ADD_FAILURE() << "[" << command << "]" << (sixtyFourBit ? " (64-bit)" : "") << ": " << got << " instead of "
-                      << expected;
+      const StatusResult result = checker.CheckCommand(command, sixtyFourBit);
+      auto [known, added] = freshReasons.try_emplace({command, sixtyFourBit});
+      if (added) known->second = FreshReason(disk.p, command, sixtyFourBit);
+      const std::string& fresh = known->second;
+      const bool same = got == expected && result.status == expected && reason::VerdictOf(result.reason) == expected &&
+                        result.reason == fresh;
+      if (!same && ++differences <= 10)
+        ADD_FAILURE() << "[" << command << "]" << (sixtyFourBit ? " (64-bit)" : "") << ": " << got << " and "
+                      << result.status << " \"" << result.reason << "\" instead of " << expected << " \"" << fresh
+                      << "\"";
     }
   }
   EXPECT_EQ(0, differences);

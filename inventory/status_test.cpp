@@ -80,6 +80,76 @@ TEST(StatusTest, GivesEachEntryItsIcon) {
   }
 }
 
+struct ReasonCase {
+  std::string command;
+  std::vector<std::string> files;
+  int status;
+  std::string reason;
+};
+
+TEST(StatusTest, SaysWhyFromTheCheckThatGaveTheStatus) {
+  const std::string longFolder = "C:\\App\\" + std::string(200, 'x');
+  const std::string longShown = "C:\\App\\" + std::string(51, 'x') + "..." + std::string(50, 'x') + "\\gone.exe";
+  std::string wideFolder = "C:\\App\\";
+  for (int i = 0; i < 150; ++i) wideFolder += "\xe8\xa1\xa8";  // 表, three bytes each
+  const ReasonCase cases[] = {
+      {"\"C:\\Program Files\\App\\unins000.exe\" /S", {"C:\\Program Files\\App\\unins000.exe"}, kGoodLink,
+       "Found C:\\Program Files\\App\\unins000.exe"},
+      {"C:\\App\\remove.exe -f", {"C:\\App\\remove.exe"}, kGoodLink, "Found C:\\App\\remove.exe"},
+      {"C:\\App\\ -x", {"C:\\App\\other.txt"}, kGoodLink, "Found the folder C:\\App"},
+      {"C:\\App\\1033", {"C:\\App\\other.txt"}, kGoodLink, "Found C:\\App by a directory search"},
+      {"C:\\App\\uninst", {"C:\\App\\uninst.exe"}, kGoodLink,
+       "Found C:\\App\\uninst.exe, \".exe\" added by a directory search"},
+      {"C:\\App\\readme", {"C:\\App\\readme.txt"}, kGoodLink, "Found a match for C:\\App\\readme.*"},
+      {"MsiExec.exe /X{8E5B5B5F-1B2C-4E3D-9F00-0123456789AB}", {}, kGoodLink,
+       "Counted as found: MsiExec.exe, a name without a folder"},
+      {"\"\\\\server\\share\\setup.exe\" /S", {}, kGoodLink,
+       "Counted as found: \\\\server\\share\\setup.exe, a network path"},
+      {"\\App\\u.exe", {}, kGoodLink, "Counted as found: \\App\\u.exe, a path without a drive"},
+      {"%NOSUCH%\\setup.exe /S", {}, kGoodLink,
+       "Counted as found: %NOSUCH%\\setup.exe, which begins with a per-cent sign"},
+      {"%ProgramFiles%\\App\\u.exe", {"C:\\Program Files\\App\\u.exe"}, kGoodLink,
+       "Found C:\\Program Files\\App\\u.exe"},
+      // The last piece says why; the ones before it were found too.
+      {"C:\\App\\remove.exe C:\\App\\install.log", {"C:\\App\\remove.exe", "C:\\App\\install.log"}, kGoodLink,
+       "Found C:\\App\\install.log"},
+      {"D:\\SETUP\\SETUP.EXE /uninstall", {}, kMissingDisk, "On drive D:, a CD-ROM drive: not looked at"},
+      {"A:\\setup.exe", {}, kMissingDisk, "On drive A:, a removable drive: not looked at"},
+      {"N:\\App\\setup.exe", {"N:\\App\\setup.exe"}, kMissingDisk, "On drive N:, a network drive: not looked at"},
+      {"R:\\setup.exe", {"R:\\setup.exe"}, kMissingDisk, "On drive R:, a RAM disk: not looked at"},
+      {"C:\\App\\remove.exe D:\\install.log", {"C:\\App\\remove.exe"}, kMissingDisk,
+       "On drive D:, a CD-ROM drive: not looked at"},
+      {"C:\\Old\\setup.exe", {}, kBrokenLink,
+       "Not found: C:\\Old\\setup.exe (looked for C:\\Old\\setup.exe, C:\\Old\\setup.exe.*, C:\\Old and 1 more)"},
+      {"C:\\Program Files\\App\\My App\\gone.exe", {}, kBrokenLink,
+       "Not found: C:\\Program Files\\App\\My App\\gone.exe (looked for C:\\Program Files\\App\\My App\\gone.exe, "
+       "C:\\Program Files\\App\\My App\\gone.exe.*, C:\\Program Files\\App\\My and 5 more)"},
+      // The first piece decides, before the drive of a later path is looked at.
+      {"C:\\App\\remove.exe D:\\install.log", {}, kBrokenLink,
+       "Not found: C:\\App\\remove.exe (looked for C:\\App\\remove.exe, C:\\App\\remove.exe .*, C:\\App and 1 "
+       "more)"},
+      {"C:\\App\\remove.exe C:\\App\\install.log", {"C:\\App\\remove.exe"}, kBrokenLink,
+       "Not found: C:\\App\\install.log (looked for C:\\App\\install.log, C:\\App\\install.log.*, C:\\App and 1 "
+       "more)"},
+      {"\"\"", {}, kBrokenLink, "Not found: nothing to look for"},
+      {"|C:", {}, kBrokenLink, "Not found: nothing to look for in |C:"},
+      // Long pieces keep their two ends, cut by characters whatever their bytes.
+      {longFolder + "\\gone.exe", {}, kBrokenLink,
+       "Not found: " + longShown + " (looked for " + longShown + " and 4 more)"},
+      {wideFolder + "\\u.exe", {wideFolder + "\\u.exe"}, kGoodLink,
+       "Found C:\\App\\" + wideFolder.substr(7, 51 * 3) + "..." + wideFolder.substr(7, 53 * 3) + "\\u.exe"},
+  };
+  for (const ReasonCase& c : cases) {
+    Status status(c.files);
+    ScanChecker checker(status.mp.files, status.mp.system);
+    const StatusResult fresh = checker.CheckCommand(c.command, false);
+    EXPECT_EQ(fresh.status, c.status) << c.command;
+    EXPECT_EQ(fresh.reason, c.reason) << c.command;
+    // Asked again, every answer comes from the scan's memo: the line is the same.
+    EXPECT_EQ(checker.CheckCommand(c.command, false).reason, c.reason) << c.command;
+  }
+}
+
 // Paths with names outside ASCII are tested as they are; positions count characters, and the path
 // limit UTF-16 units, as the wide calls count them.
 TEST(StatusTest, NamesOutsideAsciiAreTestedAsTheyAre) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "inventory/status.h"
 #include "tests/wine/wine_test_support.h"
 
 namespace {
@@ -76,6 +77,22 @@ class StatusUnderWine : public ::testing::Test {
 
   // The icon of a fresh row for the uninstall string, with exactly the files named present.
   int IconOf(const std::string& uninstall, const std::vector<std::string>& files) {
+    const std::vector<std::string> made = MakeFiles(files);
+    const int row = form_.ListView1.Add();
+    form_.CheckUninstall(Expand(uninstall), row);
+    for (const std::string& path : made) DeleteFileW(platform::Widen(path).c_str());
+    return form_.ListView1.Item(row).ImageIndex;
+  }
+
+  // A scan's check of the uninstall string, with its reason, with exactly the files named present.
+  StatusResult ResultOf(const std::string& uninstall, const std::vector<std::string>& files) {
+    const std::vector<std::string> made = MakeFiles(files);
+    const StatusResult result = ScanChecker(wine_.real.files, wine_.real.system).CheckCommand(Expand(uninstall), false);
+    for (const std::string& path : made) DeleteFileW(platform::Widen(path).c_str());
+    return result;
+  }
+
+  std::vector<std::string> MakeFiles(const std::vector<std::string>& files) {
     std::vector<std::string> made;
     for (const std::string& f : files) {
       const std::string path = Expand(f);
@@ -83,10 +100,7 @@ class StatusUnderWine : public ::testing::Test {
       made.push_back(path);
       if (path.rfind(kBase, 0) != 0) extra_.push_back(path);
     }
-    const int row = form_.ListView1.Add();
-    form_.CheckUninstall(Expand(uninstall), row);
-    for (const std::string& path : made) DeleteFileW(platform::Widen(path).c_str());
-    return form_.ListView1.Item(row).ImageIndex;
+    return made;
   }
 
   WineForm wine_;
@@ -136,6 +150,44 @@ TEST_F(StatusUnderWine, GivesEachEntryItsIcon) {
       {"@\\\\App\\\\u.exe", {"@\\App\\u.exe"}, kGoodLink},
   };
   for (const auto& c : cases) EXPECT_EQ(IconOf(c.uninstall, c.files), c.icon) << Expand(c.uninstall);
+}
+
+// The line that says why each entry has its status, from what Wine's file system answers.
+TEST_F(StatusUnderWine, SaysWhyFromWhatTheDiskAnswered) {
+  SetEnvironmentVariableA("TIDEWELL_STATUS", kBase.c_str());
+  const std::string uninst = "@\\Program Files\\App\\unins000.exe";
+  const struct {
+    std::string uninstall;
+    std::vector<std::string> files;
+    int icon;
+    std::string reason;
+  } cases[] = {
+      {"\"" + uninst + "\" /S", {uninst}, kGoodLink, "Found " + uninst},
+      {"@\\App\\ -x", {}, kGoodLink, "Found the folder @\\App"},
+      {"@\\App\\1033", {}, kGoodLink, "Found @\\App by a directory search"},
+      {"@\\App\\uninst", {"@\\App\\uninst.exe"}, kGoodLink,
+       "Found @\\App\\uninst.exe, \".exe\" added by a directory search"},
+      {"@\\App\\readme", {"@\\App\\readme.txt"}, kGoodLink, "Found a match for @\\App\\readme.*"},
+      {"MsiExec.exe /X{8E5B5B5F-1B2C-4E3D-9F00-0123456789AB}", {}, kGoodLink,
+       "Counted as found: MsiExec.exe, a name without a folder"},
+      {"\\\\server\\share\\setup.exe", {}, kGoodLink, "Counted as found: \\\\server\\share\\setup.exe, a network path"},
+      {"%TIDEWELL_STATUS%\\App\\u.exe", {"@\\App\\u.exe"}, kGoodLink, "Found @\\App\\u.exe"},
+      {"%TIDEWELL_NOSUCH%\\u.exe", {}, kGoodLink,
+       "Counted as found: %TIDEWELL_NOSUCH%\\u.exe, which begins with a per-cent sign"},
+      {"A:\\setup.exe", {}, kMissingDisk, "On drive A:, a removable drive: not looked at"},
+      {"\"D:\\setup.exe\" /uninstall", {"D:\\setup.exe"}, kMissingDisk, "On drive D:, a CD-ROM drive: not looked at"},
+      {"N:\\App\\setup.exe", {"N:\\App\\setup.exe"}, kMissingDisk, "On drive N:, a network drive: not looked at"},
+      {"R:\\setup.exe", {"R:\\setup.exe"}, kMissingDisk, "On drive R:, a RAM disk: not looked at"},
+      {"@\\Old\\setup.exe", {}, kBrokenLink,
+       "Not found: @\\Old\\setup.exe (looked for @\\Old\\setup.exe, @\\Old\\setup.exe.*, @\\Old and 2 more)"},
+      {"@\\App\\remove.exe D:\\install.log", {}, kBrokenLink,
+       "Not found: @\\App\\remove.exe (looked for @\\App\\remove.exe, @\\App\\remove.exe .*, @\\App and 2 more)"},
+  };
+  for (const auto& c : cases) {
+    const StatusResult result = ResultOf(c.uninstall, c.files);
+    EXPECT_EQ(result.status, c.icon) << Expand(c.uninstall);
+    EXPECT_EQ(result.reason, Expand(c.reason)) << Expand(c.uninstall);
+  }
 }
 
 // Paths with names outside ASCII, present and gone: Greek, Chinese whose second bytes in code
