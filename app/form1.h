@@ -165,6 +165,10 @@ class TForm1 {
   // Asks, then removes the entry of that key name in that source (the machine's, in this program's
   // own view, when none is named).
   void RemoveEntry(const std::string& keyName, Source source = Source::kMachine32);
+  // What Remove Entry does once the user has said Yes: under the undo lock, the entry's key tree
+  // written to the day's undo file and deleted, and an empty line after it; answers what stayed.
+  // An empty key name removes nothing.
+  RemovalOutcome RemoveEntryKey(const std::string& keyName, Source source);
 
   // Backups page and hive restore.
   void Button6Click();
