@@ -113,6 +113,8 @@ class TForm1 {
   void StatusChecked(int entry, const StatusResult& result);
   // Stops the running checks: no result of theirs reaches the lists afterwards.
   void CancelChecks();
+  // How many listed entries still wait for their status.
+  int ChecksPending() const { return checksPending_ > 0 ? checksPending_ - checksDone_ : 0; }
 
   // Status check and file finder, on the row's icon and with the window's finder options.
   void CheckUninstall(const std::string& text, int row);

@@ -164,6 +164,11 @@ void TForm1Window::ShowActivePage() {
 
 void TForm1Window::RunFormCreate() {
   Fire([this] { form_.FormCreate(); });
+  ShowPendingChecks();
+}
+
+void TForm1Window::ShowPendingChecks() {
+  SetPropW(window_, kPendingChecksProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(form_.ChecksPending())));
 }
 
 void TForm1Window::Show(int showCommand) {
@@ -406,6 +411,7 @@ LRESULT TForm1Window::Message(HWND window, UINT message, WPARAM wParam, LPARAM l
     case platform::kRunPostedMessage:
       if (window == window_) {
         ui_.RunPosted();
+        ShowPendingChecks();
         return 0;
       }
       break;
@@ -476,7 +482,10 @@ LRESULT TForm1Window::Message(HWND window, UINT message, WPARAM wParam, LPARAM l
       }
       break;
     case WM_DESTROY:
-      if (window == window_) PostQuitMessage(0);
+      if (window == window_) {
+        RemovePropW(window_, kPendingChecksProperty);
+        PostQuitMessage(0);
+      }
       break;
   }
   return DefWindowProcW(window, message, wParam, lParam);

@@ -18,6 +18,9 @@
 inline constexpr int kFirstControlId = 1000;
 inline constexpr const wchar_t* kMainWindowClass = L"TidewellMainWindow";
 inline constexpr const wchar_t* kContainerClass = L"TidewellContainer";
+// The main window's property that tells other programs (the window tests, the benchmark) how
+// many status checks are still to come.
+inline constexpr const wchar_t* kPendingChecksProperty = L"TidewellPendingChecks";
 
 class TForm1Window {
  public:
@@ -53,6 +56,8 @@ class TForm1Window {
   // Runs a control's event: first the user's changes are copied into every control, then the
   // event runs; an error it raises is shown.
   void Fire(const std::function<void()>& event);
+  // Keeps the window's pending-checks property up to date.
+  void ShowPendingChecks();
   // Shows the active page of PageControl1 and hides the others.
   void ShowActivePage();
   // A tooltip for a window, or for a rectangle of a container when rect is given.

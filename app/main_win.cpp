@@ -50,6 +50,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   platform::Win32Platform system;
   system.ui.SetTitle(kApplicationTitle);
   TForm1 form(system.platform());
+  // The window lists every entry at once and its statuses follow from a worker thread.
+  form.CheckInBackground = true;
   TForm1Window window(form, system.ui, instance);
   if (!window.Create()) {
     MessageBoxW(nullptr, L"The main window could not be created.", platform::Widen(kApplicationTitle).c_str(),

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/form1_win.h"
+#include "platform/text_encoding.h"
 #include "platform/win32/wide_text.h"
 
 using platform::Narrow;
@@ -179,8 +180,11 @@ class ListViewPeer : public Win32Peer {
   TListView& View() const { return static_cast<TListView&>(control_); }
 
   bool Create(HWND parent, int id) override {
+    // The rows stay in the control object; the list view asks for the text of the rows it draws,
+    // so that thousands of rows cost nothing until they are seen.
     MakeWindow(WS_EX_CLIENTEDGE, WC_LISTVIEWW, "",
-               WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER, parent, id);
+               WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA, parent,
+               id);
     if (!window_) return false;
     SendMessageW(window_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     SendMessageW(window_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(owner_.StatusImages()));
@@ -203,7 +207,7 @@ class ListViewPeer : public Win32Peer {
   void Update(TControl& control, Aspect aspect, int index) override {
     switch (aspect) {
       case Aspect::kItems: Refill(); break;
-      case Aspect::kItem: SetRow(index, false); break;
+      case Aspect::kItem: SetRow(index); break;
       case Aspect::kSelection: PushSelection(); break;
       case Aspect::kScroll:
         if (View().Selected() >= 0) SendMessageW(window_, LVM_ENSUREVISIBLE, View().Selected(), FALSE);
@@ -223,6 +227,12 @@ class ListViewPeer : public Win32Peer {
         owner_.Fire([this, key] { control_.KeyDown(key); });
         break;
       }
+      case LVN_GETDISPINFOW: {
+        ShowRow(reinterpret_cast<NMLVDISPINFOW*>(header)->item);
+        break;
+      }
+      case LVN_ODFINDITEMW:
+        return FindRow(*reinterpret_cast<NMLVFINDITEMW*>(header));
       case LVN_ITEMCHANGED: {
         // The mouse and the keyboard move the selection; the control follows and tells the window
         // once the row has changed, so that what the commands act on is the row highlighted.
@@ -254,33 +264,42 @@ class ListViewPeer : public Win32Peer {
     return CallWindowProcW(self->original_, window, message, wParam, lParam);
   }
 
-  void SetRow(int index, bool insert) {
-    TListItem& item = View().Item(index);
-    std::wstring caption = Widen(item.Caption);
-    LVITEMW row{};
-    row.mask = LVIF_TEXT | LVIF_IMAGE;
-    row.iItem = index;
-    row.pszText = caption.data();
-    row.iImage = item.ImageIndex >= 0 ? item.ImageIndex : I_IMAGENONE;
-    SendMessageW(window_, insert ? LVM_INSERTITEMW : LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&row));
-    const int columns = static_cast<int>(View().Columns.size());
-    for (int sub = 1; sub < columns; ++sub) {
-      const size_t at = static_cast<size_t>(sub - 1);
-      std::wstring cell = at < item.SubItems.size() ? Widen(item.SubItems[at]) : std::wstring();
-      LVITEMW text{};
-      text.iSubItem = sub;
-      text.pszText = cell.data();
-      SendMessageW(window_, LVM_SETITEMTEXTW, index, reinterpret_cast<LPARAM>(&text));
+  // What the list view asks for a row it draws: its text in a column, its image.
+  void ShowRow(LVITEMW& row) {
+    if (row.iItem < 0 || row.iItem >= View().Count()) return;
+    const TListItem& item = View().Item(row.iItem);
+    if (row.mask & LVIF_IMAGE) row.iImage = item.ImageIndex >= 0 ? item.ImageIndex : I_IMAGENONE;
+    if ((row.mask & LVIF_TEXT) && row.pszText && row.cchTextMax > 0) {
+      const size_t at = static_cast<size_t>(row.iSubItem);
+      const std::string& text = at == 0 ? item.Caption : at - 1 < item.SubItems.size() ? item.SubItems[at - 1] : kEmpty;
+      const std::wstring wide = Widen(text);
+      const size_t units = std::min(wide.size(), static_cast<size_t>(row.cchTextMax - 1));
+      std::copy_n(wide.data(), units, row.pszText);
+      row.pszText[units] = L'\0';
     }
   }
+
+  // Type-ahead: the next row from the start whose caption begins with the typed text, letter
+  // case ignored; -1 when none does.
+  LRESULT FindRow(const NMLVFINDITEMW& find) const {
+    if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return -1;
+    const std::string wanted = platform::UpperCaseText(Narrow(std::wstring(find.lvfi.psz)));
+    const int count = View().Count();
+    for (int n = 0; n < count; ++n) {
+      const int row = (find.iStart + n) % count;
+      const std::string caption = platform::UpperCaseText(View().Item(row).Caption);
+      if (caption.compare(0, wanted.size(), wanted) == 0) return row;
+    }
+    return -1;
+  }
+
+  void SetRow(int index) { SendMessageW(window_, LVM_REDRAWITEMS, index, index); }
 
   // One redraw for the whole list however many rows it holds.
   void Refill() {
     pushing_ = true;
     SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(window_, LVM_DELETEALLITEMS, 0, 0);
-    SendMessageW(window_, LVM_SETITEMCOUNT, View().Count(), 0);
-    for (int i = 0; i < View().Count(); ++i) SetRow(i, true);
+    SendMessageW(window_, LVM_SETITEMCOUNT, View().Count(), LVSICF_NOSCROLL);
     SelectNative(View().Selected());
     FitColumns();
     SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
@@ -288,19 +307,37 @@ class ListViewPeer : public Win32Peer {
     pushing_ = false;
   }
 
-  // Each column as wide as its widest text, its header included.
+  // Each column as wide as its widest text, its header included. The widest texts are found among
+  // the longest ones, so a list of thousands is measured in a few dozen texts per column.
   void FitColumns() {
     const int columns = static_cast<int>(View().Columns.size());
+    HDC dc = GetDC(window_);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window_, WM_GETFONT, 0, 0)));
     for (int c = 0; c < columns; ++c) {
-      SendMessageW(window_, LVM_SETCOLUMNWIDTH, c, LVSCW_AUTOSIZE_USEHEADER);
-      // Some versions of the list view measure the header too short; a floor keeps it readable.
-      const std::wstring caption = Widen(View().Columns[c]);
-      const int header = static_cast<int>(
-          SendMessageW(window_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(caption.c_str())));
-      const int floor = header + 16;
-      if (SendMessageW(window_, LVM_GETCOLUMNWIDTH, c, 0) < floor)
-        SendMessageW(window_, LVM_SETCOLUMNWIDTH, c, floor);
+      std::vector<const std::string*> texts;
+      for (int row = 0; row < View().Count(); ++row) {
+        const TListItem& item = View().Item(row);
+        const size_t at = static_cast<size_t>(c);
+        texts.push_back(at == 0 ? &item.Caption : at - 1 < item.SubItems.size() ? &item.SubItems[at - 1] : &kEmpty);
+      }
+      const size_t measured = std::min<size_t>(texts.size(), 40);
+      std::partial_sort(texts.begin(), texts.begin() + static_cast<std::ptrdiff_t>(measured), texts.end(),
+                        [](const std::string* a, const std::string* b) { return a->size() > b->size(); });
+      int width = TextWidth(dc, View().Columns[static_cast<size_t>(c)]) + 16;
+      // The first column also holds the status icon.
+      const int margin = c == 0 ? 16 + 12 : 12;
+      for (size_t i = 0; i < measured; ++i) width = std::max(width, TextWidth(dc, *texts[i]) + margin);
+      SendMessageW(window_, LVM_SETCOLUMNWIDTH, c, width);
     }
+    SelectObject(dc, old);
+    ReleaseDC(window_, dc);
+  }
+
+  static int TextWidth(HDC dc, const std::string& text) {
+    const std::wstring wide = Widen(text);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+    return size.cx;
   }
 
   void PushSelection() {
@@ -320,6 +357,7 @@ class ListViewPeer : public Win32Peer {
     SendMessageW(window_, LVM_SETSELECTIONMARK, 0, index);
   }
 
+  static inline const std::string kEmpty;
   WNDPROC original_ = nullptr;
   bool pushing_ = false;
 };

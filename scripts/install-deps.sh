@@ -2,7 +2,7 @@
 # Installs the Debian packages that the builds and tests need; quiet and quick when all is there.
 set -euo pipefail
 
-packages=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xdotool imagemagick cmake g++
+packages=(g++-mingw-w64-i686-posix wine wine32:i386 wine64 xvfb xdotool imagemagick cmake g++
           libgtest-dev googletest libbenchmark-dev clang libclang-rt-dev locales
           nlohmann-json3-dev python3)
 

@@ -81,7 +81,7 @@ for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0
 echo "== starting Tidewell on the virtual display $display"
 (cd "$program" && exec wine "$exe") >/dev/null 2>&1 &
 app=$!
-if ! timeout 120 wine "$probe" wait 90000 >/dev/null; then
+if ! timeout 120 wine "$probe" wait-checked 90000 >/dev/null; then
   echo "run: the window did not appear" >&2
   exit 1
 fi

@@ -3,7 +3,7 @@
 # entries in every common installer style (some whose uninstaller is there, some whose files are
 # gone), a few products of the system installer, and an undo file in the program's Backup folder.
 # Usage: scripts/seed-demo.sh PREFIX PROGRAM_FOLDER [STAND_IN]
-#   PREFIX          a booted 32-bit Wine prefix
+#   PREFIX          a booted Wine prefix, 32-bit or 64-bit
 #   PROGRAM_FOLDER  the Linux folder that holds (or will hold) Tidewell.exe; its Backup folder is seeded
 #   STAND_IN        a small Windows program that stands in for one entry's uninstaller: it waits a
 #                   few seconds and removes its entry (the tests' fake_uninstaller.exe)
@@ -21,6 +21,13 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 c="$prefix/drive_c"
 pf="$c/Program Files"
 [ -d "$c/windows" ] || { echo "seed-demo: $prefix is not a booted Wine prefix" >&2; exit 1; }
+# The registry tools of the prefix's own kind: in a 64-bit prefix, the 64-bit ones reach the
+# registry's 64-bit view, where 64-bit programs register and Wine reads its drive settings.
+native=(wine)
+if [ -d "$prefix/drive_c/windows/syswow64" ]; then  # a 64-bit prefix
+  native=(/usr/lib/wine/wine64)
+  command -v wine64 >/dev/null 2>&1 && native=(wine64)
+fi
 
 # Uninstallers and files that are still there. Their content does not matter to the status check.
 mkdir -p "$pf/Harbor Notes" "$pf/Tide Tables" "$pf/Salt Marsh" "$pf/Seabird Mail" "$pf/Anchor Tools"
@@ -132,10 +139,10 @@ REGEDIT4
 "DisplayName"="Lighthouse Runtime"
 "WindowsInstaller"=dword:00000001
 EOF
-timeout 120 wine regedit /S "$reg" >/dev/null 2>&1
+timeout 120 "${native[@]}" regedit /S "$reg" >/dev/null 2>&1
 
 # regedit says nothing either way: read one value back.
-if ! timeout 60 wine reg query "$u\\Harbor Notes" /v DisplayName 2>/dev/null | grep -q "Harbor Notes 3.1"; then
+if ! timeout 60 "${native[@]}" reg query "$u\\Harbor Notes" /v DisplayName 2>/dev/null | grep -q "Harbor Notes 3.1"; then
   echo "seed-demo: the registry import did not take" >&2
   exit 1
 fi
@@ -156,7 +163,30 @@ Windows Registry Editor Version 5.00
 "Publisher"="ООО Ромашка"
 EOF
 } >"$ureg"
-timeout 120 wine regedit /S "$ureg" >/dev/null 2>&1
+timeout 120 "${native[@]}" regedit /S "$ureg" >/dev/null 2>&1
+
+# A 64-bit Windows also has 32-bit programs, registered in the 32-bit view, and programs
+# installed for the user alone, registered in the user's own list.
+if [ "${native[0]}" != wine ]; then
+  w='HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall'
+  h='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+  user=$(ls "$c/users" | grep -vx Public | head -n 1)
+  mkdir -p "$c/Program Files (x86)/Kelp Player" "$c/users/$user/AppData/Local/Gannet"
+  printf 'MZ' >"$c/Program Files (x86)/Kelp Player/uninstall.exe"
+  printf 'MZ' >"$c/users/$user/AppData/Local/Gannet/Update.exe"
+  cat >"$reg" <<EOF
+REGEDIT4
+
+[$w\\Kelp Player]
+"DisplayName"="Kelp Player 2 (32-bit)"
+"UninstallString"="\\"C:\\\\Program Files (x86)\\\\Kelp Player\\\\uninstall.exe\\" /S"
+
+[$h\\Gannet]
+"DisplayName"="Gannet Chat"
+"UninstallString"="C:\\\\users\\\\$user\\\\AppData\\\\Local\\\\Gannet\\\\Update.exe --uninstall"
+EOF
+  timeout 120 "${native[@]}" regedit /S "$reg" >/dev/null 2>&1
+fi
 
 # An undo file from an earlier removal, as the program writes it.
 mkdir -p "$program/Backup"

@@ -22,15 +22,10 @@ echo "== fuzzing (short run)"
 if [ -x scripts/fuzz.sh ]; then scripts/fuzz.sh 20; fi
 
 echo "== tests under Wine"
-export WINEPREFIX="$top/build/win32/wineprefix"
-# A 32-bit Windows, whatever kind a new prefix would take on this machine.
-export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine stores file names outside ASCII in the locale's character set: the tests make such names.
 export LC_ALL=C.UTF-8
-rm -rf "$WINEPREFIX"
-mkdir -p "$WINEPREFIX"
 xvfb_pid=""
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
@@ -46,10 +41,23 @@ Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY="$display"
 
-# Keep the server for the whole run; boot the prefix before ctest so that the services wineboot
-# starts do not inherit ctest's output pipe.
-wineserver -p
-wine wineboot -i >/dev/null 2>&1
-if [ -x scripts/wine-drives.sh ]; then scripts/wine-drives.sh "$WINEPREFIX"; fi
-
-(cd build/win32 && ctest --output-on-failure)
+# Every test under Wine runs in both kinds of Windows: a 32-bit one, and a 64-bit one (WoW64),
+# where Tidewell is a 32-bit program among 64-bit ones, as on most users' machines. Each prefix
+# names its architecture, whatever kind a new prefix would take on this machine.
+failed=0
+for arch in win32 win64; do
+  echo "== tests under Wine, $arch prefix"
+  export WINEARCH=$arch
+  export WINEPREFIX="$top/build/win32/wineprefix-$arch"
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  # Keep the server for the whole run; boot the prefix before ctest so that the services
+  # wineboot starts do not inherit ctest's output pipe.
+  wineserver -p
+  wine wineboot -i >/dev/null 2>&1
+  scripts/wine-drives.sh "$WINEPREFIX"
+  (cd build/win32 && ctest --output-on-failure) || failed=1
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+done
+exit $failed

@@ -14,7 +14,7 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 # Wine reads the drive kinds from the registry's native view: the only one in a 32-bit prefix,
 # the 64-bit one in a 64-bit prefix, which the 32-bit registry tool reaches only when asked.
 reg=(wine reg)
-if grep -q '^#arch=win64' "$prefix/system.reg" 2>/dev/null; then
+if [ -d "$prefix/drive_c/windows/syswow64" ]; then  # a 64-bit prefix
   if command -v wine64 >/dev/null 2>&1; then reg=(wine64 reg); fi
   view=(/reg:64)
 else

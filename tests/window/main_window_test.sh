@@ -5,7 +5,9 @@
 # Usage: main_window_test.sh PATH/TO/Tidewell.exe ARTIFACTS_DIR
 set -uo pipefail
 exe=$(readlink -f "${1:?Tidewell.exe}")
-artifacts=${2:?artifacts dir}
+# The prefix's kind comes from the caller (both kinds in a full test run); 32-bit by default.
+export WINEARCH=${WINEARCH:-win32}
+artifacts=${2:?artifacts dir}/$WINEARCH
 top=$(cd "$(dirname "$0")/../.." && pwd)
 probe=$(readlink -f "$(dirname "$exe")/../tests/window_probe.exe")
 work="$artifacts/main_window"
@@ -14,7 +16,6 @@ work="$artifacts/main_window"
 rm -rf "$work"
 mkdir -p "$work/program"
 export WINEPREFIX="$work/prefix"
-export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine reads the Linux names of the demo's files in the locale's character set: a UTF-8 one.
@@ -70,11 +71,14 @@ wineserver -w </dev/null >/dev/null 2>&1 || true
 wineserver -p </dev/null >/dev/null 2>&1
 timeout 300 wine wineboot </dev/null >/dev/null 2>&1
 cp "$exe" "$work/program/"
+# The registry tool of the prefix's own kind reaches the view that the demo's entries are in.
+reg=(wine reg)
+[ -d "$WINEPREFIX/drive_c/windows/syswow64" ] && reg=(/usr/lib/wine/wine64 reg)
 
 start() {
   (cd "$work/program" && exec wine Tidewell.exe) </dev/null >"$work/tidewell.log" 2>&1 &
   app=$!
-  if ! p wait 60000 >/dev/null; then echo "the window did not appear" >&2; exit 1; fi
+  if ! p wait-checked 60000 >/dev/null; then echo "the window did not appear" >&2; exit 1; fi
 }
 shoot() {  # shoot NAME: the client area as NAME.png
   local x y w h
@@ -96,29 +100,45 @@ start
 
 echo "== the first scan"
 expect "page shown at start" 0 "$(p page)"
-expected_rows=$(printf '%s\n' \
-  $'Anchor Tools\tAnchor Tools_is1\t%ProgramFiles%\\Anchor Tools\\unins000.exe\t1' \
-  $'Beacon Backup 5\t{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\tRunDll32 C:\\PROGRA~1\\COMMON~1\\INSTAL~1\\PROFES~1\\RunTime\\10\\01\\Intel32\\Ctor.dll,LaunchSetup "C:\\Program Files\\InstallShield Installation Information\\{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\\setup.exe" -l0x9 -removeonly\t0' \
-  $'Coastal Maps CD Edition\tCoastal Maps\tD:\\Setup\\uninst.exe /remove\t2' \
-  $'Driftwood Sync 0.9\tDriftwood Sync\tC:\\Program Files\\Driftwood Sync\\Remove Driftwood.exe\t0' \
-  $'Éclair Mémo ✓\tÉclair Mémo 表\t"C:\\Program Files\\Éclair Mémo\\Mémo ✓.exe" /uninstall\t1' \
-  $'Gull Photo Viewer 2.0\t{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}\tMsiExec.exe /X{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}\t1' \
-  $'Harbor Notes 3.1\tHarbor Notes\t"C:\\Program Files\\Harbor Notes\\uninst.exe" /S /LOG=uninstall.log\t1' \
-  $'Old Lantern Game\tOld Lantern\t"C:\\Program Files\\Old Lantern\\uninstall.exe" /quiet\t0' \
-  $'Pebble Calculator\t{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}\tMsiExec.exe /I{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}\t1' \
-  $'Salt Marsh Editor 1.4\tSalt Marsh Editor\tC:\\WINDOWS\\UNWISE.EXE C:\\Program Files\\Salt Marsh\\INSTALL.LOG\t1' \
-  $'Seabird Mail 7.2\tSeabird Mail_is1\t"C:\\Program Files\\Seabird Mail\\unins000.exe" /SILENT\t1' \
+base_rows=(
+  $'Anchor Tools\tAnchor Tools_is1\t%ProgramFiles%\\Anchor Tools\\unins000.exe\t1'
+  $'Beacon Backup 5\t{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\tRunDll32 C:\\PROGRA~1\\COMMON~1\\INSTAL~1\\PROFES~1\\RunTime\\10\\01\\Intel32\\Ctor.dll,LaunchSetup "C:\\Program Files\\InstallShield Installation Information\\{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\\setup.exe" -l0x9 -removeonly\t0'
+  $'Coastal Maps CD Edition\tCoastal Maps\tD:\\Setup\\uninst.exe /remove\t2'
+  $'Driftwood Sync 0.9\tDriftwood Sync\tC:\\Program Files\\Driftwood Sync\\Remove Driftwood.exe\t0'
+  $'Éclair Mémo ✓\tÉclair Mémo 表\t"C:\\Program Files\\Éclair Mémo\\Mémo ✓.exe" /uninstall\t1'
+  $'Gull Photo Viewer 2.0\t{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}\tMsiExec.exe /X{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}\t1'
+  $'Harbor Notes 3.1\tHarbor Notes\t"C:\\Program Files\\Harbor Notes\\uninst.exe" /S /LOG=uninstall.log\t1'
+  $'Old Lantern Game\tOld Lantern\t"C:\\Program Files\\Old Lantern\\uninstall.exe" /quiet\t0'
+  $'Pebble Calculator\t{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}\tMsiExec.exe /I{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}\t1'
+  $'Salt Marsh Editor 1.4\tSalt Marsh Editor\tC:\\WINDOWS\\UNWISE.EXE C:\\Program Files\\Salt Marsh\\INSTALL.LOG\t1'
+  $'Seabird Mail 7.2\tSeabird Mail_is1\t"C:\\Program Files\\Seabird Mail\\unins000.exe" /SILENT\t1'
   $'Tide Tables Pro\tTide Tables Pro\tC:\\Program Files\\Tide Tables\\Uninstall.exe --sleep 4000 --remove-key "Tide Tables Pro"\t1')
+base_keys=('{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}' '{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}'
+  '{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}' '{B0A1C2D3-E4F5-4617-8293-A4B5C6D7E8F9}' 'Anchor Tools_is1' 'Coastal Maps'
+  'Driftwood Sync' 'Éclair Mémo 表' 'Harbor Notes' 'Old Lantern' 'Salt Marsh Editor' 'Seabird Mail_is1'
+  'Tide Tables Pro' 'Wave Runtime')
+# A 64-bit prefix adds a 32-bit program and a program of the user's own; All Entries names the
+# source of every key there.
+sixty_four=0
+[ -d "$WINEPREFIX/drive_c/windows/syswow64" ] && sixty_four=1
+if [ "$sixty_four" -eq 1 ]; then
+  kelp=$'Kelp Player 2 (32-bit)\tKelp Player\t"C:\\Program Files (x86)\\Kelp Player\\uninstall.exe" /S\t1'
+  gannet=$'Gannet Chat\tGannet\tC:\\users\\'"$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public | head -n 1)"$'\\AppData\\Local\\Gannet\\Update.exe --uninstall\t1'
+  base_rows=("${base_rows[@]:0:5}" "$gannet" "${base_rows[@]:5:2}" "$kelp" "${base_rows[@]:7}")
+  all_keys=()
+  for k in "${base_keys[@]}"; do all_keys+=("$k (64-bit)"); done
+  all_keys=("${all_keys[@]:0:8}" 'Gannet (user)' "${all_keys[@]:8:1}" 'Kelp Player (32-bit)' "${all_keys[@]:9}")
+else
+  all_keys=("${base_keys[@]}")
+fi
+expected_rows=$(printf '%s\n' "${base_rows[@]}")
+rows_count=${#base_rows[@]}
 rows=$(p rows)
 expect "rows: name, key, command and status icon, sorted by name, every character as it is" "$expected_rows" "$rows"
 [ "$rows" == "$expected_rows" ] || diff <(echo "$expected_rows") <(echo "$rows")
-expect "row count" 12 "$(p count)"
+expect "row count" "$rows_count" "$(p count)"
 expect "All Entries lists every entry, named or not, in the system's order" \
-  "$(printf '%s\n' '{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}' '{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}' \
-     '{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}' '{B0A1C2D3-E4F5-4617-8293-A4B5C6D7E8F9}' 'Anchor Tools_is1' 'Coastal Maps' \
-     'Driftwood Sync' 'Éclair Mémo 表' 'Harbor Notes' 'Old Lantern' 'Salt Marsh Editor' \
-     'Seabird Mail_is1' 'Tide Tables Pro' 'Wave Runtime')" \
-  "$(p lines ListBox2)"
+  "$(printf '%s\n' "${all_keys[@]}")" "$(p lines ListBox2)"
 expect "Installer List: name, marks where no entry belongs to a product or its registration is incomplete, - {key" \
   "$(printf '%s\n' '[no entry, incomplete] - {F1E2D3C4B5A69788796A5B4C3D2E1F00' \
      'Gull Photo Viewer 2.0 - {A7B2D1F6E4C3A8B49D12E7F5A0C1B324' 'Lighthouse Runtime [no entry] - {0D2C1A0B5F4E7164382A9B4A5C6D7E8F' \
@@ -157,23 +177,25 @@ key Down
 expect_soon "the Down key moves the selection again" 4 p selected
 
 echo "== refresh after entries disappear"
-timeout 60 wine reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}' /f \
+timeout 60 "${reg[@]}" delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}' /f \
   </dev/null >/dev/null 2>&1
 click_control Button4
-expect_soon "a removed entry leaves the list" 11 p count
+expect_soon "a removed entry leaves the list" $((rows_count - 1)) p count
 expect_soon "the same position stays selected" 4 p selected
-expect "which is now the next entry" "Gull Photo Viewer 2.0" "$(p rows | awk -F'\t' 'NR == 5 { print $1 }')"
+expect "which is now the next entry" "$(printf '%s\n' "${base_rows[@]}" | sed 1,2d | awk -F'\t' 'NR == 4 { print $1 }')" \
+  "$(p rows | awk -F'\t' 'NR == 5 { print $1 }')"
 expect_soon "whose command is in the box" "$(command_of 4)" p text Edit1
-expect "All Entries lost the entry too" 13 "$(p lines ListBox2 | wc -l)"
+expect "All Entries lost the entry too" $((${#all_keys[@]} - 1)) "$(p lines ListBox2 | wc -l)"
 click_row 0
 key End
-expect_soon "End selects the last row" 10 p selected
-timeout 60 wine reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tide Tables Pro' /f </dev/null >/dev/null 2>&1
+expect_soon "End selects the last row" $((rows_count - 2)) p selected
+timeout 60 "${reg[@]}" delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tide Tables Pro' /f </dev/null >/dev/null 2>&1
 click_control Button4
-expect_soon "when the selected last row goes, the new last row is selected" 9 p selected
-expect_soon "and its command is in the box" "$(command_of 9)" p text Edit1
+expect_soon "when the selected last row goes, the new last row is selected" $((rows_count - 3)) p selected
+expect_soon "and its command is in the box" "$(command_of $((rows_count - 3)))" p text Edit1
 
 echo "== keyboard"
+p show-row 2 >/dev/null
 click_row 2
 key Tab
 expect_soon "Tab from the list goes to the pages" PageControl1 p focus
@@ -222,6 +244,45 @@ for i in "${!names[@]}"; do
 done
 key ctrl+Tab
 expect_soon "Ctrl+Tab turns to the next page" 0 p page
+
+echo "== one entry of each list removed"
+# In a 64-bit prefix the list holds the 64-bit view's entries, the 32-bit view's and the user's;
+# in a 32-bit one the machine's and (none seeded) the user's. Each is removed where it lives.
+row_of() { p rows | awk -F'\t' -v name="$1" '$1 == name { print NR - 1; exit }'; }
+answer_yes() {
+  local question=""
+  for _ in $(seq 50); do
+    question=$(xdotool search --name "Remove Entry?" 2>/dev/null | head -1 || true)
+    [ -n "$question" ] && break
+    sleep 0.1
+  done
+  [ -n "$question" ] || { fail "no question before the removal"; return; }
+  xdotool key Return
+}
+if [ "$sixty_four" -eq 1 ]; then
+  expect "the sources of the rows" "$(printf '%s\n' $'Gannet Chat\tuser' $'Kelp Player 2 (32-bit)\t32-bit' $'Old Lantern Game\t64-bit')" \
+    "$(p sources | grep -E '^(Gannet|Kelp|Old Lantern)')"
+  removals=($'Old Lantern Game\tHKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Old Lantern\t/reg:64'
+            $'Kelp Player 2 (32-bit)\tHKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kelp Player\t/reg:32'
+            $'Gannet Chat\tHKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Gannet\t/reg:64')
+else
+  removals=($'Old Lantern Game\tHKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Old Lantern\t')
+fi
+for removal in "${removals[@]}"; do
+  IFS=$'\t' read -r caption key view <<<"$removal"
+  row=$(row_of "$caption")
+  [ -n "$row" ] || { fail "$caption is not listed"; continue; }
+  p show-row "$row" >/dev/null
+  click_row "$row"
+  expect_soon "$caption selected" "$row" p selected
+  click_control Button2
+  answer_yes
+  for _ in $(seq 50); do [ -z "$(row_of "$caption")" ] && break; sleep 0.2; done
+  expect "$caption leaves the list" "" "$(row_of "$caption")"
+  expect "$caption leaves its own list in the registry" 1 \
+    "$(timeout 60 "${reg[@]}" query "$key" $view </dev/null >/dev/null 2>&1; echo $?)"
+done
+shoot removed-one-of-each
 
 echo "== closing"
 expect "closing the window ends the program" closed "$(p close 15000)"

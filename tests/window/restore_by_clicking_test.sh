@@ -4,7 +4,7 @@
 # Usage: restore_test.sh <Tidewell.exe> <artifacts dir>; needs WINEPREFIX and DISPLAY set.
 set -euo pipefail
 exe=$1
-artifacts=$2
+artifacts=$2/${WINEARCH:-win32}
 probe="$(cd "$(dirname "$exe")/../tests" && pwd)/window_probe.exe"
 key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\TidewellWindowRestore'
 
@@ -51,7 +51,7 @@ before_registry=$(registry)
 
 wine "$app/Tidewell.exe" >/dev/null 2>&1 &
 app_pid=$!
-probe wait 30000 >/dev/null || fail "the window did not show"
+probe wait-checked 30000 >/dev/null || fail "the window did not show"
 before_row=$(row)
 [ -n "$before_row" ] || fail "the entry is not in the list"
 echo "before: $before_row"

@@ -10,7 +10,7 @@ build=$(readlink -f "${1:?usage: code_page_932_test.sh BUILD_DIR}")
 top=$(cd "$(dirname "$0")/../.." && pwd)
 work="$build/codepage932"
 export WINEPREFIX="$work/prefix"
-export WINEARCH=win32
+export WINEARCH=${WINEARCH:-win32}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export TIDEWELL_EXPECT_CODE_PAGE=932

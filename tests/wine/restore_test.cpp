@@ -110,11 +110,18 @@ void SwitchPrivilege(const char* name, bool on) {
 
 // The keys that a merge of an undo file creates below `path`, with their values, as a snapshot
 // gives them.
+// The keys and values that the undo file's lines hold under `path` (a key of this program's own
+// view), whose key lines name the 32-bit view's keys under WOW6432Node on 64-bit Windows.
 regfile::Tree MergedTree(const std::string& undoText, const std::string& path) {
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  const std::string named = regfile::Upper(PathForEveryView({platform::kHkeyLocalMachine, wow64 ? platform::kKeyWow6432Key : 0u}, "\\" + path).substr(1));
+  const std::string own = regfile::Upper(path);
   regfile::Tree tree;
   for (const regfile::Merge::Step& step : regfile::Read(undoText).steps) {
     if (step.root != "HKEY_LOCAL_MACHINE") continue;
-    const std::string key = regfile::Upper(step.path);
+    std::string key = regfile::Upper(step.path);
+    if (key.compare(0, named.size(), named) == 0) key = own + key.substr(named.size());
     if (step.kind == 'K') tree[key];
     else tree[key][regfile::Upper(step.value.name)] = step.value;
   }

@@ -4,15 +4,18 @@
 // printed in UTF-8. Prints its answer on one or more lines; exit code 0 when
 // it worked, 2 when the window was not found in time, 1 on any other failure.
 //
-// window_probe wait [ms]          the window is shown and its first scan is done
+// window_probe wait [ms]          the window is shown, every entry of its first scan listed
+// window_probe wait-checked [ms]  and every status of the listed entries known
 // window_probe count              rows of the main list
 // window_probe rows               the rows: caption, key name, uninstall string, image, tab-separated
+// window_probe sources            the rows: caption and source, tab-separated
 // window_probe selected           the selected row, -1 when none
 // window_probe text NAME          the text of a control (Edit1, Edit3, Panel3...)
 // window_probe lines NAME         the lines of a list box
 // window_probe enabled NAME       1 or 0
 // window_probe center NAME        the screen point in the middle of a control: x y
 // window_probe row-center N       the screen point in the middle of row N's caption
+// window_probe show-row N         scrolls the list so that row N is in view
 // window_probe tab-center N       the screen point in the middle of page tab N
 // window_probe page               the page shown
 // window_probe focus              the name of the control that has the keyboard focus
@@ -155,13 +158,15 @@ int Run(int argc, char** argv) {
   const std::string command = argv[1];
   const std::string argument = argc > 2 ? argv[2] : "";
 
-  if (command == "wait") {
+  if (command == "wait" || command == "wait-checked") {
     const DWORD limit = argument.empty() ? 30000 : std::strtoul(argument.c_str(), nullptr, 10);
     const DWORD start = GetTickCount();
     for (;;) {
       HWND main = FindMain();
-      // Visible means the first scan is over: the window is shown only after it.
-      if (main && IsWindowVisible(main)) {
+      // Visible means the first scan has read the registry and listed every entry; the statuses
+      // follow, and the window's property counts those still to come.
+      const bool checked = command == "wait" || (main && !GetPropW(main, kPendingChecksProperty));
+      if (main && IsWindowVisible(main) && checked) {
         std::printf("ready\n");
         return 0;
       }
@@ -228,12 +233,17 @@ int Run(int argc, char** argv) {
     return 0;
   }
 
-  if (command == "count" || command == "rows" || command == "selected" || command == "row-center") {
+  if (command == "count" || command == "rows" || command == "sources" || command == "selected" ||
+      command == "row-center" || command == "show-row") {
     HWND view = ListView(main);
     if (!view) return 1;
     const int count = static_cast<int>(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0));
     if (command == "count") {
       std::printf("%d\n", count);
+      return 0;
+    }
+    if (command == "show-row") {
+      SendMessageW(view, LVM_ENSUREVISIBLE, std::atoi(argument.c_str()), FALSE);
       return 0;
     }
     if (command == "selected") {
@@ -253,6 +263,10 @@ int Run(int argc, char** argv) {
       return 0;
     }
     for (int row = 0; row < count; ++row) {
+      if (command == "sources") {
+        std::printf("%s\t%s\n", RowText(view, buffer, row, 0).c_str(), RowText(view, buffer, row, 3).c_str());
+        continue;
+      }
       std::printf("%s\t%s\t%s\t%d\n", RowText(view, buffer, row, 0).c_str(), RowText(view, buffer, row, 1).c_str(),
                   RowText(view, buffer, row, 2).c_str(), RowImage(view, buffer, row));
     }
