@@ -115,7 +115,7 @@ REGEDIT4
 [HKEY_CLASSES_ROOT\\htmlfile\\shell\\open\\command]
 @="\\"C:\\\\windows\\\\system32\\\\winebrowser.exe\\" \\"%1\\""
 
-[$p\\A7B2D1F6E4C3A8B49D12E7F5A0C1B324]
+[$p\\A7B2D1F6E4C3A8B4D912E7F5A0C1B324]
 "ProductName"="Gull Photo Viewer 2.0"
 
 [$p\\1C55A9E2D7B036F4E8A1C6D3B4A5F607]
@@ -127,7 +127,7 @@ REGEDIT4
 [$p\\F1E2D3C4B5A69788796A5B4C3D2E1F00]
 "PackageCode"="00F1E2D3C4B5A69788796A5B4C3D2E1F"
 
-[$d\\A7B2D1F6E4C3A8B49D12E7F5A0C1B324\\InstallProperties]
+[$d\\A7B2D1F6E4C3A8B4D912E7F5A0C1B324\\InstallProperties]
 "DisplayName"="Gull Photo Viewer 2.0"
 "WindowsInstaller"=dword:00000001
 

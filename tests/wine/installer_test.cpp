@@ -191,23 +191,6 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 
 int ProductState(const std::string& code) { return MsiQueryProductStateW(W(code).c_str()); }
 
-// Deletes a key tree in the registry's 64-bit view, where the installer keeps its UserData on 64-bit
-// Windows (the view is the only one on 32-bit Windows).
-void DeleteTree64(HKEY root, const std::string& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, W(path).c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return;
-  std::vector<std::string> children;
-  wchar_t name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD size = 256;
-    if (RegEnumKeyExW(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    children.push_back(platform::Narrow(name, size));
-  }
-  RegCloseKey(key);
-  for (const std::string& child : children) DeleteTree64(root, path + "\\" + child);
-  RegDeleteKeyExW(root, W(path).c_str(), KEY_WOW64_64KEY, 0);
-}
-
 class InstallerUnderWine : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -221,7 +204,7 @@ class InstallerUnderWine : public ::testing::Test {
       RunProgram("msiexec.exe /x " + code + " /qn", Output::kNone);
       const std::string packed = PackedProductCode(code);
       undo_seeds::DeleteTree(HKEY_CLASSES_ROOT, "Installer\\Products\\" + packed);
-      DeleteTree64(HKEY_LOCAL_MACHINE, kUserData + packed);
+      undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUserData + packed, KEY_WOW64_64KEY);
       undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + code);
     }
     for (const std::string& key : seeded_) undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + key);
@@ -269,7 +252,8 @@ TEST_F(InstallerUnderWine, KnownAndForgottenProductsInTheWindowAndInTheReport) {
   ASSERT_EQ(INSTALLSTATE_DEFAULT, ProductState(kForgotten));
   // The installer forgets a product whose registration is deleted; its uninstall entry stays.
   undo_seeds::DeleteTree(HKEY_CLASSES_ROOT, "Installer\\Products\\" + PackedProductCode(kForgotten));
-  DeleteTree64(HKEY_LOCAL_MACHINE, kUserData + PackedProductCode(kForgotten));
+  // The installer keeps UserData in the registry's 64-bit view on 64-bit Windows.
+  undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUserData + PackedProductCode(kForgotten), KEY_WOW64_64KEY);
   undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + kUnlisted);
   std::printf("MsiQueryProductStateW: installed %d, registration deleted %d, never installed %d\n",
               ProductState(kKnown), ProductState(kForgotten), ProductState(kNeverInstalled));
