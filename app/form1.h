@@ -230,6 +230,9 @@ class TForm1 {
   int checksDone_ = 0;
   int brokenFound_ = 0;
   int missingFound_ = 0;
+  // Tells a posted start of the checks whether it still belongs to the last scan and the window.
+  int checkGeneration_ = 0;
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   // Last, so that its thread is stopped before anything it reports to goes.
   std::unique_ptr<StatusWorker> statusWorker_;
 };

@@ -113,13 +113,21 @@ void TForm1::StartChecks(std::vector<StatusJob> jobs) {
   Label21.SetCaption("");
   if (jobs.empty()) return;
   ShowCheckProgress();
-  statusWorker_ = std::make_unique<StatusWorker>(platform_.files, platform_.system, platform_.ui, std::move(jobs),
-                                                 [this](int entry, const StatusResult& result) {
-                                                   StatusChecked(entry, result);
-                                                 });
+  // The worker starts from the window's queue, after the window has shown the rows it has: its
+  // questions to the disk would otherwise compete with the window's first drawing. A later scan
+  // or the window's end before then leaves it unstarted.
+  const int generation = ++checkGeneration_;
+  platform_.ui.Post([this, alive = std::weak_ptr<int>(alive_), generation, jobs = std::move(jobs)]() mutable {
+    if (alive.expired() || generation != checkGeneration_) return;
+    statusWorker_ = std::make_unique<StatusWorker>(platform_.files, platform_.system, platform_.ui, std::move(jobs),
+                                                   [this](int entry, const StatusResult& result) {
+                                                     StatusChecked(entry, result);
+                                                   });
+  });
 }
 
 void TForm1::CancelChecks() {
+  ++checkGeneration_;
   statusWorker_.reset();
   checksPending_ = 0;
 }

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The first scan under Wine: the time from starting Tidewell.exe until its window lists 1,000 and
-# 5,000 seeded uninstall entries, beside the time of Wine's own "uninstaller --list" on the same
-# prefix, which lists the same entries without checking any file. Best of several runs each.
-# Usage: bench/scan_bench.sh [BUILD_DIR]   (default build/win32; built when needed)
+# 5,000 seeded uninstall entries, and until every status is known, beside the time of Wine's own
+# "uninstaller --list" on the same prefix, which lists the same entries without checking any file.
+# Medians of several runs, the programs taking turns.
+# Usage: [BEFORE=old/Tidewell.exe] [WINEARCH=win64] bench/scan_bench.sh [BUILD_DIR]
+#   (default build/win32; built when needed)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(readlink -f "${1:-$top/build/win32}")
@@ -19,7 +21,7 @@ probe="$build/tests/window_probe.exe"
 
 work=$(mktemp -d /tmp/tidewell-bench.XXXXXX)
 export WINEPREFIX="$work/prefix"
-export WINEARCH=win32
+export WINEARCH=${WINEARCH:-win32}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 xvfb=""
@@ -46,25 +48,37 @@ wineserver -p </dev/null >/dev/null 2>&1
 timeout 300 wine wineboot -i </dev/null >/dev/null 2>&1
 cp "$build/bin/Tidewell.exe" "$work/program/"
 
-# Entries numbered from $1 to $2 in three styles: a quoted path with switches whose file exists,
-# an installer product code, and a plain path whose file is gone. Programs sit in vendor folders
-# of 50, as on a real machine: Wine finds a file by scanning its folder for the name in any letter
-# case, so a single folder of thousands would measure Wine's lookups rather than the scan.
+# Entries numbered from $1 to $2 in the styles of every installer family: quoted and unquoted
+# paths with switches, the system installer's product codes, InstallShield's launcher, Wise's log,
+# Squirrel's updater, variables. Every other entry's program is still there. Programs sit in
+# vendor folders of 50, as on a real machine: Wine finds a file by scanning its folder for the
+# name in any letter case, so a single folder of thousands would measure Wine's lookups.
 seed() {
-  local from=$1 to=$2 reg="$work/seed.reg" files="$WINEPREFIX/drive_c/Program Files" vendor
+  local from=$1 to=$2 reg="$work/seed.reg" pf="$WINEPREFIX/drive_c/Program Files" vendor here folder
   {
     echo "REGEDIT4"
     for ((i = from; i <= to; i++)); do
       vendor="Vendor $((i / 50))"
+      here=$((i / 10 % 2 == 0))
+      folder="C:\\\\Program Files\\\\$vendor\\\\Bench $i"
       echo
       echo "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bench Entry $i]"
       echo "\"DisplayName\"=\"Bench Program $i\""
-      case $((i % 3)) in
-        0) mkdir -p "$files/$vendor/Bench $i"; : >"$files/$vendor/Bench $i/unins000.exe"
-           echo "\"UninstallString\"=\"\\\"C:\\\\Program Files\\\\$vendor\\\\Bench $i\\\\unins000.exe\\\" /SILENT\"" ;;
-        1) printf '"UninstallString"="MsiExec.exe /X{%08X-0000-4000-8000-000000000000}"\n' "$i" ;;
-        2) echo "\"UninstallString\"=\"C:\\\\Program Files\\\\$vendor\\\\Gone $i\\\\uninstall.exe\"" ;;
+      case $((i % 8)) in
+        0) command="\\\"$folder\\\\unins000.exe\\\" /SILENT"; file=unins000.exe ;;
+        1) command=$(printf 'MsiExec.exe /X{%08X-0000-4000-8000-000000000000}' "$i"); file="" ;;
+        2) command="$folder\\\\uninstall.exe"; file=uninstall.exe ;;
+        3) command="RunDll32 C:\\\\PROGRA~1\\\\COMMON~1\\\\INSTAL~1\\\\engine\\\\6\\\\INTEL3~1\\\\Ctor.dll,LaunchSetup \\\"$folder\\\\setup.exe\\\" -l0x9"; file=setup.exe ;;
+        4) command="C:\\\\WINDOWS\\\\UNWISE.EXE $folder\\\\INSTALL.LOG"; file=INSTALL.LOG ;;
+        5) command="\\\"$folder\\\\Update.exe\\\" --uninstall"; file=Update.exe ;;
+        6) command="\\\"$folder\\\\uninst.exe\\\" /S /LOG=uninstall.log"; file=uninst.exe ;;
+        7) command="$folder\\\\Remove $i.exe -remove"; file="Remove $i.exe" ;;
       esac
+      if [ "$here" -eq 1 ] && [ -n "$file" ]; then
+        mkdir -p "$pf/$vendor/Bench $i"
+        : >"$pf/$vendor/Bench $i/$file"
+      fi
+      echo "\"UninstallString\"=\"$command\""
       echo "\"Publisher\"=\"$vendor\""
     done
   } >"$reg"
@@ -73,19 +87,24 @@ seed() {
 
 now() { date +%s.%N; }
 
-# Seconds from the start of Tidewell.exe until its window is shown with its first scan done.
+# Seconds from the start of a Tidewell.exe until its window lists every row (`listed`) and until
+# every status is known (`checked`). A program from before the checks moved to their own thread
+# shows its window only when both are done.
 tidewell_once() {
-  local start end
+  local exe=$1 start end
   start=$(now)
-  (cd "$work/program" && exec wine Tidewell.exe) </dev/null >/dev/null 2>&1 &
+  (cd "$(dirname "$exe")" && exec wine "$(basename "$exe")") </dev/null >/dev/null 2>&1 &
   app=$!
   timeout 300 wine "$probe" wait 290000 </dev/null >/dev/null
   end=$(now)
-  listed=$(timeout 60 wine "$probe" count </dev/null | tr -d '\r')
+  listed=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
+  timeout 300 wine "$probe" wait-checked 290000 </dev/null >/dev/null
+  end=$(now)
+  checked=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
+  rows=$(timeout 60 wine "$probe" count </dev/null | tr -d '\r')
   timeout 60 wine "$probe" close 30000 </dev/null >/dev/null || kill "$app" 2>/dev/null || true
   wait "$app" 2>/dev/null || true
   app=""
-  elapsed=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
 }
 
 uninstaller_once() {
@@ -94,28 +113,49 @@ uninstaller_once() {
   lines=$(timeout 300 wine uninstaller --list </dev/null 2>/dev/null | wc -l)
   [ "$lines" -ge "$n" ] || { echo "uninstaller --list printed $lines lines, not $n" >&2; exit 1; }
   end=$(now)
-  peer_lines=$lines
   elapsed=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
 }
 
-best() { printf '%s\n' "$@" | sort -g | head -n 1; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
-echo "Tidewell first scan under Wine $(wine --version 2>/dev/null), best of $runs runs"
-printf '%8s  %14s  %24s  %6s\n' entries "Tidewell (s)" "uninstaller --list (s)" ratio
+# An earlier build to weigh against, in the same run: BEFORE=path/to/old/Tidewell.exe.
+exes=("$work/program/Tidewell.exe")
+names=(now)
+if [ -n "${BEFORE:-}" ]; then
+  mkdir -p "$work/before"
+  cp "$BEFORE" "$work/before/Tidewell.exe"
+  exes+=("$work/before/Tidewell.exe")
+  names+=(before)
+fi
+
+echo "Tidewell's first scan under Wine $(wine --version 2>/dev/null), $WINEARCH prefix, median of $runs runs"
+printf '%8s  %-7s  %11s  %12s  %11s  %12s  %12s\n' entries build "listed (s)" "checked (s)" "peer (s)" \
+  "listed/peer" "checked/peer"
 seeded=0
 for n in 1000 5000; do
   seed $((seeded + 1)) "$n"
   seeded=$n
-  tidewell_once  # warms the caches
-  t=() u=()
+  for exe in "${exes[@]}"; do tidewell_once "$exe"; done  # warms the caches
+  declare -A listed_runs=() checked_runs=()
+  peer_runs=()
   for ((r = 0; r < runs; r++)); do
-    tidewell_once
-    t+=("$elapsed")
-    [ "$listed" -ge "$n" ] || { echo "the window listed $listed rows, not $n" >&2; exit 1; }
+    for k in "${!exes[@]}"; do
+      tidewell_once "${exes[$k]}"
+      [ "$rows" -ge "$n" ] || { echo "the window listed $rows rows, not $n" >&2; exit 1; }
+      listed_runs[$k]+="$listed "
+      checked_runs[$k]+="$checked "
+    done
     uninstaller_once
-    u+=("$elapsed")
+    peer_runs+=("$elapsed")
   done
-  tb=$(best "${t[@]}")
-  ub=$(best "${u[@]}")
-  printf '%8d  %14.3f  %24.3f  %6.2f\n' "$n" "$tb" "$ub" "$(awk -v a="$tb" -v b="$ub" 'BEGIN { print a / b }')"
+  peer=$(median "${peer_runs[@]}")
+  for k in "${!exes[@]}"; do
+    # shellcheck disable=SC2086
+    l=$(median ${listed_runs[$k]})
+    # shellcheck disable=SC2086
+    c=$(median ${checked_runs[$k]})
+    printf '%8d  %-7s  %11.3f  %12.3f  %11.3f  %12s  %12s\n' "$n" "${names[$k]}" "$l" "$c" "$peer" \
+      "$(ratio "$l" "$peer")" "$(ratio "$c" "$peer")"
+  done
 done

@@ -11,7 +11,7 @@ file(GLOB app_win_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/app/*_win.cpp)
 set(app_main ${CMAKE_SOURCE_DIR}/app/main_win.cpp)
 list(REMOVE_ITEM app_win_sources ${app_main})
 
-set(win32_libs advapi32 shell32 user32 gdi32 comctl32 kernel32)
+set(win32_libs advapi32 user32 gdi32 comctl32 kernel32)
 
 add_library(tidewell_core STATIC ${core_sources} ${win32_sources} ${app_win_sources})
 target_include_directories(tidewell_core PUBLIC ${CMAKE_SOURCE_DIR})

@@ -1,6 +1,5 @@
 #include "inventory/inventory.h"
 
-#include <algorithm>
 #include <set>
 
 #include "inventory/product_code.h"
@@ -14,23 +13,23 @@ constexpr const char* kUserDataKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVer
 constexpr const char* kMachineSid = "S-1-5-18";
 
 // The text of the last value named exactly `wanted` (letter case counted), when it is a string.
-std::string TextOfValue(TNTRegistry& reg, const TStrings& valueNames, const std::string& wanted) {
+// Each entry's values are read in one pass, a call per value: a scan reads thousands of them.
+std::string TextOfValue(const std::vector<NamedValue>& values, const std::string& wanted) {
   std::string text;
-  for (const std::string& name : valueNames) {
-    if (name != wanted) continue;
-    const RegKind kind = reg.ValueKind(name);
-    text = (kind == kindString || kind == kindExpandString) ? reg.ReadText(name) : std::string();
+  for (const NamedValue& value : values) {
+    if (value.name != wanted) continue;
+    const RegKind kind = KindOfType(value.typeCode);
+    text = (kind == kindString || kind == kindExpandString) ? TextOfStringData(value.data) : std::string();
   }
   return text;
 }
 
-// Whether the value of that name is the DWORD 1.
-bool IsDwordOne(TNTRegistry& reg, const TStrings& valueNames, const std::string& wanted) {
-  if (std::find(valueNames.begin(), valueNames.end(), wanted) == valueNames.end()) return false;
-  std::uint32_t typeCode = 0;
-  std::string bytes;
-  return reg.FetchWholeValue(wanted, typeCode, bytes) && typeCode == platform::kRegDword &&
-         bytes == std::string("\x01\0\0\0", 4);
+// Whether the last value named exactly `wanted` is the DWORD 1.
+bool IsDwordOne(const std::vector<NamedValue>& values, const std::string& wanted) {
+  bool one = false;
+  for (const NamedValue& value : values)
+    if (value.name == wanted) one = value.typeCode == platform::kRegDword && value.data == std::string("\x01\0\0\0", 4);
+  return one;
 }
 
 void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, std::vector<Entry>* entries) {
@@ -38,24 +37,22 @@ void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, std::vec
   TNTRegistry reg(api, place.view);
   reg.SetRoot(place.root);
   if (!reg.OpenPath(kUninstallKey, false)) return;
-  TStrings subkeys, valueNames;
+  TStrings subkeys;
+  std::vector<NamedValue> values;
   reg.ListSubkeys(subkeys);
   reg.ClosePath();
   for (const std::string& name : subkeys) {
-    if (name.empty() || !reg.OpenPath(kUninstallKey + name, false)) continue;
+    if (name.empty() || !reg.OpenPathToRead(kUninstallKey + name)) continue;
     Entry entry;
     entry.source = source;
     entry.keyName = name;
-    reg.ListValueNames(valueNames);
     try {
-      entry.displayName = TextOfValue(reg, valueNames, "DisplayName");
-      entry.uninstallString = TextOfValue(reg, valueNames, "UninstallString");
-      entry.windowsInstaller = IsDwordOne(reg, valueNames, "WindowsInstaller");
+      reg.ListValues(values);
+      entry.displayName = TextOfValue(values, "DisplayName");
+      entry.uninstallString = TextOfValue(values, "UninstallString");
+      entry.windowsInstaller = IsDwordOne(values, "WindowsInstaller");
     } catch (const ERegistryException& error) {
-      // A value rewritten between its size query and its read.
-      entry.displayName.clear();
-      entry.uninstallString.clear();
-      entry.windowsInstaller = false;
+      // A value rewritten while it was read.
       entry.readError = error.what();
     }
     entries->push_back(std::move(entry));
@@ -71,20 +68,21 @@ void ReadProducts(platform::RegistryApi& api, bool perUser, std::vector<Product>
   TNTRegistry reg(api, place.view);
   reg.SetRoot(place.root);
   if (!reg.OpenPath(top, false)) return;
-  TStrings subkeys, valueNames;
+  TStrings subkeys;
+  std::vector<NamedValue> values;
   reg.ListSubkeys(subkeys);
   reg.ClosePath();
   for (const std::string& name : subkeys) {
-    if (name.empty() || !reg.OpenPath(top + "\\" + name, false)) continue;
+    if (name.empty() || !reg.OpenPathToRead(top + "\\" + name)) continue;
     Product product = kind;
     product.keyName = name;
-    reg.ListValueNames(valueNames);
     try {
-      for (const std::string& value : valueNames) {
-        if (value != "ProductName") continue;
-        const RegKind type = reg.ValueKind(value);
+      reg.ListValues(values);
+      for (const NamedValue& value : values) {
+        if (value.name != "ProductName") continue;
+        const RegKind type = KindOfType(value.typeCode);
         if (type == kindString || type == kindExpandString) {
-          product.productName = reg.ReadText(value);
+          product.productName = TextOfStringData(value.data);
           product.named = true;
         }
       }
@@ -105,13 +103,13 @@ void ReadInstalledProducts(platform::RegistryApi& api, bool wow64, std::set<std:
                            std::set<std::string>* users) {
   TNTRegistry reg(api, wow64 ? platform::kKeyWow6464Key : 0u);
   reg.SetRoot(platform::kHkeyLocalMachine);
-  if (!reg.OpenPath(kUserDataKey, false)) return;
+  if (!reg.OpenPathToRead(kUserDataKey)) return;
   TStrings accounts, products;
   reg.ListSubkeys(accounts);
   reg.ClosePath();
   for (const std::string& account : accounts) {
     const std::string productsKey = std::string(kUserDataKey) + "\\" + account + "\\Products";
-    if (account.empty() || !reg.OpenPath(productsKey, false)) continue;
+    if (account.empty() || !reg.OpenPathToRead(productsKey)) continue;
     reg.ListSubkeys(products);
     reg.ClosePath();
     std::set<std::string>* installed = platform::UpperCaseText(account) == kMachineSid ? machine : users;

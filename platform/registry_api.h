@@ -41,6 +41,10 @@ class RegistryApi {
   // it does not fit.
   virtual long EnumKeyEx(Hkey key, std::uint32_t index, std::uint32_t bufferLength, std::string* name) = 0;
   virtual long EnumValue(Hkey key, std::uint32_t index, std::uint32_t bufferLength, std::string* name) = 0;
+  // RegEnumValueW with the name, the type and the data of the index-th value in one call, whatever
+  // their sizes. On a failure *name holds the value's name where the platform knows it.
+  virtual long EnumValueData(Hkey key, std::uint32_t index, std::string* name, std::uint32_t* type,
+                             std::string* data) = 0;
   virtual long QueryInfoKey(Hkey key, RawKeyInfo* info) = 0;
   // RegQueryValueExW: data may be null to ask for the type and size only.
   virtual long QueryValueEx(Hkey key, const char* name, std::uint32_t* type, std::uint8_t* data,

@@ -171,6 +171,23 @@ TEST_F(RegistryContract, ValuesKeepTypeCodeAndBytes) {
   ASSERT_EQ(kErrorSuccess, api().QueryInfoKey(key, &info));
   EXPECT_EQ(std::size(cases), info.valueCount);
   EXPECT_EQ(big.size(), info.maxValueDataSize);
+  // The enumeration with data gives every value whole in one call each, small or big.
+  std::vector<std::string> seen;
+  std::uint32_t index = 0;
+  for (;; ++index) {
+    std::string name, data;
+    std::uint32_t type = 99;
+    const long result = api().EnumValueData(key, index, &name, &type, &data);
+    if (result == kErrorNoMoreItems) break;
+    ASSERT_EQ(kErrorSuccess, result) << index;
+    seen.push_back(name);
+    for (const Case& c : cases) {
+      if (c.name != name) continue;
+      EXPECT_EQ(c.type, type) << name;
+      EXPECT_EQ(c.bytes, data) << name;
+    }
+  }
+  EXPECT_EQ(std::size(cases), seen.size());
 }
 
 TEST_F(RegistryContract, SmallBufferAndMissingValues) {

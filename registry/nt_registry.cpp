@@ -124,6 +124,16 @@ bool TNTRegistry::OpenPath(const std::string& path, bool canCreate) {
   return true;
 }
 
+bool TNTRegistry::OpenPathToRead(const std::string& path) {
+  const bool relative = IsRelativePath(path);
+  const std::string s = StripLeadingSlash(path);
+  Hkey opened = 0;
+  if (api_.OpenKeyEx(BaseKey(relative), s.c_str(), kKeyRead | View, &opened) != kErrorSuccess) return false;
+  UniqueHkey handle(api_, opened);
+  AdoptKey(std::move(handle), (relative && ActiveKey != 0) ? ActivePath + "\\" + s : s);
+  return true;
+}
+
 bool TNTRegistry::CreatePath(const std::string& path) {
   const bool relative = IsRelativePath(path);
   Hkey created = 0;
@@ -191,6 +201,18 @@ void TNTRegistry::ListValueNames(TStrings& list) {
   std::string name;
   for (std::uint32_t i = 0; i < info.ValueCount; ++i) {
     if (api_.EnumValue(ActiveKey, i, info.MaxValueNameLength + 1, &name) == kErrorSuccess) list.push_back(name);
+  }
+}
+
+void TNTRegistry::ListValues(std::vector<NamedValue>& values) {
+  values.clear();
+  if (ActiveKey == 0) return;
+  for (std::uint32_t index = 0;; ++index) {
+    NamedValue value;
+    const long result = api_.EnumValueData(ActiveKey, index, &value.name, &value.typeCode, &value.data);
+    if (result == kErrorNoMoreItems) return;
+    if (result != kErrorSuccess) Raise("Failed to get data for '%s'", value.name);
+    values.push_back(std::move(value));
   }
 }
 

@@ -55,6 +55,13 @@ class ERegistryException : public std::runtime_error {
 
 using TStrings = std::vector<std::string>;
 
+struct NamedValue {
+  std::string name;
+  std::uint32_t typeCode = 0;
+  // The bytes as the registry keeps them (a string's are UTF-16LE).
+  std::string data;
+};
+
 class TNTRegistry {
  public:
   // `view` is 0 (the process's own view) or a KEY_WOW64_* flag: every open, create and delete of
@@ -67,6 +74,9 @@ class TNTRegistry {
   void SetRoot(platform::Hkey root);
   void ClosePath();
   bool OpenPath(const std::string& path, bool canCreate);
+  // OpenPath without create, asking for reading only: what a scan needs, in one call where the
+  // user may read but not change the key.
+  bool OpenPathToRead(const std::string& path);
   bool CreatePath(const std::string& path);
   // The caller owns the handle; 0 when every attempt fails. Never creates a missing key.
   platform::Hkey OpenSubkeyHandle(const std::string& path);
@@ -75,6 +85,9 @@ class TNTRegistry {
   bool QueryKeyInfo(KeyInfo& info);
   void ListSubkeys(TStrings& list);
   void ListValueNames(TStrings& list);
+  // Every value of the active key with its type and data, in enumeration order, one call each.
+  // A value that cannot be read raises "Failed to get data for '%s'".
+  void ListValues(std::vector<NamedValue>& values);
 
   bool ValueInfo(const std::string& name, RegValueInfo& info);
   std::int32_t ValueSize(const std::string& name);

@@ -37,6 +37,9 @@ class TokenBoundRegistry : public RegistryApi {
   long DeleteValue(Hkey k, const char* n) override { return mem_.DeleteValue(k, n); }
   long EnumKeyEx(Hkey k, std::uint32_t i, std::uint32_t l, std::string* n) override { return mem_.EnumKeyEx(k, i, l, n); }
   long EnumValue(Hkey k, std::uint32_t i, std::uint32_t l, std::string* n) override { return mem_.EnumValue(k, i, l, n); }
+  long EnumValueData(Hkey k, std::uint32_t i, std::string* n, std::uint32_t* t, std::string* d) override {
+    return mem_.EnumValueData(k, i, n, t, d);
+  }
   long QueryInfoKey(Hkey k, RawKeyInfo* i) override { return mem_.QueryInfoKey(k, i); }
   long QueryValueEx(Hkey k, const char* n, std::uint32_t* t, std::uint8_t* d, std::uint32_t* s) override {
     return mem_.QueryValueEx(k, n, t, d, s);

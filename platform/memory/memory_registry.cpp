@@ -324,6 +324,19 @@ long MemoryRegistry::EnumValue(Hkey handle, std::uint32_t index, std::uint32_t b
   return CopyName(key->values[index].name, bufferLength, name);
 }
 
+long MemoryRegistry::EnumValueData(Hkey handle, std::uint32_t index, std::string* name, std::uint32_t* type,
+                                   std::string* data) {
+  std::shared_ptr<Key> key;
+  if (const long error = Use(handle, kKeyQueryValue, &key)) return error;
+  if (index >= key->values.size()) return kErrorNoMoreItems;
+  *name = key->values[index].name;
+  if (const long refused = Interfere("read", *key, *name)) return refused;
+  if (index >= key->values.size()) return kErrorNoMoreItems;
+  *type = key->values[index].type;
+  *data = key->values[index].data;
+  return kErrorSuccess;
+}
+
 long MemoryRegistry::QueryInfoKey(Hkey handle, RawKeyInfo* info) {
   std::shared_ptr<Key> key;
   if (const long error = Use(handle, kKeyQueryValue, &key)) return error;

@@ -70,6 +70,8 @@ class MemoryRegistry : public RegistryApi {
   long DeleteValue(Hkey key, const char* name) override;
   long EnumKeyEx(Hkey key, std::uint32_t index, std::uint32_t bufferLength, std::string* name) override;
   long EnumValue(Hkey key, std::uint32_t index, std::uint32_t bufferLength, std::string* name) override;
+  long EnumValueData(Hkey key, std::uint32_t index, std::string* name, std::uint32_t* type,
+                     std::string* data) override;
   long QueryInfoKey(Hkey key, RawKeyInfo* info) override;
   long QueryValueEx(Hkey key, const char* name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t* size) override;

@@ -82,6 +82,31 @@ long Win32Registry::EnumValue(Hkey key, std::uint32_t index, std::uint32_t buffe
       bufferLength, name);
 }
 
+long Win32Registry::EnumValueData(Hkey key, std::uint32_t index, std::string* name, std::uint32_t* type,
+                                  std::string* data) {
+  // A value name has at most 16,383 units. Most data fit a small buffer; larger data are asked for
+  // again at the size the first call reported, and once more if the value grew meanwhile.
+  std::vector<wchar_t> nameBuffer(16384);
+  std::vector<BYTE> bytes(512);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD nameLength = static_cast<DWORD>(nameBuffer.size());
+    DWORD valueType = 0;
+    DWORD size = static_cast<DWORD>(bytes.size());
+    const long status =
+        RegEnumValueW(H(key), index, nameBuffer.data(), &nameLength, nullptr, &valueType, bytes.data(), &size);
+    if (status == ERROR_MORE_DATA && size > bytes.size()) {
+      bytes.resize(size);
+      continue;
+    }
+    if (status != ERROR_SUCCESS) return status;
+    *name = Narrow(nameBuffer.data(), nameLength);
+    *type = valueType;
+    data->assign(reinterpret_cast<const char*>(bytes.data()), size);
+    return ERROR_SUCCESS;
+  }
+  return ERROR_MORE_DATA;
+}
+
 long Win32Registry::QueryInfoKey(Hkey key, RawKeyInfo* info) {
   DWORD subkeys = 0, maxSubkey = 0, values = 0, maxValueName = 0, maxValueData = 0;
   FILETIME lastWrite{};

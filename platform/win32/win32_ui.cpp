@@ -60,9 +60,14 @@ void Win32Ui::ShowError(const std::string& text) {
 void Win32Ui::SoundBeep(std::uint32_t type) { MessageBeep(type); }
 
 int Win32Ui::ShellOpen(const std::string& file, const std::string& parameters, int show) {
+  // The shell's library is loaded the first time it is needed, not at every start of the program.
+  using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+  static const auto shellExecute = reinterpret_cast<ShellExecuteFunction>(
+      reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"shell32.dll"), "ShellExecuteW")));
+  if (!shellExecute) return SE_ERR_DLLNOTFOUND;
   const std::wstring wideParameters = Widen(parameters);
-  HINSTANCE result = ShellExecuteW(mainWindow_, nullptr, Widen(file).c_str(),
-                                   parameters.empty() ? nullptr : wideParameters.c_str(), nullptr, show);
+  HINSTANCE result = shellExecute(mainWindow_, nullptr, Widen(file).c_str(),
+                                  parameters.empty() ? nullptr : wideParameters.c_str(), nullptr, show);
   return static_cast<int>(reinterpret_cast<INT_PTR>(result));
 }
 
