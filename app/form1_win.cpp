@@ -167,13 +167,30 @@ void TForm1Window::RunFormCreate() {
   ShowPendingChecks();
 }
 
+namespace {
+
+// Milliseconds since this process was made, at least 1 (a property of 0 is no property).
+INT_PTR MillisecondsSinceStart() {
+  FILETIME creation{}, exit{}, kernel{}, user{}, now{};
+  GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user);
+  GetSystemTimeAsFileTime(&now);
+  const auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+  return static_cast<INT_PTR>(std::max<ULONGLONG>(1, (ticks(now) - ticks(creation)) / 10000));
+}
+
+}  // namespace
+
 void TForm1Window::ShowPendingChecks() {
-  SetPropW(window_, kPendingChecksProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(form_.ChecksPending())));
+  const int pending = form_.ChecksPending();
+  SetPropW(window_, kPendingChecksProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(pending)));
+  if (pending == 0 && !GetPropW(window_, kCheckedAfterProperty))
+    SetPropW(window_, kCheckedAfterProperty, reinterpret_cast<HANDLE>(MillisecondsSinceStart()));
 }
 
 void TForm1Window::Show(int showCommand) {
   ShowWindow(window_, showCommand);
   UpdateWindow(window_);
+  SetPropW(window_, kShownAfterProperty, reinterpret_cast<HANDLE>(MillisecondsSinceStart()));
   const std::vector<HWND> order = TabOrder();
   if (!order.empty()) SetFocus(order.front());
 }
@@ -483,7 +500,8 @@ LRESULT TForm1Window::Message(HWND window, UINT message, WPARAM wParam, LPARAM l
       break;
     case WM_DESTROY:
       if (window == window_) {
-        RemovePropW(window_, kPendingChecksProperty);
+        for (const wchar_t* property : {kPendingChecksProperty, kShownAfterProperty, kCheckedAfterProperty})
+          RemovePropW(window_, property);
         PostQuitMessage(0);
       }
       break;

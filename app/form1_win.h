@@ -21,6 +21,11 @@ inline constexpr const wchar_t* kContainerClass = L"TidewellContainer";
 // The main window's property that tells other programs (the window tests, the benchmark) how
 // many status checks are still to come.
 inline constexpr const wchar_t* kPendingChecksProperty = L"TidewellPendingChecks";
+// And how many milliseconds after the process was made the window showed its rows, and every
+// status of the first scan was known: the program's own account of its start, without the delay
+// of another program asking.
+inline constexpr const wchar_t* kShownAfterProperty = L"TidewellShownAfter";
+inline constexpr const wchar_t* kCheckedAfterProperty = L"TidewellCheckedAfter";
 
 class TForm1Window {
  public:

@@ -85,9 +85,10 @@ long Win32Registry::EnumValue(Hkey key, std::uint32_t index, std::uint32_t buffe
 long Win32Registry::EnumValueData(Hkey key, std::uint32_t index, std::string* name, std::uint32_t* type,
                                   std::string* data) {
   // A value name has at most 16,383 units. Most data fit a small buffer; larger data are asked for
-  // again at the size the first call reported, and once more if the value grew meanwhile.
-  std::vector<wchar_t> nameBuffer(16384);
-  std::vector<BYTE> bytes(512);
+  // again at the size the first call reported, and once more if the value grew meanwhile. A scan
+  // makes thousands of these calls: the buffers are the thread's own, kept from call to call.
+  thread_local std::vector<wchar_t> nameBuffer(16384);
+  thread_local std::vector<BYTE> bytes(512);
   for (int attempt = 0; attempt < 4; ++attempt) {
     DWORD nameLength = static_cast<DWORD>(nameBuffer.size());
     DWORD valueType = 0;

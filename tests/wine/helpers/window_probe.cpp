@@ -20,6 +20,9 @@
 // window_probe page               the page shown
 // window_probe focus              the name of the control that has the keyboard focus
 // window_probe client             the window's client area on the screen: x y width height
+// window_probe pending            how many statuses are still being checked
+// window_probe timings            milliseconds from the program's start to its rows shown and to
+//                                 every status known, as the window itself counted them
 // window_probe close [ms]         asks the window to close and waits for the program to end
 #include <windows.h>
 #include <commctrl.h>
@@ -179,6 +182,17 @@ int Run(int argc, char** argv) {
   if (!main) {
     std::fprintf(stderr, "window_probe: no window \"%s\"\n", kWindowCaption);
     return 2;
+  }
+
+  if (command == "pending") {
+    std::printf("%d\n", static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(main, kPendingChecksProperty))));
+    return 0;
+  }
+
+  if (command == "timings") {
+    std::printf("%d %d\n", static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(main, kShownAfterProperty))),
+                static_cast<int>(reinterpret_cast<INT_PTR>(GetPropW(main, kCheckedAfterProperty))));
+    return 0;
   }
 
   if (command == "close") {
