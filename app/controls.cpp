@@ -112,14 +112,16 @@ int TListView::Add() {
 
 void TListView::Delete(int index) {
   items_.erase(items_.begin() + index);
-  if (selected_ == index) selected_ = -1;
-  else if (selected_ > index) --selected_;
+  std::vector<int> kept;
+  for (int row : selected_)
+    if (row != index) kept.push_back(row > index ? row - 1 : row);
+  selected_ = std::move(kept);
   if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItems);
 }
 
 void TListView::Clear() {
   items_.clear();
-  selected_ = -1;
+  selected_.clear();
   if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItems);
 }
 
@@ -138,16 +140,40 @@ void TListView::SetImageIndex(int index, int image) {
 }
 
 void TListView::SortByCaption(const std::function<int(const std::string&, const std::string&)>& compare) {
-  std::stable_sort(items_.begin(), items_.end(), [&](const TListItem& a, const TListItem& b) {
-    return compare(a.Caption, b.Caption) < 0;
-  });
-  selected_ = -1;
+  SortRows([&](const TListItem& a, const TListItem& b) { return compare(a.Caption, b.Caption) < 0; });
+}
+
+void TListView::SortRows(const std::function<bool(const TListItem&, const TListItem&)>& before) {
+  std::stable_sort(items_.begin(), items_.end(), before);
+  selected_.clear();
   if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItems);
 }
 
 void TListView::Select(int index) {
-  selected_ = (index >= 0 && index < Count()) ? index : -1;
+  selected_ = (index >= 0 && index < Count()) ? std::vector<int>{index} : std::vector<int>{};
   Changed(Aspect::kSelection);
+}
+
+void TListView::SelectRows(const std::vector<int>& rows) {
+  SelectionFromUser(rows);
+  Changed(Aspect::kSelection);
+}
+
+void TListView::SelectionFromUser(std::vector<int> rows) {
+  rows.erase(std::remove_if(rows.begin(), rows.end(), [&](int row) { return row < 0 || row >= Count(); }), rows.end());
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  selected_ = std::move(rows);
+}
+
+bool TListView::IsSelected(int index) const {
+  return std::binary_search(selected_.begin(), selected_.end(), index);
+}
+
+void TListView::SetSortMark(int column, bool ascending) {
+  sortColumn_ = column;
+  sortAscending_ = ascending;
+  Changed(Aspect::kSortMark);
 }
 
 void TListView::MakeVisible() { Changed(Aspect::kScroll); }

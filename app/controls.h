@@ -26,6 +26,8 @@ enum class Aspect {
   kColors,
   kScroll,    // make the selected row visible
   kPage,      // active page
+  kSortMark,  // the sort arrow in a list's header
+  kBounds,    // place or size
 };
 
 enum class ControlKind {
@@ -151,6 +153,11 @@ class TEdit : public TControl {
   void SelectionFromUser(int start, int length);
   bool ReadOnly = false;
   bool Borderless = false;
+  // The grey text an empty box shows.
+  std::string Cue;
+  // The user changed the text.
+  std::function<void()> OnChange;
+  void Change() { if (OnChange) OnChange(); }
 
  private:
   int selStart_ = 0;
@@ -199,6 +206,8 @@ struct TListItem {
   int ImageIndex = -1;
   // The caller's number for the row: what the row stands for.
   int Data = -1;
+  // The tip shown over the row's icon.
+  std::string Hint;
 };
 
 class TListView : public TControl {
@@ -218,16 +227,37 @@ class TListView : public TControl {
   void SetImageIndex(int index, int image);
   // Sorts rows by caption with the given three-way comparison; a stable sort.
   void SortByCaption(const std::function<int(const std::string&, const std::string&)>& compare);
+  // Sorts rows with the given "comes before" test; a stable sort. The selection is cleared.
+  void SortRows(const std::function<bool(const TListItem&, const TListItem&)>& before);
 
-  // The selected row, -1 when none.
-  int Selected() const { return selected_; }
-  void Select(int index);  // selects and focuses the row
+  // The column the rows are sorted by and its direction, shown as the arrow in its header.
+  int SortColumn() const { return sortColumn_; }
+  bool SortAscending() const { return sortAscending_; }
+  void SetSortMark(int column, bool ascending);
+
+  // The first selected row (the one the commands of one entry act on), -1 when none.
+  int Selected() const { return selected_.empty() ? -1 : selected_.front(); }
+  // Every selected row, in order.
+  const std::vector<int>& SelectedRows() const { return selected_; }
+  bool IsSelected(int index) const;
+  void Select(int index);  // selects and focuses the row alone
+  void SelectRows(const std::vector<int>& rows);
   void MakeVisible();      // scrolls the selected row fully into view
-  void SelectedFromUser(int index) { selected_ = index; }
+  // The user changed the selection in the native control: no notification back.
+  void SelectedFromUser(int index) { selected_ = index >= 0 ? std::vector<int>{index} : std::vector<int>{}; }
+  void SelectionFromUser(std::vector<int> rows);
+
+  std::function<void(int column)> OnColumnClick;
+  void ColumnClick(int column) { if (OnColumnClick) OnColumnClick(column); }
+  // The context menu was asked for (right click, the menu key, Shift+F10).
+  std::function<void()> OnContextMenu;
+  void ContextMenu() { if (OnContextMenu) OnContextMenu(); }
 
  private:
   std::vector<TListItem> items_;
-  int selected_ = -1;
+  std::vector<int> selected_;
+  int sortColumn_ = 0;
+  bool sortAscending_ = true;
   int updating_ = 0;
   bool dirty_ = false;
 };

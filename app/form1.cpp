@@ -39,8 +39,16 @@ std::string TForm1::UndoFileName(UndoFormat format) const {
 }
 
 void TForm1::BuildDesign() {
-  Place(ListView1, nullptr, 8, 8, 521, 177, 2);
-  ListView1.Columns = {"Status - Display Name", "Key Name", "Uninstall String", "Source"};
+  Place(Edit4, nullptr, 8, 6, 401, 21, 5);
+  Edit4.Cue = "Filter by name, key, publisher or command (Ctrl+F)";
+  Edit4.Hint = "Type to show only the entries that hold the text; Escape clears it";
+  Place(Label23, nullptr, 416, 10, 113, 13);
+  Text(Label23, "", false);
+  Label23.TextAlignment = TextAlign::kRight;
+  Place(ListView1, nullptr, 8, 31, 521, 140, 2);
+  ListView1.Columns = {"Status - Display Name", "Key Name", "Uninstall String", "Source", "Status"};
+  Place(Label22, nullptr, 8, 174, 521, 14);
+  Text(Label22, "", false);
 
   Place(Button4, nullptr, 8, 192, 75, 17, 4);
   Button4.SetCaption("Refresh &List");
@@ -227,7 +235,8 @@ std::vector<TControl*> TForm1::Controls() {
           &Label12,   &Label13,   &Label14,   &Edit1,     &Button5,      &Edit2,     &Button3,   &Panel3,
           &Label15,   &Label16,   &Edit3,     &Button15,  &Label17,      &Label18,   &ListBox1,  &Button6,
           &Button7,   &Label19,   &ListBox2,  &Button8,   &Label20,      &ListBox3,  &Button9,   &Label5,
-          &Panel1,    &Label6,    &Label7,    &Label8,    &Image5,       &Label21};
+          &Panel1,    &Label6,    &Label7,    &Label8,    &Image5,       &Label21,   &Edit4,     &Label23,
+          &Label22};
 }
 
 std::function<void()> TForm1::Guarded(void (TForm1::*handler)()) {
@@ -251,6 +260,15 @@ void TForm1::BindEvents() {
   };
   ListView1.OnMouseDown = Guarded(&TForm1::ListBox1MouseDown);
   ListView1.OnSelectItem = Guarded(&TForm1::ListView1Click);
+  ListView1.OnColumnClick = [this](int column) {
+    try {
+      ListView1ColumnClick(column);
+    } catch (const std::exception& error) {
+      ShowException(error);
+    }
+  };
+  Edit4.OnChange = Guarded(&TForm1::Edit4Change);
+  ListView1.OnContextMenu = Guarded(&TForm1::ListView1ContextMenu);
   Button4.OnClick = Guarded(&TForm1::Button4Click);
   Button1.OnClick = Guarded(&TForm1::Button1Click);
   Label8.OnClick = Guarded(&TForm1::Label8Click);
@@ -292,6 +310,7 @@ void TForm1::ListView1Click() {
   }
   Button1.SetEnabled(true);
   Button2.SetEnabled(true);
+  ShowWhy();
 }
 
 void TForm1::ListBox1KeyDown(int) { ListBox1Click(); }

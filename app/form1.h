@@ -37,7 +37,12 @@ class TForm1 {
   // Every control, parents before children, in creation order.
   std::vector<TControl*> Controls();
 
+  // The filter box above the list, the count beside it, and the line under the list that says why
+  // the selected entry has its status.
+  TEdit Edit4{"Edit4"};
+  TLabel Label23{"Label23"};
   TListView ListView1{"ListView1"};
+  TLabel Label22{"Label22"};
   TButton Button4{"Button4"};
   TButton Button1{"Button1"};
   TButton Button2{"Button2"};
@@ -101,6 +106,34 @@ class TForm1 {
   std::vector<Product> Products;
   // The entry of the main list's selected row, null when none is selected.
   const Entry* SelectedEntry() const;
+  // An entry's identity from scan to scan: where it lives and its key name.
+  struct EntryId {
+    Source source;
+    std::string keyName;
+  };
+  std::vector<EntryId> SelectedEntryIds() const;
+  // Fills the main list with the listed entries that pass the filter, in the chosen order, and
+  // selects the entries of `keep` that are shown, or else the row at `position`.
+  void ShowEntries(const std::vector<EntryId>& keep, int position);
+  bool EntryMatchesFilter(const Entry& entry) const;
+  void SortEntries();
+  // A click on a column's header sorts by it; a second click turns the order round.
+  void ListView1ColumnClick(int column);
+  // Typing in the filter box narrows the list at once.
+  void Edit4Change();
+  // Removes the selected entries after one question that lists them, one after another, each
+  // backed up first; the first that fails stops the rest, and one message says what was removed.
+  void RemoveSelectedEntries();
+  // Selects exactly the Broken Link entries shown.
+  void SelectBrokenLinks();
+  // The line under the list: why the selected entry has its status.
+  void ShowWhy();
+  // The list's context menu and its commands on the selected entry.
+  void ListView1ContextMenu();
+  void TestInFinder();
+  void CopyCommand();
+  void OpenKeyInRegistryEditor();
+  void OpenUninstallerFolder();
   // 64-bit Windows (the program runs in its 32-bit subsystem), set by FormCreate.
   bool Wow64 = false;
   // Only the scan benchmark turns this off, to weigh the status checks against the rest of a scan.

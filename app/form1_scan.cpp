@@ -6,6 +6,7 @@
 #include "app/form1.h"
 #include "inventory/inventory.h"
 #include "platform/handles.h"
+#include "platform/text_encoding.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ std::string InstallerLine(const Product& product) {
 
 void TForm1::FillListBox() {
   const int position = ListView1.Count() > 0 ? ListView1.Selected() : -1;
+  const std::vector<EntryId> selected = SelectedEntryIds();
   // The first entry that could not be read; it is shown once, after the lists are whole.
   std::string unreadable;
   // The checks of the last scan stop before its entries are replaced.
@@ -49,62 +51,152 @@ void TForm1::FillListBox() {
   ScanChecker checker(platform_.files, platform_.system);
   Entries = std::move(inventory.entries);
   Products = std::move(inventory.products);
+  ListBox2.Clear();
+  for (size_t i = 0; i < Entries.size(); ++i) {
+    Entry& entry = Entries[i];
+    const int index = static_cast<int>(i);
+    ListBox2.Add(AllEntriesLine(entry, Wow64), index);
+    if (!entry.readError.empty()) {
+      // The entry stays in All Entries by its key; the main list leaves it out.
+      if (unreadable.empty()) unreadable = "The entry '" + entry.keyName + "' could not be read: " + entry.readError;
+      continue;
+    }
+    if (!entry.Listed() || !CheckEntryStatus) continue;
+    if (CheckInBackground) {
+      jobs.push_back({index, entry});
+    } else {
+      const StatusResult result = checker.Check(entry);
+      entry.status = result.status;
+      entry.reason = result.reason;
+    }
+  }
+  ListBox3.Clear();
+  for (size_t i = 0; i < Products.size(); ++i) {
+    const Product& product = Products[i];
+    if (!product.readError.empty() && unreadable.empty())
+      unreadable = "The installer product '" + product.keyName + "' could not be read: " + product.readError;
+    ListBox3.Add(InstallerLine(product), static_cast<int>(i));
+  }
+  if (ListBox3.Count() == 0) ListBox3.Add(kNoItems);
+
+  StartChecks(std::move(jobs));
+  ShowEntries(selected, position);
+  RefillBackupList();
+  ListBox1Click();
+  ListView1Click();
+  if (!unreadable.empty()) ShowException(std::runtime_error(unreadable));
+}
+
+namespace {
+
+const char* StatusText(int status, bool pending) {
+  switch (status) {
+    case kBrokenLink: return "Broken Link";
+    case kGoodLink: return "Good Link";
+    case kMissingDisk: return "Missing Disk";
+    default: return pending ? "Checking" : "";
+  }
+}
+
+// Broken Link first, then Missing Disk and Good Link; entries still being checked last.
+int StatusRank(int status) {
+  switch (status) {
+    case kBrokenLink: return 0;
+    case kMissingDisk: return 1;
+    case kGoodLink: return 2;
+    default: return 3;
+  }
+}
+
+}  // namespace
+
+bool TForm1::EntryMatchesFilter(const Entry& entry) const {
+  const std::string wanted = platform::UpperCaseText(Edit4.Text());
+  if (wanted.empty()) return true;
+  for (const std::string* text : {&entry.displayName, &entry.keyName, &entry.publisher, &entry.uninstallString})
+    if (platform::UpperCaseText(*text).find(wanted) != std::string::npos) return true;
+  return false;
+}
+
+std::vector<TForm1::EntryId> TForm1::SelectedEntryIds() const {
+  std::vector<EntryId> ids;
+  for (int row : ListView1.SelectedRows()) {
+    const int index = ListView1.Item(row).Data;
+    if (index >= 0 && index < static_cast<int>(Entries.size()))
+      ids.push_back({Entries[static_cast<size_t>(index)].source, Entries[static_cast<size_t>(index)].keyName});
+  }
+  return ids;
+}
+
+void TForm1::ShowEntries(const std::vector<EntryId>& keep, int position) {
+  const bool pending = checksPending_ > 0;
+  int listed = 0;
   {
     BulkUpdate<TListView> update(ListView1);
     ListView1.Clear();
-    ListBox2.Clear();
     for (size_t i = 0; i < Entries.size(); ++i) {
-      Entry& entry = Entries[i];
-      const int index = static_cast<int>(i);
-      ListBox2.Add(AllEntriesLine(entry, Wow64), index);
-      if (!entry.readError.empty()) {
-        // The entry stays in All Entries by its key; the main list leaves it out.
-        if (unreadable.empty()) unreadable = "The entry '" + entry.keyName + "' could not be read: " + entry.readError;
-        continue;
-      }
+      const Entry& entry = Entries[i];
       if (!entry.Listed()) continue;
-      const int row = ListView1.Add();
-      TListItem& item = ListView1.Item(row);
+      ++listed;
+      if (!EntryMatchesFilter(entry)) continue;
+      TListItem& item = ListView1.Item(ListView1.Add());
       item.Caption = entry.displayName;
-      item.SubItems = {entry.keyName, entry.uninstallString, SourceName(entry.source)};
-      item.Data = index;
-      if (!CheckEntryStatus) continue;
-      if (CheckInBackground) {
-        jobs.push_back({index, entry});
-        item.ImageIndex = kCheckingImage;
-      } else {
-        const StatusResult result = checker.Check(entry);
-        entry.status = result.status;
-        entry.reason = result.reason;
-        ListView1.SetImageIndex(row, entry.status);
-      }
+      item.SubItems = {entry.keyName, entry.uninstallString, SourceName(entry.source), StatusText(entry.status, pending)};
+      item.Data = static_cast<int>(i);
+      item.ImageIndex = entry.status != kStatusUnknown ? entry.status : pending ? kCheckingImage : -1;
+      item.Hint = entry.reason;
     }
-
-    ListBox3.Clear();
-    for (size_t i = 0; i < Products.size(); ++i) {
-      const Product& product = Products[i];
-      if (!product.readError.empty() && unreadable.empty())
-        unreadable = "The installer product '" + product.keyName + "' could not be read: " + product.readError;
-      ListBox3.Add(InstallerLine(product), static_cast<int>(i));
-    }
-    if (ListBox3.Count() == 0) ListBox3.Add(kNoItems);
-    ListView1.SortByCaption(
-        [this](const std::string& a, const std::string& b) { return platform_.system.CompareText(a, b); });
+    SortEntries();
   }
   rowOfEntry_.assign(Entries.size(), -1);
   for (int row = 0; row < ListView1.Count(); ++row) rowOfEntry_[static_cast<size_t>(ListView1.Item(row).Data)] = row;
-  StartChecks(std::move(jobs));
+  Label23.SetCaption(Edit4.Text().empty() ? "" : std::to_string(ListView1.Count()) + " of " + std::to_string(listed));
 
-  RefillBackupList();
-  ListBox1Click();
-
-  if (ListView1.Count() > 0) {
-    const int index = std::clamp(position, 0, ListView1.Count() - 1);
-    ListView1.Select(index);
-    ListView1.MakeVisible();
+  // The entries selected before stay selected where they are still shown; otherwise the row at
+  // the position selected before (the next entry, after a removal).
+  std::vector<int> rows;
+  for (const EntryId& id : keep) {
+    for (int row = 0; row < ListView1.Count(); ++row) {
+      const Entry& entry = Entries[static_cast<size_t>(ListView1.Item(row).Data)];
+      if (entry.source == id.source && entry.keyName == id.keyName) rows.push_back(row);
+    }
   }
+  if (rows.empty() && ListView1.Count() > 0) rows.push_back(std::clamp(position, 0, ListView1.Count() - 1));
+  ListView1.SelectRows(rows);
+  if (!rows.empty()) ListView1.MakeVisible();
+}
+
+void TForm1::SortEntries() {
+  const int column = ListView1.SortColumn();
+  const auto compare = [this](const std::string& a, const std::string& b) { return platform_.system.CompareText(a, b); };
+  const auto entryOf = [this](const TListItem& item) -> const Entry& { return Entries[static_cast<size_t>(item.Data)]; };
+  // Each column's own order, the names deciding between equals.
+  const auto before = [&](const TListItem& a, const TListItem& b) {
+    int order = 0;
+    switch (column) {
+      case 1: order = compare(a.SubItems[0], b.SubItems[0]); break;
+      case 2: order = compare(a.SubItems[1], b.SubItems[1]); break;
+      case 3: order = static_cast<int>(entryOf(a).source) - static_cast<int>(entryOf(b).source); break;
+      case 4: order = StatusRank(entryOf(a).status) - StatusRank(entryOf(b).status); break;
+      default: break;
+    }
+    if (order == 0) order = compare(a.Caption, b.Caption);
+    return order < 0;
+  };
+  if (ListView1.SortAscending()) ListView1.SortRows(before);
+  else ListView1.SortRows([&](const TListItem& a, const TListItem& b) { return before(b, a); });
+}
+
+void TForm1::ListView1ColumnClick(int column) {
+  const bool ascending = column == ListView1.SortColumn() ? !ListView1.SortAscending() : true;
+  const std::vector<EntryId> selected = SelectedEntryIds();
+  ListView1.SetSortMark(column, ascending);
+  ShowEntries(selected, ListView1.Selected());
+}
+
+void TForm1::Edit4Change() {
+  ShowEntries(SelectedEntryIds(), -1);
   ListView1Click();
-  if (!unreadable.empty()) ShowException(std::runtime_error(unreadable));
 }
 
 void TForm1::StartChecks(std::vector<StatusJob> jobs) {
@@ -146,7 +238,12 @@ void TForm1::StatusChecked(int entry, const StatusResult& result) {
   brokenFound_ += status == kBrokenLink ? 1 : 0;
   missingFound_ += status == kMissingDisk ? 1 : 0;
   const int row = rowOfEntry_[static_cast<size_t>(entry)];
-  if (row >= 0 && row < ListView1.Count()) ListView1.SetImageIndex(row, status);
+  if (row >= 0 && row < ListView1.Count()) {
+    ListView1.Item(row).SubItems.at(3) = StatusText(status, true);
+    ListView1.Item(row).Hint = result.reason;
+    ListView1.SetImageIndex(row, status);
+    if (row == ListView1.Selected()) ShowWhy();
+  }
   // The line counts on in steps, not at each of thousands of results.
   if (checksDone_ % 50 == 0) ShowCheckProgress();
 }

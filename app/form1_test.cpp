@@ -208,7 +208,7 @@ TEST(Form1Test, DesignHoldsEveryControlOnceParentsFirst) {
   std::sort(order.begin(), order.end());
   std::vector<std::string> names_in_order;
   for (const auto& [tab, name] : order) names_in_order.push_back(name);
-  EXPECT_EQ((std::vector<std::string>{"Button1", "Button2", "ListView1", "PageControl1", "Button4"}), names_in_order);
+  EXPECT_EQ((std::vector<std::string>{"Button1", "Button2", "ListView1", "PageControl1", "Button4", "Edit4"}), names_in_order);
   // No two controls of one parent share a place in the Tab order.
   std::set<std::pair<const TControl*, int>> places;
   for (const TControl* control : controls) {

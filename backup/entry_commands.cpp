@@ -60,6 +60,10 @@ void TForm1::Button2Click() {
     platform_.ui.ShowMessage(kSelectFirst);
     return;
   }
+  if (ListView1.SelectedRows().size() > 1) {
+    RemoveSelectedEntries();
+    return;
+  }
   const Entry entry = EntryOfRow(*this, ListView1.Selected());
   RemoveEntry(entry.keyName, entry.source);
 }

@@ -28,6 +28,7 @@ struct Entry {
   std::string keyName;
   std::string displayName;
   std::string uninstallString;
+  std::string publisher;
   // Its value WindowsInstaller is the number 1: the system installer wrote the entry for the
   // product that the key name codes.
   bool windowsInstaller = false;

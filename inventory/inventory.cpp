@@ -50,6 +50,7 @@ void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, std::vec
       reg.ListValues(values);
       entry.displayName = TextOfValue(values, "DisplayName");
       entry.uninstallString = TextOfValue(values, "UninstallString");
+      entry.publisher = TextOfValue(values, "Publisher");
       entry.windowsInstaller = IsDwordOne(values, "WindowsInstaller");
     } catch (const ERegistryException& error) {
       // A value rewritten while it was read.

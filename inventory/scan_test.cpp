@@ -348,11 +348,13 @@ struct Position {
   int expected;              // row selected after it
 };
 
-TEST(ScanTest, KeepsTheSelectedPositionAcrossARescan) {
+// The selected entry stays selected where it moved; when it is gone, the row at its position is
+// selected (the next entry, or the new last one).
+TEST(ScanTest, KeepsTheSelectedEntryOrElseItsPositionAcrossARescan) {
   const Position cases[] = {
       {"nothing removed", 2, {}, 2},
       {"the selected entry removed: the next one takes its place", 2, {2}, 2},
-      {"an entry above removed: the position stays, the entry changes", 3, {0}, 3},
+      {"an entry above removed: the entry stays selected one row up", 3, {0}, 2},
       {"the last row removed while selected: the new last row", 4, {4}, 3},
       {"the last rows removed: clamped to the end", 4, {2, 3, 4}, 1},
       {"no row selected: the first", -1, {}, 0},

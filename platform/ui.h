@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -12,6 +13,16 @@ class Ui {
 
   // MessageBoxW owned by the main window; answers the button pressed (kIdYes, ...).
   virtual int AskMessageBox(const std::string& text, const std::string& caption, std::uint32_t style) = 0;
+  // A Yes/No question with a list of lines under it, scrollable when long (the names of the entries
+  // a command is about); answers kIdYes or kIdNo. Yes is the default button.
+  virtual int AskWithList(const std::string& text, const std::string& caption,
+                          const std::vector<std::string>& lines) = 0;
+  // A pop-up menu at the mouse (or under the focused control when asked for from the keyboard):
+  // answers the index of the item chosen, -1 when none. An empty item is a separator; an item
+  // whose text starts with '!' is shown disabled (without the '!').
+  virtual int ChooseFromMenu(const std::vector<std::string>& items) = 0;
+  // Puts the text on the clipboard.
+  virtual void CopyText(const std::string& text) = 0;
   // The simple message dialog: the application title as caption, the text, one OK button.
   virtual void ShowMessage(const std::string& text) = 0;
   // The default error display: application title as caption, error icon, OK.

@@ -273,6 +273,22 @@ std::vector<std::string> MemoryUi::Texts(const std::string& kind) const {
   return texts;
 }
 
+int MemoryUi::AskWithList(const std::string& text, const std::string& caption,
+                          const std::vector<std::string>& lines) {
+  listLines.push_back(lines);
+  return AskMessageBox(text, caption, kMbYesNo);
+}
+
+int MemoryUi::ChooseFromMenu(const std::vector<std::string>& items) {
+  menus.push_back(items);
+  if (menuChoices.empty()) return -1;
+  const int choice = menuChoices.front();
+  menuChoices.pop_front();
+  return choice;
+}
+
+void MemoryUi::CopyText(const std::string& text) { clipboard = text; }
+
 int MemoryUi::AskMessageBox(const std::string& text, const std::string& caption, std::uint32_t style) {
   shown.push_back({"ask", text, caption, style});
   if (answers.empty()) return kIdNo;

@@ -1,5 +1,8 @@
 #include "platform/win32/win32_ui.h"
 
+#include <cstring>
+#include <vector>
+
 #include <shellapi.h>
 
 #include "platform/win32/wide_text.h"
@@ -47,6 +50,135 @@ void Win32Ui::Deliver(MSG& message) {
 
 int Win32Ui::AskMessageBox(const std::string& text, const std::string& caption, std::uint32_t style) {
   return MessageBoxW(mainWindow_, Widen(text).c_str(), Widen(caption).c_str(), style);
+}
+
+namespace {
+
+// A dialog template built in memory: a header, then items, each aligned to four bytes.
+class DialogTemplate {
+ public:
+  DialogTemplate(DWORD style, short width, short height, const std::wstring& title, int items) {
+    DLGTEMPLATE header{};
+    header.style = style | DS_SETFONT;
+    header.cdit = static_cast<WORD>(items);
+    header.cx = width;
+    header.cy = height;
+    Append(&header, sizeof header);
+    Word(0);  // no menu
+    Word(0);  // the standard class
+    Text(title);
+    Word(8);
+    Text(L"MS Shell Dlg");
+  }
+  // An item of a predefined class (0x80 button, 0x81 edit, 0x82 static) with its text.
+  void Item(WORD atom, DWORD style, short x, short y, short width, short height, WORD id, const std::wstring& text) {
+    while (bytes_.size() % 4) bytes_.push_back(0);
+    DLGITEMTEMPLATE item{};
+    item.style = style | WS_CHILD | WS_VISIBLE;
+    item.x = x;
+    item.y = y;
+    item.cx = width;
+    item.cy = height;
+    item.id = id;
+    Append(&item, sizeof item);
+    Word(0xFFFF);
+    Word(atom);
+    Text(text);
+    Word(0);  // no creation data
+  }
+  const DLGTEMPLATE* Get() {
+    while (bytes_.size() % 4) bytes_.push_back(0);
+    return reinterpret_cast<const DLGTEMPLATE*>(bytes_.data());
+  }
+
+ private:
+  void Append(const void* data, size_t size) {
+    const auto* at = static_cast<const unsigned char*>(data);
+    bytes_.insert(bytes_.end(), at, at + size);
+  }
+  void Word(WORD word) { Append(&word, sizeof word); }
+  void Text(const std::wstring& text) { Append(text.c_str(), (text.size() + 1) * sizeof(wchar_t)); }
+
+  std::vector<unsigned char> bytes_;
+};
+
+constexpr WORD kListBoxId = 100;
+
+INT_PTR CALLBACK ListQuestionProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      SetDlgItemTextW(dialog, kListBoxId, reinterpret_cast<const wchar_t*>(lParam));
+      SetFocus(GetDlgItem(dialog, IDYES));
+      return FALSE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDYES || LOWORD(wParam) == IDNO || LOWORD(wParam) == IDCANCEL) {
+        EndDialog(dialog, LOWORD(wParam) == IDYES ? IDYES : IDNO);
+        return TRUE;
+      }
+      break;
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+int Win32Ui::AskWithList(const std::string& text, const std::string& caption, const std::vector<std::string>& lines) {
+  DialogTemplate dialog(DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU, 260, 170, Widen(caption), 4);
+  dialog.Item(0x82, SS_LEFT, 8, 8, 244, 18, 0xFFFF, Widen(text));
+  dialog.Item(0x81, ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 8, 30, 244,
+              110, kListBoxId, L"");
+  dialog.Item(0x80, BS_DEFPUSHBUTTON | WS_TABSTOP, 144, 148, 50, 14, IDYES, L"&Yes");
+  dialog.Item(0x80, BS_PUSHBUTTON | WS_TABSTOP, 202, 148, 50, 14, IDNO, L"&No");
+  std::string joined;
+  for (const std::string& line : lines) joined += (joined.empty() ? "" : "\r\n") + line;
+  const std::wstring list = Widen(joined);
+  const INT_PTR answer = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.Get(), mainWindow_,
+                                                 &ListQuestionProc, reinterpret_cast<LPARAM>(list.c_str()));
+  return answer == IDYES ? IDYES : IDNO;
+}
+
+int Win32Ui::ChooseFromMenu(const std::vector<std::string>& items) {
+  HMENU menu = CreatePopupMenu();
+  if (!menu) return -1;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const std::string& item = items[i];
+    if (item.empty()) {
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      continue;
+    }
+    const bool disabled = item[0] == '!';
+    AppendMenuW(menu, MF_STRING | (disabled ? MF_GRAYED : 0), i + 1, Widen(disabled ? item.substr(1) : item).c_str());
+  }
+  // From the keyboard the menu opens under the focused control, from the mouse where it is.
+  POINT at{};
+  GetCursorPos(&at);
+  HWND focus = GetFocus();
+  if (focus && (GetKeyState(VK_APPS) & 0x8000 || GetKeyState(VK_F10) & 0x8000)) {
+    RECT bounds{};
+    GetWindowRect(focus, &bounds);
+    at = POINT{bounds.left + 16, bounds.top + 16};
+  }
+  const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0,
+                                    mainWindow_, nullptr);
+  DestroyMenu(menu);
+  return chosen > 0 ? chosen - 1 : -1;
+}
+
+void Win32Ui::CopyText(const std::string& text) {
+  const std::wstring wide = Widen(text);
+  if (!OpenClipboard(mainWindow_)) return;
+  EmptyClipboard();
+  const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+    if (void* at = GlobalLock(memory)) {
+      std::memcpy(at, wide.c_str(), bytes);
+      GlobalUnlock(memory);
+      if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+    } else {
+      GlobalFree(memory);
+    }
+  }
+  CloseClipboard();
 }
 
 void Win32Ui::ShowMessage(const std::string& text) {

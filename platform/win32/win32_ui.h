@@ -42,6 +42,9 @@ class Win32Ui : public Ui {
   void ProcessMessages() override;
   [[noreturn]] void ExitProgram(int code) override;
   void Post(std::function<void()> task) override;
+  int AskWithList(const std::string& text, const std::string& caption, const std::vector<std::string>& lines) override;
+  int ChooseFromMenu(const std::vector<std::string>& items) override;
+  void CopyText(const std::string& text) override;
 
  private:
   void Deliver(MSG& message);
