@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/resource_ids.h"
+#include "backup/undo_file.h"
 
 namespace {
 
@@ -314,10 +315,7 @@ void TForm1::ShowException(const std::exception& error) {
 void TForm1::FormCreate() {
   WinDir = CheckPath(platform_.system.WindowsDirectory());
   SysDir = CheckPath(platform_.system.SystemDirectory());
-  const platform::LocalDate today = platform_.system.Today();
-  char stem[32];
-  std::snprintf(stem, sizeof stem, "Undo%04d%02d%02d", today.year, today.month, today.day);
-  UndoStem = stem;
+  UndoStem = UndoStemOf(platform_.system.Today());
   Wow64 = platform_.system.IsWow64();
   FillListBox();
   ListBox1Click();

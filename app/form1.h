@@ -208,6 +208,10 @@ class TForm1 {
   // The main list shows an entry with a display name and an uninstall command, and a partly
   // removed one.
   bool ShownInMainList(const Entry& entry) const { return entry.Listed() || IsPartlyRemoved(entry); }
+  // What Remove Entry does once the user has said Yes: under the undo lock, the entry's key tree
+  // written to the day's undo file and deleted, and an empty line after it; answers what stayed.
+  // An empty key name removes nothing.
+  RemovalOutcome RemoveEntryKey(const std::string& keyName, Source source);
 
   // Backups page and hive restore.
   void Button6Click();

@@ -17,10 +17,22 @@ std::string AllEntriesLine(const Entry& entry, bool wow64) {
   return entry.keyName + " (" + SourceName(entry.source) + ")";
 }
 
-// An Installer List line: the product's name, " - {" and its key name, or the key name alone;
-// the user's own products are marked.
+// What an Installer List line says of its product beyond its name: "[no entry]" when no uninstall
+// entry belongs to it, "[incomplete]" when its registration lacks its name or its installed state,
+// both as "[no entry, incomplete]"; empty for a product in order.
+std::string ProductMarks(const Product& product) {
+  std::string marks = product.hasEntry ? "" : "no entry";
+  if (product.Incomplete()) marks += marks.empty() ? "incomplete" : ", incomplete";
+  return marks.empty() ? marks : "[" + marks + "]";
+}
+
+// An Installer List line: the product's name and its marks, " - {" and its key name, or the key
+// name alone for a product without name or marks; the user's own products are marked.
 std::string InstallerLine(const Product& product) {
-  std::string line = product.named ? product.productName + " - {" + product.keyName : product.keyName;
+  std::string label = product.named ? product.productName : "";
+  const std::string marks = ProductMarks(product);
+  if (!marks.empty()) label += label.empty() ? marks : " " + marks;
+  const std::string line = label.empty() ? product.keyName : label + " - {" + product.keyName;
   return product.perUser ? line + " (user)" : line;
 }
 

@@ -1,13 +1,47 @@
-// The program entry: the application's title, the one window, the message loop.
+// The program entry: the application's title, the one window, the message loop; or, with
+// arguments, the command line's report and removals without any window.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
 
 #include "app/form1.h"
 #include "app/form1_win.h"
+#include "app/report_removal.h"
 #include "platform/win32/wide_text.h"
+#include "platform/win32/win32_console.h"
 #include "platform/win32/win32_platform.h"
+#include "report/command_line.h"
+
+namespace {
+
+// The program's arguments, without its own name, as the system's rules of quotes split them.
+std::vector<std::string> Arguments() {
+  std::vector<std::string> arguments;
+  int count = 0;
+  LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!words) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(platform::Narrow(words[i]));
+  LocalFree(words);
+  return arguments;
+}
+
+int RunWithoutWindow(const std::vector<std::string>& arguments) {
+  platform::Win32Platform system;
+  platform::Win32Console console;
+  ReportRemoval removal(system.platform());
+  return RunCommandLine(arguments, system.platform(), console,
+                        [&removal](const Entry& entry) { return removal.Remove(entry); });
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  const std::vector<std::string> arguments = Arguments();
+  if (!arguments.empty()) return RunWithoutWindow(arguments);
+
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof controls;
   controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES;

@@ -43,6 +43,13 @@ struct Machine {
     p.registry.SetString(kHkeyClassesRoot, "Installer\\Products\\AA11", "ProductName", "Machine Product");
     p.registry.SetString(kHkeyCurrentUser, "Software\\Microsoft\\Installer\\Products\\BB22", "ProductName",
                          "User Product");
+    // The installer keeps the installed state of both in the 64-bit view, which 64-bit Windows
+    // shows this program only when asked for.
+    const std::string userData = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\";
+    p.registry.SetString(kHkeyLocalMachine, userData + "S-1-5-18\\Products\\AA11\\InstallProperties", "DisplayName",
+                         "Machine Product");
+    p.registry.SetString(kHkeyLocalMachine, userData + "S-1-5-21-1-2-3-1001\\Products\\BB22\\InstallProperties",
+                         "DisplayName", "User Product");
     form.FormCreate();
   }
   void Seed(Hkey root, const std::string& key, const std::string& name, const std::string& command) {
@@ -79,7 +86,8 @@ TEST(SourcesTest, SixtyFourBitWindowsListsEveryEntryOfTheThreeListsWithItsOwnSta
   EXPECT_EQ((std::vector<std::string>{"Big (64-bit)", "Chat (32-bit)", "Chat (user)", "Shared (32-bit)",
                                       "Shared (64-bit)", "Small (32-bit)"}),
             m.form.ListBox2.Items());
-  EXPECT_EQ((std::vector<std::string>{"Machine Product - {AA11", "User Product - {BB22 (user)"}), m.form.ListBox3.Items());
+  EXPECT_EQ((std::vector<std::string>{"Machine Product [no entry] - {AA11", "User Product [no entry] - {BB22 (user)"}),
+            m.form.ListBox3.Items());
 }
 
 TEST(SourcesTest, ThirtyTwoBitWindowsAddsOnlyTheUsersOwnList) {

@@ -118,16 +118,7 @@ void TForm1::RemoveEntry(const std::string& keyName, Source source) {
   if (platform_.ui.AskMessageBox(kRemoveQuestion, kRemoveCaption, platform::kMbYesNo | platform::kMbIconError) !=
       platform::kIdYes)
     return;
-  RemovalOutcome outcome;
-  {
-    UndoLock lock(platform_.system);
-    // The entry's lines and the empty line after them go to one file.
-    const RegistryPlace place = PlaceOf(source, Wow64);
-    const std::string path = kUninstallKey + keyName;
-    UndoBlock block(*this, [&] { return UndoFormatForKey(place, path); });
-    outcome = RemoveRegistryKey(place, path);
-    WriteReg("");
-  }
+  const RemovalOutcome outcome = RemoveEntryKey(keyName, source);
   // The message names the entry as the list showed it.
   const std::string shownName = ShownNameOf(*this, source, keyName);
   RememberPartlyRemoved(*this, source, keyName, !outcome.Complete());
@@ -135,6 +126,18 @@ void TForm1::RemoveEntry(const std::string& keyName, Source source) {
   ForgetEntriesThatAreGone(*this);
   if (!outcome.Complete()) platform_.ui.ShowError(IncompleteRemovalMessage(shownName, outcome));
   platform_.ui.ProcessMessages();
+}
+
+RemovalOutcome TForm1::RemoveEntryKey(const std::string& keyName, Source source) {
+  if (keyName.empty()) return {};
+  UndoLock lock(platform_.system);
+  // The entry's lines and the empty line after them go to one file.
+  const RegistryPlace place = PlaceOf(source, Wow64);
+  const std::string path = kUninstallKey + keyName;
+  UndoBlock block(*this, [&] { return UndoFormatForKey(place, path); });
+  const RemovalOutcome outcome = RemoveRegistryKey(place, path);
+  WriteReg("");
+  return outcome;
 }
 
 void TForm1::Button15Click() {

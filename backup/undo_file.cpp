@@ -1,6 +1,7 @@
 #include "backup/undo_file.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "app/form1.h"
 #include "backup/in_out_error.h"
@@ -178,6 +179,12 @@ FileId OpenForLines(FileSystem& files, const std::string& fileName, const UndoEn
 }
 
 }  // namespace
+
+std::string UndoStemOf(const platform::LocalDate& day) {
+  char stem[32];
+  std::snprintf(stem, sizeof stem, "Undo%04d%02d%02d", day.year, day.month, day.day);
+  return stem;
+}
 
 void AppendUndoLines(TForm1& form, const std::vector<std::string>& lines, bool flush) {
   FileSystem& files = form.Platform().files;

@@ -6,8 +6,12 @@
 #include <vector>
 
 #include "backup/undo_encoding.h"
+#include "platform/system.h"
 
 class TForm1;
+
+// The day's undo file's name without its endings: "Undo" and the date as "yyyymmdd".
+std::string UndoStemOf(const platform::LocalDate& day);
 
 // The line written after lines that an earlier write left cut short, so that a merge neither
 // takes them for a whole value nor lets them swallow the lines that follow.

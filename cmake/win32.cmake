@@ -15,6 +15,7 @@ set(win32_libs advapi32 user32 gdi32 comctl32 kernel32)
 
 add_library(tidewell_core STATIC ${core_sources} ${win32_sources} ${app_win_sources})
 target_include_directories(tidewell_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(tidewell_core SYSTEM PUBLIC ${json_include_dir})
 target_link_libraries(tidewell_core PUBLIC ${win32_libs} Threads::Threads)
 tidewell_warnings(tidewell_core)
 
@@ -52,6 +53,9 @@ foreach(f ${wine_tests})
   get_filename_component(name ${f} NAME_WE)
   tidewell_wine_test(${name} ${f})
 endforeach()
+
+# The installer's test builds its packages with the installer's own database calls.
+target_link_libraries(installer_test PRIVATE msi)
 
 # Windows tests that a script runs in a prefix of its own, such as one of another code page.
 file(GLOB wine_scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.sh)

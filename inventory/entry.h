@@ -29,6 +29,9 @@ struct Entry {
   std::string displayName;
   std::string uninstallString;
   std::string publisher;
+  // Its value WindowsInstaller is the number 1: the system installer wrote the entry for the
+  // product that the key name codes.
+  bool windowsInstaller = false;
   // Not empty when the entry's values could not be read: it is known by its key alone.
   std::string readError;
   // A status icon (kBrokenLink, kGoodLink, kMissingDisk) or kStatusUnknown, and one line that
@@ -51,7 +54,15 @@ struct Product {
   bool named = false;
   std::string productName;
   std::string readError;
+  // An uninstall entry of the last scan belongs to it (by its command or its key name).
+  bool hasEntry = false;
+  // The installer keeps the product's installed state: a key InstallProperties for it under its
+  // UserData (the machine's, or a user's for the user's own products).
+  bool installProperties = false;
 
+  // Its registration lacks its name or its installed state: it cannot be uninstalled or repaired
+  // as it stands.
+  bool Incomplete() const { return !named || !installProperties; }
   RegistryPlace Place() const;
   std::string KeyPath() const;
 };

@@ -1,8 +1,16 @@
 #include "inventory/inventory.h"
 
+#include <set>
+
+#include "inventory/product_code.h"
+#include "platform/text_encoding.h"
 #include "registry/nt_registry.h"
 
 namespace {
+
+constexpr const char* kUserDataKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData";
+// The UserData of the machine's own products: the local system account's.
+constexpr const char* kMachineSid = "S-1-5-18";
 
 // The text of the last value named exactly `wanted` (letter case counted), when it is a string.
 // Each entry's values are read in one pass, a call per value: a scan reads thousands of them.
@@ -14,6 +22,14 @@ std::string TextOfValue(const std::vector<NamedValue>& values, const std::string
     text = (kind == kindString || kind == kindExpandString) ? TextOfStringData(value.data) : std::string();
   }
   return text;
+}
+
+// Whether the last value named exactly `wanted` is the DWORD 1.
+bool IsDwordOne(const std::vector<NamedValue>& values, const std::string& wanted) {
+  bool one = false;
+  for (const NamedValue& value : values)
+    if (value.name == wanted) one = value.typeCode == platform::kRegDword && value.data == std::string("\x01\0\0\0", 4);
+  return one;
 }
 
 void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, std::vector<Entry>* entries) {
@@ -35,6 +51,7 @@ void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, std::vec
       entry.displayName = TextOfValue(values, "DisplayName");
       entry.uninstallString = TextOfValue(values, "UninstallString");
       entry.publisher = TextOfValue(values, "Publisher");
+      entry.windowsInstaller = IsDwordOne(values, "WindowsInstaller");
     } catch (const ERegistryException& error) {
       // A value rewritten while it was read.
       entry.readError = error.what();
@@ -80,6 +97,43 @@ void ReadProducts(platform::RegistryApi& api, bool perUser, std::vector<Product>
   }
 }
 
+// The packed codes (upper case) of the products whose installed state the installer keeps: the
+// machine's under its own account's UserData, the users' under their accounts'. The installer
+// keeps UserData in the registry's 64-bit view.
+void ReadInstalledProducts(platform::RegistryApi& api, bool wow64, std::set<std::string>* machine,
+                           std::set<std::string>* users) {
+  TNTRegistry reg(api, wow64 ? platform::kKeyWow6464Key : 0u);
+  reg.SetRoot(platform::kHkeyLocalMachine);
+  if (!reg.OpenPathToRead(kUserDataKey)) return;
+  TStrings accounts, products;
+  reg.ListSubkeys(accounts);
+  reg.ClosePath();
+  for (const std::string& account : accounts) {
+    const std::string productsKey = std::string(kUserDataKey) + "\\" + account + "\\Products";
+    if (account.empty() || !reg.OpenPathToRead(productsKey)) continue;
+    reg.ListSubkeys(products);
+    reg.ClosePath();
+    std::set<std::string>* installed = platform::UpperCaseText(account) == kMachineSid ? machine : users;
+    for (const std::string& product : products)
+      if (!product.empty() && reg.PathExists(productsKey + "\\" + product + "\\InstallProperties"))
+        installed->insert(platform::UpperCaseText(product));
+  }
+}
+
+void MarkProducts(platform::RegistryApi& api, bool wow64, Inventory* inventory) {
+  std::set<std::string> machine, users, referenced;
+  ReadInstalledProducts(api, wow64, &machine, &users);
+  for (const Entry& entry : inventory->entries) {
+    const ProductReference product = ProductOfEntry(entry);
+    if (product.kind == ProductReference::Kind::kProduct) referenced.insert(PackedProductCode(product.code));
+  }
+  for (Product& product : inventory->products) {
+    const std::string key = platform::UpperCaseText(product.keyName);
+    product.hasEntry = referenced.count(key) > 0;
+    product.installProperties = (product.perUser ? users : machine).count(key) > 0;
+  }
+}
+
 }  // namespace
 
 Inventory ReadInventory(platform::RegistryApi& api, bool wow64) {
@@ -87,5 +141,6 @@ Inventory ReadInventory(platform::RegistryApi& api, bool wow64) {
   for (Source source : SourcesOf(wow64)) ReadEntries(api, source, wow64, &inventory.entries);
   ReadProducts(api, false, &inventory.products);
   ReadProducts(api, true, &inventory.products);
+  MarkProducts(api, wow64, &inventory);
   return inventory;
 }

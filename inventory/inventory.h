@@ -10,7 +10,8 @@ struct Inventory {
   // Every entry key that opens, source by source in SourcesOf order, each source's in the
   // registry's enumeration order.
   std::vector<Entry> entries;
-  // The machine's installer products, then the user's.
+  // The machine's installer products, then the user's, each marked with whether an entry belongs
+  // to it and whether the installer keeps its installed state.
   std::vector<Product> products;
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -165,14 +166,14 @@ TEST(ScanTest, InstallerListLines) {
          r.SetString(kHkeyClassesRoot, std::string(kProducts) + "4F3E", "ProductName", "Viewer");
          r.AddKey(kHkeyClassesRoot, std::string(kProducts) + "0A1B");
        },
-       {"0A1B", "Viewer - {4F3E"}},
+       {"[no entry, incomplete] - {0A1B", "Viewer [no entry, incomplete] - {4F3E"}},
       {"a name that is not a string, or differs in letter case",
        [](MemoryRegistry& r) {
          r.SetValue(kHkeyClassesRoot, std::string(kProducts) + "11", "ProductName", kRegDword, Dword(1));
          r.SetString(kHkeyClassesRoot, std::string(kProducts) + "22", "productname", "Lower");
          r.SetString(kHkeyClassesRoot, std::string(kProducts) + "33", "ProductName", "Expand", kRegExpandSz);
        },
-       {"11", "22", "Expand - {33"}},
+       {"[no entry, incomplete] - {11", "[no entry, incomplete] - {22", "Expand [no entry, incomplete] - {33"}},
       {"the Products key without products",
        [](MemoryRegistry& r) { r.AddKey(kHkeyClassesRoot, "Installer\\Products"); }, {kNoItems}},
       {"no Products key", [](MemoryRegistry&) {}, {kNoItems}},
@@ -191,6 +192,101 @@ TEST(ScanTest, InstallerListLines) {
       }
     }
   }
+}
+
+// Each case seeds one named machine product, {6A1C2C39-1F4E-4E57-9E10-0B6B3B6D2C11} packed, and
+// what may belong to it.
+TEST(ScanTest, InstallerListMarksProductsWithoutEntryOrInstalledState) {
+  static const std::string kPacked = "93C2C1A6E4F175E4E901B0B6B3D6C211";
+  static const std::string kCode = "{6A1C2C39-1F4E-4E57-9E10-0B6B3B6D2C11}";
+  static const std::string kUserData = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\";
+  const auto installed = [](Scan& s, const std::string& account) {
+    s.p.registry.SetString(kHkeyLocalMachine, kUserData + account + "\\Products\\" + kPacked + "\\InstallProperties",
+                           "LocalPackage", "C:\\WINDOWS\\Installer\\1a2b.msi");
+  };
+  const struct {
+    const char* what;
+    std::function<void(Scan&)> seed;
+    std::string line;
+  } cases[] = {
+      {"an entry's MsiExec command and the machine's installed state",
+       [&](Scan& s) {
+         s.Listed("Tool", "Tool", "MsiExec.exe /X" + kCode);
+         installed(s, "S-1-5-18");
+       },
+       "Tool - {" + kPacked},
+      {"the command's code in lower case, the account's name too",
+       [&](Scan& s) {
+         s.Listed("Tool", "Tool", "msiexec /i {6a1c2c39-1f4e-4e57-9e10-0b6b3b6d2c11}");
+         installed(s, "s-1-5-18");
+       },
+       "Tool - {" + kPacked},
+      {"the entry's key is the code, with WindowsInstaller 1",
+       [&](Scan& s) {
+         s.Listed(kCode, "Tool", "C:\\Apps\\uninst.exe");
+         s.Entry(kCode, "WindowsInstaller", kRegDword, Dword(1));
+         installed(s, "S-1-5-18");
+       },
+       "Tool - {" + kPacked},
+      {"the key is the code, WindowsInstaller 0",
+       [&](Scan& s) {
+         s.Listed(kCode, "Tool", "C:\\Apps\\uninst.exe");
+         s.Entry(kCode, "WindowsInstaller", kRegDword, Dword(0));
+         installed(s, "S-1-5-18");
+       },
+       "Tool [no entry] - {" + kPacked},
+      {"the key is the code, WindowsInstaller the text 1",
+       [&](Scan& s) {
+         s.Listed(kCode, "Tool", "C:\\Apps\\uninst.exe");
+         s.Text(kCode, "WindowsInstaller", "1");
+         installed(s, "S-1-5-18");
+       },
+       "Tool [no entry] - {" + kPacked},
+      {"an entry of another product",
+       [&](Scan& s) {
+         s.Listed("Other", "Other", "MsiExec.exe /X{6A1C2C39-1F4E-4E57-9E10-0B6B3B6D2C12}");
+         installed(s, "S-1-5-18");
+       },
+       "Tool [no entry] - {" + kPacked},
+      {"an entry whose code is malformed",
+       [&](Scan& s) {
+         s.Listed("Other", "Other", "MsiExec.exe /X{6A1C2C39-1F4E-4E57-9E10-0B6B3B6D2C1}");
+         installed(s, "S-1-5-18");
+       },
+       "Tool [no entry] - {" + kPacked},
+      {"a machine product installed only for a user",
+       [&](Scan& s) {
+         s.Listed("Tool", "Tool", "MsiExec.exe /X" + kCode);
+         installed(s, "S-1-5-21-7-8-9-1001");
+       },
+       "Tool [incomplete] - {" + kPacked},
+      {"the machine's UserData knows the product but keeps no installed state",
+       [&](Scan& s) {
+         s.Listed("Tool", "Tool", "MsiExec.exe /X" + kCode);
+         s.p.registry.AddKey(kHkeyLocalMachine, kUserData + "S-1-5-18\\Products\\" + kPacked + "\\Features");
+       },
+       "Tool [incomplete] - {" + kPacked},
+  };
+  for (const auto& c : cases) {
+    Scan s;
+    s.p.registry.SetString(kHkeyClassesRoot, kProducts + kPacked, "ProductName", "Tool");
+    c.seed(s);
+    s.form.FillListBox();
+    EXPECT_EQ(Lines{c.line}, s.form.ListBox3.Items()) << c.what;
+  }
+}
+
+TEST(ScanTest, InstallerListMarksTheUsersOwnProductsByTheirAccountsInstalledState) {
+  static const std::string kUserProducts = "Software\\Microsoft\\Installer\\Products\\";
+  Scan s;
+  s.p.registry.SetString(kHkeyCurrentUser, kUserProducts + "AA11", "ProductName", "Mine");
+  s.p.registry.SetString(kHkeyCurrentUser, kUserProducts + "BB22", "ProductName", "Machine's only");
+  const std::string userData = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\";
+  s.p.registry.AddKey(kHkeyLocalMachine, userData + "S-1-5-21-7-8-9-1001\\Products\\AA11\\InstallProperties");
+  s.p.registry.AddKey(kHkeyLocalMachine, userData + "S-1-5-18\\Products\\BB22\\InstallProperties");
+  s.form.FillListBox();
+  EXPECT_EQ((Lines{"Machine's only [no entry, incomplete] - {BB22 (user)", "Mine [no entry] - {AA11 (user)"}),
+            s.form.ListBox3.Items());
 }
 
 TEST(ScanTest, BackupListShowsTheFolderButNotItsDots) {

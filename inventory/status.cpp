@@ -3,6 +3,7 @@
 
 #include "inventory/status.h"
 
+#include "inventory/installer_status.h"
 #include "platform/redirection.h"
 #include "platform/text_encoding.h"
 
@@ -119,6 +120,7 @@ int StatusOfCommand(platform::FileSystem& files, platform::System& system, const
 ScanChecker::ScanChecker(platform::FileSystem& files, platform::System& system) : files_(files), system_(system) {}
 
 StatusResult ScanChecker::Check(const Entry& entry) {
+  if (std::optional<StatusResult> forgotten = ForgottenProductStatus(system_, entry)) return *forgotten;
   return CheckCommand(entry.uninstallString, entry.SixtyFourBit());
 }
 

@@ -70,6 +70,11 @@ class System {
   virtual bool WaitForMutex(MutexId mutex, std::uint32_t milliseconds) = 0;
   virtual void ReleaseNamedMutex(MutexId mutex) = 0;
   virtual void CloseMutex(MutexId mutex) = 0;
+
+  // MsiQueryProductStateW(productCode) of msi.dll, loaded at the first question: false when the
+  // system installer cannot be asked, otherwise true with its answer (kInstallState...). Safe to
+  // call from any thread.
+  virtual bool QueryProductState(const std::string& productCode, int* state) = 0;
 };
 
 }  // namespace platform

@@ -96,6 +96,13 @@ inline constexpr int kIdNo = 7;
 inline constexpr int kSwShowNormal = 1;
 inline constexpr int kSwShow = 5;
 
+// Product states of MsiQueryProductStateW.
+inline constexpr int kInstallStateInvalidArg = -2;
+inline constexpr int kInstallStateUnknown = -1;
+inline constexpr int kInstallStateAdvertised = 1;
+inline constexpr int kInstallStateAbsent = 2;
+inline constexpr int kInstallStateDefault = 5;
+
 inline constexpr std::uint32_t kStillActive = 259;
 inline constexpr std::uint32_t kMaxPath = 260;
 

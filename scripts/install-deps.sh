@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(g++-mingw-w64-i686-posix wine wine32:i386 wine64 xvfb xdotool imagemagick cmake g++
-          libgtest-dev googletest libbenchmark-dev clang libclang-rt-dev locales)
+          libgtest-dev googletest libbenchmark-dev clang libclang-rt-dev locales
+          nlohmann-json3-dev python3)
 
 missing=()
 for p in "${packages[@]}"; do

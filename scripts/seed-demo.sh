@@ -46,6 +46,8 @@ ureg=$(mktemp --suffix=.reg)
 trap 'rm -f "$reg" "$ureg"' EXIT
 u='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
 p='HKEY_CLASSES_ROOT\Installer\Products'
+# The installer's record of each installed product, by its packed product code.
+d='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Installer\UserData\S-1-5-18\Products'
 # REGEDIT4 text: backslashes and quotes inside values are escaped; the header must stand alone.
 cat >"$reg" <<EOF
 REGEDIT4
@@ -113,10 +115,10 @@ REGEDIT4
 [HKEY_CLASSES_ROOT\\htmlfile\\shell\\open\\command]
 @="\\"C:\\\\windows\\\\system32\\\\winebrowser.exe\\" \\"%1\\""
 
-[$p\\A7B2D1F64C3E8B4A9D127E5F0A1C3B24]
+[$p\\A7B2D1F6E4C3A8B4D912E7F5A0C1B324]
 "ProductName"="Gull Photo Viewer 2.0"
 
-[$p\\02C55A9ED7B036F4E8A1C6D3B4A5F607]
+[$p\\1C55A9E2D7B036F4E8A1C6D3B4A5F607]
 "ProductName"="Pebble Calculator"
 
 [$p\\0D2C1A0B5F4E7164382A9B4A5C6D7E8F]
@@ -124,6 +126,18 @@ REGEDIT4
 
 [$p\\F1E2D3C4B5A69788796A5B4C3D2E1F00]
 "PackageCode"="00F1E2D3C4B5A69788796A5B4C3D2E1F"
+
+[$d\\A7B2D1F6E4C3A8B4D912E7F5A0C1B324\\InstallProperties]
+"DisplayName"="Gull Photo Viewer 2.0"
+"WindowsInstaller"=dword:00000001
+
+[$d\\1C55A9E2D7B036F4E8A1C6D3B4A5F607\\InstallProperties]
+"DisplayName"="Pebble Calculator"
+"WindowsInstaller"=dword:00000001
+
+[$d\\0D2C1A0B5F4E7164382A9B4A5C6D7E8F\\InstallProperties]
+"DisplayName"="Lighthouse Runtime"
+"WindowsInstaller"=dword:00000001
 EOF
 timeout 120 "${native[@]}" regedit /S "$reg" >/dev/null 2>&1
 

@@ -150,6 +150,22 @@ void MemorySystem::Wow64RevertRedirection(std::uintptr_t value) {
   if (redirection && value == 0x5EED) redirection(true);
 }
 
+// Asked from the status checks' worker thread as well as from the tests' own.
+bool MemorySystem::QueryProductState(const std::string& productCode, int* state) {
+  std::lock_guard<std::mutex> lock(productMutex_);
+  productQueries_.push_back(productCode);
+  if (!installerAvailable) return false;
+  *state = kInstallStateUnknown;
+  for (const auto& [code, known] : productStates)
+    if (UpperCaseText(code) == UpperCaseText(productCode)) *state = known;
+  return true;
+}
+
+std::vector<std::string> MemorySystem::ProductQueries() const {
+  std::lock_guard<std::mutex> lock(productMutex_);
+  return productQueries_;
+}
+
 TokenId MemorySystem::OpenProcessToken() {
   if (!tokenOpens) return 0;
   ++openTokens;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/memory/memory_files.h"
+#include "platform/console.h"
 #include "platform/memory/memory_registry.h"
 #include "platform/platform.h"
 
@@ -51,6 +52,11 @@ class MemorySystem : public System {
   // Called while WaitForMutex waits on a held mutex (a test releases it there).
   std::function<void(const std::string&)> onMutexWait;
 
+  // The system installer: the state of each product it knows (product code in any letter case),
+  // kInstallStateUnknown for the others; without it, it cannot be asked at all.
+  std::map<std::string, int> productStates;
+  bool installerAvailable = true;
+
   std::string WindowsDirectory() override { return windowsDirectory; }
   std::string SystemWindowsDirectory() override { return systemWindowsDirectory; }
   std::string SystemDirectory() override { return systemDirectory; }
@@ -75,8 +81,13 @@ class MemorySystem : public System {
   bool WaitForMutex(MutexId mutex, std::uint32_t milliseconds) override;
   void ReleaseNamedMutex(MutexId mutex) override;
   void CloseMutex(MutexId mutex) override;
+  bool QueryProductState(const std::string& productCode, int* state) override;
+  // Every product code asked about, in order.
+  std::vector<std::string> ProductQueries() const;
 
  private:
+  mutable std::mutex productMutex_;
+  std::vector<std::string> productQueries_;
   std::vector<std::string> luidNames_;
   std::map<MutexId, std::string> mutexes_;
   std::map<MutexId, bool> owns_;
@@ -147,6 +158,21 @@ class MemoryUi : public Ui {
   int dispatched_ = 0;
   std::mutex postedMutex_;
   std::deque<std::function<void()>> posted_;
+};
+
+// A console that keeps what is written to each stream.
+class MemoryConsole : public Console {
+ public:
+  std::string out;
+  std::string error;
+  bool WriteOut(std::string_view text) override {
+    out += text;
+    return true;
+  }
+  bool WriteError(std::string_view text) override {
+    error += text;
+    return true;
+  }
 };
 
 // Everything at once, wired together.

@@ -51,6 +51,41 @@ FARPROC Kernel32Function(const char* name) {
 
 }  // namespace
 
+class Win32System::InstallerLibrary {
+ public:
+  // INSTALLSTATE is an enumeration: an int.
+  using QueryState = int(WINAPI*)(LPCWSTR);
+  // The system's own copy, by its full path: a msi.dll beside the program or in the working folder
+  // is never loaded.
+  InstallerLibrary() : module_(LoadLibraryW(Widen(DirectoryFrom(GetSystemDirectoryW) + "\\msi.dll").c_str())) {
+    if (module_)
+      query_ = reinterpret_cast<QueryState>(reinterpret_cast<void*>(GetProcAddress(module_, "MsiQueryProductStateW")));
+  }
+  ~InstallerLibrary() {
+    if (module_) FreeLibrary(module_);
+  }
+  InstallerLibrary(const InstallerLibrary&) = delete;
+  InstallerLibrary& operator=(const InstallerLibrary&) = delete;
+
+  QueryState query() const { return query_; }
+
+ private:
+  HMODULE module_;
+  QueryState query_ = nullptr;
+};
+
+Win32System::Win32System() = default;
+
+Win32System::~Win32System() = default;
+
+bool Win32System::QueryProductState(const std::string& productCode, int* state) {
+  std::call_once(installerLoaded_, [this] { installer_ = std::make_unique<InstallerLibrary>(); });
+  const InstallerLibrary::QueryState query = installer_->query();
+  if (!query) return false;
+  *state = query(Widen(productCode).c_str());
+  return true;
+}
+
 std::string Win32System::WindowsDirectory() { return DirectoryFrom(GetWindowsDirectoryW); }
 
 std::string Win32System::SystemWindowsDirectory() { return DirectoryFrom(GetSystemWindowsDirectoryW); }

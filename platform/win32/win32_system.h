@@ -1,11 +1,19 @@
 #pragma once
 // Facts of the running system, token privileges and named mutexes through kernel32 and advapi32.
+#include <memory>
+#include <mutex>
+
 #include "platform/system.h"
 
 namespace platform {
 
 class Win32System : public System {
  public:
+  Win32System();
+  ~Win32System() override;
+  Win32System(const Win32System&) = delete;
+  Win32System& operator=(const Win32System&) = delete;
+
   std::string WindowsDirectory() override;
   std::string SystemWindowsDirectory() override;
   std::string SystemDirectory() override;
@@ -27,6 +35,13 @@ class Win32System : public System {
   bool WaitForMutex(MutexId mutex, std::uint32_t milliseconds) override;
   void ReleaseNamedMutex(MutexId mutex) override;
   void CloseMutex(MutexId mutex) override;
+  bool QueryProductState(const std::string& productCode, int* state) override;
+
+ private:
+  // msi.dll, loaded by whichever thread asks first and kept until the program ends.
+  class InstallerLibrary;
+  std::once_flag installerLoaded_;
+  std::unique_ptr<InstallerLibrary> installer_;
 };
 
 }  // namespace platform

@@ -139,9 +139,10 @@ expect "rows: name, key, command and status icon, sorted by name, every characte
 expect "row count" "$rows_count" "$(p count)"
 expect "All Entries lists every entry, named or not, in the system's order" \
   "$(printf '%s\n' "${all_keys[@]}")" "$(p lines ListBox2)"
-expect "Installer List: name - {key, or the bare key" \
-  "$(printf '%s\n' 'F1E2D3C4B5A69788796A5B4C3D2E1F00' 'Gull Photo Viewer 2.0 - {A7B2D1F64C3E8B4A9D127E5F0A1C3B24' \
-     'Lighthouse Runtime - {0D2C1A0B5F4E7164382A9B4A5C6D7E8F' 'Pebble Calculator - {02C55A9ED7B036F4E8A1C6D3B4A5F607')" \
+expect "Installer List: name, marks where no entry belongs to a product or its registration is incomplete, - {key" \
+  "$(printf '%s\n' '[no entry, incomplete] - {F1E2D3C4B5A69788796A5B4C3D2E1F00' \
+     'Gull Photo Viewer 2.0 - {A7B2D1F6E4C3A8B4D912E7F5A0C1B324' 'Lighthouse Runtime [no entry] - {0D2C1A0B5F4E7164382A9B4A5C6D7E8F' \
+     'Pebble Calculator - {1C55A9E2D7B036F4E8A1C6D3B4A5F607')" \
   "$(p lines ListBox3)"
 expect "Backups lists the backup folder" "Undo20240611.reg" "$(p lines ListBox1)"
 expect "first row selected after the scan" 0 "$(p selected)"

@@ -94,7 +94,7 @@ TEST_F(UndoRoundTrip, AnInstallerProductComesBackWhole) {
   const regfile::Tree before = Product();
 
   form_.Button4.Click();
-  const std::string line = "Round \"Trip\" Product - {" + kProduct;
+  const std::string line = "Round \"Trip\" Product [no entry, incomplete] - {" + kProduct;
   int index = -1;
   for (int i = 0; i < form_.ListBox3.Count(); ++i)
     if (form_.ListBox3.Items()[i] == line) index = i;

@@ -33,9 +33,11 @@ inline HKEY Create(HKEY root, const std::string& path) {
   return key;
 }
 
-inline void DeleteTree(HKEY root, const std::string& path) {
+// Deletes the key tree; `view` (KEY_WOW64_64KEY or KEY_WOW64_32KEY) names a registry view other than
+// this program's own.
+inline void DeleteTree(HKEY root, const std::string& path, REGSAM view = 0) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(root, platform::Widen(path).c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExW(root, platform::Widen(path).c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return;
   std::vector<std::string> children;
   wchar_t name[1024];
   for (DWORD i = 0;; ++i) {
@@ -44,8 +46,9 @@ inline void DeleteTree(HKEY root, const std::string& path) {
     children.push_back(platform::Narrow(name, length));
   }
   RegCloseKey(key);
-  for (const std::string& child : children) DeleteTree(root, path + "\\" + child);
-  RegDeleteKeyW(root, platform::Widen(path).c_str());
+  for (const std::string& child : children) DeleteTree(root, path + "\\" + child, view);
+  if (view) RegDeleteKeyExW(root, platform::Widen(path).c_str(), view, 0);
+  else RegDeleteKeyW(root, platform::Widen(path).c_str());
 }
 
 inline std::string EveryByte(size_t size) {

@@ -1,0 +1,84 @@
+#include "platform/win32/win32_console.h"
+
+#include <algorithm>
+#include <string>
+
+#include "platform/win32/wide_text.h"
+
+namespace platform {
+
+namespace {
+
+bool Usable(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+
+bool IsConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return Usable(handle) && GetConsoleMode(handle, &mode);
+}
+
+// WriteConsoleW takes at most about 64 KB at once on older systems: the text goes in pieces, each
+// surrogate pair whole in one of them.
+bool WriteConsoleText(HANDLE handle, const std::wstring& wide) {
+  constexpr size_t kPiece = 8192;
+  size_t count = 0;
+  for (size_t at = 0; at < wide.size(); at += count) {
+    count = std::min(kPiece, wide.size() - at);
+    if (count > 1 && IS_HIGH_SURROGATE(wide[at + count - 1])) --count;
+    DWORD written = 0;
+    if (!WriteConsoleW(handle, wide.data() + at, static_cast<DWORD>(count), &written, nullptr)) return false;
+  }
+  return true;
+}
+
+bool WriteBytes(HANDLE handle, std::string_view text) {
+  while (!text.empty()) {
+    DWORD written = 0;
+    const DWORD size = static_cast<DWORD>(std::min<size_t>(text.size(), 1u << 20));
+    if (!WriteFile(handle, text.data(), size, &written, nullptr) || written == 0) return false;
+    text.remove_prefix(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+Win32Console::Win32Console() : out_(Open(STD_OUTPUT_HANDLE)), error_(Open(STD_ERROR_HANDLE)) {}
+
+Win32Console::~Win32Console() {
+  if (Usable(consoleOutput_)) CloseHandle(consoleOutput_);
+}
+
+// A handle the program was started with (a file, a pipe, the NUL device, or a console it already
+// shares) is used as it is. Otherwise the program attaches to the console of the process that
+// started it, which a windowed program does not share by itself, and writes to that; when that
+// process has no console, the stream goes nowhere.
+Win32Console::Stream Win32Console::Open(DWORD which) {
+  const HANDLE given = GetStdHandle(which);
+  if (IsConsole(given)) return {given, true};
+  const DWORD type = Usable(given) ? GetFileType(given) : FILE_TYPE_UNKNOWN;
+  if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) return {given, false};
+  if (!attached_) {
+    attached_ = true;
+    AttachConsole(ATTACH_PARENT_PROCESS);
+  }
+  const HANDLE now = GetStdHandle(which);
+  if (IsConsole(now)) return {now, true};
+  if (!Usable(consoleOutput_))
+    consoleOutput_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+  if (IsConsole(consoleOutput_)) return {consoleOutput_, true};
+  if (type == FILE_TYPE_CHAR) return {given, false};
+  return {};
+}
+
+bool Win32Console::Write(const Stream& stream, std::string_view text) {
+  if (!Usable(stream.handle)) return true;
+  if (stream.console) return WriteConsoleText(stream.handle, Widen(std::string(text)));
+  return WriteBytes(stream.handle, text);
+}
+
+bool Win32Console::WriteOut(std::string_view text) { return Write(out_, text); }
+
+bool Win32Console::WriteError(std::string_view text) { return Write(error_, text); }
+
+}  // namespace platform

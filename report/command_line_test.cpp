@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "app/report_removal.h"
+#include "inventory/status.h"
+#include "platform/memory/memory_platform.h"
+#include "report/command_line.h"
+#include "report/entry_report.h"
+#include "tests/support/reg_file_reader.h"
+#include "tests/support/registry_snapshot.h"
+
+using namespace platform;
+using Mode = CommandLine::Mode;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+const std::string kMachine = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const std::string kMachine32 = "SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const std::string kUser = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr const char* kUndo = "C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg";
+constexpr const char* kKnown = "{6A1C2C39-1F4E-4E57-9E10-0B6B3B6D2C11}";
+constexpr const char* kForgotten = "{0F0F0F0F-1111-2222-3333-444444444444}";
+
+TEST(CommandLineTest, Switches) {
+  const struct {
+    Lines arguments;
+    Mode mode;
+    bool json;
+    bool yes;
+    Lines targets;
+    bool taken;
+  } cases[] = {
+      {{"/list"}, Mode::kList, false, false, {}, true},
+      {{"/LIST", "-Json"}, Mode::kList, true, false, {}, true},
+      {{"/json", "/list"}, Mode::kList, true, false, {}, true},
+      {{"/remove", "32-bit\\A", "B"}, Mode::kRemove, false, false, {"32-bit\\A", "B"}, true},
+      {{"/remove-broken"}, Mode::kRemoveBroken, false, false, {}, true},
+      {{"-remove-broken", "/YES"}, Mode::kRemoveBroken, false, true, {}, true},
+      {{"/?"}, Mode::kUsage, false, false, {}, true},
+      {{"/list", "/bogus", "/?"}, Mode::kUsage, false, false, {}, true},
+      {{"/help"}, Mode::kUsage, false, false, {}, true},
+      {{"/bogus"}, Mode::kUsage, false, false, {}, false},
+      {{"/list", "/yes"}, Mode::kList, false, true, {}, false},
+      {{"/json"}, Mode::kUsage, true, false, {}, false},
+      {{"/remove"}, Mode::kRemove, false, false, {}, false},
+      {{"/remove-broken", "/json"}, Mode::kRemoveBroken, true, false, {}, false},
+      {{"/remove", "A", "/yes"}, Mode::kRemove, false, true, {"A"}, false},
+      {{"/list", "/remove", "A"}, Mode::kRemove, false, false, {"A"}, false},
+      {{"/list", "extra"}, Mode::kList, false, false, {"extra"}, false},
+      {{"list"}, Mode::kUsage, false, false, {"list"}, false},
+      {{""}, Mode::kUsage, false, false, {""}, false},
+      {{"/"}, Mode::kUsage, false, false, {"/"}, false},
+  };
+  for (const auto& c : cases) {
+    const CommandLine line = ParseCommandLine(c.arguments);
+    const std::string what = ::testing::PrintToString(c.arguments);
+    EXPECT_EQ(c.taken, line.error.empty()) << what << ": " << line.error;
+    if (!c.taken) continue;
+    EXPECT_EQ(c.mode, line.mode) << what;
+    EXPECT_EQ(c.json, line.json) << what;
+    EXPECT_EQ(c.yes, line.yes) << what;
+    EXPECT_EQ(c.targets, line.targets) << what;
+  }
+}
+
+// A machine of each kind of entry: listed ones of every status in each list, a product the
+// installer knows and one it has forgotten, and an entry the main list leaves out.
+struct Machine {
+  explicit Machine(bool wow64) : wow64(wow64) {
+    if (wow64) p.SetWow64();
+    p.files.AddFile("C:\\Apps\\tool.exe");
+    p.files.AddFile("C:\\WINDOWS\\system32\\MsiExec.exe");
+    if (wow64) p.files.AddFile("C:\\WINDOWS\\SysWOW64\\MsiExec.exe");
+    p.system.productStates[kKnown] = kInstallStateDefault;
+    const std::string machine = wow64 ? kMachine32 : kMachine;
+    Seed(kHkeyLocalMachine, machine + "\\Tool", "Tool", "\"C:\\Apps\\tool.exe\" /S");
+    Seed(kHkeyLocalMachine, machine + "\\Gone", "Gone \"Tool\"", "C:\\Apps\\gone.exe");
+    Seed(kHkeyLocalMachine, machine + "\\" + kKnown, "Known Product", std::string("MsiExec.exe /X") + kKnown);
+    p.registry.SetValue(kHkeyLocalMachine, machine + "\\" + kKnown, "WindowsInstaller", kRegDword,
+                        std::string("\x01\0\0\0", 4));
+    Seed(kHkeyLocalMachine, machine + "\\Forgotten", "Forgotten Product", std::string("MsiExec.exe /I") + kForgotten);
+    Seed(kHkeyLocalMachine, machine + "\\Shared", "Shared", "C:\\Apps\\tool.exe /shared");
+    Seed(kHkeyLocalMachine, machine + "\\Away", "Away", "A:\\setup.exe");
+    p.files.AddDrive('A', kDriveRemovable);
+    p.registry.SetString(kHkeyLocalMachine, machine + "\\Hidden", "Comment", "no display name");
+    Seed(kHkeyCurrentUser, kUser + "\\Shared", "Shared (mine)", "C:\\Users\\ann\\gone\\Update.exe");
+    Seed(kHkeyCurrentUser, kUser + "\\Chat", "Chat", "C:\\Apps\\tool.exe --chat");
+    if (wow64) Seed(kHkeyLocalMachine, kMachine + "\\Big", "Big 64", "C:\\WINDOWS\\system32\\big.exe");
+  }
+  void Seed(Hkey root, const std::string& key, const std::string& name, const std::string& command) {
+    p.registry.SetString(root, key, "DisplayName", name);
+    p.registry.SetString(root, key, "UninstallString", command);
+    p.registry.SetValue(root, key + "\\Parts", "Size", kRegDword, std::string("\x10\0\0\0", 4));
+  }
+  int Run(const Lines& arguments) {
+    console = MemoryConsole();
+    ReportRemoval removal(p.platform());
+    return RunCommandLine(arguments, p.platform(), console, [&](const Entry& entry) { return removal.Remove(entry); });
+  }
+  // Both lists of this program and the user's, with the day's undo file merged over them.
+  regfile::Tree Lists(bool merged) {
+    regfile::Tree machine = regfile::Snapshot(p.registry, kHkeyLocalMachine, "SOFTWARE");
+    regfile::Tree user = regfile::Snapshot(p.registry, kHkeyCurrentUser, "Software");
+    if (merged && p.files.FileExistsAt(kUndo)) {
+      const regfile::Merge merge = regfile::Read(p.files.Content(kUndo));
+      merge.ApplyTo(machine, "HKEY_LOCAL_MACHINE");
+      merge.ApplyTo(user, "HKEY_CURRENT_USER");
+    }
+    for (const auto& [key, values] : user) machine["HKCU\\" + key] = values;
+    return machine;
+  }
+  Lines OutLines() const {
+    Lines lines;
+    size_t start = 0;
+    for (size_t at; (at = console.out.find('\n', start)) != std::string::npos; start = at + 1)
+      lines.push_back(console.out.substr(start, at - start));
+    return lines;
+  }
+
+  bool wow64;
+  MemoryPlatform p;
+  MemoryConsole console;
+};
+
+TEST(CommandLineTest, ABadCommandLineSaysWhyInOneLineAndChangesNothing) {
+  for (const Lines& arguments : std::vector<Lines>{{"/bogus"}, {"/remove"}, {"/json"}, {"/remove-broken", "/json"},
+                                                   {"/list", "/remove", "Tool"}, {"/list", "Tool"}, {"/yes"}}) {
+    Machine m(false);
+    const regfile::Tree before = m.Lists(false);
+    EXPECT_EQ(kExitBadSwitch, m.Run(arguments));
+    const std::string what = ::testing::PrintToString(arguments);
+    EXPECT_EQ("", m.console.out) << what;
+    EXPECT_EQ(0u, m.console.error.rfind("Tidewell: ", 0)) << what << m.console.error;
+    EXPECT_EQ(m.console.error.size() - 1, m.console.error.find('\n')) << what << ": one line";
+    EXPECT_EQ(regfile::Describe(before), regfile::Describe(m.Lists(false))) << what;
+    EXPECT_FALSE(m.p.files.FileExistsAt(kUndo)) << what;
+  }
+  Machine m(false);
+  EXPECT_EQ(kExitSuccess, m.Run({"/?"}));
+  EXPECT_EQ(Usage(), m.console.out);
+  EXPECT_EQ("", m.console.error);
+}
+
+// The report says of each entry what the window's scan says: the same entries, each with the same
+// display name, status, reason and command.
+TEST(CommandLineTest, TheListIsWhatTheWindowsScanFinds) {
+  for (const bool wow64 : {false, true}) {
+    Machine m(wow64);
+    TForm1 form(m.p.platform());
+    form.FormCreate();
+    ASSERT_EQ(kExitSuccess, m.Run({"/list"}));
+    const Lines lines = m.OutLines();
+    ASSERT_EQ(form.Entries.size() + 1, lines.size()) << m.console.out;
+    std::map<std::string, Lines> byName;
+    for (size_t i = 1; i < lines.size(); ++i) {
+      Lines fields;
+      size_t start = 0;
+      for (size_t at; (at = lines[i].find('\t', start)) != std::string::npos; start = at + 1)
+        fields.push_back(lines[i].substr(start, at - start));
+      fields.push_back(lines[i].substr(start));
+      ASSERT_EQ(6u, fields.size()) << lines[i];
+      byName[fields[0] + "\\" + fields[1]] = fields;
+    }
+    int broken = 0;
+    for (const Entry& entry : form.Entries) {
+      const Lines& fields = byName[EntryName(entry)];
+      ASSERT_EQ(6u, fields.size()) << EntryName(entry) << " is in the report";
+      EXPECT_EQ(entry.displayName, fields[2]);
+      EXPECT_EQ(StatusName(entry.status), fields[3]) << EntryName(entry);
+      if (entry.Listed()) EXPECT_EQ(entry.reason, fields[4]) << EntryName(entry);
+      EXPECT_EQ(entry.uninstallString, fields[5]);
+      broken += entry.status == kBrokenLink ? 1 : 0;
+    }
+    EXPECT_EQ(wow64 ? 4 : 3, broken) << "Gone, Forgotten, the user's Shared and the 64-bit Big";
+    EXPECT_EQ("Broken Link", byName["32-bit\\Forgotten"][3]);
+    EXPECT_EQ("the system installer does not know product " + std::string(kForgotten),
+              byName["32-bit\\Forgotten"][4]);
+    EXPECT_EQ("Good Link", byName["32-bit\\" + std::string(kKnown)][3]);
+    EXPECT_EQ("Missing Disk", byName["32-bit\\Away"][3]);
+    EXPECT_EQ("", byName["32-bit\\Hidden"][3]);
+    if (wow64) EXPECT_EQ("Broken Link", byName["64-bit\\Big"][3]);
+
+    ASSERT_EQ(kExitSuccess, m.Run({"/list", "/json"}));
+    const nlohmann::json json = nlohmann::json::parse(m.console.out);
+    ASSERT_EQ(form.Entries.size(), json.size());
+    for (const nlohmann::json& object : json) {
+      const Lines& fields = byName[object["source"].get<std::string>() + "\\" + object["key"].get<std::string>()];
+      ASSERT_EQ(6u, fields.size());
+      EXPECT_EQ(fields[3], object["status"].is_null() ? "" : object["status"].get<std::string>());
+      EXPECT_EQ(fields[4], object["reason"].get<std::string>());
+    }
+  }
+}
+
+TEST(CommandLineTest, RemoveTakesTheNamedEntriesAsRemoveEntryDoes) {
+  const struct {
+    const char* what;
+    Lines targets;
+    int exitCode;
+    Lines out;
+    Lines gone;  // "source\key"
+  } cases[] = {
+      {"one entry by source and key", {"32-bit\\Tool"}, kExitSuccess, {"removed 32-bit\\Tool"}, {"32-bit\\Tool"}},
+      {"letter case of source and key does not count", {"USER\\chat"}, kExitSuccess, {"removed user\\Chat"},
+       {"user\\Chat"}},
+      {"a plain key that one list has", {"Gone"}, kExitSuccess, {"removed 32-bit\\Gone"}, {"32-bit\\Gone"}},
+      {"a plain key that two lists have",
+       {"Shared"},
+       kExitFailure,
+       {"not removed Shared: more than one list has it (32-bit, user): name it as SOURCE\\KEY"},
+       {}},
+      {"no such entry, then one that is there",
+       {"32-bit\\Nothing", "user\\Shared"},
+       kExitFailure,
+       {"not removed 32-bit\\Nothing: no such entry", "removed user\\Shared"},
+       {"user\\Shared"}},
+      {"an unknown source", {"machine\\Tool"}, kExitFailure,
+       {"not removed machine\\Tool: unknown source \"machine\": 64-bit, 32-bit or user"}, {}},
+      {"a key the main list leaves out", {"32-bit\\Hidden"}, kExitSuccess, {"removed 32-bit\\Hidden"},
+       {"32-bit\\Hidden"}},
+      {"every one named", {"32-bit\\Tool", "32-bit\\Away"}, kExitSuccess, {"removed 32-bit\\Tool", "removed 32-bit\\Away"},
+       {"32-bit\\Tool", "32-bit\\Away"}},
+  };
+  for (const auto& c : cases) {
+    Machine m(false);
+    const regfile::Tree before = m.Lists(false);
+    Lines arguments{"/remove"};
+    arguments.insert(arguments.end(), c.targets.begin(), c.targets.end());
+    EXPECT_EQ(c.exitCode, m.Run(arguments)) << c.what;
+    EXPECT_EQ(c.out, m.OutLines()) << c.what;
+    for (const std::string& name : c.gone) {
+      const bool user = name.rfind("user\\", 0) == 0;
+      const std::string key = (user ? kUser : kMachine) + "\\" + name.substr(name.find('\\') + 1);
+      EXPECT_FALSE(m.p.registry.KeyExists(user ? kHkeyCurrentUser : kHkeyLocalMachine, key)) << c.what << ": " << name;
+    }
+    // The undo file brings back exactly what went.
+    EXPECT_EQ(regfile::Describe(before), regfile::Describe(m.Lists(true))) << c.what;
+    EXPECT_EQ(c.gone.empty(), !m.p.files.FileExistsAt(kUndo)) << c.what;
+    EXPECT_TRUE(m.p.system.mutexHeld.empty() || !m.p.system.mutexHeld.begin()->second) << "the undo lock is let go";
+  }
+}
+
+TEST(CommandLineTest, RemoveNamesTheSixtyFourBitListApart) {
+  Machine m(true);
+  m.Seed(kHkeyLocalMachine, kMachine + "\\Tool", "Tool 64", "C:\\Apps\\tool.exe");
+  EXPECT_EQ(kExitFailure, m.Run({"/remove", "Tool"}));
+  EXPECT_EQ((Lines{"not removed Tool: more than one list has it (64-bit, 32-bit): name it as SOURCE\\KEY"}), m.OutLines());
+  EXPECT_EQ(kExitSuccess, m.Run({"/remove", "64-bit\\Tool"}));
+  EXPECT_FALSE(m.p.registry.KeyExists(kHkeyLocalMachine, kMachine + "\\Tool"));
+  EXPECT_TRUE(m.p.registry.KeyExists(kHkeyLocalMachine, kMachine32 + "\\Tool"));
+  EXPECT_NE(std::string::npos, m.p.files.Content(kUndo).find("[HKEY_LOCAL_MACHINE\\" + kMachine + "\\Tool]"));
+}
+
+TEST(CommandLineTest, RemoveBrokenListsUnlessToldYes) {
+  Machine m(false);
+  const regfile::Tree before = m.Lists(false);
+  EXPECT_EQ(kExitSuccess, m.Run({"/remove-broken"}));
+  const Lines listed = m.OutLines();
+  EXPECT_EQ(4u, listed.size()) << m.console.out;
+  EXPECT_EQ("3 entries would be removed: add /yes to remove them", listed.back());
+  EXPECT_EQ(regfile::Describe(before), regfile::Describe(m.Lists(false))) << "nothing removed";
+  EXPECT_FALSE(m.p.files.FileExistsAt(kUndo));
+
+  EXPECT_EQ(kExitSuccess, m.Run({"/remove-broken", "/yes"}));
+  Lines removed = m.OutLines();
+  std::sort(removed.begin(), removed.end());
+  EXPECT_EQ((Lines{"removed 32-bit\\Forgotten", "removed 32-bit\\Gone", "removed user\\Shared"}), removed);
+  for (size_t i = 0; i + 1 < listed.size(); ++i)
+    EXPECT_EQ(0u, listed[i].rfind("would remove ", 0)) << listed[i];
+  EXPECT_FALSE(m.p.registry.KeyExists(kHkeyLocalMachine, kMachine + "\\Forgotten"));
+  EXPECT_TRUE(m.p.registry.KeyExists(kHkeyLocalMachine, kMachine + "\\" + kKnown));
+  EXPECT_TRUE(m.p.registry.KeyExists(kHkeyLocalMachine, kMachine + "\\Away")) << "Missing Disk stays";
+  EXPECT_EQ(regfile::Describe(before), regfile::Describe(m.Lists(true)));
+
+  EXPECT_EQ(kExitSuccess, m.Run({"/remove-broken", "/yes"}));
+  EXPECT_EQ(Lines{"no Broken Link entries"}, m.OutLines());
+}
+
+TEST(CommandLineTest, ARemovalThatCannotWriteItsUndoFileRemovesNothingAndFails) {
+  Machine m(false);
+  // A file where the folder Backup should be: the undo file cannot be made.
+  m.p.files.AddFile("C:\\Tools\\Tidewell\\Backup");
+  const regfile::Tree before = m.Lists(false);
+  EXPECT_EQ(kExitFailure, m.Run({"/remove", "32-bit\\Tool", "32-bit\\Gone"}));
+  const Lines out = m.OutLines();
+  ASSERT_EQ(2u, out.size());
+  for (const std::string& line : out) EXPECT_EQ(0u, line.rfind("not removed 32-bit\\", 0)) << line;
+  EXPECT_EQ(regfile::Describe(before), regfile::Describe(m.Lists(false)));
+}
+
+}  // namespace

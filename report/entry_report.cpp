@@ -1,0 +1,104 @@
+#include "report/entry_report.h"
+
+#include <nlohmann/json.hpp>
+
+#include "inventory/status.h"
+#include "platform/text_encoding.h"
+
+namespace {
+
+// Why the main list leaves an entry out; empty for a listed one.
+std::string UnlistedReason(const Entry& entry) {
+  if (!entry.readError.empty()) return "not listed: its values could not be read: " + entry.readError;
+  if (entry.displayName.empty()) return "not listed: no display name";
+  if (entry.uninstallString.empty()) return "not listed: no uninstall command";
+  return {};
+}
+
+void AppendUtf8(char32_t code, std::string* text) {
+  if (code < 0x80) {
+    *text += static_cast<char>(code);
+  } else if (code < 0x800) {
+    *text += static_cast<char>(0xC0 | (code >> 6));
+    *text += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    *text += static_cast<char>(0xE0 | (code >> 12));
+    *text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *text += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    *text += static_cast<char>(0xF0 | (code >> 18));
+    *text += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    *text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *text += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// A control character's stand-in: its control picture (U+2400 to U+241F, U+2421 for DEL), or the
+// replacement character for the C1 controls, which have none; 0 for any other character.
+char32_t StandInFor(char32_t code) {
+  if (code < 0x20) return 0x2400 + code;
+  if (code == 0x7F) return 0x2421;
+  if (code >= 0x80 && code <= 0x9F) return 0xFFFD;
+  return 0;
+}
+
+}  // namespace
+
+std::string StatusName(int status) {
+  switch (status) {
+    case kGoodLink: return "Good Link";
+    case kMissingDisk: return "Missing Disk";
+    case kBrokenLink: return "Broken Link";
+  }
+  return {};
+}
+
+void CheckEntries(platform::FileSystem& files, platform::System& system, std::vector<Entry>* entries) {
+  ScanChecker checker(files, system);
+  for (Entry& entry : *entries) {
+    if (!entry.Listed()) {
+      entry.status = kStatusUnknown;
+      entry.reason = UnlistedReason(entry);
+      continue;
+    }
+    const StatusResult result = checker.Check(entry);
+    entry.status = result.status;
+    entry.reason = result.reason;
+  }
+}
+
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (const char32_t code : platform::CodePointsOf(text)) AppendUtf8(StandInFor(code) ? StandInFor(code) : code, &line);
+  return line;
+}
+
+std::string EntryName(const Entry& entry) { return std::string(SourceName(entry.source)) + "\\" + entry.keyName; }
+
+std::string TabSeparatedReport(const std::vector<Entry>& entries) {
+  std::string report = "source\tkey\tdisplay name\tstatus\treason\tcommand\n";
+  for (const Entry& entry : entries) {
+    for (const std::string& field : {std::string(SourceName(entry.source)), entry.keyName, entry.displayName,
+                                     StatusName(entry.status), entry.reason})
+      report += OneLine(field) + "\t";
+    report += OneLine(entry.uninstallString) + "\n";
+  }
+  return report;
+}
+
+std::string JsonReport(const std::vector<Entry>& entries) {
+  nlohmann::ordered_json array = nlohmann::ordered_json::array();
+  for (const Entry& entry : entries) {
+    nlohmann::ordered_json object;
+    object["source"] = SourceName(entry.source);
+    object["key"] = entry.keyName;
+    object["displayName"] = entry.displayName;
+    object["status"] = entry.status == kStatusUnknown ? nlohmann::ordered_json() : nlohmann::ordered_json(StatusName(entry.status));
+    object["reason"] = entry.reason;
+    object["command"] = entry.uninstallString;
+    array.push_back(std::move(object));
+  }
+  // A byte that is no UTF-8 (none comes from the registry's wide calls) is written as U+FFFD rather
+  // than ending the report.
+  return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}

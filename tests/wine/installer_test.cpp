@@ -1,0 +1,414 @@
+// Entries of the system installer's products on Wine's real installer: products installed by
+// msiexec from packages this test builds with the installer's own database calls, one of them
+// then forgotten by the installer; their statuses in the window's scan and in Tidewell.exe's
+// report, which is compared field by field with the scan; the report written to a file, a pipe
+// and nowhere; bad switches; and /remove and /remove-broken /yes merged back by the registry
+// editor, value by value.
+#include <windows.h>
+#include <wtypes.h>
+#include <msi.h>
+#include <msiquery.h>
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "inventory/product_code.h"
+#include "report/entry_report.h"
+#include "tests/support/registry_snapshot.h"
+#include "tests/wine/tree_compare.h"
+#include "tests/wine/undo_seeds.h"
+#include "tests/wine/wine_test_support.h"
+
+namespace {
+
+using undo_seeds::kUninstallPath;
+
+const std::string kKnown = "{7A1C2C39-1F4E-4E57-9E10-0B6B3B6D2C11}";
+const std::string kForgotten = "{7B1C2C39-1F4E-4E57-9E10-0B6B3B6D2C12}";
+const std::string kUnlisted = "{7C1C2C39-1F4E-4E57-9E10-0B6B3B6D2C13}";
+const std::string kNeverInstalled = "{7D1C2C39-1F4E-4E57-9E10-0B6B3B6D2C14}";
+const std::string kUserData = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products\\";
+
+std::wstring W(const std::string& text) { return platform::Widen(text); }
+
+bool Sql(MSIHANDLE database, const std::string& query) {
+  MSIHANDLE view = 0;
+  if (MsiDatabaseOpenViewW(database, W(query).c_str(), &view) != ERROR_SUCCESS) return false;
+  const bool done = MsiViewExecute(view, 0) == ERROR_SUCCESS;
+  MsiViewClose(view);
+  MsiCloseHandle(view);
+  return done;
+}
+
+// The smallest package that the installer installs and registers: one feature of one component
+// without files, the product's properties, and the standard actions that register and publish it.
+bool MakePackage(const std::string& path, const std::string& productCode, const std::string& name) {
+  DeleteFileW(W(path).c_str());
+  MSIHANDLE database = 0;
+  if (MsiOpenDatabaseW(W(path).c_str(), reinterpret_cast<LPCWSTR>(MSIDBOPEN_CREATE), &database) != ERROR_SUCCESS)
+    return false;
+  MSIHANDLE summary = 0;
+  bool ok = MsiGetSummaryInformationW(database, nullptr, 10, &summary) == ERROR_SUCCESS;
+  ok = ok && MsiSummaryInfoSetPropertyW(summary, 7, VT_LPSTR, 0, nullptr, L"Intel;1033") == ERROR_SUCCESS;  // template
+  ok = ok && MsiSummaryInfoSetPropertyW(summary, 9, VT_LPSTR, 0, nullptr, W(productCode).c_str()) == ERROR_SUCCESS;
+  ok = ok && MsiSummaryInfoSetPropertyW(summary, 14, VT_I4, 200, nullptr, nullptr) == ERROR_SUCCESS;  // schema
+  ok = ok && MsiSummaryInfoSetPropertyW(summary, 15, VT_I4, 2, nullptr, nullptr) == ERROR_SUCCESS;  // no sources
+  ok = ok && MsiSummaryInfoPersist(summary) == ERROR_SUCCESS;
+  MsiCloseHandle(summary);
+  const std::vector<std::string> queries = {
+      "CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, `Value` CHAR(0) NOT NULL PRIMARY KEY `Property`)",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('ProductCode', '" + productCode + "')",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('ProductName', '" + name + "')",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('ProductVersion', '1.0.0')",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Manufacturer', 'Tidewell tests')",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('ProductLanguage', '1033')",
+      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('ALLUSERS', '1')",
+      "CREATE TABLE `Directory` (`Directory` CHAR(72) NOT NULL, `Directory_Parent` CHAR(72), "
+      "`DefaultDir` CHAR(255) NOT NULL LOCALIZABLE PRIMARY KEY `Directory`)",
+      "INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) VALUES ('TARGETDIR', '', 'SourceDir')",
+      "CREATE TABLE `Feature` (`Feature` CHAR(38) NOT NULL, `Feature_Parent` CHAR(38), `Title` CHAR(64) LOCALIZABLE, "
+      "`Description` CHAR(255) LOCALIZABLE, `Display` SHORT, `Level` SHORT NOT NULL, `Directory_` CHAR(72), "
+      "`Attributes` SHORT NOT NULL PRIMARY KEY `Feature`)",
+      "INSERT INTO `Feature` (`Feature`, `Feature_Parent`, `Title`, `Description`, `Display`, `Level`, `Directory_`, "
+      "`Attributes`) VALUES ('Main', '', 'Main', '', 1, 1, 'TARGETDIR', 0)",
+      "CREATE TABLE `Component` (`Component` CHAR(72) NOT NULL, `ComponentId` CHAR(38), `Directory_` CHAR(72) NOT "
+      "NULL, `Attributes` SHORT NOT NULL, `Condition` CHAR(255), `KeyPath` CHAR(72) PRIMARY KEY `Component`)",
+      "INSERT INTO `Component` (`Component`, `ComponentId`, `Directory_`, `Attributes`, `Condition`, `KeyPath`) "
+      "VALUES ('Core', '{C" + productCode.substr(2) + "', 'TARGETDIR', 0, '', '')",
+      "CREATE TABLE `FeatureComponents` (`Feature_` CHAR(38) NOT NULL, `Component_` CHAR(72) NOT NULL PRIMARY KEY "
+      "`Feature_`, `Component_`)",
+      "INSERT INTO `FeatureComponents` (`Feature_`, `Component_`) VALUES ('Main', 'Core')",
+      "CREATE TABLE `InstallExecuteSequence` (`Action` CHAR(72) NOT NULL, `Condition` CHAR(255), `Sequence` SHORT "
+      "PRIMARY KEY `Action`)",
+  };
+  for (const std::string& query : queries) ok = ok && Sql(database, query);
+  const std::pair<const char*, int> actions[] = {
+      {"CostInitialize", 800},     {"FileCost", 900},         {"CostFinalize", 1000},   {"InstallValidate", 1400},
+      {"InstallInitialize", 1500}, {"ProcessComponents", 1600}, {"RegisterUser", 6000}, {"RegisterProduct", 6100},
+      {"PublishFeatures", 6300},   {"PublishProduct", 6400},  {"InstallFinalize", 6600}};
+  for (const auto& [action, sequence] : actions)
+    ok = ok && Sql(database, std::string("INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) "
+                                         "VALUES ('") + action + "', '', " + std::to_string(sequence) + ")");
+  ok = ok && MsiDatabaseCommit(database) == ERROR_SUCCESS;
+  MsiCloseHandle(database);
+  return ok;
+}
+
+// An inheritable handle for a child's standard stream.
+HANDLE Inheritable(HANDLE handle) {
+  HANDLE copy = nullptr;
+  DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS);
+  return copy;
+}
+
+struct Finished {
+  DWORD exitCode = 0xFFFFFFFF;
+  std::string out;
+  std::string error;
+};
+
+enum class Output { kFile, kPipe, kNone };
+
+std::string ReadAll(HANDLE read) {
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  return text;
+}
+
+// Runs a program with its standard output and error sent to files, to pipes, or nowhere (no
+// handles and no console), and waits for it.
+Finished RunProgram(const std::string& commandLine, Output output) {
+  Finished finished;
+  const std::string folder = TestFolder();
+  const std::string outFile = folder + "installer_test.out", errorFile = folder + "installer_test.err";
+  HANDLE outWrite = nullptr, errorWrite = nullptr, outRead = nullptr, errorRead = nullptr;
+  if (output == Output::kFile) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    outWrite = CreateFileW(W(outFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    errorWrite = CreateFileW(W(errorFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  } else if (output == Output::kPipe) {
+    HANDLE o = nullptr, e = nullptr;
+    CreatePipe(&outRead, &o, nullptr, 1 << 16);
+    CreatePipe(&errorRead, &e, nullptr, 1 << 16);
+    outWrite = Inheritable(o);
+    errorWrite = Inheritable(e);
+    CloseHandle(o);
+    CloseHandle(e);
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nullptr;
+  startup.hStdOutput = outWrite;
+  startup.hStdError = errorWrite;
+  PROCESS_INFORMATION process{};
+  std::wstring command = W(commandLine);
+  const DWORD flags = output == Output::kNone ? DETACHED_PROCESS : 0;
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup, &process)) {
+    ADD_FAILURE() << "cannot start " << commandLine;
+    return finished;
+  }
+  if (outWrite) CloseHandle(outWrite);
+  if (errorWrite) CloseHandle(errorWrite);
+  if (output == Output::kPipe) {
+    // The error stream is read after the output: the program writes little there.
+    finished.out = ReadAll(outRead);
+    finished.error = ReadAll(errorRead);
+    CloseHandle(outRead);
+    CloseHandle(errorRead);
+  }
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 120000)) << commandLine;
+  GetExitCodeProcess(process.hProcess, &finished.exitCode);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  if (output == Output::kFile) {
+    finished.out = ReadFileText(outFile);
+    finished.error = ReadFileText(errorFile);
+    DeleteFileW(W(outFile).c_str());
+    DeleteFileW(W(errorFile).c_str());
+  }
+  return finished;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
+    parts.push_back(text.substr(start, at - start));
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+int ProductState(const std::string& code) { return MsiQueryProductStateW(W(code).c_str()); }
+
+class InstallerUnderWine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    program_ = TestFolder() + "installer_program\\";
+    RemoveTree(program_.substr(0, program_.size() - 1));
+    CreateDirectoryW(W(program_).c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(W(TestFolder() + "..\\bin\\Tidewell.exe").c_str(), W(program_ + "Tidewell.exe").c_str(), FALSE));
+  }
+  void TearDown() override {
+    for (const std::string& code : {kKnown, kForgotten, kUnlisted}) {
+      RunProgram("msiexec.exe /x " + code + " /qn", Output::kNone);
+      const std::string packed = PackedProductCode(code);
+      undo_seeds::DeleteTree(HKEY_CLASSES_ROOT, "Installer\\Products\\" + packed);
+      undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUserData + packed, KEY_WOW64_64KEY);
+      undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + code);
+    }
+    for (const std::string& key : seeded_) undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + key);
+    for (const std::string& key : seededUser_) undo_seeds::DeleteTree(HKEY_CURRENT_USER, kUninstallPath + key);
+    RemoveTree(program_.substr(0, program_.size() - 1));
+  }
+
+  // Builds the product's package and installs it with msiexec, quietly.
+  void Install(const std::string& code, const std::string& name) {
+    const std::string package = TestFolder() + "installer_test.msi";
+    ASSERT_TRUE(MakePackage(package, code, name));
+    const Finished installed = RunProgram("msiexec.exe /i \"" + package + "\" /qn", Output::kNone);
+    DeleteFileW(W(package).c_str());
+    ASSERT_EQ(0u, installed.exitCode) << "msiexec /i " << name;
+  }
+  void Entry(const std::string& key, const std::string& name, const std::string& command, bool user = false) {
+    HKEY root = user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    HKEY entry = undo_seeds::Create(root, kUninstallPath + key);
+    ASSERT_TRUE(entry);
+    undo_seeds::Set(entry, "DisplayName", REG_SZ, undo_seeds::Text(name));
+    undo_seeds::Set(entry, "UninstallString", REG_SZ, undo_seeds::Text(command));
+    RegCloseKey(entry);
+    (user ? seededUser_ : seeded_).push_back(key);
+  }
+  Finished Tidewell(const std::string& arguments, Output output = Output::kPipe) {
+    return RunProgram("\"" + program_ + "Tidewell.exe\" " + arguments, output);
+  }
+  // The entries of the window's scan by their command-line names.
+  std::map<std::string, ::Entry> Scanned() {
+    wine_.form.FormCreate();
+    std::map<std::string, ::Entry> entries;
+    for (const ::Entry& entry : wine_.form.Entries) entries[EntryName(entry)] = entry;
+    return entries;
+  }
+
+  std::string program_;
+  std::vector<std::string> seeded_, seededUser_;
+  WineForm wine_;
+};
+
+TEST_F(InstallerUnderWine, KnownAndForgottenProductsInTheWindowAndInTheReport) {
+  Install(kKnown, "Tidewell Known Product");
+  Install(kForgotten, "Tidewell Forgotten Product");
+  Install(kUnlisted, "Tidewell Unlisted Product");
+  ASSERT_EQ(INSTALLSTATE_DEFAULT, ProductState(kForgotten));
+  // The installer forgets a product whose registration is deleted; its uninstall entry stays.
+  undo_seeds::DeleteTree(HKEY_CLASSES_ROOT, "Installer\\Products\\" + PackedProductCode(kForgotten));
+  // The installer keeps UserData in the registry's 64-bit view on 64-bit Windows.
+  undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUserData + PackedProductCode(kForgotten), KEY_WOW64_64KEY);
+  undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + kUnlisted);
+  std::printf("MsiQueryProductStateW: installed %d, registration deleted %d, never installed %d\n",
+              ProductState(kKnown), ProductState(kForgotten), ProductState(kNeverInstalled));
+  ASSERT_EQ(INSTALLSTATE_DEFAULT, ProductState(kKnown));
+  ASSERT_EQ(INSTALLSTATE_UNKNOWN, ProductState(kForgotten));
+  ASSERT_EQ(INSTALLSTATE_UNKNOWN, ProductState(kNeverInstalled));
+  Entry("TidewellNeverInstalled", "Tidewell \"Never\" Installed", "MsiExec.exe /X" + kNeverInstalled);
+  Entry("TidewellMalformed", "Tidewell Malformed", "MsiExec.exe /X{7E1C2C39-1F4E-4E57-9E10}");
+  Entry("TidewellUserForgotten", "Tidewell User \xc3\x89" "diteur", "msiexec /x " + kNeverInstalled, true);
+
+  std::map<std::string, ::Entry> scanned = Scanned();
+  const std::string forgotten = "the system installer does not know product ";
+  const struct {
+    std::string name;
+    int status;
+    std::string reason;
+  } expected[] = {
+      {"32-bit\\" + kKnown, kGoodLink, ""},
+      {"32-bit\\" + kForgotten, kBrokenLink, forgotten + kForgotten},
+      {"32-bit\\TidewellNeverInstalled", kBrokenLink, forgotten + kNeverInstalled},
+      {"32-bit\\TidewellMalformed", kGoodLink, ""},
+      {"user\\TidewellUserForgotten", kBrokenLink, forgotten + kNeverInstalled},
+  };
+  for (const auto& e : expected) {
+    ASSERT_TRUE(scanned.count(e.name)) << e.name;
+    EXPECT_EQ(e.status, scanned[e.name].status) << e.name;
+    if (e.status == kBrokenLink) {
+      EXPECT_EQ(e.reason, scanned[e.name].reason) << e.name;
+    }
+  }
+  // The Installer List: the forgotten product is gone from it; the one without an entry is marked.
+  const std::vector<std::string> lines = wine_.form.ListBox3.Items();
+  const auto has = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
+  EXPECT_TRUE(has("Tidewell Known Product - {" + PackedProductCode(kKnown)));
+  EXPECT_TRUE(has("Tidewell Unlisted Product [no entry] - {" + PackedProductCode(kUnlisted)));
+  for (const std::string& line : lines) EXPECT_EQ(std::string::npos, line.find(PackedProductCode(kForgotten))) << line;
+
+  // The report, to a file as JSON and to a pipe as tab-separated lines, says what the scan says.
+  const Finished json = Tidewell("/list /json", Output::kFile);
+  ASSERT_EQ(0u, json.exitCode) << json.error;
+  EXPECT_EQ("", json.error);
+  const nlohmann::json array = nlohmann::json::parse(json.out);
+  const Finished tsv = Tidewell("/list", Output::kPipe);
+  ASSERT_EQ(0u, tsv.exitCode) << tsv.error;
+  std::vector<std::string> rows = Split(tsv.out, '\n');
+  ASSERT_EQ("", rows.back());
+  rows.pop_back();
+  ASSERT_EQ(scanned.size() + 1, rows.size()) << tsv.out;
+  ASSERT_EQ(scanned.size(), array.size()) << json.out;
+  EXPECT_EQ("source\tkey\tdisplay name\tstatus\treason\tcommand", rows[0]);
+  for (size_t i = 0; i < array.size(); ++i) {
+    const nlohmann::json& object = array[i];
+    const std::string name = object["source"].get<std::string>() + "\\" + object["key"].get<std::string>();
+    ASSERT_TRUE(scanned.count(name)) << name;
+    const ::Entry& entry = scanned[name];
+    EXPECT_EQ(entry.displayName, object["displayName"].get<std::string>()) << name;
+    EXPECT_EQ(StatusName(entry.status), object["status"].is_null() ? "" : object["status"].get<std::string>()) << name;
+    if (entry.Listed()) {
+      EXPECT_EQ(entry.reason, object["reason"].get<std::string>()) << name;
+    }
+    EXPECT_EQ(entry.uninstallString, object["command"].get<std::string>()) << name;
+    const std::vector<std::string> fields = Split(rows[i + 1], '\t');
+    ASSERT_EQ(6u, fields.size()) << rows[i + 1];
+    EXPECT_EQ((std::vector<std::string>{SourceName(entry.source), OneLine(entry.keyName), OneLine(entry.displayName),
+                                        StatusName(entry.status), OneLine(object["reason"].get<std::string>()),
+                                        OneLine(entry.uninstallString)}),
+              fields);
+  }
+}
+
+TEST_F(InstallerUnderWine, SwitchesExitCodesAndStreams) {
+  const struct {
+    const char* arguments;
+    DWORD exitCode;
+    bool outEmpty;
+    bool errorOneLine;
+  } cases[] = {
+      {"/bogus", 2, true, true},
+      {"/json", 2, true, true},
+      {"/remove", 2, true, true},
+      {"/list /remove x", 2, true, true},
+      {"/remove-broken /json", 2, true, true},
+      {"/?", 0, false, false},
+      {"/list", 0, false, false},
+  };
+  for (const auto& c : cases) {
+    for (const Output output : {Output::kFile, Output::kPipe}) {
+      const Finished finished = Tidewell(c.arguments, output);
+      EXPECT_EQ(c.exitCode, finished.exitCode) << c.arguments;
+      EXPECT_EQ(c.outEmpty, finished.out.empty()) << c.arguments << ": " << finished.out;
+      if (c.errorOneLine) {
+        EXPECT_EQ(0u, finished.error.rfind("Tidewell: ", 0)) << c.arguments << ": " << finished.error;
+        EXPECT_EQ(finished.error.size() - 1, finished.error.find('\n')) << c.arguments << ": " << finished.error;
+      } else {
+        EXPECT_EQ("", finished.error) << c.arguments;
+      }
+    }
+    // Without any standard handle or console the program still answers by its exit code.
+    EXPECT_EQ(c.exitCode, Tidewell(c.arguments, Output::kNone).exitCode) << c.arguments;
+  }
+  EXPECT_EQ(0u, Tidewell("/?").out.rfind("Tidewell: the list of installed programs", 0));
+}
+
+TEST_F(InstallerUnderWine, RemovalsFromTheCommandLineMergeBackWhole) {
+  const std::vector<std::string> keys = {"TidewellCliAlpha", "TidewellCliGone", "TidewellCliForgotten"};
+  ASSERT_TRUE(undo_seeds::SeedEveryType(HKEY_LOCAL_MACHINE, kUninstallPath + keys[0], "Tidewell CLI \"Alpha\""));
+  ASSERT_TRUE(undo_seeds::SeedEveryType(HKEY_LOCAL_MACHINE, kUninstallPath + keys[1], "Tidewell CLI Gone"));
+  HKEY gone = undo_seeds::Create(HKEY_LOCAL_MACHINE, kUninstallPath + keys[1]);
+  undo_seeds::Set(gone, "UninstallString", REG_SZ, undo_seeds::Text("C:\\Tidewell CLI\\gone\\unins000.exe"));
+  RegCloseKey(gone);
+  ASSERT_TRUE(undo_seeds::SeedEveryType(HKEY_LOCAL_MACHINE, kUninstallPath + keys[2], "Tidewell CLI Forgotten"));
+  HKEY forgotten = undo_seeds::Create(HKEY_LOCAL_MACHINE, kUninstallPath + keys[2]);
+  undo_seeds::Set(forgotten, "UninstallString", REG_SZ, undo_seeds::Text("MsiExec.exe /X" + kNeverInstalled));
+  RegCloseKey(forgotten);
+  seeded_ = keys;
+  Entry("TidewellCliGood", "Tidewell CLI Good", "\"" + TestFolder() + "installer_test.exe\" /uninstall");
+  const auto snapshot = [&] {
+    regfile::Tree all;
+    for (const std::string& key : seeded_) {
+      const regfile::Tree one = regfile::Snapshot(wine_.real.registry, platform::kHkeyLocalMachine, kUninstallPath + key);
+      all.insert(one.begin(), one.end());
+    }
+    return all;
+  };
+  const regfile::Tree before = snapshot();
+
+  const Finished removed = Tidewell("/remove 32-bit\\TidewellCliAlpha tidewellclinothing");
+  EXPECT_EQ(1u, removed.exitCode) << removed.out << removed.error;
+  EXPECT_EQ("removed 32-bit\\TidewellCliAlpha\nnot removed tidewellclinothing: no such entry\n", removed.out);
+
+  const Finished listed = Tidewell("/remove-broken");
+  EXPECT_EQ(0u, listed.exitCode);
+  EXPECT_NE(std::string::npos, listed.out.find("would remove 32-bit\\TidewellCliGone: ")) << listed.out;
+  EXPECT_NE(std::string::npos, listed.out.find("would remove 32-bit\\TidewellCliForgotten: the system installer does "
+                                               "not know product " + kNeverInstalled)) << listed.out;
+  EXPECT_EQ(std::string::npos, listed.out.find("TidewellCliGood")) << listed.out;
+  const Finished broken = Tidewell("/remove-broken /yes");
+  EXPECT_EQ(0u, broken.exitCode) << broken.out;
+  EXPECT_NE(std::string::npos, broken.out.find("removed 32-bit\\TidewellCliGone\n")) << broken.out;
+  EXPECT_NE(std::string::npos, broken.out.find("removed 32-bit\\TidewellCliForgotten\n")) << broken.out;
+  for (const std::string& key : keys)
+    EXPECT_TRUE(regfile::Snapshot(wine_.real.registry, platform::kHkeyLocalMachine, kUninstallPath + key).empty()) << key;
+  EXPECT_FALSE(regfile::Snapshot(wine_.real.registry, platform::kHkeyLocalMachine, kUninstallPath + "TidewellCliGood")
+                   .empty());
+
+  // Every file of the program's Backup folder merged: the removed entries come back as they were.
+  WIN32_FIND_DATAW found;
+  const HANDLE find = FindFirstFileW(W(program_ + "Backup\\*.reg").c_str(), &found);
+  ASSERT_NE(INVALID_HANDLE_VALUE, find) << "an undo file was written";
+  do {
+    ASSERT_TRUE(undo_seeds::MergeWithRegedit(program_ + "Backup\\" + platform::Narrow(found.cFileName)));
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+  std::printf("Removed from the command line and merged back by regedit:\n");
+  EXPECT_EQ(0, CompareTrees(before, snapshot(), true));
+}
+
+}  // namespace
