@@ -181,10 +181,11 @@ timeout 60 "${reg[@]}" delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Un
   </dev/null >/dev/null 2>&1
 click_control Button4
 expect_soon "a removed entry leaves the list" $((rows_count - 1)) p count
-expect_soon "the same position stays selected" 4 p selected
-expect "which is now the next entry" "$(printf '%s\n' "${base_rows[@]}" | sed 1,2d | awk -F'\t' 'NR == 4 { print $1 }')" \
+# The removed entry was above the selected one: the same entry stays selected, one row up.
+expect_soon "the selected entry stays selected, one row up" 3 p selected
+expect "the rows after the removed one move up" "$(printf '%s\n' "${base_rows[@]}" | sed 1,2d | awk -F'\t' 'NR == 4 { print $1 }')" \
   "$(p rows | awk -F'\t' 'NR == 5 { print $1 }')"
-expect_soon "whose command is in the box" "$(command_of 4)" p text Edit1
+expect_soon "and its command is in the box" $'"C:\\Program Files\\Éclair Mémo\\Mémo ✓.exe" /uninstall' p text Edit1
 expect "All Entries lost the entry too" $((${#all_keys[@]} - 1)) "$(p lines ListBox2 | wc -l)"
 click_row 0
 key End
@@ -237,8 +238,8 @@ for i in "${!names[@]}"; do
     expect_soon "a selected backup enables Restore" 1 p enabled Button6
     expect_soon "and Delete File" 1 p enabled Button7
     order=""
-    for _ in 1 2 3 4 5 6 7 8; do order+="$(p focus) "; key Tab; done
-    expect "Tab order" "ListBox1 Button6 Button7 Button4 Button1 Button2 ListView1 PageControl1 " "$order"
+    for _ in 1 2 3 4 5 6 7 8 9; do order+="$(p focus) "; key Tab; done
+    expect "Tab order" "ListBox1 Button6 Button7 Button4 Edit4 Button1 Button2 ListView1 PageControl1 " "$order"
   fi
   shoot "page-$i-${names[$i]}"
 done
