@@ -221,6 +221,9 @@ class TListView : public TControl {
   std::vector<std::string> Columns;
   // The order the columns are shown in, by their numbers; empty: as they are numbered.
   std::vector<int> ColumnOrder;
+  // Per column, texts it is made wide enough for whatever its rows hold now (a status column
+  // whose texts arrive after the list is shown).
+  std::vector<std::vector<std::string>> ColumnFits;
 
   int Count() const { return static_cast<int>(items_.size()); }
   TListItem& Item(int index) { return items_.at(index); }

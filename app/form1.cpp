@@ -49,6 +49,7 @@ void TForm1::BuildDesign() {
   ListView1.Columns = {"Status - Display Name", "Key Name", "Uninstall String", "Source", "Status"};
   // The short columns first, the long command last.
   ListView1.ColumnOrder = {0, 4, 3, 1, 2};
+  ListView1.ColumnFits = {{}, {}, {}, {}, {"Broken Link", "Good Link", "Missing Disk", "Checking"}};
   Place(Label22, nullptr, 8, 174, 521, 14);
   Text(Label22, "", false);
 

@@ -390,6 +390,9 @@ class ListViewPeer : public Win32Peer {
       // The first column also holds the status icon.
       const int margin = c == 0 ? 16 + 12 : 12;
       for (size_t i = 0; i < measured; ++i) width = std::max(width, TextWidth(dc, *texts[i]) + margin);
+      if (static_cast<size_t>(c) < View().ColumnFits.size())
+        for (const std::string& text : View().ColumnFits[static_cast<size_t>(c)])
+          width = std::max(width, TextWidth(dc, text) + margin);
       SendMessageW(window_, LVM_SETCOLUMNWIDTH, c, width);
     }
     SelectObject(dc, old);

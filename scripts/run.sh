@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Tidewell.exe when needed and starts it under Wine.
-#   With no WINEPREFIX: a demo prefix in demo-prefix/, created and seeded the first time, with
-#   the program installed in it under C:\Program Files\Tidewell.
+#   With no WINEPREFIX: a demo prefix, created and seeded the first time, with the program
+#   installed in it under C:\Program Files (x86)\Tidewell or C:\Program Files\Tidewell: a 64-bit Windows (WoW64) in demo-prefix/, as
+#   most users have, or with WINEARCH=win32 a 32-bit one in demo-prefix-win32/.
 #   With WINEPREFIX: that prefix, and the program from the build folder.
 #   With no DISPLAY: on a virtual display; waits for the first scan, saves a screenshot, prints
 #   where it is and how many entries the list shows, closes the program and ends.
@@ -27,13 +28,20 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # Wine reads Linux file names outside ASCII (the demo has some) in the locale's character set.
 [ "$(locale charmap 2>/dev/null)" = UTF-8 ] || export LC_ALL=C.UTF-8
 if [ -z "${WINEPREFIX:-}" ]; then
-  export WINEPREFIX="$top/demo-prefix"
+  arch=${WINEARCH:-win64}
+  case "$arch" in
+    win64) export WINEPREFIX="$top/demo-prefix" ;;
+    win32) export WINEPREFIX="$top/demo-prefix-win32" ;;
+    *) echo "run: WINEARCH is win64 or win32, not $arch" >&2; exit 2 ;;
+  esac
+  # A 32-bit program's own folder on a 64-bit Windows.
   program="$WINEPREFIX/drive_c/Program Files/Tidewell"
+  [ "$arch" = win64 ] && program="$WINEPREFIX/drive_c/Program Files (x86)/Tidewell"
   if [ ! -f "$WINEPREFIX/.tidewell-seeded" ]; then
     echo "== making the demo prefix $WINEPREFIX (once)"
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    WINEARCH=win32 timeout 300 wine wineboot -i >/dev/null 2>&1
+    WINEARCH=$arch timeout 300 wine wineboot -i >/dev/null 2>&1
     # Let the server write the new prefix out before the seeding reads it back.
     timeout 60 wineserver -w || true
     mkdir -p "$program"
