@@ -348,6 +348,18 @@ void TForm1Window::AddTip(HWND window, HWND container, UINT id, const RECT* rect
   SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
+void TForm1Window::ChangeTip(HWND window, HWND container, const std::string& text) {
+  if (!tips_) return;
+  std::wstring tip = Widen(text);
+  TTTOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;
+  tool.hwnd = container;
+  tool.uId = reinterpret_cast<UINT_PTR>(window);
+  tool.lpszText = tip.data();
+  SendMessageW(tips_, TTM_POP, 0, 0);
+  SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 Win32Peer* TForm1Window::DrawnPeerAt(HWND container, POINT point) const {
   // The last drawn control under the point is the one on top.
   Win32Peer* found = nullptr;

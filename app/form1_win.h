@@ -70,6 +70,9 @@ class TForm1Window {
   void ShowActivePage();
   // A tooltip for a window, or for a rectangle of a container when rect is given.
   void AddTip(HWND window, HWND container, UINT id, const RECT* rect, const std::string& text);
+  // Changes the text of a window's tooltip (one added for the window, not for a rectangle) and
+  // takes down what it shows, so that the next tip over it shows the new text.
+  void ChangeTip(HWND window, HWND container, const std::string& text);
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

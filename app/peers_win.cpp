@@ -1,6 +1,7 @@
 #include "app/peers_win.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <string>
@@ -193,8 +194,11 @@ class ListViewPeer : public Win32Peer {
     MakeWindow(WS_EX_CLIENTEDGE, WC_LISTVIEWW, "",
                WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA, parent, id);
     if (!window_) return false;
-    SendMessageW(window_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP,
-                 LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
+    SendMessageW(window_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    // The tip over a row says why its entry has its status. The list view's own row tips are not
+    // drawn by every version of the common controls (Wine's list view never asks for them), so
+    // the window's tooltip covers the list and takes the text of the row under the mouse.
+    owner_.AddTip(window_, parent, 0, nullptr, "");
     SendMessageW(window_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(owner_.StatusImages()));
     for (size_t i = 0; i < View().Columns.size(); ++i) {
       std::wstring caption = Widen(View().Columns[i]);
@@ -218,8 +222,15 @@ class ListViewPeer : public Win32Peer {
 
   void Update(TControl& control, Aspect aspect, int index) override {
     switch (aspect) {
-      case Aspect::kItems: Refill(); break;
-      case Aspect::kItem: SetRow(index); break;
+      case Aspect::kItems:
+        tipRow_ = -2;
+        Refill();
+        break;
+      case Aspect::kItem:
+        // A row whose text changed under the mouse gets its new tip at the mouse's next move.
+        if (index == tipRow_) tipRow_ = -2;
+        SetRow(index);
+        break;
       case Aspect::kSelection: PushSelection(); break;
       case Aspect::kSortMark: ShowSortMark(); break;
       case Aspect::kScroll:
@@ -246,9 +257,6 @@ class ListViewPeer : public Win32Peer {
       }
       case LVN_ODFINDITEMW:
         return FindRow(*reinterpret_cast<NMLVFINDITEMW*>(header));
-      case LVN_GETINFOTIPW:
-        ShowTip(*reinterpret_cast<NMLVGETINFOTIPW*>(header));
-        break;
       case LVN_COLUMNCLICK: {
         const int column = reinterpret_cast<NMLISTVIEW*>(header)->iSubItem;
         owner_.Fire([this, column] { View().ColumnClick(column); });
@@ -283,8 +291,21 @@ class ListViewPeer : public Win32Peer {
       self->owner_.Fire([self] { self->View().ContextMenu(); });
       return 0;
     }
+    if (message == WM_MOUSEMOVE) self->TipFor(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
     return CallWindowProcW(self->original_, window, message, wParam, lParam);
   }
+
+  // The tip of the row under the mouse, changed when the mouse reaches another row.
+  void TipFor(POINT point) {
+    LVHITTESTINFO hit{};
+    hit.pt = point;
+    const int row = static_cast<int>(SendMessageW(window_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    if (row == tipRow_) return;
+    tipRow_ = row;
+    owner_.ChangeTip(window_, GetParent(window_), row >= 0 && row < View().Count() ? View().Item(row).Hint : "");
+  }
+
+  int tipRow_ = -2;
 
   // What the list view asks for a row it draws: its text in a column, its image.
   void ShowRow(LVITEMW& row) {
@@ -333,15 +354,6 @@ class ListViewPeer : public Win32Peer {
       owner_.Fire([this] { View().SelectItem(); });
   }
 
-  // The tip over a row: why its entry has its status.
-  void ShowTip(NMLVGETINFOTIPW& tip) const {
-    if (tip.iItem < 0 || tip.iItem >= View().Count() || tip.cchTextMax <= 0) return;
-    const std::wstring hint = Widen(View().Item(tip.iItem).Hint);
-    if (hint.empty()) return;
-    const size_t units = std::min(hint.size(), static_cast<size_t>(tip.cchTextMax - 1));
-    std::copy_n(hint.data(), units, tip.pszText);
-    tip.pszText[units] = L'\0';
-  }
 
   // The arrow in the header of the column the rows are sorted by.
   void ShowSortMark() {

@@ -114,6 +114,13 @@ echo "== the broken ones selected and removed at once"
 probe show-row 0 >/dev/null
 read -r rx ry < <(probe row-center 0)
 click "$rx" "$ry"
+# The tip over a row says why its entry has its status.
+xdotool mousemove $((rx + 4)) "$ry"
+sleep 0.3
+xdotool mousemove $((rx + 8)) $((ry + 1))
+expect_soon "the tip over a broken row says what was not found" \
+  'Not found: C:\Program Files\Gone Vendor\App 0\uninstall.exe' \
+  sh -c "wine '$probe_exe' tip </dev/null 2>/dev/null | tr -d '\r' | sed 's/ (looked for.*//'"
 key ctrl+b
 expect_soon "Ctrl+B selects exactly the Broken Link entries" "$gone" probe selected-count
 key Delete

@@ -280,6 +280,22 @@ int Run(int argc, char** argv) {
     return 0;
   }
 
+  if (command == "tip") {
+    // The text of the tooltip on show, if the program shows one.
+    DWORD program = 0;
+    GetWindowThreadProcessId(main, &program);
+    for (HWND tip = nullptr; (tip = FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) != nullptr;) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(tip, &owner);
+      if (owner == program && IsWindowVisible(tip)) {
+        std::printf("%s\n", WindowText(tip).c_str());
+        return 0;
+      }
+    }
+    std::printf("\n");
+    return 0;
+  }
+
   if (command == "page") {
     HWND tabs = FindControl(main, "PageControl1");
     std::printf("%d\n", static_cast<int>(SendMessageW(tabs, TCM_GETCURSEL, 0, 0)));
