@@ -56,6 +56,9 @@ for arch in win32 win64; do
   wineserver -p
   wine wineboot -i >/dev/null 2>&1
   scripts/wine-drives.sh "$WINEPREFIX"
+  # The virtual display has no window manager: Wine places, sizes and maximizes its windows itself
+  # (a window maximized through a window manager that is not there would keep its old frame).
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   (cd build/win32 && ctest --output-on-failure) || failed=1
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true

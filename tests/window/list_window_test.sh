@@ -165,6 +165,8 @@ expect "never smaller than its design" "536 414" "$got"
 got=$(probe maximize)
 problems=$(check_layout "$got")
 [ -z "$problems" ] && echo "ok: maximized ($got) every control is inside and none overlaps" || { echo "$problems"; failures=$((failures + 1)); }
+# Let the window draw itself at its new size first.
+sleep 1
 import -window root "$artifacts/list-maximized.png" >/dev/null 2>&1
 probe restore >/dev/null
 
