@@ -18,6 +18,9 @@ struct StatusJob {
   Entry entry;
 };
 
+// The most threads that check statuses at once.
+constexpr size_t kMostCheckThreads = 2;
+
 class StatusWorker {
  public:
   // Called on the window's thread with each entry's status as it is known, and once more with
@@ -40,5 +43,5 @@ class StatusWorker {
  private:
   struct Shared;
   std::shared_ptr<Shared> shared_;
-  std::thread thread_;
+  std::vector<std::thread> threads_;
 };

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <set>
+#include <thread>
 #include <utility>
 
 #include "platform/text_encoding.h"
@@ -219,7 +222,12 @@ struct MemoryFileSystem::Impl {
   };
 
   std::map<char, Drive> drives;
+  // Calls from several threads at once (the status checks' and the window's) take turns.
+  std::recursive_mutex mutex;
+  // 64-bit Windows: the System folder is redirected, except for the threads that turned the
+  // redirection off (it is each thread's own, as on Windows).
   bool redirecting = false;
+  std::set<std::thread::id> unredirected;
   Parsed system32, sysWow64;
   std::map<std::string, Variable> environment;  // by folded name
   // profile file (folded full path) -> section (folded) -> key (folded) -> value
@@ -319,7 +327,7 @@ struct MemoryFileSystem::Impl {
   // System folder is the 32-bit one.
   Parsed ParseCall(const std::string& text, bool wildcardLast = false) const {
     Parsed out = Parse(text, wildcardLast);
-    if (!redirecting || out.error || out.drive != system32.drive || out.parts.size() < system32.parts.size())
+    if (!redirecting || unredirected.count(std::this_thread::get_id()) || out.error || out.drive != system32.drive || out.parts.size() < system32.parts.size())
       return out;
     for (size_t i = 0; i < system32.parts.size(); ++i)
       if (Folded(out.parts[i]) != Folded(system32.parts[i])) return out;
@@ -453,7 +461,13 @@ void MemoryFileSystem::SetWow64Folders(const std::string& system32, const std::s
   AddFolder(sysWow64);
 }
 
-void MemoryFileSystem::SetRedirection(bool on) { impl_->redirecting = on && !impl_->system32.parts.empty(); }
+void MemoryFileSystem::SetRedirection(bool on) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
+  if (on)
+    impl_->unredirected.erase(std::this_thread::get_id());
+  else
+    impl_->unredirected.insert(std::this_thread::get_id());
+}
 
 void MemoryFileSystem::AddFolder(const std::string& path, std::uint32_t attributes) {
   const Impl::Parsed p = impl_->Parse(path);
@@ -538,6 +552,7 @@ int MemoryFileSystem::OpenFinds() const { return static_cast<int>(impl_->finds.s
 int MemoryFileSystem::OpenFiles() const { return static_cast<int>(impl_->files.size()); }
 
 FindId MemoryFileSystem::FindFirst(const std::string& pattern, FindData* data) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   ++counts_.findFirst;
   const Impl::Parsed p = impl_->ParseCall(pattern, true);
   // A pattern that ends in a separator, or names a drive's root, matches nothing.
@@ -570,6 +585,7 @@ FindId MemoryFileSystem::FindFirst(const std::string& pattern, FindData* data) {
 }
 
 bool MemoryFileSystem::FindNext(FindId find, FindData* data) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   auto it = impl_->finds.find(find);
   if (it == impl_->finds.end() || it->second.next >= it->second.entries.size()) return false;
   if (data) *data = it->second.entries[it->second.next];
@@ -577,15 +593,20 @@ bool MemoryFileSystem::FindNext(FindId find, FindData* data) {
   return true;
 }
 
-void MemoryFileSystem::FindEnd(FindId find) { impl_->finds.erase(find); }
+void MemoryFileSystem::FindEnd(FindId find) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
+  impl_->finds.erase(find);
+}
 
 std::uint32_t MemoryFileSystem::Attributes(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   ++counts_.attributes;
   auto node = impl_->Lookup(impl_->ParseCall(path));
   return node ? Impl::ReportedAttributes(*node) : kInvalidFileAttributes;
 }
 
 bool MemoryFileSystem::SetAttributes(const std::string& path, std::uint32_t attributes) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   const Impl::Parsed p = impl_->ParseCall(path);
   auto node = impl_->Lookup(p);
   if (!node || !node->parent) return false;
@@ -598,6 +619,7 @@ bool MemoryFileSystem::SetAttributes(const std::string& path, std::uint32_t attr
 std::uint32_t MemoryFileSystem::SearchDirectory(const std::string& directory, const std::string& file,
                                                 const char* extension, std::uint32_t bufferLength,
                                                 std::string* found) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   ++counts_.searchDirectory;
   if (file.empty()) return 0;
   const size_t lastSep = file.find_last_of("\\/");
@@ -637,6 +659,7 @@ std::uint32_t MemoryFileSystem::SearchDirectory(const std::string& directory, co
 
 std::uint32_t MemoryFileSystem::ExpandEnvironment(const std::string& source, std::uint32_t size,
                                                   std::string* expanded) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   ++counts_.expand;
   // A defined %NAME% is replaced; an undefined one stays with both of its per-cent signs and the
   // text goes on after the second one; a lone "%" stays.
@@ -668,6 +691,7 @@ std::uint32_t MemoryFileSystem::ExpandEnvironment(const std::string& source, std
 }
 
 std::uint32_t MemoryFileSystem::DriveType(const std::string& root) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   ++counts_.driveType;
   // Only a text that names the root of a drive ("C:\", "C:", "\" for the current drive, or a
   // relative text that leads there) has a drive type; anything else is not a root.
@@ -684,6 +708,7 @@ std::uint32_t MemoryFileSystem::DriveType(const std::string& root) {
 
 std::uint32_t MemoryFileSystem::ShortPathName(const std::string& path, std::uint32_t bufferLength,
                                               std::string* shortPath) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   if (shortPathFails_) return 0;
   const Impl::Parsed whole = impl_->ParseCall(path);
   if (whole.error || !impl_->Lookup(whole)) return 0;
@@ -749,6 +774,7 @@ std::uint32_t MemoryFileSystem::ShortPathName(const std::string& path, std::uint
 }
 
 bool MemoryFileSystem::MakeDirectory(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   const Impl::Parsed p = impl_->ParseCall(path);
   if (p.error || p.parts.empty()) return false;
   auto parent = impl_->Walk(p, p.parts.size() - 1);
@@ -763,6 +789,7 @@ bool MemoryFileSystem::MakeDirectory(const std::string& path) {
 }
 
 bool MemoryFileSystem::RemoveFile(const std::string& path) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   const Impl::Parsed p = impl_->ParseCall(path);
   auto node = impl_->Lookup(p);
   if (!node || node->IsFolder() || !node->parent) return false;
@@ -773,6 +800,7 @@ bool MemoryFileSystem::RemoveFile(const std::string& path) {
 }
 
 bool MemoryFileSystem::RenameFile(const std::string& from, const std::string& to, std::uint32_t* error) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   auto fail = [&](std::uint32_t e) {
     if (error) *error = e;
     return false;
@@ -805,6 +833,7 @@ bool MemoryFileSystem::RenameFile(const std::string& from, const std::string& to
 }
 
 FileId MemoryFileSystem::OpenFile(const std::string& path, FileOpen mode, std::uint32_t* error) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   auto fail = [&](std::uint32_t e) {
     if (error) *error = e;
     return kInvalidFile;
@@ -851,6 +880,7 @@ FileId MemoryFileSystem::OpenFile(const std::string& path, FileOpen mode, std::u
 
 bool MemoryFileSystem::ReadFile(FileId file, char* buffer, std::uint32_t size, std::uint32_t* read,
                                 std::uint32_t* error) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   if (read) *read = 0;
   auto it = impl_->files.find(file);
   if (it == impl_->files.end()) {
@@ -872,6 +902,7 @@ bool MemoryFileSystem::ReadFile(FileId file, char* buffer, std::uint32_t size, s
 }
 
 bool MemoryFileSystem::WriteFile(FileId file, const char* data, std::uint32_t size, std::uint32_t* error) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   ++counts_.writes;
   auto fail = [&](std::uint32_t e) {
     if (error) *error = e;
@@ -910,6 +941,7 @@ bool MemoryFileSystem::WriteFile(FileId file, const char* data, std::uint32_t si
 }
 
 bool MemoryFileSystem::FlushFile(FileId file, std::uint32_t* error) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   ++counts_.flushes;
   auto it = impl_->files.find(file);
   if (it == impl_->files.end()) {
@@ -930,6 +962,7 @@ bool MemoryFileSystem::FlushFile(FileId file, std::uint32_t* error) {
 }
 
 bool MemoryFileSystem::CloseFile(FileId file, std::uint32_t* error) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   auto it = impl_->files.find(file);
   if (it == impl_->files.end()) {
     if (error) *error = kErrorInvalidHandle;
@@ -1022,6 +1055,7 @@ std::optional<std::string> ProfileLookup(const std::string& text, const std::str
 
 std::string MemoryFileSystem::ReadProfileString(const std::string& section, const std::string& key,
                                                 const std::string& fallback, const std::string& file) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   // A bare file name lies in the Windows folder, as the platform has it.
   const bool bare = file.find_first_of("\\/:") == std::string::npos;
   const Impl::Parsed p = impl_->Parse(bare ? "C:\\WINDOWS\\" + file : file);

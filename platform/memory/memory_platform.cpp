@@ -138,7 +138,10 @@ bool MemorySystem::ToAnsiCodePage(const std::string& text, std::string* ansi) {
 }
 
 bool MemorySystem::Wow64DisableRedirection(std::uintptr_t* cell) {
-  redirectionLog.push_back("disable");
+  {
+    const std::lock_guard<std::mutex> lock(redirectionMutex_);
+    redirectionLog.push_back("disable");
+  }
   if (!wow64Available) return false;
   *cell = 0x5EED;
   if (redirection) redirection(false);
@@ -146,7 +149,10 @@ bool MemorySystem::Wow64DisableRedirection(std::uintptr_t* cell) {
 }
 
 void MemorySystem::Wow64RevertRedirection(std::uintptr_t value) {
-  redirectionLog.push_back("revert " + std::to_string(value));
+  {
+    const std::lock_guard<std::mutex> lock(redirectionMutex_);
+    redirectionLog.push_back("revert " + std::to_string(value));
+  }
   if (redirection && value == 0x5EED) redirection(true);
 }
 

@@ -35,7 +35,7 @@ class MemorySystem : public System {
   unsigned ansiCodePage = 1252;
   bool wow64Available = false;
   bool wow64 = false;
-  // Told when redirection goes off (false) and comes back (true).
+  // Told when redirection goes off (false) and comes back (true), on the thread that turns it.
   std::function<void(bool)> redirection;
   std::vector<std::string> redirectionLog;  // "disable" and "revert <value>"
 
@@ -87,6 +87,7 @@ class MemorySystem : public System {
 
  private:
   mutable std::mutex productMutex_;
+  std::mutex redirectionMutex_;
   std::vector<std::string> productQueries_;
   std::vector<std::string> luidNames_;
   std::map<MutexId, std::string> mutexes_;
