@@ -56,12 +56,7 @@ void TForm1::RemoveSelectedEntries() {
                        entry.displayName);
     platform_.ui.ProcessMessages();
     try {
-      RemovalOutcome outcome;
-      {
-        UndoLock lock(platform_.system);
-        outcome = RemoveRegistryKey(PlaceOf(entry.source, Wow64), kUninstallKey + entry.keyName);
-        WriteReg("");
-      }
+      const RemovalOutcome outcome = RemoveEntryKey(entry.keyName, entry.source);
       if (!outcome.Complete()) failure = IncompleteRemovalMessage(entry.displayName, outcome);
     } catch (const std::exception& error) {
       failure = "Tidewell could not remove '" + entry.displayName + "': " + error.what();

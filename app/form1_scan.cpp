@@ -51,6 +51,12 @@ void TForm1::FillListBox() {
   ScanChecker checker(platform_.files, platform_.system);
   Entries = std::move(inventory.entries);
   Products = std::move(inventory.products);
+  // An entry that is no longer there is no longer partly removed.
+  std::erase_if(PartlyRemoved, [&](const std::pair<Source, std::string>& remembered) {
+    return std::none_of(Entries.begin(), Entries.end(), [&](const Entry& entry) {
+      return entry.source == remembered.first && entry.keyName == remembered.second;
+    });
+  });
   ListBox2.Clear();
   for (size_t i = 0; i < Entries.size(); ++i) {
     Entry& entry = Entries[i];

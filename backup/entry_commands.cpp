@@ -68,15 +68,6 @@ void RememberPartlyRemoved(TForm1& form, Source source, const std::string& keyNa
   if (partly) entries.emplace_back(source, keyName);
 }
 
-// After a scan: an entry that is no longer there is no longer partly removed.
-void ForgetEntriesThatAreGone(TForm1& form) {
-  std::erase_if(form.PartlyRemoved, [&](const std::pair<Source, std::string>& remembered) {
-    return std::none_of(form.Entries.begin(), form.Entries.end(), [&](const Entry& entry) {
-      return entry.source == remembered.first && entry.keyName == remembered.second;
-    });
-  });
-}
-
 }  // namespace
 
 bool TForm1::IsPartlyRemoved(const Entry& entry) const {
@@ -121,9 +112,7 @@ void TForm1::RemoveEntry(const std::string& keyName, Source source) {
   const RemovalOutcome outcome = RemoveEntryKey(keyName, source);
   // The message names the entry as the list showed it.
   const std::string shownName = ShownNameOf(*this, source, keyName);
-  RememberPartlyRemoved(*this, source, keyName, !outcome.Complete());
   FillListBox();
-  ForgetEntriesThatAreGone(*this);
   if (!outcome.Complete()) platform_.ui.ShowError(IncompleteRemovalMessage(shownName, outcome));
   platform_.ui.ProcessMessages();
 }
@@ -137,6 +126,7 @@ RemovalOutcome TForm1::RemoveEntryKey(const std::string& keyName, Source source)
   UndoBlock block(*this, [&] { return UndoFormatForKey(place, path); });
   const RemovalOutcome outcome = RemoveRegistryKey(place, path);
   WriteReg("");
+  RememberPartlyRemoved(*this, source, keyName, !outcome.Complete());
   return outcome;
 }
 

@@ -171,6 +171,23 @@ TEST(PartialRemoval, APartlyRemovedEntryStaysListedUntilItIsGone) {
   EXPECT_LT(s.Row("Deep"), 0);
   EXPECT_TRUE(s.form.PartlyRemoved.empty());
   EXPECT_EQ(1u, s.p.ui.Texts("error").size()) << "the second removal took everything and said nothing";
+
+  // The same when it was removed with others after one question.
+  Scene t;
+  SeedDeep(t.p.registry);
+  t.p.registry.SetString(kHkeyLocalMachine, kDeep + "Other", "DisplayName", "Other Tool");
+  t.p.registry.SetString(kHkeyLocalMachine, kDeep + "Other", "UninstallString", "C:\\Other\\unins.exe");
+  t.p.registry.interfere = [&](const std::string& call, const std::string& path, const std::string&) {
+    return call == "delete value" && path == "HKLM\\" + Level(kLevels) ? kErrorAccessDenied : kErrorSuccess;
+  };
+  t.form.FillListBox();
+  t.form.ListView1.SelectRows({t.Row("Deep"), t.Row("DeepOther")});
+  t.p.ui.answers = {kIdYes};
+  t.form.Button2Click();
+  ASSERT_EQ(1u, t.p.ui.listLines.size()) << "one question for both";
+  t.form.Button4Click();
+  EXPECT_GE(t.Row("Deep"), 0) << "listed by its key name while its key is there";
+  EXPECT_EQ("Deep", t.form.ListView1.Item(t.Row("Deep")).Caption);
 }
 
 // Names of 255 characters take a key's path past what the registry editor merges back at level
