@@ -40,14 +40,17 @@ void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, std::vec
   TStrings subkeys;
   std::vector<NamedValue> values;
   reg.ListSubkeys(subkeys);
-  reg.ClosePath();
+  // Each entry's key is opened below the list's open key: the registry then finds it by its own
+  // name, not by the whole path from the root, thousands of times.
+  TNTRegistry entryKey(api, place.view);
+  entryKey.SetRoot(reg.ActiveKey);
   for (const std::string& name : subkeys) {
-    if (name.empty() || !reg.OpenPathToRead(kUninstallKey + name)) continue;
+    if (name.empty() || !entryKey.OpenPathToRead(name)) continue;
     Entry entry;
     entry.source = source;
     entry.keyName = name;
     try {
-      reg.ListValues(values);
+      entryKey.ListValues(values);
       entry.displayName = TextOfValue(values, "DisplayName");
       entry.uninstallString = TextOfValue(values, "UninstallString");
       entry.publisher = TextOfValue(values, "Publisher");
@@ -57,7 +60,7 @@ void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, std::vec
       entry.readError = error.what();
     }
     entries->push_back(std::move(entry));
-    reg.ClosePath();
+    entryKey.ClosePath();
   }
 }
 
