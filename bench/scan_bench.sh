@@ -3,12 +3,21 @@
 # 5,000 seeded uninstall entries, and until every status is known, beside the time of Wine's own
 # "uninstaller --list" on the same prefix, which lists the same entries without checking any file.
 # Medians of several runs, the programs taking turns.
-# Usage: [BEFORE=old/Tidewell.exe] [WINEARCH=win64] bench/scan_bench.sh [BUILD_DIR]
-#   (default build/win32; built when needed)
+# Usage: [BEFORE=old/Tidewell.exe] [WINEARCH=win64] [LIST=machine|32-bit|user] [SIZES="1000 5000"]
+#        bench/scan_bench.sh [BUILD_DIR]   (default build/win32; built when needed)
+#   LIST: the list the entries go into: the machine's (in a 64-bit prefix its 64-bit view), the
+#   32-bit view of a 64-bit prefix, or the user's own.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(readlink -f "${1:-$top/build/win32}")
 runs=${RUNS:-3}
+sizes=${SIZES:-1000 5000}
+case "${LIST:-machine}" in
+  machine) list='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' ;;
+  32-bit) list='HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall' ;;
+  user) list='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall' ;;
+  *) echo "LIST is machine, 32-bit or user" >&2; exit 2 ;;
+esac
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" >/dev/null
@@ -62,7 +71,7 @@ seed() {
       here=$((i / 10 % 2 == 0))
       folder="C:\\\\Program Files\\\\$vendor\\\\Bench $i"
       echo
-      echo "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Bench Entry $i]"
+      echo "[$list\\Bench Entry $i]"
       echo "\"DisplayName\"=\"Bench Program $i\""
       case $((i % 8)) in
         0) command="\\\"$folder\\\\unins000.exe\\\" /SILENT"; file=unins000.exe ;;
@@ -135,12 +144,12 @@ if [ -n "${BEFORE:-}" ]; then
   names+=(before)
 fi
 
-echo "Tidewell's first scan under Wine $(wine --version 2>/dev/null), $WINEARCH prefix, median of $runs runs"
+echo "Tidewell's first scan under Wine $(wine --version 2>/dev/null), $WINEARCH prefix, ${LIST:-machine} list, median of $runs runs"
 echo "(listed, checked: seen from another program; own: as the window counted from its process's start)"
 printf '%8s  %-7s  %8s  %8s  %8s  %8s  %8s  %12s  %12s  %10s  %10s\n' entries build listed checked "own l." \
   "own c." peer listed/peer checked/peer own-l/peer own-c/peer
 seeded=0
-for n in 1000 5000; do
+for n in $sizes; do
   seed $((seeded + 1)) "$n"
   seeded=$n
   for exe in "${exes[@]}"; do tidewell_once "$exe"; done  # warms the caches
