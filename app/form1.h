@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "backup/undo_encoding.h"
 #include "inventory/entry.h"
 #include "inventory/finder.h"
+#include "inventory/inventory.h"
 #include "inventory/status.h"
 #include "inventory/status_worker.h"
 #include "platform/platform.h"
@@ -101,6 +103,9 @@ class TForm1 {
 
   // The scan.
   void FillListBox();
+  // Starts reading the entries and products on a thread of their own for the next scan to take, so
+  // that the first scan's reading and the making of the window go on at the same time.
+  void ReadInventoryAhead();
   // What the last scan found: every entry key and installer product, which the lists' rows and
   // lines stand for (their Data).
   std::vector<Entry> Entries;
@@ -275,6 +280,8 @@ class TForm1 {
   // Tells a posted start of the checks whether it still belongs to the last scan and the window.
   int checkGeneration_ = 0;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+  // What ReadInventoryAhead is reading; the next scan takes it.
+  std::future<Inventory> inventoryAhead_;
   // Last, so that its thread is stopped before anything it reports to goes.
   std::unique_ptr<StatusWorker> statusWorker_;
 };

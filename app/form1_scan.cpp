@@ -38,6 +38,11 @@ std::string InstallerLine(const Product& product) {
 
 }  // namespace
 
+void TForm1::ReadInventoryAhead() {
+  Wow64 = platform_.system.IsWow64();
+  inventoryAhead_ = std::async(std::launch::async, [this, wow64 = Wow64] { return ReadInventory(platform_.registry, wow64); });
+}
+
 void TForm1::FillListBox() {
   const int position = ListView1.Count() > 0 ? ListView1.Selected() : -1;
   const std::vector<EntryId> selected = SelectedEntryIds();
@@ -47,7 +52,7 @@ void TForm1::FillListBox() {
   CancelChecks();
   std::vector<StatusJob> jobs;
 
-  Inventory inventory = ReadInventory(platform_.registry, Wow64);
+  Inventory inventory = inventoryAhead_.valid() ? inventoryAhead_.get() : ReadInventory(platform_.registry, Wow64);
   ScanChecker checker(platform_.files, platform_.system);
   Entries = std::move(inventory.entries);
   Products = std::move(inventory.products);

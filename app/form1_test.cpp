@@ -31,6 +31,27 @@ struct Window {
   TForm1 form{p.platform()};
 };
 
+// The first scan may take entries read ahead while the window was made: the same lists; the scans
+// after it read the registry afresh.
+TEST(Form1Test, TheFirstScanTakesWhatWasReadAheadAndTheNextReadAfresh) {
+  Window plain, ahead;
+  plain.form.FormCreate();
+  ahead.form.ReadInventoryAhead();
+  ahead.form.FormCreate();
+  const auto captions = [](const TForm1& form) {
+    std::vector<std::string> out;
+    for (int row = 0; row < form.ListView1.Count(); ++row) out.push_back(form.ListView1.Item(row).Caption);
+    return out;
+  };
+  EXPECT_EQ((std::vector<std::string>{"Alpha", "Bravo", "Charlie"}), captions(ahead.form));
+  EXPECT_EQ(plain.form.ListBox2.Items(), ahead.form.ListBox2.Items());
+  EXPECT_EQ(plain.form.ListBox3.Items(), ahead.form.ListBox3.Items());
+  ahead.p.registry.SetString(kHkeyLocalMachine, kEntries + std::string("Delta"), "DisplayName", "Delta");
+  ahead.p.registry.SetString(kHkeyLocalMachine, kEntries + std::string("Delta"), "UninstallString", "C:\\Apps\\a.exe");
+  ahead.form.Button4Click();
+  EXPECT_EQ((std::vector<std::string>{"Alpha", "Bravo", "Charlie", "Delta"}), captions(ahead.form));
+}
+
 TEST(Form1Test, CheckPathAddsOneBackslash) {
   Window w;
   const struct {

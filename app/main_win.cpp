@@ -50,6 +50,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   platform::Win32Platform system;
   system.ui.SetTitle(kApplicationTitle);
   TForm1 form(system.platform());
+  form.ReadInventoryAhead();
   // The window lists every entry at once and its statuses follow from a worker thread.
   form.CheckInBackground = true;
   TForm1Window window(form, system.ui, instance);
