@@ -18,19 +18,7 @@ uninstall='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstal
 total=300
 gone=40
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect() { if [ "$2" == "$3" ]; then echo "ok: $1"; else fail "$1: expected [$2], got [$3]"; fi; }
-expect_soon() {  # expect_soon WHAT EXPECTED COMMAND...
-  local what=$1 expected=$2 actual
-  shift 2
-  for _ in $(seq 1 50); do
-    actual=$("$@")
-    [ "$actual" == "$expected" ] && break
-    sleep 0.2
-  done
-  expect "$what" "$expected" "$actual"
-}
+source "$(dirname "$0")/../support/checks.sh"
 probe() { wine "$probe_exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 click() { xdotool mousemove "$1" "$2" click 1; sleep 0.3; }
 key() { xdotool key "$@"; sleep 0.3; }

@@ -21,22 +21,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine reads the Linux names of the demo's files in the locale's character set: a UTF-8 one.
 export LC_ALL=C.UTF-8
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect() {  # expect WHAT EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then echo "ok: $1"; else fail "$1: expected [$2], got [$3]"; fi
-}
-# The same, for a state that follows an action: asks again for a few seconds until it matches.
-expect_soon() {  # expect_soon WHAT EXPECTED COMMAND...
-  local what=$1 expected=$2 actual
-  shift 2
-  for _ in $(seq 1 25); do
-    actual=$("$@")
-    [ "$actual" == "$expected" ] && break
-    sleep 0.2
-  done
-  expect "$what" "$expected" "$actual"
-}
+source "$(dirname "$0")/../support/checks.sh"
 p() { timeout 30 wine "$probe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 
 xvfb=""

@@ -19,11 +19,7 @@ if [ -z "${WINEPREFIX:-}" ]; then
   own_prefix=1
 fi
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect() {  # expect WHAT EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then echo "ok: $1"; else fail "$1: expected [$2], got [$3]"; fi
-}
+source "$(dirname "$0")/../support/checks.sh"
 finish() {
   wine "$helper" remove </dev/null >/dev/null 2>&1
   [ -n "$own_prefix" ] && wineserver -k >/dev/null 2>&1

@@ -1,0 +1,18 @@
+# The checks of the test scripts, sourced by them: each prints "ok: WHAT" or "FAIL: WHAT ..." and
+# counts the failures in $failures, for the script to end with.
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+expect() {  # expect WHAT EXPECTED ACTUAL
+  if [ "$2" == "$3" ]; then echo "ok: $1"; else fail "$1: expected [$2], got [$3]"; fi
+}
+# The same, for a state that follows an action: asks again for up to ten seconds until it matches.
+expect_soon() {  # expect_soon WHAT EXPECTED COMMAND...
+  local what=$1 expected=$2 actual
+  shift 2
+  for _ in $(seq 1 50); do
+    actual=$("$@")
+    [ "$actual" == "$expected" ] && break
+    sleep 0.2
+  done
+  expect "$what" "$expected" "$actual"
+}
