@@ -49,7 +49,8 @@ void TForm1::BuildDesign() {
   ListView1.Columns = {"Status - Display Name", "Key Name", "Uninstall String", "Source", "Status"};
   // The short columns first, the long command last.
   ListView1.ColumnOrder = {0, 4, 3, 1, 2};
-  ListView1.ColumnFits = {{}, {}, {}, {}, {"Broken Link", "Good Link", "Missing Disk", "Checking"}};
+  ListView1.ColumnFits = {
+      {}, {}, {}, {}, {StatusName(kBrokenLink), StatusName(kGoodLink), StatusName(kMissingDisk), kCheckingText}};
   Place(Label22, nullptr, 8, 174, 521, 14);
   Text(Label22, "", false);
 
@@ -271,24 +272,22 @@ std::function<void()> TForm1::Guarded(void (TForm1::*handler)()) {
   };
 }
 
+std::function<void(int)> TForm1::Guarded(void (TForm1::*handler)(int)) {
+  return [this, handler](int argument) {
+    try {
+      (this->*handler)(argument);
+    } catch (const std::exception& error) {
+      ShowException(error);
+    }
+  };
+}
+
 void TForm1::BindEvents() {
   ListView1.OnClick = Guarded(&TForm1::ListView1Click);
-  ListView1.OnKeyDown = [this](int key) {
-    try {
-      ListBox1KeyDown(key);
-    } catch (const std::exception& error) {
-      ShowException(error);
-    }
-  };
+  ListView1.OnKeyDown = Guarded(&TForm1::ListBox1KeyDown);
   ListView1.OnMouseDown = Guarded(&TForm1::ListBox1MouseDown);
   ListView1.OnSelectItem = Guarded(&TForm1::ListView1Click);
-  ListView1.OnColumnClick = [this](int column) {
-    try {
-      ListView1ColumnClick(column);
-    } catch (const std::exception& error) {
-      ShowException(error);
-    }
-  };
+  ListView1.OnColumnClick = Guarded(&TForm1::ListView1ColumnClick);
   Edit4.OnChange = Guarded(&TForm1::Edit4Change);
   ListView1.OnContextMenu = Guarded(&TForm1::ListView1ContextMenu);
   Button4.OnClick = Guarded(&TForm1::Button4Click);

@@ -28,6 +28,9 @@ inline constexpr const char* kSelectFirst = "Please select an item from the list
 inline constexpr int kCheckingImage = 3;
 
 
+// The status column's text for an entry whose check is still to come.
+inline constexpr const char* kCheckingText = "Checking";
+
 class TForm1 {
  public:
   explicit TForm1(const platform::Platform& platform);
@@ -258,6 +261,7 @@ class TForm1 {
   void BindEvents();
   // Wraps a handler so that an exception it lets escape is shown and the program goes on.
   std::function<void()> Guarded(void (TForm1::*handler)());
+  std::function<void(int)> Guarded(void (TForm1::*handler)(int));
   void RefillBackupList();
   // The web address that Label8 opens.
   std::string HelpPageAddress() const;

@@ -101,12 +101,7 @@ void TForm1::FillListBox() {
 namespace {
 
 const char* StatusText(int status, bool pending) {
-  switch (status) {
-    case kBrokenLink: return "Broken Link";
-    case kGoodLink: return "Good Link";
-    case kMissingDisk: return "Missing Disk";
-    default: return pending ? "Checking" : "";
-  }
+  return status == kStatusUnknown && pending ? kCheckingText : StatusName(status);
 }
 
 // Broken Link first, then Missing Disk and Good Link; entries still being checked last.

@@ -109,6 +109,15 @@ int CheckWithRedirection(platform::System& system, Finder& finder, const std::st
 
 }  // namespace
 
+const char* StatusName(int status) {
+  switch (status) {
+    case kGoodLink: return "Good Link";
+    case kMissingDisk: return "Missing Disk";
+    case kBrokenLink: return "Broken Link";
+    default: return "";
+  }
+}
+
 int StatusOfCommand(platform::FileSystem& files, platform::System& system, const std::string& command,
                     bool sixtyFourBit) {
   FinderOptions options;

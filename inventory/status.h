@@ -21,6 +21,9 @@ int CheckUninstall(Finder& finder, const std::string& text, std::string* reason 
 int CheckDriveType(platform::FileSystem& files, const std::string& root);
 // The status of an entry's command as the entry's own uninstaller would see the disk: a 64-bit
 // program's paths with the file-system redirection off and its own program folders.
+// "Good Link", "Missing Disk" or "Broken Link"; empty for any other value (kStatusUnknown).
+const char* StatusName(int status);
+
 int StatusOfCommand(platform::FileSystem& files, platform::System& system, const std::string& command,
                     bool sixtyFourBit);
 

@@ -44,15 +44,6 @@ char32_t StandInFor(char32_t code) {
 
 }  // namespace
 
-std::string StatusName(int status) {
-  switch (status) {
-    case kGoodLink: return "Good Link";
-    case kMissingDisk: return "Missing Disk";
-    case kBrokenLink: return "Broken Link";
-  }
-  return {};
-}
-
 void CheckEntries(platform::FileSystem& files, platform::System& system, std::vector<Entry>* entries) {
   ScanChecker checker(files, system);
   for (Entry& entry : *entries) {
@@ -79,7 +70,7 @@ std::string TabSeparatedReport(const std::vector<Entry>& entries) {
   std::string report = "source\tkey\tdisplay name\tstatus\treason\tcommand\n";
   for (const Entry& entry : entries) {
     for (const std::string& field : {std::string(SourceName(entry.source)), entry.keyName, entry.displayName,
-                                     StatusName(entry.status), entry.reason})
+                                     std::string(StatusName(entry.status)), entry.reason})
       report += OneLine(field) + "\t";
     report += OneLine(entry.uninstallString) + "\n";
   }

@@ -7,8 +7,6 @@
 #include "platform/file_system.h"
 #include "platform/system.h"
 
-// "Good Link", "Missing Disk" or "Broken Link"; empty for kStatusUnknown.
-std::string StatusName(int status);
 // Checks the status of every entry that the main list shows, as the window's scan does; every other
 // entry keeps kStatusUnknown and is given the reason the main list leaves it out.
 void CheckEntries(platform::FileSystem& files, platform::System& system, std::vector<Entry>* entries);

@@ -4,17 +4,11 @@
 # checks go on; then every status arrives.
 # Usage: busy_window_test.sh <Tidewell.exe> <artifacts dir>; needs WINEPREFIX and DISPLAY set.
 set -uo pipefail
-exe=$1
-artifacts=$2/${WINEARCH:-win32}
-probe_exe="$(cd "$(dirname "$exe")/../tests" && pwd)/window_probe.exe"
-app="$artifacts/busy-app"
-rm -rf "$app"
-mkdir -p "$app"
-cp "$exe" "$app/Tidewell.exe"
+source "$(dirname "$0")/window_setup.sh"
+window_setup busy "$1" "$2"
 count=5000
 uninstall='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
 
-probe() { wine "$probe_exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 click() { xdotool mousemove "$1" "$2" click 1; }
 seed() {  # seed +|-: the entries made, or taken away again
   local reg="$artifacts/busy.reg"

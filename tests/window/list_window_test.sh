@@ -7,19 +7,13 @@
 # each size.
 # Usage: list_window_test.sh <Tidewell.exe> <artifacts dir>; needs WINEPREFIX and DISPLAY set.
 set -uo pipefail
-exe=$1
-artifacts=$2/${WINEARCH:-win32}
-probe_exe="$(cd "$(dirname "$exe")/../tests" && pwd)/window_probe.exe"
-app="$artifacts/list-app"
-rm -rf "$app"
-mkdir -p "$app"
-cp "$exe" "$app/Tidewell.exe"
+source "$(dirname "$0")/window_setup.sh"
+window_setup list "$1" "$2"
 uninstall='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
 total=300
 gone=40
 
 source "$(dirname "$0")/../support/checks.sh"
-probe() { wine "$probe_exe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 click() { xdotool mousemove "$1" "$2" click 1; sleep 0.3; }
 key() { xdotool key "$@"; sleep 0.3; }
 shoot() {

@@ -158,6 +158,17 @@ void PrintCenter(HWND window, RECT rect) {
   std::printf("%ld %ld\n", middle.x, middle.y);
 }
 
+// The center of item `index` of a control of another process that answers `message` (a header's
+// or a tab control's item rectangle) with the rectangle in its own memory.
+bool PrintItemCenter(HWND control, UINT message, int index) {
+  RemoteBuffer buffer(control, sizeof(RECT));
+  RECT rect{};
+  if (!buffer.ok() || !SendMessageW(control, message, index, reinterpret_cast<LPARAM>(buffer.at(0)))) return false;
+  buffer.Read(0, &rect, sizeof rect);
+  PrintCenter(control, rect);
+  return true;
+}
+
 int Run(int argc, char** argv) {
   if (argc < 2) {
     std::fprintf(stderr, "usage: window_probe COMMAND [ARGUMENT]\n");
@@ -345,15 +356,7 @@ int Run(int argc, char** argv) {
   if (command == "header-center") {
     HWND view = FindControl(main, "ListView1");
     HWND header = view ? reinterpret_cast<HWND>(SendMessageW(view, LVM_GETHEADER, 0, 0)) : nullptr;
-    if (!header) return 1;
-    RemoteBuffer buffer(header, sizeof(RECT));
-    RECT rect{};
-    if (!buffer.ok() ||
-        !SendMessageW(header, HDM_GETITEMRECT, std::atoi(argument.c_str()), reinterpret_cast<LPARAM>(buffer.at(0))))
-      return 1;
-    buffer.Read(0, &rect, sizeof rect);
-    PrintCenter(header, rect);
-    return 0;
+    return header && PrintItemCenter(header, HDM_GETITEMRECT, std::atoi(argument.c_str())) ? 0 : 1;
   }
 
   if (command == "selected-count") {
@@ -364,14 +367,7 @@ int Run(int argc, char** argv) {
 
   if (command == "tab-center") {
     HWND tabs = FindControl(main, "PageControl1");
-    RemoteBuffer buffer(tabs, sizeof(RECT));
-    RECT rect{};
-    if (!buffer.ok() ||
-        !SendMessageW(tabs, TCM_GETITEMRECT, std::atoi(argument.c_str()), reinterpret_cast<LPARAM>(buffer.at(0))))
-      return 1;
-    buffer.Read(0, &rect, sizeof rect);
-    PrintCenter(tabs, rect);
-    return 0;
+    return PrintItemCenter(tabs, TCM_GETITEMRECT, std::atoi(argument.c_str())) ? 0 : 1;
   }
 
   HWND control = FindControl(main, argument);
