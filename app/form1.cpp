@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "app/resource_ids.h"
-#include "backup/undo_file.h"
 
 namespace {
 
@@ -23,7 +22,9 @@ void Text(TControl& control, const std::string& caption, bool wordWrap = true) {
 
 }  // namespace
 
-TForm1::TForm1(const platform::Platform& platform) : platform_(platform) {
+TForm1::TForm1(const platform::Platform& platform)
+    : platform_(platform),
+      undo_(platform.files, platform.system, BackupFolderOf(platform.system.ExecutablePath())) {
   const std::string exe = platform_.system.ExecutablePath();
   exeFolder_ = exe.substr(0, exe.find_last_of('\\') + 1);
   BuildDesign();
@@ -31,12 +32,6 @@ TForm1::TForm1(const platform::Platform& platform) : platform_(platform) {
 }
 
 std::string TForm1::ExeFolder() const { return exeFolder_; }
-
-std::string TForm1::UndoFileName() const { return UndoFileName(UndoFormat::kRegedit4); }
-
-std::string TForm1::UndoFileName(UndoFormat format) const {
-  return exeFolder_ + "Backup\\" + UndoStem + UndoEncoding::Of(format, platform_.system).FileSuffix();
-}
 
 void TForm1::BuildDesign() {
   Place(Edit4, nullptr, 8, 6, 401, 21, 5);
@@ -165,6 +160,7 @@ void TForm1::BuildDesign() {
   Place(Edit3, &TabSheet7, 16, 76, 385, 21, 0);
   Place(Button15, &TabSheet7, 400, 76, 91, 21, 1);
   Button15.SetCaption("Save Changes");
+  Button15.SetEnabled(false);
 
   // Backups.
   Place(Label17, &TabSheet4, 8, 6, 312, 39);
@@ -315,23 +311,28 @@ void TForm1::ShowException(const std::exception& error) {
 void TForm1::FormCreate() {
   WinDir = CheckPath(platform_.system.WindowsDirectory());
   SysDir = CheckPath(platform_.system.SystemDirectory());
-  UndoStem = UndoStemOf(platform_.system.Today());
+  undo_.SetStem(UndoStemOf(platform_.system.Today()));
   Wow64 = platform_.system.IsWow64();
   FillListBox();
   ListBox1Click();
 }
 
 void TForm1::ListView1Click() {
-  const int row = ListView1.Selected();
-  if (row >= 0) {
-    const TListItem& item = ListView1.Item(row);
-    const std::string command = item.SubItems.size() > 1 ? item.SubItems[1] : std::string();
-    Edit1.SetText(command);
-    Edit3.SetText(command);
-  }
-  Button1.SetEnabled(true);
+  const std::vector<Entry> selected = SelectedEntries();
+  // With none selected the boxes keep the command they show; Save Changes waits for a selection.
+  if (!selected.empty()) FillBoxes(selected.front());
+  Button1.SetEnabled(selected.size() == 1);
   Button2.SetEnabled(true);
+  Button15.SetEnabled(selected.size() == 1);
   ShowWhy();
+}
+
+void TForm1::FillBoxes(const Entry& entry) {
+  if (boxEntry_ == IdOf(entry) && boxCommand_ == entry.uninstallString) return;
+  boxEntry_ = IdOf(entry);
+  boxCommand_ = entry.uninstallString;
+  Edit1.SetText(entry.uninstallString);
+  Edit3.SetText(entry.uninstallString);
 }
 
 void TForm1::ListBox1KeyDown(int key) {

@@ -5,15 +5,15 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/controls.h"
 #include "backup/removal_outcome.h"
-#include "backup/undo_encoding.h"
+#include "backup/undo_file.h"
 #include "inventory/entry.h"
-#include "inventory/finder.h"
 #include "inventory/inventory.h"
 #include "inventory/status.h"
 #include "inventory/status_worker.h"
@@ -97,6 +97,7 @@ class TForm1 {
 
   // Start-up, selection and refresh.
   void FormCreate();
+  // The selection changed, however: the boxes follow it, and the buttons that act on one entry.
   void ListView1Click();
   void ListBox1KeyDown(int key);
   void ListBox1MouseDown();
@@ -113,13 +114,16 @@ class TForm1 {
   // lines stand for (their Data).
   std::vector<Entry> Entries;
   std::vector<Product> Products;
-  // The entry of the main list's selected row, null when none is selected.
-  const Entry* SelectedEntry() const;
+  // The entries of the main list's selected rows, in the list's order: what every command of the
+  // buttons, keys and context menu acts on.
+  std::vector<Entry> SelectedEntries() const;
   // An entry's identity from scan to scan: where it lives and its key name.
   struct EntryId {
     Source source;
     std::string keyName;
+    bool operator==(const EntryId&) const = default;
   };
+  static EntryId IdOf(const Entry& entry) { return {entry.source, entry.keyName}; }
   std::vector<EntryId> SelectedEntryIds() const;
   // Fills the main list with the listed entries that pass the filter, in the chosen order, and
   // selects the entries of `keep` that are shown, or else the row at `position`.
@@ -158,83 +162,32 @@ class TForm1 {
   // How many listed entries still wait for their status.
   int ChecksPending() const { return checksPending_ > 0 ? checksPending_ - checksDone_ : 0; }
 
-  // Status check and file finder, on the row's icon and with the window's finder options.
-  void CheckUninstall(const std::string& text, int row);
-  void CheckDriveType(const std::string& root, int row);
-  bool nFindSpace(const std::string& text);
-  bool FindSpace(const std::string& text);
-  bool nFileExists(const std::string& text);
-  int GetNonChar(int cut, char c, const std::string& searched, int offset) const;
-  std::string RemoveSlash(const std::string& text) const;
-  Finder MakeFinder(FinderMemo* memo = nullptr);
-  std::uintptr_t Disablex64Redirect();
-  void Revertx64Redirect(std::uintptr_t value);
-  bool RetryUnredirected = false;
-  // Within one FindSpace call every candidate and every query is answered once. Only the
-  // finder's benchmark turns this off, to measure the work it saves; the answers are the same.
-  bool RememberFinderAnswers = true;
-
   // Finder page.
   void Button5Click();
   void Button3Click();
   void EditChange();
-  bool AddressExists(const std::string& text);
-
-  // Undo file.
-  void WriteReg(const std::string& line);
-  std::string ConvertSt(const std::string& text) const;
-  // Writes the undo file in use to the disk (FlushFileBuffers) before a change that its lines back up.
-  void FlushUndo();
-  // The undo file that the running change writes to; see UndoBlock.
-  UndoFormat UndoFormatInUse() const { return undoFormat_; }
-  // The "REGEDIT4" file when the system's code page carries every name and text of the key tree
-  // exactly, otherwise the Unicode companion. Reads the tree without changing anything.
-  UndoFormat UndoFormatForKey(const RegistryPlace& place, const std::string& path);
-
-  // Key export and removal.
-  // Writes the key tree to the undo file and deletes it; answers what stayed in the registry. The
-  // root alone means the program's own view.
-  RemovalOutcome RemoveRegistryKey(const RegistryPlace& place, const std::string& path);
-  RemovalOutcome RemoveRegistryKey(platform::Hkey root, const std::string& path);
-  // Writes the value to the undo file and deletes it: kErrorSuccess when it is gone (or was not
-  // there), otherwise the registry's reason for keeping it.
-  long RemoveRegistryValue(const RegistryPlace& place, const std::string& keyPath, const std::string& name);
-  long RemoveRegistryValue(platform::Hkey root, const std::string& keyPath, const std::string& name);
 
   // Entry commands.
   void Button2Click();
   void Button8Click();
   void Button15Click();
   void Button9Click();
-  // Asks, then removes the entry of that key name in that source (the machine's, in this program's
-  // own view, when none is named).
-  void RemoveEntry(const std::string& keyName, Source source = Source::kMachine32);
+  // Asks, naming the entry, then removes it.
+  void RemoveEntry(const Entry& entry);
   // The entries whose last removal left something of them in the registry: the main list keeps
   // them, by their key name once their display name is gone, for as long as they are there.
-  std::vector<std::pair<Source, std::string>> PartlyRemoved;
+  std::vector<EntryId> PartlyRemoved;
   bool IsPartlyRemoved(const Entry& entry) const;
   // The main list shows an entry with a display name and an uninstall command, and a partly
   // removed one.
   bool ShownInMainList(const Entry& entry) const { return entry.Listed() || IsPartlyRemoved(entry); }
-  // What Remove Entry does once the user has said Yes: under the undo lock, the entry's key tree
-  // written to the day's undo file and deleted, and an empty line after it; answers what stayed.
-  // An empty key name removes nothing.
-  RemovalOutcome RemoveEntryKey(const std::string& keyName, Source source);
 
-  // Backups page and hive restore.
+  // Backups page.
   void Button6Click();
   void Button7Click();
-  // The key path lies in `place` (the machine's entries in the program's own view by default).
-  bool SaveHive(const std::string& keyPath, const std::string& fileName, bool saveMode,
-                const RegistryPlace& place = RegistryPlace{});
-  bool LoadKeyPro(const std::string& keyPath, const std::string& fileName,
-                  const RegistryPlace& place = RegistryPlace{});
-  std::string ShortFileName(const std::string& path);
 
   // Uninstaller launch and web link.
   void Button1Click();
-  // With `sixtyFourBit`, the program is looked for and started with the file-system redirection off.
-  bool Exec(const std::string& commandLine, std::uint16_t show, bool sixtyFourBit = false);
   void Label8Click();
 
   // The application's default error display: the text with a period added, error icon.
@@ -243,15 +196,12 @@ class TForm1 {
   // Window fields set by FormCreate.
   std::string WinDir;
   std::string SysDir;
-  std::string UndoStem;
 
   // The executable's folder, ending in a backslash.
   std::string ExeFolder() const;
-  // The day's undo file: ExeFolder() + "Backup\" + UndoStem + ".reg".
-  std::string UndoFileName() const;
-  // The day's undo file of the format: the one above, or its Unicode companion
-  // ExeFolder() + "Backup\" + UndoStem + ".unicode.reg".
-  std::string UndoFileName(UndoFormat format) const;
+  // The day's undo files, named by FormCreate after the day the window was made.
+  UndoFile& Undo() { return undo_; }
+  const UndoFile& Undo() const { return undo_; }
 
   const platform::Platform& Platform() const { return platform_; }
 
@@ -263,18 +213,21 @@ class TForm1 {
   std::function<void()> Guarded(void (TForm1::*handler)());
   std::function<void(int)> Guarded(void (TForm1::*handler)(int));
   void RefillBackupList();
-  // The web address that Label8 opens.
-  std::string HelpPageAddress() const;
 
   void StartChecks(std::vector<StatusJob> jobs);
   void ShowCheckProgress();
-
-  friend class UndoBlock;
+  // Runs the removal of the entry, remembering whether it left something behind.
+  RemovalOutcome RemoveEntryKey(const Entry& entry);
+  // Shows the entry's command in the Finder's and Change Uninstall String's boxes, unless they
+  // show it already.
+  void FillBoxes(const Entry& entry);
 
   platform::Platform platform_;
   std::string exeFolder_;
-  UndoFormat undoFormat_ = UndoFormat::kRegedit4;
-  int undoBlocks_ = 0;
+  UndoFile undo_;
+  // The entry whose command the boxes were filled from, and that command.
+  std::optional<EntryId> boxEntry_;
+  std::string boxCommand_;
   // The main list's row of each entry of the last scan (-1: not listed).
   std::vector<int> rowOfEntry_;
   int checksPending_ = 0;

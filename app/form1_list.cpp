@@ -7,40 +7,31 @@
 #include <vector>
 
 #include "app/form1.h"
-#include "backup/undo_lock.h"
-#include "inventory/file_tests.h"
-#include "platform/redirection.h"
-#include "registry/nt_registry.h"
+#include "launch/open_in_shell.h"
 
 namespace {
 
-constexpr const char* kRegeditSettings = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
 constexpr int kFinderPage = 3;
-
-// The folder of the first absolute path in the text that exists, walking up from the file it
-// names; empty when none does.
-std::string ExistingFolderIn(platform::FileSystem& files, const std::string& text) {
-  for (size_t at = text.find(":\\"); at != std::string::npos; at = text.find(":\\", at + 2)) {
-    if (at == 0) continue;
-    std::string path = text.substr(at - 1);
-    const size_t end = path.find_first_of("\"<>|*?");
-    if (end != std::string::npos) path.resize(end);
-    for (size_t cut = path.size(); cut > 3; cut = path.rfind('\\', cut - 1)) {
-      const std::string folder = path.substr(0, cut);
-      if (FolderTest(files, folder)) return folder;
-    }
-  }
-  return {};
-}
 
 }  // namespace
 
-void TForm1::RemoveSelectedEntries() {
+std::vector<Entry> TForm1::SelectedEntries() const {
   std::vector<Entry> chosen;
   for (int row : ListView1.SelectedRows()) {
     const int index = ListView1.Item(row).Data;
     if (index >= 0 && index < static_cast<int>(Entries.size())) chosen.push_back(Entries[static_cast<size_t>(index)]);
   }
+  return chosen;
+}
+
+std::vector<TForm1::EntryId> TForm1::SelectedEntryIds() const {
+  std::vector<EntryId> ids;
+  for (const Entry& entry : SelectedEntries()) ids.push_back(IdOf(entry));
+  return ids;
+}
+
+void TForm1::RemoveSelectedEntries() {
+  const std::vector<Entry> chosen = SelectedEntries();
   if (chosen.empty()) return;
   std::vector<std::string> names;
   for (const Entry& entry : chosen) names.push_back(entry.displayName + "  (" + entry.keyName + ")");
@@ -56,7 +47,7 @@ void TForm1::RemoveSelectedEntries() {
                        entry.displayName);
     platform_.ui.ProcessMessages();
     try {
-      const RemovalOutcome outcome = RemoveEntryKey(entry.keyName, entry.source);
+      const RemovalOutcome outcome = RemoveEntryKey(entry);
       if (!outcome.Complete()) failure = IncompleteRemovalMessage(entry.displayName, outcome);
     } catch (const std::exception& error) {
       failure = "Tidewell could not remove '" + entry.displayName + "': " + error.what();
@@ -88,64 +79,50 @@ void TForm1::SelectBrokenLinks() {
 }
 
 void TForm1::ShowWhy() {
-  const Entry* entry = SelectedEntry();
+  const std::vector<Entry> selected = SelectedEntries();
   std::string why;
-  if (entry) why = entry->status == kStatusUnknown ? (checksPending_ > 0 ? "Checking..." : "") : entry->reason;
-  if (ListView1.SelectedRows().size() > 1) why = std::to_string(ListView1.SelectedRows().size()) + " entries selected";
+  if (selected.size() == 1) {
+    const Entry& entry = selected.front();
+    why = entry.status == kStatusUnknown ? (checksPending_ > 0 ? "Checking..." : "") : entry.reason;
+  } else if (selected.size() > 1) {
+    why = std::to_string(selected.size()) + " entries selected";
+  }
   Label22.SetCaption(why);
 }
 
 void TForm1::TestInFinder() {
-  const Entry* entry = SelectedEntry();
-  if (!entry) return;
-  Edit1.SetText(entry->uninstallString);
-  Edit1.Select(0, static_cast<int>(entry->uninstallString.size()));
+  const std::vector<Entry> selected = SelectedEntries();
+  if (selected.size() != 1) return;
+  const std::string& command = selected.front().uninstallString;
+  Edit1.SetText(command);
+  Edit1.Select(0, static_cast<int>(command.size()));
   EditChange();
   PageControl1.SetActivePage(kFinderPage);
 }
 
 void TForm1::CopyCommand() {
-  if (const Entry* entry = SelectedEntry()) platform_.ui.CopyText(entry->uninstallString);
+  const std::vector<Entry> selected = SelectedEntries();
+  if (selected.size() == 1) platform_.ui.CopyText(selected.front().uninstallString);
 }
 
 void TForm1::OpenKeyInRegistryEditor() {
-  const Entry* entry = SelectedEntry();
-  if (!entry) return;
-  const RegistryPlace place = PlaceOf(entry->source, Wow64);
-  // The editor opens at the key it showed last: that is the key it is told to show.
-  const std::string root = place.root == platform::kHkeyCurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
-  {
-    TNTRegistry reg(platform_.registry);
-    reg.SetRoot(platform::kHkeyCurrentUser);
-    if (reg.OpenPath(kRegeditSettings, true))
-      reg.WriteText("LastKey", "Computer\\" + root + PathForEveryView(place, entry->KeyPath()));
-  }
-  std::optional<platform::RedirectionOff> off;
-  if (Wow64) off.emplace(platform_.system);
-  const int answer = platform_.ui.ShellOpen(CheckPath(platform_.system.SystemWindowsDirectory()) + "regedit.exe", "",
-                                            platform::kSwShowNormal);
-  if (answer <= 32) platform_.ui.ShowMessage("The registry editor could not be started (error " +
-                                             std::to_string(answer) + ").");
+  const std::vector<Entry> selected = SelectedEntries();
+  if (selected.size() != 1) return;
+  const std::string failure = ::OpenKeyInRegistryEditor(platform_, selected.front(), Wow64);
+  if (!failure.empty()) platform_.ui.ShowMessage(failure);
 }
 
 void TForm1::OpenUninstallerFolder() {
-  const Entry* entry = SelectedEntry();
-  if (!entry) return;
-  std::optional<platform::RedirectionOff> off;
-  if (entry->SixtyFourBit()) off.emplace(platform_.system);
-  const std::string folder = ExistingFolderIn(platform_.files, entry->uninstallString);
-  if (folder.empty()) {
-    platform_.ui.ShowMessage("No folder named in the uninstall command of '" + entry->displayName + "' exists.");
-    return;
-  }
-  const int answer = platform_.ui.ShellOpen(folder, "", platform::kSwShowNormal);
-  if (answer <= 32) platform_.ui.ShowMessage("The folder " + folder + " could not be opened (error " +
-                                             std::to_string(answer) + ").");
+  const std::vector<Entry> selected = SelectedEntries();
+  if (selected.size() != 1) return;
+  const std::string failure = ::OpenUninstallerFolder(platform_, selected.front());
+  if (!failure.empty()) platform_.ui.ShowMessage(failure);
 }
 
 void TForm1::ListView1ContextMenu() {
-  const bool one = ListView1.SelectedRows().size() == 1;
-  const bool any = !ListView1.SelectedRows().empty();
+  const size_t selected = SelectedEntries().size();
+  const bool one = selected == 1;
+  const bool any = selected > 0;
   const auto item = [](bool enabled, const char* text) { return std::string(enabled ? "" : "!") + text; };
   const std::vector<std::string> items = {
       item(one, "&Uninstall Program"),

@@ -5,7 +5,7 @@
 
 #include "app/form1.h"
 #include "inventory/inventory.h"
-#include "platform/handles.h"
+#include "restore/backups_page.h"
 #include "platform/text_encoding.h"
 
 namespace {
@@ -57,10 +57,8 @@ void TForm1::FillListBox() {
   Entries = std::move(inventory.entries);
   Products = std::move(inventory.products);
   // An entry that is no longer there is no longer partly removed.
-  std::erase_if(PartlyRemoved, [&](const std::pair<Source, std::string>& remembered) {
-    return std::none_of(Entries.begin(), Entries.end(), [&](const Entry& entry) {
-      return entry.source == remembered.first && entry.keyName == remembered.second;
-    });
+  std::erase_if(PartlyRemoved, [&](const EntryId& remembered) {
+    return std::none_of(Entries.begin(), Entries.end(), [&](const Entry& entry) { return IdOf(entry) == remembered; });
   });
   ListBox2.Clear();
   for (size_t i = 0; i < Entries.size(); ++i) {
@@ -94,7 +92,6 @@ void TForm1::FillListBox() {
   ShowEntries(selected, position);
   RefillBackupList();
   ListBox1Click();
-  ListView1Click();
   if (!unreadable.empty()) ShowException(std::runtime_error(unreadable));
 }
 
@@ -122,16 +119,6 @@ bool TForm1::EntryMatchesFilter(const Entry& entry) const {
   for (const std::string* text : {&entry.displayName, &entry.keyName, &entry.publisher, &entry.uninstallString})
     if (platform::UpperCaseText(*text).find(wanted) != std::string::npos) return true;
   return false;
-}
-
-std::vector<TForm1::EntryId> TForm1::SelectedEntryIds() const {
-  std::vector<EntryId> ids;
-  for (int row : ListView1.SelectedRows()) {
-    const int index = ListView1.Item(row).Data;
-    if (index >= 0 && index < static_cast<int>(Entries.size()))
-      ids.push_back({Entries[static_cast<size_t>(index)].source, Entries[static_cast<size_t>(index)].keyName});
-  }
-  return ids;
 }
 
 void TForm1::ShowEntries(const std::vector<EntryId>& keep, int position) {
@@ -162,14 +149,14 @@ void TForm1::ShowEntries(const std::vector<EntryId>& keep, int position) {
   // the position selected before (the next entry, after a removal).
   std::vector<int> rows;
   for (const EntryId& id : keep) {
-    for (int row = 0; row < ListView1.Count(); ++row) {
-      const Entry& entry = Entries[static_cast<size_t>(ListView1.Item(row).Data)];
-      if (entry.source == id.source && entry.keyName == id.keyName) rows.push_back(row);
-    }
+    for (int row = 0; row < ListView1.Count(); ++row)
+      if (IdOf(Entries[static_cast<size_t>(ListView1.Item(row).Data)]) == id) rows.push_back(row);
   }
   if (rows.empty() && ListView1.Count() > 0) rows.push_back(std::clamp(position, 0, ListView1.Count() - 1));
   ListView1.SelectRows(rows);
   if (!rows.empty()) ListView1.MakeVisible();
+  // The boxes and the buttons follow the selection, whatever moved it.
+  ListView1Click();
 }
 
 void TForm1::SortEntries() {
@@ -200,10 +187,7 @@ void TForm1::ListView1ColumnClick(int column) {
   ShowEntries(selected, ListView1.Selected());
 }
 
-void TForm1::Edit4Change() {
-  ShowEntries(SelectedEntryIds(), -1);
-  ListView1Click();
-}
+void TForm1::Edit4Change() { ShowEntries(SelectedEntryIds(), -1); }
 
 void TForm1::StartChecks(std::vector<StatusJob> jobs) {
   checksPending_ = static_cast<int>(jobs.size());
@@ -275,21 +259,8 @@ void TForm1::ShowCheckProgress() {
   Label21.SetCaption(summary);
 }
 
-const Entry* TForm1::SelectedEntry() const {
-  const int row = ListView1.Selected();
-  if (row < 0 || row >= ListView1.Count()) return nullptr;
-  const int index = ListView1.Item(row).Data;
-  return index >= 0 && index < static_cast<int>(Entries.size()) ? &Entries[static_cast<size_t>(index)] : nullptr;
-}
-
 void TForm1::RefillBackupList() {
   ListBox1.Clear();
   BulkUpdate<TListBox> update(ListBox1);
-  platform::FindData found;
-  platform::UniqueFind find(platform_.files, platform_.files.FindFirst(exeFolder_ + "Backup\\*.*", &found));
-  if (find) {
-    do {
-      if (found.name != "." && found.name != "..") ListBox1.Add(found.name);
-    } while (platform_.files.FindNext(find.get(), &found));
-  }
+  for (const std::string& name : BackupFileNames(platform_.files, undo_.Folder())) ListBox1.Add(name);
 }

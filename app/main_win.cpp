@@ -9,7 +9,6 @@
 
 #include "app/form1.h"
 #include "app/form1_win.h"
-#include "app/report_removal.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_console.h"
 #include "platform/win32/win32_platform.h"
@@ -31,9 +30,7 @@ std::vector<std::string> Arguments() {
 int RunWithoutWindow(const std::vector<std::string>& arguments) {
   platform::Win32Platform system;
   platform::Win32Console console;
-  ReportRemoval removal(system.platform());
-  return RunCommandLine(arguments, system.platform(), console,
-                        [&removal](const Entry& entry) { return removal.Remove(entry); });
+  return RunCommandLine(arguments, system.platform(), console);
 }
 
 }  // namespace

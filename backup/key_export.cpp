@@ -1,15 +1,15 @@
-// Removing key trees and values, each written to the undo file before it leaves the registry.
+#include "backup/key_export.h"
+
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "app/form1.h"
 #include "backup/in_out_error.h"
-#include "backup/undo_file.h"
 #include "backup/undo_lines.h"
 #include "registry/key_walk.h"
+#include "inventory/finder.h"
 #include "registry/nt_registry.h"
 
 namespace {
@@ -46,7 +46,7 @@ bool CarriesKeyTree(platform::RegistryApi& api, const UndoEncoding& encoding, co
 
 // Writes the value of the key active in `key` to the undo file and deletes it: kErrorSuccess when
 // it is gone (or was not there), otherwise the registry's reason for keeping it.
-long RemoveValueOf(TForm1& form, TNTRegistry& key, const std::string& name) {
+long RemoveValueOf(UndoFile& undo, TNTRegistry& key, const std::string& name) {
   // The value's own type code and every byte, whatever its kind and size; a read that fails
   // raises here, before anything is deleted.
   std::uint32_t typeCode = 0;
@@ -54,19 +54,19 @@ long RemoveValueOf(TForm1& form, TNTRegistry& key, const std::string& name) {
   if (!key.FetchWholeValue(name, typeCode, bytes)) return platform::kErrorSuccess;
 
   const auto carried = [&](UndoFormat format) {
-    return CarriedValueLines(name, typeCode, bytes, UndoEncoding::Of(format, form.Platform().system));
+    return CarriedValueLines(name, typeCode, bytes, UndoEncoding::Of(format, undo.System()));
   };
-  UndoBlock block(form, [&] { return carried(UndoFormat::kRegedit4) ? UndoFormat::kRegedit4 : UndoFormat::kUnicode; });
+  UndoBlock block(undo, [&] { return carried(UndoFormat::kRegedit4) ? UndoFormat::kRegedit4 : UndoFormat::kUnicode; });
   // A value that changed since its file was chosen, into one the file cannot carry, stops the
   // removal here, before it is deleted.
-  const auto lines = carried(form.UndoFormatInUse());
+  const auto lines = carried(undo.FormatInUse());
   if (!lines)
     throw EInOutError("Cannot write the value \"" + name + "\" to the undo file " +
-                      form.UndoFileName(form.UndoFormatInUse()) + ": it holds characters the file cannot carry");
+                      undo.FileName(undo.FormatInUse()) + ": it holds characters the file cannot carry");
   // The value's lines go in with one write and reach the disk before the value is deleted: a stop
   // between two lines would leave a value cut short that a merge would put back in place of the
   // whole one.
-  AppendUndoLines(form, *lines, true);
+  undo.AppendLines(*lines, true);
   if (key.RemoveValue(name) || key.LastError == platform::kErrorFileNotFound) return platform::kErrorSuccess;
   return key.LastError;
 }
@@ -105,8 +105,8 @@ struct KeyInRemoval {
 // key line still names it from the root.
 class TreeRemoval {
  public:
-  TreeRemoval(TForm1& form, const RegistryPlace& place)
-      : form_(form), api_(form.Platform().registry), place_(place), rootName_(RootName(place.root)) {}
+  TreeRemoval(UndoFile& undo, platform::RegistryApi& api, const RegistryPlace& place)
+      : undo_(undo), api_(api), place_(place), rootName_(RootName(place.root)) {}
 
   RemovalOutcome Remove(const std::string& keyPath);
 
@@ -131,7 +131,7 @@ class TreeRemoval {
     if (!keys_.empty()) keys_.back().holds = true;
   }
 
-  TForm1& form_;
+  UndoFile& undo_;
   platform::RegistryApi& api_;
   const RegistryPlace place_;
   const std::string rootName_;
@@ -149,7 +149,7 @@ RemovalOutcome TreeRemoval::Remove(const std::string& keyPath) {
     return outcome_;
   }
   // The whole tree goes to one file, chosen before its first line is written.
-  UndoBlock block(form_, [&] { return form_.UndoFormatForKey(place_, keyPath); });
+  UndoBlock block(undo_, [&] { return UndoFormatForKey(api_, undo_.System(), place_, keyPath); });
   std::unique_ptr<TNTRegistry> top = FromRoot();
   if (!top->OpenPath(keyPath, false)) {
     // Gone already, or there but closed to this program: only the second is left behind.
@@ -181,7 +181,7 @@ void TreeRemoval::LeaveTopAlone(KeyLineFit fit) {
 }
 
 void TreeRemoval::Enter(std::unique_ptr<TNTRegistry> reg, std::string name) {
-  form_.WriteReg(KeyLine(rootName_, LinePath()));
+  undo_.WriteReg(KeyLine(rootName_, LinePath()));
   KeyInRemoval key{std::move(reg), std::move(name), path_.size(), {}, 0, false};
   TStrings valueNames;
   key.reg->ListSubkeys(key.subkeys);
@@ -189,7 +189,7 @@ void TreeRemoval::Enter(std::unique_ptr<TNTRegistry> reg, std::string name) {
   int refused = 0;
   long firstRefusal = platform::kErrorSuccess;
   for (const std::string& valueName : valueNames) {
-    const long answer = RemoveValueOf(form_, *key.reg, valueName);
+    const long answer = RemoveValueOf(undo_, *key.reg, valueName);
     if (answer == platform::kErrorSuccess) continue;
     if (refused++ == 0) firstRefusal = answer;
   }
@@ -235,7 +235,7 @@ void TreeRemoval::Leave() {
   // Whatever is still in the key now was never written to the undo file (added meanwhile), so the
   // key goes only when it is empty, looked at after its lines reach the disk, just before the
   // deletion; and with the plain deletion, which refuses a key that has gained a subkey since.
-  form_.FlushUndo();
+  undo_.FlushUndo();
   if (HoldsAnything(*key.reg)) {
     Left(LeftReason::kAddedMeanwhile, 1, 0, 0);
     ParentHolds();
@@ -258,28 +258,22 @@ void TreeRemoval::Leave() {
 
 }  // namespace
 
-UndoFormat TForm1::UndoFormatForKey(const RegistryPlace& place, const std::string& path) {
-  const UndoEncoding regedit4 = UndoEncoding::Regedit4(platform_.system);
-  return CarriesKeyTree(platform_.registry, regedit4, place, RemoveSlash(path)) ? UndoFormat::kRegedit4
-                                                                                : UndoFormat::kUnicode;
+UndoFormat UndoFormatForKey(platform::RegistryApi& registry, platform::System& system, const RegistryPlace& place,
+                            const std::string& path) {
+  const UndoEncoding regedit4 = UndoEncoding::Regedit4(system);
+  return CarriesKeyTree(registry, regedit4, place, RemoveSlash(path)) ? UndoFormat::kRegedit4 : UndoFormat::kUnicode;
 }
 
-RemovalOutcome TForm1::RemoveRegistryKey(platform::Hkey root, const std::string& path) {
-  return RemoveRegistryKey(RegistryPlace{root, 0}, path);
-}
-
-long TForm1::RemoveRegistryValue(platform::Hkey root, const std::string& keyPath, const std::string& name) {
-  return RemoveRegistryValue(RegistryPlace{root, 0}, keyPath, name);
-}
-
-RemovalOutcome TForm1::RemoveRegistryKey(const RegistryPlace& place, const std::string& path) {
+RemovalOutcome RemoveRegistryKey(UndoFile& undo, platform::RegistryApi& registry, const RegistryPlace& place,
+                                 const std::string& path) {
   if (RootName(place.root).empty()) return {};
-  return TreeRemoval(*this, place).Remove(RemoveSlash(path));
+  return TreeRemoval(undo, registry, place).Remove(RemoveSlash(path));
 }
 
-long TForm1::RemoveRegistryValue(const RegistryPlace& place, const std::string& keyPath, const std::string& name) {
-  TNTRegistry reg(platform_.registry, place.view);
+long RemoveRegistryValue(UndoFile& undo, platform::RegistryApi& registry, const RegistryPlace& place,
+                         const std::string& keyPath, const std::string& name) {
+  TNTRegistry reg(registry, place.view);
   reg.SetRoot(place.root);
   if (!reg.OpenPath(keyPath, false)) return platform::kErrorSuccess;
-  return RemoveValueOf(*this, reg, name);
+  return RemoveValueOf(undo, reg, name);
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/form1.h"
 #include "backup/in_out_error.h"
 #include "backup/undo_lines.h"
 #include "platform/handles.h"
@@ -186,12 +185,23 @@ std::string UndoStemOf(const platform::LocalDate& day) {
   return stem;
 }
 
-void AppendUndoLines(TForm1& form, const std::vector<std::string>& lines, bool flush) {
-  FileSystem& files = form.Platform().files;
-  const UndoEncoding encoding = UndoEncoding::Of(form.UndoFormatInUse(), form.Platform().system);
-  const std::string fileName = form.UndoFileName(encoding.Format());
+std::string BackupFolderOf(const std::string& executablePath) {
+  return executablePath.substr(0, executablePath.find_last_of('\\') + 1) + "Backup";
+}
+
+UndoFile::UndoFile(platform::FileSystem& files, platform::System& system, std::string folder, std::string stem)
+    : files_(files), system_(system), folder_(std::move(folder)), stem_(std::move(stem)) {}
+
+std::string UndoFile::FileName(UndoFormat format) const {
+  return folder_ + "\\" + stem_ + UndoEncoding::Of(format, system_).FileSuffix();
+}
+
+void UndoFile::AppendLines(const std::vector<std::string>& lines, bool flush) {
+  FileSystem& files = files_;
+  const UndoEncoding encoding = UndoEncoding::Of(format_, system_);
+  const std::string fileName = FileName(encoding.Format());
   const std::string body = EncodedLines(encoding, lines, fileName);
-  MakeFolders(files, form.ExeFolder() + "Backup");
+  MakeFolders(files, folder_);
 
   std::string text;
   const FileId id = OpenForLines(files, fileName, encoding, &text);
@@ -211,27 +221,24 @@ void AppendUndoLines(TForm1& form, const std::vector<std::string>& lines, bool f
   if (!files.CloseFile(file.release(), &error)) Fail(files, "Cannot close the undo file " + fileName, error);
 }
 
-UndoBlock::UndoBlock(TForm1& form, const std::function<UndoFormat()>& choose) : form_(form) {
+void UndoFile::WriteReg(const std::string& line) { AppendLines({line}, false); }
+
+void UndoFile::FlushUndo() {
+  const std::string fileName = FileName(format_);
+  std::uint32_t error = 0;
+  const FileId id = files_.OpenFile(fileName, FileOpen::kAppend, &error);
+  if (id == platform::kInvalidFile) Fail(files_, "Cannot open the undo file " + fileName, error);
+  platform::UniqueFile file(files_, id);
+  if (!files_.FlushFile(id, &error)) Fail(files_, "Cannot flush the undo file " + fileName + " to the disk", error);
+  if (!files_.CloseFile(file.release(), &error)) Fail(files_, "Cannot close the undo file " + fileName, error);
+}
+
+UndoBlock::UndoBlock(UndoFile& undo, const std::function<UndoFormat()>& choose) : undo_(undo) {
   // Counted only once the choice is made: a choice that raises leaves no block open.
-  if (form_.undoBlocks_ == 0) form_.undoFormat_ = choose();
-  ++form_.undoBlocks_;
+  if (undo_.blocks_ == 0) undo_.format_ = choose();
+  ++undo_.blocks_;
 }
 
 UndoBlock::~UndoBlock() {
-  if (--form_.undoBlocks_ == 0) form_.undoFormat_ = UndoFormat::kRegedit4;
-}
-
-void TForm1::WriteReg(const std::string& line) { AppendUndoLines(*this, {line}, false); }
-
-std::string TForm1::ConvertSt(const std::string& text) const { return EscapeRegText(text); }
-
-void TForm1::FlushUndo() {
-  FileSystem& files = platform_.files;
-  const std::string fileName = UndoFileName(undoFormat_);
-  std::uint32_t error = 0;
-  const FileId id = files.OpenFile(fileName, FileOpen::kAppend, &error);
-  if (id == platform::kInvalidFile) Fail(files, "Cannot open the undo file " + fileName, error);
-  platform::UniqueFile file(files, id);
-  if (!files.FlushFile(id, &error)) Fail(files, "Cannot flush the undo file " + fileName + " to the disk", error);
-  if (!files.CloseFile(file.release(), &error)) Fail(files, "Cannot close the undo file " + fileName, error);
+  if (--undo_.blocks_ == 0) undo_.format_ = UndoFormat::kRegedit4;
 }

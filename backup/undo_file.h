@@ -1,38 +1,75 @@
 #pragma once
-// Appending to the day's undo files: the "REGEDIT4" file, and its Unicode companion for the
-// changes whose names or texts the system's code page cannot carry.
+// The day's undo files: the "REGEDIT4" file, and its Unicode companion for the changes whose names
+// or texts the system's code page cannot carry.
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "backup/undo_encoding.h"
+#include "platform/file_system.h"
 #include "platform/system.h"
-
-class TForm1;
 
 // The day's undo file's name without its endings: "Undo" and the date as "yyyymmdd".
 std::string UndoStemOf(const platform::LocalDate& day);
+
+// The folder Backup beside the executable (a full path), where the day's undo files go.
+std::string BackupFolderOf(const std::string& executablePath);
 
 // The line written after lines that an earlier write left cut short, so that a merge neither
 // takes them for a whole value nor lets them swallow the lines that follow.
 inline constexpr const char* kCutShortLine = "-- incomplete lines above are not merged --";
 
-// Appends the lines (UTF-8), each ended by CR LF, in one write to the undo file that the form's
-// running change writes to, making the folder Backup and the file with its header when they are
-// missing. With `flush` the file is on the disk before this returns. Any failure, a line the file
-// cannot carry included, raises EInOutError and leaves the lines out of the file.
-void AppendUndoLines(TForm1& form, const std::vector<std::string>& lines, bool flush);
+// The two files of one day in one folder, and the file that the running change writes to.
+class UndoFile {
+ public:
+  // The files `stem` + ".reg" and `stem` + ".unicode.reg" in `folder` (without a final backslash).
+  UndoFile(platform::FileSystem& files, platform::System& system, std::string folder, std::string stem = {});
+  UndoFile(const UndoFile&) = delete;
+  UndoFile& operator=(const UndoFile&) = delete;
+
+  const std::string& Folder() const { return folder_; }
+  const std::string& Stem() const { return stem_; }
+  void SetStem(std::string stem) { stem_ = std::move(stem); }
+  // The day's file of the format.
+  std::string FileName(UndoFormat format = UndoFormat::kRegedit4) const;
+  // The file that the running change writes to; see UndoBlock.
+  UndoFormat FormatInUse() const { return format_; }
+
+  // Appends the line and its line end to the file in use.
+  void WriteReg(const std::string& line);
+  // Appends the lines (UTF-8), each ended by CR LF, in one write to the file in use, making the
+  // folder and the file with its header when they are missing. With `flush` the file is on the disk
+  // before this returns. Any failure, a line the file cannot carry included, raises EInOutError and
+  // leaves the lines out of the file.
+  void AppendLines(const std::vector<std::string>& lines, bool flush);
+  // Writes the file in use to the disk (FlushFileBuffers) before a change that its lines back up.
+  void FlushUndo();
+
+  platform::FileSystem& Files() const { return files_; }
+  platform::System& System() const { return system_; }
+
+ private:
+  friend class UndoBlock;
+
+  platform::FileSystem& files_;
+  platform::System& system_;
+  std::string folder_;
+  std::string stem_;
+  UndoFormat format_ = UndoFormat::kRegedit4;
+  int blocks_ = 0;
+};
 
 // One change's lines go to one file. The outermost block of a change chooses the file (`choose`
 // is called only there); blocks opened inside it keep that choice. Without a block, lines go to
 // the "REGEDIT4" file.
 class UndoBlock {
  public:
-  UndoBlock(TForm1& form, const std::function<UndoFormat()>& choose);
+  UndoBlock(UndoFile& undo, const std::function<UndoFormat()>& choose);
   ~UndoBlock();
   UndoBlock(const UndoBlock&) = delete;
   UndoBlock& operator=(const UndoBlock&) = delete;
 
  private:
-  TForm1& form_;
+  UndoFile& undo_;
 };

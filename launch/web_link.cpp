@@ -1,4 +1,6 @@
-#include "app/form1.h"
+#include "launch/web_link.h"
+
+#include "platform/win_codes.h"
 
 namespace {
 
@@ -24,10 +26,9 @@ const char* ShellErrorText(int result) {
 
 }  // namespace
 
-// The help page is installed beside the executable, so the link works offline.
-std::string TForm1::HelpPageAddress() const { return exeFolder_ + "Tidewell.html"; }
+std::string HelpPageAddress(const std::string& exeFolder) { return exeFolder + "Tidewell.html"; }
 
-void TForm1::Label8Click() {
-  const int result = platform_.ui.ShellOpen(HelpPageAddress(), "", platform::kSwShowNormal);
-  if (const char* text = ShellErrorText(result)) platform_.ui.ShowMessage(text);
+std::string OpenWebLink(platform::Ui& ui, const std::string& address) {
+  const char* text = ShellErrorText(ui.ShellOpen(address, "", platform::kSwShowNormal));
+  return text ? text : "";
 }

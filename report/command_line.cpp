@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "backup/entry_commands.h"
+#include "backup/undo_file.h"
 #include "inventory/inventory.h"
 #include "inventory/status.h"
 #include "platform/text_encoding.h"
@@ -65,8 +67,22 @@ int ListEntries(const CommandLine& line, const platform::Platform& platform, pla
   return console.WriteOut(report) ? kExitSuccess : kExitFailure;
 }
 
+// The removals of one command line: the day's undo file beside the executable, as the window's.
+struct Removal {
+  explicit Removal(const platform::Platform& platform)
+      : registry(platform.registry),
+        wow64(platform.system.IsWow64()),
+        undo(platform.files, platform.system, BackupFolderOf(platform.system.ExecutablePath()),
+             UndoStemOf(platform.system.Today())) {}
+  RemovalOutcome operator()(const Entry& entry) { return RemoveEntryKey(undo, registry, entry, wow64); }
+
+  platform::RegistryApi& registry;
+  bool wow64;
+  UndoFile undo;
+};
+
 // One line for a removal that took or did not.
-std::string RemovalLine(const Entry& entry, const RemoveEntryFn& remove, bool* removed) {
+std::string RemovalLine(const Entry& entry, Removal& remove, bool* removed) {
   *removed = false;
   try {
     const RemovalOutcome outcome = remove(entry);
@@ -79,8 +95,8 @@ std::string RemovalLine(const Entry& entry, const RemoveEntryFn& remove, bool* r
   return "removed " + OneLine(EntryName(entry));
 }
 
-int RemoveNamed(const CommandLine& line, const platform::Platform& platform, platform::Console& console,
-                const RemoveEntryFn& remove) {
+int RemoveNamed(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
+  Removal remove(platform);
   const Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
   bool all = true;
   for (const std::string& target : line.targets) {
@@ -94,8 +110,8 @@ int RemoveNamed(const CommandLine& line, const platform::Platform& platform, pla
   return all ? kExitSuccess : kExitFailure;
 }
 
-int RemoveBroken(const CommandLine& line, const platform::Platform& platform, platform::Console& console,
-                 const RemoveEntryFn& remove) {
+int RemoveBroken(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
+  Removal remove(platform);
   Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
   CheckEntries(platform.files, platform.system, &inventory.entries);
   bool all = true;
@@ -177,7 +193,7 @@ const Entry* FindEntry(const std::vector<Entry>& entries, const std::string& tar
 }
 
 int RunCommandLine(const std::vector<std::string>& arguments, const platform::Platform& platform,
-                   platform::Console& console, const RemoveEntryFn& remove) {
+                   platform::Console& console) {
   const CommandLine line = ParseCommandLine(arguments);
   if (!line.error.empty()) {
     console.WriteError("Tidewell: " + OneLine(line.error) + " (Tidewell.exe /? tells the switches)\n");
@@ -187,8 +203,8 @@ int RunCommandLine(const std::vector<std::string>& arguments, const platform::Pl
     switch (line.mode) {
       case Mode::kUsage: return console.WriteOut(Usage()) ? kExitSuccess : kExitFailure;
       case Mode::kList: return ListEntries(line, platform, console);
-      case Mode::kRemove: return RemoveNamed(line, platform, console, remove);
-      case Mode::kRemoveBroken: return RemoveBroken(line, platform, console, remove);
+      case Mode::kRemove: return RemoveNamed(line, platform, console);
+      case Mode::kRemoveBroken: return RemoveBroken(line, platform, console);
     }
   } catch (const std::exception& error) {
     console.WriteError("Tidewell: " + OneLine(error.what()) + "\n");

@@ -1,6 +1,5 @@
 #pragma once
 // Tidewell.exe's command line: the report of every entry and the removals, without a window.
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,9 +35,8 @@ std::string Usage();
 // Null with *error set when there is no such entry or more than one.
 const Entry* FindEntry(const std::vector<Entry>& entries, const std::string& target, std::string* error);
 
-// Removes one entry as Remove Entry does once the user has said Yes.
-using RemoveEntryFn = std::function<RemovalOutcome(const Entry&)>;
-
 // Runs the command line on the platform's registry, writing to the console; answers the exit code.
+// Removals go as Remove Entry's do once the user has said Yes: each entry to the day's undo file
+// beside the executable first, under the same lock.
 int RunCommandLine(const std::vector<std::string>& arguments, const platform::Platform& platform,
-                   platform::Console& console, const RemoveEntryFn& remove);
+                   platform::Console& console);

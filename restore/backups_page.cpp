@@ -1,8 +1,11 @@
-// The Backups page: restoring and deleting the files of the folder Backup.
+#include "restore/backups_page.h"
+
 #include <optional>
 #include <string>
 
-#include "app/form1.h"
+#include "inventory/entry.h"
+#include "restore/hive_restore.h"
+#include "restore/short_name.h"
 #include "platform/handles.h"
 #include "platform/redirection.h"
 
@@ -65,67 +68,70 @@ std::string ShellErrorText(int code) {
 // the extension, the editor is asked for directly, through the shell as well: on systems that ask
 // before a program runs with full rights, only the shell can start it. The editor is named by its
 // full path in the Windows folder, so that no program of that name in the current folder is run.
-void OpenRegistryTextFile(platform::Ui& ui, const std::string& windowsFolder, const std::string& file) {
-  if (ui.ShellOpen(file, "", kShowNormal) > kShellStarted) return;
+std::string OpenRegistryTextFile(platform::Ui& ui, const std::string& windowsFolder, const std::string& file) {
+  if (ui.ShellOpen(file, "", kShowNormal) > kShellStarted) return {};
   const int answer = ui.ShellOpen(windowsFolder + kRegistryEditor, "\"" + file + "\"", kShowNormal);
-  if (answer > kShellStarted) return;
-  ui.ShowMessage("The backup could not be opened: " + ShellErrorText(answer));
+  if (answer > kShellStarted) return {};
+  return "The backup could not be opened: " + ShellErrorText(answer);
+}
+
+std::string WithBackslash(const std::string& folder) {
+  return folder.empty() || folder.back() == '\\' ? folder : folder + "\\";
 }
 
 }  // namespace
 
-void TForm1::Button6Click() {
-  const int index = ListBox1.ItemIndex();
-  if (index < 0 || index >= ListBox1.Count()) return;
-  const std::string name = ListBox1.Items()[index];
-  const std::string file = exeFolder_ + "Backup\\" + name;
-
-  if (IsRegistryTextFile(name)) {
-    if (IsFile(platform_.files, file)) {
-      // The 64-bit registry editor on 64-bit Windows: only it reaches the 64-bit programs' keys
-      // (Windows starts it for the Windows folder's regedit.exe anyway, Wine only while the
-      // redirection is off).
-      std::optional<platform::RedirectionOff> off;
-      if (Wow64) off.emplace(platform_.system);
-      OpenRegistryTextFile(platform_.ui, CheckPath(platform_.system.SystemWindowsDirectory()), file);
-    }
-  } else {
-    const std::string settings = exeFolder_ + kSettingsFile;
-    Source source = Source::kMachine32;
-    std::string keyName;
-    for (const auto& [section, named] : {std::pair{kBackups64Section, Source::kMachine64},
-                                         std::pair{kBackupsUserSection, Source::kUser}}) {
-      keyName = platform_.files.ReadProfileString(section, name, "", settings);
-      if (!keyName.empty()) {
-        source = Wow64 || named == Source::kUser ? named : Source::kMachine32;
-        break;
-      }
-    }
-    if (keyName.empty()) keyName = platform_.files.ReadProfileString(kBackupsSection, name, name, settings);
-    // An empty setting would name the Uninstall key itself, and the restore would replace every
-    // entry with the one in the file.
-    if (keyName.find_first_not_of('\\') == std::string::npos) keyName = name;
-    // A file that is gone has no short name of its own, and the one built for it may be the
-    // short name of another backup: that one must not be restored in its place.
-    const bool restored = IsFile(platform_.files, file) &&
-                          SaveHive(kUninstallKey + keyName, ShortFileName(file), false, PlaceOf(source, Wow64));
-    platform_.ui.ShowMessage(restored ? "Key Restored" : "Key could not be Restored");
+std::vector<std::string> BackupFileNames(platform::FileSystem& files, const std::string& folder) {
+  std::vector<std::string> names;
+  platform::FindData found;
+  platform::UniqueFind find(files, files.FindFirst(folder + "\\*.*", &found));
+  if (find) {
+    do {
+      if (found.name != "." && found.name != "..") names.push_back(found.name);
+    } while (files.FindNext(find.get(), &found));
   }
-  FillListBox();
+  return names;
 }
 
-void TForm1::Button7Click() {
-  const int index = ListBox1.ItemIndex();
-  if (index < 0 || index >= ListBox1.Count()) return;
-  const std::string file = exeFolder_ + "Backup\\" + ListBox1.Items()[index];
-  if (IsFile(platform_.files, file)) {
-    // Cleared first, so that a read-only, hidden or system file can be deleted too.
-    platform_.files.SetAttributes(file, 0);
-    platform_.files.RemoveFile(file);
-  } else {
-    platform_.ui.ShowMessage("File does not Exist.");
+std::string RestoreBackup(const platform::Platform& platform, UndoFile& undo, const std::string& exeFolder,
+                          const std::string& file, bool wow64) {
+  const std::string name = file.substr(file.find_last_of('\\') + 1);
+  if (IsRegistryTextFile(name)) {
+    if (!IsFile(platform.files, file)) return {};
+    // The 64-bit registry editor on 64-bit Windows: only it reaches the 64-bit programs' keys
+    // (Windows starts it for the Windows folder's regedit.exe anyway, Wine only while the
+    // redirection is off).
+    std::optional<platform::RedirectionOff> off;
+    if (wow64) off.emplace(platform.system);
+    return OpenRegistryTextFile(platform.ui, WithBackslash(platform.system.SystemWindowsDirectory()), file);
   }
-  RefillBackupList();
-  ListBox1Click();
-  ListBox1Click();
+  const std::string settings = exeFolder + kSettingsFile;
+  Source source = Source::kMachine32;
+  std::string keyName;
+  for (const auto& [section, named] : {std::pair{kBackups64Section, Source::kMachine64},
+                                       std::pair{kBackupsUserSection, Source::kUser}}) {
+    keyName = platform.files.ReadProfileString(section, name, "", settings);
+    if (!keyName.empty()) {
+      source = wow64 || named == Source::kUser ? named : Source::kMachine32;
+      break;
+    }
+  }
+  if (keyName.empty()) keyName = platform.files.ReadProfileString(kBackupsSection, name, name, settings);
+  // An empty setting would name the Uninstall key itself, and the restore would replace every
+  // entry with the one in the file.
+  if (keyName.find_first_not_of('\\') == std::string::npos) keyName = name;
+  // A file that is gone has no short name of its own, and the one built for it may be the
+  // short name of another backup: that one must not be restored in its place.
+  const bool restored = IsFile(platform.files, file) &&
+                        SaveHive(platform, undo, kUninstallKey + keyName, ShortFileName(platform.files, file), false,
+                                 PlaceOf(source, wow64));
+  return restored ? kKeyRestored : kKeyNotRestored;
+}
+
+bool DeleteBackupFile(platform::FileSystem& files, const std::string& file) {
+  if (!IsFile(files, file)) return false;
+  // Cleared first, so that a read-only, hidden or system file can be deleted too.
+  files.SetAttributes(file, 0);
+  files.RemoveFile(file);
+  return true;
 }

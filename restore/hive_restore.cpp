@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "app/form1.h"
+#include "backup/key_export.h"
 #include "backup/undo_file.h"
 #include "backup/undo_lock.h"
 #include "platform/handles.h"
@@ -101,29 +101,30 @@ void CopyKey(platform::RegistryApi& api, platform::Hkey sourceRoot, const std::s
   target.CopyTreeFrom(source.get(), destPath);
 }
 
-bool TForm1::SaveHive(const std::string& keyPath, const std::string& fileName, bool saveMode,
-                      const RegistryPlace& place) {
+bool SaveHive(const platform::Platform& platform, UndoFile& undo, const std::string& keyPath,
+              const std::string& fileName, bool saveMode, const RegistryPlace& place) {
   // Saving needs the backup right; mounting and unmounting need the restore right as well.
-  EnabledPrivileges rights(platform_.system, {kBackupPrivilege, kRestorePrivilege});
-  platform::FileSystem& files = platform_.files;
+  EnabledPrivileges rights(platform.system, {kBackupPrivilege, kRestorePrivilege});
+  platform::FileSystem& files = platform.files;
   if (saveMode) {
     if (IsFile(files, fileName)) files.RemoveFile(fileName);
     // Some platforms overwrite a file that is there, others refuse: never let it come to that.
     if (files.Attributes(fileName) != platform::kInvalidFileAttributes) return false;
-    TNTRegistry reg(platform_.registry, place.view);
+    TNTRegistry reg(platform.registry, place.view);
     reg.SetRoot(place.root);
     return reg.SaveKeyToFile(keyPath, fileName);
   }
   if (!IsFile(files, fileName)) return false;
-  return LoadKeyPro(keyPath, fileName, place);
+  return LoadKeyPro(platform, undo, keyPath, fileName, place);
 }
 
 // The hive is mounted before anything is touched, so a file that cannot be mounted leaves the
 // destination as it was. Once it is mounted, the existing destination goes into the day's undo
 // file and out of the registry exactly as a removal does, and the copy then makes it anew.
-bool TForm1::LoadKeyPro(const std::string& keyPath, const std::string& fileName, const RegistryPlace& place) {
-  RestoreLock lock(platform_.system);
-  TNTRegistry reg(platform_.registry);
+bool LoadKeyPro(const platform::Platform& platform, UndoFile& undo, const std::string& keyPath,
+                const std::string& fileName, const RegistryPlace& place) {
+  RestoreLock lock(platform.system);
+  TNTRegistry reg(platform.registry);
   reg.SetRoot(platform::kHkeyLocalMachine);
   const bool mountPointWasFree = !reg.PathExists(kHiveMountPath);
   if (!reg.LoadHive(kHiveMountPath, fileName)) {
@@ -140,17 +141,17 @@ bool TForm1::LoadKeyPro(const std::string& keyPath, const std::string& fileName,
   const bool readable = reg.QueryKeyInfo(mountedTop);
   reg.ClosePath();
   if (!readable) return false;
-  TNTRegistry destination(platform_.registry, place.view);
+  TNTRegistry destination(platform.registry, place.view);
   destination.SetRoot(place.root);
   if (destination.PathExists(keyPath)) {
-    UndoLock lock(platform_.system);
-    UndoBlock block(*this, [&] { return UndoFormatForKey(place, keyPath); });
-    RemoveRegistryKey(place, keyPath);
-    WriteReg("");
+    UndoLock lock(platform.system);
+    UndoBlock block(undo, [&] { return UndoFormatForKey(platform.registry, platform.system, place, keyPath); });
+    RemoveRegistryKey(undo, platform.registry, place, keyPath);
+    undo.WriteReg("");
     // Whatever the removal left could not be backed up or deleted; clearing it would lose it,
     // and copying onto it would merge two entries. Nothing is restored then.
     if (destination.PathExists(keyPath)) return false;
   }
-  CopyKey(platform_.registry, platform::kHkeyLocalMachine, kHiveMountPath, place, keyPath);
+  CopyKey(platform.registry, platform::kHkeyLocalMachine, kHiveMountPath, place, keyPath);
   return true;
 }

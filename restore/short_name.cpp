@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/form1.h"
 #include "platform/handles.h"
 #include "platform/text_encoding.h"
 
@@ -104,8 +103,7 @@ std::string BuildShortPath(platform::FileSystem& files, const std::string& path,
   return result;
 }
 
-std::string TForm1::ShortFileName(const std::string& path) {
-  platform::FileSystem& files = Platform().files;
+std::string ShortFileName(platform::FileSystem& files, const std::string& path) {
   std::string shortPath;
   const std::uint32_t length = files.ShortPathName(path, kShortPathBuffer, &shortPath);
   if (length >= 1 && length < kShortPathBuffer) {

@@ -1,0 +1,200 @@
+// The window's commands: each takes the entries, product or file it acts on, asks its question
+// naming them, calls the unit that does the work and shows the outcome.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "backup/entry_commands.h"
+#include "inventory/finder_page.h"
+#include "launch/exec.h"
+#include "launch/web_link.h"
+#include "restore/backups_page.h"
+
+namespace {
+
+constexpr const char* kRemoveQuestion = "Are you sure you want to remove this entry?";
+constexpr const char* kRemoveCaption = "Remove Entry?";
+constexpr const char* kUninstallQuestion = "Are you sure you want to uninstall this program?";
+constexpr const char* kUninstallCaption = "Uninstall Program?";
+constexpr const char* kNothingToRemove = "There are no items in this list to remove.";
+constexpr const char* kProductSeparator = " - {";
+
+// The program's question, then the name of what it acts on.
+std::string Naming(const char* question, const std::string& what) { return std::string(question) + "\n\n" + what; }
+
+// An entry as a question names it: its display name (its key name when it has none) and its list.
+std::string EntryNamed(const Entry& entry) {
+  return (entry.displayName.empty() ? entry.keyName : entry.displayName) + " (" + SourceName(entry.source) + ")";
+}
+
+std::string ProductNamed(const Product& product) {
+  return (product.named ? product.productName + " - " : "") + product.keyName +
+         (product.perUser ? " (the user's installer product)" : " (the machine's installer product)");
+}
+
+}  // namespace
+
+bool TForm1::IsPartlyRemoved(const Entry& entry) const {
+  return std::find(PartlyRemoved.begin(), PartlyRemoved.end(), IdOf(entry)) != PartlyRemoved.end();
+}
+
+RemovalOutcome TForm1::RemoveEntryKey(const Entry& entry) {
+  const RemovalOutcome outcome = ::RemoveEntryKey(undo_, platform_.registry, entry, Wow64);
+  std::erase(PartlyRemoved, IdOf(entry));
+  if (!outcome.Complete()) PartlyRemoved.push_back(IdOf(entry));
+  return outcome;
+}
+
+void TForm1::Button2Click() {
+  const std::vector<Entry> selected = SelectedEntries();
+  if (selected.empty()) {
+    platform_.ui.ShowMessage(kSelectFirst);
+    return;
+  }
+  if (selected.size() > 1) {
+    RemoveSelectedEntries();
+    return;
+  }
+  RemoveEntry(selected.front());
+}
+
+void TForm1::Button8Click() {
+  const int index = ListBox2.ItemIndex();
+  if (index < 0 || index >= ListBox2.Count()) {
+    platform_.ui.ShowMessage(kSelectFirst);
+    return;
+  }
+  const int data = ListBox2.ItemData(index);
+  if (data >= 0 && data < static_cast<int>(Entries.size())) {
+    RemoveEntry(Entries[static_cast<size_t>(data)]);
+  } else {
+    // A line not made by the scan names the machine's entry of its key name.
+    Entry entry;
+    entry.keyName = ListBox2.Items()[index];
+    RemoveEntry(entry);
+  }
+}
+
+void TForm1::RemoveEntry(const Entry& entry) {
+  // An empty name would address the Uninstall key itself, and with it every entry.
+  if (entry.keyName.empty()) return;
+  if (platform_.ui.AskMessageBox(Naming(kRemoveQuestion, EntryNamed(entry)), kRemoveCaption,
+                                 platform::kMbYesNo | platform::kMbIconError) != platform::kIdYes)
+    return;
+  const RemovalOutcome outcome = RemoveEntryKey(entry);
+  FillListBox();
+  // The message names the entry as the list showed it.
+  const std::string shownName = entry.displayName.empty() ? entry.keyName : entry.displayName;
+  if (!outcome.Complete()) platform_.ui.ShowError(IncompleteRemovalMessage(shownName, outcome));
+  platform_.ui.ProcessMessages();
+}
+
+void TForm1::Button15Click() {
+  // The box holds the command of the entry it was filled from, which is the one selected entry.
+  const std::vector<Entry> selected = SelectedEntries();
+  if (selected.size() != 1 || boxEntry_ != IdOf(selected.front())) return;
+  ChangeUninstallString(undo_, platform_.registry, selected.front(), Wow64, Edit3.Text());
+  FillListBox();
+}
+
+void TForm1::Button9Click() {
+  const int index = ListBox3.ItemIndex();
+  if (index < 0 || index >= ListBox3.Count()) {
+    platform_.ui.ShowMessage(kSelectFirst);
+    return;
+  }
+  const std::string line = ListBox3.Items()[index];
+  if (line == kNoItems) {
+    platform_.ui.ShowMessage(kNothingToRemove);
+    return;
+  }
+  // The product the line stands for; a line without one (not made by the scan) names a machine
+  // product by its key name, which follows the last separator: a product's name may hold the
+  // separator too, its key name (32 hexadecimal digits) never does.
+  Product product;
+  const int data = ListBox3.ItemData(index);
+  if (data >= 0 && data < static_cast<int>(Products.size())) {
+    product = Products[static_cast<size_t>(data)];
+  } else {
+    const auto separator = line.rfind(kProductSeparator);
+    product.keyName =
+        separator == std::string::npos ? line : line.substr(separator + std::string(kProductSeparator).size());
+    product.named = separator != std::string::npos;
+    if (product.named) product.productName = line.substr(0, separator);
+  }
+  // An empty name would address the product list itself.
+  if (product.keyName.empty()) return;
+  if (!ProductRegistered(platform_.registry, product)) {
+    platform_.ui.ShowMessage("The installer product " + product.keyName + " is not registered any more.");
+    FillListBox();
+    return;
+  }
+  if (platform_.ui.AskMessageBox(Naming(kRemoveQuestion, ProductNamed(product)), kRemoveCaption,
+                                 platform::kMbYesNo) != platform::kIdYes)
+    return;
+  const RemovalOutcome outcome = RemoveInstallerProduct(undo_, platform_.registry, product);
+  FillListBox();
+  if (!outcome.Complete())
+    platform_.ui.ShowError(IncompleteRemovalMessage(product.named ? product.productName : product.keyName, outcome));
+  platform_.ui.ProcessMessages();
+}
+
+void TForm1::Button1Click() {
+  const std::vector<Entry> selected = SelectedEntries();
+  if (selected.empty()) {
+    platform_.ui.ShowMessage(kSelectFirst);
+    return;
+  }
+  // One program at a time: the button is enabled for one selected entry only.
+  if (selected.size() != 1) return;
+  const Entry& entry = selected.front();
+  if (platform_.ui.AskMessageBox(Naming(kUninstallQuestion, EntryNamed(entry)), kUninstallCaption,
+                                 platform::kMbYesNo | platform::kMbIconError) != platform::kIdYes)
+    return;
+  if (!Exec(platform_, entry.uninstallString, platform::kSwShow, entry.SixtyFourBit()))
+    platform_.ui.ShowMessage("Unable to Uninstall");
+  FillListBox();
+}
+
+void TForm1::Label8Click() {
+  const std::string failure = OpenWebLink(platform_.ui, HelpPageAddress(exeFolder_));
+  if (!failure.empty()) platform_.ui.ShowMessage(failure);
+}
+
+void TForm1::Button5Click() { Edit2.SetText(Edit1.SelText()); }
+
+void TForm1::Button3Click() {
+  if (AddressExists(platform_.files, WinDir, SysDir, Edit2.Text())) {
+    Panel3.SetCaption("Exists");
+    Panel3.SetColors(clLime, clBlack);
+    platform_.ui.SoundBeep(platform::kMbOk);
+  } else {
+    Panel3.SetCaption("NonExistent");
+    Panel3.SetColors(clRed, clWhite);
+    platform_.ui.SoundBeep(platform::kMbIconHand);
+  }
+}
+
+void TForm1::EditChange() {
+  Panel3.SetCaption("Result");
+  Panel3.SetColors(clBtnFace, clWindowText);
+}
+
+void TForm1::Button6Click() {
+  const int index = ListBox1.ItemIndex();
+  if (index < 0 || index >= ListBox1.Count()) return;
+  const std::string message =
+      RestoreBackup(platform_, undo_, exeFolder_, undo_.Folder() + "\\" + ListBox1.Items()[index], Wow64);
+  if (!message.empty()) platform_.ui.ShowMessage(message);
+  FillListBox();
+}
+
+void TForm1::Button7Click() {
+  const int index = ListBox1.ItemIndex();
+  if (index < 0 || index >= ListBox1.Count()) return;
+  if (!DeleteBackupFile(platform_.files, undo_.Folder() + "\\" + ListBox1.Items()[index]))
+    platform_.ui.ShowMessage("File does not Exist.");
+  RefillBackupList();
+  ListBox1Click();
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The commands that remove uninstall entries and installer products and change uninstall
+// commands, each backing up what it changes in the day's undo file first.
+#include <string>
+
+#include "backup/removal_outcome.h"
+#include "backup/undo_file.h"
+#include "inventory/entry.h"
+#include "platform/registry_api.h"
+
+// Under the undo lock, the entry's key tree written to the undo file and deleted, and an empty line
+// after it: answers what stayed. An entry without a key name removes nothing.
+RemovalOutcome RemoveEntryKey(UndoFile& undo, platform::RegistryApi& registry, const Entry& entry, bool wow64);
+
+// Whether the product's key is still registered.
+bool ProductRegistered(platform::RegistryApi& registry, const Product& product);
+// Under the undo lock, the product's key tree written to the undo file and deleted: answers what
+// stayed. A product without a key name removes nothing.
+RemovalOutcome RemoveInstallerProduct(UndoFile& undo, platform::RegistryApi& registry, const Product& product);
+
+enum class CommandChange {
+  kChanged,
+  // The entry holds that command already: nothing written.
+  kUnchanged,
+  // The entry's key is gone, or its name cannot be written as a key line: nothing written.
+  kNotChanged,
+};
+// Under the undo lock, the entry's old uninstall command written to the undo file, then the new
+// one stored. Raises when the old value cannot be backed up (it is not text), before any change.
+CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& registry, const Entry& entry, bool wow64,
+                                    const std::string& newText);

@@ -1,0 +1,21 @@
+#pragma once
+// The Backups page's files: listing, restoring and deleting the files of the backup folder.
+#include <string>
+#include <vector>
+
+#include "backup/undo_file.h"
+#include "platform/platform.h"
+
+inline constexpr const char* kKeyRestored = "Key Restored";
+inline constexpr const char* kKeyNotRestored = "Key could not be Restored";
+
+// The names of the files in the folder (without a final backslash), in the order the system lists them.
+std::vector<std::string> BackupFileNames(platform::FileSystem& files, const std::string& folder);
+// Restores the backup file (a full path): a registry text file is handed to the shell, which merges
+// it with the registry editor; any other file is a hive backup of the entry that kestrel.ini, in the
+// executable's folder, names for it (or of the entry of its own name). Answers what to tell the
+// user; empty when the shell took the file, or the file is gone.
+std::string RestoreBackup(const platform::Platform& platform, UndoFile& undo, const std::string& exeFolder,
+                          const std::string& file, bool wow64);
+// Deletes the backup file, whatever its attributes; false when there is no such file.
+bool DeleteBackupFile(platform::FileSystem& files, const std::string& file);
