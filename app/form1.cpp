@@ -328,9 +328,7 @@ void TForm1::ListView1Click() {
 }
 
 void TForm1::FillBoxes(const Entry& entry) {
-  if (boxEntry_ == IdOf(entry) && boxCommand_ == entry.uninstallString) return;
   boxEntry_ = IdOf(entry);
-  boxCommand_ = entry.uninstallString;
   Edit1.SetText(entry.uninstallString);
   Edit3.SetText(entry.uninstallString);
 }

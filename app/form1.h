@@ -172,8 +172,8 @@ class TForm1 {
   void Button8Click();
   void Button15Click();
   void Button9Click();
-  // Asks, naming the entry, then removes it.
-  void RemoveEntry(const Entry& entry);
+  // Asks, naming the entry, then removes it (a copy: the scan after it replaces the entries).
+  void RemoveEntry(Entry entry);
   // The entries whose last removal left something of them in the registry: the main list keeps
   // them, by their key name once their display name is gone, for as long as they are there.
   std::vector<EntryId> PartlyRemoved;
@@ -218,16 +218,14 @@ class TForm1 {
   void ShowCheckProgress();
   // Runs the removal of the entry, remembering whether it left something behind.
   RemovalOutcome RemoveEntryKey(const Entry& entry);
-  // Shows the entry's command in the Finder's and Change Uninstall String's boxes, unless they
-  // show it already.
+  // Shows the entry's command in the Finder's and Change Uninstall String's boxes.
   void FillBoxes(const Entry& entry);
 
   platform::Platform platform_;
   std::string exeFolder_;
   UndoFile undo_;
-  // The entry whose command the boxes were filled from, and that command.
+  // The entry whose command the boxes were filled from.
   std::optional<EntryId> boxEntry_;
-  std::string boxCommand_;
   // The main list's row of each entry of the last scan (-1: not listed).
   std::vector<int> rowOfEntry_;
   int checksPending_ = 0;

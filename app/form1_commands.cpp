@@ -76,7 +76,7 @@ void TForm1::Button8Click() {
   }
 }
 
-void TForm1::RemoveEntry(const Entry& entry) {
+void TForm1::RemoveEntry(Entry entry) {
   // An empty name would address the Uninstall key itself, and with it every entry.
   if (entry.keyName.empty()) return;
   if (platform_.ui.AskMessageBox(Naming(kRemoveQuestion, EntryNamed(entry)), kRemoveCaption,

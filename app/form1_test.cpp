@@ -82,11 +82,11 @@ TEST(Form1Test, FormCreateFixesTheWindowFields) {
     w.form.FormCreate();
     EXPECT_EQ(c.winDir, w.form.WinDir);
     EXPECT_EQ(c.sysDir, w.form.SysDir);
-    EXPECT_EQ("Undo20270109", w.form.UndoStem);
+    EXPECT_EQ("Undo20270109", w.form.Undo().Stem());
     // A day later the stem stays: every removal of the run goes to the start day's file.
     w.p.system.today = {2027, 1, 10};
     w.form.Button4Click();
-    EXPECT_EQ("Undo20270109", w.form.UndoStem);
+    EXPECT_EQ("Undo20270109", w.form.Undo().Stem());
   }
 }
 
@@ -154,7 +154,8 @@ TEST(Form1Test, TheBoxesFollowTheSelectedRowWhateverMovedIt) {
   w.form.ListView1.SelectedFromUser(-1);
   w.form.ListView1.Click();
   EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.Edit1.Text());
-  EXPECT_TRUE(w.form.Button1.Enabled());
+  EXPECT_FALSE(w.form.Button1.Enabled()) << "Uninstall Program acts on one selected entry";
+  EXPECT_FALSE(w.form.Button15.Enabled()) << "Save Changes too";
 }
 
 TEST(Form1Test, AnEscapingErrorIsShownWithAPeriod) {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "backup/key_export.h"
 #include "backup/in_out_error.h"
 #include "platform/memory/memory_platform.h"
 #include "platform/text_encoding.h"
@@ -16,12 +16,12 @@ using namespace platform;
 
 namespace {
 
+constexpr const char* kFolder = "C:\\Tools\\Tidewell\\Backup";
 constexpr const char* kFile = "C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg";
 constexpr const char* kEntries = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
 class KeyExportTest : public ::testing::Test {
  protected:
-  KeyExportTest() { form.UndoStem = "Undo20261207"; }
   void TearDown() override {
     EXPECT_EQ(0, p.registry.OpenHandles()) << "a registry handle leaked";
     EXPECT_EQ(0, p.files.OpenFiles()) << "a file handle leaked";
@@ -35,8 +35,13 @@ class KeyExportTest : public ::testing::Test {
     return text;
   }
 
+  // The key below the root written and removed, in the program's own view of the registry.
+  static RemovalOutcome Remove(UndoFile& undo, RegistryApi& registry, Hkey root, const std::string& path) {
+    return RemoveRegistryKey(undo, registry, RegistryPlace{root, 0}, path);
+  }
+
   MemoryPlatform p;
-  TForm1 form{p.platform()};
+  UndoFile undo{p.files, p.system, kFolder, "Undo20261207"};
 };
 
 TEST_F(KeyExportTest, AKeyTreeIsWrittenDepthFirstAndDeletedFromTheBottomUp) {
@@ -52,9 +57,8 @@ TEST_F(KeyExportTest, AKeyTreeIsWrittenDepthFirstAndDeletedFromTheBottomUp) {
     q.registry.SetString(kHkeyLocalMachine, "SOFTWARE\\T\\Sub", "", "default");
     q.registry.AddKey(kHkeyLocalMachine, "SOFTWARE\\T\\Sub\\Empty");
     q.registry.SetValue(kHkeyLocalMachine, "SOFTWARE\\T\\Later", "b", kRegBinary, "\x01\x02");
-    TForm1 f(q.platform());
-    f.UndoStem = "Undo20261207";
-    f.RemoveRegistryKey(kHkeyLocalMachine, path);
+    UndoFile u(q.files, q.system, kFolder, "Undo20261207");
+    Remove(u, q.registry, kHkeyLocalMachine, path);
     EXPECT_EQ(expected, q.files.Content(kFile));
     EXPECT_FALSE(q.registry.KeyExists(kHkeyLocalMachine, "SOFTWARE\\T"));
     EXPECT_TRUE(q.registry.KeyExists(kHkeyLocalMachine, "SOFTWARE"));
@@ -64,9 +68,9 @@ TEST_F(KeyExportTest, AKeyTreeIsWrittenDepthFirstAndDeletedFromTheBottomUp) {
 
 TEST_F(KeyExportTest, AKeyWithoutValuesAndAMissingKey) {
   p.registry.AddKey(kHkeyClassesRoot, "Installer\\Products\\ABC");
-  form.RemoveRegistryKey(kHkeyLocalMachine, "\\SOFTWARE\\Missing");
+  Remove(undo, p.registry, kHkeyLocalMachine, "\\SOFTWARE\\Missing");
   EXPECT_EQ("(no file)", Undo()) << "a missing key writes nothing";
-  form.RemoveRegistryKey(kHkeyClassesRoot, "\\Installer\\Products\\ABC");
+  Remove(undo, p.registry, kHkeyClassesRoot, "\\Installer\\Products\\ABC");
   EXPECT_EQ(Lines({"[HKEY_CLASSES_ROOT\\Installer\\Products\\ABC]"}), Undo());
   EXPECT_FALSE(p.registry.KeyExists(kHkeyClassesRoot, "Installer\\Products\\ABC"));
   EXPECT_TRUE(p.registry.KeyExists(kHkeyClassesRoot, "Installer\\Products"));
@@ -94,11 +98,10 @@ TEST_F(KeyExportTest, EveryValueIsWrittenWithItsOwnTypeBeforeItIsDeleted) {
   for (const auto& c : cases) {
     SCOPED_TRACE("type " + std::to_string(c.type));
     MemoryPlatform q;
-    TForm1 f(q.platform());
-    f.UndoStem = "Undo20261207";
+    UndoFile u(q.files, q.system, kFolder, "Undo20261207");
     q.registry.SetValue(kHkeyLocalMachine, "SOFTWARE\\K", "V", c.type, c.bytes);
     q.registry.SetString(kHkeyLocalMachine, "SOFTWARE\\K", "W", "w");
-    f.RemoveRegistryValue(kHkeyLocalMachine, "\\SOFTWARE\\K", "V");
+    RemoveRegistryValue(u, q.registry, RegistryPlace{kHkeyLocalMachine, 0}, "\\SOFTWARE\\K", "V");
     std::vector<std::string> lines = c.lines;
     EXPECT_EQ(Lines(lines), q.files.Content(kFile));
     TNTRegistry reg(q.registry);
@@ -113,13 +116,12 @@ TEST_F(KeyExportTest, ValuesOfAnySizeAreWrittenInFull) {
   for (size_t size : {32768u, 32769u, 1u << 20}) {
     SCOPED_TRACE(size);
     MemoryPlatform q;
-    TForm1 f(q.platform());
-    f.UndoStem = "Undo20261207";
+    UndoFile u(q.files, q.system, kFolder, "Undo20261207");
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7);
     q.registry.SetValue(kHkeyLocalMachine, "SOFTWARE\\K", "Blob", kRegBinary, bytes);
     q.files.ResetCalls();
-    f.RemoveRegistryKey(kHkeyLocalMachine, "\\SOFTWARE\\K");
+    Remove(u, q.registry, kHkeyLocalMachine, "\\SOFTWARE\\K");
     EXPECT_FALSE(q.registry.KeyExists(kHkeyLocalMachine, "SOFTWARE\\K"));
     const regfile::Merge merge = regfile::Read(q.files.Content(kFile));
     ASSERT_EQ(2u, merge.steps.size());
@@ -133,7 +135,7 @@ TEST_F(KeyExportTest, EachChangeIsFlushedOnceBeforeItIsMade) {
     p.registry.SetValue(kHkeyLocalMachine, "SOFTWARE\\K", "v" + std::to_string(i), kRegBinary, std::string(500, 'x'));
   p.registry.SetValue(kHkeyLocalMachine, "SOFTWARE\\K\\S", "w", kRegDword, std::string(4, '\0'));
   p.files.ResetCalls();
-  form.RemoveRegistryKey(kHkeyLocalMachine, "\\SOFTWARE\\K");
+  Remove(undo, p.registry, kHkeyLocalMachine, "\\SOFTWARE\\K");
   EXPECT_EQ(5 + 1 + 2, p.files.Calls().flushes) << "six values and two keys";
 }
 
@@ -146,14 +148,13 @@ TEST_F(KeyExportTest, AValueThatCannotBeReadStopsTheRemovalBeforeItIsDeleted) {
   std::vector<int> fetchCalls;
   for (int k = 1; k < 200; ++k) {
     MemoryPlatform q;
-    TForm1 f(q.platform());
-    f.UndoStem = "Undo20261207";
+    UndoFile u(q.files, q.system, kFolder, "Undo20261207");
     q.registry.SetString(kHkeyLocalMachine, "SOFTWARE\\K", "First", "one");
     q.registry.SetString(kHkeyLocalMachine, "SOFTWARE\\K", "Second", "two");
     q.registry.SetString(kHkeyLocalMachine, "SOFTWARE\\K\\Sub", "Third", "three");
     q.registry.FailFromCall(k);
     try {
-      f.RemoveRegistryKey(kHkeyLocalMachine, "\\SOFTWARE\\K");
+      Remove(u, q.registry, kHkeyLocalMachine, "\\SOFTWARE\\K");
     } catch (const ERegistryException& error) {
       if (std::string(error.what()) == "Failed to get data for 'Second'") fetchCalls.push_back(k);
     }
@@ -161,12 +162,12 @@ TEST_F(KeyExportTest, AValueThatCannotBeReadStopsTheRemovalBeforeItIsDeleted) {
   ASSERT_EQ(2u, fetchCalls.size());
   const std::string before = p.registry.Dump(kHkeyLocalMachine, "SOFTWARE\\K");
   p.registry.FailFromCall(fetchCalls.front());
-  EXPECT_THROW(form.RemoveRegistryKey(kHkeyLocalMachine, "\\SOFTWARE\\K"), ERegistryException);
+  EXPECT_THROW(Remove(undo, p.registry, kHkeyLocalMachine, "\\SOFTWARE\\K"), ERegistryException);
   p.registry.FailFromCall(-1);
   EXPECT_EQ("(no file)", Undo()) << "a read that fails while the file is chosen stops before any line";
   EXPECT_EQ(before, p.registry.Dump(kHkeyLocalMachine, "SOFTWARE\\K"));
   p.registry.FailFromCall(fetchCalls.back());
-  EXPECT_THROW(form.RemoveRegistryKey(kHkeyLocalMachine, "\\SOFTWARE\\K"), ERegistryException);
+  EXPECT_THROW(Remove(undo, p.registry, kHkeyLocalMachine, "\\SOFTWARE\\K"), ERegistryException);
   p.registry.FailFromCall(-1);
   EXPECT_EQ(Lines({"[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]", "\"First\"=\"one\""}), Undo());
   TNTRegistry reg(p.registry);
@@ -183,7 +184,7 @@ TEST_F(KeyExportTest, AFailedWriteStopsTheRemovalBeforeTheValueItWasFor) {
   const std::string before = p.registry.Dump(kHkeyLocalMachine, "SOFTWARE\\K");
   p.files.AddFolder("C:\\Tools\\Tidewell\\Backup");
   p.files.SetFolderReadOnly("C:\\Tools\\Tidewell\\Backup", true);
-  EXPECT_THROW(form.RemoveRegistryKey(kHkeyLocalMachine, "\\SOFTWARE\\K"), EInOutError);
+  EXPECT_THROW(Remove(undo, p.registry, kHkeyLocalMachine, "\\SOFTWARE\\K"), EInOutError);
   EXPECT_EQ(before, p.registry.Dump(kHkeyLocalMachine, "SOFTWARE\\K")) << "nothing deleted without its lines";
 }
 
@@ -196,7 +197,7 @@ TEST_F(KeyExportTest, AKeyThatStillHoldsSomethingUnwrittenIsNotDeleted) {
   p.registry.LimitAccess(kHkeyLocalMachine, entry + "\\Locked", kDelete);
   p.registry.SetBackupRestoreRight(true);
   p.registry.SetString(kHkeyLocalMachine, entry + "\\Line\nBreak", "x", "y");
-  form.RemoveRegistryKey(kHkeyLocalMachine, "\\" + entry);
+  Remove(undo, p.registry, kHkeyLocalMachine, "\\" + entry);
   EXPECT_TRUE(p.registry.KeyExists(kHkeyLocalMachine, entry + "\\Locked"));
   EXPECT_TRUE(p.registry.KeyExists(kHkeyLocalMachine, entry + "\\Line\nBreak"));
   const regfile::Merge merge = regfile::Read(Undo());
@@ -235,9 +236,8 @@ TEST_F(KeyExportTest, ASubkeyAddedJustBeforeTheDeletionStays) {
   p.registry.SetString(kHkeyLocalMachine, entry, "UninstallString", "x");
   // Two flushes for the values, the third just before the key is deleted.
   SubkeyAddedAtAFlush files(p, 3, entry + "\\Newcomer");
-  TForm1 f(Platform{p.registry, files, p.system, p.processes, p.ui});
-  f.UndoStem = "Undo20261207";
-  const RemovalOutcome outcome = f.RemoveRegistryKey(kHkeyLocalMachine, "\\" + entry);
+  UndoFile u(files, p.system, kFolder, "Undo20261207");
+  const RemovalOutcome outcome = Remove(u, p.registry, kHkeyLocalMachine, "\\" + entry);
   EXPECT_EQ(Wide("new"), regfile::Snapshot(p.registry, kHkeyLocalMachine, entry + "\\Newcomer")
                              .at(regfile::Upper(entry + "\\Newcomer"))
                              .at("FRESH")
@@ -249,7 +249,7 @@ TEST_F(KeyExportTest, ASubkeyAddedJustBeforeTheDeletionStays) {
 
 TEST_F(KeyExportTest, ARootWithoutANameIsNotTouched) {
   p.registry.SetString(kHkeyCurrentUser, "X", "v", "w");
-  form.RemoveRegistryKey(kHkeyPerformanceData, "\\X");
+  Remove(undo, p.registry, kHkeyPerformanceData, "\\X");
   EXPECT_EQ("(no file)", Undo());
 }
 

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "app/form1.h"
 #include "backup/in_out_error.h"
 #include "platform/memory/memory_platform.h"
 #include "platform/text_encoding.h"
@@ -28,7 +27,6 @@ const std::string kMark("\xff\xfe", 2);
 
 class UndoFileTest : public ::testing::Test {
  protected:
-  UndoFileTest() { form.UndoStem = "Undo20261207"; }
   void TearDown() override { EXPECT_EQ(0, p.files.OpenFiles()) << "a file handle leaked"; }
 
   // Runs the call and answers the text of the input/output error it raised, or "" when none.
@@ -43,16 +41,16 @@ class UndoFileTest : public ::testing::Test {
   }
 
   MemoryPlatform p;
-  TForm1 form{p.platform()};
+  UndoFile undo{p.files, p.system, kFolder, "Undo20261207"};
 };
 
 TEST_F(UndoFileTest, TheFirstLineMakesTheFolderAndTheFileWithItsHeader) {
   ASSERT_FALSE(p.files.FolderExistsAt(kFolder));
-  form.WriteReg("x");
+  undo.WriteReg("x");
   EXPECT_TRUE(p.files.FolderExistsAt(kFolder));
   EXPECT_EQ("REGEDIT4\r\n\r\nx\r\n", p.files.Content(kFile));
-  form.WriteReg("[HKEY_LOCAL_MACHINE\\A]");
-  form.WriteReg("");
+  undo.WriteReg("[HKEY_LOCAL_MACHINE\\A]");
+  undo.WriteReg("");
   EXPECT_EQ("REGEDIT4\r\n\r\nx\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\r\n", p.files.Content(kFile)) << "the header once";
 }
 
@@ -77,17 +75,14 @@ class FileMadeMeanwhile : public StoppingFiles {
 TEST_F(UndoFileTest, AFileMadeMeanwhileByAnotherCopyIsAddedToNeverEmptied) {
   p.files.AddFolder(kFolder);
   FileMadeMeanwhile racing(p.files, p.files);
-  TForm1 other(Platform{p.registry, racing, p.system, p.processes, p.ui});
-  other.UndoStem = "Undo20261207";
+  UndoFile other(racing, p.system, kFolder, "Undo20261207");
   other.WriteReg("[HKEY_LOCAL_MACHINE\\Mine]");
   EXPECT_EQ("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Other]\r\n\"Name\"=\"Other\"\r\n\r\n[HKEY_LOCAL_MACHINE\\Mine]\r\n",
             p.files.Content(kFile));
 }
 
 TEST_F(UndoFileTest, MissingParentFoldersAreMadeToo) {
-  p.system.executablePath = "C:\\Deep\\Er\\Tidewell.exe";
-  TForm1 deep(p.platform());
-  deep.UndoStem = "Undo20261207";
+  UndoFile deep(p.files, p.system, "C:\\Deep\\Er\\Backup", "Undo20261207");
   deep.WriteReg("");
   EXPECT_EQ("REGEDIT4\r\n\r\n\r\n", p.files.Content("C:\\Deep\\Er\\Backup\\Undo20261207.reg"));
 }
@@ -129,8 +124,7 @@ TEST_F(UndoFileTest, OnlyTheExactHeaderIsAppendedToAndAnythingElseIsKeptBesideIt
     const char* aside = wide ? kUnicodeAside : kAside;
     const std::string line = wide ? U("new \xce\xb1\r\n") : "new\r\n";
     MemoryPlatform q;
-    TForm1 f(q.platform());
-    f.UndoStem = "Undo20261207";
+    UndoFile f(q.files, q.system, kFolder, "Undo20261207");
     q.files.AddFile(file, c.before);
     UndoBlock block(f, [&] { return c.format; });
     f.WriteReg(wide ? "new \xce\xb1" : "new");
@@ -151,9 +145,9 @@ TEST_F(UndoFileTest, OnlyTheExactHeaderIsAppendedToAndAnythingElseIsKeptBesideIt
 TEST_F(UndoFileTest, AKeptFileNeverReplacesAnEarlierOne) {
   p.files.AddFile(kAside, "first");
   p.files.AddFile(kFile, "second");
-  form.WriteReg("a");
+  undo.WriteReg("a");
   p.files.AddFile("C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg", "third");
-  form.WriteReg("b");
+  undo.WriteReg("b");
   EXPECT_EQ("first", p.files.Content(kAside));
   EXPECT_EQ("second", p.files.Content("C:\\Tools\\Tidewell\\Backup\\Undo20261207.bad2.reg"));
   EXPECT_EQ("third", p.files.Content("C:\\Tools\\Tidewell\\Backup\\Undo20261207.bad3.reg"));
@@ -189,11 +183,10 @@ TEST_F(UndoFileTest, LinesCutShortByAnEarlierWriteAreNeitherMergedNorAllowedToSw
     const char* file = wide ? kUnicodeFile : kFile;
     const std::string start = wide ? kMark + U(std::string(kVersion5) + "\r\n\r\n" + old) : "REGEDIT4\r\n\r\n" + old;
     MemoryPlatform q;
-    TForm1 f(q.platform());
-    f.UndoStem = "Undo20261207";
+    UndoFile f(q.files, q.system, kFolder, "Undo20261207");
     q.files.AddFile(file, start + c.tail);
     UndoBlock block(f, [&] { return c.format; });
-    AppendUndoLines(f, {"[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]", "\"Fresh\"=dword:00000002", ""}, false);
+    f.AppendLines({"[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]", "\"Fresh\"=dword:00000002", ""}, false);
     const std::string content = q.files.Content(file);
     EXPECT_EQ(start + c.tail, content.substr(0, start.size() + c.tail.size())) << "nothing rewritten";
     EXPECT_EQ(c.marked, content.find(wide ? U(kCutShortLine) : kCutShortLine) != std::string::npos);
@@ -232,13 +225,12 @@ TEST_F(UndoFileTest, FailuresRaiseAnInputOutputErrorThatNamesTheFileAndTheReason
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     MemoryPlatform q;
-    TForm1 f(q.platform());
-    f.UndoStem = "Undo20261207";
+    UndoFile f(q.files, q.system, kFolder, "Undo20261207");
     c.arrange(q);
     const std::string before = q.files.FileExistsAt(kFile) ? q.files.Content(kFile) : "(none)";
     std::string error;
     try {
-      AppendUndoLines(f, {"line"}, true);
+      f.AppendLines({"line"}, true);
     } catch (const EInOutError& e) {
       error = e.what();
     }
@@ -248,10 +240,10 @@ TEST_F(UndoFileTest, FailuresRaiseAnInputOutputErrorThatNamesTheFileAndTheReason
 }
 
 TEST_F(UndoFileTest, AWriteThatStopsHalfwayLeavesItsPartMarkedAsCutShort) {
-  form.WriteReg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\E]");
+  undo.WriteReg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\E]");
   p.files.FailWriteAfter(1);
   const std::string error = ErrorOf([&] {
-    AppendUndoLines(form, {"\"Big\"=hex:01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,13,14,15,16,\\",
+    undo.AppendLines({"\"Big\"=hex:01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,13,14,15,16,\\",
                            "17,18,19", ""},
                     true);
   });
@@ -263,54 +255,48 @@ TEST_F(UndoFileTest, AWriteThatStopsHalfwayLeavesItsPartMarkedAsCutShort) {
 }
 
 TEST_F(UndoFileTest, FlushUndoReachesTheDiskOrRaises) {
-  EXPECT_NE("", ErrorOf([&] { form.FlushUndo(); })) << "no file: the change it should back up must not go ahead";
-  form.WriteReg("x");
+  EXPECT_NE("", ErrorOf([&] { undo.FlushUndo(); })) << "no file: the change it should back up must not go ahead";
+  undo.WriteReg("x");
   p.files.ResetCalls();
-  form.FlushUndo();
+  undo.FlushUndo();
   EXPECT_EQ(1, p.files.Calls().flushes);
   EXPECT_EQ(0, p.files.Calls().writes);
   p.files.FailFlushes(true);
   EXPECT_EQ(std::string("Cannot flush the undo file ") + kFile +
                 " to the disk: The system cannot write to the specified device.",
-            ErrorOf([&] { form.FlushUndo(); }));
+            ErrorOf([&] { undo.FlushUndo(); }));
   EXPECT_EQ("REGEDIT4\r\n\r\nx\r\n", p.files.Content(kFile));
-}
-
-TEST_F(UndoFileTest, ConvertStEscapesForTheQuotedParts) {
-  EXPECT_EQ("\\\\\\\"\\r\\n", form.ConvertSt("\\\"\r\n"));
-  EXPECT_EQ(8u, form.ConvertSt("\\\"\r\n").size());
-  EXPECT_EQ("\x80\xff plain", form.ConvertSt("\x80\xff plain"));
 }
 
 // The Unicode file: its byte-order mark and header, then every line in UTF-16LE. The REGEDIT4 file
 // is not made; a line written outside the change's block goes to it again.
 TEST_F(UndoFileTest, TheUnicodeFileBeginsWithItsMarkAndHeaderAndHoldsLinesInUtf16) {
   {
-    UndoBlock block(form, [] { return UndoFormat::kUnicode; });
-    form.WriteReg("[HKEY_LOCAL_MACHINE\\\xe8\xa1\xa8]");
-    UndoBlock inner(form, [] { return UndoFormat::kRegedit4; });
-    AppendUndoLines(form, {"\"\xce\xb1\"=dword:00000001", ""}, true);
+    UndoBlock block(undo, [] { return UndoFormat::kUnicode; });
+    undo.WriteReg("[HKEY_LOCAL_MACHINE\\\xe8\xa1\xa8]");
+    UndoBlock inner(undo, [] { return UndoFormat::kRegedit4; });
+    undo.AppendLines({"\"\xce\xb1\"=dword:00000001", ""}, true);
   }
   EXPECT_EQ(kMark + U(std::string(kVersion5) + "\r\n\r\n[HKEY_LOCAL_MACHINE\\\xe8\xa1\xa8]\r\n\"\xce\xb1\"=dword:00000001\r\n\r\n"),
             p.files.Content(kUnicodeFile)) << "the inner block keeps the outer one's file";
   EXPECT_FALSE(p.files.FileExistsAt(kFile));
-  form.WriteReg("after");
+  undo.WriteReg("after");
   EXPECT_EQ("REGEDIT4\r\n\r\nafter\r\n", p.files.Content(kFile));
 }
 
 // A line that the REGEDIT4 file cannot carry is refused with all the lines of its write.
 TEST_F(UndoFileTest, ALineTheRegedit4FileCannotCarryIsRefusedWithItsWrite) {
-  form.WriteReg("[HKEY_LOCAL_MACHINE\\A]");
+  undo.WriteReg("[HKEY_LOCAL_MACHINE\\A]");
   EXPECT_EQ(std::string("Cannot write to the undo file ") + kFile +
                 ": a name or text of this change holds characters the file cannot carry",
-            ErrorOf([&] { AppendUndoLines(form, {"\"ok\"=dword:00000001", "\"\xce\xb1\"=dword:00000001"}, true); }));
+            ErrorOf([&] { undo.AppendLines({"\"ok\"=dword:00000001", "\"\xce\xb1\"=dword:00000001"}, true); }));
   EXPECT_EQ("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n", p.files.Content(kFile));
 }
 
 TEST_F(UndoFileTest, WriteRegKeepsNothingOpenAndDoesNotFlush) {
   p.files.ResetCalls();
-  form.WriteReg("a");
-  form.WriteReg("b");
+  undo.WriteReg("a");
+  undo.WriteReg("b");
   EXPECT_EQ(0, p.files.Calls().flushes);
   EXPECT_EQ(0, p.files.OpenFiles());
 }

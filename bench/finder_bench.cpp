@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
 #include "platform/memory/memory_platform.h"
 #include "tests/support/reference_status.h"
 #include "tests/support/uninstall_corpus.h"
@@ -19,15 +18,15 @@ using corpus::World;
 
 void CheckOne(benchmark::State& state, const Entry& entry, bool memo) {
   World world(entry.files);
-  world.form.RememberFinderAnswers = memo;
   world.mp.files.ResetCalls();
+  int icon = -1;
   for (auto _ : state) {
-    world.form.CheckUninstall(entry.uninstall, world.row);
-    benchmark::DoNotOptimize(world.form.ListView1.Item(world.row).ImageIndex);
+    icon = world.Check(entry.uninstall, memo);
+    benchmark::DoNotOptimize(icon);
   }
   state.counters["queries"] =
       benchmark::Counter(world.mp.files.Calls().Queries(), benchmark::Counter::kAvgIterations);
-  state.counters["icon"] = world.form.ListView1.Item(world.row).ImageIndex;
+  state.counters["icon"] = icon;
 }
 
 // Every entry once per iteration: the figures per entry of a scan of this mix.
@@ -35,10 +34,9 @@ void CheckAll(benchmark::State& state, bool memo) {
   std::vector<std::string> files;
   for (const Entry& e : Entries()) files.insert(files.end(), e.files.begin(), e.files.end());
   World world(files);
-  world.form.RememberFinderAnswers = memo;
   world.mp.files.ResetCalls();
   for (auto _ : state) {
-    for (const Entry& e : Entries()) world.form.CheckUninstall(e.uninstall, world.row);
+    for (const Entry& e : Entries()) benchmark::DoNotOptimize(world.Check(e.uninstall, memo));
   }
   const double entries = static_cast<double>(state.iterations()) * Entries().size();
   state.counters["queries_per_entry"] = world.mp.files.Calls().Queries() / entries;
@@ -96,7 +94,7 @@ void CheckWorst(benchmark::State& state, const std::string& unit, const std::str
   while (text.size() < (1u << 20)) text += unit;
   World world({"C:\\App\\u.exe"});
   world.mp.files.ResetCalls();
-  for (auto _ : state) world.form.CheckUninstall(text, world.row);
+  for (auto _ : state) benchmark::DoNotOptimize(world.Check(text));
   state.counters["queries"] = benchmark::Counter(world.mp.files.Calls().Queries(), benchmark::Counter::kAvgIterations);
 }
 

@@ -1,12 +1,13 @@
 // libFuzzer target: FindSpace and CheckUninstall over any text, against a small in-memory tree
 // with a drive of every kind. Beyond the sanitizers it checks that remembering answers within a
-// search changes none, that every row gets one of the three icons, the scan's check the same one
+// search changes none, that every text gets one of the three icons, the scan's check the same one
 // with a line that explains it, and that no search is left open.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "app/form1.h"
+#include "inventory/finder.h"
+#include "inventory/status.h"
 #include "platform/memory/memory_platform.h"
 #include "tests/support/reason_verdict.h"
 
@@ -32,11 +33,14 @@ struct World {
     files.SetEnvironment("ProgramFiles", "C:\\Program Files");
     files.SetEnvironment("WINDIR", "C:\\WINDOWS");
     files.SetEnvironment("Long", std::string(300, 'x'));
-    row = form.ListView1.Add();
+  }
+  Finder MakeFinder(bool rememberAnswers, FinderMemo* memo = nullptr) {
+    FinderOptions options;
+    options.rememberAnswers = rememberAnswers;
+    options.memo = memo;
+    return Finder(mp.files, mp.system, options);
   }
   platform::MemoryPlatform mp;
-  TForm1 form{mp.platform()};
-  int row = 0;
 };
 
 World& TheWorld() {
@@ -48,22 +52,16 @@ World& TheWorld() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   World& world = TheWorld();
-  TForm1& form = world.form;
   const std::string text(reinterpret_cast<const char*>(data), size);
   world.mp.files.ResetCalls();
 
-  form.RememberFinderAnswers = true;
-  const bool found = form.FindSpace(text);
+  const bool found = world.MakeFinder(true).FindSpace(text);
   // Without the memo the work grows with marks times dots; short texts keep the run fast.
-  if (size <= 512) {
-    form.RememberFinderAnswers = false;
-    if (form.FindSpace(text) != found) __builtin_trap();
-    form.RememberFinderAnswers = true;
-  }
+  if (size <= 512 && world.MakeFinder(false).FindSpace(text) != found) __builtin_trap();
 
-  form.ListView1.SetImageIndex(world.row, -1);
-  form.CheckUninstall(text, world.row);
-  const int icon = form.ListView1.Item(world.row).ImageIndex;
+  FinderMemo memo;
+  Finder finder = world.MakeFinder(true, &memo);
+  const int icon = CheckUninstall(finder, text);
   if (icon != kBrokenLink && icon != kGoodLink && icon != kMissingDisk) __builtin_trap();
   // The scan's check gives the same icon, with a line that explains it.
   const StatusResult result = ScanChecker(world.mp.files, world.mp.system).CheckCommand(text, false);

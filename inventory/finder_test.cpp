@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "inventory/finder.h"
 #include "platform/memory/memory_platform.h"
 #include "platform/text_encoding.h"
 
@@ -83,11 +83,13 @@ class FinderTest : public ::testing::Test {
     mp.files.AddFolder("C:\\App");
     mp.files.AddFolder("C:\\Program Files\\App");
   }
-  platform::Platform Recorded() { return {mp.registry, recorder, mp.system, mp.processes, mp.ui}; }
+
+  // A finder of the options below that asks the recorded file system.
+  Finder Look() { return Finder(recorder, mp.system, options); }
 
   MemoryPlatform mp;
   RecordingFiles recorder{mp.files};
-  TForm1 form{Recorded()};
+  FinderOptions options;
 };
 
 struct FindCase {
@@ -147,7 +149,7 @@ TEST_F(FinderTest, FindsTheFileThatAPieceNames) {
     fresh.files.AddFolder("C:\\Program Files\\App");
     fresh.files.SetEnvironment("AppDir", "C:\\App");
     for (const std::string& f : c.files) fresh.files.AddFile(f);
-    TForm1 finder(fresh.platform());
+    Finder finder(fresh.files, fresh.system);
     fresh.files.ResetCalls();
     EXPECT_EQ(finder.FindSpace(c.text), c.expected) << c.text;
     if (c.maxQueries >= 0) EXPECT_LE(fresh.files.Calls().Queries(), c.maxQueries) << c.text;
@@ -167,7 +169,7 @@ TEST_F(FinderTest, FileTestWantsAFileWhateverItsTime) {
       {"C:\\App", false},  // a folder is no file
       {"C:\\App\\n*.exe", true}, {"C:\\App\\gone.exe", false},
   };
-  for (const Case& c : cases) EXPECT_EQ(form.nFileExists(c.text), c.expected) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(Look().nFileExists(c.text), c.expected) << c.text;
 }
 
 TEST_F(FinderTest, AnExpansionThatAnswersNothingLeavesTheTextAsItStands) {
@@ -175,8 +177,8 @@ TEST_F(FinderTest, AnExpansionThatAnswersNothingLeavesTheTextAsItStands) {
   recorder.wineLongExpansion = true;
   std::string text = "C:\\App\\u.exe /log=%TEMP%\\u.log ";
   text += std::string(40000 - text.size(), 'x');
-  EXPECT_TRUE(form.FindSpace(text));
-  EXPECT_FALSE(form.FindSpace("C:\\App\\gone.exe %TEMP% " + std::string(40000, 'x')));
+  EXPECT_TRUE(Look().FindSpace(text));
+  EXPECT_FALSE(Look().FindSpace("C:\\App\\gone.exe %TEMP% " + std::string(40000, 'x')));
 }
 
 TEST_F(FinderTest, CutsAndTrimsTexts) {
@@ -191,13 +193,13 @@ TEST_F(FinderTest, CutsAndTrimsTexts) {
       {2, '|', "abc|", 1, 2},    {-1, '<', "<", 1, 1},
   };
   for (const NonChar& n : nonChars) {
-    EXPECT_EQ(form.GetNonChar(n.cut, n.c, n.searched, n.offset), n.expected) << n.searched;
+    EXPECT_EQ(GetNonChar(n.cut, n.c, n.searched, n.offset), n.expected) << n.searched;
   }
   struct Slash {
     std::string text, expected;
   } slashes[] = {{"C:\\Temp\\", "C:\\Temp"}, {"C:\\Temp\\\\", "C:\\Temp\\"}, {"C:\\Temp", "C:\\Temp"}, {"", ""},
                  {"\\", ""}};
-  for (const Slash& s : slashes) EXPECT_EQ(form.RemoveSlash(s.text), s.expected) << s.text;
+  for (const Slash& s : slashes) EXPECT_EQ(RemoveSlash(s.text), s.expected) << s.text;
 }
 
 TEST_F(FinderTest, RetriesUnredirectedOnlyWhenAsked) {
@@ -214,13 +216,13 @@ TEST_F(FinderTest, RetriesUnredirectedOnlyWhenAsked) {
       {true, false, "C:\\App\\gone.exe", false, {"disable"}},  // nothing to put back
   };
   for (const Case& c : cases) {
-    form.RetryUnredirected = c.retry;
+    options.retryUnredirected = c.retry;
     mp.system.wow64Available = c.wow64;
     mp.system.redirectionLog.clear();
-    EXPECT_EQ(form.nFileExists(c.text), c.expected) << c.text;
+    EXPECT_EQ(Look().nFileExists(c.text), c.expected) << c.text;
     EXPECT_EQ(mp.system.redirectionLog, c.log) << c.text;
     mp.system.redirectionLog.clear();
-    EXPECT_EQ(form.nFindSpace(c.text), c.expected) << c.text;
+    EXPECT_EQ(Look().nFindSpace(c.text), c.expected) << c.text;
     // nFindSpace retries the whole search once: one disable and one revert around it.
     if (!c.log.empty()) EXPECT_EQ(mp.system.redirectionLog.front(), "disable");
     if (!c.log.empty()) EXPECT_EQ(mp.system.redirectionLog.back(), c.log.back());
@@ -240,15 +242,15 @@ TEST_F(FinderTest, AsksTheFileSystemOncePerTextWithinACall) {
   };
   for (const std::string& text : texts) {
     recorder.log.clear();
-    form.RememberFinderAnswers = true;
-    const bool remembered = form.FindSpace(text);
+    options.rememberAnswers = true;
+    const bool remembered = Look().FindSpace(text);
     const std::vector<std::string> once = recorder.log;
     std::set<std::string> distinct(once.begin(), once.end());
     EXPECT_EQ(distinct.size(), once.size()) << text;
 
     recorder.log.clear();
-    form.RememberFinderAnswers = false;
-    EXPECT_EQ(form.FindSpace(text), remembered) << text;
+    options.rememberAnswers = false;
+    EXPECT_EQ(Look().FindSpace(text), remembered) << text;
     EXPECT_GT(recorder.log.size(), once.size()) << text;
     std::set<std::string> asked(recorder.log.begin(), recorder.log.end());
     EXPECT_EQ(asked, distinct) << text;
@@ -286,7 +288,7 @@ TEST_F(FinderTest, NeverQueriesTextsLongerThanMaxPath) {
   mp.files.AddFile("C:\\App\\" + Repeated("\xe8\xa1\xa8", 90) + "\\u.exe");
   for (const Case& c : cases) {
     recorder.log.clear();
-    EXPECT_EQ(form.FindSpace(c.text), c.expected) << c.text.size();
+    EXPECT_EQ(Look().FindSpace(c.text), c.expected) << c.text.size();
     for (const std::string& query : recorder.log) EXPECT_LE(QueriedLength(query), platform::kMaxPath) << query;
   }
 }
@@ -306,10 +308,10 @@ TEST_F(FinderTest, RememberingAnswersNeverChangesOne) {
     const int length = static_cast<int>(random() % 40);
     for (int k = 0; k < length; ++k) text += alphabet[random() % alphabet.size()];
     if (n % 3 == 0) text = "C:\\App\\" + text;
-    form.RememberFinderAnswers = true;
-    const bool remembered = form.FindSpace(text);
-    form.RememberFinderAnswers = false;
-    EXPECT_EQ(form.FindSpace(text), remembered) << text;
+    options.rememberAnswers = true;
+    const bool remembered = Look().FindSpace(text);
+    options.rememberAnswers = false;
+    EXPECT_EQ(Look().FindSpace(text), remembered) << text;
   }
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "inventory/status.h"
 #include "platform/memory/memory_platform.h"
 
 namespace {
@@ -21,14 +21,15 @@ struct Status {
     mp.files.SetEnvironment("ProgramFiles", "C:\\Program Files");
     for (const std::string& f : files) mp.files.AddFile(f);
   }
-  // The icon CheckUninstall gives a fresh row.
+  // The icon of one check, each question of the disk asked once within it.
   int Of(const std::string& uninstall) {
-    const int row = form.ListView1.Add();
-    form.CheckUninstall(uninstall, row);
-    return form.ListView1.Item(row).ImageIndex;
+    FinderMemo memo;
+    FinderOptions options;
+    options.memo = &memo;
+    Finder finder(mp.files, mp.system, options);
+    return CheckUninstall(finder, uninstall);
   }
   MemoryPlatform mp;
-  TForm1 form{mp.platform()};
 };
 
 struct Case {
@@ -176,16 +177,6 @@ TEST(StatusTest, NamesOutsideAsciiAreTestedAsTheyAre) {
   }
 }
 
-TEST(StatusTest, SetsTheIconOnItsOwnRowOnly) {
-  Status status({"C:\\App\\u.exe"});
-  const int first = status.form.ListView1.Add();
-  const int second = status.form.ListView1.Add();
-  status.form.CheckUninstall("A:\\setup.exe", second);
-  status.form.CheckUninstall("C:\\App\\u.exe", first);
-  EXPECT_EQ(status.form.ListView1.Item(first).ImageIndex, kGoodLink);
-  EXPECT_EQ(status.form.ListView1.Item(second).ImageIndex, kMissingDisk);
-}
-
 TEST(StatusTest, DriveTypeDecidesBetweenMissingDiskAndBrokenLink) {
   Status status({});
   struct Root {
@@ -193,11 +184,7 @@ TEST(StatusTest, DriveTypeDecidesBetweenMissingDiskAndBrokenLink) {
     int icon;
   } roots[] = {{"A:\\", kMissingDisk}, {"D:\\", kMissingDisk}, {"N:\\", kMissingDisk}, {"R:\\", kMissingDisk},
                {"C:\\", kBrokenLink},  {"Q:\\", kBrokenLink},  {"Msi", kBrokenLink},  {"", kBrokenLink}};
-  for (const Root& r : roots) {
-    const int row = status.form.ListView1.Add();
-    status.form.CheckDriveType(r.root, row);
-    EXPECT_EQ(status.form.ListView1.Item(row).ImageIndex, r.icon) << r.root;
-  }
+  for (const Root& r : roots) EXPECT_EQ(CheckDriveType(status.mp.files, r.root), r.icon) << r.root;
 }
 
 // Strings that drove the rules once per few characters, a megabyte long: each ends in a loop

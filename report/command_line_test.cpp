@@ -6,8 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
-#include "app/report_removal.h"
+#include "inventory/inventory.h"
 #include "inventory/status.h"
 #include "platform/memory/memory_platform.h"
 #include "report/command_line.h"
@@ -101,8 +100,7 @@ struct Machine {
   }
   int Run(const Lines& arguments) {
     console = MemoryConsole();
-    ReportRemoval removal(p.platform());
-    return RunCommandLine(arguments, p.platform(), console, [&](const Entry& entry) { return removal.Remove(entry); });
+    return RunCommandLine(arguments, p.platform(), console);
   }
   // Both lists of this program and the user's, with the day's undo file merged over them.
   regfile::Tree Lists(bool merged) {
@@ -149,15 +147,21 @@ TEST(CommandLineTest, ABadCommandLineSaysWhyInOneLineAndChangesNothing) {
 }
 
 // The report says of each entry what the window's scan says: the same entries, each with the same
-// display name, status, reason and command.
+// display name, status, reason and command; the scan checks the entries the main list shows.
 TEST(CommandLineTest, TheListIsWhatTheWindowsScanFinds) {
   for (const bool wow64 : {false, true}) {
     Machine m(wow64);
-    TForm1 form(m.p.platform());
-    form.FormCreate();
+    std::vector<Entry> entries = ReadInventory(m.p.registry, wow64).entries;
+    ScanChecker checker(m.p.files, m.p.system);
+    for (Entry& entry : entries) {
+      if (!entry.Listed()) continue;
+      const StatusResult result = checker.Check(entry);
+      entry.status = result.status;
+      entry.reason = result.reason;
+    }
     ASSERT_EQ(kExitSuccess, m.Run({"/list"}));
     const Lines lines = m.OutLines();
-    ASSERT_EQ(form.Entries.size() + 1, lines.size()) << m.console.out;
+    ASSERT_EQ(entries.size() + 1, lines.size()) << m.console.out;
     std::map<std::string, Lines> byName;
     for (size_t i = 1; i < lines.size(); ++i) {
       Lines fields;
@@ -169,7 +173,7 @@ TEST(CommandLineTest, TheListIsWhatTheWindowsScanFinds) {
       byName[fields[0] + "\\" + fields[1]] = fields;
     }
     int broken = 0;
-    for (const Entry& entry : form.Entries) {
+    for (const Entry& entry : entries) {
       const Lines& fields = byName[EntryName(entry)];
       ASSERT_EQ(6u, fields.size()) << EntryName(entry) << " is in the report";
       EXPECT_EQ(entry.displayName, fields[2]);
@@ -189,7 +193,7 @@ TEST(CommandLineTest, TheListIsWhatTheWindowsScanFinds) {
 
     ASSERT_EQ(kExitSuccess, m.Run({"/list", "/json"}));
     const nlohmann::json json = nlohmann::json::parse(m.console.out);
-    ASSERT_EQ(form.Entries.size(), json.size());
+    ASSERT_EQ(entries.size(), json.size());
     for (const nlohmann::json& object : json) {
       const Lines& fields = byName[object["source"].get<std::string>() + "\\" + object["key"].get<std::string>()];
       ASSERT_EQ(6u, fields.size());

@@ -1,10 +1,11 @@
+#include "restore/backups_page.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
 #include "platform/memory/memory_platform.h"
 #include "registry/nt_registry.h"
 
@@ -13,13 +14,14 @@ using namespace platform;
 namespace {
 
 const std::string kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::string kExeFolder = "C:\\Tools\\Tidewell\\";
+const std::string kBackup = kExeFolder + "Backup\\";
 
 class BackupsPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
     mp.registry.SetBackupRestoreRight(true);
-    backup = mp.system.executablePath.substr(0, mp.system.executablePath.rfind('\\') + 1) + "Backup\\";
-    mp.files.AddFolder(backup);
+    mp.files.AddFolder(kBackup);
   }
   void TearDown() override {
     EXPECT_EQ(0, mp.registry.OpenHandles());
@@ -34,38 +36,23 @@ class BackupsPageTest : public ::testing::Test {
     dumps[key] = Dump(key);
     TNTRegistry reg(mp.registry);
     reg.SetRoot(kHkeyLocalMachine);
-    ASSERT_TRUE(reg.SaveKeyToFile("\\" + kUninstall + key, backup + file));
+    ASSERT_TRUE(reg.SaveKeyToFile("\\" + kUninstall + key, kBackup + file));
     ASSERT_TRUE(reg.DeleteTree("\\" + kUninstall + key));
   }
   std::string Dump(const std::string& key) { return mp.registry.Dump(kHkeyLocalMachine, kUninstall + key); }
-  // Selects the line as a click on it does.
-  void Select(const std::string& name) {
-    const auto& items = form.ListBox1.Items();
-    for (size_t i = 0; i < items.size(); ++i) {
-      if (items[i] != name) continue;
-      form.ListBox1.ItemIndexFromUser(static_cast<int>(i));
-      form.ListBox1.Click();
-      return;
-    }
-    FAIL() << name << " is not listed";
-  }
-  void Start() { form.FormCreate(); }
-  bool Listed(const TListBox& list, const std::string& line) {
-    for (const std::string& item : list.Items())
-      if (item == line) return true;
-    return false;
+  // Restore of the backup file of that name, and what it has to say.
+  std::string Restore(const std::string& name) {
+    return RestoreBackup(mp.platform(), undo, kExeFolder, kBackup + name, mp.system.IsWow64());
   }
 
   MemoryPlatform mp;
-  TForm1 form{mp.platform()};
-  std::string backup;
+  UndoFile undo{mp.files, mp.system, BackupFolderOf(mp.system.ExecutablePath()), UndoStemOf(mp.system.Today())};
   std::map<std::string, std::string> dumps;
 };
 
 TEST_F(BackupsPageTest, TheExtensionDecidesHowAFileIsRestored) {
   const char* names[] = {"a.reg", "B.REG", "c.Reg", "d.reg.bak", "e.regx", "noextension", "f.hiv", ".reg"};
-  for (const char* name : names) mp.files.AddFile(backup + name, "REGEDIT4\r\n\r\n");
-  Start();
+  for (const char* name : names) mp.files.AddFile(kBackup + name, "REGEDIT4\r\n\r\n");
   const struct {
     const char* name;
     bool shell;
@@ -74,20 +61,17 @@ TEST_F(BackupsPageTest, TheExtensionDecidesHowAFileIsRestored) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     mp.ui.shown.clear();
-    Select(c.name);
-    form.Button6.Click();
+    const std::string message = Restore(c.name);
     if (c.shell) {
       ASSERT_EQ(1u, mp.ui.shown.size());
       EXPECT_EQ("shell", mp.ui.shown[0].kind);
-      EXPECT_EQ(backup + c.name, mp.ui.shown[0].text);
+      EXPECT_EQ(kBackup + c.name, mp.ui.shown[0].text);
       EXPECT_EQ(5u, mp.ui.shown[0].style);
+      EXPECT_EQ("", message);
     } else {
-      EXPECT_EQ(std::vector<std::string>{"Key could not be Restored"}, mp.ui.Texts("message"));
+      EXPECT_EQ(kKeyNotRestored, message);
       EXPECT_TRUE(mp.ui.Texts("shell").empty());
     }
-    EXPECT_EQ(-1, form.ListBox1.ItemIndex()) << "the scan refilled the list";
-    EXPECT_FALSE(form.Button6.Enabled());
-    EXPECT_FALSE(form.Button7.Enabled());
   }
 }
 
@@ -95,36 +79,23 @@ TEST_F(BackupsPageTest, AHiveGoesIntoTheEntryThatTheSettingsFileNames) {
   SaveEntryAs("Plain Name", "Plain Name");
   SaveEntryAs("Mapped Key", "saved.hiv");
   SaveEntryAs("Empty Setting", "Empty Setting");
-  mp.files.AddFile(mp.system.executablePath.substr(0, mp.system.executablePath.rfind('\\') + 1) + "kestrel.ini",
+  mp.files.AddFile(kExeFolder + "kestrel.ini",
                    "[Other]\r\nPlain Name=Wrong\r\n[Backups]\r\nsaved.hiv=Mapped Key\r\nEmpty Setting=\r\n");
-  Start();
 
-  Select("Plain Name");
-  form.Button6.Click();
+  EXPECT_EQ(kKeyRestored, Restore("Plain Name"));
   EXPECT_EQ(dumps["Plain Name"], Dump("Plain Name")) << "without a setting the file's name is the key";
-  EXPECT_TRUE(Listed(form.ListBox2, "Plain Name")) << "the scan ran after the restore";
-
-  Select("saved.hiv");
-  form.ListBox1.DblClick();
-  EXPECT_EQ(dumps["Mapped Key"], Dump("Mapped Key")) << "a double click restores as the button does";
+  EXPECT_EQ(kKeyRestored, Restore("saved.hiv"));
+  EXPECT_EQ(dumps["Mapped Key"], Dump("Mapped Key"));
   EXPECT_EQ("(missing)", Dump("saved.hiv"));
-
-  Select("Empty Setting");
-  form.Button6.Click();
+  EXPECT_EQ(kKeyRestored, Restore("Empty Setting"));
   EXPECT_EQ(dumps["Empty Setting"], Dump("Empty Setting")) << "an empty setting never names the Uninstall key";
-  EXPECT_TRUE(Listed(form.ListBox2, "Plain Name")) << "the other entries are still there";
-  EXPECT_EQ((std::vector<std::string>{"Key Restored", "Key Restored", "Key Restored"}), mp.ui.Texts("message"));
+  EXPECT_EQ(dumps["Plain Name"], Dump("Plain Name")) << "the other entries are still there";
 }
 
 TEST_F(BackupsPageTest, ABackupThatIsGoneIsNeverRestoredFromAnotherFile) {
   SaveEntryAs("Other Entry", "Missing Two.hiv");
-  mp.files.SetShortName(backup + "Missing Two.hiv", "MISSIN~1.HIV");
-  mp.files.AddFile(backup + "Missing One.hiv", "x");
-  Start();
-  Select("Missing One.hiv");
-  mp.files.RemoveFile(backup + "Missing One.hiv");
-  form.Button6.Click();
-  EXPECT_EQ(std::vector<std::string>{"Key could not be Restored"}, mp.ui.Texts("message"));
+  mp.files.SetShortName(kBackup + "Missing Two.hiv", "MISSIN~1.HIV");
+  EXPECT_EQ(kKeyNotRestored, Restore("Missing One.hiv"));
   EXPECT_TRUE(mp.system.mutexLog.empty()) << "no restore was tried";
   EXPECT_EQ("(missing)", Dump("Other Entry"));
   EXPECT_EQ("(missing)", Dump("Missing One.hiv"));
@@ -142,12 +113,12 @@ TEST_F(BackupsPageTest, AHiveGoesBackIntoTheListThatTheSettingsFileNames) {
   {
     TNTRegistry reg(mp.registry, kKeyWow6464Key);
     reg.SetRoot(kHkeyLocalMachine);
-    for (const char* file : {"a.hiv", "b.hiv", "c.hiv"}) ASSERT_TRUE(reg.SaveKeyToFile("\\" + kUninstall + "Saved", backup + file));
+    for (const char* file : {"a.hiv", "b.hiv", "c.hiv"})
+      ASSERT_TRUE(reg.SaveKeyToFile("\\" + kUninstall + "Saved", kBackup + file));
     ASSERT_TRUE(reg.DeleteTree("\\" + kUninstall + "Saved"));
   }
-  mp.files.AddFile(mp.system.executablePath.substr(0, mp.system.executablePath.rfind('\\') + 1) + "kestrel.ini",
+  mp.files.AddFile(kExeFolder + "kestrel.ini",
                    "[Backups]\r\na.hiv=Into32\r\n[Backups 64-bit]\r\nb.hiv=Into64\r\n[Backups user]\r\nc.hiv=IntoUser\r\n");
-  Start();
   const struct {
     const char* file;
     Hkey root;
@@ -159,10 +130,7 @@ TEST_F(BackupsPageTest, AHiveGoesBackIntoTheListThatTheSettingsFileNames) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
-    Select(c.file);
-    form.Button6.Click();
-    EXPECT_EQ(std::vector<std::string>{"Key Restored"}, mp.ui.Texts("message"));
-    mp.ui.shown.clear();
+    EXPECT_EQ(kKeyRestored, Restore(c.file));
     std::string expected = saved;
     for (size_t at; (at = expected.find(kUninstall + "Saved")) != std::string::npos;)
       expected.replace(at, kUninstall.size() + 5, c.key);
@@ -173,79 +141,36 @@ TEST_F(BackupsPageTest, AHiveGoesBackIntoTheListThatTheSettingsFileNames) {
 }
 
 TEST_F(BackupsPageTest, ARegistryFileTheShellCannotOpenGoesToTheRegistryEditor) {
-  mp.files.AddFile(backup + "Undo20261207.reg", "REGEDIT4\r\n\r\n");
-  mp.files.AddFile(backup + "gone.reg", "REGEDIT4\r\n\r\n");
-  Start();
-  const std::string file = backup + "Undo20261207.reg";
+  mp.files.AddFile(kBackup + "Undo20261207.reg", "REGEDIT4\r\n\r\n");
+  const std::string file = kBackup + "Undo20261207.reg";
   // On a terminal server the user's own Windows folder holds no registry editor; the system's does.
   mp.system.windowsDirectory = "C:\\Users\\ann\\WINDOWS";
   mp.system.systemWindowsDirectory = "C:\\WINDOWS";
   const std::string editor = "C:\\WINDOWS\\regedit.exe";
 
   mp.ui.shellResults[file] = 31;
-  Select("Undo20261207.reg");
-  form.Button6.Click();
+  EXPECT_EQ("", Restore("Undo20261207.reg"));
   ASSERT_EQ(2u, mp.ui.shown.size());
   EXPECT_EQ(editor + " \"" + file + "\"", mp.ui.shown[1].text);
   EXPECT_EQ(5u, mp.ui.shown[1].style);
-  EXPECT_TRUE(mp.ui.Texts("message").empty());
 
   mp.ui.shown.clear();
   mp.ui.shellResults[editor] = 2;
-  Select("Undo20261207.reg");
-  form.Button6.Click();
-  EXPECT_EQ(std::vector<std::string>{"The backup could not be opened: The specified file was not found."},
-            mp.ui.Texts("message"));
+  EXPECT_EQ("The backup could not be opened: The specified file was not found.", Restore("Undo20261207.reg"));
 
   mp.ui.shown.clear();
-  Select("gone.reg");
-  mp.files.RemoveFile(backup + "gone.reg");
-  form.Button6.Click();
-  EXPECT_TRUE(mp.ui.shown.empty()) << "a registry file that is gone: nothing but the scan";
-  EXPECT_FALSE(Listed(form.ListBox1, "gone.reg"));
+  EXPECT_EQ("", Restore("gone.reg"));
+  EXPECT_TRUE(mp.ui.shown.empty()) << "a registry file that is gone is not handed to anyone";
 }
 
 TEST_F(BackupsPageTest, DeleteFile) {
-  mp.files.AddFile(backup + "read only.hiv", "x", kFileAttributeReadOnly | kFileAttributeHidden);
-  mp.files.AddFile(backup + "removed meanwhile.reg", "x");
-  mp.files.AddFile(backup + "kept.reg", "x");
-  mp.files.AddFolder(backup + "a folder");
-  Start();
-  form.ListView1.Add();
-  form.ListView1.Item(0).Caption = "row";
-  form.ListView1.Select(0);
-  const struct {
-    const char* name;
-    std::vector<std::string> messages;
-    bool listedAfter;
-  } cases[] = {
-      {"read only.hiv", {}, false},
-      {"removed meanwhile.reg", {"File does not Exist."}, false},
-      {"a folder", {"File does not Exist."}, true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    mp.ui.shown.clear();
-    Select(c.name);
-    if (std::string(c.name) == "removed meanwhile.reg") mp.files.RemoveFile(backup + c.name);
-    form.Button7.Click();
-    EXPECT_EQ(c.messages, mp.ui.Texts("message"));
-    EXPECT_TRUE(mp.ui.Texts("ask").empty()) << "no confirmation";
-    EXPECT_EQ(c.listedAfter, Listed(form.ListBox1, c.name));
-    EXPECT_TRUE(Listed(form.ListBox1, "kept.reg"));
-    EXPECT_EQ(-1, form.ListBox1.ItemIndex());
-    EXPECT_FALSE(form.Button6.Enabled());
-    EXPECT_FALSE(form.Button7.Enabled());
-    EXPECT_EQ(1, form.ListView1.Count()) << "the main list is not rescanned";
-    EXPECT_EQ(0, form.ListView1.Selected());
-  }
-  EXPECT_FALSE(mp.files.FileExistsAt(backup + "read only.hiv"));
-  EXPECT_TRUE(mp.files.FolderExistsAt(backup + "a folder"));
-
-  mp.ui.shown.clear();
-  form.Button7.Click();
-  form.Button6.Click();
-  EXPECT_TRUE(mp.ui.shown.empty()) << "with no line selected both do nothing";
+  mp.files.AddFile(kBackup + "read only.hiv", "x", kFileAttributeReadOnly | kFileAttributeHidden);
+  mp.files.AddFolder(kBackup + "a folder");
+  EXPECT_TRUE(DeleteBackupFile(mp.files, kBackup + "read only.hiv"));
+  EXPECT_FALSE(mp.files.FileExistsAt(kBackup + "read only.hiv"));
+  EXPECT_FALSE(DeleteBackupFile(mp.files, kBackup + "gone.reg"));
+  EXPECT_FALSE(DeleteBackupFile(mp.files, kBackup + "a folder"));
+  EXPECT_TRUE(mp.files.FolderExistsAt(kBackup + "a folder"));
 }
 
 }  // namespace

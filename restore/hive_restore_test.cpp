@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "backup/undo_file.h"
+#include "inventory/entry.h"
 #include "platform/memory/memory_platform.h"
 #include "registry/nt_registry.h"
 
@@ -88,14 +89,15 @@ class TokenBoundRegistry : public RegistryApi {
   bool leftKey = false;
 };
 
+const std::string kBackup = "C:\\Tools\\Tidewell\\Backup\\";
+
 class HiveRestoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    form.FormCreate();
     SeedEntry();
-    hive = form.ExeFolder() + "Backup\\Sample App";
-    mp.files.AddFolder(form.ExeFolder() + "Backup");
-    ASSERT_TRUE(form.SaveHive(kEntry, hive, true));
+    hive = kBackup + "Sample App";
+    mp.files.AddFolder(undo.Folder());
+    ASSERT_TRUE(SaveHive(platformWithRights, undo, kEntry, hive, true));
     saved = Dump();
     ClearLogs();
   }
@@ -127,19 +129,19 @@ class HiveRestoreTest : public ::testing::Test {
     mp.system.privilegeLog.clear();
     mp.system.mutexLog.clear();
   }
-  std::string Undo() { return mp.files.Content(form.UndoFileName()); }
+  std::string Undo() { return mp.files.Content(undo.FileName()); }
 
   MemoryPlatform mp;
   TokenBoundRegistry bound{mp.registry, mp.system};
   Platform platformWithRights{bound, mp.files, mp.system, mp.processes, mp.ui};
-  TForm1 form{platformWithRights};
+  UndoFile undo{mp.files, mp.system, BackupFolderOf(mp.system.ExecutablePath()), UndoStemOf(mp.system.Today())};
   std::string hive;
   std::string saved;
 };
 
 TEST_F(HiveRestoreTest, ARemovedEntryComesBackValueByValue) {
   DeleteEntry();
-  EXPECT_TRUE(form.SaveHive(kEntry, hive, false));
+  EXPECT_TRUE(SaveHive(platformWithRights, undo, kEntry, hive, false));
   EXPECT_EQ(saved, Dump()) << "every value, with its type and bytes, and every subkey";
   EXPECT_EQ((std::vector<std::string>{"load TEMP_KEY +backup +restore", "unload TEMP_KEY +backup +restore"}),
             bound.hiveCalls);
@@ -148,14 +150,14 @@ TEST_F(HiveRestoreTest, ARemovedEntryComesBackValueByValue) {
             mp.system.privilegeLog);
   EXPECT_EQ((std::vector<std::string>{"create REG_RESTORE new", "release REG_RESTORE", "close REG_RESTORE"}),
             mp.system.mutexLog);
-  EXPECT_FALSE(mp.files.FileExistsAt(form.UndoFileName())) << "nothing was there to back up";
+  EXPECT_FALSE(mp.files.FileExistsAt(undo.FileName())) << "nothing was there to back up";
 }
 
 TEST_F(HiveRestoreTest, AnExistingEntryIsReplacedAndKeptInTheUndoFile) {
   mp.registry.SetString(kHkeyLocalMachine, kEntryDump, "DisplayName", "Sample App 2.0");
   mp.registry.SetString(kHkeyLocalMachine, kEntryDump, "Added Later", "only in the registry");
   mp.registry.SetString(kHkeyLocalMachine, kEntryDump + "\\New Part", "Note", "new subkey");
-  EXPECT_TRUE(form.SaveHive(kEntry, hive, false));
+  EXPECT_TRUE(SaveHive(platformWithRights, undo, kEntry, hive, false));
   EXPECT_EQ(saved, Dump()) << "what the hive does not hold is gone";
   const std::string undo = Undo();
   EXPECT_NE(std::string::npos, undo.find("[HKEY_LOCAL_MACHINE" + kEntry + "]"));
@@ -165,14 +167,14 @@ TEST_F(HiveRestoreTest, AnExistingEntryIsReplacedAndKeptInTheUndoFile) {
 }
 
 TEST_F(HiveRestoreTest, AHiveThatCannotBeMountedLeavesTheEntryAsItWas) {
-  mp.files.AddFile(form.ExeFolder() + "Backup\\not a hive", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\X]\r\n");
+  mp.files.AddFile(kBackup + "not a hive", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\X]\r\n");
   const struct {
     const char* why;
     std::function<void()> arrange;
     std::string file;
     std::vector<std::string> hiveCalls;
   } cases[] = {
-      {"not a hive", [] {}, form.ExeFolder() + "Backup\\not a hive", {"load TEMP_KEY +backup +restore"}},
+      {"not a hive", [] {}, kBackup + "not a hive", {"load TEMP_KEY +backup +restore"}},
       {"the restore right is unknown to the system",
        [this] { mp.system.privileges.erase("SeRestorePrivilege"); }, hive, {"load TEMP_KEY +backup"}},
       {"the token cannot be opened", [this] { mp.system.tokenOpens = false; }, hive, {"load TEMP_KEY"}},
@@ -181,10 +183,10 @@ TEST_F(HiveRestoreTest, AHiveThatCannotBeMountedLeavesTheEntryAsItWas) {
     SCOPED_TRACE(c.why);
     c.arrange();
     ClearLogs();
-    EXPECT_FALSE(form.SaveHive(kEntry, c.file, false));
+    EXPECT_FALSE(SaveHive(platformWithRights, undo, kEntry, c.file, false));
     EXPECT_EQ(saved, Dump());
     EXPECT_EQ(c.hiveCalls, bound.hiveCalls) << "never an unload of what was not mounted";
-    EXPECT_FALSE(mp.files.FileExistsAt(form.UndoFileName()));
+    EXPECT_FALSE(mp.files.FileExistsAt(undo.FileName()));
     EXPECT_EQ((std::vector<std::string>{"create REG_RESTORE new", "release REG_RESTORE", "close REG_RESTORE"}),
               mp.system.mutexLog);
     mp.system.privileges["SeRestorePrivilege"] = false;
@@ -196,10 +198,10 @@ TEST_F(HiveRestoreTest, AMountedHiveThatCannotBeReadLeavesTheEntryAsItWas) {
   mp.registry.interfere = [](const std::string& call, const std::string& path, const std::string&) {
     return call == "open" && path == "HKLM\\TEMP_KEY" ? kErrorAccessDenied : kErrorSuccess;
   };
-  EXPECT_FALSE(form.SaveHive(kEntry, hive, false));
+  EXPECT_FALSE(SaveHive(platformWithRights, undo, kEntry, hive, false));
   mp.registry.interfere = nullptr;
   EXPECT_EQ(saved, Dump()) << "the existing entry is neither removed nor replaced by nothing";
-  EXPECT_FALSE(mp.files.FileExistsAt(form.UndoFileName()));
+  EXPECT_FALSE(mp.files.FileExistsAt(undo.FileName()));
   EXPECT_EQ((std::vector<std::string>{"load TEMP_KEY +backup +restore", "unload TEMP_KEY +backup +restore"}),
             bound.hiveCalls);
 }
@@ -207,7 +209,7 @@ TEST_F(HiveRestoreTest, AMountedHiveThatCannotBeReadLeavesTheEntryAsItWas) {
 TEST_F(HiveRestoreTest, AMountPointInUseIsNeitherOverwrittenNorUnloaded) {
   mp.registry.SetString(kHkeyLocalMachine, "TEMP_KEY", "Owner", "someone else");
   const std::string before = mp.registry.Dump(kHkeyLocalMachine, "TEMP_KEY");
-  EXPECT_FALSE(form.SaveHive(kEntry, hive, false));
+  EXPECT_FALSE(SaveHive(platformWithRights, undo, kEntry, hive, false));
   EXPECT_EQ(saved, Dump());
   EXPECT_EQ(before, mp.registry.Dump(kHkeyLocalMachine, "TEMP_KEY"));
   EXPECT_EQ((std::vector<std::string>{"load TEMP_KEY +backup +restore"}), bound.hiveCalls);
@@ -217,22 +219,22 @@ TEST_F(HiveRestoreTest, AMountPointInUseIsNeitherOverwrittenNorUnloaded) {
 }
 
 TEST_F(HiveRestoreTest, AMountPointLeftByAFailedLoadIsTakenAwayAndOnlyThen) {
-  mp.files.AddFile(form.ExeFolder() + "Backup\\junk", "junk");
+  mp.files.AddFile(kBackup + "junk", "junk");
   bound.failedLoadLeavesKey = true;
-  EXPECT_FALSE(form.SaveHive(kEntry, form.ExeFolder() + "Backup\\junk", false));
+  EXPECT_FALSE(SaveHive(platformWithRights, undo, kEntry, kBackup + "junk", false));
   EXPECT_EQ((std::vector<std::string>{"load TEMP_KEY +backup +restore", "unload TEMP_KEY +backup +restore"}),
             bound.hiveCalls);
   EXPECT_EQ(saved, Dump());
   ClearLogs();
   DeleteEntry();
-  EXPECT_TRUE(form.SaveHive(kEntry, hive, false)) << "the next restore finds the mount point free";
+  EXPECT_TRUE(SaveHive(platformWithRights, undo, kEntry, hive, false)) << "the next restore finds the mount point free";
   EXPECT_EQ(saved, Dump());
 }
 
 TEST_F(HiveRestoreTest, TheTokensEarlierStateComesBack) {
   mp.system.privileges["SeBackupPrivilege"] = true;
   DeleteEntry();
-  EXPECT_TRUE(form.SaveHive(kEntry, hive, false));
+  EXPECT_TRUE(SaveHive(platformWithRights, undo, kEntry, hive, false));
   EXPECT_EQ((std::vector<std::string>{"enable SeBackupPrivilege", "enable SeRestorePrivilege",
                                       "disable SeRestorePrivilege"}),
             mp.system.privilegeLog);
@@ -241,7 +243,7 @@ TEST_F(HiveRestoreTest, TheTokensEarlierStateComesBack) {
 
   mp.system.ntFamily = false;
   ClearLogs();
-  EXPECT_FALSE(form.SaveHive(kEntry, hive, false)) << "no token outside the NT family, so no rights";
+  EXPECT_FALSE(SaveHive(platformWithRights, undo, kEntry, hive, false)) << "no token outside the NT family, so no rights";
   EXPECT_TRUE(mp.system.privilegeLog.empty());
 }
 
@@ -253,7 +255,7 @@ TEST_F(HiveRestoreTest, ARestoreWaitsForTheOneThatHoldsTheLock) {
     touchedWhileWaiting = !bound.hiveCalls.empty() || mp.registry.KeyExists(kHkeyLocalMachine, kEntryDump);
     mp.system.mutexHeld[name] = false;
   };
-  EXPECT_TRUE(form.SaveHive(kEntry, hive, false));
+  EXPECT_TRUE(SaveHive(platformWithRights, undo, kEntry, hive, false));
   EXPECT_FALSE(touchedWhileWaiting);
   EXPECT_EQ(saved, Dump());
   EXPECT_EQ((std::vector<std::string>{"create REG_RESTORE exists", "wait REG_RESTORE", "release REG_RESTORE",
@@ -266,7 +268,7 @@ TEST_F(HiveRestoreTest, AFailingCopyUnmountsReleasesAndPassesItsError) {
   DeleteEntry();
   bound.refuseValues = true;
   try {
-    form.SaveHive(kEntry, hive, false);
+    SaveHive(platformWithRights, undo, kEntry, hive, false);
     ADD_FAILURE() << "the copy's error did not pass";
   } catch (const ERegistryException& error) {
     EXPECT_NE(std::string::npos, std::string(error.what()).find("Failed to set data"));
@@ -279,7 +281,7 @@ TEST_F(HiveRestoreTest, AFailingCopyUnmountsReleasesAndPassesItsError) {
 TEST_F(HiveRestoreTest, AnEntryThatCannotBeRemovedWhollyIsNotRestoredOnto) {
   mp.registry.LimitAccess(kHkeyLocalMachine, kEntryDump + "\\Parts\\Deep", kKeyRead);
   mp.registry.SetString(kHkeyLocalMachine, kEntryDump, "DisplayName", "Sample App 2.0");
-  EXPECT_FALSE(form.SaveHive(kEntry, hive, false));
+  EXPECT_FALSE(SaveHive(platformWithRights, undo, kEntry, hive, false));
   EXPECT_TRUE(mp.registry.KeyExists(kHkeyLocalMachine, kEntryDump + "\\Parts\\Deep"));
   EXPECT_EQ(std::string::npos, Dump().find("EstimatedSize")) << "nothing of the hive was merged in";
   EXPECT_NE(std::string::npos, Undo().find("\"DisplayName\"=\"Sample App 2.0\"")) << "what was removed is backed up";
@@ -287,9 +289,9 @@ TEST_F(HiveRestoreTest, AnEntryThatCannotBeRemovedWhollyIsNotRestoredOnto) {
 }
 
 TEST_F(HiveRestoreTest, AMissingFileTouchesNothing) {
-  EXPECT_FALSE(form.SaveHive(kEntry, hive + ".gone", false));
+  EXPECT_FALSE(SaveHive(platformWithRights, undo, kEntry, hive + ".gone", false));
   mp.files.AddFolder(hive + ".dir");
-  EXPECT_FALSE(form.SaveHive(kEntry, hive + ".dir", false)) << "a folder is no hive file";
+  EXPECT_FALSE(SaveHive(platformWithRights, undo, kEntry, hive + ".dir", false)) << "a folder is no hive file";
   EXPECT_EQ(saved, Dump());
   EXPECT_TRUE(bound.hiveCalls.empty());
   EXPECT_TRUE(mp.system.mutexLog.empty());
@@ -298,9 +300,9 @@ TEST_F(HiveRestoreTest, AMissingFileTouchesNothing) {
 TEST_F(HiveRestoreTest, SavingReplacesAFileButNeverWritesOverOne) {
   mp.registry.SetString(kHkeyLocalMachine, kEntryDump, "DisplayName", "Sample App 2.0");
   const std::string second = Dump();
-  EXPECT_TRUE(form.SaveHive(kEntry, hive, true)) << "the old file is deleted first";
+  EXPECT_TRUE(SaveHive(platformWithRights, undo, kEntry, hive, true)) << "the old file is deleted first";
   DeleteEntry();
-  EXPECT_TRUE(form.SaveHive(kEntry, hive, false));
+  EXPECT_TRUE(SaveHive(platformWithRights, undo, kEntry, hive, false));
   EXPECT_EQ(second, Dump()) << "the file holds the second save";
 
   const struct {
@@ -315,13 +317,13 @@ TEST_F(HiveRestoreTest, SavingReplacesAFileButNeverWritesOverOne) {
   int n = 0;
   for (const auto& c : refused) {
     SCOPED_TRACE(c.why);
-    const std::string file = form.ExeFolder() + "Backup\\refused" + std::to_string(n++);
+    const std::string file = kBackup + "refused" + std::to_string(n++);
     c.arrange(file);
     ClearLogs();
-    EXPECT_FALSE(form.SaveHive(kEntry, file, true));
+    EXPECT_FALSE(SaveHive(platformWithRights, undo, kEntry, file, true));
     EXPECT_TRUE(bound.hiveCalls.empty()) << "the save is not tried onto something that is there";
   }
-  EXPECT_EQ("keep me", mp.files.Content(form.ExeFolder() + "Backup\\refused0"));
+  EXPECT_EQ("keep me", mp.files.Content(kBackup + "refused0"));
 }
 
 TEST(CopyKey, CopiesAWholeTreeOntoANewKeyOnly) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/form1.h"
 #include "platform/memory/memory_platform.h"
 
 using namespace platform;
@@ -81,27 +80,26 @@ class ShortFileNameTest : public ::testing::Test {
     mp.files.SetShortName("C:\\Tools\\Tidewell\\Backup Files\\Saved Entry.hive", "SAVEDE~3.HIV");
   }
   MemoryPlatform mp;
-  TForm1 form{mp.platform()};
 };
 
 TEST_F(ShortFileNameTest, ThePlatformsAnswerWinsAndTheBuiltFormStandsInForIt) {
   const std::string file = "C:\\Tools\\Tidewell\\Backup Files\\Saved Entry.hive";
-  EXPECT_EQ("C:\\Tools\\Tidewell\\BACKUP~2\\SAVEDE~3.HIV", form.ShortFileName(file));
-  EXPECT_EQ("C:\\Tools\\Tidewell\\BACKUP~2\\", form.ShortFileName("C:\\Tools\\Tidewell\\Backup Files\\"))
+  EXPECT_EQ("C:\\Tools\\Tidewell\\BACKUP~2\\SAVEDE~3.HIV", ShortFileName(mp.files, file));
+  EXPECT_EQ("C:\\Tools\\Tidewell\\BACKUP~2\\", ShortFileName(mp.files, "C:\\Tools\\Tidewell\\Backup Files\\"))
       << "the platform's text is kept with its trailing backslash";
   EXPECT_EQ("C:\\Tools\\Tidewell\\BACKUP~2\\Missin~1.hiv",
-            form.ShortFileName("C:\\Tools\\Tidewell\\Backup Files\\Missing One.hiv"))
+            ShortFileName(mp.files, "C:\\Tools\\Tidewell\\Backup Files\\Missing One.hiv"))
       << "the platform answers 0 for a missing file";
 
   mp.files.SetShortPathFails(true);
-  EXPECT_EQ("C:\\Tools\\Tidewell\\BACKUP~2\\SAVEDE~3.HIV", form.ShortFileName(file));
+  EXPECT_EQ("C:\\Tools\\Tidewell\\BACKUP~2\\SAVEDE~3.HIV", ShortFileName(mp.files, file));
 
   mp.files.SetShortPathFails(false);
   std::string longFolder = "C:\\Tools";
   for (int i = 0; i < 30; ++i) longFolder += "\\folder" + std::to_string(i);
   mp.files.AddFile(longFolder + "\\entry.hiv");
   ASSERT_GT((longFolder + "\\entry.hiv").size(), 255u);
-  EXPECT_EQ(longFolder + "\\entry.hiv", form.ShortFileName(longFolder + "\\entry.hiv"))
+  EXPECT_EQ(longFolder + "\\entry.hiv", ShortFileName(mp.files, longFolder + "\\entry.hiv"))
       << "a short path that does not fit 256 characters is built instead";
   EXPECT_EQ(0, mp.files.OpenFinds());
 }

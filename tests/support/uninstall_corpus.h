@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "inventory/finder.h"
+#include "inventory/status.h"
 #include "platform/memory/memory_platform.h"
 
 namespace corpus {
@@ -74,11 +75,18 @@ struct World {
     mp.files.SetShortName("C:\\Program Files\\Common Files", "COMMON~1");
     mp.files.SetShortName("C:\\Program Files\\Common Files\\InstallShield", "INSTAL~1");
     mp.files.SetShortName("C:\\Program Files\\Common Files\\InstallShield\\Professional", "PROFES~1");
-    row = form.ListView1.Add();
+  }
+  // The status of the text by a check of its own, each question of the disk asked once within it
+  // (with `memo`) or each time one of its searches comes to it.
+  int Check(const std::string& text, bool memo = true) {
+    FinderMemo answers;
+    FinderOptions options;
+    options.rememberAnswers = memo;
+    options.memo = memo ? &answers : nullptr;
+    Finder finder(mp.files, mp.system, options);
+    return CheckUninstall(finder, text);
   }
   platform::MemoryPlatform mp;
-  TForm1 form{mp.platform()};
-  int row = 0;
 };
 
 // A machine's worth of entries: `count` entries spread over the installer styles above, each with

@@ -67,7 +67,9 @@ struct Scene {
   void Remove(const std::string& keyName) {
     form.FillListBox();
     p.ui.answers = {kIdYes};
-    form.RemoveEntry(keyName);
+    for (const Entry& entry : form.Entries)
+      if (entry.keyName == keyName) return form.RemoveEntry(entry);
+    ADD_FAILURE() << keyName << " is not among the entries";
   }
 
   MemoryPlatform p;

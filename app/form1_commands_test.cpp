@@ -1,0 +1,333 @@
+// The window's commands: what each acts on, the question that names it, and the rescan after it.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "backup/in_out_error.h"
+#include "platform/memory/memory_platform.h"
+#include "registry/nt_registry.h"
+#include "tests/support/seeded_entries.h"
+
+using namespace platform;
+using namespace seeded;
+
+namespace {
+
+// A seeded platform and a window after its first scan.
+struct Scene {
+  Scene() {
+    Seed(p);
+    form.FormCreate();
+  }
+  ~Scene() {
+    EXPECT_EQ(0, p.registry.OpenHandles()) << "a registry handle leaked";
+    EXPECT_EQ(0, p.files.OpenFiles()) << "a file handle leaked";
+  }
+
+  std::string Undo() const { return p.files.FileExistsAt(kFile) ? p.files.Content(kFile) : "(no file)"; }
+  int Row(const std::string& keyName) const {
+    for (int i = 0; i < form.ListView1.Count(); ++i)
+      if (form.ListView1.Item(i).SubItems.at(0) == keyName) return i;
+    return -1;
+  }
+  static int Line(const TListBox& list, const std::string& text) {
+    for (int i = 0; i < list.Count(); ++i)
+      if (list.Items()[i] == text) return i;
+    return -1;
+  }
+  // The user's selection of these rows, announced as the list view announces it.
+  void Select(const std::vector<int>& rows) {
+    form.ListView1.SelectRows(rows);
+    form.ListView1.SelectItem();
+  }
+  std::string Command(const std::string& keyName) {
+    TNTRegistry reg(p.registry);
+    reg.SetRoot(kHkeyLocalMachine);
+    return reg.OpenPath("\\" + EntryKey(keyName), false) ? reg.ReadText("UninstallString") : "(gone)";
+  }
+
+  MemoryPlatform p;
+  TForm1 form{p.platform()};
+};
+
+class WindowCommandsTest : public ::testing::Test {
+ protected:
+  Scene s;
+  MemoryPlatform& p = s.p;
+  TForm1& form = s.form;
+};
+
+TEST_F(WindowCommandsTest, WithoutASelectionTheCommandsAskForOneAndChangeNothing) {
+  const std::string before = p.registry.Dump(kHkeyLocalMachine, kEntries);
+  form.ListView1.SelectedFromUser(-1);
+  form.Button2Click();
+  form.Button8Click();
+  form.Button9Click();
+  form.Button15Click();
+  EXPECT_EQ((std::vector<std::string>{kSelectFirst, kSelectFirst, kSelectFirst}), p.ui.Texts("message"));
+  EXPECT_TRUE(p.ui.Texts("ask").empty());
+  EXPECT_EQ(before, p.registry.Dump(kHkeyLocalMachine, kEntries));
+  EXPECT_EQ("(no file)", s.Undo());
+}
+
+TEST_F(WindowCommandsTest, RemoveEntryFromEitherListAsksThenBacksUpThenRemoves) {
+  for (const bool fromMainList : {true, false}) {
+    SCOPED_TRACE(fromMainList ? "Remove Entry" : "All Entries");
+    Scene scene;
+    MemoryPlatform& q = scene.p;
+    TForm1& f = scene.form;
+    const auto click = [&] {
+      if (fromMainList) {
+        for (int i = 0; i < f.ListView1.Count(); ++i)
+          if (f.ListView1.Item(i).SubItems.at(0) == "Alpha") f.ListView1.SelectedFromUser(i);
+        f.Button2Click();
+      } else {
+        for (int i = 0; i < f.ListBox2.Count(); ++i)
+          if (f.ListBox2.Items()[i] == "Alpha") f.ListBox2.ItemIndexFromUser(i);
+        f.Button8Click();
+      }
+    };
+    const std::string before = q.registry.Dump(kHkeyLocalMachine, kEntries);
+    q.ui.answers = {kIdNo};
+    click();
+    EXPECT_EQ(before, q.registry.Dump(kHkeyLocalMachine, kEntries));
+    EXPECT_FALSE(q.files.FileExistsAt(kFile));
+    q.ui.answers = {kIdYes};
+    click();
+    ASSERT_EQ(2u, q.ui.shown.size());
+    for (const auto& shown : q.ui.shown) {
+      EXPECT_EQ("ask", shown.kind);
+      EXPECT_EQ("Are you sure you want to remove this entry?\n\nAlpha Tool (32-bit)", shown.text);
+      EXPECT_EQ("Remove Entry?", shown.caption);
+      EXPECT_EQ(0x14u, shown.style);
+    }
+    EXPECT_EQ(File(kAlphaLines), q.files.Content(kFile));
+    EXPECT_FALSE(q.registry.KeyExists(kHkeyLocalMachine, EntryKey("Alpha")));
+    EXPECT_TRUE(q.registry.KeyExists(kHkeyLocalMachine, EntryKey("Beta")));
+    for (int i = 0; i < f.ListView1.Count(); ++i) EXPECT_NE("Alpha", f.ListView1.Item(i).SubItems.at(0));
+    for (const std::string& line : f.ListBox2.Items()) EXPECT_NE("Alpha", line);
+    EXPECT_EQ(1, f.ListBox1.Count()) << "the Backups page lists the new undo file";
+    EXPECT_EQ(1, q.ui.processMessagesCalls);
+  }
+}
+
+TEST_F(WindowCommandsTest, ADeletionTheRegistryRefusesIsSaidAfterItsLinesAreWritten) {
+  p.registry.LimitAccess(kHkeyLocalMachine, EntryKey("Beta"), kKeyRead);
+  form.ListView1.SelectedFromUser(s.Row("Beta"));
+  p.ui.answers = {kIdYes};
+  form.Button2Click();
+  EXPECT_EQ((std::vector<std::string>{
+                "Tidewell could not remove all of 'Beta': 2 values remain in "
+                "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Beta (the registry "
+                "refused to delete them: access denied), and the key that holds them stays. Run Tidewell as an "
+                "administrator to remove the rest. What was removed is in the day's undo file."}),
+            p.ui.Texts("error"));
+  EXPECT_EQ(File({std::string(kEntryLine) + "Beta]", "\"DisplayName\"=\"Beta\"",
+                  "\"UninstallString\"=\"C:\\\\Beta\\\\remove.exe /x\"", ""}),
+            s.Undo());
+  EXPECT_GE(s.Row("Beta"), 0) << "still listed after the rescan";
+}
+
+TEST_F(WindowCommandsTest, RemovingAnInstallerProduct) {
+  const struct {
+    const char* name;
+    std::string line;
+    int answer;
+    std::vector<std::string> message;
+    bool asked;
+    std::string removedKey;
+    std::string named = "";
+  } cases[] = {
+      {"name and key", "Product A - {0A1B2C", kIdYes, {}, true, "0A1B2C",
+       "Product A - 0A1B2C (the machine's installer product)"},
+      {"key alone", "9F8E7D", kIdYes, {}, true, "9F8E7D", "9F8E7D (the machine's installer product)"},
+      {"answered No", "Product A - {0A1B2C", kIdNo, {}, true, "", "Product A - 0A1B2C (the machine's installer product)"},
+      {"name holding the separator", "X - {Y - {0A1B2C", kIdYes, {}, true, "0A1B2C",
+       "X - {Y - 0A1B2C (the machine's installer product)"},
+      {"gone meanwhile", "Product Z - {ABCDEF",
+       kIdYes, {"The installer product ABCDEF is not registered any more."}, false, ""},
+      {"no items", kNoItems, kIdYes, {"There are no items in this list to remove."}, false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Scene scene;
+    MemoryPlatform& q = scene.p;
+    TForm1& f = scene.form;
+    const std::string before = q.registry.Dump(kHkeyClassesRoot, "Installer\\Products");
+    // The list as the scan fills it, with the case's line selected.
+    if (f.ListBox3.Items()[0] != c.line) {
+      f.ListBox3.Clear();
+      f.ListBox3.Add(c.line);
+    }
+    f.ListBox3.ItemIndexFromUser(0);
+    q.ui.answers = {c.answer};
+    f.Button9Click();
+    EXPECT_EQ(c.message, q.ui.Texts("message"));
+    ASSERT_EQ(c.asked ? 1u : 0u, q.ui.Texts("ask").size());
+    if (c.asked) {
+      EXPECT_EQ("Are you sure you want to remove this entry?\n\n" + c.named, q.ui.shown[0].text);
+      EXPECT_EQ("Remove Entry?", q.ui.shown[0].caption);
+      EXPECT_EQ(kMbYesNo, q.ui.shown[0].style) << "no icon";
+    }
+    if (c.removedKey.empty()) {
+      EXPECT_EQ(before, q.registry.Dump(kHkeyClassesRoot, "Installer\\Products"));
+      EXPECT_FALSE(q.files.FileExistsAt(kFile));
+      continue;
+    }
+    EXPECT_FALSE(q.registry.KeyExists(kHkeyClassesRoot, "Installer\\Products\\" + c.removedKey));
+    const std::string content = q.files.Content(kFile);
+    EXPECT_EQ(0u, content.rfind("REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\Installer\\Products\\" + c.removedKey + "]\r\n", 0));
+    EXPECT_NE("\r\n\r\n", content.substr(content.size() - 4)) << "no empty line after a product";
+    for (const std::string& line : f.ListBox3.Items()) EXPECT_EQ(std::string::npos, line.find(c.removedKey));
+  }
+}
+
+class UninstallProgramTest : public ::testing::Test {
+ protected:
+  UninstallProgramTest() : form(mp.platform()) {
+    mp.registry.SetString(kHkeyLocalMachine, EntryKey("App"), "DisplayName", "App");
+    mp.registry.SetString(kHkeyLocalMachine, EntryKey("App"), "UninstallString", "C:\\App\\u.exe");
+    form.FormCreate();
+    form.ListView1.Select(0);
+  }
+  MemoryPlatform mp;
+  TForm1 form;
+};
+
+TEST_F(UninstallProgramTest, UninstallRunsTheCommandAndRescansWhenItEnds) {
+  mp.processes.startable["C:\\App\\u.exe"] = 2;
+  mp.ui.answers = {kIdYes};
+  // The uninstaller removes its own entry while it runs.
+  mp.processes.onInput = [&](int) {
+    TNTRegistry reg(mp.registry);
+    reg.SetRoot(kHkeyLocalMachine);
+    reg.DeleteTree("\\" + EntryKey("App"));
+  };
+  form.Button1.Click();
+  ASSERT_EQ(1u, mp.processes.started.size());
+  EXPECT_EQ(kSwShow, mp.processes.started[0].show);
+  EXPECT_TRUE(mp.processes.started[0].closed);
+  EXPECT_EQ(0, mp.processes.openProcesses);
+  EXPECT_EQ(0, form.ListView1.Count()) << "the rescan shows the entry gone";
+  ASSERT_EQ(1u, mp.ui.Texts("ask").size());
+  EXPECT_EQ("Uninstall Program?", mp.ui.shown[0].caption);
+  EXPECT_EQ(20u, mp.ui.shown[0].style);
+}
+
+TEST_F(UninstallProgramTest, NoRunsNothingAndDoesNotRescan) {
+  mp.processes.startable["C:\\App\\u.exe"] = 0;
+  mp.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "DisplayName", "New");
+  mp.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "UninstallString", "x");
+  mp.ui.answers = {kIdNo};
+  form.Button1.Click();
+  EXPECT_TRUE(mp.processes.started.empty());
+  EXPECT_EQ(1, form.ListView1.Count()) << "no rescan: the new entry is not listed yet";
+}
+
+TEST_F(UninstallProgramTest, AProgramThatCannotStartSaysSoAndRescans) {
+  mp.ui.answers = {kIdYes};
+  mp.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "DisplayName", "New");
+  mp.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "UninstallString", "x");
+  form.Button1.Click();
+  EXPECT_EQ(std::vector<std::string>{"Unable to Uninstall"}, mp.ui.Texts("message"));
+  EXPECT_EQ(2, form.ListView1.Count());
+}
+
+// Uninstall Program runs one uninstaller, of the one entry selected, and its question names it; with
+// several entries selected the button is off, as in the context menu, and runs nothing.
+TEST_F(UninstallProgramTest, UninstallActsOnExactlyOneSelectedEntryAndNamesIt) {
+  mp.registry.SetString(kHkeyLocalMachine, EntryKey("Other"), "DisplayName", "Other");
+  mp.registry.SetString(kHkeyLocalMachine, EntryKey("Other"), "UninstallString", "C:\\Other\\u.exe");
+  form.FillListBox();
+  mp.processes.startable["C:\\App\\u.exe"] = 0;
+  mp.processes.startable["C:\\Other\\u.exe"] = 0;
+  form.ListView1.SelectRows({0, 1});
+  form.ListView1.SelectItem();
+  EXPECT_FALSE(form.Button1.Enabled());
+  mp.ui.answers = {kIdYes};
+  form.Button1Click();
+  EXPECT_TRUE(mp.processes.started.empty());
+  EXPECT_TRUE(mp.ui.Texts("ask").empty());
+
+  form.ListView1.SelectRows({1});
+  form.ListView1.SelectItem();
+  EXPECT_TRUE(form.Button1.Enabled());
+  form.Button1.Click();
+  ASSERT_EQ(1u, mp.processes.started.size());
+  EXPECT_EQ("C:\\Other\\u.exe", mp.processes.started[0].commandLine);
+  EXPECT_EQ(std::vector<std::string>{"Are you sure you want to uninstall this program?\n\nOther (32-bit)"},
+            mp.ui.Texts("ask"));
+}
+
+TEST_F(UninstallProgramTest, NoSelectionAsksToSelect) {
+  form.ListView1.Select(-1);
+  form.Button1.Click();
+  EXPECT_EQ(std::vector<std::string>{kSelectFirst}, mp.ui.Texts("message"));
+  EXPECT_TRUE(mp.ui.Texts("ask").empty());
+}
+
+TEST_F(UninstallProgramTest, ASecondUninstallCanStartAndFinishInsideTheWait) {
+  mp.processes.startable["C:\\App\\u.exe"] = 3;
+  mp.ui.answers = {kIdYes, kIdYes};
+  bool nested = false;
+  mp.processes.onInput = [&](int) {
+    if (nested) return;
+    nested = true;
+    mp.ui.pendingMessages.push_back([&] { form.Button1.Click(); });
+  };
+  form.Button1.Click();
+  ASSERT_EQ(2u, mp.processes.started.size());
+  EXPECT_TRUE(mp.processes.started[0].closed && mp.processes.started[1].closed);
+}
+
+
+// Save Changes writes the box's command to the entry the box was filled from, and only with that one
+// entry selected: whatever moved the selection, it never writes one entry's command into another.
+TEST_F(WindowCommandsTest, SaveChangesWritesOnlyToTheEntryWhoseCommandTheBoxShows) {
+  const std::string alpha = s.Command("Alpha"), beta = s.Command("Beta");
+  const int nameColumn = 0;
+  ASSERT_LT(s.Row("Alpha"), s.Row("Beta")) << "the first order is by name";
+  // Alpha and Beta selected, then the order by name turned round so that Beta comes first.
+  s.Select({s.Row("Alpha"), s.Row("Beta")});
+  form.ListView1ColumnClick(nameColumn);
+  ASSERT_LT(s.Row("Beta"), s.Row("Alpha"));
+  EXPECT_EQ(beta, form.Edit3.Text()) << "the boxes follow the first selected row";
+  EXPECT_FALSE(form.Button15.Enabled()) << "two entries selected";
+  form.Button15Click();
+  EXPECT_EQ(beta, s.Command("Beta"));
+  EXPECT_EQ(alpha, s.Command("Alpha"));
+
+  // Beta selected and unselected (the boxes keep its command), then a header click that selects the
+  // first row, Alpha, silently.
+  s.Select({s.Row("Beta")});
+  s.Select({});
+  EXPECT_EQ(beta, form.Edit3.Text());
+  EXPECT_FALSE(form.Button15.Enabled()) << "no entry selected";
+  form.ListView1ColumnClick(nameColumn);
+  ASSERT_EQ(0, s.Row("Alpha"));
+  ASSERT_EQ(std::vector<int>{0}, form.ListView1.SelectedRows());
+  EXPECT_EQ(alpha, form.Edit3.Text()) << "the boxes follow the silent selection";
+  form.Button15.Click();
+  EXPECT_EQ("(no file)", s.Undo()) << "Alpha's own command: nothing to change";
+  EXPECT_EQ(alpha, s.Command("Alpha"));
+
+  // The filter moves the selection to Beta: the boxes follow.
+  form.Edit4.TextFromUser("Beta");
+  form.Edit4.Change();
+  ASSERT_EQ(std::vector<int>{0}, form.ListView1.SelectedRows());
+  EXPECT_EQ(beta, form.Edit3.Text());
+
+  // One entry selected: its box's new text goes to it, and the list is read again.
+  p.registry.SetString(kHkeyLocalMachine, EntryKey("Late"), "DisplayName", "Late");
+  form.Edit3.TextFromUser("C:\\Beta\\new.exe");
+  EXPECT_TRUE(form.Button15.Enabled());
+  form.Button15.Click();
+  EXPECT_EQ("C:\\Beta\\new.exe", s.Command("Beta"));
+  EXPECT_EQ(alpha, s.Command("Alpha"));
+  EXPECT_GE(Scene::Line(form.ListBox2, "Late"), 0) << "the scan ran";
+}
+
+}  // namespace
