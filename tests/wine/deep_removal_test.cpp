@@ -17,7 +17,7 @@
 #include "tests/support/registry_snapshot.h"
 #include "tests/wine/tree_compare.h"
 #include "tests/wine/undo_seeds.h"
-#include "tests/wine/wine_test_support.h"
+#include "tests/wine/wine_form.h"
 
 using undo_seeds::kUninstallPath;
 
@@ -84,11 +84,11 @@ class DeepRemoval : public ::testing::Test {
  protected:
   void SetUp() override {
     form_.FormCreate();
-    form_.UndoStem = "UndoDeepRemovalTest";
+    form_.Undo().SetStem("UndoDeepRemovalTest");
     DeleteFiles();
   }
   void TearDown() override { DeleteFiles(); }
-  std::string Stem() { return TestFolder() + "Backup\\" + form_.UndoStem; }
+  std::string Stem() { return TestFolder() + "Backup\\" + form_.Undo().Stem(); }
   void DeleteFiles() {
     for (const char* suffix : {".reg", ".unicode.reg"}) DeleteFileA((Stem() + suffix).c_str());
   }
@@ -100,7 +100,7 @@ class DeepRemoval : public ::testing::Test {
   double RemoveThroughTheWindow(const std::string& entry) {
     form_.Button4.Click();
     EXPECT_GE(Row(entry), 0);
-    form_.ListView1.Select(Row(entry));
+    ClickRow(form_, Row(entry));
     wine_.ui.answers = {IDYES};
     LARGE_INTEGER frequency, begin, end;
     QueryPerformanceFrequency(&frequency);

@@ -25,6 +25,7 @@
 #include "tests/support/registry_snapshot.h"
 #include "tests/wine/tree_compare.h"
 #include "tests/wine/undo_seeds.h"
+#include "tests/wine/wine_form.h"
 #include "tests/wine/wine_test_support.h"
 
 namespace {

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "app/form1.h"
+#include "launch/exec.h"
+#include "tests/wine/wine_form.h"
 #include "tests/wine/wine_test_support.h"
 
 namespace {
@@ -40,14 +42,18 @@ double ProcessCpuSeconds() {
   return (ticks(kernel) + ticks(user)) / 1e7;
 }
 
+// Uninstall Program in the window, on the seeded entry selected as the user selects it.
 class LaunchUnderWine : public ::testing::Test {
  protected:
   void SetUp() override {
     SeedEntry("TidewellLaunchTest", "Tidewell launch test", "\"" + FakeUninstaller() + "\" --remove-key TidewellLaunchTest");
     form_.FormCreate();
-    for (int i = 0; i < form_.ListView1.Count(); ++i)
-      if (form_.ListView1.Item(i).SubItems[0] == "TidewellLaunchTest") form_.ListView1.Select(i);
+    SelectSeededEntry();
+  }
+  void SelectSeededEntry() {
+    ClickRow(form_, MainListRow(form_, "TidewellLaunchTest"));
     ASSERT_GE(form_.ListView1.Selected(), 0);
+    ASSERT_TRUE(form_.Button1.Enabled());
   }
   void TearDown() override {
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kUninstallPath) + "TidewellLaunchTest").c_str());
@@ -73,35 +79,44 @@ TEST_F(LaunchUnderWine, NoRunsNothing) {
   EXPECT_TRUE(EntryExists("TidewellLaunchTest"));
 }
 
-TEST_F(LaunchUnderWine, ExecAnswersTrueWhenTheChildEndsWhateverItsExitCode) {
-  for (int code : {0, 3, 259}) {
-    const std::string marker = TestFolder() + "exit-" + std::to_string(code) + ".txt";
-    DeleteFileA(marker.c_str());
-    EXPECT_TRUE(form_.Exec("\"" + FakeUninstaller() + "\" --sleep 200 --marker \"" + marker + "\" --exit " +
-                               std::to_string(code),
-                           SW_SHOW))
-        << code;
-    EXPECT_FALSE(ReadFileText(marker).empty()) << "the wait ended before the child did, code " << code;
-    DeleteFileA(marker.c_str());
-  }
-}
-
 TEST_F(LaunchUnderWine, AMissingProgramSaysUnableToUninstall) {
-  EXPECT_FALSE(form_.Exec("C:\\No\\Such\\uninst.exe /S", SW_SHOW));
   SeedEntry("TidewellLaunchTest", "Tidewell launch test", "C:\\No\\Such\\uninst.exe /S");
   form_.FillListBox();
-  for (int i = 0; i < form_.ListView1.Count(); ++i)
-    if (form_.ListView1.Item(i).SubItems[0] == "TidewellLaunchTest") form_.ListView1.Select(i);
+  ASSERT_NO_FATAL_FAILURE(SelectSeededEntry());
   ui_.answers = {IDYES};
   form_.Button1.Click();
   EXPECT_EQ(std::vector<std::string>{"Unable to Uninstall"}, ui_.Texts("message"));
   EXPECT_TRUE(EntryExists("TidewellLaunchTest"));
 }
 
-TEST_F(LaunchUnderWine, WaitingUsesAlmostNoProcessorTime) {
+// Exec, which starts an uninstaller and serves the message queue until it ends.
+class ExecUnderWine : public ::testing::Test {
+ protected:
+  WinePlatform wine_;
+};
+
+TEST_F(ExecUnderWine, AMissingProgramStartsNothing) {
+  EXPECT_FALSE(Exec(wine_.platform, "C:\\No\\Such\\uninst.exe /S", SW_SHOW));
+}
+
+TEST_F(ExecUnderWine, AnswersTrueWhenTheChildEndsWhateverItsExitCode) {
+  for (int code : {0, 3, 259}) {
+    const std::string marker = TestFolder() + "exit-" + std::to_string(code) + ".txt";
+    DeleteFileA(marker.c_str());
+    EXPECT_TRUE(Exec(wine_.platform,
+                     "\"" + FakeUninstaller() + "\" --sleep 200 --marker \"" + marker + "\" --exit " +
+                         std::to_string(code),
+                     SW_SHOW))
+        << code;
+    EXPECT_FALSE(ReadFileText(marker).empty()) << "the wait ended before the child did, code " << code;
+    DeleteFileA(marker.c_str());
+  }
+}
+
+TEST_F(ExecUnderWine, WaitingUsesAlmostNoProcessorTime) {
   const double before = ProcessCpuSeconds();
   const DWORD start = GetTickCount();
-  ASSERT_TRUE(form_.Exec("\"" + FakeUninstaller() + "\" --sleep 3000", SW_SHOW));
+  ASSERT_TRUE(Exec(wine_.platform, "\"" + FakeUninstaller() + "\" --sleep 3000", SW_SHOW));
   const DWORD elapsed = GetTickCount() - start;
   const double used = ProcessCpuSeconds() - before;
   std::printf("waited %lu ms for the child, using %.3f s of processor time\n", elapsed, used);
@@ -111,7 +126,7 @@ TEST_F(LaunchUnderWine, WaitingUsesAlmostNoProcessorTime) {
 
 // An uninstaller in a folder of any name, with arguments of any script, is started as the command
 // says, unquoted path mended as for any other; it removes an entry whose key name no code page holds.
-TEST_F(LaunchUnderWine, ACommandOfAnyScriptRunsAsItIsWritten) {
+TEST_F(ExecUnderWine, ACommandOfAnyScriptRunsAsItIsWritten) {
   const std::string folder = "C:\\Program Files\\\xce\x95\xce\xbb\xce\xbb\xce\xac \xe8\xa1\xa8 \xd0\x96";  // Ελλά 表 Ж
   const std::string program = folder + "\\\xc3\xbcninst \xe2\x9c\x93.exe";                        // ünist ✓.exe
   const std::string key = "TidewellLaunch \xe5\xbe\xae\xe4\xbf\xa1 \xf0\x9f\x98\x80";
@@ -126,7 +141,7 @@ TEST_F(LaunchUnderWine, ACommandOfAnyScriptRunsAsItIsWritten) {
   for (const std::string& command : {"\"" + program + "\" --remove-key \"" + key + "\" --marker \"" + marker + "\"",
                                      program + " --marker \"" + marker + "\""}) {
     DeleteFileW(platform::Widen(marker).c_str());
-    ASSERT_TRUE(form_.Exec(command, SW_SHOW)) << command;
+    ASSERT_TRUE(Exec(wine_.platform, command, SW_SHOW)) << command;
     std::string ran;
     const HANDLE file = CreateFileW(platform::Widen(marker).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
@@ -145,7 +160,7 @@ TEST_F(LaunchUnderWine, ACommandOfAnyScriptRunsAsItIsWritten) {
   RemoveTree(folder);
 }
 
-TEST_F(LaunchUnderWine, APlantedProgramAtTheFirstBlankDoesNotRun) {
+TEST_F(ExecUnderWine, APlantedProgramAtTheFirstBlankDoesNotRun) {
   const std::string folder = "C:\\Program Files\\Tidewell Launch Test\\";
   CreateDirectoryA(folder.c_str(), nullptr);
   const std::string real = folder + "uninst.exe";
@@ -154,7 +169,7 @@ TEST_F(LaunchUnderWine, APlantedProgramAtTheFirstBlankDoesNotRun) {
   ASSERT_TRUE(CopyFileA(FakeUninstaller().c_str(), planted.c_str(), FALSE));
   const std::string marker = TestFolder() + "planted-marker.txt";
   DeleteFileA(marker.c_str());
-  ASSERT_TRUE(form_.Exec(real + " --marker " + marker, SW_SHOW));
+  ASSERT_TRUE(Exec(wine_.platform, real + " --marker " + marker, SW_SHOW));
   const std::string ran = ReadFileText(marker);
   DeleteFileA(marker.c_str());
   DeleteFileA(real.c_str());

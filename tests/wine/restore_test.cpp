@@ -14,8 +14,11 @@
 
 #include "app/form1.h"
 #include "registry/nt_registry.h"
+#include "restore/hive_restore.h"
+#include "restore/short_name.h"
 #include "tests/support/reg_file_reader.h"
 #include "tests/support/registry_snapshot.h"
+#include "tests/wine/wine_form.h"
 #include "tests/wine/wine_test_support.h"
 
 namespace {
@@ -134,14 +137,14 @@ class RestoreUnderWine : public ::testing::Test {
     CreateDirectoryA(BackupFolder().c_str(), nullptr);
     form_.FormCreate();
     // An undo file of this test's own, so that merging it brings back nothing of other tests.
-    form_.UndoStem = "UndoRestoreTest";
-    DeleteFileA(form_.UndoFileName().c_str());
+    form_.Undo().SetStem("UndoRestoreTest");
+    DeleteFileA(form_.Undo().FileName().c_str());
   }
   void TearDown() override {
     for (const std::string& name : keys_) DeleteKey(kUninstallPath + name);
     for (const std::string& file : files_made_) DeleteFileA(file.c_str());
     DeleteFileA(SettingsFile().c_str());
-    DeleteFileA(form_.UndoFileName().c_str());
+    DeleteFileA(form_.Undo().FileName().c_str());
     EXPECT_FALSE(KeyExists("TEMP_KEY")) << "the hive stayed mounted";
   }
 
@@ -161,7 +164,7 @@ class RestoreUnderWine : public ::testing::Test {
   void SaveEntry(const std::string& name, const std::string& file) {
     keys_.push_back(name);
     DeleteFileA(Backup(file).c_str());
-    ASSERT_TRUE(form_.SaveHive("\\" + kUninstallPath + name, BackupFolder() + file, true));
+    ASSERT_TRUE(SaveHive(wine_.platform, form_.Undo(), "\\" + kUninstallPath + name, BackupFolder() + file, true));
   }
   // Selects the line of the Backups list as a click does; the list is refilled first.
   void SelectBackup(const std::string& file) {
@@ -173,16 +176,12 @@ class RestoreUnderWine : public ::testing::Test {
     form_.ListBox1.Click();
     ASSERT_TRUE(form_.Button6.Enabled());
   }
-  int Row(const std::string& name) {
-    for (int i = 0; i < form_.ListView1.Count(); ++i)
-      if (form_.ListView1.Item(i).SubItems.at(0) == name) return i;
-    return -1;
-  }
+  int Row(const std::string& name) { return MainListRow(form_, name); }
   void RemoveFromTheMainList(const std::string& name) {
     form_.Button4.Click();
     const int row = Row(name);
     ASSERT_GE(row, 0);
-    form_.ListView1.Select(row);
+    ClickRow(form_, row);
     ui_.answers = {IDYES};
     form_.Button2.Click();
     ASSERT_FALSE(KeyExists(kUninstallPath + name));
@@ -205,7 +204,8 @@ TEST_F(RestoreUnderWine, ARemovedEntryComesBackFromTheBackupsPage) {
 
   SaveEntry(kEntry, "Saved Restore Entry.hive");
   WriteFileText(SettingsFile(), "[Backups]\r\nSaved Restore Entry.hive=" + kEntry + "\r\n");
-  std::printf("short name of the backup: %s\n", form_.ShortFileName(BackupFolder() + "Saved Restore Entry.hive").c_str());
+  std::printf("short name of the backup: %s\n",
+              ShortFileName(wine_.real.files, BackupFolder() + "Saved Restore Entry.hive").c_str());
   RemoveFromTheMainList(kEntry);
 
   SelectBackup("Saved Restore Entry.hive");
@@ -254,7 +254,7 @@ TEST_F(RestoreUnderWine, ARestoreOntoAnExistingEntryReplacesItAndKeepsTheOldOneI
   EXPECT_EQ(std::vector<std::string>{"Key Restored"}, ui_.Texts("message"));
   const regfile::Tree after = Snapshot(kEntry);
   EXPECT_TRUE(saved == after) << "after:\n" << regfile::Describe(after);
-  const regfile::Tree inUndo = MergedTree(ReadFileText(form_.UndoFileName()), kUninstallPath + kEntry);
+  const regfile::Tree inUndo = MergedTree(ReadFileText(form_.Undo().FileName()), kUninstallPath + kEntry);
   EXPECT_TRUE(changed == inUndo) << "undo file holds:\n" << regfile::Describe(inUndo);
   std::printf("replaced entry: %zu keys back as saved; the undo file holds the %zu keys it replaced\n", after.size(),
               inUndo.size());
@@ -284,7 +284,7 @@ TEST_F(RestoreUnderWine, AFileThatIsNotAHiveChangesNothing) {
     EXPECT_EQ(std::vector<std::string>{"Key could not be Restored"}, ui_.Texts("message"));
     EXPECT_TRUE(before == Snapshot(kEntry));
     EXPECT_FALSE(KeyExists("TEMP_KEY"));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(form_.UndoFileName().c_str())) << "nothing was backed up";
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(form_.Undo().FileName().c_str())) << "nothing was backed up";
   }
 }
 
@@ -393,7 +393,7 @@ TEST_F(RestoreUnderWine, AnUndoFileRestoredFromThePagePutsARemovedEntryBack) {
   keys_.push_back(kEntry);
   const regfile::Tree before = Snapshot(kEntry);
   RemoveFromTheMainList(kEntry);
-  const std::string undo = form_.UndoStem + ".reg";
+  const std::string undo = form_.Undo().Stem() + ".reg";
 
   ui_.shown.clear();
   SelectBackup(undo);
@@ -406,7 +406,7 @@ TEST_F(RestoreUnderWine, AnUndoFileRestoredFromThePagePutsARemovedEntryBack) {
     std::printf(", then %d for %s %s", ui_.shellAnswers[1], ui_.shown.back().text.c_str(),
                 ui_.shown.back().caption.c_str());
     EXPECT_EQ(form_.WinDir + "regedit.exe", ui_.shown.back().text);
-    EXPECT_EQ("\"" + form_.UndoFileName() + "\"", ui_.shown.back().caption);
+    EXPECT_EQ("\"" + form_.Undo().FileName() + "\"", ui_.shown.back().caption);
     EXPECT_GT(ui_.shellAnswers[1], 32);
   }
   std::printf("\n");

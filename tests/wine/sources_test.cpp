@@ -13,6 +13,7 @@
 
 #include "app/form1.h"
 #include "tests/support/registry_snapshot.h"
+#include "tests/wine/wine_form.h"
 #include "tests/wine/wine_test_support.h"
 
 namespace {
@@ -106,16 +107,16 @@ class SourcesUnderWine : public ::testing::Test {
     seeded_.push_back({"TwSrcUserGone", Source::kUser, Expanded("%TEMP%") + "\\TwSrcUserGone\\Update.exe", "",
                        kBrokenLink});
     for (const Seeded& s : seeded_) Seed(s);
-    wine_.form.UndoStem = "UndoSourcesTest";
-    DeleteFileA(wine_.form.UndoFileName().c_str());
     wine_.form.FormCreate();
+    wine_.form.Undo().SetStem("UndoSourcesTest");
+    DeleteFileA(wine_.form.Undo().FileName().c_str());
   }
   void TearDown() override {
     for (const Seeded& s : seeded_) {
       DeleteSeeded(s);
       if (!s.file.empty()) DeleteFileAnywhere(s.file, s.source == Source::kMachine64);
     }
-    DeleteFileA(wine_.form.UndoFileName().c_str());
+    DeleteFileA(wine_.form.Undo().FileName().c_str());
   }
   static void DeleteSeeded(const Seeded& s) {
     RegDeleteKeyExA(RootOf(s.source), (kUninstall + s.name + "\\Parts").c_str(), ViewOf(s.source), 0);
@@ -197,12 +198,19 @@ TEST_F(SourcesUnderWine, EachRemovalMergesBackIntoItsOwnListWithEitherRegistryEd
       SCOPED_TRACE(std::string(s.name) + " " + SourceName(s.source) + " merged by " + editor.path);
       std::vector<regfile::Tree> before;
       for (const Seeded& each : seeded_) before.push_back(Snapshot(each));
-      DeleteFileA(wine_.form.UndoFileName().c_str());
+      DeleteFileA(wine_.form.Undo().FileName().c_str());
+      ASSERT_NE(nullptr, Find(s));
       wine_.ui.answers = {IDYES};
-      wine_.form.RemoveEntry(s.name, s.source);
+      wine_.form.RemoveEntry(*Find(s));
+      const std::vector<std::string> asked = wine_.ui.Texts("ask");
+      ASSERT_FALSE(asked.empty());
+      EXPECT_EQ("Are you sure you want to remove this entry?\n\nTidewell source test " + std::string(s.name) + " (" +
+                    SourceName(s.source) + ")",
+                asked.back())
+          << "the question names the entry and its list";
       ASSERT_TRUE(Snapshot(s).empty()) << "removed";
       ASSERT_EQ(nullptr, Find(s)) << "and gone from the list";
-      ASSERT_TRUE(Merge(editor.path, editor.sixtyFourBit, wine_.form.UndoFileName()));
+      ASSERT_TRUE(Merge(editor.path, editor.sixtyFourBit, wine_.form.Undo().FileName()));
       for (size_t i = 0; i < seeded_.size(); ++i)
         EXPECT_EQ(before[i], Snapshot(seeded_[i])) << seeded_[i].name << " " << SourceName(seeded_[i].source);
       wine_.form.FillListBox();

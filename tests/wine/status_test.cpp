@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "inventory/finder.h"
+#include "inventory/finder_page.h"
 #include "inventory/status.h"
 #include "tests/wine/wine_test_support.h"
 
@@ -75,13 +76,29 @@ class StatusUnderWine : public ::testing::Test {
     SetEnvironmentVariableA("TIDEWELL_STATUS", nullptr);
   }
 
-  // The icon of a fresh row for the uninstall string, with exactly the files named present.
+  // The status icon of the uninstall string, with exactly the files named present.
   int IconOf(const std::string& uninstall, const std::vector<std::string>& files) {
     const std::vector<std::string> made = MakeFiles(files);
-    const int row = form_.ListView1.Add();
-    form_.CheckUninstall(Expand(uninstall), row);
+    const int icon = Check(Expand(uninstall));
     for (const std::string& path : made) DeleteFileW(platform::Widen(path).c_str());
-    return form_.ListView1.Item(row).ImageIndex;
+    return icon;
+  }
+  // One check of the text, each of its questions to the disk asked once.
+  int Check(const std::string& text) {
+    FinderMemo memo;
+    FinderOptions options;
+    options.memo = &memo;
+    Finder finder(wine_.real.files, wine_.real.system, options);
+    return CheckUninstall(finder, text);
+  }
+  bool FileExists(const std::string& path) { return Finder(wine_.real.files, wine_.real.system).nFileExists(path); }
+  // What the Finder page says of the typed path.
+  bool AddressExists(const std::string& typed) {
+    return ::AddressExists(wine_.real.files, WithBackslash(wine_.real.system.WindowsDirectory()),
+                           WithBackslash(wine_.real.system.SystemDirectory()), typed);
+  }
+  static std::string WithBackslash(const std::string& folder) {
+    return folder.empty() || folder.back() == '\\' ? folder : folder + "\\";
   }
 
   // A scan's check of the uninstall string, with its reason, with exactly the files named present.
@@ -103,8 +120,7 @@ class StatusUnderWine : public ::testing::Test {
     return made;
   }
 
-  WineForm wine_;
-  TForm1& form_ = wine_.form;
+  WinePlatform wine_;
   std::vector<std::string> extra_;
   static bool drivesReady_;
 };
@@ -223,11 +239,8 @@ TEST_F(StatusUnderWine, PathsWithNamesOfEveryScriptAreTestedAsTheyAre) {
     if (present) {
       ASSERT_TRUE(MakeFile(path));
     }
-    for (const std::string& typed : {path, path.substr(0, path.size() - 4)}) {
-      form_.Edit2.TextFromUser(typed);
-      form_.Button3.Click();
-      EXPECT_EQ(present ? "Exists" : "NonExistent", form_.Panel3.Caption()) << typed;
-    }
+    for (const std::string& typed : {path, path.substr(0, path.size() - 4)})
+      EXPECT_EQ(present, AddressExists(typed)) << typed;
     DeleteFileW(platform::Widen(path).c_str());
   }
 }
@@ -240,12 +253,10 @@ TEST_F(StatusUnderWine, AFileIsPresentWhateverItsDate) {
   const FILETIME year1970 = {0xD53E8000u, 0x019DB1DEu};  // 1 January 1970
   SetFileTime(file, nullptr, nullptr, &year1970);
   CloseHandle(file);
-  EXPECT_TRUE(form_.nFileExists(path));
-  EXPECT_TRUE(form_.AddressExists(path)) << "the Finder page says it exists";
-  const int row = form_.ListView1.Add();
-  form_.CheckUninstall(path, row);
-  EXPECT_EQ(form_.ListView1.Item(row).ImageIndex, kGoodLink);
-  EXPECT_FALSE(form_.nFileExists(kBase + "\\App"));  // a folder is no file
+  EXPECT_TRUE(FileExists(path));
+  EXPECT_TRUE(AddressExists(path)) << "the Finder page says it exists";
+  EXPECT_EQ(Check(path), kGoodLink);
+  EXPECT_FALSE(FileExists(kBase + "\\App"));  // a folder is no file
 }
 
 // Wine's ExpandEnvironmentStringsA answers a source of 32767 characters or more with a few
@@ -255,19 +266,13 @@ TEST_F(StatusUnderWine, AFileIsPresentWhateverItsDate) {
 TEST_F(StatusUnderWine, AMegabyteStringEndsInAnIcon) {
   std::string text = kBase + "\\App\\u.exe ";
   while (text.size() < (1u << 20)) text += ",.-;\\'(.!@ 1";
-  const int row = form_.ListView1.Add();
-  form_.CheckUninstall(text, row);
-  EXPECT_EQ(form_.ListView1.Item(row).ImageIndex, kBrokenLink);
+  EXPECT_EQ(Check(text), kBrokenLink);
   ASSERT_TRUE(MakeFile(kBase + "\\App\\u.exe"));
-  form_.ListView1.SetImageIndex(row, -1);
-  form_.CheckUninstall(text, row);
-  EXPECT_EQ(form_.ListView1.Item(row).ImageIndex, kGoodLink);
+  EXPECT_EQ(Check(text), kGoodLink);
   char expanded[261] = "unchanged";
   EXPECT_EQ(ExpandEnvironmentStringsA(text.c_str(), expanded, 260), 1u);
   const std::string withVariable = kBase + "\\App\\u.exe /log=%TEMP%\\u.log " + text;
-  form_.ListView1.SetImageIndex(row, -1);
-  form_.CheckUninstall(withVariable, row);
-  EXPECT_EQ(form_.ListView1.Item(row).ImageIndex, kGoodLink);
+  EXPECT_EQ(Check(withVariable), kGoodLink);
 }
 
 }  // namespace

@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "backup/undo_file.h"
 #include "platform/win32/win32_platform.h"
 #include "registry/nt_registry.h"
 #include "tests/support/reg_file_reader.h"
 #include "tests/support/registry_snapshot.h"
-#include "tests/wine/wine_test_support.h"
 #include "tests/wine/tree_compare.h"
+#include "tests/wine/wine_form.h"
+#include "tests/wine/wine_test_support.h"
 #include "tests/wine/undo_seeds.h"
 
 using undo_seeds::kUninstallPath;
@@ -33,16 +35,17 @@ void WriteFileText(const std::string& path, const std::string& text) {
   out << text;
 }
 
+// The window's commands and the undo file's own writes go to the same undo files, this test's own,
+// so that merging them brings back nothing of other tests.
 class UndoRoundTrip : public ::testing::Test {
  protected:
   void SetUp() override {
     form_.FormCreate();
-    // An undo file of this test's own, so that merging it brings back nothing of other tests.
-    form_.UndoStem = "UndoRoundTripTest";
+    form_.Undo().SetStem(undo_.Stem());
     DeleteFiles();
   }
   // The day's undo files without their endings; both are deleted before and after each test.
-  std::string Stem() { return TestFolder() + "Backup\\" + form_.UndoStem; }
+  std::string Stem() { return TestFolder() + "Backup\\" + undo_.Stem(); }
   void DeleteFiles() {
     for (const char* suffix : {".reg", ".unicode.reg"}) DeleteFileA((Stem() + suffix).c_str());
   }
@@ -55,16 +58,13 @@ class UndoRoundTrip : public ::testing::Test {
   regfile::Tree Entry() { return regfile::Snapshot(real_.registry, platform::kHkeyLocalMachine, kUninstallPath + kEntry); }
   regfile::Tree Product() { return regfile::Snapshot(real_.registry, platform::kHkeyClassesRoot, kProductsPath + kProduct); }
 
-  int Row(const std::string& name) {
-    for (int i = 0; i < form_.ListView1.Count(); ++i)
-      if (form_.ListView1.Item(i).SubItems.at(0) == name) return i;
-    return -1;
-  }
+  int Row(const std::string& name) { return MainListRow(form_, name); }
 
   WineForm wine_;
   platform::Win32Platform& real_ = wine_.real;
   RecordingUi& ui_ = wine_.ui;
   TForm1& form_ = wine_.form;
+  UndoFile undo_{real_.files, real_.system, BackupFolderOf(real_.system.ExecutablePath()), "UndoRoundTripTest"};
 };
 
 TEST_F(UndoRoundTrip, AnEntryOfEveryTypeComesBackWhole) {
@@ -74,7 +74,7 @@ TEST_F(UndoRoundTrip, AnEntryOfEveryTypeComesBackWhole) {
 
   form_.Button4.Click();
   ASSERT_GE(Row(kEntry), 0);
-  form_.ListView1.Select(Row(kEntry));
+  ClickRow(form_, Row(kEntry));
   ui_.answers = {IDYES};
   form_.Button2.Click();
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
@@ -120,7 +120,8 @@ TEST_F(UndoRoundTrip, SaveChangesGivesBackTheOldCommandWithItsType) {
 
   form_.Button4.Click();
   ASSERT_GE(Row(kEntry), 0);
-  form_.ListView1.Select(Row(kEntry));
+  ClickRow(form_, Row(kEntry));
+  ASSERT_TRUE(form_.Button15.Enabled());
   form_.Edit3.TextFromUser("C:\\new\\uninstall.exe");
   form_.Button15.Click();
   const regfile::Tree changed = Entry();
@@ -151,12 +152,13 @@ TEST_F(UndoRoundTrip, TheRegistryEditorImportsOnlyTheExactHeader) {
 // lines: the editor sets no part of the cut value, and the next block reaches its own key.
 TEST_F(UndoRoundTrip, LinesCutShortAreNotMergedAndDoNotSwallowTheNextBlock) {
   const std::string key = "HKEY_LOCAL_MACHINE\\" + kUninstallPath + kEntry;
-  form_.WriteReg("[" + key + "]");
-  form_.WriteReg("\"Whole\"=dword:00000007");
-  std::ofstream(form_.UndoFileName(), std::ios::binary | std::ios::app) << "\"Cut\"=hex:01,02,03,\\\r\n04,0";
-  form_.WriteReg("[" + key + "\\Next]");
-  form_.WriteReg("\"After\"=dword:00000009");
-  EXPECT_NE(std::string::npos, ReadFileText(form_.UndoFileName()).find("04,0-- incomplete lines above are not merged --\r\n"));
+  undo_.WriteReg("[" + key + "]");
+  undo_.WriteReg("\"Whole\"=dword:00000007");
+  std::ofstream(undo_.FileName(), std::ios::binary | std::ios::app) << "\"Cut\"=hex:01,02,03,\\\r\n04,0";
+  undo_.WriteReg("[" + key + "\\Next]");
+  undo_.WriteReg("\"After\"=dword:00000009");
+  EXPECT_NE(std::string::npos,
+            ReadFileText(undo_.FileName()).find("04,0-- incomplete lines above are not merged --\r\n"));
   ASSERT_TRUE(undo_seeds::MergeUndoFiles(Stem()));
   const regfile::Tree merged = Entry();
   const std::string top = regfile::Upper(kUninstallPath + kEntry);

@@ -18,10 +18,13 @@
 #include "platform/text_encoding.h"
 #include "platform/win32/wide_text.h"
 #include "registry/nt_registry.h"
+#include "restore/hive_restore.h"
+#include "restore/short_name.h"
 #include "tests/support/reg_file_reader.h"
 #include "tests/support/registry_snapshot.h"
 #include "tests/wine/tree_compare.h"
 #include "tests/wine/undo_seeds.h"
+#include "tests/wine/wine_form.h"
 #include "tests/wine/wine_test_support.h"
 
 using undo_seeds::Create;
@@ -81,12 +84,13 @@ struct Carried {
   unsigned codePage;
 };
 
+// The window's commands, the hive restore and the undo file's own writes go to the same undo files,
+// this test's own, so that merging them brings back nothing of other tests.
 class UnicodeRoundTrip : public ::testing::Test {
  protected:
   void SetUp() override {
     form_.FormCreate();
-    // Undo files of this test's own, so that merging them brings back nothing of other tests.
-    form_.UndoStem = "UndoUnicodeTest";
+    form_.Undo().SetStem(undo_.Stem());
     DeleteFiles();
   }
   void TearDown() override {
@@ -95,20 +99,16 @@ class UnicodeRoundTrip : public ::testing::Test {
   }
   void DeleteFiles() {
     for (UndoFormat format : {UndoFormat::kRegedit4, UndoFormat::kUnicode})
-      DeleteFileW(platform::Widen(form_.UndoFileName(format)).c_str());
+      DeleteFileW(platform::Widen(undo_.FileName(format)).c_str());
   }
   bool Exists(UndoFormat format) {
-    return GetFileAttributesW(platform::Widen(form_.UndoFileName(format)).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(platform::Widen(undo_.FileName(format)).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
-  std::string Content(UndoFormat format) { return ReadFileText(form_.UndoFileName(format)); }
+  std::string Content(UndoFormat format) { return ReadFileText(undo_.FileName(format)); }
   regfile::Tree Entry(const std::string& key) {
     return regfile::Snapshot(real_.registry, platform::kHkeyLocalMachine, kUninstallPath + key);
   }
-  int Row(const std::string& key) {
-    for (int i = 0; i < form_.ListView1.Count(); ++i)
-      if (form_.ListView1.Item(i).SubItems.at(0) == key) return i;
-    return -1;
-  }
+  int Row(const std::string& key) { return MainListRow(form_, key); }
   // Removes the entry with "&Delete an entry >>" of All Entries, answering Yes.
   void RemoveFromAllEntries(const std::string& key) {
     form_.Button4.Click();
@@ -129,6 +129,7 @@ class UnicodeRoundTrip : public ::testing::Test {
   platform::Win32Platform& real_ = wine_.real;
   RecordingUi& ui_ = wine_.ui;
   TForm1& form_ = wine_.form;
+  UndoFile undo_{real_.files, real_.system, BackupFolderOf(real_.system.ExecutablePath()), "UndoUnicodeTest"};
   std::vector<std::string> keys_;
 };
 
@@ -152,7 +153,7 @@ TEST_F(UnicodeRoundTrip, AnEntryOfEveryScriptIsListedRemovedAndMergedBackWhole) 
   const int row = Row(kEveryScript);
   ASSERT_GE(row, 0) << "listed under its own key name";
   EXPECT_EQ(kWeChat, form_.ListView1.Item(row).Caption);
-  form_.ListView1.Select(row);
+  ClickRow(form_, row);
   ui_.answers = {IDYES};
   form_.Button2.Click();
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
@@ -161,7 +162,7 @@ TEST_F(UnicodeRoundTrip, AnEntryOfEveryScriptIsListedRemovedAndMergedBackWhole) 
   EXPECT_FALSE(Exists(UndoFormat::kRegedit4)) << "no code page carries it: the REGEDIT4 file is not touched";
   const std::string unicode = Content(UndoFormat::kUnicode);
   EXPECT_EQ(0u, unicode.rfind("\xff\xfe" + Wide("Windows Registry Editor Version 5.00\r\n\r\n["), 0));
-  ASSERT_TRUE(undo_seeds::MergeWithRegedit(form_.UndoFileName(UndoFormat::kUnicode)));
+  ASSERT_TRUE(undo_seeds::MergeWithRegedit(undo_.FileName(UndoFormat::kUnicode)));
   std::printf("Round trip of an entry of every script (code page %u) through the Unicode file:\n", GetACP());
   EXPECT_EQ(0, CompareTrees(before, Entry(kEveryScript), true));
 }
@@ -191,7 +192,7 @@ TEST_F(UnicodeRoundTrip, AChangeGoesWholeToTheFileWhoseCodePageCarriesIt) {
     const UndoFormat format = regedit4 ? UndoFormat::kRegedit4 : UndoFormat::kUnicode;
     EXPECT_TRUE(Exists(format));
     EXPECT_FALSE(Exists(regedit4 ? UndoFormat::kUnicode : UndoFormat::kRegedit4)) << "the other file is not touched";
-    ASSERT_TRUE(undo_seeds::MergeWithRegedit(form_.UndoFileName(format)));
+    ASSERT_TRUE(undo_seeds::MergeWithRegedit(undo_.FileName(format)));
     std::printf("%s, code page %u, through the %s file:\n", c.what, GetACP(), regedit4 ? "REGEDIT4" : "Unicode");
     EXPECT_EQ(0, CompareTrees(before, Entry(c.key), true));
   }
@@ -209,7 +210,8 @@ TEST_F(UnicodeRoundTrip, SaveChangesGivesBackAnOldCommandOfEveryScript) {
 
   form_.Button4.Click();
   ASSERT_GE(Row(entry), 0);
-  form_.ListView1.Select(Row(entry));
+  ClickRow(form_, Row(entry));
+  ASSERT_TRUE(form_.Button15.Enabled());
   const std::string newText = "C:\\\xe6\x96\xb0\\uninstall.exe \xd0\x96";
   form_.Edit3.TextFromUser(newText);
   form_.Button15.Click();
@@ -221,7 +223,7 @@ TEST_F(UnicodeRoundTrip, SaveChangesGivesBackAnOldCommandOfEveryScript) {
   reg.ClosePath();
 
   EXPECT_FALSE(Exists(UndoFormat::kRegedit4));
-  ASSERT_TRUE(undo_seeds::MergeWithRegedit(form_.UndoFileName(UndoFormat::kUnicode)));
+  ASSERT_TRUE(undo_seeds::MergeWithRegedit(undo_.FileName(UndoFormat::kUnicode)));
   EXPECT_EQ(0, CompareTrees(before, Entry(entry), false));
 }
 
@@ -233,11 +235,11 @@ TEST_F(UnicodeRoundTrip, AHiveRestoreCopiesNamesOfEveryScript) {
   const std::string hive = TestFolder() + "Backup\\every script.hive";
   CreateDirectoryW(platform::Widen(TestFolder() + "Backup").c_str(), nullptr);
   DeleteFileW(platform::Widen(hive).c_str());
-  ASSERT_TRUE(form_.SaveHive(kUninstallKey + kEveryScript, hive, true));
+  ASSERT_TRUE(SaveHive(wine_.platform, undo_, kUninstallKey + kEveryScript, hive, true));
   undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + kEveryScript);
   ASSERT_TRUE(Entry(kEveryScript).empty());
 
-  ASSERT_TRUE(form_.SaveHive(kUninstallKey + kEveryScript, form_.ShortFileName(hive), false));
+  ASSERT_TRUE(SaveHive(wine_.platform, undo_, kUninstallKey + kEveryScript, ShortFileName(real_.files, hive), false));
   EXPECT_EQ(0, CompareTrees(before, Entry(kEveryScript), false));
   DeleteFileW(platform::Widen(hive).c_str());
 }
@@ -249,19 +251,19 @@ TEST_F(UnicodeRoundTrip, LinesCutShortInTheUnicodeFileAreNotMergedAndDoNotSwallo
   const std::string entry = "TWU Cut \xe8\xa1\xa8";
   keys_.push_back(entry);
   const std::string key = "HKEY_LOCAL_MACHINE\\" + kUninstallPath + entry;
-  const std::string file = form_.UndoFileName(UndoFormat::kUnicode);
+  const std::string file = undo_.FileName(UndoFormat::kUnicode);
   {
-    UndoBlock block(form_, [] { return UndoFormat::kUnicode; });
-    form_.WriteReg("[" + key + "]");
-    form_.WriteReg("\"Whole \xce\xb1\"=dword:00000007");
+    UndoBlock block(undo_, [] { return UndoFormat::kUnicode; });
+    undo_.WriteReg("[" + key + "]");
+    undo_.WriteReg("\"Whole \xce\xb1\"=dword:00000007");
   }
   // Half a UTF-16 unit at the end, as a write stopped by a full disk can leave it.
   const std::string cut = Wide("\"Cut\"=hex:01,02,03,\\\r\n04,0").append("\x30", 1);
   std::ofstream(file, std::ios::binary | std::ios::app) << cut;
   {
-    UndoBlock block(form_, [] { return UndoFormat::kUnicode; });
-    form_.WriteReg("[" + key + "\\Next \xd0\x96]");
-    form_.WriteReg("\"After\"=dword:00000009");
+    UndoBlock block(undo_, [] { return UndoFormat::kUnicode; });
+    undo_.WriteReg("[" + key + "\\Next \xd0\x96]");
+    undo_.WriteReg("\"After\"=dword:00000009");
   }
   ASSERT_TRUE(undo_seeds::MergeWithRegedit(file));
   const regfile::Tree merged = Entry(entry);

@@ -1,18 +1,18 @@
 #pragma once
 // What the Windows tests share: the test program's folder, whole-file reads, folder removal, and
-// a TForm1 on Wine's real registry, files and processes with a Ui that records.
+// Wine's real registry, files and processes with a Ui that records, for the units and the window.
 #include <windows.h>
 
 #include <fstream>
 #include <iterator>
 #include <string>
 
-#include "app/form1.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_platform.h"
 #include "tests/wine/recording_ui.h"
 
-// The folder of the running test program, ending in a backslash (the form's ExeFolder()).
+// The folder of the running test program, ending in a backslash: the executable's folder, beside
+// which the window and the units keep the folder Backup.
 inline std::string TestFolder() {
   char path[MAX_PATH];
   GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -43,17 +43,9 @@ inline void RemoveTree(const std::string& folder) {
   RemoveDirectoryW(platform::Widen(folder).c_str());
 }
 
-// The main list's row of the entry of that key name, -1 when it is not listed.
-inline int MainListRow(const TForm1& form, const std::string& keyName) {
-  for (int i = 0; i < form.ListView1.Count(); ++i)
-    if (form.ListView1.Item(i).SubItems.at(0) == keyName) return i;
-  return -1;
-}
-
-// The window's logic on the real platform, its dialogs recorded instead of shown.
-struct WineForm {
+// The real platform, its dialogs recorded instead of shown.
+struct WinePlatform {
   platform::Win32Platform real;
   RecordingUi ui;
   platform::Platform platform{real.registry, real.files, real.system, real.processes, ui};
-  TForm1 form{platform};
 };

@@ -11,9 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "backup/key_export.h"
+#include "backup/undo_file.h"
+#include "inventory/entry.h"
 #include "platform/win32/win32_platform.h"
-#include "tests/wine/recording_ui.h"
 #include "tests/wine/undo_seeds.h"
 
 namespace {
@@ -44,7 +45,8 @@ struct Scenario {
   size_t binary;
 };
 
-// Seeds the entry, removes it as RemoveEntry does after its question, answers the milliseconds.
+// Seeds the entry, removes it with its undo lines as Remove Entry does after its question, answers the
+// milliseconds.
 double TimeOneRemoval(platform::Win32Platform& real, platform::FileSystem& files, const Scenario& scenario) {
   const std::string entry = "TidewellRemovalBench";
   undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, undo_seeds::kUninstallPath + entry);
@@ -53,14 +55,12 @@ double TimeOneRemoval(platform::Win32Platform& real, platform::FileSystem& files
     std::fprintf(stderr, "cannot seed the entry\n");
     std::exit(1);
   }
-  RecordingUi ui;
-  TForm1 form(platform::Platform{real.registry, files, real.system, real.processes, ui});
-  form.UndoStem = "UndoRemovalBench";
-  DeleteFileA(form.UndoFileName().c_str());
+  UndoFile undo(files, real.system, BackupFolderOf(real.system.ExecutablePath()), "UndoRemovalBench");
+  DeleteFileA(undo.FileName().c_str());
   LARGE_INTEGER begin, end;
   QueryPerformanceCounter(&begin);
-  form.RemoveRegistryKey(platform::kHkeyLocalMachine, kUninstallKey + entry);
-  form.WriteReg("");
+  RemoveRegistryKey(undo, real.registry, RegistryPlace{}, kUninstallKey + entry);
+  undo.WriteReg("");
   QueryPerformanceCounter(&end);
   HKEY left = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, (undo_seeds::kUninstallPath + entry).c_str(), 0, KEY_READ, &left) ==
@@ -69,7 +69,7 @@ double TimeOneRemoval(platform::Win32Platform& real, platform::FileSystem& files
     std::fprintf(stderr, "the entry was not removed\n");
     std::exit(1);
   }
-  DeleteFileA(form.UndoFileName().c_str());
+  DeleteFileA(undo.FileName().c_str());
   return Milliseconds(begin, end);
 }
 

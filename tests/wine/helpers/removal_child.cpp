@@ -1,22 +1,25 @@
-// Removes one uninstall entry as "&Remove Entry" does, answering Yes, for the Windows tests that
+// Removes the machine's uninstall entry of a key name as "&Remove Entry" does once the user has said
+// Yes, to the undo files of the stem in the folder Backup beside itself, for the Windows tests that
 // end it at chosen moments or run two at once:
 //   removal_child <undo stem> <entry key name> [<event to wait for before the removal>]
 // It signals the named event "TidewellRemovalStarted" just before the removal begins.
 #include <windows.h>
 
+#include <exception>
 #include <string>
 
-#include "app/form1.h"
+#include "backup/entry_commands.h"
+#include "backup/undo_file.h"
+#include "inventory/entry.h"
 #include "platform/win32/win32_platform.h"
-#include "tests/wine/recording_ui.h"
 
 int main(int argc, char** argv) {
   if (argc != 3 && argc != 4) return 2;
   platform::Win32Platform real;
-  RecordingUi ui;
-  ui.answers = {IDYES};
-  TForm1 form(platform::Platform{real.registry, real.files, real.system, real.processes, ui});
-  form.UndoStem = argv[1];
+  UndoFile undo(real.files, real.system, BackupFolderOf(real.system.ExecutablePath()), argv[1]);
+  Entry entry;
+  entry.source = Source::kMachine32;
+  entry.keyName = argv[2];
   if (argc == 4) {
     HANDLE go = CreateEventA(nullptr, TRUE, FALSE, argv[3]);
     if (!go || WaitForSingleObject(go, 60000) != WAIT_OBJECT_0) return 3;
@@ -25,7 +28,7 @@ int main(int argc, char** argv) {
   HANDLE started = CreateEventA(nullptr, TRUE, FALSE, "TidewellRemovalStarted");
   if (started) SetEvent(started);
   try {
-    form.RemoveEntry(argv[2]);
+    RemoveEntryKey(undo, real.registry, entry, real.system.IsWow64());
   } catch (const std::exception&) {
     return 1;
   }

@@ -12,8 +12,9 @@
 #include <fstream>
 #include <string>
 
-#include "app/form1.h"
+#include "backup/undo_file.h"
 #include "platform/win32/win32_platform.h"
+#include "restore/hive_restore.h"
 #include "tests/wine/recording_ui.h"
 
 namespace {
@@ -85,9 +86,9 @@ int main(int argc, char** argv) {
   LoggingSystem system;
   platform::Win32Processes processes;
   RecordingUi ui;
-  TForm1 form(platform::Platform{registry, files, system, processes, ui});
-  form.UndoStem = "UndoRestoreRunner";
-  const bool restored = form.SaveHive(argv[3], argv[4], false);
+  const platform::Platform real{registry, files, system, processes, ui};
+  UndoFile undo(files, system, BackupFolderOf(system.ExecutablePath()), "UndoRestoreRunner");
+  const bool restored = SaveHive(real, undo, argv[3], argv[4], false);
   Log(restored ? "restored" : "failed");
   return restored ? 0 : 1;
 }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/form1.h"
-#include "tests/wine/wine_test_support.h"
+#include "tests/wine/wine_form.h"
 
 namespace {
 
