@@ -95,14 +95,26 @@ TEST_F(BackupsPageWindowTest, DeleteFile) {
       {"removed meanwhile.reg", {"File does not Exist."}, false},
       {"a folder", {"File does not Exist."}, true},
   };
+  // The question names the file and No is its default; No keeps the file.
+  Select("kept.reg");
+  mp.ui.answers = {kIdNo};
+  form.Button7.Click();
+  ASSERT_EQ(1u, mp.ui.shown.size());
+  EXPECT_EQ("Are you sure you want to delete this backup file? It cannot be restored afterwards.\n\n" + kBackup +
+                "kept.reg",
+            mp.ui.shown[0].text);
+  EXPECT_EQ("Delete File?", mp.ui.shown[0].caption);
+  EXPECT_EQ(kMbYesNo | kMbIconWarning | kMbDefButton2, mp.ui.shown[0].style);
+  EXPECT_TRUE(mp.files.FileExistsAt(kBackup + "kept.reg"));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     mp.ui.shown.clear();
     Select(c.name);
     if (std::string(c.name) == "removed meanwhile.reg") mp.files.RemoveFile(kBackup + c.name);
+    mp.ui.answers = {kIdYes};
     form.Button7.Click();
     EXPECT_EQ(c.messages, mp.ui.Texts("message"));
-    EXPECT_TRUE(mp.ui.Texts("ask").empty()) << "no confirmation";
+    EXPECT_EQ(1u, mp.ui.Texts("ask").size()) << "asked first";
     EXPECT_EQ(c.listedAfter, Listed(form.ListBox1, c.name));
     EXPECT_TRUE(Listed(form.ListBox1, "kept.reg"));
     EXPECT_EQ(-1, form.ListBox1.ItemIndex());

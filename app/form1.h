@@ -232,11 +232,14 @@ class TForm1 {
   int checksDone_ = 0;
   int brokenFound_ = 0;
   int missingFound_ = 0;
+  int uncheckedFound_ = 0;
   // Tells a posted start of the checks whether it still belongs to the last scan and the window.
   int checkGeneration_ = 0;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
   // What ReadInventoryAhead is reading; the next scan takes it.
   std::future<Inventory> inventoryAhead_;
-  // Last, so that its thread is stopped before anything it reports to goes.
+  // Last, so that their threads are stopped before anything they report to goes. A cancelled
+  // worker is kept until its threads end, so that cancelling never waits for a check.
   std::unique_ptr<StatusWorker> statusWorker_;
+  std::vector<std::unique_ptr<StatusWorker>> retiredWorkers_;
 };

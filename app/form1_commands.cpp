@@ -17,6 +17,8 @@ constexpr const char* kRemoveQuestion = "Are you sure you want to remove this en
 constexpr const char* kRemoveCaption = "Remove Entry?";
 constexpr const char* kUninstallQuestion = "Are you sure you want to uninstall this program?";
 constexpr const char* kUninstallCaption = "Uninstall Program?";
+constexpr const char* kDeleteFileQuestion = "Are you sure you want to delete this backup file? It cannot be restored afterwards.";
+constexpr const char* kDeleteFileCaption = "Delete File?";
 constexpr const char* kNothingToRemove = "There are no items in this list to remove.";
 constexpr const char* kProductSeparator = " - {";
 
@@ -87,6 +89,7 @@ void TForm1::RemoveEntry(Entry entry) {
   // The message names the entry as the list showed it.
   const std::string shownName = entry.displayName.empty() ? entry.keyName : entry.displayName;
   if (!outcome.Complete()) platform_.ui.ShowError(IncompleteRemovalMessage(shownName, outcome));
+  else if (!outcome.undoProblem.empty()) platform_.ui.ShowError(UndoProblemMessage(shownName, outcome));
   platform_.ui.ProcessMessages();
 }
 
@@ -193,8 +196,12 @@ void TForm1::Button6Click() {
 void TForm1::Button7Click() {
   const int index = ListBox1.ItemIndex();
   if (index < 0 || index >= ListBox1.Count()) return;
-  if (!DeleteBackupFile(platform_.files, undo_.Folder() + "\\" + ListBox1.Items()[index]))
-    platform_.ui.ShowMessage("File does not Exist.");
+  const std::string file = undo_.Folder() + "\\" + ListBox1.Items()[index];
+  if (platform_.ui.AskMessageBox(Naming(kDeleteFileQuestion, file), kDeleteFileCaption,
+                                 platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2) !=
+      platform::kIdYes)
+    return;
+  if (!DeleteBackupFile(platform_.files, file)) platform_.ui.ShowMessage("File does not Exist.");
   RefillBackupList();
   ListBox1Click();
 }

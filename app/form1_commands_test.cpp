@@ -123,7 +123,7 @@ TEST_F(WindowCommandsTest, ADeletionTheRegistryRefusesIsSaidAfterItsLinesAreWrit
                 "Tidewell could not remove all of 'Beta': 2 values remain in "
                 "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Beta (the registry "
                 "refused to delete them: access denied), and the key that holds them stays. Run Tidewell as an "
-                "administrator to remove the rest. What was removed is in the day's undo file."}),
+                "administrator to remove the rest. What was removed is in the undo file C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg."}),
             p.ui.Texts("error"));
   EXPECT_EQ(File({std::string(kEntryLine) + "Beta]", "\"DisplayName\"=\"Beta\"",
                   "\"UninstallString\"=\"C:\\\\Beta\\\\remove.exe /x\"", ""}),

@@ -42,6 +42,8 @@ void TForm1::RemoveSelectedEntries() {
   // removal is; the first that fails stops the rest.
   size_t removed = 0;
   std::string failure;
+  // The first removal whose undo file could not be finished; it is removed, and the others go on.
+  std::string undoProblem;
   for (const Entry& entry : chosen) {
     Label21.SetCaption("Removing " + std::to_string(removed + 1) + " of " + std::to_string(chosen.size()) + ": " +
                        entry.displayName);
@@ -49,6 +51,7 @@ void TForm1::RemoveSelectedEntries() {
     try {
       const RemovalOutcome outcome = RemoveEntryKey(entry);
       if (!outcome.Complete()) failure = IncompleteRemovalMessage(entry.displayName, outcome);
+      else if (undoProblem.empty()) undoProblem = UndoProblemMessage(entry.displayName, outcome);
     } catch (const std::exception& error) {
       failure = "Tidewell could not remove '" + entry.displayName + "': " + error.what();
     }
@@ -56,6 +59,7 @@ void TForm1::RemoveSelectedEntries() {
     ++removed;
   }
   FillListBox();
+  if (!undoProblem.empty()) platform_.ui.ShowError(undoProblem);
   if (failure.empty()) return;
   std::string text = "Removed " + std::to_string(removed) + " of " + std::to_string(chosen.size()) + " entries. " +
                      failure;

@@ -191,7 +191,7 @@ void TForm1::Edit4Change() { ShowEntries(SelectedEntryIds(), -1); }
 
 void TForm1::StartChecks(std::vector<StatusJob> jobs) {
   checksPending_ = static_cast<int>(jobs.size());
-  checksDone_ = brokenFound_ = missingFound_ = 0;
+  checksDone_ = brokenFound_ = missingFound_ = uncheckedFound_ = 0;
   Label21.SetCaption("");
   if (jobs.empty()) return;
   ShowCheckProgress();
@@ -201,16 +201,26 @@ void TForm1::StartChecks(std::vector<StatusJob> jobs) {
   const int generation = ++checkGeneration_;
   platform_.ui.Post([this, alive = std::weak_ptr<int>(alive_), generation, jobs = std::move(jobs)]() mutable {
     if (alive.expired() || generation != checkGeneration_) return;
-    statusWorker_ = std::make_unique<StatusWorker>(platform_.files, platform_.system, platform_.ui, std::move(jobs),
-                                                   [this](int entry, const StatusResult& result) {
-                                                     StatusChecked(entry, result);
-                                                   });
+    // A task of the window's queue: nothing may escape it.
+    try {
+      statusWorker_ = std::make_unique<StatusWorker>(platform_.files, platform_.system, platform_.ui, std::move(jobs),
+                                                     [this](int entry, const StatusResult& result) {
+                                                       StatusChecked(entry, result);
+                                                     });
+    } catch (const std::exception& error) {
+      ShowException(error);
+    }
   });
 }
 
 void TForm1::CancelChecks() {
   ++checkGeneration_;
-  statusWorker_.reset();
+  if (statusWorker_) {
+    statusWorker_->Cancel();
+    retiredWorkers_.push_back(std::move(statusWorker_));
+  }
+  // A cancelled worker whose threads have ended goes now; the others wait for a later scan.
+  std::erase_if(retiredWorkers_, [](const std::unique_ptr<StatusWorker>& worker) { return worker->Finished(); });
   checksPending_ = 0;
 }
 
@@ -227,9 +237,11 @@ void TForm1::StatusChecked(int entry, const StatusResult& result) {
   ++checksDone_;
   brokenFound_ += status == kBrokenLink ? 1 : 0;
   missingFound_ += status == kMissingDisk ? 1 : 0;
+  uncheckedFound_ += status == kStatusUnknown ? 1 : 0;
   const int row = rowOfEntry_[static_cast<size_t>(entry)];
   if (row >= 0 && row < ListView1.Count()) {
-    ListView1.Item(row).SubItems.at(3) = StatusText(status, true);
+    // A result is never "Checking": an entry that could not be checked has no status.
+    ListView1.Item(row).SubItems.at(3) = StatusName(status);
     ListView1.Item(row).Hint = result.reason;
     ListView1.SetImageIndex(row, status);
     if (row == ListView1.Selected()) ShowWhy();
@@ -256,6 +268,7 @@ void TForm1::ShowCheckProgress() {
   }
   std::string summary = WithThousands(checksDone_) + " checked: " + WithThousands(brokenFound_) + " Broken Link";
   if (missingFound_ > 0) summary += ", " + WithThousands(missingFound_) + " Missing Disk";
+  if (uncheckedFound_ > 0) summary += ", " + WithThousands(uncheckedFound_) + " could not be checked";
   Label21.SetCaption(summary);
 }
 

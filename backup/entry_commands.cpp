@@ -16,8 +16,9 @@ constexpr const char* kUninstallStringName = "UninstallString";
 
 // Writes the entry's key line and its old uninstall string, with its own type and bytes (an
 // expandable string stays one when the file is merged), in one write to the file that carries
-// them; a value that is not there is backed up as an empty text.
-void BackUpUninstallString(UndoFile& undo, TNTRegistry& reg, const RegistryPlace& place, const std::string& keyPath) {
+// them; a value that is not there is backed up as an empty text. Answers the old value's type.
+std::uint32_t BackUpUninstallString(UndoFile& undo, TNTRegistry& reg, const RegistryPlace& place,
+                                    const std::string& keyPath) {
   std::uint32_t typeCode = platform::kRegSz;
   std::string bytes = StringDataOfText("");
   reg.FetchWholeValue(kUninstallStringName, typeCode, bytes);
@@ -36,6 +37,7 @@ void BackUpUninstallString(UndoFile& undo, TNTRegistry& reg, const RegistryPlace
   if (!lines) throw EInOutError("Cannot write the uninstall string of " + keyPath + " to an undo file: it is not text");
   UndoBlock block(undo, [&] { return format; });
   undo.AppendLines(*lines, true);
+  return typeCode;
 }
 
 }  // namespace
@@ -48,8 +50,14 @@ RemovalOutcome RemoveEntryKey(UndoFile& undo, platform::RegistryApi& registry, c
   const RegistryPlace place = PlaceOf(entry.source, wow64);
   const std::string path = entry.KeyPath();
   UndoBlock block(undo, [&] { return UndoFormatForKey(registry, undo.System(), place, path); });
-  const RemovalOutcome outcome = RemoveRegistryKey(undo, registry, place, path);
-  undo.WriteReg("");
+  RemovalOutcome outcome = RemoveRegistryKey(undo, registry, place, path);
+  // Every key and value written to the undo file reached the disk before it was deleted: a failure
+  // of the empty line that ends the entry's lines is the undo file's problem, not the removal's.
+  try {
+    undo.WriteReg("");
+  } catch (const EInOutError& error) {
+    outcome.undoProblem = error.what();
+  }
   return outcome;
 }
 
@@ -81,7 +89,13 @@ CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& regis
   if (!reg.OpenPath(keyPath, false)) return CommandChange::kNotChanged;
   if (reg.ReadText(kUninstallStringName) == newText) return CommandChange::kUnchanged;
   UndoLock lock(undo.System());
-  BackUpUninstallString(undo, reg, place, keyPath);
-  reg.WriteText(kUninstallStringName, newText);
+  const std::uint32_t oldType = BackUpUninstallString(undo, reg, place, keyPath);
+  // An expandable command stays expandable: %ProgramFiles% in it must go on naming the folder.
+  if (oldType == platform::kRegExpandSz) {
+    const std::string data = StringDataOfText(newText);
+    reg.StoreValueOfType(kUninstallStringName, data.data(), platform::kRegExpandSz, static_cast<std::int32_t>(data.size()));
+  } else {
+    reg.WriteText(kUninstallStringName, newText);
+  }
   return CommandChange::kChanged;
 }

@@ -9,7 +9,8 @@
 #include "platform/registry_api.h"
 
 // Under the undo lock, the entry's key tree written to the undo file and deleted, and an empty line
-// after it: answers what stayed. An entry without a key name removes nothing.
+// after it: answers what stayed, and the undo file's problem when that line could not be written.
+// An entry without a key name removes nothing.
 RemovalOutcome RemoveEntryKey(UndoFile& undo, platform::RegistryApi& registry, const Entry& entry, bool wow64);
 
 // Whether the product's key is still registered.
@@ -26,6 +27,7 @@ enum class CommandChange {
   kNotChanged,
 };
 // Under the undo lock, the entry's old uninstall command written to the undo file, then the new
-// one stored. Raises when the old value cannot be backed up (it is not text), before any change.
+// one stored, as an expandable string when the old one was one, otherwise as a plain string.
+// Raises when the old value cannot be backed up (it is not text), before any change.
 CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& registry, const Entry& entry, bool wow64,
                                     const std::string& newText);

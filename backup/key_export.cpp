@@ -150,6 +150,7 @@ RemovalOutcome TreeRemoval::Remove(const std::string& keyPath) {
   }
   // The whole tree goes to one file, chosen before its first line is written.
   UndoBlock block(undo_, [&] { return UndoFormatForKey(api_, undo_.System(), place_, keyPath); });
+  outcome_.undoFile = undo_.FileName(undo_.FormatInUse());
   std::unique_ptr<TNTRegistry> top = FromRoot();
   if (!top->OpenPath(keyPath, false)) {
     // Gone already, or there but closed to this program: only the second is left behind.

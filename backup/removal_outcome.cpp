@@ -142,7 +142,17 @@ void RemovalOutcome::Add(const RemovalOutcome& other) {
   valuesLeft += other.valuesLeft;
   accessDenied = accessDenied || other.accessDenied;
   left.insert(left.end(), other.left.begin(), other.left.end());
+  if (undoFile.empty()) undoFile = other.undoFile;
+  if (undoProblem.empty()) undoProblem = other.undoProblem;
 }
+
+namespace {
+
+std::string UndoFileNamed(const RemovalOutcome& outcome) {
+  return outcome.undoFile.empty() ? "the day's undo file" : "the undo file " + outcome.undoFile;
+}
+
+}  // namespace
 
 std::string IncompleteRemovalMessage(const std::string& what, const RemovalOutcome& outcome) {
   if (outcome.Complete()) return {};
@@ -164,5 +174,11 @@ std::string IncompleteRemovalMessage(const std::string& what, const RemovalOutco
   }
   text += ". ";
   if (outcome.accessDenied) text += "Run Tidewell as an administrator to remove the rest. ";
-  return text + "What was removed is in the day's undo file.";
+  return text + "What was removed is in " + UndoFileNamed(outcome) + ".";
+}
+
+std::string UndoProblemMessage(const std::string& what, const RemovalOutcome& outcome) {
+  if (outcome.undoProblem.empty()) return {};
+  return "'" + what + "' was removed, and all of it is in " + UndoFileNamed(outcome) +
+         ", but the line that ends it there could not be written: " + outcome.undoProblem;
 }

@@ -39,6 +39,11 @@ struct RemovalOutcome {
   bool accessDenied = false;
   // Where something stayed and why; the keys above such places stay to hold them.
   std::vector<LeftBehind> left;
+  // Not empty when everything went and was backed up, but the undo file could not be finished
+  // afterwards (the empty line that ends the entry's lines): the system's reason.
+  std::string undoProblem;
+  // The undo file that the removal wrote to; empty when it wrote nothing.
+  std::string undoFile;
 
   bool Complete() const { return keysLeft == 0 && valuesLeft == 0; }
   // Notes a place and counts what stays there.
@@ -49,5 +54,8 @@ struct RemovalOutcome {
 };
 
 // The message for a removal of `what` (an entry's or a product's name) that left something behind:
-// what stays, where and why, and what to do about it; empty when it left nothing.
+// what stays, where and why, what to do about it, and the undo file; empty when it left nothing.
 std::string IncompleteRemovalMessage(const std::string& what, const RemovalOutcome& outcome);
+// The message for a removal of `what` that took everything but could not finish the undo file;
+// empty when the undo file was finished.
+std::string UndoProblemMessage(const std::string& what, const RemovalOutcome& outcome);

@@ -37,6 +37,12 @@ void MakeFolders(FileSystem& files, const std::string& folder) {
   if (!isFolder(folder)) files.MakeDirectory(folder);
 }
 
+// The end of a cut line and the mark on the line after it.
+std::string CutShortMark(const UndoEncoding& encoding) {
+  const std::string lineEnd = encoding.EncodeAscii(kLineEnd);
+  return encoding.EncodeAscii(kCutShortEnd) + lineEnd + encoding.EncodeAscii(kCutShortLine) + lineEnd;
+}
+
 enum class Found { kNothing, kEmpty, kUndoFile, kForeign };
 
 struct Examined {
@@ -160,8 +166,7 @@ FileId OpenForLines(FileSystem& files, const std::string& fileName, const UndoEn
     if (examined.found == Found::kUndoFile) {
       mode = FileOpen::kAppend;
       // A unit cut in half is completed first, so that the mark and the new lines are whole units.
-      if (examined.endsCutShort)
-        *lead += std::string(examined.missingBytes, '\0') + encoding.EncodeAscii(kCutShortLine) + lineEnd;
+      if (examined.endsCutShort) *lead += std::string(examined.missingBytes, '\0') + CutShortMark(encoding);
     } else {
       if (examined.found == Found::kEmpty) mode = FileOpen::kAppend;
       *lead += encoding.Preamble() + encoding.EncodeAscii(encoding.HeaderText()) + lineEnd + lineEnd;
@@ -212,7 +217,7 @@ void UndoFile::AppendLines(const std::vector<std::string>& lines, bool flush) {
     // Part of the lines may be in the file: mark them as cut short while the file is open, so that
     // a merge before the next write does not take them for a whole value. The error stays the
     // write's own.
-    const std::string mark = encoding.EncodeAscii(kCutShortLine) + encoding.EncodeAscii(kLineEnd);
+    const std::string mark = CutShortMark(encoding);
     std::uint32_t ignored = 0;
     files.WriteFile(id, mark.data(), static_cast<std::uint32_t>(mark.size()), &ignored);
     Fail(files, "Cannot write to the undo file " + fileName, error);

@@ -16,8 +16,11 @@ std::string UndoStemOf(const platform::LocalDate& day);
 // The folder Backup beside the executable (a full path), where the day's undo files go.
 std::string BackupFolderOf(const std::string& executablePath);
 
-// The line written after lines that an earlier write left cut short, so that a merge neither
-// takes them for a whole value nor lets them swallow the lines that follow.
+// What a line that a write left cut short is ended with, so that no merge takes what it holds for a
+// whole value (a cut list of bytes or number would otherwise read as a shorter one); then, on a
+// line of its own, the mark, which no merge reads into a value and which keeps the cut lines from
+// swallowing the lines that follow.
+inline constexpr const char* kCutShortEnd = "<cut short>";
 inline constexpr const char* kCutShortLine = "-- incomplete lines above are not merged --";
 
 // The two files of one day in one folder, and the file that the running change writes to.

@@ -190,6 +190,9 @@ TEST_F(UndoFileTest, LinesCutShortByAnEarlierWriteAreNeitherMergedNorAllowedToSw
     const std::string content = q.files.Content(file);
     EXPECT_EQ(start + c.tail, content.substr(0, start.size() + c.tail.size())) << "nothing rewritten";
     EXPECT_EQ(c.marked, content.find(wide ? U(kCutShortLine) : kCutShortLine) != std::string::npos);
+    // On a line of its own: glued to the cut line, a merge would read it into the cut value.
+    EXPECT_EQ(c.marked, content.find(wide ? U(std::string("\n") + kCutShortLine) : std::string("\n") + kCutShortLine) !=
+                            std::string::npos);
     EXPECT_EQ(0u, content.size() % (wide ? 2 : 1)) << "whole units";
     std::vector<std::string> values;
     for (const auto& step : regfile::Read(content).steps)
@@ -251,7 +254,7 @@ TEST_F(UndoFileTest, AWriteThatStopsHalfwayLeavesItsPartMarkedAsCutShort) {
             error);
   const regfile::Merge merge = regfile::Read(p.files.Content(kFile));
   for (const auto& step : merge.steps) EXPECT_EQ('K', step.kind) << "a part of a value would be merged";
-  EXPECT_NE(std::string::npos, p.files.Content(kFile).find(kCutShortLine));
+  EXPECT_NE(std::string::npos, p.files.Content(kFile).find(std::string("\n") + kCutShortLine));
 }
 
 TEST_F(UndoFileTest, FlushUndoReachesTheDiskOrRaises) {

@@ -1,5 +1,5 @@
 #pragma once
-// The status checks of a scan on a thread of their own, so that the window lists every entry at
+// The status checks of a scan on threads of their own, so that the window lists every entry at
 // once and never waits for the disk.
 #include <functional>
 #include <memory>
@@ -21,27 +21,38 @@ struct StatusJob {
 // The most threads that check statuses at once.
 constexpr size_t kMostCheckThreads = 2;
 
+// The reason given for an entry whose check raised: it has no status.
+inline constexpr const char* kCouldNotBeChecked = "could not be checked: ";
+
 class StatusWorker {
  public:
   // Called on the window's thread with each entry's status as it is known, and once more with
   // index -1 when every job is done.
   using Deliver = std::function<void(int index, const StatusResult& result)>;
+  // Makes a thread that runs the work; may raise when the system has none to give.
+  using StartThread = std::function<std::thread(std::function<void()> work)>;
 
-  // Starts checking a snapshot of the commands at once, in their order; each result is posted to
-  // the window's thread through `ui`.
+  // Starts checking a snapshot of the commands at once, in their order, on as many threads as
+  // could be made (up to one per processor, at most kMostCheckThreads); each result is posted to
+  // the window's thread through `ui`. A check that raises gives its entry kStatusUnknown and a
+  // reason that begins with kCouldNotBeChecked; when no thread can be made, every entry gets one.
   StatusWorker(platform::FileSystem& files, platform::System& system, platform::Ui& ui, std::vector<StatusJob> jobs,
-               Deliver deliver);
-  // Cancels and waits for the thread: no thread outlives its worker.
+               Deliver deliver, const StartThread& start = {});
+  // Cancels and waits for the threads: no thread outlives its worker.
   ~StatusWorker();
   StatusWorker(const StatusWorker&) = delete;
   StatusWorker& operator=(const StatusWorker&) = delete;
 
   // No result is delivered once this has returned (on the window's thread), not even one already
-  // posted; the thread stops after the check it is in.
+  // posted; each thread stops after the check it is in. Never waits.
   void Cancel();
+  // Every thread has ended: destroying the worker now waits for nothing.
+  bool Finished() const;
+
+  // What the threads share with the worker and the tasks they post.
+  struct Shared;
 
  private:
-  struct Shared;
   std::shared_ptr<Shared> shared_;
   std::vector<std::thread> threads_;
 };

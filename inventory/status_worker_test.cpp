@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <map>
 #include <chrono>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "inventory/status.h"
 #include "platform/memory/memory_platform.h"
+#include "tests/support/stopping_files.h"
 
 namespace {
 
@@ -118,6 +123,103 @@ TEST(StatusWorkerTest, NothingLandsAfterACancelOrOnceTheWorkerIsGone) {
     EXPECT_TRUE(disk.delivered.empty());
     EXPECT_FALSE(disk.done);
   }
+}
+
+// The disk of Disk, where any question about a path that holds "Throw" raises, as running out of
+// memory on a multi-megabyte command would.
+class RaisingFiles : public StoppingFiles {
+ public:
+  using StoppingFiles::StoppingFiles;
+  platform::FindId FindFirst(const std::string& pattern, platform::FindData* data) override {
+    Raise(pattern);
+    return StoppingFiles::FindFirst(pattern, data);
+  }
+  std::uint32_t Attributes(const std::string& path) override {
+    Raise(path);
+    return StoppingFiles::Attributes(path);
+  }
+
+ private:
+  static void Raise(const std::string& path) {
+    if (path.find("Throw") != std::string::npos) throw std::runtime_error("out of memory");
+  }
+};
+
+// A check that raises leaves its entry without a status, with a reason; the other entries are
+// checked. Threads that cannot be made leave the work to those that could; with none, every entry
+// is said to be unchecked. The end is told in every case, and nothing ends the program.
+TEST(StatusWorkerTest, ACheckThatRaisesOrAThreadThatCannotBeMadeLeavesTheRestChecked) {
+  const struct {
+    const char* what;
+    int threadsMade;  // of the two asked for; -1: as many as the system gives
+  } cases[] = {{"every thread made", -1}, {"the second thread cannot be made", 1}, {"no thread can be made", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Disk disk;
+    disk.jobs[7].entry.uninstallString = "C:\\Throw\\uninst.exe";
+    RaisingFiles files(disk.p.files);
+    int asked = 0;
+    const StatusWorker::StartThread start = [&](std::function<void()> work) {
+      if (c.threadsMade >= 0 && asked++ >= c.threadsMade)
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+      return std::thread(std::move(work));
+    };
+    std::map<int, StatusResult> results;
+    {
+      StatusWorker worker(files, disk.p.system, disk.p.ui, disk.jobs,
+                          [&](int entry, const StatusResult& result) {
+                            if (entry < 0) disk.done = true;
+                            else results[entry] = result;
+                          },
+                          start);
+      disk.RunUntilDone();
+      EXPECT_TRUE(worker.Finished());
+    }
+    ASSERT_TRUE(disk.done);
+    ASSERT_EQ(disk.jobs.size(), results.size());
+    for (const auto& [entry, result] : results) {
+      const bool unchecked = c.threadsMade == 0 || entry == 7;
+      EXPECT_EQ(unchecked ? kStatusUnknown : StatusOfCommand(disk.p.files, disk.p.system,
+                                                               disk.jobs[static_cast<size_t>(entry)].entry.uninstallString, false),
+                result.status)
+          << entry;
+      EXPECT_EQ(unchecked, result.reason.rfind(kCouldNotBeChecked, 0) == 0) << entry << ": " << result.reason;
+    }
+    EXPECT_NE(std::string::npos, results[7].reason.find(c.threadsMade == 0 ? "no thread could be started" : "out of memory"));
+  }
+}
+
+// Cancelling never waits for the check in progress: a check that takes long (a network drive that
+// does not answer) keeps its thread, not the window.
+TEST(StatusWorkerTest, CancellingDoesNotWaitForTheCheckInProgress) {
+  Disk disk;
+  std::atomic<bool> release{false};
+  class SlowFiles : public StoppingFiles {
+   public:
+    SlowFiles(platform::FileSystem& inner, std::atomic<bool>& release) : StoppingFiles(inner), release_(release) {}
+    std::uint32_t Attributes(const std::string& path) override {
+      while (!release_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return StoppingFiles::Attributes(path);
+    }
+    platform::FindId FindFirst(const std::string& pattern, platform::FindData* data) override {
+      while (!release_) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return StoppingFiles::FindFirst(pattern, data);
+    }
+
+   private:
+    std::atomic<bool>& release_;
+  } files(disk.p.files, release);
+  StatusWorker worker(files, disk.p.system, disk.p.ui, disk.jobs, disk.Collect());
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const auto before = std::chrono::steady_clock::now();
+  worker.Cancel();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(100));
+  EXPECT_FALSE(worker.Finished()) << "the check in progress goes on";
+  release = true;
+  for (int i = 0; i < 5000 && !worker.Finished(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_TRUE(worker.Finished()) << "and then the thread ends, without taking another entry";
+  disk.p.ui.RunPosted();
+  EXPECT_TRUE(disk.delivered.empty());
 }
 
 }  // namespace

@@ -88,6 +88,10 @@ std::string RemovalLine(const Entry& entry, Removal& remove, bool* removed) {
     const RemovalOutcome outcome = remove(entry);
     if (!outcome.Complete()) return "not removed " + OneLine(EntryName(entry)) + ": " +
                                    OneLine(IncompleteRemovalMessage(entry.keyName, outcome));
+    *removed = true;
+    // Removed whole; only the undo file could not be finished.
+    if (!outcome.undoProblem.empty())
+      return "removed " + OneLine(EntryName(entry)) + ": " + OneLine(UndoProblemMessage(entry.keyName, outcome));
   } catch (const std::exception& error) {
     return "not removed " + OneLine(EntryName(entry)) + ": " + OneLine(error.what());
   }

@@ -231,10 +231,46 @@ done
 key ctrl+Tab
 expect_soon "Ctrl+Tab turns to the next page" 0 p page
 
+row_of() { p rows | awk -F'\t' -v name="$1" '$1 == name { print NR - 1; exit }'; }
+comes_before() {  # comes_before NAME NAME: "yes" when the first is listed above the second
+  local a b
+  a=$(row_of "$1")
+  b=$(row_of "$2")
+  [ -n "$a" ] && [ -n "$b" ] && [ "$a" -lt "$b" ] && echo yes
+}
+stored_command() {  # stored_command KEY: the entry's UninstallString in the registry
+  timeout 60 "${reg[@]}" query "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1" /v UninstallString \
+    </dev/null 2>/dev/null | tr -d '\r' | awk -F'    ' '/UninstallString/ { print $4 }'
+}
+
+echo "== Save Changes acts on the one entry whose command it shows"
+harbor=$(stored_command 'Harbor Notes')
+seabird=$(stored_command 'Seabird Mail_is1')
+[ -n "$harbor" ] && [ -n "$seabird" ] || fail "the two entries' commands cannot be read"
+p show-row "$(row_of 'Harbor Notes 3.1')" >/dev/null
+click_row "$(row_of 'Harbor Notes 3.1')"
+# Shift+Down from Harbor Notes down to Seabird Mail selects both and the rows between.
+for _ in $(seq $(($(row_of 'Seabird Mail 7.2') - $(row_of 'Harbor Notes 3.1')))); do key shift+Down; done
+expect_soon "the rows from Harbor Notes to Seabird Mail selected" $(($(row_of 'Seabird Mail 7.2') - $(row_of 'Harbor Notes 3.1') + 1)) p selected-count
+read -r hx hy < <(p header-center 0)
+click "$hx" "$hy"
+expect_soon "a click on the name header turns the order round: Seabird Mail comes first" yes \
+  comes_before 'Seabird Mail 7.2' 'Harbor Notes 3.1'
+expect_soon "the box follows the first selected row" "$(p rows | awk -F'\t' '$1 == "Seabird Mail 7.2" { print $3 }')" p text Edit3
+expect "Save Changes is off with several entries selected" 0 "$(p enabled Button15)"
+expect "and so is Uninstall Program" 0 "$(p enabled Button1)"
+click_tab 4
+click_control Button15
+sleep 1
+expect "Seabird Mail keeps its own command" "$seabird" "$(stored_command 'Seabird Mail_is1')"
+expect "Harbor Notes keeps its own command" "$harbor" "$(stored_command 'Harbor Notes')"
+shoot save-changes-two-selected
+click "$hx" "$hy"
+click_tab 0
+
 echo "== one entry of each list removed"
 # In a 64-bit prefix the list holds the 64-bit view's entries, the 32-bit view's and the user's;
 # in a 32-bit one the machine's and (none seeded) the user's. Each is removed where it lives.
-row_of() { p rows | awk -F'\t' -v name="$1" '$1 == name { print NR - 1; exit }'; }
 answer_yes() {
   local question=""
   for _ in $(seq 50); do

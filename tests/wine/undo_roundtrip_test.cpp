@@ -158,7 +158,7 @@ TEST_F(UndoRoundTrip, LinesCutShortAreNotMergedAndDoNotSwallowTheNextBlock) {
   undo_.WriteReg("[" + key + "\\Next]");
   undo_.WriteReg("\"After\"=dword:00000009");
   EXPECT_NE(std::string::npos,
-            ReadFileText(undo_.FileName()).find("04,0-- incomplete lines above are not merged --\r\n"));
+            ReadFileText(undo_.FileName()).find("04,0<cut short>\r\n-- incomplete lines above are not merged --\r\n"));
   ASSERT_TRUE(undo_seeds::MergeUndoFiles(Stem()));
   const regfile::Tree merged = Entry();
   const std::string top = regfile::Upper(kUninstallPath + kEntry);
