@@ -130,4 +130,32 @@ TEST_F(BackupsPageWindowTest, DeleteFile) {
   EXPECT_TRUE(mp.ui.shown.empty()) << "with no line selected both do nothing";
 }
 
+// Where the folder beside the program cannot be written, a removal's backup goes to the user's own
+// folder; the Backups page lists both folders, the user's files marked, and restores either.
+TEST(BackupsPageUserFolderTest, TheUsersOwnBackupsAreListedMarkedAndRestored) {
+  MemoryPlatform mp;
+  const std::string users = "C:\\Users\\ann\\AppData\\Local\\Tidewell\\Backup\\";
+  mp.files.SetEnvironment("LOCALAPPDATA", "C:\\Users\\ann\\AppData\\Local");
+  mp.files.AddFile(kBackup + "Undo20260101.reg", "REGEDIT4\r\n\r\n");
+  mp.files.SetFolderReadOnly(kBackup, true);
+  mp.registry.SetString(kHkeyCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mine", "DisplayName",
+                        "Mine");
+  mp.registry.SetString(kHkeyCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mine",
+                        "UninstallString", "C:\\gone\\u.exe");
+  TForm1 form(mp.platform());
+  form.FormCreate();
+  mp.ui.answers = {kIdYes};
+  form.Button2Click();
+  EXPECT_TRUE(mp.ui.Texts("error").empty());
+  EXPECT_TRUE(mp.files.FileExistsAt(users + "Undo20261207.reg")) << "the removal was backed up in the user's folder";
+  EXPECT_EQ((std::vector<std::string>{"Undo20260101.reg", std::string("Undo20261207.reg") + kUserBackupMark}),
+            form.ListBox1.Items());
+  mp.ui.shown.clear();
+  form.ListBox1.ItemIndexFromUser(1);
+  form.ListBox1.Click();
+  form.Button6.Click();
+  ASSERT_FALSE(mp.ui.Texts("shell").empty());
+  EXPECT_EQ(users + "Undo20261207.reg", mp.ui.Texts("shell")[0]) << "the user's file is the one restored";
+}
+
 }  // namespace

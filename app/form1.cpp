@@ -24,7 +24,9 @@ void Text(TControl& control, const std::string& caption, bool wordWrap = true) {
 
 TForm1::TForm1(const platform::Platform& platform)
     : platform_(platform),
-      undo_(platform.files, platform.system, BackupFolderOf(platform.system.ExecutablePath())) {
+      programBackups_(BackupFolderOf(platform.system.ExecutablePath())),
+      userBackups_(UserBackupFolder(platform.files)),
+      undo_(platform.files, platform.system, programBackups_, {}, userBackups_) {
   const std::string exe = platform_.system.ExecutablePath();
   exeFolder_ = exe.substr(0, exe.find_last_of('\\') + 1);
   BuildDesign();
@@ -172,6 +174,8 @@ void TForm1::BuildDesign() {
        "Backups made by earlier versions of the program cannot be restored here; merge them by "
        "double-clicking them in the file manager.");
   Place(ListBox1, &TabSheet4, 326, 6, 179, 73, 0);
+  ListBox1.Hint = "The backups beside Tidewell.exe, and those marked (AppData) in %LOCALAPPDATA%\\Tidewell\\Backup, "
+                  "where they go when the folder beside the program cannot be written";
   Place(Button6, &TabSheet4, 327, 79, 89, 17, 1);
   Button6.SetCaption("&Restore");
   Place(Button7, &TabSheet4, 416, 79, 89, 17, 2);

@@ -30,6 +30,8 @@ inline constexpr int kCheckingImage = 3;
 
 // The status column's text for an entry whose check is still to come.
 inline constexpr const char* kCheckingText = "Checking";
+// What the Backups page adds to the name of a file in the user's own backup folder.
+inline constexpr const char* kUserBackupMark = " (AppData)";
 
 class TForm1 {
  public:
@@ -213,6 +215,8 @@ class TForm1 {
   std::function<void()> Guarded(void (TForm1::*handler)());
   std::function<void(int)> Guarded(void (TForm1::*handler)(int));
   void RefillBackupList();
+  // The file of the Backups page's selected line; empty when none is selected.
+  std::string SelectedBackupFile() const;
 
   void StartChecks(std::vector<StatusJob> jobs);
   void ShowCheckProgress();
@@ -223,7 +227,12 @@ class TForm1 {
 
   platform::Platform platform_;
   std::string exeFolder_;
+  // The folder Backup beside the program, and the user's own for when that cannot be written.
+  const std::string programBackups_;
+  const std::string userBackups_;
   UndoFile undo_;
+  // The file of each line of the Backups page (its Data).
+  std::vector<std::string> backupFiles_;
   // The entry whose command the boxes were filled from.
   std::optional<EntryId> boxEntry_;
   // The main list's row of each entry of the last scan (-1: not listed).

@@ -184,19 +184,22 @@ void TForm1::EditChange() {
   Panel3.SetColors(clBtnFace, clWindowText);
 }
 
+std::string TForm1::SelectedBackupFile() const {
+  const int data = ListBox1.ItemData(ListBox1.ItemIndex());
+  return data >= 0 && data < static_cast<int>(backupFiles_.size()) ? backupFiles_[static_cast<size_t>(data)] : "";
+}
+
 void TForm1::Button6Click() {
-  const int index = ListBox1.ItemIndex();
-  if (index < 0 || index >= ListBox1.Count()) return;
-  const std::string message =
-      RestoreBackup(platform_, undo_, exeFolder_, undo_.Folder() + "\\" + ListBox1.Items()[index], Wow64);
+  const std::string file = SelectedBackupFile();
+  if (file.empty()) return;
+  const std::string message = RestoreBackup(platform_, undo_, exeFolder_, file, Wow64);
   if (!message.empty()) platform_.ui.ShowMessage(message);
   FillListBox();
 }
 
 void TForm1::Button7Click() {
-  const int index = ListBox1.ItemIndex();
-  if (index < 0 || index >= ListBox1.Count()) return;
-  const std::string file = undo_.Folder() + "\\" + ListBox1.Items()[index];
+  const std::string file = SelectedBackupFile();
+  if (file.empty()) return;
   if (platform_.ui.AskMessageBox(Naming(kDeleteFileQuestion, file), kDeleteFileCaption,
                                  platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2) !=
       platform::kIdYes)

@@ -275,5 +275,14 @@ void TForm1::ShowCheckProgress() {
 void TForm1::RefillBackupList() {
   ListBox1.Clear();
   BulkUpdate<TListBox> update(ListBox1);
-  for (const std::string& name : BackupFileNames(platform_.files, undo_.Folder())) ListBox1.Add(name);
+  backupFiles_.clear();
+  // The files beside the program, then the user's own, each of those marked as such.
+  const std::pair<const std::string*, const char*> folders[] = {{&programBackups_, ""}, {&userBackups_, kUserBackupMark}};
+  for (const auto& [folder, mark] : folders) {
+    if (folder->empty() || (mark[0] && *folder == programBackups_)) continue;
+    for (const std::string& name : BackupFileNames(platform_.files, *folder)) {
+      ListBox1.Add(name + mark, static_cast<int>(backupFiles_.size()));
+      backupFiles_.push_back(*folder + "\\" + name);
+    }
+  }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "backup/in_out_error.h"
 #include "backup/undo_lines.h"
@@ -19,22 +20,24 @@ constexpr const char* kLineEnd = "\r\n";
 [[noreturn]] void Fail(FileSystem& files, const std::string& message, std::uint32_t error) {
   std::string reason = files.ErrorText(error);
   if (reason.empty()) reason = "system error " + std::to_string(error);
-  throw EInOutError(message + ": " + reason);
+  throw EInOutError(message + ": " + reason, error);
 }
 
-// Makes the folder and every missing folder above it; a failure shows when the file is made.
-void MakeFolders(FileSystem& files, const std::string& folder) {
+// Makes the folder and every missing folder above it: whether it is there now. A failure to make it
+// shows when the file is made.
+bool MakeFolders(FileSystem& files, const std::string& folder) {
   const auto isFolder = [&](const std::string& path) {
     const std::uint32_t attributes = files.Attributes(path);
     return attributes != platform::kInvalidFileAttributes && (attributes & platform::kFileAttributeDirectory);
   };
-  if (isFolder(folder)) return;
+  if (isFolder(folder)) return true;
   for (size_t at = folder.find('\\'); at != std::string::npos; at = folder.find('\\', at + 1)) {
     const std::string prefix = folder.substr(0, at);
     if (prefix.empty() || prefix.back() == ':' || prefix.back() == '\\') continue;
     if (!isFolder(prefix)) files.MakeDirectory(prefix);
   }
   if (!isFolder(folder)) files.MakeDirectory(folder);
+  return isFolder(folder);
 }
 
 // The end of a cut line and the mark on the line after it.
@@ -151,10 +154,14 @@ std::string SetAsideName(FileSystem& files, const std::string& fileName) {
 // Opens the day's file for the lines, with the text that must come before them: a new file is only
 // ever created where none is, so a file that another running copy made meanwhile is examined
 // again and added to, never cut back to nothing.
-FileId OpenForLines(FileSystem& files, const std::string& fileName, const UndoEncoding& encoding, std::string* lead) {
+// With `knownWhole`, the file is known to end after a whole line of the running command's own (under
+// its lock, nobody else writes to it): it is not read again unless it has gone meanwhile.
+FileId OpenForLines(FileSystem& files, const std::string& fileName, const UndoEncoding& encoding, bool knownWhole,
+                    std::string* lead) {
   const std::string lineEnd = encoding.EncodeAscii(kLineEnd);
   for (int attempt = 0;; ++attempt) {
-    const Examined examined = Examine(files, fileName, encoding);
+    const bool known = knownWhole && attempt == 0;
+    const Examined examined = known ? Examined{Found::kUndoFile, false, 0} : Examine(files, fileName, encoding);
     if (examined.found == Found::kForeign) {
       const std::string aside = SetAsideName(files, fileName);
       std::uint32_t error = 0;
@@ -176,7 +183,8 @@ FileId OpenForLines(FileSystem& files, const std::string& fileName, const UndoEn
     if (id != platform::kInvalidFile) return id;
     const bool appearedMeanwhile = mode == FileOpen::kCreateNew &&
                                    (error == platform::kErrorFileExists || error == platform::kErrorAlreadyExists);
-    if (!appearedMeanwhile || attempt == 2)
+    const bool goneMeanwhile = known && (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound);
+    if (!(appearedMeanwhile || goneMeanwhile) || attempt == 2)
       Fail(files, (mode == FileOpen::kCreateNew ? "Cannot create the undo file " : "Cannot open the undo file ") + fileName,
            error);
   }
@@ -194,8 +202,22 @@ std::string BackupFolderOf(const std::string& executablePath) {
   return executablePath.substr(0, executablePath.find_last_of('\\') + 1) + "Backup";
 }
 
-UndoFile::UndoFile(platform::FileSystem& files, platform::System& system, std::string folder, std::string stem)
-    : files_(files), system_(system), folder_(std::move(folder)), stem_(std::move(stem)) {}
+UndoFile::UndoFile(platform::FileSystem& files, platform::System& system, std::string folder, std::string stem,
+                   std::string fallbackFolder)
+    : files_(files),
+      system_(system),
+      folder_(std::move(folder)),
+      stem_(std::move(stem)),
+      fallbackFolder_(std::move(fallbackFolder)) {}
+
+std::string UserBackupFolder(platform::FileSystem& files) {
+  std::string expanded;
+  const std::uint32_t length = files.ExpandEnvironment("%LOCALAPPDATA%", platform::kMaxPath, &expanded);
+  // Unset, the variable stays as it is written.
+  if (length == 0 || length > platform::kMaxPath || expanded.empty() || expanded.find('%') != std::string::npos) return {};
+  if (expanded.back() != '\\') expanded += '\\';
+  return expanded + "Tidewell\\Backup";
+}
 
 std::string UndoFile::FileName(UndoFormat format) const {
   return folder_ + "\\" + stem_ + UndoEncoding::Of(format, system_).FileSuffix();
@@ -204,12 +226,28 @@ std::string UndoFile::FileName(UndoFormat format) const {
 void UndoFile::AppendLines(const std::vector<std::string>& lines, bool flush) {
   FileSystem& files = files_;
   const UndoEncoding encoding = UndoEncoding::Of(format_, system_);
-  const std::string fileName = FileName(encoding.Format());
+  std::string fileName = FileName(encoding.Format());
   const std::string body = EncodedLines(encoding, lines, fileName);
-  MakeFolders(files, folder_);
 
+  // The file is read to find how it ends once per command; then the command knows.
+  bool& whole = endsWhole_[static_cast<int>(encoding.Format())];
+  const bool knownWhole = blocks_ > 0 && whole;
+  whole = false;
   std::string text;
-  const FileId id = OpenForLines(files, fileName, encoding, &text);
+  FileId id = platform::kInvalidFile;
+  try {
+    if (!MakeFolders(files, folder_) && !fallbackFolder_.empty())
+      throw EInOutError("Cannot make the folder " + folder_, platform::kErrorAccessDenied);
+    id = OpenForLines(files, fileName, encoding, knownWhole, &text);
+  } catch (const EInOutError& error) {
+    // A user without the right to write beside the program (installed under Program Files) keeps
+    // the undo files in a folder of their own from then on; nothing of these lines was written.
+    if (fallbackFolder_.empty() || error.Code() != platform::kErrorAccessDenied) throw;
+    folder_ = std::exchange(fallbackFolder_, std::string());
+    fileName = FileName(encoding.Format());
+    MakeFolders(files, folder_);
+    id = OpenForLines(files, fileName, encoding, false, &text);
+  }
   platform::UniqueFile file(files, id);
   text += body;
   std::uint32_t error = 0;
@@ -224,6 +262,7 @@ void UndoFile::AppendLines(const std::vector<std::string>& lines, bool flush) {
   }
   if (flush && !files.FlushFile(id, &error)) Fail(files, "Cannot flush the undo file " + fileName + " to the disk", error);
   if (!files.CloseFile(file.release(), &error)) Fail(files, "Cannot close the undo file " + fileName, error);
+  whole = true;
 }
 
 void UndoFile::WriteReg(const std::string& line) { AppendLines({line}, false); }
@@ -245,5 +284,8 @@ UndoBlock::UndoBlock(UndoFile& undo, const std::function<UndoFormat()>& choose) 
 }
 
 UndoBlock::~UndoBlock() {
-  if (--undo_.blocks_ == 0) undo_.format_ = UndoFormat::kRegedit4;
+  if (--undo_.blocks_ > 0) return;
+  undo_.format_ = UndoFormat::kRegedit4;
+  // The next command reads the files again: another copy of the program may write between two.
+  undo_.endsWhole_[0] = undo_.endsWhole_[1] = false;
 }

@@ -15,6 +15,9 @@ std::string UndoStemOf(const platform::LocalDate& day);
 
 // The folder Backup beside the executable (a full path), where the day's undo files go.
 std::string BackupFolderOf(const std::string& executablePath);
+// The user's own folder for undo files, %LOCALAPPDATA%\Tidewell\Backup; empty where the variable is
+// not set.
+std::string UserBackupFolder(platform::FileSystem& files);
 
 // What a line that a write left cut short is ended with, so that no merge takes what it holds for a
 // whole value (a cut list of bytes or number would otherwise read as a shorter one); then, on a
@@ -26,11 +29,14 @@ inline constexpr const char* kCutShortLine = "-- incomplete lines above are not 
 // The two files of one day in one folder, and the file that the running change writes to.
 class UndoFile {
  public:
-  // The files `stem` + ".reg" and `stem` + ".unicode.reg" in `folder` (without a final backslash).
-  UndoFile(platform::FileSystem& files, platform::System& system, std::string folder, std::string stem = {});
+  // The files `stem` + ".reg" and `stem` + ".unicode.reg" in `folder` (without a final backslash);
+  // when that folder cannot be made or written for want of rights, in `fallbackFolder` from then on.
+  UndoFile(platform::FileSystem& files, platform::System& system, std::string folder, std::string stem = {},
+           std::string fallbackFolder = {});
   UndoFile(const UndoFile&) = delete;
   UndoFile& operator=(const UndoFile&) = delete;
 
+  // The folder written to: beside the program, or the user's own once that could not be written.
   const std::string& Folder() const { return folder_; }
   const std::string& Stem() const { return stem_; }
   void SetStem(std::string stem) { stem_ = std::move(stem); }
@@ -59,13 +65,17 @@ class UndoFile {
   platform::System& system_;
   std::string folder_;
   std::string stem_;
+  std::string fallbackFolder_;
   UndoFormat format_ = UndoFormat::kRegedit4;
   int blocks_ = 0;
+  // Within a block, each file of the format is known to end after a whole line of the block's own.
+  bool endsWhole_[2] = {false, false};
 };
 
 // One change's lines go to one file. The outermost block of a change chooses the file (`choose`
 // is called only there); blocks opened inside it keep that choice. Without a block, lines go to
-// the "REGEDIT4" file.
+// the "REGEDIT4" file. Within a block, held under the undo lock, each file is read to find how it
+// ends before the block's first write only, so that a write costs what it writes.
 class UndoBlock {
  public:
   UndoBlock(UndoFile& undo, const std::function<UndoFormat()>& choose);

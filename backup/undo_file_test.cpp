@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "backup/in_out_error.h"
@@ -255,6 +256,64 @@ TEST_F(UndoFileTest, AWriteThatStopsHalfwayLeavesItsPartMarkedAsCutShort) {
   const regfile::Merge merge = regfile::Read(p.files.Content(kFile));
   for (const auto& step : merge.steps) EXPECT_EQ('K', step.kind) << "a part of a value would be merged";
   EXPECT_NE(std::string::npos, p.files.Content(kFile).find(std::string("\n") + kCutShortLine));
+}
+
+// Within one command the day's file is read once, however many writes the command makes and however
+// large the file has grown: a removal of many values costs what it writes. Each command reads it
+// afresh, since another copy of the program may have written between two.
+TEST_F(UndoFileTest, ACommandReadsTheDaysFileOnceWhateverItsSize) {
+  const std::string days = "REGEDIT4\r\n\r\n" + std::string(1 << 20, ';') + "\r\n";
+  p.files.AddFile(kFile, days);
+  for (int command = 1; command <= 2; ++command) {
+    p.files.ResetCalls();
+    UndoBlock block(undo, [] { return UndoFormat::kRegedit4; });
+    for (int value = 0; value < 50; ++value) undo.AppendLines({"\"V" + std::to_string(value) + "\"=dword:00000001"}, true);
+    EXPECT_LT(p.files.Calls().bytesRead, static_cast<std::int64_t>(days.size()) * 2) << "command " << command;
+    EXPECT_GE(p.files.Calls().bytesRead, static_cast<std::int64_t>(days.size())) << "command " << command;
+  }
+  // A file that went while the command ran is made again, with its header.
+  UndoBlock block(undo, [] { return UndoFormat::kRegedit4; });
+  undo.WriteReg("a");
+  p.files.RemoveFile(kFile);
+  undo.WriteReg("b");
+  EXPECT_EQ("REGEDIT4\r\n\r\nb\r\n", p.files.Content(kFile));
+}
+
+// A user without the right to write beside the program (installed under Program Files) keeps the
+// undo files in their own %LOCALAPPDATA%\Tidewell\Backup from then on; without that variable the
+// failure stands, naming the file.
+TEST_F(UndoFileTest, AFolderThatCannotBeWrittenGivesWayToTheUsersOwn) {
+  const std::string users = "C:\\Users\\ann\\AppData\\Local";
+  const struct {
+    const char* what;
+    std::function<void(MemoryPlatform&)> arrange;
+    bool variable;
+    std::string folder;  // empty: the write fails
+  } cases[] = {
+      {"the program's folder read-only, no Backup in it",
+       [](MemoryPlatform& q) { q.files.SetFolderReadOnly("C:\\Tools\\Tidewell", true); }, true,
+       users + "\\Tidewell\\Backup"},
+      {"Backup read-only", [](MemoryPlatform& q) { q.files.AddFolder(kFolder); q.files.SetFolderReadOnly(kFolder, true); },
+       true, users + "\\Tidewell\\Backup"},
+      {"Backup writable", [](MemoryPlatform&) {}, true, kFolder},
+      {"no variable", [](MemoryPlatform& q) { q.files.SetFolderReadOnly("C:\\Tools\\Tidewell", true); }, false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryPlatform q;
+    if (c.variable) q.files.SetEnvironment("LOCALAPPDATA", users);
+    c.arrange(q);
+    UndoFile f(q.files, q.system, kFolder, "Undo20261207", UserBackupFolder(q.files));
+    if (c.folder.empty()) {
+      EXPECT_THROW(f.WriteReg("a"), EInOutError);
+      continue;
+    }
+    f.WriteReg("a");
+    f.WriteReg("b");
+    EXPECT_EQ(c.folder, f.Folder());
+    EXPECT_EQ(c.folder + "\\Undo20261207.reg", f.FileName());
+    EXPECT_EQ("REGEDIT4\r\n\r\na\r\nb\r\n", q.files.Content(f.FileName()));
+  }
 }
 
 TEST_F(UndoFileTest, FlushUndoReachesTheDiskOrRaises) {

@@ -73,7 +73,7 @@ struct Removal {
       : registry(platform.registry),
         wow64(platform.system.IsWow64()),
         undo(platform.files, platform.system, BackupFolderOf(platform.system.ExecutablePath()),
-             UndoStemOf(platform.system.Today())) {}
+             UndoStemOf(platform.system.Today()), UserBackupFolder(platform.files)) {}
   RemovalOutcome operator()(const Entry& entry) { return RemoveEntryKey(undo, registry, entry, wow64); }
 
   platform::RegistryApi& registry;

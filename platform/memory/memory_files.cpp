@@ -896,6 +896,7 @@ bool MemoryFileSystem::ReadFile(FileId file, char* buffer, std::uint32_t size, s
   const size_t n = s.position < content.size() ? std::min<size_t>(size, content.size() - s.position) : 0;
   if (n) std::copy_n(content.data() + s.position, n, buffer);
   s.position += n;
+  counts_.bytesRead += static_cast<std::int64_t>(n);
   if (read) *read = static_cast<std::uint32_t>(n);
   if (error) *error = 0;
   return true;

@@ -53,6 +53,7 @@ class MemoryFileSystem : public FileSystem {
   struct Counts {
     int findFirst = 0, attributes = 0, searchDirectory = 0, expand = 0, driveType = 0;
     int writes = 0, flushes = 0;
+    std::int64_t bytesRead = 0;
     int Queries() const { return findFirst + attributes + searchDirectory; }
   };
   const Counts& Calls() const { return counts_; }
