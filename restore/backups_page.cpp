@@ -1,5 +1,6 @@
 #include "restore/backups_page.h"
 
+#include <cctype>
 #include <optional>
 #include <string>
 
@@ -122,10 +123,14 @@ std::string RestoreBackup(const platform::Platform& platform, UndoFile& undo, co
   if (keyName.find_first_not_of('\\') == std::string::npos) keyName = name;
   // A file that is gone has no short name of its own, and the one built for it may be the
   // short name of another backup: that one must not be restored in its place.
-  const bool restored = IsFile(platform.files, file) &&
-                        SaveHive(platform, undo, kUninstallKey + keyName, ShortFileName(platform.files, file), false,
-                                 PlaceOf(source, wow64));
-  return restored ? kKeyRestored : kKeyNotRestored;
+  if (!IsFile(platform.files, file)) return std::string(kKeyNotRestored) + "\nThe file " + file + " is not there.";
+  std::string problem;
+  if (SaveHive(platform, undo, kUninstallKey + keyName, ShortFileName(platform.files, file), false, PlaceOf(source, wow64),
+               &problem))
+    return kKeyRestored;
+  // The program's words first, then what went wrong.
+  if (!problem.empty()) problem[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(problem[0])));
+  return std::string(kKeyNotRestored) + (problem.empty() ? "" : "\n" + problem + ".");
 }
 
 bool DeleteBackupFile(platform::FileSystem& files, const std::string& file) {

@@ -14,7 +14,8 @@ std::vector<std::string> BackupFileNames(platform::FileSystem& files, const std:
 // Restores the backup file (a full path): a registry text file is handed to the shell, which merges
 // it with the registry editor; any other file is a hive backup of the entry that kestrel.ini, in the
 // executable's folder, names for it (or of the entry of its own name). Answers what to tell the
-// user; empty when the shell took the file, or the file is gone.
+// user: kKeyRestored, or kKeyNotRestored and on the next line why; empty when the shell took the
+// file, or a registry text file is gone.
 std::string RestoreBackup(const platform::Platform& platform, UndoFile& undo, const std::string& exeFolder,
                           const std::string& file, bool wow64);
 // Deletes the backup file, whatever its attributes; false when there is no such file.

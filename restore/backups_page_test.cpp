@@ -69,7 +69,7 @@ TEST_F(BackupsPageTest, TheExtensionDecidesHowAFileIsRestored) {
       EXPECT_EQ(5u, mp.ui.shown[0].style);
       EXPECT_EQ("", message);
     } else {
-      EXPECT_EQ(kKeyNotRestored, message);
+      EXPECT_EQ(std::string(kKeyNotRestored) + "\nThe file is not a registry hive that this system can load.", message);
       EXPECT_TRUE(mp.ui.Texts("shell").empty());
     }
   }
@@ -95,7 +95,8 @@ TEST_F(BackupsPageTest, AHiveGoesIntoTheEntryThatTheSettingsFileNames) {
 TEST_F(BackupsPageTest, ABackupThatIsGoneIsNeverRestoredFromAnotherFile) {
   SaveEntryAs("Other Entry", "Missing Two.hiv");
   mp.files.SetShortName(kBackup + "Missing Two.hiv", "MISSIN~1.HIV");
-  EXPECT_EQ(kKeyNotRestored, Restore("Missing One.hiv"));
+  EXPECT_EQ(std::string(kKeyNotRestored) + "\nThe file " + kBackup + "Missing One.hiv is not there.",
+            Restore("Missing One.hiv"));
   EXPECT_TRUE(mp.system.mutexLog.empty()) << "no restore was tried";
   EXPECT_EQ("(missing)", Dump("Other Entry"));
   EXPECT_EQ("(missing)", Dump("Missing One.hiv"));

@@ -26,10 +26,16 @@ class TokenBoundRegistry : public RegistryApi {
   TokenBoundRegistry(MemoryRegistry& mem, MemorySystem& system) : mem_(mem), system_(system) {}
   std::vector<std::string> hiveCalls;
   bool refuseValues = false;
+  // A key of that name does not open, or the listing of values fails (where something is mounted).
+  std::string refuseOpening;
+  bool failValueListing = false;
   // As Wine does: a load that fails leaves the mount point made, empty.
   bool failedLoadLeavesKey = false;
 
-  long OpenKeyEx(Hkey b, const char* s, std::uint32_t a, Hkey* r) override { return mem_.OpenKeyEx(b, s, a, r); }
+  long OpenKeyEx(Hkey b, const char* s, std::uint32_t a, Hkey* r) override {
+    if (!refuseOpening.empty() && refuseOpening == s && mem_.KeyExists(kHkeyLocalMachine, "TEMP_KEY")) return kErrorAccessDenied;
+    return mem_.OpenKeyEx(b, s, a, r);
+  }
   long CreateKeyEx(Hkey b, const char* s, std::uint32_t o, std::uint32_t a, Hkey* r) override {
     return mem_.CreateKeyEx(b, s, o, a, r);
   }
@@ -39,6 +45,7 @@ class TokenBoundRegistry : public RegistryApi {
   long EnumKeyEx(Hkey k, std::uint32_t i, std::uint32_t l, std::string* n) override { return mem_.EnumKeyEx(k, i, l, n); }
   long EnumValue(Hkey k, std::uint32_t i, std::uint32_t l, std::string* n) override { return mem_.EnumValue(k, i, l, n); }
   long EnumValueData(Hkey k, std::uint32_t i, std::string* n, std::uint32_t* t, std::string* d) override {
+    if (failValueListing && mem_.KeyExists(kHkeyLocalMachine, "TEMP_KEY")) return kErrorNotEnoughMemory;
     return mem_.EnumValueData(k, i, n, t, d);
   }
   long QueryInfoKey(Hkey k, RawKeyInfo* i) override { return mem_.QueryInfoKey(k, i); }
@@ -264,18 +271,51 @@ TEST_F(HiveRestoreTest, ARestoreWaitsForTheOneThatHoldsTheLock) {
   EXPECT_FALSE(mp.system.mutexHeld[kRestoreMutexName]);
 }
 
-TEST_F(HiveRestoreTest, AFailingCopyUnmountsReleasesAndPassesItsError) {
-  DeleteEntry();
+// A copy that the registry refuses in part is no restore: the message names what is missing, and the
+// entry it replaced is still in the undo file; the hive is unmounted and the lock let go.
+TEST_F(HiveRestoreTest, ACopyThatDiffersFromTheBackupIsNotSaidToBeRestored) {
+  mp.registry.SetString(kHkeyLocalMachine, kEntryDump, "DisplayName", "Sample App 2.0");
   bound.refuseValues = true;
-  try {
-    SaveHive(platformWithRights, undo, kEntry, hive, false);
-    ADD_FAILURE() << "the copy's error did not pass";
-  } catch (const ERegistryException& error) {
-    EXPECT_NE(std::string::npos, std::string(error.what()).find("Failed to set data"));
-  }
+  std::string problem;
+  EXPECT_FALSE(SaveHive(platformWithRights, undo, kEntry, hive, false, RegistryPlace{}, &problem));
+  EXPECT_EQ("not restored: 6 values, the value \"DisplayName\" of the key first; the entry it replaced is in the undo "
+            "file " + undo.FileName(),
+            problem);
+  EXPECT_NE(std::string::npos, Undo().find("\"DisplayName\"=\"Sample App 2.0\""));
   EXPECT_EQ("unload TEMP_KEY +backup +restore", bound.hiveCalls.back());
-  EXPECT_EQ((std::vector<std::string>{"create REG_RESTORE new", "release REG_RESTORE", "close REG_RESTORE"}),
-            mp.system.mutexLog);
+  EXPECT_EQ("create REG_RESTORE new", mp.system.mutexLog.front());
+  EXPECT_EQ((std::vector<std::string>{"release REG_RESTORE", "close REG_RESTORE"}),
+            std::vector<std::string>(mp.system.mutexLog.end() - 2, mp.system.mutexLog.end()));
+}
+
+// A backup that cannot be read whole once mounted (a key that does not open, values that cannot be
+// listed) changes nothing: the entry stays as it was and nothing goes to the undo file.
+TEST_F(HiveRestoreTest, ABackupThatCannotBeReadWholeChangesNothing) {
+  mp.registry.SetString(kHkeyLocalMachine, kEntryDump, "DisplayName", "Sample App 2.0");
+  const std::string before = Dump();
+  const struct {
+    const char* what;
+    std::function<void()> arrange;
+    std::string problem;
+  } cases[] = {
+      {"a key that does not open", [&] { bound.refuseOpening = "Deep"; },
+       "nothing was changed: Parts\\Deep cannot be opened (error 5)"},
+      {"values that cannot be listed", [&] { bound.failValueListing = true; },
+       "nothing was changed: a value of the top key cannot be read (error 8)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    bound.refuseOpening.clear();
+    bound.failValueListing = false;
+    c.arrange();
+    std::string problem;
+    EXPECT_FALSE(SaveHive(platformWithRights, undo, kEntry, hive, false, RegistryPlace{}, &problem));
+    EXPECT_EQ(c.problem, problem);
+    EXPECT_EQ(before, Dump());
+    EXPECT_FALSE(mp.files.FileExistsAt(undo.FileName()));
+  }
+  bound.refuseOpening.clear();
+  bound.failValueListing = false;
 }
 
 TEST_F(HiveRestoreTest, AnEntryThatCannotBeRemovedWhollyIsNotRestoredOnto) {
@@ -324,30 +364,6 @@ TEST_F(HiveRestoreTest, SavingReplacesAFileButNeverWritesOverOne) {
     EXPECT_TRUE(bound.hiveCalls.empty()) << "the save is not tried onto something that is there";
   }
   EXPECT_EQ("keep me", mp.files.Content(kBackup + "refused0"));
-}
-
-TEST(CopyKey, CopiesAWholeTreeOntoANewKeyOnly) {
-  MemoryRegistry mem;
-  mem.SetBackupRestoreRight(true);
-  mem.SetString(kHkeyLocalMachine, "Src", "a", "1");
-  mem.SetString(kHkeyLocalMachine, "Src\\B\\C", "c", "3");
-  mem.SetString(kHkeyLocalMachine, "Src\\D", "", "4");
-  const std::string source = mem.Dump(kHkeyLocalMachine, "Src");
-
-  CopyKey(mem, kHkeyLocalMachine, "\\Src", RegistryPlace{}, "\\Dst");
-  EXPECT_EQ(source, mem.Dump(kHkeyLocalMachine, "Src"));
-  std::string copied = mem.Dump(kHkeyLocalMachine, "Dst");
-  for (size_t at; (at = copied.find("[Dst")) != std::string::npos;) copied.replace(at, 4, "[Src");
-  EXPECT_EQ(source, copied);
-
-  mem.SetString(kHkeyLocalMachine, "Other", "x", "y");
-  const std::string other = mem.Dump(kHkeyLocalMachine, "Other");
-  CopyKey(mem, kHkeyLocalMachine, "\\Src", RegistryPlace{}, "\\Other");
-  EXPECT_EQ(other, mem.Dump(kHkeyLocalMachine, "Other")) << "an existing destination is left alone";
-  CopyKey(mem, kHkeyLocalMachine, "\\Missing", RegistryPlace{}, "\\Made");
-  EXPECT_FALSE(mem.KeyExists(kHkeyLocalMachine, "Made"));
-
-  EXPECT_EQ(0, mem.OpenHandles());
 }
 
 }  // namespace

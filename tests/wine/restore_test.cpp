@@ -281,7 +281,8 @@ TEST_F(RestoreUnderWine, AFileThatIsNotAHiveChangesNothing) {
     ui_.shown.clear();
     SelectBackup(c.file);
     form_.Button6.Click();
-    EXPECT_EQ(std::vector<std::string>{"Key could not be Restored"}, ui_.Texts("message"));
+    EXPECT_EQ(std::vector<std::string>{"Key could not be Restored\nThe file is not a registry hive that this system can load."},
+              ui_.Texts("message"));
     EXPECT_TRUE(before == Snapshot(kEntry));
     EXPECT_FALSE(KeyExists("TEMP_KEY"));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(form_.Undo().FileName().c_str())) << "nothing was backed up";
