@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
+#include <vector>
 
 #include "launch/exec.h"
+#include "launch/open_in_shell.h"
 #include "launch/web_link.h"
 #include "launch/command_line.h"
 #include "platform/memory/memory_platform.h"
@@ -84,6 +87,36 @@ TEST_F(LaunchTest, WebLinkMessages) {
     EXPECT_EQ(page, mp.ui.shown[0].text);
     EXPECT_EQ(1u, mp.ui.shown[0].style) << "SW_SHOWNORMAL";
     EXPECT_EQ(c.message ? c.message : "", message) << c.result;
+  }
+}
+
+// On 64-bit Windows the registry editor is the 64-bit one, started with the redirection off around
+// the start alone; the shell, which loads libraries, is never called with the redirection off.
+TEST(RegistryEditorTest, TheSixtyFourBitEditorStartsWithoutTheShellAndTheShellNeverWithTheRedirectionOff) {
+  const std::string editor = "\"C:\\WINDOWS\\regedit.exe\" \"C:\\b\\Undo.reg\"";
+  const struct {
+    const char* what;
+    bool wow64, startable;
+    std::vector<std::string> started, shell, redirection;
+  } cases[] = {
+      {"64-bit Windows", true, true, {editor}, {}, {"disable", "revert 24301"}},
+      {"64-bit Windows, the editor asks for rights", true, false, {}, {"C:\\WINDOWS\\regedit.exe \"C:\\b\\Undo.reg\""},
+       {"disable", "revert 24301"}},
+      {"32-bit Windows", false, true, {}, {"C:\\WINDOWS\\regedit.exe \"C:\\b\\Undo.reg\""}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryPlatform mp;
+    if (c.wow64) mp.SetWow64();
+    if (c.startable) mp.processes.startable[editor] = 0;
+    EXPECT_LT(32, StartRegistryEditor(mp.platform(), c.wow64, "\"C:\\b\\Undo.reg\""));
+    std::vector<std::string> started;
+    for (const auto& child : mp.processes.started) started.push_back(child.commandLine);
+    EXPECT_EQ(c.started, started);
+    EXPECT_EQ(c.shell, mp.ui.Texts("shell"));
+    EXPECT_EQ(c.redirection, mp.system.redirectionLog);
+    EXPECT_EQ(0, mp.ui.shellOpensWithRedirectionOff);
+    EXPECT_EQ(0, mp.processes.openProcesses);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "inventory/file_tests.h"
+#include "platform/handles.h"
 #include "platform/redirection.h"
 #include "platform/win_codes.h"
 #include "registry/nt_registry.h"
@@ -29,6 +30,28 @@ std::string ExistingFolderIn(platform::FileSystem& files, const std::string& tex
 
 }  // namespace
 
+int StartRegistryEditor(const platform::Platform& platform, bool wow64, const std::string& arguments) {
+  std::string windows = platform.system.SystemWindowsDirectory();
+  if (!windows.empty() && windows.back() != '\\') windows += '\\';
+  const std::string editor = windows + "regedit.exe";
+  if (wow64) {
+    // The Windows folder's regedit.exe is redirected to the 32-bit one for a 32-bit program, so it is
+    // started with the redirection off, only around the start itself: CreateProcess loads nothing
+    // into this program.
+    platform::ProcessId started = 0;
+    {
+      platform::RedirectionOff off(platform.system);
+      started = platform.processes.StartProcess("\"" + editor + "\"" + (arguments.empty() ? "" : " " + arguments),
+                                                platform::kSwShowNormal);
+    }
+    platform::UniqueProcess process(platform.processes, started);
+    if (process) return 33;
+    // Not started: it asks for rights that this program has not, which only the shell can ask for;
+    // a start that asks for them is not redirected.
+  }
+  return platform.ui.ShellOpen(editor, arguments, platform::kSwShowNormal);
+}
+
 std::string OpenKeyInRegistryEditor(const platform::Platform& platform, const Entry& entry, bool wow64) {
   const RegistryPlace place = PlaceOf(entry.source, wow64);
   // The editor opens at the key it showed last: that is the key it is told to show.
@@ -39,19 +62,20 @@ std::string OpenKeyInRegistryEditor(const platform::Platform& platform, const En
     if (reg.OpenPath(kRegeditSettings, true))
       reg.WriteText("LastKey", "Computer\\" + root + PathForEveryView(place, entry.KeyPath()));
   }
-  std::optional<platform::RedirectionOff> off;
-  if (wow64) off.emplace(platform.system);
-  std::string windows = platform.system.SystemWindowsDirectory();
-  if (!windows.empty() && windows.back() != '\\') windows += '\\';
-  const int answer = platform.ui.ShellOpen(windows + "regedit.exe", "", platform::kSwShowNormal);
+  const int answer = StartRegistryEditor(platform, wow64, "");
   if (answer <= 32) return "The registry editor could not be started (error " + std::to_string(answer) + ").";
   return {};
 }
 
 std::string OpenUninstallerFolder(const platform::Platform& platform, const Entry& entry) {
-  std::optional<platform::RedirectionOff> off;
-  if (entry.SixtyFourBit()) off.emplace(platform.system);
-  const std::string folder = ExistingFolderIn(platform.files, entry.uninstallString);
+  // A 64-bit program's folder is looked for as that program sees the disk; the shell is called with
+  // the redirection on, since it loads libraries, which fails while the redirection is off.
+  std::string folder;
+  {
+    std::optional<platform::RedirectionOff> off;
+    if (entry.SixtyFourBit()) off.emplace(platform.system);
+    folder = ExistingFolderIn(platform.files, entry.uninstallString);
+  }
   if (folder.empty()) return "No folder named in the uninstall command of '" + entry.displayName + "' exists.";
   const int answer = platform.ui.ShellOpen(folder, "", platform::kSwShowNormal);
   if (answer <= 32) return "The folder " + folder + " could not be opened (error " + std::to_string(answer) + ").";

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "inventory/entry.h"
+#include "launch/open_in_shell.h"
 #include "restore/hive_restore.h"
 #include "restore/short_name.h"
 #include "platform/handles.h"
@@ -99,11 +100,12 @@ std::string RestoreBackup(const platform::Platform& platform, UndoFile& undo, co
   const std::string name = file.substr(file.find_last_of('\\') + 1);
   if (IsRegistryTextFile(name)) {
     if (!IsFile(platform.files, file)) return {};
-    // The 64-bit registry editor on 64-bit Windows: only it reaches the 64-bit programs' keys
-    // (Windows starts it for the Windows folder's regedit.exe anyway, Wine only while the
-    // redirection is off).
-    std::optional<platform::RedirectionOff> off;
-    if (wow64) off.emplace(platform.system);
+    // On 64-bit Windows the 64-bit registry editor, which alone puts the 64-bit programs' keys back
+    // where they were: the shell would merge with the 32-bit one in a 32-bit program such as this.
+    if (wow64) {
+      const int answer = StartRegistryEditor(platform, true, "\"" + file + "\"");
+      return answer > kShellStarted ? std::string() : "The backup could not be opened: " + ShellErrorText(answer);
+    }
     return OpenRegistryTextFile(platform.ui, WithBackslash(platform.system.SystemWindowsDirectory()), file);
   }
   const std::string settings = exeFolder + kSettingsFile;

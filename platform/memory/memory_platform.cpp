@@ -144,6 +144,7 @@ bool MemorySystem::Wow64DisableRedirection(std::uintptr_t* cell) {
   }
   if (!wow64Available) return false;
   *cell = 0x5EED;
+  ++redirectionOff_;
   if (redirection) redirection(false);
   return true;
 }
@@ -153,6 +154,7 @@ void MemorySystem::Wow64RevertRedirection(std::uintptr_t value) {
     const std::lock_guard<std::mutex> lock(redirectionMutex_);
     redirectionLog.push_back("revert " + std::to_string(value));
   }
+  if (value == 0x5EED) --redirectionOff_;
   if (redirection && value == 0x5EED) redirection(true);
 }
 
@@ -310,6 +312,7 @@ void MemoryUi::ShowError(const std::string& text) { shown.push_back({"error", te
 void MemoryUi::SoundBeep(std::uint32_t type) { shown.push_back({"beep", std::to_string(type), "", type}); }
 
 int MemoryUi::ShellOpen(const std::string& file, const std::string& parameters, int show) {
+  if (redirectionOff && redirectionOff()) ++shellOpensWithRedirectionOff;
   shown.push_back({"shell", parameters.empty() ? file : file + " " + parameters, "",
                    static_cast<std::uint32_t>(show)});
   auto it = shellResults.find(file);
@@ -365,6 +368,7 @@ void MemoryPlatform::SetWow64() {
   registry.SetWow64(true);
   files.SetWow64Folders(system.systemDirectory, system.windowsDirectory + "\\SysWOW64");
   system.redirection = [this](bool on) { files.SetRedirection(on); };
+  ui.redirectionOff = [this] { return system.RedirectionOff(); };
 }
 
 MemoryPlatform::MemoryPlatform() {

@@ -1,5 +1,6 @@
 #pragma once
 // The in-memory Windows used by the native build's tests: every platform interface, scriptable.
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -38,6 +39,8 @@ class MemorySystem : public System {
   // Told when redirection goes off (false) and comes back (true), on the thread that turns it.
   std::function<void(bool)> redirection;
   std::vector<std::string> redirectionLog;  // "disable" and "revert <value>"
+  // Whether the file-system redirection is off now (on any thread).
+  bool RedirectionOff() const { return redirectionOff_ > 0; }
 
   // Privileges: known names, their state; the log of every adjustment.
   std::map<std::string, bool> privileges{{"SeBackupPrivilege", false}, {"SeRestorePrivilege", false}};
@@ -88,6 +91,7 @@ class MemorySystem : public System {
  private:
   mutable std::mutex productMutex_;
   std::mutex redirectionMutex_;
+  std::atomic<int> redirectionOff_{0};
   std::vector<std::string> productQueries_;
   std::vector<std::string> luidNames_;
   std::map<MutexId, std::string> mutexes_;
@@ -129,6 +133,9 @@ class MemoryUi : public Ui {
   std::vector<Shown> shown;
   std::deque<int> answers;  // answers to AskMessageBox; kIdNo when none is queued
   std::map<std::string, int> shellResults;  // file -> ShellOpen result; 42 when absent
+  // Asked at each ShellOpen: the shell loads libraries, which fails while the redirection is off.
+  std::function<bool()> redirectionOff;
+  int shellOpensWithRedirectionOff = 0;
   std::deque<std::function<void()>> pendingMessages;  // dispatched by DispatchPendingMessages
   int quitAfterMessages = -1;  // WM_QUIT taken after this many dispatched messages
   int processMessagesCalls = 0;
