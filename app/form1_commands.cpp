@@ -82,7 +82,7 @@ void TForm1::RemoveEntry(Entry entry) {
   // An empty name would address the Uninstall key itself, and with it every entry.
   if (entry.keyName.empty()) return;
   if (platform_.ui.AskMessageBox(Naming(kRemoveQuestion, EntryNamed(entry)), kRemoveCaption,
-                                 platform::kMbYesNo | platform::kMbIconError) != platform::kIdYes)
+                                 platform::kMbYesNo | platform::kMbIconError | platform::kMbDefButton2) != platform::kIdYes)
     return;
   const RemovalOutcome outcome = RemoveEntryKey(entry);
   FillListBox();
@@ -134,7 +134,7 @@ void TForm1::Button9Click() {
     return;
   }
   if (platform_.ui.AskMessageBox(Naming(kRemoveQuestion, ProductNamed(product)), kRemoveCaption,
-                                 platform::kMbYesNo) != platform::kIdYes)
+                                 platform::kMbYesNo | platform::kMbDefButton2) != platform::kIdYes)
     return;
   const RemovalOutcome outcome = RemoveInstallerProduct(undo_, platform_.registry, product);
   FillListBox();
@@ -153,7 +153,7 @@ void TForm1::Button1Click() {
   if (selected.size() != 1) return;
   const Entry& entry = selected.front();
   if (platform_.ui.AskMessageBox(Naming(kUninstallQuestion, EntryNamed(entry)), kUninstallCaption,
-                                 platform::kMbYesNo | platform::kMbIconError) != platform::kIdYes)
+                                 platform::kMbYesNo | platform::kMbIconError | platform::kMbDefButton2) != platform::kIdYes)
     return;
   if (!Exec(platform_, entry.uninstallString, platform::kSwShow, entry.SixtyFourBit()))
     platform_.ui.ShowMessage("Unable to Uninstall");

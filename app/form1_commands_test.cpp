@@ -102,7 +102,7 @@ TEST_F(WindowCommandsTest, RemoveEntryFromEitherListAsksThenBacksUpThenRemoves) 
       EXPECT_EQ("ask", shown.kind);
       EXPECT_EQ("Are you sure you want to remove this entry?\n\nAlpha Tool (32-bit)", shown.text);
       EXPECT_EQ("Remove Entry?", shown.caption);
-      EXPECT_EQ(0x14u, shown.style);
+      EXPECT_EQ(kMbYesNo | kMbIconError | kMbDefButton2, shown.style) << "No is the default";
     }
     EXPECT_EQ(File(kAlphaLines), q.files.Content(kFile));
     EXPECT_FALSE(q.registry.KeyExists(kHkeyLocalMachine, EntryKey("Alpha")));
@@ -170,7 +170,7 @@ TEST_F(WindowCommandsTest, RemovingAnInstallerProduct) {
     if (c.asked) {
       EXPECT_EQ("Are you sure you want to remove this entry?\n\n" + c.named, q.ui.shown[0].text);
       EXPECT_EQ("Remove Entry?", q.ui.shown[0].caption);
-      EXPECT_EQ(kMbYesNo, q.ui.shown[0].style) << "no icon";
+      EXPECT_EQ(kMbYesNo | kMbDefButton2, q.ui.shown[0].style) << "no icon; No is the default";
     }
     if (c.removedKey.empty()) {
       EXPECT_EQ(before, q.registry.Dump(kHkeyClassesRoot, "Installer\\Products"));
@@ -214,7 +214,7 @@ TEST_F(UninstallProgramTest, UninstallRunsTheCommandAndRescansWhenItEnds) {
   EXPECT_EQ(0, form.ListView1.Count()) << "the rescan shows the entry gone";
   ASSERT_EQ(1u, mp.ui.Texts("ask").size());
   EXPECT_EQ("Uninstall Program?", mp.ui.shown[0].caption);
-  EXPECT_EQ(20u, mp.ui.shown[0].style);
+  EXPECT_EQ(kMbYesNo | kMbIconError | kMbDefButton2, mp.ui.shown[0].style) << "No is the default";
 }
 
 TEST_F(UninstallProgramTest, NoRunsNothingAndDoesNotRescan) {

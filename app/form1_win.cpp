@@ -4,9 +4,11 @@
 #include <exception>
 
 #include "app/resource_ids.h"
+#include "platform/text_encoding.h"
 #include "platform/win32/wide_text.h"
 
-using platform::Widen;
+// Every text a control shows: a name's unpaired surrogate (which the registry allows) as U+FFFD.
+static std::wstring Widen(const std::string& text) { return platform::Widen(platform::ShownText(text)); }
 
 namespace {
 
@@ -239,8 +241,8 @@ void TForm1Window::Show(int showCommand) {
   ShowWindow(window_, showCommand);
   UpdateWindow(window_);
   SetPropW(window_, kShownAfterProperty, reinterpret_cast<HANDLE>(MillisecondsSinceStart()));
-  const std::vector<HWND> order = TabOrder();
-  if (!order.empty()) SetFocus(order.front());
+  // The focus starts in the list, where Enter runs nothing; the Tab order stays as designed.
+  SetFocus(PeerOf(&form_.ListView1)->Handle());
 }
 
 void TForm1Window::Fire(const std::function<void()>& event) {

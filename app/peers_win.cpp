@@ -12,7 +12,8 @@
 #include "platform/win32/wide_text.h"
 
 using platform::Narrow;
-using platform::Widen;
+// Every text a control shows: a name's unpaired surrogate (which the registry allows) as U+FFFD.
+static std::wstring Widen(const std::string& text) { return platform::Widen(platform::ShownText(text)); }
 
 namespace {
 

@@ -228,6 +228,9 @@ TEST(UndoFileChoiceTest, ARemovalGoesWholeToTheFileThatCarriesIt) {
       {"Cyrillic", 932, "\xd0\x96", "\xd0\x98\xd0\xbc\xd1\x8f", "\xd0\xbe\xd0\xba", "Sub", true},
       {"Latin-1", 932, "Caf\xc3\xa9", "Note", "plain", "Sub", false},
       {"outside the BMP", 932, "Gamma", "Note", "\xf0\x9f\x98\x80", "Sub", false},
+      // The registry allows an unpaired surrogate in a name; the Unicode file carries it unit for unit.
+      {"unpaired surrogates in the key and a value name", 1252, "Odd\xed\xa0\x80", "Note\xed\xb0\x80", "plain", "Sub",
+       false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.what) + ", code page " + std::to_string(c.codePage));

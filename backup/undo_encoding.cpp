@@ -30,9 +30,10 @@ std::string UndoEncoding::Preamble() const { return system_ ? std::string() : st
 
 bool UndoEncoding::EncodeLine(const std::string& line, std::string* bytes) const {
   if (!system_) {
-    // Names come from the wide calls, so they are UTF-8; a line that is not would not come back.
+    // Names come from the wide calls, so they are UTF-8, an unpaired surrogate as its three bytes,
+    // which this file carries unit for unit; a line of other bytes would not come back.
     *bytes = platform::Utf16LeFromUtf8(line);
-    return platform::Utf8FromUtf16Le(*bytes) == line;
+    return platform::Wtf8FromUtf16Le(*bytes) == line;
   }
   // Every ANSI code page holds ASCII as it is; the code page decides for the other characters.
   if (IsAscii(line)) {

@@ -9,8 +9,9 @@ constexpr char32_t kReplacement = 0xFFFD;
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // The code point that starts at `at`, and where the next one starts. A byte that does not begin
-// a well-formed sequence (a stray continuation, an overlong form, a surrogate, a value past
-// U+10FFFF, a sequence cut short) is one U+FFFD of its own.
+// a well-formed sequence (a stray continuation, an overlong form, a value past U+10FFFF, a sequence
+// cut short) is one U+FFFD of its own. A surrogate's three bytes are that code point: the lossless
+// form of an unpaired surrogate in a registry name.
 char32_t DecodeAt(std::string_view text, std::size_t at, std::size_t* next) {
   const auto lead = static_cast<unsigned char>(text[at]);
   *next = at + 1;
@@ -36,7 +37,7 @@ char32_t DecodeAt(std::string_view text, std::size_t at, std::size_t* next) {
     code = (code << 6) | (byte & 0x3F);
   }
   static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return kReplacement;
+  if (code < kSmallest[length] || code > 0x10FFFF) return kReplacement;
   *next = at + length;
   return code;
 }
@@ -72,8 +73,10 @@ char16_t UnitAt(std::string_view bytes, std::size_t index) {
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-// Decodes UTF-16LE units; answers false at the first unpaired surrogate when `strict`.
-bool DecodeUtf16(std::string_view bytes, bool strict, std::string* text) {
+enum class Unpaired { kReplace, kRefuse, kKeep };
+
+// Decodes UTF-16LE units, each unpaired surrogate as U+FFFD, as its own code point, or answering false.
+bool DecodeUtf16(std::string_view bytes, Unpaired unpaired, std::string* text) {
   const std::size_t units = bytes.size() / 2;
   std::string out;
   out.reserve(bytes.size());
@@ -84,8 +87,8 @@ bool DecodeUtf16(std::string_view bytes, bool strict, std::string* text) {
       code = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (UnitAt(bytes, i + 1) - 0xDC00);
       ++i;
     } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-      if (strict) return false;
-      code = kReplacement;
+      if (unpaired == Unpaired::kRefuse) return false;
+      if (unpaired == Unpaired::kReplace) code = kReplacement;
     }
     AppendUtf8(code, out);
   }
@@ -129,13 +132,31 @@ char32_t UpperOfLetter(char32_t c) {
 
 std::string Utf8FromUtf16Le(std::string_view bytes) {
   std::string text;
-  DecodeUtf16(bytes, false, &text);
+  DecodeUtf16(bytes, Unpaired::kReplace, &text);
+  return text;
+}
+
+std::string Wtf8FromUtf16Le(std::string_view bytes) {
+  std::string text;
+  DecodeUtf16(bytes, Unpaired::kKeep, &text);
   return text;
 }
 
 bool Utf8FromUtf16LeExactly(std::string_view bytes, std::string* text) {
   if (bytes.size() % 2 != 0) return false;
-  return DecodeUtf16(bytes, true, text);
+  return DecodeUtf16(bytes, Unpaired::kRefuse, text);
+}
+
+std::string ShownText(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t start = at;
+    const char32_t code = DecodeAt(text, at, &at);
+    if (code >= 0xD800 && code <= 0xDFFF) AppendUtf8(kReplacement, shown);
+    else shown.append(text.substr(start, at - start));
+  }
+  return shown;
 }
 
 std::string Utf16LeFromUtf8(std::string_view text) {

@@ -8,12 +8,20 @@
 
 namespace platform {
 
+// Texts may hold an unpaired surrogate, which the registry allows in a name: as the three bytes of
+// its code point (WTF-8), so that the name goes back to the registry unit for unit.
+
 // UTF-16LE bytes as UTF-8. An unpaired surrogate becomes U+FFFD; an odd last byte is dropped.
 std::string Utf8FromUtf16Le(std::string_view bytes);
+// The same, each unpaired surrogate kept as its three bytes: the lossless form of a name.
+std::string Wtf8FromUtf16Le(std::string_view bytes);
+// The text as a person or a report shows it: each unpaired surrogate as U+FFFD.
+std::string ShownText(std::string_view text);
 // The same, only when every unit converts as it stands: false for an odd number of bytes or an
 // unpaired surrogate.
 bool Utf8FromUtf16LeExactly(std::string_view bytes, std::string* text);
-// UTF-8 as UTF-16LE bytes. A byte that does not belong to a UTF-8 sequence becomes U+FFFD.
+// UTF-8 as UTF-16LE bytes, an unpaired surrogate's three bytes as that unit. A byte that does not
+// belong to a UTF-8 sequence becomes U+FFFD.
 std::string Utf16LeFromUtf8(std::string_view text);
 
 // The number of UTF-16 units of the text: what the wide calls count as its characters.

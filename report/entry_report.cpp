@@ -60,7 +60,8 @@ void CheckEntries(platform::FileSystem& files, platform::System& system, std::ve
 
 std::string OneLine(const std::string& text) {
   std::string line;
-  for (const char32_t code : platform::CodePointsOf(text)) AppendUtf8(StandInFor(code) ? StandInFor(code) : code, &line);
+  for (const char32_t code : platform::CodePointsOf(platform::ShownText(text)))
+    AppendUtf8(StandInFor(code) ? StandInFor(code) : code, &line);
   return line;
 }
 
@@ -82,11 +83,12 @@ std::string JsonReport(const std::vector<Entry>& entries) {
   for (const Entry& entry : entries) {
     nlohmann::ordered_json object;
     object["source"] = SourceName(entry.source);
-    object["key"] = entry.keyName;
-    object["displayName"] = entry.displayName;
+    // A name's unpaired surrogate (the registry allows one) shows as U+FFFD, as everywhere.
+    object["key"] = platform::ShownText(entry.keyName);
+    object["displayName"] = platform::ShownText(entry.displayName);
     object["status"] = entry.status == kStatusUnknown ? nlohmann::ordered_json() : nlohmann::ordered_json(StatusName(entry.status));
-    object["reason"] = entry.reason;
-    object["command"] = entry.uninstallString;
+    object["reason"] = platform::ShownText(entry.reason);
+    object["command"] = platform::ShownText(entry.uninstallString);
     array.push_back(std::move(object));
   }
   // A byte that is no UTF-8 (none comes from the registry's wide calls) is written as U+FFFD rather

@@ -4,24 +4,27 @@
 
 #include <cwchar>
 
+#include "platform/text_encoding.h"
+
 namespace platform {
 
+// Converted by the program's own rules rather than MultiByteToWideChar and WideCharToMultiByte, which
+// turn an unpaired surrogate into U+FFFD: a name must reach the registry exactly as it came.
 std::wstring Widen(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  const int size = static_cast<int>(text.size());
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-  if (length > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+  const std::string bytes = Utf16LeFromUtf8(text);
+  std::wstring wide(bytes.size() / 2, L'\0');
+  for (std::size_t i = 0; i < wide.size(); ++i)
+    wide[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 * i]) | (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
   return wide;
 }
 
 std::string Narrow(const wchar_t* text, std::size_t length) {
-  if (length == 0) return std::string();
-  const int size = static_cast<int>(length);
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, size, nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
-  if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text, size, narrow.data(), bytes, nullptr, nullptr);
-  return narrow;
+  std::string bytes(2 * length, '\0');
+  for (std::size_t i = 0; i < length; ++i) {
+    bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>((text[i] >> 8) & 0xFF);
+  }
+  return Wtf8FromUtf16Le(bytes);
 }
 
 std::string Narrow(const std::wstring& text) { return Narrow(text.data(), text.size()); }

@@ -6,9 +6,10 @@
 
 namespace platform {
 
-// MultiByteToWideChar(CP_UTF8): every byte counts, NULs inside included.
+// The text's UTF-16: every byte counts, NULs inside included; an unpaired surrogate's three bytes
+// are that unit.
 std::wstring Widen(const std::string& text);
-// WideCharToMultiByte(CP_UTF8) of `length` units.
+// The UTF-8 of `length` units, each unpaired surrogate kept as its three bytes.
 std::string Narrow(const wchar_t* text, std::size_t length);
 std::string Narrow(const std::wstring& text);
 // The text a call wrote into a buffer, up to its first NUL.

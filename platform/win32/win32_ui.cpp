@@ -108,7 +108,8 @@ INT_PTR CALLBACK ListQuestionProc(HWND dialog, UINT message, WPARAM wParam, LPAR
   switch (message) {
     case WM_INITDIALOG:
       SetDlgItemTextW(dialog, kListBoxId, reinterpret_cast<const wchar_t*>(lParam));
-      SetFocus(GetDlgItem(dialog, IDYES));
+      // No is the default: Enter pressed by habit removes nothing.
+      SetFocus(GetDlgItem(dialog, IDNO));
       return FALSE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDYES || LOWORD(wParam) == IDNO || LOWORD(wParam) == IDCANCEL) {
@@ -127,8 +128,8 @@ int Win32Ui::AskWithList(const std::string& text, const std::string& caption, co
   dialog.Item(0x82, SS_LEFT, 8, 8, 244, 18, 0xFFFF, Widen(text));
   dialog.Item(0x81, ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 8, 30, 244,
               110, kListBoxId, L"");
-  dialog.Item(0x80, BS_DEFPUSHBUTTON | WS_TABSTOP, 144, 148, 50, 14, IDYES, L"&Yes");
-  dialog.Item(0x80, BS_PUSHBUTTON | WS_TABSTOP, 202, 148, 50, 14, IDNO, L"&No");
+  dialog.Item(0x80, BS_PUSHBUTTON | WS_TABSTOP, 144, 148, 50, 14, IDYES, L"&Yes");
+  dialog.Item(0x80, BS_DEFPUSHBUTTON | WS_TABSTOP, 202, 148, 50, 14, IDNO, L"&No");
   std::string joined;
   for (const std::string& line : lines) joined += (joined.empty() ? "" : "\r\n") + line;
   const std::wstring list = Widen(joined);

@@ -169,7 +169,8 @@ inline void EndString(Value& value, bool unicode, const AnsiDecoder& decode) {
 // The lines of the file as text: a Unicode file decoded from UTF-16LE, a "REGEDIT4" file line by
 // line in the code page.
 inline std::vector<std::string> TextLines(const std::string& content, bool unicode, const AnsiDecoder& decode) {
-  if (unicode) return Lines(platform::Utf8FromUtf16Le(content.substr(2)));
+  // Names keep an unpaired surrogate, as the registry editor does.
+  if (unicode) return Lines(platform::Wtf8FromUtf16Le(content.substr(2)));
   std::vector<std::string> lines = Lines(content);
   for (std::string& line : lines) line = decode(line);
   return lines;

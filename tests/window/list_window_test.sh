@@ -114,7 +114,8 @@ for _ in $(seq 50); do
 done
 [ -n "$question" ] && echo "ok: one question for all of them" || fail "no question before the removal"
 import -window root "$artifacts/list-question.png" >/dev/null 2>&1
-key Return
+# No is the default button: Enter would keep them all; Y answers Yes.
+key y
 expect_soon "all $gone left the list" $((all - gone)) probe count
 expect "and the registry" "" "$(listing)"
 expect "the list keeps the focus" ListView1 "$(probe focus)"

@@ -138,7 +138,7 @@ expect "Uninstall Program enabled after the scan" 1 "$(p enabled Button1)"
 expect "Remove Entry enabled after the scan" 1 "$(p enabled Button2)"
 expect "Restore disabled with no backup selected" 0 "$(p enabled Button6)"
 expect "Delete File disabled with no backup selected" 0 "$(p enabled Button7)"
-expect "the focus starts on Uninstall Program" Button1 "$(p focus)"
+expect "the focus starts in the list" ListView1 "$(p focus)"
 shoot main
 
 echo "== selecting rows"
@@ -279,7 +279,8 @@ answer_yes() {
     sleep 0.1
   done
   [ -n "$question" ] || { fail "no question before the removal"; return; }
-  xdotool key Return
+  # No is the default button; Y answers Yes.
+  xdotool key y
 }
 if [ "$sixty_four" -eq 1 ]; then
   expect "the sources of the rows" "$(printf '%s\n' $'Gannet Chat\tuser' $'Kelp Player 2 (32-bit)\t32-bit' $'Old Lantern Game\t64-bit')" \

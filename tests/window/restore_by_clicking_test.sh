@@ -65,7 +65,8 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 [ -n "$question" ] || fail "no question before the removal"
-xdotool key Return
+# No is the default button; Y answers Yes.
+xdotool key y
 deadline=$((SECONDS + 15))
 until [ -z "$(registry)" ] && [ -z "$(row)" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
 [ -z "$(registry)" ] || fail "the entry was not removed"

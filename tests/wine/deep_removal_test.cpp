@@ -181,7 +181,7 @@ TEST_F(DeepRemoval, KeysPastWhatTheRegistryEditorMergesStayAndAreNamed) {
                                      Name("k", deepestWritten, 57) +
                                      "... (the key path is too long for the registry editor to put back), and the " +
                                      std::to_string(deepestWritten + 1) +
-                                     " keys that hold them stay. What was removed is in the day's undo file."},
+                                     " keys that hold them stay. What was removed is in the undo file " + wine_.form.Undo().FileName() + "."},
             wine_.ui.Texts("error"));
   const regfile::Tree after = Entry(entry);
   size_t valuesLeft = 0;

@@ -400,9 +400,17 @@ TEST_F(RestoreUnderWine, AnUndoFileRestoredFromThePagePutsARemovedEntryBack) {
   SelectBackup(undo);
   form_.Button6.Click();
   EXPECT_TRUE(ui_.Texts("message").empty()) << ui_.Texts("message").front();
-  ASSERT_FALSE(ui_.shellAnswers.empty());
-  std::printf("the shell answered %d for the .reg file", ui_.shellAnswers[0]);
-  if (ui_.shellAnswers[0] <= 32) {
+  BOOL wow64 = FALSE;
+  IsWow64Process(GetCurrentProcess(), &wow64);
+  if (wow64) {
+    // The 64-bit registry editor, started directly: the shell would merge with the 32-bit one.
+    EXPECT_TRUE(ui_.shellAnswers.empty());
+    std::printf("the 64-bit registry editor was started for the .reg file");
+  } else {
+    ASSERT_FALSE(ui_.shellAnswers.empty());
+    std::printf("the shell answered %d for the .reg file", ui_.shellAnswers[0]);
+  }
+  if (!wow64 && ui_.shellAnswers[0] <= 32) {
     ASSERT_EQ(2u, ui_.shellAnswers.size());
     std::printf(", then %d for %s %s", ui_.shellAnswers[1], ui_.shown.back().text.c_str(),
                 ui_.shown.back().caption.c_str());

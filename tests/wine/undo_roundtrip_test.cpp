@@ -126,7 +126,7 @@ TEST_F(UndoRoundTrip, SaveChangesGivesBackTheOldCommandWithItsType) {
   form_.Button15.Click();
   const regfile::Tree changed = Entry();
   const regfile::Value& now = changed.at(regfile::Upper(kUninstallPath + kEntry)).at("UNINSTALLSTRING");
-  EXPECT_EQ(static_cast<std::uint32_t>(REG_SZ), now.type);
+  EXPECT_EQ(static_cast<std::uint32_t>(REG_EXPAND_SZ), now.type) << "an expandable command stays expandable";
   EXPECT_EQ(undo_seeds::Text("C:\\new\\uninstall.exe"), now.bytes);
 
   ASSERT_TRUE(undo_seeds::MergeUndoFiles(Stem()));

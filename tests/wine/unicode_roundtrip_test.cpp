@@ -167,6 +167,37 @@ TEST_F(UnicodeRoundTrip, AnEntryOfEveryScriptIsListedRemovedAndMergedBackWhole) 
   EXPECT_EQ(0, CompareTrees(before, Entry(kEveryScript), true));
 }
 
+// The registry does not check names: a key or value name may hold an unpaired surrogate. Such an
+// entry is listed under its own key, removed exactly, and merged back unit for unit from the Unicode
+// file; the list shows the unit as U+FFFD.
+TEST_F(UnicodeRoundTrip, AnUnpairedSurrogateInANameIsListedRemovedAndMergedBackUnitForUnit) {
+  const std::string key = "TWU-lone \xed\xb0\x80 key";
+  keys_.push_back(key);
+  HKEY created = Create(HKEY_LOCAL_MACHINE, kUninstallPath + key);
+  ASSERT_TRUE(created);
+  ASSERT_TRUE(Set(created, "DisplayName", REG_SZ, Text("Lone surrogate entry")));
+  ASSERT_TRUE(Set(created, "UninstallString", REG_SZ, Text("C:\\gone\\u.exe")));
+  ASSERT_TRUE(Set(created, "Lone \xed\xa0\x80 value", REG_SZ, Text("kept")));
+  RegCloseKey(created);
+  const regfile::Tree before = Entry(key);
+  ASSERT_EQ(1u, before.size());
+  ASSERT_EQ(1u, before.begin()->second.count(regfile::Upper("Lone \xed\xa0\x80 value"))) << "the name as the registry keeps it";
+
+  form_.Button4.Click();
+  const int row = Row(key);
+  ASSERT_GE(row, 0) << "listed under its own key name";
+  EXPECT_EQ("Lone surrogate entry", form_.ListView1.Item(row).Caption);
+  ClickRow(form_, row);
+  ui_.answers = {IDYES};
+  form_.Button2.Click();
+  ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
+  ASSERT_TRUE(Entry(key).empty()) << "the entry is gone";
+  EXPECT_NE(std::string::npos, Content(UndoFormat::kUnicode).find(Wide("TWU-lone ") + std::string("\x00\xdc", 2) + Wide(" key")))
+      << "the unit itself is in the Unicode file";
+  ASSERT_TRUE(undo_seeds::MergeWithRegedit(undo_.FileName(UndoFormat::kUnicode)));
+  EXPECT_EQ(0, CompareTrees(before, Entry(key), true));
+}
+
 TEST_F(UnicodeRoundTrip, AChangeGoesWholeToTheFileWhoseCodePageCarriesIt) {
   const Carried cases[] = {
       {"ASCII", "TWU Plain", "Plain text \"quoted\" C:\\x", 0},
