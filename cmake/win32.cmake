@@ -14,7 +14,7 @@ list(REMOVE_ITEM app_win_sources ${app_main})
 set(win32_libs advapi32 user32 gdi32 comctl32 kernel32)
 
 add_library(tidewell_core STATIC ${core_sources} ${win32_sources} ${app_win_sources})
-target_include_directories(tidewell_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(tidewell_core PUBLIC ${CMAKE_SOURCE_DIR} ${generated_dir})
 target_include_directories(tidewell_core SYSTEM PUBLIC ${json_include_dir})
 target_link_libraries(tidewell_core PUBLIC ${win32_libs} Threads::Threads)
 tidewell_warnings(tidewell_core)
