@@ -57,6 +57,24 @@ set_target_properties(TidewellConsole PROPERTIES OUTPUT_NAME Tidewell SUFFIX .co
   RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 tidewell_warnings(TidewellConsole)
 
+# What a user downloads: Tidewell-<version>.zip with both programs, the help page, the README and
+# the licence (scripts/package.sh).
+set(release_files $<TARGET_FILE:Tidewell> $<TARGET_FILE:TidewellConsole> ${CMAKE_SOURCE_DIR}/app/Tidewell.html
+  ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE)
+set(release_dir ${CMAKE_BINARY_DIR}/release)
+set(release_zip ${CMAKE_BINARY_DIR}/Tidewell-${TIDEWELL_VERSION}.zip)
+add_custom_command(OUTPUT ${release_zip}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${release_dir}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${release_dir}
+  COMMAND ${CMAKE_COMMAND} -E copy ${release_files} ${release_dir}
+  COMMAND ${CMAKE_COMMAND} -E rm -f ${release_zip}
+  COMMAND ${CMAKE_COMMAND} -E chdir ${release_dir} ${CMAKE_COMMAND} -E tar cf ${release_zip} --format=zip --
+    Tidewell.exe Tidewell.com Tidewell.html README.md LICENSE
+  DEPENDS ${release_files} Tidewell TidewellConsole
+  COMMENT "Packing Tidewell-${TIDEWELL_VERSION}.zip"
+  VERBATIM)
+add_custom_target(release_zip DEPENDS ${release_zip})
+
 # GoogleTest from Debian's sources, built with the MinGW toolchain.
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
