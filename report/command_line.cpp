@@ -17,7 +17,8 @@ namespace {
 
 using Mode = CommandLine::Mode;
 
-constexpr const char* kUsageHead = "Tidewell " TIDEWELL_VERSION ": the list of installed programs, checked.\n";
+constexpr const char* kUsageHead =
+    "Tidewell: the list of installed programs, checked (version " TIDEWELL_VERSION ").\n";
 constexpr const char* kUsage =
     "\n"
     "Tidewell.com is for consoles and scripts: a prompt runs it for \"tidewell\". Tidewell.exe is the\n"

@@ -44,7 +44,7 @@ expect "Tidewell.com is a console program" 3 "$(fact "$com" subsystem)"
 expect "Tidewell.com asks for the rights of whoever starts it" asInvoker "$(fact "$com" level)"
 expect "Tidewell.exe is the window, with an administrator's rights where the user has them" \
   "2 highestAvailable" "$(fact "$exe" subsystem) $(fact "$exe" level)"
-version_of() { wine "$1" '/?' </dev/null 2>/dev/null | sed -n '1s/^Tidewell \([0-9.]*\): .*/\1/p'; }
+version_of() { wine "$1" '/?' </dev/null 2>/dev/null | sed -n '1s/^Tidewell: .* (version \([0-9.]*\))\.\r*$/\1/p'; }
 version=$(version_of "$com")
 IFS=. read -r major minor patch tweak <<<"$version"
 four="$major.${minor:-0}.${patch:-0}.${tweak:-0}"
