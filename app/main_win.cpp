@@ -2,7 +2,6 @@
 // arguments, the command line's report and removals without any window.
 #include <windows.h>
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <string>
 #include <vector>
@@ -16,27 +15,16 @@
 
 namespace {
 
-// The program's arguments, without its own name, as the system's rules of quotes split them.
-std::vector<std::string> Arguments() {
-  std::vector<std::string> arguments;
-  int count = 0;
-  LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (!words) return arguments;
-  for (int i = 1; i < count; ++i) arguments.push_back(platform::Narrow(words[i]));
-  LocalFree(words);
-  return arguments;
-}
-
 int RunWithoutWindow(const std::vector<std::string>& arguments) {
   platform::Win32Platform system;
-  platform::Win32Console console;
+  platform::Win32Console console(platform::Win32Console::Program::kWindowed);
   return RunCommandLine(arguments, system.platform(), console);
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-  const std::vector<std::string> arguments = Arguments();
+  const std::vector<std::string> arguments = platform::CommandLineArguments();
   if (!arguments.empty()) return RunWithoutWindow(arguments);
 
   INITCOMMONCONTROLSEX controls{};

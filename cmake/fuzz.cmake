@@ -4,7 +4,7 @@ add_compile_options(${fuzz_flags})
 file(GLOB memory_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/memory/*.cpp)
 list(FILTER memory_sources EXCLUDE REGEX "_test\\.cpp$")
 add_library(tidewell_core STATIC ${core_sources} ${memory_sources})
-target_include_directories(tidewell_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(tidewell_core PUBLIC ${CMAKE_SOURCE_DIR} ${generated_dir})
 target_include_directories(tidewell_core SYSTEM PUBLIC ${json_include_dir})
 
 file(GLOB fuzz_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/*/*_fuzz.cpp)

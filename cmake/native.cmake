@@ -12,7 +12,7 @@ list(FILTER memory_sources EXCLUDE REGEX "_test\\.cpp$")
 list(FILTER memory_tests INCLUDE REGEX "_test\\.cpp$")
 
 add_library(tidewell_core STATIC ${core_sources} ${memory_sources})
-target_include_directories(tidewell_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(tidewell_core PUBLIC ${CMAKE_SOURCE_DIR} ${generated_dir})
 target_include_directories(tidewell_core SYSTEM PUBLIC ${json_include_dir})
 target_link_libraries(tidewell_core PUBLIC Threads::Threads)
 tidewell_warnings(tidewell_core)

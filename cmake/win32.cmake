@@ -1,4 +1,4 @@
-# Windows build: Tidewell.exe and the test programs that run under Wine.
+# Windows build: Tidewell.exe, Tidewell.com and the test programs that run under Wine.
 enable_language(RC)
 add_compile_options(-O2)
 add_link_options(-static -static-libgcc -static-libstdc++)
@@ -9,15 +9,35 @@ file(GLOB win32_env_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32
 list(FILTER win32_sources EXCLUDE REGEX "(_test|_contract_env_win)\\.cpp$")
 file(GLOB app_win_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/app/*_win.cpp)
 set(app_main ${CMAKE_SOURCE_DIR}/app/main_win.cpp)
-list(REMOVE_ITEM app_win_sources ${app_main})
+set(app_console_main ${CMAKE_SOURCE_DIR}/app/console_main_win.cpp)
+list(REMOVE_ITEM app_win_sources ${app_main} ${app_console_main})
 
 set(win32_libs advapi32 user32 gdi32 comctl32 kernel32)
 
-add_library(tidewell_core STATIC ${core_sources} ${win32_sources} ${app_win_sources})
-target_include_directories(tidewell_core PUBLIC ${CMAKE_SOURCE_DIR})
-target_include_directories(tidewell_core SYSTEM PUBLIC ${json_include_dir})
-target_link_libraries(tidewell_core PUBLIC ${win32_libs} Threads::Threads)
+# The units below the window and the real platform: all the console program is made of.
+set(unit_sources ${core_sources})
+list(FILTER unit_sources EXCLUDE REGEX "/app/[^/]*$")
+set(app_sources ${core_sources})
+list(FILTER app_sources INCLUDE REGEX "/app/[^/]*$")
+add_library(tidewell_units STATIC ${unit_sources} ${win32_sources})
+target_include_directories(tidewell_units PUBLIC ${CMAKE_SOURCE_DIR} ${generated_dir})
+target_include_directories(tidewell_units SYSTEM PUBLIC ${json_include_dir})
+target_link_libraries(tidewell_units PUBLIC ${win32_libs} Threads::Threads)
+tidewell_warnings(tidewell_units)
+
+# The window and its Win32 peers over the units.
+add_library(tidewell_core STATIC ${app_sources} ${app_win_sources})
+target_link_libraries(tidewell_core PUBLIC tidewell_units)
 tidewell_warnings(tidewell_core)
+
+# Each program's manifest, with the version filled in; the resource scripts take them from here.
+configure_file(${CMAKE_SOURCE_DIR}/app/tidewell.manifest ${generated_dir}/Tidewell.exe.manifest @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/app/tidewell_console.manifest ${generated_dir}/Tidewell.com.manifest @ONLY)
+set(version_inputs ${generated_dir}/tidewell_version.h ${CMAKE_SOURCE_DIR}/app/version_info.rc)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/app/tidewell.rc PROPERTIES
+  OBJECT_DEPENDS "${version_inputs};${generated_dir}/Tidewell.exe.manifest")
+set_source_files_properties(${CMAKE_SOURCE_DIR}/app/tidewell_console.rc PROPERTIES
+  OBJECT_DEPENDS "${version_inputs};${generated_dir}/Tidewell.com.manifest")
 
 add_executable(Tidewell WIN32 ${app_main} ${CMAKE_SOURCE_DIR}/app/tidewell.rc)
 target_link_libraries(Tidewell PRIVATE tidewell_core)
@@ -27,6 +47,33 @@ set_target_properties(Tidewell PROPERTIES OUTPUT_NAME Tidewell RUNTIME_OUTPUT_DI
 tidewell_warnings(Tidewell)
 add_custom_command(TARGET Tidewell POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/app/Tidewell.html ${CMAKE_BINARY_DIR}/bin/Tidewell.html)
+
+# Tidewell.com, the console program beside Tidewell.exe: made of the units alone, never the window.
+# Its name puts it first where a prompt looks for "tidewell" (.COM comes before .EXE in PATHEXT).
+add_executable(TidewellConsole ${app_console_main} ${CMAKE_SOURCE_DIR}/app/tidewell_console.rc)
+target_link_libraries(TidewellConsole PRIVATE tidewell_units)
+target_link_options(TidewellConsole PRIVATE -s -Wl,--tsaware)
+set_target_properties(TidewellConsole PROPERTIES OUTPUT_NAME Tidewell SUFFIX .com
+  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+tidewell_warnings(TidewellConsole)
+
+# What a user downloads: Tidewell-<version>.zip with both programs, the help page, the README and
+# the licence (scripts/package.sh).
+set(release_files $<TARGET_FILE:Tidewell> $<TARGET_FILE:TidewellConsole> ${CMAKE_SOURCE_DIR}/app/Tidewell.html
+  ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE)
+set(release_dir ${CMAKE_BINARY_DIR}/release)
+set(release_zip ${CMAKE_BINARY_DIR}/Tidewell-${TIDEWELL_VERSION}.zip)
+add_custom_command(OUTPUT ${release_zip}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${release_dir}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${release_dir}
+  COMMAND ${CMAKE_COMMAND} -E copy ${release_files} ${release_dir}
+  COMMAND ${CMAKE_COMMAND} -E rm -f ${release_zip}
+  COMMAND ${CMAKE_COMMAND} -E chdir ${release_dir} ${CMAKE_COMMAND} -E tar cf ${release_zip} --format=zip --
+    Tidewell.exe Tidewell.com Tidewell.html README.md LICENSE
+  DEPENDS ${release_files} Tidewell TidewellConsole
+  COMMENT "Packing Tidewell-${TIDEWELL_VERSION}.zip"
+  VERBATIM)
+add_custom_target(release_zip DEPENDS ${release_zip})
 
 # GoogleTest from Debian's sources, built with the MinGW toolchain.
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)

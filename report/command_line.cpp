@@ -1,33 +1,46 @@
 #include "report/command_line.h"
 
 #include <exception>
+#include <utility>
 
 #include "backup/entry_commands.h"
 #include "backup/undo_file.h"
 #include "inventory/inventory.h"
 #include "inventory/status.h"
+#include "platform/handles.h"
 #include "platform/text_encoding.h"
+#include "platform/win_codes.h"
 #include "report/entry_report.h"
+#include "tidewell_version.h"
 
 namespace {
 
 using Mode = CommandLine::Mode;
 
+constexpr const char* kUsageHead =
+    "Tidewell: the list of installed programs, checked (version " TIDEWELL_VERSION ").\n";
 constexpr const char* kUsage =
-    "Tidewell: the list of installed programs, checked.\n"
     "\n"
-    "Tidewell.exe                         the window\n"
-    "Tidewell.exe /list                   every uninstall entry, tab-separated, with a header line:\n"
-    "                                     source, key, display name, status, reason, command\n"
-    "Tidewell.exe /list /json             the same as one JSON array\n"
-    "Tidewell.exe /remove SOURCE\\KEY ...  removes the named entries as Remove Entry does, each\n"
-    "                                     written to the day's undo file first; SOURCE is 64-bit,\n"
-    "                                     32-bit or user (a KEY alone: the one source that has it)\n"
-    "Tidewell.exe /remove-broken          lists the Broken Link entries that /yes would remove\n"
-    "Tidewell.exe /remove-broken /yes     removes every Broken Link entry\n"
-    "Tidewell.exe /?                      this text\n"
+    "Tidewell.com is for consoles and scripts: a prompt runs it for \"tidewell\". Tidewell.exe is the\n"
+    "window; given any of these switches, it does the same without a window.\n"
     "\n"
-    "Exit code: 0 done, 1 a removal that did not take or an error, 2 a command line it does not take.\n";
+    "tidewell                           the window\n"
+    "tidewell /list                     every uninstall entry, tab-separated, with a header line:\n"
+    "                                   source, key, display name, status, reason, command\n"
+    "tidewell /list /json               the same as one JSON array\n"
+    "tidewell /check                    the Broken Link entries (exit code 1 when there is one)\n"
+    "tidewell /remove SOURCE\\KEY ...    removes the named entries as Remove Entry does, each\n"
+    "                                   written to the day's undo file first; SOURCE is 64-bit,\n"
+    "                                   32-bit or user (a KEY alone: the one source that has it)\n"
+    "tidewell /remove-broken            lists the Broken Link entries that /yes would remove\n"
+    "tidewell /remove-broken /yes       removes every Broken Link entry\n"
+    "tidewell /?                        this text\n"
+    "/out FILE                          with any of them: the output goes to FILE, not the console\n"
+    "\n"
+    "Output: to a console as its characters; to a file, a pipe or /out's FILE as UTF-8.\n"
+    "Exit code: 0 done (/check: nothing to fix); 1 a removal that did not take, an error, or /check\n"
+    "found a Broken Link entry; 2 a command line it does not take; 3 a removal refused for lack of\n"
+    "rights (run it from an elevated prompt; nothing after it is removed); 4 /check could not check.\n";
 
 bool IsSwitch(const std::string& argument) {
   return argument.size() > 1 && (argument[0] == '/' || argument[0] == '-');
@@ -41,14 +54,23 @@ std::string Lower(std::string text) {
 
 // Sets the mode once; a second mode is an error.
 void SetMode(CommandLine* line, Mode mode, const std::string& argument, bool* modeGiven) {
-  if (*modeGiven && line->error.empty()) line->error = argument + " cannot go with another of /list, /remove, /remove-broken";
+  if (*modeGiven && line->error.empty())
+    line->error = argument + " cannot go with another of /list, /check, /remove, /remove-broken";
   *modeGiven = true;
   line->mode = mode;
 }
 
+// The file name after /out, whatever it begins with; once.
+void SetOutFile(CommandLine* line, const std::string& argument, const std::string* file) {
+  if (!line->error.empty()) return;
+  if (!file || file->empty()) line->error = argument + " needs the file to write: " + argument + " FILE";
+  else if (!line->outFile.empty()) line->error = argument + " is given twice";
+  else line->outFile = *file;
+}
+
 // The rules between the switches, once all are read.
 std::string CheckCombination(const CommandLine& line, bool modeGiven) {
-  if (!modeGiven) return "no command: give /list, /remove, /remove-broken or /?";
+  if (!modeGiven) return "no command: give /list, /check, /remove, /remove-broken or /?";
   if (line.json && line.mode != Mode::kList) return "/json goes only with /list";
   if (line.yes && line.mode != Mode::kRemoveBroken) return "/yes goes only with /remove-broken";
   if (line.mode == Mode::kRemove && line.targets.empty()) return "/remove needs the entries to remove: SOURCE\\KEY ...";
@@ -67,74 +89,192 @@ int ListEntries(const CommandLine& line, const platform::Platform& platform, pla
   return console.WriteOut(report) ? kExitSuccess : kExitFailure;
 }
 
-// The removals of one command line: the day's undo file beside the executable, as the window's.
-struct Removal {
-  explicit Removal(const platform::Platform& platform)
-      : registry(platform.registry),
-        wow64(platform.system.IsWow64()),
-        undo(platform.files, platform.system, BackupFolderOf(platform.system.ExecutablePath()),
-             UndoStemOf(platform.system.Today()), UserBackupFolder(platform.files)) {}
-  RemovalOutcome operator()(const Entry& entry) { return RemoveEntryKey(undo, registry, entry, wow64); }
+std::string Count(int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
 
-  platform::RegistryApi& registry;
-  bool wow64;
-  UndoFile undo;
-};
-
-// One line for a removal that took or did not.
-std::string RemovalLine(const Entry& entry, Removal& remove, bool* removed) {
-  *removed = false;
-  try {
-    const RemovalOutcome outcome = remove(entry);
-    if (!outcome.Complete()) return "not removed " + OneLine(EntryName(entry)) + ": " +
-                                   OneLine(IncompleteRemovalMessage(entry.keyName, outcome));
-    *removed = true;
-    // Removed whole; only the undo file could not be finished.
-    if (!outcome.undoProblem.empty())
-      return "removed " + OneLine(EntryName(entry)) + ": " + OneLine(UndoProblemMessage(entry.keyName, outcome));
-  } catch (const std::exception& error) {
-    return "not removed " + OneLine(EntryName(entry)) + ": " + OneLine(error.what());
+int CheckBroken(const platform::Platform& platform, platform::Console& console) {
+  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
+  CheckEntries(platform.files, platform.system, &inventory.entries);
+  int broken = 0;
+  std::string lines;
+  for (const Entry& entry : inventory.entries) {
+    if (entry.status != kBrokenLink) continue;
+    ++broken;
+    lines += OneLine(EntryName(entry)) + ": " + OneLine(entry.reason) + "\n";
   }
-  *removed = true;
-  return "removed " + OneLine(EntryName(entry));
+  // The count first: a tool that keeps only the start of the output keeps the answer.
+  const std::string head = broken == 0 ? "no Broken Link entries\n"
+                                       : Count(broken, "Broken Link entry", "Broken Link entries") +
+                                             ": /remove-broken /yes removes " + (broken == 1 ? "it" : "them") + "\n";
+  if (!console.WriteOut(head + lines)) return kExitCheckFailed;
+  return broken == 0 ? kExitSuccess : kExitBrokenFound;
 }
 
+// The removals of one command line, one after another, each with its line: as the window's, to the
+// day's undo file beside the executable. A removal that the registry refuses for lack of rights is
+// the last; it says so with what was removed before it.
+class Removals {
+ public:
+  Removals(const platform::Platform& platform, platform::Console& console)
+      : registry_(platform.registry),
+        wow64_(platform.system.IsWow64()),
+        undo_(platform.files, platform.system, BackupFolderOf(platform.system.ExecutablePath()),
+              UndoStemOf(platform.system.Today()), UserBackupFolder(platform.files)),
+        console_(console) {}
+
+  // False once the removals have stopped.
+  bool Remove(const Entry& entry) {
+    const std::string name = OneLine(EntryName(entry));
+    if (Refused(entry)) return Stop(name, kElevate);
+    RemovalOutcome outcome;
+    try {
+      outcome = RemoveEntryKey(undo_, registry_, entry, wow64_);
+    } catch (const std::exception& error) {
+      NotRemoved(name, error.what());
+      return true;
+    }
+    if (outcome.Complete()) {
+      removed_.push_back(name);
+      // Removed whole; only the undo file could not be finished, which the line says.
+      const std::string problem = UndoProblemMessage(entry.keyName, outcome);
+      console_.WriteOut("removed " + name + (problem.empty() ? "" : ": " + OneLine(problem)) + "\n");
+      return true;
+    }
+    if (!outcome.accessDenied) {
+      NotRemoved(name, IncompleteRemovalMessage(entry.keyName, outcome));
+      return true;
+    }
+    // A key inside the entry that refused: the window's advice is for the window, this one for a prompt.
+    RemovalOutcome told = std::move(outcome);
+    told.accessDenied = false;
+    return Stop(name, std::string(kElevate) + ". " + IncompleteRemovalMessage(entry.keyName, told));
+  }
+  void NotFound(const std::string& target, const std::string& error) { NotRemoved(OneLine(target), error); }
+  int ExitCode() const { return refused_ ? kExitNeedsElevation : all_ ? kExitSuccess : kExitFailure; }
+
+ private:
+  static constexpr const char* kElevate = "access denied: run it from an elevated prompt";
+
+  // Whether the registry refuses this user the rights that removing the entry's key takes (read it,
+  // delete its values, delete it), as it refuses a user who is not elevated the machine's lists.
+  // Asked first, so that such an entry is left whole and none of its lines are written.
+  bool Refused(const Entry& entry) {
+    if (entry.keyName.empty()) return false;
+    const RegistryPlace place = PlaceOf(entry.source, wow64_);
+    platform::Hkey opened = 0;
+    const std::uint32_t rights = platform::kKeyRead | platform::kKeySetValue | platform::kDelete;
+    const std::string path = entry.KeyPath().substr(1);
+    const long result = registry_.OpenKeyEx(place.root, path.c_str(), rights | place.view, &opened);
+    const platform::UniqueHkey key(registry_, opened);
+    return result == platform::kErrorAccessDenied;
+  }
+  // The removal that the registry refused for lack of rights is the last one.
+  bool Stop(const std::string& name, const std::string& why) {
+    NotRemoved(name, why);
+    std::string before;
+    for (const std::string& removed : removed_) before += (before.empty() ? "" : ", ") + removed;
+    console_.WriteError("Tidewell: stopped at " + name +
+                        ", which the registry refused for lack of rights: run it from an elevated prompt. "
+                        "Nothing after it was removed; removed before it: " +
+                        (before.empty() ? "nothing" : before) + ".\n");
+    refused_ = true;
+    return false;
+  }
+  void NotRemoved(const std::string& name, const std::string& why) {
+    all_ = false;
+    console_.WriteOut("not removed " + name + ": " + OneLine(why) + "\n");
+  }
+
+  platform::RegistryApi& registry_;
+  bool wow64_;
+  UndoFile undo_;
+  platform::Console& console_;
+  std::vector<std::string> removed_;
+  bool all_ = true;
+  bool refused_ = false;
+};
+
 int RemoveNamed(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
-  Removal remove(platform);
+  Removals removals(platform, console);
   const Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
-  bool all = true;
   for (const std::string& target : line.targets) {
     std::string error;
     const Entry* entry = FindEntry(inventory.entries, target, &error);
-    bool removed = false;
-    const std::string text = entry ? RemovalLine(*entry, remove, &removed) : "not removed " + OneLine(target) + ": " + error;
-    all = all && removed;
-    console.WriteOut(text + "\n");
+    if (!entry) removals.NotFound(target, error);
+    else if (!removals.Remove(*entry)) break;
   }
-  return all ? kExitSuccess : kExitFailure;
+  return removals.ExitCode();
 }
 
 int RemoveBroken(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
-  Removal remove(platform);
+  Removals removals(platform, console);
   Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
   CheckEntries(platform.files, platform.system, &inventory.entries);
-  bool all = true;
   int broken = 0;
   for (const Entry& entry : inventory.entries) {
     if (entry.status != kBrokenLink) continue;
     ++broken;
-    if (!line.yes) {
-      console.WriteOut("would remove " + OneLine(EntryName(entry)) + ": " + OneLine(entry.reason) + "\n");
-      continue;
-    }
-    bool removed = false;
-    console.WriteOut(RemovalLine(entry, remove, &removed) + "\n");
-    all = all && removed;
+    if (!line.yes) console.WriteOut("would remove " + OneLine(EntryName(entry)) + ": " + OneLine(entry.reason) + "\n");
+    else if (!removals.Remove(entry)) break;
   }
   if (broken == 0) console.WriteOut("no Broken Link entries\n");
-  else if (!line.yes) console.WriteOut(std::to_string(broken) + (broken == 1 ? " entry" : " entries") +
-                                       " would be removed: add /yes to remove " + (broken == 1 ? "it" : "them") + "\n");
-  return all ? kExitSuccess : kExitFailure;
+  else if (!line.yes) console.WriteOut(Count(broken, "entry", "entries") + " would be removed: add /yes to remove " +
+                                       (broken == 1 ? "it" : "them") + "\n");
+  return removals.ExitCode();
+}
+
+int Run(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
+  switch (line.mode) {
+    case Mode::kUsage: return console.WriteOut(Usage()) ? kExitSuccess : kExitFailure;
+    case Mode::kList: return ListEntries(line, platform, console);
+    case Mode::kCheck: return CheckBroken(platform, console);
+    case Mode::kRemove: return RemoveNamed(line, platform, console);
+    case Mode::kRemoveBroken: return RemoveBroken(line, platform, console);
+  }
+  return kExitFailure;
+}
+
+// The file that /out names, made anew, as the standard output: UTF-8 as given, no byte-order mark.
+// The error stream stays the console's.
+class OutFile : public platform::Console {
+ public:
+  OutFile(platform::FileSystem& files, const std::string& path, platform::Console& console)
+      : files_(files), console_(console) {
+    file_ = platform::UniqueFile(files, files.OpenFile(path, platform::FileOpen::kCreate, &error_));
+  }
+  bool Opened() const { return static_cast<bool>(file_); }
+  // Closes the file: false when it, or any write, failed; ErrorText() says why.
+  bool Close() {
+    std::uint32_t error = 0;
+    if (file_ && !files_.CloseFile(file_.release(), &error) && written_) {
+      written_ = false;
+      error_ = error;
+    }
+    return written_;
+  }
+  std::string ErrorText() const { return files_.ErrorText(error_); }
+
+  bool WriteOut(std::string_view text) override {
+    if (written_ && !text.empty())
+      written_ = files_.WriteFile(file_.get(), text.data(), static_cast<std::uint32_t>(text.size()), &error_);
+    return written_;
+  }
+  bool WriteError(std::string_view text) override { return console_.WriteError(text); }
+
+ private:
+  platform::FileSystem& files_;
+  platform::Console& console_;
+  platform::UniqueFile file_;
+  std::uint32_t error_ = 0;
+  bool written_ = true;
+};
+
+std::string ShellFailure(int result) {
+  switch (result) {
+    case platform::kErrorFileNotFound: return "the file was not found";
+    case platform::kErrorPathNotFound: return "the path was not found";
+    case platform::kErrorAccessDenied: return "access denied";
+    default: return "the shell answered " + std::to_string(result);
+  }
 }
 
 }  // namespace
@@ -143,14 +283,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine line;
   bool modeGiven = false;
   bool usage = false;
-  for (const std::string& argument : arguments) {
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
     if (!IsSwitch(argument)) {
       line.targets.push_back(argument);
       continue;
     }
     const std::string name = Lower(argument.substr(1));
     if (name == "?" || name == "help") usage = true;
+    else if (name == "out") SetOutFile(&line, argument, i + 1 < arguments.size() ? &arguments[++i] : nullptr);
     else if (name == "list") SetMode(&line, Mode::kList, argument, &modeGiven);
+    else if (name == "check") SetMode(&line, Mode::kCheck, argument, &modeGiven);
     else if (name == "remove") SetMode(&line, Mode::kRemove, argument, &modeGiven);
     else if (name == "remove-broken") SetMode(&line, Mode::kRemoveBroken, argument, &modeGiven);
     else if (name == "json") line.json = true;
@@ -163,7 +306,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   return line;
 }
 
-std::string Usage() { return kUsage; }
+std::string Usage() { return std::string(kUsageHead) + kUsage; }
 
 const Entry* FindEntry(const std::vector<Entry>& entries, const std::string& target, std::string* error) {
   const size_t slash = target.find('\\');
@@ -200,18 +343,35 @@ int RunCommandLine(const std::vector<std::string>& arguments, const platform::Pl
                    platform::Console& console) {
   const CommandLine line = ParseCommandLine(arguments);
   if (!line.error.empty()) {
-    console.WriteError("Tidewell: " + OneLine(line.error) + " (Tidewell.exe /? tells the switches)\n");
+    console.WriteError("Tidewell: " + OneLine(line.error) + " (/? tells the switches)\n");
     return kExitBadSwitch;
   }
+  const int failed = line.mode == Mode::kCheck ? kExitCheckFailed : kExitFailure;
   try {
-    switch (line.mode) {
-      case Mode::kUsage: return console.WriteOut(Usage()) ? kExitSuccess : kExitFailure;
-      case Mode::kList: return ListEntries(line, platform, console);
-      case Mode::kRemove: return RemoveNamed(line, platform, console);
-      case Mode::kRemoveBroken: return RemoveBroken(line, platform, console);
+    if (line.outFile.empty()) return Run(line, platform, console);
+    // Made before the command runs: a file that cannot be written stops it before any change.
+    OutFile out(platform.files, line.outFile, console);
+    if (!out.Opened()) {
+      console.WriteError("Tidewell: cannot write " + OneLine(line.outFile) + ": " + OneLine(out.ErrorText()) + "\n");
+      return failed;
     }
+    const int code = Run(line, platform, out);
+    if (out.Close()) return code;
+    console.WriteError("Tidewell: cannot write " + OneLine(line.outFile) + ": " + OneLine(out.ErrorText()) + "\n");
+    return code == kExitNeedsElevation ? code : failed;
   } catch (const std::exception& error) {
     console.WriteError("Tidewell: " + OneLine(error.what()) + "\n");
   }
+  return failed;
+}
+
+int RunConsoleProgram(const std::vector<std::string>& arguments, const platform::Platform& platform,
+                      platform::Console& console) {
+  if (!arguments.empty()) return RunCommandLine(arguments, platform, console);
+  const std::string executable = platform.system.ExecutablePath();
+  const std::string window = executable.substr(0, executable.find_last_of('\\') + 1) + "Tidewell.exe";
+  const int result = platform.ui.ShellOpen(window, "", platform::kSwShowNormal);
+  if (result > 32) return kExitSuccess;
+  console.WriteError("Tidewell: " + window + " did not start: " + ShellFailure(result) + "\n");
   return kExitFailure;
 }

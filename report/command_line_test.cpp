@@ -34,28 +34,38 @@ TEST(CommandLineTest, Switches) {
     bool json;
     bool yes;
     Lines targets;
+    std::string out;
     bool taken;
   } cases[] = {
-      {{"/list"}, Mode::kList, false, false, {}, true},
-      {{"/LIST", "-Json"}, Mode::kList, true, false, {}, true},
-      {{"/json", "/list"}, Mode::kList, true, false, {}, true},
-      {{"/remove", "32-bit\\A", "B"}, Mode::kRemove, false, false, {"32-bit\\A", "B"}, true},
-      {{"/remove-broken"}, Mode::kRemoveBroken, false, false, {}, true},
-      {{"-remove-broken", "/YES"}, Mode::kRemoveBroken, false, true, {}, true},
-      {{"/?"}, Mode::kUsage, false, false, {}, true},
-      {{"/list", "/bogus", "/?"}, Mode::kUsage, false, false, {}, true},
-      {{"/help"}, Mode::kUsage, false, false, {}, true},
-      {{"/bogus"}, Mode::kUsage, false, false, {}, false},
-      {{"/list", "/yes"}, Mode::kList, false, true, {}, false},
-      {{"/json"}, Mode::kUsage, true, false, {}, false},
-      {{"/remove"}, Mode::kRemove, false, false, {}, false},
-      {{"/remove-broken", "/json"}, Mode::kRemoveBroken, true, false, {}, false},
-      {{"/remove", "A", "/yes"}, Mode::kRemove, false, true, {"A"}, false},
-      {{"/list", "/remove", "A"}, Mode::kRemove, false, false, {"A"}, false},
-      {{"/list", "extra"}, Mode::kList, false, false, {"extra"}, false},
-      {{"list"}, Mode::kUsage, false, false, {"list"}, false},
-      {{""}, Mode::kUsage, false, false, {""}, false},
-      {{"/"}, Mode::kUsage, false, false, {"/"}, false},
+      {{"/list"}, Mode::kList, false, false, {}, "", true},
+      {{"/LIST", "-Json"}, Mode::kList, true, false, {}, "", true},
+      {{"/json", "/list"}, Mode::kList, true, false, {}, "", true},
+      {{"/remove", "32-bit\\A", "B"}, Mode::kRemove, false, false, {"32-bit\\A", "B"}, "", true},
+      {{"/remove-broken"}, Mode::kRemoveBroken, false, false, {}, "", true},
+      {{"-remove-broken", "/YES"}, Mode::kRemoveBroken, false, true, {}, "", true},
+      {{"/Check"}, Mode::kCheck, false, false, {}, "", true},
+      {{"/out", "/tmp/list.txt", "/list"}, Mode::kList, false, false, {}, "/tmp/list.txt", true},
+      {{"/remove", "A", "-OUT", "r.txt", "B"}, Mode::kRemove, false, false, {"A", "B"}, "r.txt", true},
+      {{"/?"}, Mode::kUsage, false, false, {}, "", true},
+      {{"/list", "/bogus", "/?"}, Mode::kUsage, false, false, {}, "", true},
+      {{"/help"}, Mode::kUsage, false, false, {}, "", true},
+      {{"/bogus"}, Mode::kUsage, false, false, {}, "", false},
+      {{"/list", "/yes"}, Mode::kList, false, true, {}, "", false},
+      {{"/json"}, Mode::kUsage, true, false, {}, "", false},
+      {{"/check", "/json"}, Mode::kCheck, true, false, {}, "", false},
+      {{"/check", "/list"}, Mode::kList, false, false, {}, "", false},
+      {{"/remove"}, Mode::kRemove, false, false, {}, "", false},
+      {{"/remove-broken", "/json"}, Mode::kRemoveBroken, true, false, {}, "", false},
+      {{"/remove", "A", "/yes"}, Mode::kRemove, false, true, {"A"}, "", false},
+      {{"/list", "/remove", "A"}, Mode::kRemove, false, false, {"A"}, "", false},
+      {{"/list", "extra"}, Mode::kList, false, false, {"extra"}, "", false},
+      {{"/list", "/out"}, Mode::kList, false, false, {}, "", false},
+      {{"/list", "/out", ""}, Mode::kList, false, false, {}, "", false},
+      {{"/out", "a", "/out", "b", "/list"}, Mode::kList, false, false, {}, "a", false},
+      {{"/out", "a"}, Mode::kUsage, false, false, {}, "a", false},
+      {{"list"}, Mode::kUsage, false, false, {"list"}, "", false},
+      {{""}, Mode::kUsage, false, false, {""}, "", false},
+      {{"/"}, Mode::kUsage, false, false, {"/"}, "", false},
   };
   for (const auto& c : cases) {
     const CommandLine line = ParseCommandLine(c.arguments);
@@ -66,6 +76,7 @@ TEST(CommandLineTest, Switches) {
     EXPECT_EQ(c.json, line.json) << what;
     EXPECT_EQ(c.yes, line.yes) << what;
     EXPECT_EQ(c.targets, line.targets) << what;
+    EXPECT_EQ(c.out, line.outFile) << what;
   }
 }
 
@@ -285,6 +296,122 @@ TEST(CommandLineTest, RemoveBrokenListsUnlessToldYes) {
 
   EXPECT_EQ(kExitSuccess, m.Run({"/remove-broken", "/yes"}));
   EXPECT_EQ(Lines{"no Broken Link entries"}, m.OutLines());
+}
+
+TEST(CommandLineTest, CheckExitsOneWhileThereIsABrokenLinkEntry) {
+  Machine m(false);
+  EXPECT_EQ(kExitBrokenFound, m.Run({"/check"}));
+  Lines lines = m.OutLines();
+  ASSERT_EQ(4u, lines.size()) << m.console.out;
+  EXPECT_EQ("3 Broken Link entries: /remove-broken /yes removes them", lines.front());
+  lines.erase(lines.begin());
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ((Lines{"32-bit\\Forgotten: the system installer does not know product " + std::string(kForgotten),
+                   "32-bit\\Gone: Not found: C:\\Apps\\gone.exe (looked for C:\\Apps\\gone.exe, "
+                   "C:\\Apps\\gone.exe.*, C:\\Apps and 1 more)",
+                   "user\\Shared: Not found: C:\\Users\\ann\\gone\\Update.exe (looked for "
+                   "C:\\Users\\ann\\gone\\Update.exe, C:\\Users\\ann\\gone\\Update.exe.*, "
+                   "C:\\Users\\ann\\gone and 3 more)"}),
+            lines);
+  EXPECT_FALSE(m.p.files.FileExistsAt(kUndo)) << "a check changes nothing";
+  ASSERT_EQ(kExitSuccess, m.Run({"/remove-broken", "/yes"}));
+  EXPECT_EQ(kExitSuccess, m.Run({"/check"}));
+  EXPECT_EQ(Lines{"no Broken Link entries"}, m.OutLines());
+}
+
+// /out takes what the command would write to the standard output, byte for byte, in a file made
+// anew; a file that cannot be made stops the command before it changes anything.
+TEST(CommandLineTest, OutWritesTheOutputToAFile) {
+  constexpr const char* kOut = "C:\\Reports\\out.txt";
+  for (const Lines& command : std::vector<Lines>{{"/list"}, {"/list", "/json"}, {"/check"}, {"/remove-broken"},
+                                                 {"/remove", "32-bit\\Tool", "Nothing"}}) {
+    const std::string what = ::testing::PrintToString(command);
+    Machine plain(false), out(false);
+    const int code = plain.Run(command);
+    out.p.files.AddFolder("C:\\Reports");
+    out.p.files.AddFile(kOut, std::string(100000, 'x'));
+    Lines arguments = command;
+    arguments.insert(arguments.end(), {"/out", kOut});
+    EXPECT_EQ(code, out.Run(arguments)) << what;
+    EXPECT_EQ("", out.console.out) << what;
+    EXPECT_EQ(plain.console.error, out.console.error) << what;
+    EXPECT_EQ(plain.console.out, out.p.files.Content(kOut)) << what;
+  }
+  for (const auto& [command, code] : std::vector<std::pair<Lines, int>>{
+           {{"/list"}, kExitFailure}, {{"/check"}, kExitCheckFailed}, {{"/remove", "32-bit\\Tool"}, kExitFailure}}) {
+    const std::string what = ::testing::PrintToString(command);
+    Machine m(false);
+    const regfile::Tree before = m.Lists(false);
+    Lines arguments = command;
+    arguments.insert(arguments.end(), {"/out", "C:\\Missing\\out.txt"});
+    EXPECT_EQ(code, m.Run(arguments)) << what;
+    EXPECT_EQ("Tidewell: cannot write C:\\Missing\\out.txt: The system cannot find the path specified.\n",
+              m.console.error) << what;
+    EXPECT_EQ(regfile::Describe(before), regfile::Describe(m.Lists(false))) << what;
+  }
+}
+
+// Without elevation the machine's lists are the registry's to refuse (a user's own list is not): the
+// removal it refuses is the last, says so with what went before it, and the rest stays.
+TEST(CommandLineTest, ARemovalRefusedForLackOfRightsStopsTheRemovals) {
+  const struct {
+    Lines arguments;
+    std::string refusedKey;  // below the machine's list
+    Lines removed;
+    std::string stoppedAt;
+    std::string why;  // the start of what its line says after the name
+    Lines kept;
+  } cases[] = {
+      {{"/remove", "user\\Chat", "32-bit\\Gone", "user\\Shared"}, "Gone", {"user\\Chat"}, "32-bit\\Gone",
+       "access denied: run it from an elevated prompt\n", {"32-bit\\Gone", "user\\Shared"}},
+      {{"/remove", "32-bit\\Gone", "user\\Chat"}, "Gone", {}, "32-bit\\Gone",
+       "access denied: run it from an elevated prompt\n", {"32-bit\\Gone", "user\\Chat"}},
+      // A key inside the entry: what came before it in the entry is gone, and is in the undo file.
+      {{"/remove-broken", "/yes"}, "Forgotten\\Parts", {"32-bit\\Gone"}, "32-bit\\Forgotten",
+       "access denied: run it from an elevated prompt. Tidewell could not remove all of 'Forgotten': 1 value "
+       "remains in HKEY_LOCAL_MACHINE\\" + kMachine + "\\Forgotten\\Parts",
+       {"32-bit\\Forgotten", "user\\Shared"}},
+  };
+  for (const auto& c : cases) {
+    const std::string what = ::testing::PrintToString(c.arguments);
+    Machine m(false);
+    const regfile::Tree before = m.Lists(false);
+    m.p.registry.LimitAccess(kHkeyLocalMachine, kMachine + "\\" + c.refusedKey, kKeyRead);
+    EXPECT_EQ(kExitNeedsElevation, m.Run(c.arguments)) << what;
+    std::string removed, lines;
+    for (const std::string& name : c.removed) {
+      removed += (removed.empty() ? "" : ", ") + name;
+      lines += "removed " + name + "\n";
+    }
+    EXPECT_EQ(0u, m.console.out.rfind(lines + "not removed " + c.stoppedAt + ": " + c.why, 0)) << what << m.console.out;
+    EXPECT_EQ(m.console.out.size() - 1, m.console.out.find('\n', lines.size())) << what << ": nothing after it";
+    EXPECT_EQ("Tidewell: stopped at " + c.stoppedAt +
+                  ", which the registry refused for lack of rights: run it from an elevated prompt. Nothing after it "
+                  "was removed; removed before it: " + (removed.empty() ? "nothing" : removed) + ".\n",
+              m.console.error) << what;
+    for (const std::string& name : c.kept) {
+      const bool user = name.rfind("user\\", 0) == 0;
+      const std::string key = (user ? kUser : kMachine) + "\\" + name.substr(name.find('\\') + 1);
+      EXPECT_TRUE(m.p.registry.KeyExists(user ? kHkeyCurrentUser : kHkeyLocalMachine, key)) << what << ": " << name;
+    }
+    EXPECT_EQ(regfile::Describe(before), regfile::Describe(m.Lists(true))) << what << ": the undo file";
+    EXPECT_EQ(c.removed.empty(), !m.p.files.FileExistsAt(kUndo)) << what << ": a refused entry is not written";
+  }
+}
+
+TEST(CommandLineTest, TheConsoleProgramWithoutArgumentsStartsTheWindow) {
+  Machine m(false);
+  m.console = MemoryConsole();
+  EXPECT_EQ(kExitSuccess, RunConsoleProgram({}, m.p.platform(), m.console));
+  ASSERT_EQ(1u, m.p.ui.shown.size());
+  EXPECT_EQ("C:\\Tools\\Tidewell\\Tidewell.exe", m.p.ui.shown[0].text);
+  EXPECT_EQ("", m.console.out + m.console.error);
+
+  m.p.ui.shellResults["C:\\Tools\\Tidewell\\Tidewell.exe"] = 2;
+  EXPECT_EQ(kExitFailure, RunConsoleProgram({}, m.p.platform(), m.console));
+  EXPECT_EQ("Tidewell: C:\\Tools\\Tidewell\\Tidewell.exe did not start: the file was not found\n", m.console.error);
+  EXPECT_EQ(kExitSuccess, RunConsoleProgram({"/?"}, m.p.platform(), m.console));
+  EXPECT_EQ(Usage(), m.console.out);
 }
 
 TEST(CommandLineTest, ARemovalThatCannotWriteItsUndoFileRemovesNothingAndFails) {

@@ -18,6 +18,35 @@ cmake --build build/win32 -j"$jobs"
 echo "== native tests"
 (cd build/native && ctest --output-on-failure -j"$jobs")
 
+echo "== release zip"
+# What a user downloads: both programs as built, the help page, the README and the licence, and no
+# more; the programs carry the version that names the zip.
+zip=$(scripts/package.sh)
+python3 - "$zip" "$top" <<'PY'
+import os, sys, zipfile
+zip_path, top = sys.argv[1], sys.argv[2]
+sys.path.insert(0, os.path.join(top, "tests", "wine"))
+from console_program_facts import facts
+bin_dir = os.path.join(top, "build", "win32", "bin")
+wanted = {"Tidewell.exe": os.path.join(bin_dir, "Tidewell.exe"), "Tidewell.com": os.path.join(bin_dir, "Tidewell.com"),
+          "Tidewell.html": os.path.join(top, "app", "Tidewell.html"), "README.md": os.path.join(top, "README.md"),
+          "LICENSE": os.path.join(top, "LICENSE")}
+version = os.path.basename(zip_path)[len("Tidewell-"):-len(".zip")]
+four = ".".join((version.split(".") + ["0"] * 4)[:4])
+with zipfile.ZipFile(zip_path) as z:
+    assert z.testzip() is None, "a damaged member"
+    assert sorted(z.namelist()) == sorted(wanted), z.namelist()
+    for member, source in wanted.items():
+        with open(source, "rb") as f:
+            assert z.read(member) == f.read(), member + " differs from " + source
+    for program in ("Tidewell.exe", "Tidewell.com"):
+        told = {name: str(value) for name, value in facts(z.read(program)) if name not in ("subsystem", "level")}
+        assert told == {"manifest-version": four, "file-version": four, "FileVersion": version,
+                        "ProductVersion": version, "OriginalFilename": program}, (program, told)
+    assert z.read("LICENSE").startswith(b"MIT License"), "the licence"
+print("ok: %s holds %s, version %s" % (os.path.basename(zip_path), ", ".join(sorted(wanted)), version))
+PY
+
 echo "== fuzzing (short run)"
 if [ -x scripts/fuzz.sh ]; then scripts/fuzz.sh 20; fi
 

@@ -1,5 +1,7 @@
 #include "platform/win32/win32_console.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <string>
 
@@ -42,19 +44,32 @@ bool WriteBytes(HANDLE handle, std::string_view text) {
 
 }  // namespace
 
-Win32Console::Win32Console() : out_(Open(STD_OUTPUT_HANDLE)), error_(Open(STD_ERROR_HANDLE)) {}
+std::vector<std::string> CommandLineArguments() {
+  std::vector<std::string> arguments;
+  int count = 0;
+  LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!words) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(Narrow(words[i]));
+  LocalFree(words);
+  return arguments;
+}
+
+Win32Console::Win32Console(Program program)
+    : program_(program), out_(Open(STD_OUTPUT_HANDLE)), error_(Open(STD_ERROR_HANDLE)) {}
 
 Win32Console::~Win32Console() {
   if (Usable(consoleOutput_)) CloseHandle(consoleOutput_);
 }
 
 // A handle the program was started with (a file, a pipe, the NUL device, or a console it already
-// shares) is used as it is. Otherwise the program attaches to the console of the process that
-// started it, which a windowed program does not share by itself, and writes to that; when that
+// shares) is used as it is. A windowed program that has none attaches to the console of the
+// process that started it, which it does not share by itself, and writes to that; when that
 // process has no console, the stream goes nowhere.
 Win32Console::Stream Win32Console::Open(DWORD which) {
   const HANDLE given = GetStdHandle(which);
   if (IsConsole(given)) return {given, true};
+  // A console program that was given no console writes where it was sent, as any other would.
+  if (program_ == Program::kConsole) return {Usable(given) ? given : nullptr, false};
   const DWORD type = Usable(given) ? GetFileType(given) : FILE_TYPE_UNKNOWN;
   if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) return {given, false};
   if (!attached_) {

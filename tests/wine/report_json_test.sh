@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Tidewell.exe's report as scripts read it on Linux: `wine Tidewell.exe /list /json` parsed by
-# Python's json, with entries whose names hold quotes, backslashes, control characters and
-# characters outside ASCII; the report written to a file, to a pipe and to no output at all; the
-# tab-separated report one line per entry; a bad switch answered with exit code 2 and one line;
-# and no display needed, since no window is made; a closed output is a failure, not a success.
+# The report as scripts read it on Linux, from both programs (the window, Tidewell.exe, and the
+# console program, Tidewell.com): `wine Tidewell.exe /list /json` parsed by Python's json, with
+# entries whose names hold quotes, backslashes, control characters and characters outside ASCII;
+# the report written to a file, to a pipe and to no output at all; the tab-separated report one
+# line per entry; a bad switch answered with exit code 2 and one line; and no display needed, since
+# no window is made; a closed output is a failure, not a success.
 # Usage: report_json_test.sh BUILD_DIR   (in the test run's WINEPREFIX, or a prefix of its own)
 set -uo pipefail
 build=$(readlink -f "${1:?usage: report_json_test.sh BUILD_DIR}")
-exe="$build/bin/Tidewell.exe"
 helper="$build/tests/hostile_entries.exe"
 work="$build/report_json"
 export WINEDEBUG=-all
@@ -36,15 +36,18 @@ if [ -n "$own_prefix" ] && [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 wine "$helper" seed </dev/null || fail "seeding the entries"
 
+# Each check, for each program.
+for program in Tidewell.exe Tidewell.com; do
+exe="$build/bin/$program"
 # To a file, and through a pipe: the same bytes, exit code 0.
 wine "$exe" /list /json </dev/null >"$work/out/file.json" 2>"$work/out/file.err"
-expect "exit code of /list /json to a file" 0 $?
+expect "$program: exit code of /list /json to a file" 0 $?
 wine "$exe" /list /json </dev/null 2>/dev/null | cat >"$work/out/pipe.json"
-expect "exit code of /list /json into a pipe" 0 "${PIPESTATUS[0]}"
-expect "the same report to a file and a pipe" "$(sha1sum <"$work/out/file.json")" "$(sha1sum <"$work/out/pipe.json")"
-expect "nothing on the error stream" "" "$(cat "$work/out/file.err")"
+expect "$program: exit code of /list /json into a pipe" 0 "${PIPESTATUS[0]}"
+expect "$program: the same report to a file and a pipe" "$(sha1sum <"$work/out/file.json")" "$(sha1sum <"$work/out/pipe.json")"
+expect "$program: nothing on the error stream" "" "$(cat "$work/out/file.err")"
 
-python3 - "$work/out/file.json" <<'PY' || fail "the JSON report as Python reads it"
+python3 - "$work/out/file.json" <<'PY' || fail "$program: the JSON report as Python reads it"
 import json, sys
 with open(sys.argv[1], "rb") as f:
     data = f.read()
@@ -78,8 +81,8 @@ PY
 
 # Tab-separated: a header and one line of six fields per entry, whatever the names hold.
 wine "$exe" /list </dev/null >"$work/out/list.tsv" 2>/dev/null
-expect "exit code of /list" 0 $?
-python3 - "$work/out/list.tsv" "$work/out/file.json" <<'PY' || fail "the tab-separated report"
+expect "$program: exit code of /list" 0 $?
+python3 - "$work/out/list.tsv" "$work/out/file.json" <<'PY' || fail "$program: the tab-separated report"
 import json, sys
 lines = open(sys.argv[1], "rb").read().decode("utf-8").split("\n")
 assert lines[-1] == "", "ends with a line feed"
@@ -100,21 +103,22 @@ PY
 
 # No display: no window is made. Output to nowhere: the exit code says the report was not written.
 ( unset DISPLAY; wine "$exe" /list </dev/null >/dev/null 2>&1 )
-expect "exit code of /list without a display" 0 $?
+expect "$program: exit code of /list without a display" 0 $?
 ( unset DISPLAY; wine "$exe" /list </dev/null >&- 2>&- )
-expect "exit code of /list with its output closed" 1 $?
+expect "$program: exit code of /list with its output closed" 1 $?
 ( unset DISPLAY; wine "$exe" /list /json </dev/null 2>/dev/null | python3 -c 'import json,sys; json.load(sys.stdin)' )
-expect "/list /json without a display" 0 $?
+expect "$program: /list /json without a display" 0 $?
 
 # A bad switch: exit code 2, one line on the error stream, nothing on the output.
 wine "$exe" /lists </dev/null >"$work/out/bad.out" 2>"$work/out/bad.err"
-expect "exit code of a bad switch" 2 $?
-expect "one line for a bad switch" 1 "$(wc -l <"$work/out/bad.err")"
-expect "the line names the switch" 1 "$(grep -c '^Tidewell: unknown switch /lists' "$work/out/bad.err")"
-expect "no output for a bad switch" 0 "$(wc -c <"$work/out/bad.out")"
+expect "$program: exit code of a bad switch" 2 $?
+expect "$program: one line for a bad switch" 1 "$(wc -l <"$work/out/bad.err")"
+expect "$program: the line names the switch" 1 "$(grep -c '^Tidewell: unknown switch /lists' "$work/out/bad.err")"
+expect "$program: no output for a bad switch" 0 "$(wc -c <"$work/out/bad.out")"
 wine "$exe" '/?' </dev/null >"$work/out/usage.out" 2>/dev/null
-expect "exit code of /?" 0 $?
-expect "/? tells the switches" 1 "$(grep -c '/remove-broken /yes' "$work/out/usage.out")"
+expect "$program: exit code of /?" 0 $?
+expect "$program: /? tells the switches" 1 "$(grep -c '/remove-broken /yes' "$work/out/usage.out")"
+done
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "the report reads back whole"
