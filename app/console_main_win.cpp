@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/system_libraries.h"
 #include "platform/win32/win32_console.h"
 #include "platform/win32/win32_platform.h"
 #include "report/command_line.h"
 
 int main() {
+  platform::LoadLibrariesFromTheSystemOnly();
   const std::vector<std::string> arguments = platform::CommandLineArguments();
   platform::Win32Platform system;
   platform::Win32Console console(platform::Win32Console::Program::kConsole);

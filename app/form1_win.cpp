@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "app/common_controls_win.h"
 #include "app/resource_ids.h"
 #include "platform/text_encoding.h"
 #include "platform/win32/wide_text.h"
@@ -52,7 +53,7 @@ TForm1Window::~TForm1Window() {
   peers_.clear();
   for (auto& [key, font] : fonts_) DeleteObject(font);
   for (auto& [color, brush] : brushes_) DeleteObject(brush);
-  if (statusImages_) ImageList_Destroy(statusImages_);
+  if (statusImages_) common_controls::DestroyImageList(statusImages_);
 }
 
 bool TForm1Window::RegisterClasses() {
@@ -138,12 +139,12 @@ bool TForm1Window::Create() {
   ReleaseDC(nullptr, screen);
   if (dpi_ <= 0) dpi_ = 96;
 
-  statusImages_ = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 0);
+  statusImages_ = common_controls::CreateImageList(16, 16, ILC_COLOR32 | ILC_MASK, 4, 0);
   // The order is the status code: Broken Link, Good Link, Missing Disk; then the clock of a status
   // still being checked.
   for (int resource : {kIconBrokenLink, kIconGoodLink, kIconMissingDisk, kIconChecking}) {
     HICON icon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(resource), IMAGE_ICON, 16, 16, 0));
-    ImageList_AddIcon(statusImages_, icon);
+    common_controls::AddIcon(statusImages_, icon);
     if (icon) DestroyIcon(icon);
   }
 

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "app/common_controls_win.h"
 #include "app/form1_win.h"
+#include "platform/win32/system_libraries.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_console.h"
 #include "platform/win32/win32_platform.h"
@@ -24,13 +26,11 @@ int RunWithoutWindow(const std::vector<std::string>& arguments) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+  platform::LoadLibrariesFromTheSystemOnly();
   const std::vector<std::string> arguments = platform::CommandLineArguments();
   if (!arguments.empty()) return RunWithoutWindow(arguments);
 
-  INITCOMMONCONTROLSEX controls{};
-  controls.dwSize = sizeof controls;
-  controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES;
-  InitCommonControlsEx(&controls);
+  common_controls::Initialize(ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES);
 
   platform::Win32Platform system;
   system.ui.SetTitle(kApplicationTitle);
@@ -47,5 +47,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   // The first scan runs before the window becomes visible; the window shows even if it fails.
   window.RunFormCreate();
   window.Show(showCommand);
-  return system.ui.RunMessageLoop();
+  const int code = system.ui.RunMessageLoop();
+  // The window is gone: the program ends now, without waiting for a status check still running on
+  // a worker (a network drive that does not answer); everything it wrote is on the disk.
+  system.ui.ExitProgram(code);
 }

@@ -12,7 +12,9 @@ set(app_main ${CMAKE_SOURCE_DIR}/app/main_win.cpp)
 set(app_console_main ${CMAKE_SOURCE_DIR}/app/console_main_win.cpp)
 list(REMOVE_ITEM app_win_sources ${app_main} ${app_console_main})
 
-set(win32_libs advapi32 user32 gdi32 comctl32 kernel32)
+# Only libraries that Windows keeps among its known ones are imported; any other is loaded at run
+# time from the System folder (platform/win32/system_libraries.h).
+set(win32_libs advapi32 user32 gdi32 kernel32)
 
 # The units below the window and the real platform: all the console program is made of.
 set(unit_sources ${core_sources})
@@ -124,6 +126,11 @@ foreach(f ${wine_helpers})
     add_dependencies(${tname} ${name})
   endforeach()
 endforeach()
+
+# A library that leaves a mark when it is loaded, for the test that plants it beside the program.
+add_library(planted_library SHARED ${CMAKE_SOURCE_DIR}/tests/wine/planted/planted_library.cpp)
+set_target_properties(planted_library PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+add_dependencies(Tidewell planted_library)
 
 # Window tests: Tidewell.exe driven under Xvfb by shell scripts.
 file(GLOB window_tests CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/window/*_test.sh)

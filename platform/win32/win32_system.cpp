@@ -1,5 +1,7 @@
 #include "platform/win32/win32_system.h"
 
+#include "platform/win32/system_libraries.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -57,7 +59,7 @@ class Win32System::InstallerLibrary {
   using QueryState = int(WINAPI*)(LPCWSTR);
   // The system's own copy, by its full path: a msi.dll beside the program or in the working folder
   // is never loaded.
-  InstallerLibrary() : module_(LoadLibraryW(Widen(DirectoryFrom(GetSystemDirectoryW) + "\\msi.dll").c_str())) {
+  InstallerLibrary() : module_(LoadSystemLibrary(L"msi.dll")) {
     if (module_)
       query_ = reinterpret_cast<QueryState>(reinterpret_cast<void*>(GetProcAddress(module_, "MsiQueryProductStateW")));
   }

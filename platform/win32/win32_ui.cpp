@@ -1,5 +1,7 @@
 #include "platform/win32/win32_ui.h"
 
+#include "platform/win32/system_libraries.h"
+
 #include <cstring>
 #include <vector>
 
@@ -196,7 +198,7 @@ int Win32Ui::ShellOpen(const std::string& file, const std::string& parameters, i
   // The shell's library is loaded the first time it is needed, not at every start of the program.
   using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
   static const auto shellExecute = reinterpret_cast<ShellExecuteFunction>(
-      reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"shell32.dll"), "ShellExecuteW")));
+      reinterpret_cast<void*>(GetProcAddress(LoadSystemLibrary(L"shell32.dll"), "ShellExecuteW")));
   if (!shellExecute) return SE_ERR_DLLNOTFOUND;
   const std::wstring wideParameters = Widen(parameters);
   HINSTANCE result = shellExecute(mainWindow_, nullptr, Widen(file).c_str(),

@@ -1,11 +1,38 @@
 #!/usr/bin/env python3
 """What a Windows program says of itself in its file, read without running it: its subsystem (2 a
-window, 3 a console), the rights its manifest asks for, the manifest's version, and its version
-resource's numbers and texts. One "name value" line each, for the test scripts to compare.
+window, 3 a console), the libraries it imports, the rights its manifest asks for, the manifest's
+version, and its version resource's numbers and texts. One "name value" line each, for the test
+scripts to compare.
 Usage: console_program_facts.py PROGRAM"""
 import re
 import struct
 import sys
+
+
+def imports(data, pe):
+    """The names of the libraries in the import table, in its order."""
+    optional = pe + 24
+    magic = struct.unpack_from("<H", data, optional)[0]
+    directories = optional + (96 if magic == 0x10B else 112)
+    table = struct.unpack_from("<I", data, directories + 8)[0]
+    sections = struct.unpack_from("<H", data, pe + 6)[0]
+    first = optional + struct.unpack_from("<H", data, pe + 20)[0]
+
+    def offset(rva):
+        for n in range(sections):
+            size, address, _, raw = struct.unpack_from("<IIII", data, first + 40 * n + 8)
+            if address <= rva < address + max(size, 1):
+                return rva - address + raw
+        raise SystemExit("an address outside every section")
+
+    at = offset(table) if table else None
+    while at is not None:
+        name = struct.unpack_from("<I", data, at + 12)[0]
+        if name == 0:
+            break
+        start = offset(name)
+        yield data[start:data.index(b"\0", start)].decode("ascii")
+        at += 20
 
 
 def facts(data):
@@ -15,6 +42,8 @@ def facts(data):
     # The optional header follows the 4-byte signature and the 20-byte file header; the subsystem
     # is at offset 68 in it, in both the 32-bit and the 64-bit layout.
     yield "subsystem", struct.unpack_from("<H", data, pe + 24 + 68)[0]
+    for library in imports(data, pe):
+        yield "import", library
     manifest = re.search(rb"<assembly\b.*?</assembly>", data, re.S)
     if manifest:
         text = manifest.group(0).decode("utf-8")
