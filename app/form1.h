@@ -24,6 +24,10 @@ inline constexpr const char* kApplicationTitle = "Tidewell";
 inline constexpr const char* kWindowCaption = "Tidewell v.2.12";
 inline constexpr const char* kNoItems = "-- No Items --";
 inline constexpr const char* kSelectFirst = "Please select an item from the list first.";
+// What a removal's question says of an entry whose uninstaller is there.
+inline constexpr const char* kUninstallerExists =
+    "Its uninstaller exists: removing the entry leaves the program installed, with no way to uninstall it from "
+    "this list.";
 // The image of a row whose status is still being checked, after the three status icons.
 inline constexpr int kCheckingImage = 3;
 

@@ -30,6 +30,11 @@ std::string EntryNamed(const Entry& entry) {
   return (entry.displayName.empty() ? entry.keyName : entry.displayName) + " (" + SourceName(entry.source) + ")";
 }
 
+// What the question of a removal adds for an entry whose uninstaller is there.
+std::string UninstallerExistsNote(const Entry& entry) {
+  return entry.status == kGoodLink ? "\n\n" + std::string(kUninstallerExists) : "";
+}
+
 std::string ProductNamed(const Product& product) {
   return (product.named ? product.productName + " - " : "") + product.keyName +
          (product.perUser ? " (the user's installer product)" : " (the machine's installer product)");
@@ -81,7 +86,7 @@ void TForm1::Button8Click() {
 void TForm1::RemoveEntry(Entry entry) {
   // An empty name would address the Uninstall key itself, and with it every entry.
   if (entry.keyName.empty()) return;
-  if (platform_.ui.AskMessageBox(Naming(kRemoveQuestion, EntryNamed(entry)), kRemoveCaption,
+  if (platform_.ui.AskMessageBox(Naming(kRemoveQuestion, EntryNamed(entry)) + UninstallerExistsNote(entry), kRemoveCaption,
                                  platform::kMbYesNo | platform::kMbIconError | platform::kMbDefButton2) != platform::kIdYes)
     return;
   const RemovalOutcome outcome = RemoveEntryKey(entry);
@@ -155,8 +160,9 @@ void TForm1::Button1Click() {
   if (platform_.ui.AskMessageBox(Naming(kUninstallQuestion, EntryNamed(entry)), kUninstallCaption,
                                  platform::kMbYesNo | platform::kMbIconError | platform::kMbDefButton2) != platform::kIdYes)
     return;
-  if (!Exec(platform_, entry.uninstallString, platform::kSwShow, entry.SixtyFourBit()))
-    platform_.ui.ShowMessage("Unable to Uninstall");
+  std::uint32_t error = 0;
+  if (!Exec(platform_, entry.uninstallString, platform::kSwShow, entry.SixtyFourBit(), &error))
+    platform_.ui.ShowMessage(UnableToUninstallMessage(platform_, entry.uninstallString, error));
   FillListBox();
 }
 

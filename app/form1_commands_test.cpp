@@ -100,7 +100,9 @@ TEST_F(WindowCommandsTest, RemoveEntryFromEitherListAsksThenBacksUpThenRemoves) 
     ASSERT_EQ(2u, q.ui.shown.size());
     for (const auto& shown : q.ui.shown) {
       EXPECT_EQ("ask", shown.kind);
-      EXPECT_EQ("Are you sure you want to remove this entry?\n\nAlpha Tool (32-bit)", shown.text);
+      // Alpha's uninstaller is there: the question says what its removal leaves.
+      EXPECT_EQ(std::string("Are you sure you want to remove this entry?\n\nAlpha Tool (32-bit)\n\n") + kUninstallerExists,
+                shown.text);
       EXPECT_EQ("Remove Entry?", shown.caption);
       EXPECT_EQ(kMbYesNo | kMbIconError | kMbDefButton2, shown.style) << "No is the default";
     }
@@ -119,6 +121,8 @@ TEST_F(WindowCommandsTest, ADeletionTheRegistryRefusesIsSaidAfterItsLinesAreWrit
   form.ListView1.SelectedFromUser(s.Row("Beta"));
   p.ui.answers = {kIdYes};
   form.Button2Click();
+  EXPECT_EQ(std::vector<std::string>{"Are you sure you want to remove this entry?\n\nBeta (32-bit)"}, p.ui.Texts("ask"))
+      << "a Broken Link entry: nothing more to say";
   EXPECT_EQ((std::vector<std::string>{
                 "Tidewell could not remove all of 'Beta': 2 values remain in "
                 "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Beta (the registry "
@@ -227,13 +231,31 @@ TEST_F(UninstallProgramTest, NoRunsNothingAndDoesNotRescan) {
   EXPECT_EQ(1, form.ListView1.Count()) << "no rescan: the new entry is not listed yet";
 }
 
-TEST_F(UninstallProgramTest, AProgramThatCannotStartSaysSoAndRescans) {
-  mp.ui.answers = {kIdYes};
-  mp.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "DisplayName", "New");
-  mp.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "UninstallString", "x");
-  form.Button1.Click();
-  EXPECT_EQ(std::vector<std::string>{"Unable to Uninstall"}, mp.ui.Texts("message"));
-  EXPECT_EQ(2, form.ListView1.Count());
+// The program's words first, then the file the command starts and the system's reason.
+TEST_F(UninstallProgramTest, AProgramThatCannotStartSaysWhyAndRescans) {
+  const struct {
+    const char* what;
+    std::uint32_t refusal;  // 0: the file is not there
+    std::string message;
+  } cases[] = {
+      {"a missing uninstaller", 0, "Unable to Uninstall\nC:\\App\\u.exe: The system cannot find the file specified."},
+      {"a file that is no program", 193, "Unable to Uninstall\nC:\\App\\u.exe: C:\\App\\u.exe is not a valid Win32 application."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryPlatform q;
+    q.registry.SetString(kHkeyLocalMachine, EntryKey("App"), "DisplayName", "App");
+    q.registry.SetString(kHkeyLocalMachine, EntryKey("App"), "UninstallString", "C:\\App\\u.exe /S");
+    if (c.refusal) q.processes.refusals["C:\\App\\u.exe /S"] = c.refusal;
+    TForm1 f(q.platform());
+    f.FormCreate();
+    q.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "DisplayName", "New");
+    q.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "UninstallString", "x");
+    q.ui.answers = {kIdYes};
+    f.Button1.Click();
+    EXPECT_EQ(std::vector<std::string>{c.message}, q.ui.Texts("message"));
+    EXPECT_EQ(2, f.ListView1.Count()) << "rescanned";
+  }
 }
 
 // Uninstall Program runs one uninstaller, of the one entry selected, and its question names it; with

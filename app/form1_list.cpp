@@ -34,10 +34,18 @@ void TForm1::RemoveSelectedEntries() {
   const std::vector<Entry> chosen = SelectedEntries();
   if (chosen.empty()) return;
   std::vector<std::string> names;
-  for (const Entry& entry : chosen) names.push_back(entry.displayName + "  (" + entry.keyName + ")");
-  if (platform_.ui.AskWithList("Are you sure you want to remove these " + std::to_string(chosen.size()) + " entries?",
-                               "Remove Entries?", names) != platform::kIdYes)
-    return;
+  size_t withUninstaller = 0;
+  for (const Entry& entry : chosen) {
+    const bool good = entry.status == kGoodLink;
+    withUninstaller += good ? 1 : 0;
+    names.push_back(entry.displayName + "  (" + entry.keyName + ")" + (good ? "  - its uninstaller exists" : ""));
+  }
+  std::string question = "Are you sure you want to remove these " + std::to_string(chosen.size()) + " entries?";
+  if (withUninstaller > 0)
+    question += " " + std::to_string(withUninstaller) + (withUninstaller == 1 ? " of them has" : " of them have") +
+                " an uninstaller that exists: removing " + (withUninstaller == 1 ? "it leaves its program" : "them leaves their programs") +
+                " installed, with no way to uninstall from this list.";
+  if (platform_.ui.AskWithList(question, "Remove Entries?", names) != platform::kIdYes) return;
   // One after another, each written to the undo file and flushed before it goes, as a single
   // removal is; the first that fails stops the rest.
   size_t removed = 0;

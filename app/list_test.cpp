@@ -163,9 +163,11 @@ TEST(ListTest, SeveralEntriesGoAfterOneQuestionEachBackedUpAndTheFirstFailureSto
   w.p.ui.answers = {kIdYes};
   w.form.Button2Click();
   ASSERT_EQ(1u, w.p.ui.listLines.size()) << "one question for all of them";
-  EXPECT_EQ((std::vector<std::string>{"anchor tools  (anchor)", "Kelp Player  (kelp)", "Zebra Notes  (zebra)",
-                                      "Ελληνικά Εργαλεία  (greek)", "Ромашка Офис  (romashka)"}),
+  // The one whose uninstaller is there is marked, and the question says what its removal leaves.
+  EXPECT_EQ((std::vector<std::string>{"anchor tools  (anchor)  - its uninstaller exists", "Kelp Player  (kelp)",
+                                      "Zebra Notes  (zebra)", "Ελληνικά Εργαλεία  (greek)", "Ромашка Офис  (romashka)"}),
             w.p.ui.listLines[0]);
+  EXPECT_NE(std::string::npos, w.p.ui.Texts("ask").at(0).find("1 of them has an uninstaller that exists"));
   for (const char* gone : {"anchor", "kelp", "zebra", "greek"})
     EXPECT_FALSE(w.p.registry.KeyExists(kHkeyLocalMachine, kEntries + gone)) << gone;
   EXPECT_TRUE(w.p.registry.KeyExists(kHkeyLocalMachine, kEntries + "romashka"));
@@ -226,6 +228,17 @@ TEST(ListTest, TheContextMenusCommandsActOnTheSelectedEntry) {
                                                    "Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit");
   EXPECT_EQ(platform::Utf16LeFromUtf8(std::string("Computer\\HKEY_LOCAL_MACHINE\\") + kEntries + "zebra" + '\0'),
             settings.begin()->second.at("LASTKEY").bytes);
+  // An uninstaller whose own folder is gone: the nearest folder above it is opened, and the message
+  // says so.
+  w.p.registry.SetString(kHkeyLocalMachine, kEntries + "kelp", "UninstallString", "C:\\Gone\\kelp\\sub\\unins.exe /x");
+  w.form.Button4Click();
+  w.SelectKeys({"kelp"});
+  w.p.ui.menuChoices = {6};
+  w.form.ListView1.ContextMenu();
+  EXPECT_EQ("C:\\Gone", w.p.ui.Texts("shell").back());
+  EXPECT_EQ(std::vector<std::string>{"The uninstaller's folder C:\\Gone\\kelp\\sub is gone; C:\\Gone, the nearest folder "
+                                     "above it that is there, is opened instead."},
+            w.p.ui.Texts("message"));
   // With several selected, the commands of one entry are greyed.
   w.SelectKeys({"zebra", "kelp"});
   w.form.ListView1.ContextMenu();

@@ -25,3 +25,15 @@ std::string QuoteProgramPath(const std::string& commandLine,
   }
   return commandLine;
 }
+
+std::string ProgramOf(const std::string& commandLine, const std::function<bool(const std::string&)>& isFile) {
+  const std::string line = QuoteProgramPath(commandLine, isFile);
+  const std::size_t start = line.find_first_not_of(' ');
+  if (start == std::string::npos) return {};
+  if (line[start] == '"') {
+    const std::size_t end = line.find('"', start + 1);
+    return line.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+  }
+  const std::size_t end = line.find(' ', start);
+  return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}

@@ -10,3 +10,6 @@
 // running instead of C:\Program Files\App\uninst.exe.
 std::string QuoteProgramPath(const std::string& commandLine,
                              const std::function<bool(const std::string&)>& isFile);
+// The program that the command line starts: the text in the double quotes that begin the line as
+// QuoteProgramPath gives it, or else its first word.
+std::string ProgramOf(const std::string& commandLine, const std::function<bool(const std::string&)>& isFile);

@@ -12,17 +12,27 @@ namespace {
 
 constexpr const char* kRegeditSettings = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit";
 
+struct FolderFound {
+  // The folder of the file that the path names, and the nearest folder of the path that exists:
+  // that one, or one above it.
+  std::string wanted;
+  std::string existing;
+};
+
 // The folder of the first absolute path in the text that exists, walking up from the file it
 // names; empty when none does.
-std::string ExistingFolderIn(platform::FileSystem& files, const std::string& text) {
+FolderFound ExistingFolderIn(platform::FileSystem& files, const std::string& text) {
   for (size_t at = text.find(":\\"); at != std::string::npos; at = text.find(":\\", at + 2)) {
     if (at == 0) continue;
     std::string path = text.substr(at - 1);
     const size_t end = path.find_first_of("\"<>|*?");
     if (end != std::string::npos) path.resize(end);
+    std::string wanted;
     for (size_t cut = path.size(); cut > 3; cut = path.rfind('\\', cut - 1)) {
       const std::string folder = path.substr(0, cut);
-      if (FolderTest(files, folder)) return folder;
+      // The path names the uninstaller's file: its folder is the one after the file.
+      if (wanted.empty() && cut < path.size()) wanted = folder;
+      if (FolderTest(files, folder)) return {wanted.empty() ? folder : wanted, folder};
     }
   }
   return {};
@@ -70,14 +80,18 @@ std::string OpenKeyInRegistryEditor(const platform::Platform& platform, const En
 std::string OpenUninstallerFolder(const platform::Platform& platform, const Entry& entry) {
   // A 64-bit program's folder is looked for as that program sees the disk; the shell is called with
   // the redirection on, since it loads libraries, which fails while the redirection is off.
-  std::string folder;
+  FolderFound found;
   {
     std::optional<platform::RedirectionOff> off;
     if (entry.SixtyFourBit()) off.emplace(platform.system);
-    folder = ExistingFolderIn(platform.files, entry.uninstallString);
+    found = ExistingFolderIn(platform.files, entry.uninstallString);
   }
-  if (folder.empty()) return "No folder named in the uninstall command of '" + entry.displayName + "' exists.";
-  const int answer = platform.ui.ShellOpen(folder, "", platform::kSwShowNormal);
-  if (answer <= 32) return "The folder " + folder + " could not be opened (error " + std::to_string(answer) + ").";
+  if (found.existing.empty()) return "No folder named in the uninstall command of '" + entry.displayName + "' exists.";
+  const int answer = platform.ui.ShellOpen(found.existing, "", platform::kSwShowNormal);
+  if (answer <= 32) return "The folder " + found.existing + " could not be opened (error " + std::to_string(answer) + ").";
+  // The nearest folder that is there was opened: say that the uninstaller's own is gone.
+  if (found.existing != found.wanted)
+    return "The uninstaller's folder " + found.wanted + " is gone; " + found.existing +
+           ", the nearest folder above it that is there, is opened instead.";
   return {};
 }

@@ -11,5 +11,6 @@ int StartRegistryEditor(const platform::Platform& platform, bool wow64, const st
 // Starts the registry editor showing the entry's key. The message for a failure, otherwise empty.
 std::string OpenKeyInRegistryEditor(const platform::Platform& platform, const Entry& entry, bool wow64);
 // Opens the folder of the first absolute path in the entry's command that exists, walking up from
-// the file it names. The message for a failure, otherwise empty.
+// the file it names. The message for a failure, or for a folder other than the uninstaller's own
+// (which is gone), otherwise empty.
 std::string OpenUninstallerFolder(const platform::Platform& platform, const Entry& entry);

@@ -14,8 +14,9 @@ class Processes {
   virtual ~Processes() = default;
 
   // CreateProcessW(null, commandLine, ..., NORMAL_PRIORITY_CLASS, ..., STARTUPINFO of size 68 with
-  // flags STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK and the show command): 0 when it fails.
-  virtual ProcessId StartProcess(const std::string& commandLine, std::uint16_t show) = 0;
+  // flags STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK and the show command): 0 when it fails,
+  // with the system's error code in *error.
+  virtual ProcessId StartProcess(const std::string& commandLine, std::uint16_t show, std::uint32_t* error = nullptr) = 0;
   // MsgWaitForMultipleObjects on the process handle and the message queue (all input).
   virtual Wake WaitForProcessOrInput(ProcessId process) = 0;
   // Closes the thread handle, then the process handle.

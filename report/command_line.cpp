@@ -1,5 +1,7 @@
 #include "report/command_line.h"
 
+#include <algorithm>
+
 #include <exception>
 #include <utility>
 
@@ -85,6 +87,12 @@ bool SameKeyName(const std::string& a, const std::string& b) {
 int ListEntries(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
   Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
   CheckEntries(platform.files, platform.system, &inventory.entries);
+  // In the window's first order: by the name shown (the key name where there is none), as the
+  // system compares texts.
+  const auto shown = [](const Entry& entry) { return entry.displayName.empty() ? entry.keyName : entry.displayName; };
+  std::stable_sort(inventory.entries.begin(), inventory.entries.end(), [&](const Entry& a, const Entry& b) {
+    return platform.system.CompareText(shown(a), shown(b)) < 0;
+  });
   const std::string report = line.json ? JsonReport(inventory.entries) : TabSeparatedReport(inventory.entries);
   return console.WriteOut(report) ? kExitSuccess : kExitFailure;
 }

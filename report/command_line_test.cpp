@@ -174,6 +174,7 @@ TEST(CommandLineTest, TheListIsWhatTheWindowsScanFinds) {
     const Lines lines = m.OutLines();
     ASSERT_EQ(entries.size() + 1, lines.size()) << m.console.out;
     std::map<std::string, Lines> byName;
+    std::string previousShown;
     for (size_t i = 1; i < lines.size(); ++i) {
       Lines fields;
       size_t start = 0;
@@ -182,6 +183,10 @@ TEST(CommandLineTest, TheListIsWhatTheWindowsScanFinds) {
       fields.push_back(lines[i].substr(start));
       ASSERT_EQ(6u, fields.size()) << lines[i];
       byName[fields[0] + "\\" + fields[1]] = fields;
+      // In the window's first order: by the name shown, the key name where there is none.
+      const std::string shown = fields[2].empty() ? fields[1] : fields[2];
+      if (!previousShown.empty()) EXPECT_LE(m.p.system.CompareText(previousShown, shown), 0) << shown;
+      previousShown = shown;
     }
     int broken = 0;
     for (const Entry& entry : entries) {

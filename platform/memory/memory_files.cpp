@@ -996,6 +996,7 @@ std::string MemoryFileSystem::ErrorText(std::uint32_t error) {
       {112, "There is not enough space on the disk."},
       {123, "The filename, directory name, or volume label syntax is incorrect."},
       {183, "Cannot create a file when that file already exists."},
+      {193, "%1 is not a valid Win32 application."},
       {206, "The filename or extension is too long."},
       {234, "More data is available."},
       {259, "No more data is available."},

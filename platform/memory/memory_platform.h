@@ -109,12 +109,14 @@ class MemoryProcesses : public Processes {
   };
   // Command lines that start; the others fail. Each child ends after `inputWakes` input wakes.
   std::map<std::string, int> startable;
+  // Command lines that do not start for another reason than a missing file: the system's error.
+  std::map<std::string, std::uint32_t> refusals;
   std::vector<Child> started;
   // Run at each input wake (a test queues messages or clicks there).
   std::function<void(int wake)> onInput;
   int openProcesses = 0;
 
-  ProcessId StartProcess(const std::string& commandLine, std::uint16_t show) override;
+  ProcessId StartProcess(const std::string& commandLine, std::uint16_t show, std::uint32_t* error = nullptr) override;
   Wake WaitForProcessOrInput(ProcessId process) override;
   void CloseProcess(ProcessId process) override;
 

@@ -12,7 +12,7 @@ namespace {
 PROCESS_INFORMATION* Info(ProcessId process) { return reinterpret_cast<PROCESS_INFORMATION*>(process); }
 }  // namespace
 
-ProcessId Win32Processes::StartProcess(const std::string& commandLine, std::uint16_t show) {
+ProcessId Win32Processes::StartProcess(const std::string& commandLine, std::uint16_t show, std::uint32_t* error) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;  // 68 bytes in a 32-bit program
   startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
@@ -24,6 +24,7 @@ ProcessId Win32Processes::StartProcess(const std::string& commandLine, std::uint
   auto* info = new PROCESS_INFORMATION{};
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
                       &startup, info)) {
+    if (error) *error = GetLastError();
     delete info;
     return 0;
   }
