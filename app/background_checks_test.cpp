@@ -91,7 +91,9 @@ TEST(BackgroundChecksTest, CommandsWorkOnAnEntryWhoseStatusIsPending) {
   EXPECT_FALSE(w.p.registry.KeyExists(kHkeyLocalMachine, kEntries + "Entry 1003"));
   w.RunUntilChecked();
   EXPECT_EQ(49, w.form->ListView1.Count());
-  EXPECT_EQ("49 checked: 24 Broken Link", w.form->Label21.Caption());
+  // The status line says what the removal did, then how the checks went.
+  EXPECT_EQ("Removed 'Program 1003', backed up in C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg.  49 checked: 24 Broken Link",
+            w.form->Label21.Caption());
 }
 
 TEST(BackgroundChecksTest, ClosingTheWindowStopsItsChecks) {

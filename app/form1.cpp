@@ -332,9 +332,32 @@ void TForm1::ListView1Click() {
 }
 
 void TForm1::FillBoxes(const Entry& entry) {
+  const bool edited = boxEntry_ && Edit3.Text() != boxCommand_;
+  if (boxEntry_ == IdOf(entry)) {
+    // The same entry: an edit not yet saved stays, unless the entry now holds that very command.
+    if (edited && Edit3.Text() != entry.uninstallString) {
+      Edit1.SetText(entry.uninstallString);
+      return;
+    }
+  } else if (edited) {
+    // Another entry: the edit of the one before is saved or given up first, as the user says.
+    const Entry* before = EntryOfId(*boxEntry_);
+    if (before && platform_.ui.AskMessageBox(
+                      "The uninstall command of " + ShownName(*before) + " was changed but not saved.\n\n" +
+                          Edit3.Text() + "\n\nSave it before going on?",
+                      "Save Changes?", platform::kMbYesNo | platform::kMbIconWarning) == platform::kIdYes)
+      SaveCommand(*before, Edit3.Text());
+  }
   boxEntry_ = IdOf(entry);
+  boxCommand_ = entry.uninstallString;
   Edit1.SetText(entry.uninstallString);
   Edit3.SetText(entry.uninstallString);
+}
+
+const Entry* TForm1::EntryOfId(const EntryId& id) const {
+  for (const Entry& entry : Entries)
+    if (IdOf(entry) == id) return &entry;
+  return nullptr;
 }
 
 void TForm1::ListBox1KeyDown(int key) {

@@ -224,10 +224,20 @@ class TForm1 {
 
   void StartChecks(std::vector<StatusJob> jobs);
   void ShowCheckProgress();
+  // The status line: the outcome of the last command, then the checks' progress.
+  std::string WithNotice(const std::string& progress) const;
+  void ShowNotice();
   // Runs the removal of the entry, remembering whether it left something behind.
   RemovalOutcome RemoveEntryKey(const Entry& entry);
-  // Shows the entry's command in the Finder's and Change Uninstall String's boxes.
+  // Shows the entry's command in the Finder's and Change Uninstall String's boxes; an edit of another
+  // entry's command not yet saved is saved or given up first, after a question.
   void FillBoxes(const Entry& entry);
+  const Entry* EntryOfId(const EntryId& id) const;
+  // Stores the command as the entry's (backed up first) and shows it in the entry's row, with its
+  // status checked again; says so on the status line.
+  void SaveCommand(Entry entry, const std::string& command);
+  // The entry's name in quotes, as messages name it.
+  static std::string ShownName(const Entry& entry);
 
   platform::Platform platform_;
   std::string exeFolder_;
@@ -237,8 +247,11 @@ class TForm1 {
   UndoFile undo_;
   // The file of each line of the Backups page (its Data).
   std::vector<std::string> backupFiles_;
-  // The entry whose command the boxes were filled from.
+  // The entry whose command the boxes were filled from, and that command.
   std::optional<EntryId> boxEntry_;
+  std::string boxCommand_;
+  // What the status line says before the checks' progress: the outcome of the last command.
+  std::string notice_;
   // The main list's row of each entry of the last scan (-1: not listed).
   std::vector<int> rowOfEntry_;
   int checksPending_ = 0;

@@ -93,6 +93,10 @@ void TForm1::RemoveEntry(Entry entry) {
   FillListBox();
   // The message names the entry as the list showed it.
   const std::string shownName = entry.displayName.empty() ? entry.keyName : entry.displayName;
+  if (outcome.Complete() && !outcome.undoFile.empty()) {
+    notice_ = "Removed " + ShownName(entry) + ", backed up in " + outcome.undoFile + ".";
+    ShowNotice();
+  }
   if (!outcome.Complete()) platform_.ui.ShowError(IncompleteRemovalMessage(shownName, outcome));
   else if (!outcome.undoProblem.empty()) platform_.ui.ShowError(UndoProblemMessage(shownName, outcome));
   platform_.ui.ProcessMessages();
@@ -102,8 +106,48 @@ void TForm1::Button15Click() {
   // The box holds the command of the entry it was filled from, which is the one selected entry.
   const std::vector<Entry> selected = SelectedEntries();
   if (selected.size() != 1 || boxEntry_ != IdOf(selected.front())) return;
-  ChangeUninstallString(undo_, platform_.registry, selected.front(), Wow64, Edit3.Text());
+  const Entry& entry = selected.front();
+  const std::string command = Edit3.Text();
+  if (command != entry.uninstallString) {
+    // A command whose file the status check does not find is saved only when the user says so.
+    const StatusResult check = ScanChecker(platform_.files, platform_.system).CheckCommand(command, entry.SixtyFourBit());
+    if (check.status == kBrokenLink &&
+        platform_.ui.AskMessageBox("The file that the new command names was not found:\n" + check.reason +
+                                       "\n\nSave the command of " + ShownName(entry) + " anyway?",
+                                   "Save Changes?",
+                                   platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2) != platform::kIdYes)
+      return;
+  }
+  const CommandChange change = ChangeUninstallString(undo_, platform_.registry, entry, Wow64, command);
   FillListBox();
+  if (change == CommandChange::kChanged) notice_ = "Saved the uninstall command of " + ShownName(entry) + ".";
+  else if (change == CommandChange::kUnchanged) notice_ = "Nothing to save: " + ShownName(entry) + " holds that command.";
+  ShowNotice();
+}
+
+void TForm1::SaveCommand(Entry entry, const std::string& command) {
+  if (ChangeUninstallString(undo_, platform_.registry, entry, Wow64, command) != CommandChange::kChanged) return;
+  // Without a scan, which would select anew: the entry and its row take the command and its status.
+  for (std::size_t i = 0; i < Entries.size(); ++i) {
+    if (IdOf(Entries[i]) != IdOf(entry)) continue;
+    Entries[i].uninstallString = command;
+    const StatusResult result = ScanChecker(platform_.files, platform_.system).Check(Entries[i]);
+    Entries[i].status = result.status;
+    Entries[i].reason = result.reason;
+    const int row = i < rowOfEntry_.size() ? rowOfEntry_[i] : -1;
+    if (row >= 0 && row < ListView1.Count()) {
+      ListView1.Item(row).SubItems.at(1) = command;
+      ListView1.Item(row).SubItems.at(3) = StatusName(result.status);
+      ListView1.Item(row).Hint = result.reason;
+      ListView1.SetImageIndex(row, result.status);
+    }
+  }
+  notice_ = "Saved the uninstall command of " + ShownName(entry) + ".";
+  ShowNotice();
+}
+
+std::string TForm1::ShownName(const Entry& entry) {
+  return "'" + (entry.displayName.empty() ? entry.keyName : entry.displayName) + "'";
 }
 
 void TForm1::Button9Click() {

@@ -342,14 +342,58 @@ TEST_F(WindowCommandsTest, SaveChangesWritesOnlyToTheEntryWhoseCommandTheBoxShow
   ASSERT_EQ(std::vector<int>{0}, form.ListView1.SelectedRows());
   EXPECT_EQ(beta, form.Edit3.Text());
 
-  // One entry selected: its box's new text goes to it, and the list is read again.
+  // One entry selected: its box's new text goes to it, and the list is read again. A command whose
+  // file is not found is saved only when the user says so; the status line says it was saved.
   p.registry.SetString(kHkeyLocalMachine, EntryKey("Late"), "DisplayName", "Late");
   form.Edit3.TextFromUser("C:\\Beta\\new.exe");
   EXPECT_TRUE(form.Button15.Enabled());
+  p.ui.shown.clear();
+  p.ui.answers = {kIdNo};
+  form.Button15.Click();
+  ASSERT_EQ(1u, p.ui.Texts("ask").size());
+  EXPECT_EQ("The file that the new command names was not found:\nNot found: C:\\Beta\\new.exe (looked for "
+            "C:\\Beta\\new.exe, C:\\Beta\\new.exe.*, C:\\Beta and 1 more)\n\nSave the command of 'Beta' anyway?",
+            p.ui.Texts("ask")[0]);
+  EXPECT_EQ(kMbYesNo | kMbIconWarning | kMbDefButton2, p.ui.shown[0].style) << "Cancel is the default";
+  EXPECT_EQ(beta, s.Command("Beta")) << "not saved";
+  p.ui.answers = {kIdYes};
   form.Button15.Click();
   EXPECT_EQ("C:\\Beta\\new.exe", s.Command("Beta"));
   EXPECT_EQ(alpha, s.Command("Alpha"));
   EXPECT_GE(Scene::Line(form.ListBox2, "Late"), 0) << "the scan ran";
+  EXPECT_EQ("Saved the uninstall command of 'Beta'.", form.Label21.Caption());
+}
+
+// Choosing another entry with an edit not saved asks first: No gives the edit up, Yes saves it to
+// the entry it was made for, whose row shows it at once.
+TEST_F(WindowCommandsTest, ARowChangeWithAnEditNotSavedAsksFirst) {
+  const std::string alpha = s.Command("Alpha"), beta = s.Command("Beta");
+  p.files.AddFile("C:\\Alpha\\unins001.exe");
+  for (const int answer : {kIdNo, kIdYes}) {
+    SCOPED_TRACE(answer == kIdYes ? "Yes" : "No");
+    s.Select({s.Row("Alpha")});
+    form.Edit3.TextFromUser("C:\\Alpha\\unins001.exe");
+    form.Edit4.TextFromUser("zzz");
+    form.Edit4.TextFromUser("");
+    p.ui.shown.clear();
+    p.ui.answers = {answer};
+    s.Select({s.Row("Beta")});
+    ASSERT_EQ(1u, p.ui.Texts("ask").size());
+    EXPECT_EQ("The uninstall command of 'Alpha Tool' was changed but not saved.\n\nC:\\Alpha\\unins001.exe\n\nSave it "
+              "before going on?",
+              p.ui.Texts("ask")[0]);
+    EXPECT_EQ(beta, form.Edit3.Text()) << "the box follows the selection";
+    EXPECT_EQ(answer == kIdYes ? "C:\\Alpha\\unins001.exe" : alpha, s.Command("Alpha"));
+    EXPECT_EQ(s.Command("Alpha"), form.ListView1.Item(s.Row("Alpha")).SubItems.at(1));
+  }
+  // A header click or a rescan keeps an edit of the same entry, without a question.
+  s.Select({s.Row("Beta")});
+  form.Edit3.TextFromUser("C:\\Beta\\edited.exe");
+  p.ui.shown.clear();
+  form.ListView1ColumnClick(0);
+  form.Button4Click();
+  EXPECT_EQ("C:\\Beta\\edited.exe", form.Edit3.Text());
+  EXPECT_TRUE(p.ui.Texts("ask").empty());
 }
 
 }  // namespace

@@ -50,6 +50,8 @@ void TForm1::RemoveSelectedEntries() {
   // removal is; the first that fails stops the rest.
   size_t removed = 0;
   std::string failure;
+  // The undo files the removals went to, each named once.
+  std::vector<std::string> undoFiles;
   // The first removal whose undo file could not be finished; it is removed, and the others go on.
   std::string undoProblem;
   for (const Entry& entry : chosen) {
@@ -58,6 +60,8 @@ void TForm1::RemoveSelectedEntries() {
     platform_.ui.ProcessMessages();
     try {
       const RemovalOutcome outcome = RemoveEntryKey(entry);
+      if (!outcome.undoFile.empty() && std::find(undoFiles.begin(), undoFiles.end(), outcome.undoFile) == undoFiles.end())
+        undoFiles.push_back(outcome.undoFile);
       if (!outcome.Complete()) failure = IncompleteRemovalMessage(entry.displayName, outcome);
       else if (undoProblem.empty()) undoProblem = UndoProblemMessage(entry.displayName, outcome);
     } catch (const std::exception& error) {
@@ -67,6 +71,13 @@ void TForm1::RemoveSelectedEntries() {
     ++removed;
   }
   FillListBox();
+  if (removed > 0) {
+    std::string files;
+    for (const std::string& file : undoFiles) files += (files.empty() ? "" : " and ") + file;
+    notice_ = "Removed " + std::to_string(removed) + (removed == 1 ? " entry" : " entries") +
+              (files.empty() ? "." : ", backed up in " + files + ".");
+    ShowNotice();
+  }
   if (!undoProblem.empty()) platform_.ui.ShowError(undoProblem);
   if (failure.empty()) return;
   std::string text = "Removed " + std::to_string(removed) + " of " + std::to_string(chosen.size()) + " entries. " +

@@ -46,6 +46,8 @@ void TForm1::ReadInventoryAhead() {
 void TForm1::FillListBox() {
   const int position = ListView1.Count() > 0 ? ListView1.Selected() : -1;
   const std::vector<EntryId> selected = SelectedEntryIds();
+  // A new scan's status line starts without the last command's outcome.
+  notice_.clear();
   // The first entry that could not be read; it is shown once, after the lists are whole.
   std::string unreadable;
   // The checks of the last scan stop before its entries are replaced.
@@ -192,7 +194,7 @@ void TForm1::Edit4Change() { ShowEntries(SelectedEntryIds(), -1); }
 void TForm1::StartChecks(std::vector<StatusJob> jobs) {
   checksPending_ = static_cast<int>(jobs.size());
   checksDone_ = brokenFound_ = missingFound_ = uncheckedFound_ = 0;
-  Label21.SetCaption("");
+  Label21.SetCaption(notice_);
   if (jobs.empty()) return;
   ShowCheckProgress();
   // The worker starts from the window's queue, after the window has shown the rows it has: its
@@ -263,13 +265,22 @@ std::string WithThousands(int number) {
 
 void TForm1::ShowCheckProgress() {
   if (checksPending_ > 0) {
-    Label21.SetCaption("Checking " + WithThousands(checksDone_) + " of " + WithThousands(checksPending_));
+    Label21.SetCaption(WithNotice("Checking " + WithThousands(checksDone_) + " of " + WithThousands(checksPending_)));
     return;
   }
   std::string summary = WithThousands(checksDone_) + " checked: " + WithThousands(brokenFound_) + " Broken Link";
   if (missingFound_ > 0) summary += ", " + WithThousands(missingFound_) + " Missing Disk";
   if (uncheckedFound_ > 0) summary += ", " + WithThousands(uncheckedFound_) + " could not be checked";
-  Label21.SetCaption(summary);
+  Label21.SetCaption(WithNotice(summary));
+}
+
+std::string TForm1::WithNotice(const std::string& progress) const {
+  return notice_.empty() ? progress : progress.empty() ? notice_ : notice_ + "  " + progress;
+}
+
+void TForm1::ShowNotice() {
+  if (checksPending_ > 0 || checksDone_ > 0) ShowCheckProgress();
+  else Label21.SetCaption(notice_);
 }
 
 void TForm1::RefillBackupList() {

@@ -205,6 +205,12 @@ std::string UpperCaseText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t at = 0; at < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x80) {
+      out += static_cast<char>(byte >= 'a' && byte <= 'z' ? byte - 32 : byte);
+      ++at;
+      continue;
+    }
     const std::size_t start = at;
     const char32_t code = DecodeAt(text, at, &at);
     // A byte that is not UTF-8 stays as it is, so that such a name still equals itself.
