@@ -77,6 +77,27 @@ TEST_F(BackupsPageWindowTest, RestoreSaysWhatItDidAndReadsTheListsAgain) {
   EXPECT_FALSE(Listed(form.ListBox1, "gone.reg"));
 }
 
+// A registry file is merged by the registry editor, and the window reads its lists again once the
+// editor has finished: what came back is listed without Refresh List.
+TEST_F(BackupsPageWindowTest, TheListsAreReadAgainOnceTheEditorHasMerged) {
+  mp.files.AddFile(kBackup + "Undo20261207.reg", "REGEDIT4\r\n\r\n");
+  form.FormCreate();
+  const std::string editor = "\"C:\\WINDOWS\\regedit.exe\" \"" + kBackup + "Undo20261207.reg\"";
+  mp.processes.startable[editor] = 2;
+  // The editor merges while it runs: the entry comes back then.
+  mp.processes.onInput = [&](int) {
+    mp.registry.SetString(kHkeyLocalMachine, kUninstall + "Back", "DisplayName", "Back Again");
+    mp.registry.SetString(kHkeyLocalMachine, kUninstall + "Back", "UninstallString", "C:\\gone.exe");
+  };
+  Select("Undo20261207.reg");
+  form.Button6.Click();
+  ASSERT_EQ(1u, mp.processes.started.size());
+  EXPECT_EQ(editor, mp.processes.started[0].commandLine);
+  EXPECT_TRUE(mp.ui.Texts("shell").empty()) << "the editor itself, not the shell, which does not wait";
+  ASSERT_EQ(1, form.ListView1.Count());
+  EXPECT_EQ("Back Again", form.ListView1.Item(0).Caption) << "listed without Refresh List";
+}
+
 TEST_F(BackupsPageWindowTest, DeleteFile) {
   mp.files.AddFile(kBackup + "read only.hiv", "x", kFileAttributeReadOnly | kFileAttributeHidden);
   mp.files.AddFile(kBackup + "removed meanwhile.reg", "x");

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "inventory/entry.h"
+#include "launch/exec.h"
 #include "launch/open_in_shell.h"
 #include "restore/hive_restore.h"
 #include "restore/short_name.h"
@@ -100,8 +101,13 @@ std::string RestoreBackup(const platform::Platform& platform, UndoFile& undo, co
   const std::string name = file.substr(file.find_last_of('\\') + 1);
   if (IsRegistryTextFile(name)) {
     if (!IsFile(platform.files, file)) return {};
-    // On 64-bit Windows the 64-bit registry editor, which alone puts the 64-bit programs' keys back
-    // where they were: the shell would merge with the 32-bit one in a 32-bit program such as this.
+    // The registry editor merges the file, and the restore ends when it has, so that the list read
+    // afterwards shows what came back. On 64-bit Windows it is the 64-bit editor, which alone puts
+    // the 64-bit programs' keys back where they were.
+    const std::string editor = WithBackslash(platform.system.SystemWindowsDirectory()) + kRegistryEditor;
+    if (Exec(platform, "\"" + editor + "\" \"" + file + "\"", kShowNormal, wow64)) return {};
+    // Not started: it asks for rights this program has not, which only the shell can ask for; the
+    // shell does not wait.
     if (wow64) {
       const int answer = StartRegistryEditor(platform, true, "\"" + file + "\"");
       return answer > kShellStarted ? std::string() : "The backup could not be opened: " + ShellErrorText(answer);

@@ -11,8 +11,9 @@ inline constexpr const char* kKeyNotRestored = "Key could not be Restored";
 
 // The names of the files in the folder (without a final backslash), in the order the system lists them.
 std::vector<std::string> BackupFileNames(platform::FileSystem& files, const std::string& folder);
-// Restores the backup file (a full path): a registry text file is handed to the shell, which merges
-// it with the registry editor; any other file is a hive backup of the entry that kestrel.ini, in the
+// Restores the backup file (a full path): a registry text file is merged by the registry editor (on
+// 64-bit Windows the 64-bit one), waited for while the thread's messages are served, or else handed
+// to the shell; any other file is a hive backup of the entry that kestrel.ini, in the
 // executable's folder, names for it (or of the entry of its own name). Answers what to tell the
 // user: kKeyRestored, or kKeyNotRestored and on the next line why; empty when the shell took the
 // file, or a registry text file is gone.
