@@ -261,7 +261,12 @@ class TListView : public TControl {
   void ColumnClick(int column) { if (OnColumnClick) OnColumnClick(column); }
   // The context menu was asked for (right click, the menu key, Shift+F10).
   std::function<void()> OnContextMenu;
-  void ContextMenu() { if (OnContextMenu) OnContextMenu(); }
+  // From the keyboard (the menu key, Shift+F10) the menu is asked for at the selected row.
+  void ContextMenu(bool fromKeyboard = false) {
+    MenuFromKeyboard = fromKeyboard;
+    if (OnContextMenu) OnContextMenu();
+  }
+  bool MenuFromKeyboard = false;
 
  private:
   std::vector<TListItem> items_;

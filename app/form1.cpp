@@ -43,7 +43,8 @@ void TForm1::BuildDesign() {
   Text(Label23, "", false);
   Label23.TextAlignment = TextAlign::kRight;
   Place(ListView1, nullptr, 8, 31, 521, 140, 2);
-  ListView1.Columns = {"Status - Display Name", "Key Name", "Uninstall String", "Source", "Status"};
+  // The first column keeps its name; the status found has a column of its own, named apart from it.
+  ListView1.Columns = {"Status - Display Name", "Key Name", "Uninstall String", "Source", "Link"};
   // The short columns first, the long command last.
   ListView1.ColumnOrder = {0, 4, 3, 1, 2};
   ListView1.ColumnFits = {
@@ -190,8 +191,11 @@ void TForm1::BuildDesign() {
   const auto systemOrder = [this](const std::string& a, const std::string& b) {
     return platform_.system.CompareTextIgnoringCase(a, b);
   };
-  Place(ListBox2, &TabSheet6, 192, 0, 313, 97, 0);
+  Place(ListBox2, &TabSheet6, 192, 0, 313, 71, 0);
   ListBox2.Compare = systemOrder;
+  // The lines are key names; under them, the selected line's display name and command.
+  Place(Label24, &TabSheet6, 192, 73, 313, 26);
+  Text(Label24, "");
   Place(Button8, &TabSheet6, 16, 80, 161, 17, 1);
   Button8.SetCaption("&Delete an entry >>");
 
@@ -200,10 +204,13 @@ void TForm1::BuildDesign() {
   Text(Label20,
        "Some items of the system installer's list end up in the list of installed programs. The "
        "installer's list is shown here; the button below removes the selected item.");
-  Place(ListBox3, &TabSheet8, 192, 0, 313, 97, 0);
+  Place(ListBox3, &TabSheet8, 192, 0, 313, 71, 0);
   ListBox3.Hint = "Listbox";
   ListBox3.Compare = systemOrder;
   Place(Button9, &TabSheet8, 16, 80, 161, 17, 1);
+  Place(Label25, &TabSheet8, 192, 73, 313, 26);
+  Text(Label25, "[no entry]: no uninstall entry belongs to the product. [incomplete]: its registration lacks its name "
+                "or its installed state.");
   Button9.SetCaption("&Delete an entry >>");
 
   // The notice under the pages and the panel at the bottom.
@@ -259,7 +266,7 @@ std::vector<TControl*> TForm1::Controls() {
           &Label15,   &Label16,   &Edit3,     &Button15,  &Label17,      &Label18,   &ListBox1,  &Button6,
           &Button7,   &Label19,   &ListBox2,  &Button8,   &Label20,      &ListBox3,  &Button9,   &Label5,
           &Panel1,    &Label6,    &Label7,    &Label8,    &Image5,       &Label21,   &Edit4,     &Label23,
-          &Label22};
+          &Label22,   &Label24,   &Label25};
 }
 
 std::function<void()> TForm1::Guarded(void (TForm1::*handler)()) {
@@ -301,6 +308,7 @@ void TForm1::BindEvents() {
   Button3.OnClick = Guarded(&TForm1::Button3Click);
   Button5.OnClick = Guarded(&TForm1::Button5Click);
   ListBox1.OnClick = Guarded(&TForm1::ListBox1Click);
+  ListBox2.OnClick = Guarded(&TForm1::ListBox2Click);
   ListBox1.OnDblClick = Guarded(&TForm1::Button6Click);
   Button6.OnClick = Guarded(&TForm1::Button6Click);
   Button7.OnClick = Guarded(&TForm1::Button7Click);
@@ -370,6 +378,17 @@ void TForm1::ListBox1KeyDown(int key) {
 void TForm1::ListBox1MouseDown() { ListBox1Click(); }
 
 void TForm1::Button4Click() { FillListBox(); }
+
+void TForm1::ListBox2Click() {
+  const int data = ListBox2.ItemData(ListBox2.ItemIndex());
+  if (data < 0 || data >= static_cast<int>(Entries.size())) {
+    Label24.SetCaption("");
+    return;
+  }
+  const Entry& entry = Entries[static_cast<size_t>(data)];
+  const auto or_none = [](const std::string& text) { return text.empty() ? std::string("(none)") : text; };
+  Label24.SetCaption("Display name: " + or_none(entry.displayName) + "\nCommand: " + or_none(entry.uninstallString));
+}
 
 void TForm1::ListBox1Click() {
   const bool selected = ListBox1.ItemIndex() != -1;

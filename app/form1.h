@@ -85,14 +85,16 @@ class TForm1 {
   TLabel Label17{"Label17"}, Label18{"Label18"};
   TListBox ListBox1{"ListBox1", false};
   TButton Button6{"Button6"}, Button7{"Button7"};
-  // All Entries
+  // All Entries; Label24 shows the selected line's display name and command.
   TLabel Label19{"Label19"};
   TListBox ListBox2{"ListBox2", true};
   TButton Button8{"Button8"};
-  // Installer List
+  TLabel Label24{"Label24"};
+  // Installer List; Label25 says what the lines' marks mean.
   TLabel Label20{"Label20"};
   TListBox ListBox3{"ListBox3", true};
   TButton Button9{"Button9"};
+  TLabel Label25{"Label25"};
   // The line under the list that tells how the status checks are going.
   TLabel Label21{"Label21"};
   // Bottom
@@ -109,6 +111,8 @@ class TForm1 {
   void ListBox1MouseDown();
   void Button4Click();
   void ListBox1Click();
+  // The line under All Entries: the selected line's display name and command.
+  void ListBox2Click();
   std::string CheckPath(const std::string& text) const;
 
   // The scan.

@@ -158,7 +158,8 @@ void TForm1::ListView1ContextMenu() {
       "",
       "Select All &Broken Link\tCtrl+B",
   };
-  switch (platform_.ui.ChooseFromMenu(items)) {
+  const auto place = ListView1.MenuFromKeyboard ? platform::Ui::MenuPlace::kAtSelection : platform::Ui::MenuPlace::kAtMouse;
+  switch (platform_.ui.ChooseFromMenu(items, place)) {
     case 0: Button1Click(); break;
     case 1: Button2Click(); break;
     case 3: TestInFinder(); break;

@@ -89,6 +89,7 @@ void TForm1::FillListBox() {
     ListBox3.Add(InstallerLine(product), static_cast<int>(i));
   }
   if (ListBox3.Count() == 0) ListBox3.Add(kNoItems);
+  ListBox2Click();
 
   StartChecks(std::move(jobs));
   ShowEntries(selected, position);

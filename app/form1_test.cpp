@@ -218,6 +218,9 @@ TEST(Form1Test, DesignHoldsEveryControlOnceParentsFirst) {
       EXPECT_LE(control->Top + control->Height, w.form.ClientHeight) << control->Name();
     }
   }
+  // One header says Status: the status found has a column named apart from it.
+  EXPECT_EQ(1, std::count_if(w.form.ListView1.Columns.begin(), w.form.ListView1.Columns.end(),
+                             [](const std::string& header) { return header.find("Status") != std::string::npos; }));
   std::vector<std::string> pages;
   for (const TTabSheet* sheet : w.form.PageControl1.Pages) pages.push_back(sheet->Caption());
   EXPECT_EQ((std::vector<std::string>{"Introduction", "Accuracy", "Status", "Finder", "Change Uninstall String",

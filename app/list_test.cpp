@@ -239,9 +239,13 @@ TEST(ListTest, TheContextMenusCommandsActOnTheSelectedEntry) {
   EXPECT_EQ(std::vector<std::string>{"The uninstaller's folder C:\\Gone\\kelp\\sub is gone; C:\\Gone, the nearest folder "
                                      "above it that is there, is opened instead."},
             w.p.ui.Texts("message"));
-  // With several selected, the commands of one entry are greyed.
+  // With several selected, the commands of one entry are greyed. From the keyboard the menu opens at
+  // the selected row, from the mouse where the mouse is.
   w.SelectKeys({"zebra", "kelp"});
+  w.form.ListView1.ContextMenu(true);
+  EXPECT_EQ(Ui::MenuPlace::kAtSelection, w.p.ui.menuPlaces.back());
   w.form.ListView1.ContextMenu();
+  EXPECT_EQ(Ui::MenuPlace::kAtMouse, w.p.ui.menuPlaces.back());
   EXPECT_EQ("!&Copy Command\tCtrl+C", w.p.ui.menus.back()[4]);
   EXPECT_EQ("&Remove Entry\tDel", w.p.ui.menus.back()[1]);
 }

@@ -289,7 +289,9 @@ class ListViewPeer : public Win32Peer {
     if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN)
       self->owner_.Fire([self] { self->control_.MouseDown(); });
     if (message == WM_CONTEXTMENU) {
-      self->owner_.Fire([self] { self->View().ContextMenu(); });
+      // The menu key and Shift+F10 give no position (-1, -1); the mouse gives its own.
+      const bool fromKeyboard = lParam == static_cast<LPARAM>(-1);
+      self->owner_.Fire([self, fromKeyboard] { self->View().ContextMenu(fromKeyboard); });
       return 0;
     }
     if (message == WM_MOUSEMOVE) self->TipFor(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});

@@ -125,6 +125,19 @@ TEST(ScanTest, AllEntriesHoldsEveryEntryThatOpens) {
   // Sorted as the list box sorts, letter case ignored; the key that cannot be opened is nowhere.
   EXPECT_EQ((Lines{"alpha", "Beta", "Zeta"}), s.form.ListBox2.Items());
   EXPECT_EQ((std::vector<std::string>{"Zeta|Zeta|C:\\Apps\\uninst.exe"}), s.Rows());
+  // The lines are key names; under them, the selected line's display name and command.
+  EXPECT_EQ("", s.form.Label24.Caption());
+  const struct {
+    int line;
+    std::string shown;
+  } lines[] = {{0, "Display name: (none)\nCommand: (none)"},
+               {1, "Display name: (none)\nCommand: C:\\Apps\\uninst.exe"},
+               {2, "Display name: Zeta\nCommand: C:\\Apps\\uninst.exe"}};
+  for (const auto& l : lines) {
+    s.form.ListBox2.ItemIndexFromUser(l.line);
+    s.form.ListBox2.Click();
+    EXPECT_EQ(l.shown, s.form.Label24.Caption()) << l.line;
+  }
 }
 
 TEST(ScanTest, SortsRowsByCaptionWithTheSystemsComparison) {

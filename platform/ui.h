@@ -17,10 +17,12 @@ class Ui {
   // a command is about); answers kIdYes or kIdNo. Yes is the default button.
   virtual int AskWithList(const std::string& text, const std::string& caption,
                           const std::vector<std::string>& lines) = 0;
-  // A pop-up menu at the mouse (or under the focused control when asked for from the keyboard):
-  // answers the index of the item chosen, -1 when none. An empty item is a separator; an item
-  // whose text starts with '!' is shown disabled (without the '!').
-  virtual int ChooseFromMenu(const std::vector<std::string>& items) = 0;
+  // Where a pop-up menu opens: at the mouse, or (asked for from the keyboard) at the selected row of
+  // the focused list, or under the focused control when it has none.
+  enum class MenuPlace { kAtMouse, kAtSelection };
+  // A pop-up menu: answers the index of the item chosen, -1 when none. An empty item is a
+  // separator; an item whose text starts with '!' is shown disabled (without the '!').
+  virtual int ChooseFromMenu(const std::vector<std::string>& items, MenuPlace place) = 0;
   // Puts the text on the clipboard.
   virtual void CopyText(const std::string& text) = 0;
   // The simple message dialog: the application title as caption, the text, one OK button.

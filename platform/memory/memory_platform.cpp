@@ -291,8 +291,9 @@ int MemoryUi::AskWithList(const std::string& text, const std::string& caption,
   return AskMessageBox(text, caption, kMbYesNo);
 }
 
-int MemoryUi::ChooseFromMenu(const std::vector<std::string>& items) {
+int MemoryUi::ChooseFromMenu(const std::vector<std::string>& items, MenuPlace place) {
   menus.push_back(items);
+  menuPlaces.push_back(place);
   if (menuChoices.empty()) return -1;
   const int choice = menuChoices.front();
   menuChoices.pop_front();

@@ -154,11 +154,12 @@ class MemoryUi : public Ui {
   [[noreturn]] void ExitProgram(int code) override;
   void Post(std::function<void()> task) override;
   int AskWithList(const std::string& text, const std::string& caption, const std::vector<std::string>& lines) override;
-  int ChooseFromMenu(const std::vector<std::string>& items) override;
+  int ChooseFromMenu(const std::vector<std::string>& items, MenuPlace place) override;
   void CopyText(const std::string& text) override;
   // The lines of each list question, the items of each menu, the clipboard's text.
   std::vector<std::vector<std::string>> listLines;
   std::vector<std::vector<std::string>> menus;
+  std::vector<MenuPlace> menuPlaces;
   std::deque<int> menuChoices;  // -1 when none is queued
   std::string clipboard;
   // Runs the posted tasks, as the window's message loop does; answers how many ran.

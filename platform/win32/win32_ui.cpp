@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include "platform/win32/wide_text.h"
@@ -140,7 +141,7 @@ int Win32Ui::AskWithList(const std::string& text, const std::string& caption, co
   return answer == IDYES ? IDYES : IDNO;
 }
 
-int Win32Ui::ChooseFromMenu(const std::vector<std::string>& items) {
+int Win32Ui::ChooseFromMenu(const std::vector<std::string>& items, MenuPlace place) {
   HMENU menu = CreatePopupMenu();
   if (!menu) return -1;
   for (size_t i = 0; i < items.size(); ++i) {
@@ -152,14 +153,24 @@ int Win32Ui::ChooseFromMenu(const std::vector<std::string>& items) {
     const bool disabled = item[0] == '!';
     AppendMenuW(menu, MF_STRING | (disabled ? MF_GRAYED : 0), i + 1, Widen(disabled ? item.substr(1) : item).c_str());
   }
-  // From the keyboard the menu opens under the focused control, from the mouse where it is.
+  // From the mouse the menu opens where it is; from the keyboard at the focused list's selected row,
+  // or under the focused control.
   POINT at{};
   GetCursorPos(&at);
   HWND focus = GetFocus();
-  if (focus && (GetKeyState(VK_APPS) & 0x8000 || GetKeyState(VK_F10) & 0x8000)) {
+  if (focus && place == MenuPlace::kAtSelection) {
     RECT bounds{};
     GetWindowRect(focus, &bounds);
     at = POINT{bounds.left + 16, bounds.top + 16};
+    const LRESULT row = SendMessageW(focus, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED);
+    RECT item{};
+    item.left = LVIR_LABEL;
+    if (row >= 0 && SendMessageW(focus, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item))) {
+      POINT corner{item.left + 16, item.bottom};
+      ClientToScreen(focus, &corner);
+      // Within the list: a row scrolled out of sight leaves the menu at the list's corner.
+      if (corner.y >= bounds.top && corner.y <= bounds.bottom) at = corner;
+    }
   }
   const int chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0,
                                     mainWindow_, nullptr);
