@@ -57,4 +57,21 @@ import -window root "$artifacts/busy.png" >/dev/null 2>&1
 probe wait-checked 300000 >/dev/null || fail "the statuses did not all arrive"
 read -r listed checked < <(probe timings)
 echo "rows shown $listed ms, every status known $checked ms after the program's start"
+probe close 15000 >/dev/null
+wait "$app_pid" 2>/dev/null
+
+# Closed while thousands of checks are still to come, the program ends at once: it does not wait
+# for the checks.
+wine "$app/Tidewell.exe" </dev/null >/dev/null 2>&1 &
+app_pid=$!
+probe wait 120000 >/dev/null || fail "the window did not show again"
+pending=$(probe pending)
+start=$(date +%s%N)
+probe close 15000 >/dev/null
+for _ in $(seq 200); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.01; done
+took=$((($(date +%s%N) - start) / 1000000))
+kill -0 "$app_pid" 2>/dev/null && fail "the program still runs after its window closed"
+echo "closed with $pending of $rows statuses still to come: the program ended $took ms after the close was asked for"
+[ "$took" -lt 5000 ] || fail "the program took $took ms to end"
+app_pid=""
 echo "all checks passed"

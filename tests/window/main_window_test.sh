@@ -141,6 +141,13 @@ expect "Delete File disabled with no backup selected" 0 "$(p enabled Button7)"
 expect "the focus starts in the list" ListView1 "$(p focus)"
 shoot main
 
+echo "== two presses of Enter after start"
+key Return
+key Return
+sleep 0.5
+expect "they ask nothing" "" "$(xdotool search --name 'Uninstall Program\?' 2>/dev/null | head -1)"
+expect "and run no uninstaller: every row is still there" "$rows_count" "$(p count)"
+
 echo "== selecting rows"
 click_row 3
 expect_soon "a clicked row is selected" 3 p selected
@@ -267,6 +274,39 @@ expect "Harbor Notes keeps its own command" "$harbor" "$(stored_command 'Harbor 
 shoot save-changes-two-selected
 click "$hx" "$hy"
 click_tab 0
+
+window_named() {  # window_named TITLE: waits up to five seconds for a window of that title
+  local found=""
+  for _ in $(seq 50); do
+    found=$(xdotool search --name "$1" 2>/dev/null | head -1 || true)
+    [ -n "$found" ] && break
+    sleep 0.1
+  done
+  echo "$found"
+}
+echo "== Change Uninstall String warns, says Saved, and asks before an edit is lost"
+harbor=$(stored_command 'Harbor Notes')
+p show-row "$(row_of 'Harbor Notes 3.1')" >/dev/null
+click_row "$(row_of 'Harbor Notes 3.1')"
+click_tab 4
+click_control Edit3
+key ctrl+a BackSpace
+xdotool type --delay 20 'C:\No Such Folder\uninst.exe'
+click_control Button15
+[ -n "$(window_named 'Save Changes\?')" ] || fail "no warning for a command whose file is not found"
+shoot change-warning
+key y
+expect_soon "saved anyway when the user says so" 'C:\No Such Folder\uninst.exe' stored_command 'Harbor Notes'
+expect_soon "the status line says it was saved" yes sh -c "wine '$probe' text Label21 </dev/null 2>/dev/null | grep -q '^Saved the uninstall command of .Harbor Notes 3.1.' && echo yes"
+click_control Edit3
+key ctrl+a BackSpace
+xdotool type --delay 20 "$harbor"
+click_tab 0
+click_row "$(row_of 'Pebble Calculator')"
+[ -n "$(window_named 'Save Changes\?')" ] || fail "no question before an edit not saved is lost"
+shoot change-unsaved
+key y
+expect_soon "saved when the user says so, before the row changed" "$harbor" stored_command 'Harbor Notes'
 
 echo "== one entry of each list removed"
 # In a 64-bit prefix the list holds the 64-bit view's entries, the 32-bit view's and the user's;
