@@ -121,8 +121,8 @@ void TForm1::BuildDesign() {
       {&Image1, &Label10, kIconGoodLink,
        "Good Link: each file named in the uninstall string was found. Use Uninstall Program to uninstall."},
       {&Image2, &Label11, kIconMissingDisk,
-       "Missing Disk: the uninstall string names a file on a removable disk that was not found. The "
-       "right disk may not be inserted."},
+       "Missing Disk: the uninstall string names a file on a removable, CD, network or RAM drive, which "
+       "is not looked at. The right disk may not be inserted."},
       {&Image3, &Label12, kIconBrokenLink,
        "Broken Link: a file named in the uninstall string was not found. The check can be wrong, so "
        "use the Finder; Remove Entry removes the entry."},

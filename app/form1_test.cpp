@@ -218,6 +218,8 @@ TEST(Form1Test, DesignHoldsEveryControlOnceParentsFirst) {
       EXPECT_LE(control->Top + control->Height, w.form.ClientHeight) << control->Name();
     }
   }
+  // The Status page says what Missing Disk means, as the reason does: a drive that is not looked at.
+  EXPECT_NE(std::string::npos, w.form.Label11.Caption().find("not looked at")) << w.form.Label11.Caption();
   // One header says Status: the status found has a column named apart from it.
   EXPECT_EQ(1, std::count_if(w.form.ListView1.Columns.begin(), w.form.ListView1.Columns.end(),
                              [](const std::string& header) { return header.find("Status") != std::string::npos; }));
