@@ -27,7 +27,8 @@ std::string WindowText(HWND window) {
 // Draws text the way the framework's labels do: tabs expanded, "&" marking an accelerator.
 UINT DrawFlags(const TControl& control) {
   UINT flags = DT_EXPANDTABS;
-  if (control.WordWrap) flags |= DT_WORDBREAK;
+  // A line that does not fit ends in an ellipsis, so that it is seen to go on (the tip has it whole).
+  flags |= control.WordWrap ? DT_WORDBREAK : DT_END_ELLIPSIS;
   switch (control.TextAlignment) {
     case TextAlign::kLeft: flags |= DT_LEFT; break;
     case TextAlign::kCenter: flags |= DT_CENTER; break;
