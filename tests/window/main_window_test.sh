@@ -312,13 +312,7 @@ echo "== one entry of each list removed"
 # In a 64-bit prefix the list holds the 64-bit view's entries, the 32-bit view's and the user's;
 # in a 32-bit one the machine's and (none seeded) the user's. Each is removed where it lives.
 answer_yes() {
-  local question=""
-  for _ in $(seq 50); do
-    question=$(xdotool search --name "Remove Entry?" 2>/dev/null | head -1 || true)
-    [ -n "$question" ] && break
-    sleep 0.1
-  done
-  [ -n "$question" ] || { fail "no question before the removal"; return; }
+  [ -n "$(window_named 'Remove Entry?')" ] || { fail "no question before the removal"; return; }
   # No is the default button; Y answers Yes.
   xdotool key y
 }
