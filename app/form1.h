@@ -18,6 +18,7 @@
 #include "inventory/status.h"
 #include "inventory/status_worker.h"
 #include "platform/platform.h"
+#include "restore/undo_reader.h"
 
 
 inline constexpr const char* kApplicationTitle = "Tidewell";
@@ -77,10 +78,13 @@ class TForm1 {
   TLabel Label15{"Label15"}, Label16{"Label16"};
   TEdit Edit3{"Edit3"};
   TButton Button15{"Button15"};
-  // Backups
-  TLabel Label17{"Label17"}, Label18{"Label18"};
+  // Backups: the files, and what the selected undo file holds, one row per command's backup, with
+  // the button that restores the chosen rows and a line that sums the file up.
   TListBox ListBox1{"ListBox1", false};
   TButton Button6{"Button6"}, Button7{"Button7"};
+  TListView ListView2{"ListView2"};
+  TButton Button10{"Button10"};
+  TLabel Label17{"Label17"};
   // All Entries
   TLabel Label19{"Label19"};
   TListBox ListBox2{"ListBox2", true};
@@ -187,6 +191,17 @@ class TForm1 {
   // Backups page.
   void Button6Click();
   void Button7Click();
+  // A click on a backup file: the buttons follow it, and the backups an undo file holds are listed
+  // with the state of each one's entry in the registry now.
+  void ListBox1SelectFile();
+  // The chosen backups changed: Restore Selected follows them.
+  void ListView2Click();
+  // Restore Selected: asks, naming the chosen backups, then puts them back one after another in the
+  // file's order, whatever each overwrites written to the day's undo file first; says what was
+  // restored and what not, and reads the lists again.
+  void Button10Click();
+  // The backups of the undo file listed, in the file's order (the rows' Data).
+  const std::vector<UndoRecord>& ListedRecords() const { return undoRecords_; }
 
   // Uninstaller launch and web link.
   void Button1Click();
@@ -233,6 +248,13 @@ class TForm1 {
   UndoFile undo_;
   // The file of each line of the Backups page (its Data).
   std::vector<std::string> backupFiles_;
+  // The undo file whose backups the Backups page lists, and those backups.
+  std::string undoRecordsFile_;
+  std::vector<UndoRecord> undoRecords_;
+  void ShowUndoRecords(const std::string& file);
+  void ClearUndoRecords();
+  // Selects the Backups page's line of the file, as a click does; false when it is not listed.
+  bool SelectBackupFile(const std::string& file);
   // The entry whose command the boxes were filled from.
   std::optional<EntryId> boxEntry_;
   // The main list's row of each entry of the last scan (-1: not listed).

@@ -273,6 +273,7 @@ void TForm1::ShowCheckProgress() {
 }
 
 void TForm1::RefillBackupList() {
+  ClearUndoRecords();
   ListBox1.Clear();
   BulkUpdate<TListBox> update(ListBox1);
   backupFiles_.clear();
