@@ -162,14 +162,14 @@ TEST_F(BackupsPageWindowTest, RestoreSelectedPutsBackOnlyTheChosenBackups) {
   // The Cyrillic name went to the Unicode file.
   Select("Undo20261207.unicode.reg");
   ASSERT_EQ(1, form.ListView2.Count());
-  EXPECT_EQ("14:03:11|removed entry|" + cyrillic + "|32-bit|absent|Delta", row(0));
+  EXPECT_EQ(cyrillic + "|absent|32-bit|14:03:11|removed entry|Delta", row(0));
 
   Select("Undo20261207.reg");
   EXPECT_FALSE(form.Button10.Enabled()) << "no backup chosen yet";
   ASSERT_EQ(3, form.ListView2.Count());
-  EXPECT_EQ("14:03:11|removed entry|Alpha Tool|32-bit|absent|Alpha", row(0));
-  EXPECT_EQ("14:03:11|removed entry|Beta \"B\"|32-bit|absent|Beta", row(1));
-  EXPECT_EQ("14:03:11|removed entry|" + latin + "|32-bit|absent|Gamma", row(2));
+  EXPECT_EQ("Alpha Tool|absent|32-bit|14:03:11|removed entry|Alpha", row(0));
+  EXPECT_EQ("Beta \"B\"|absent|32-bit|14:03:11|removed entry|Beta", row(1));
+  EXPECT_EQ(latin + "|absent|32-bit|14:03:11|removed entry|Gamma", row(2));
   EXPECT_EQ("3 backups.", form.Label17.Caption());
 
   form.ListView2.SelectionFromUser({0, 2});
@@ -201,8 +201,8 @@ TEST_F(BackupsPageWindowTest, RestoreSelectedPutsBackOnlyTheChosenBackups) {
   }
   EXPECT_EQ(before, listed()) << "Alpha and Gamma came back as they were, and nothing else changed";
   EXPECT_EQ("Undo20261207.reg", form.ListBox1.Items()[form.ListBox1.ItemIndex()]) << "the file stays selected";
-  EXPECT_EQ("14:03:11|removed entry|Alpha Tool|32-bit|present|Alpha", row(0));
-  EXPECT_EQ("14:03:11|removed entry|Beta \"B\"|32-bit|absent|Beta", row(1));
+  EXPECT_EQ("Alpha Tool|present|32-bit|14:03:11|removed entry|Alpha", row(0));
+  EXPECT_EQ("Beta \"B\"|absent|32-bit|14:03:11|removed entry|Beta", row(1));
 }
 
 // A backup damaged by hand is listed as unreadable with its line and is never restored, in part or
@@ -215,7 +215,7 @@ TEST_F(BackupsPageWindowTest, ADamagedBackupIsListedUnreadableAndNotRestored) {
   form.FormCreate();
   Select("edited.reg");
   ASSERT_EQ(1, form.ListView2.Count());
-  EXPECT_EQ("unreadable (line 6)", form.ListView2.Item(0).SubItems[3]);
+  EXPECT_EQ("unreadable (line 6)", form.ListView2.Item(0).SubItems[0]);
   EXPECT_EQ("1 backup, 1 unreadable (line 6).", form.Label17.Caption());
   EXPECT_NE(std::string::npos, form.ListView2.Item(0).Hint.find("line 6: a dword that is not 1 to 8 hexadecimal digits"));
   form.ListView2.SelectionFromUser({0});

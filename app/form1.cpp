@@ -164,24 +164,25 @@ void TForm1::BuildDesign() {
   Button15.SetCaption("Save Changes");
   Button15.SetEnabled(false);
 
-  // Backups.
-  Place(ListBox1, &TabSheet4, 8, 4, 150, 66, 0);
+  // Backups: the files on the left with the buttons that act on a file, what the selected undo file
+  // holds on the right, the entry's name and its state first.
+  Place(ListBox1, &TabSheet4, 8, 4, 150, 52, 0);
   ListBox1.Hint = "The backups beside Tidewell.exe, and those marked (AppData) in %LOCALAPPDATA%\\Tidewell\\Backup, "
                   "where they go when the folder beside the program cannot be written";
-  Place(Button6, &TabSheet4, 8, 73, 74, 19, 1);
+  Place(Button6, &TabSheet4, 8, 59, 74, 17, 1);
   Button6.SetCaption("&Restore");
   Button6.Hint = "Merges the whole backup file back";
-  Place(Button7, &TabSheet4, 84, 73, 74, 19, 2);
+  Place(Button7, &TabSheet4, 84, 59, 74, 17, 2);
   Button7.SetCaption("&Delete File");
-  Place(ListView2, &TabSheet4, 166, 4, 339, 66, 3);
-  ListView2.Columns = {"When", "What", "Entry", "Source", "State", "Key"};
-  ListView2.Hint = "What the selected undo file holds, one row for each removal or change; select the rows to put back";
-  Place(Button10, &TabSheet4, 166, 73, 104, 19, 4);
+  Place(Button10, &TabSheet4, 8, 79, 150, 17, 4);
   Button10.SetCaption("Restore &Selected");
-  Button10.Hint = "Puts back only the selected rows; whatever they overwrite is backed up first";
+  Button10.Hint = "Puts back only the rows selected on the right; whatever they overwrite is backed up first";
   Button10.SetEnabled(false);
-  Place(Label17, &TabSheet4, 276, 73, 229, 28);
-  Text(Label17, "");
+  Place(ListView2, &TabSheet4, 166, 4, 339, 78, 3);
+  ListView2.Columns = {"Entry", "State", "Source", "When", "What", "Key"};
+  ListView2.Hint = "What the selected undo file holds, one row for each removal or change; select the rows to put back";
+  Place(Label17, &TabSheet4, 166, 84, 339, 13);
+  Text(Label17, "", false);
 
   // All Entries.
   Place(Label19, &TabSheet6, 8, 4, 177, 72);

@@ -86,10 +86,10 @@ void TForm1::ShowUndoRecords(const std::string& file) {
       }
       TListItem& item = ListView2.Item(ListView2.Add());
       const std::string when = record.comment ? record.comment->when : "";
+      item.Caption = record.keys.empty() ? "" : RecordName(record, target);
       // The file is the day's: the time of day says when.
-      item.Caption = when.size() > 11 ? when.substr(11) : when;
-      item.SubItems = {RecordWhat(record), record.keys.empty() ? "" : RecordName(record, target), target.source,
-                       stateText, target.keyName};
+      item.SubItems = {stateText, target.source, when.size() > 11 ? when.substr(11) : when, RecordWhat(record),
+                       target.keyName};
       item.Data = static_cast<int>(i);
       item.Hint = RecordHint(record);
     }

@@ -207,11 +207,11 @@ TEST_F(SelectiveRestore, ExactlyTheChosenEntriesComeBack) {
   ASSERT_GE(BlockRow(kAlpha), 0);
   ASSERT_GE(BlockRow(kCharlie), 0);
   ASSERT_GE(BlockRow(kEcho), 0);
-  EXPECT_EQ("absent", form_.ListView2.Item(BlockRow(kAlpha)).SubItems.at(3));
-  EXPECT_EQ("user", form_.ListView2.Item(BlockRow(kCharlie)).SubItems.at(2));
-  EXPECT_EQ("removed entry", form_.ListView2.Item(BlockRow(kCharlie)).SubItems.at(0));
-  EXPECT_EQ(kCharlie.displayName, form_.ListView2.Item(BlockRow(kCharlie)).SubItems.at(1));
-  EXPECT_EQ("unreadable (line " + std::to_string(damaged) + ")", form_.ListView2.Item(BlockRow(kEcho)).SubItems.at(3));
+  EXPECT_EQ("absent", form_.ListView2.Item(BlockRow(kAlpha)).SubItems.at(0));
+  EXPECT_EQ("user", form_.ListView2.Item(BlockRow(kCharlie)).SubItems.at(1));
+  EXPECT_EQ("removed entry", form_.ListView2.Item(BlockRow(kCharlie)).SubItems.at(3));
+  EXPECT_EQ(kCharlie.displayName, form_.ListView2.Item(BlockRow(kCharlie)).Caption);
+  EXPECT_EQ("unreadable (line " + std::to_string(damaged) + ")", form_.ListView2.Item(BlockRow(kEcho)).SubItems.at(0));
 
   // Alpha and Charlie chosen, and the damaged Echo with them.
   form_.ListView2.SelectionFromUser({BlockRow(kAlpha), BlockRow(kCharlie), BlockRow(kEcho)});
@@ -231,7 +231,7 @@ TEST_F(SelectiveRestore, ExactlyTheChosenEntriesComeBack) {
   EXPECT_TRUE(Exists(kCharlie));
   EXPECT_FALSE(Exists(kEcho));
   EXPECT_GE(Row(kAlpha), 0) << "the main list was read again";
-  EXPECT_EQ("present", form_.ListView2.Item(BlockRow(kAlpha)).SubItems.at(3)) << "the page lists the file afresh";
+  EXPECT_EQ("present", form_.ListView2.Item(BlockRow(kAlpha)).SubItems.at(0)) << "the page lists the file afresh";
 
   // Delta, from the console program, out of whichever file carried its name.
   std::string deltaFile = Stem() + ".unicode.reg";
