@@ -200,8 +200,6 @@ class TForm1 {
   // file's order, whatever each overwrites written to the day's undo file first; says what was
   // restored and what not, and reads the lists again.
   void Button10Click();
-  // The backups of the undo file listed, in the file's order (the rows' Data).
-  const std::vector<UndoRecord>& ListedRecords() const { return undoRecords_; }
 
   // Uninstaller launch and web link.
   void Button1Click();
@@ -248,7 +246,8 @@ class TForm1 {
   UndoFile undo_;
   // The file of each line of the Backups page (its Data).
   std::vector<std::string> backupFiles_;
-  // The undo file whose backups the Backups page lists, and those backups.
+  // The undo file whose backups the Backups page lists, and those backups in the file's order (the
+  // rows' Data).
   std::string undoRecordsFile_;
   std::vector<UndoRecord> undoRecords_;
   void ShowUndoRecords(const std::string& file);
