@@ -2,7 +2,6 @@
 #include "restore/hive_restore.h"
 
 #include <initializer_list>
-#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -10,7 +9,6 @@
 #include "backup/entry_commands.h"
 #include "backup/in_out_error.h"
 #include "backup/key_export.h"
-#include "platform/text_encoding.h"
 #include "backup/undo_file.h"
 #include "backup/undo_lock.h"
 #include "platform/handles.h"

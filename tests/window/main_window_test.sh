@@ -218,8 +218,9 @@ for i in "${!names[@]}"; do
     expect "Paste copies the highlighted text of the uninstall string" "$(p text Edit1)" "$(p text Edit2)"
   fi
   if [ "$i" -eq 5 ]; then
+    # The first line, near the list's top.
     read -r x y < <(p center ListBox1)
-    click "$x" $((y - 28))
+    click "$x" $((y - 18))
     expect_soon "a selected backup enables Restore" 1 p enabled Button6
     expect_soon "and Delete File" 1 p enabled Button7
     order=""
