@@ -8,6 +8,7 @@
 #include "app/form1.h"
 #include "platform/memory/memory_platform.h"
 #include "registry/nt_registry.h"
+#include "tests/support/registry_snapshot.h"
 
 using namespace platform;
 
@@ -149,6 +150,109 @@ TEST_F(BackupsPageWindowTest, DeleteFile) {
   form.Button7.Click();
   form.Button6.Click();
   EXPECT_TRUE(mp.ui.shown.empty()) << "with no line selected both do nothing";
+}
+
+// Removed in one command with several, then two of them chosen on the Backups page: only those
+// come back; the page lists each backup with the state of its entry, before and after.
+TEST_F(BackupsPageWindowTest, RestoreSelectedPutsBackOnlyTheChosenBackups) {
+  const std::string latin = "Caf\xc3\xa9 M\xc3\xbcller \xc2\xbd";
+  const std::string cyrillic = "\xd0\x9e\xd0\x9e\xd0\x9e \xd0\xa0\xd0\xbe\xd0\xbc\xd0\xb0\xd1\x88\xd0\xba\xd0\xb0";
+  const std::vector<std::pair<std::string, std::string>> entries = {
+      {"Alpha", "Alpha Tool"}, {"Beta", "Beta \"B\""}, {"Gamma", latin}, {"Delta", cyrillic}};
+  for (const auto& [key, name] : entries) {
+    mp.registry.SetString(kHkeyLocalMachine, kUninstall + key, "DisplayName", name);
+    mp.registry.SetString(kHkeyLocalMachine, kUninstall + key, "UninstallString", "C:\\gone\\" + key + ".exe");
+    mp.registry.SetString(kHkeyLocalMachine, kUninstall + key + "\\Parts", "", key);
+  }
+  const auto listed = [&] {
+    return regfile::Describe(regfile::Snapshot(mp.registry, kHkeyLocalMachine, kUninstall.substr(0, kUninstall.size() - 1)));
+  };
+  const std::string before = listed();
+  form.FormCreate();
+  form.ListView1.SelectionFromUser({0, 1, 2, 3});
+  mp.ui.answers = {kIdYes};
+  form.Button2Click();
+  ASSERT_EQ(0, form.ListView1.Count()) << "all four removed";
+
+  const auto row = [&](int i) {
+    const TListItem& item = form.ListView2.Item(i);
+    std::string text = item.Caption;
+    for (const std::string& sub : item.SubItems) text += "|" + sub;
+    return text;
+  };
+  // The Cyrillic name went to the Unicode file.
+  Select("Undo20261207.unicode.reg");
+  ASSERT_EQ(1, form.ListView2.Count());
+  EXPECT_EQ(cyrillic + "|absent|32-bit|14:03:11|removed entry|Delta", row(0));
+
+  Select("Undo20261207.reg");
+  EXPECT_FALSE(form.Button10.Enabled()) << "no backup chosen yet";
+  ASSERT_EQ(3, form.ListView2.Count());
+  EXPECT_EQ("Alpha Tool|absent|32-bit|14:03:11|removed entry|Alpha", row(0));
+  EXPECT_EQ("Beta \"B\"|absent|32-bit|14:03:11|removed entry|Beta", row(1));
+  EXPECT_EQ(latin + "|absent|32-bit|14:03:11|removed entry|Gamma", row(2));
+  EXPECT_EQ("3 backups.", form.Label17.Caption());
+
+  form.ListView2.SelectionFromUser({0, 2});
+  form.ListView2.Click();
+  ASSERT_TRUE(form.Button10.Enabled());
+  mp.ui.shown.clear();
+  mp.ui.listLines.clear();
+  mp.ui.answers = {kIdNo};
+  form.Button10.Click();
+  ASSERT_EQ(1u, mp.ui.listLines.size());
+  EXPECT_EQ((std::vector<std::string>{"Alpha Tool (32-bit), line 3", latin + " (32-bit), line 17"}), mp.ui.listLines[0]);
+  EXPECT_EQ("Restore Selected?", mp.ui.shown[0].caption);
+  EXPECT_FALSE(mp.registry.KeyExists(kHkeyLocalMachine, kUninstall + "Alpha")) << "No restores nothing";
+
+  mp.ui.shown.clear();
+  mp.ui.answers = {kIdYes};
+  form.Button10.Click();
+  EXPECT_EQ((std::vector<std::string>{"Restored 2 of 2: Alpha Tool (32-bit), line 3; " + latin + " (32-bit), line 17."}),
+            mp.ui.Texts("message"));
+  EXPECT_EQ(2, form.ListView1.Count()) << "the main list was read again";
+  EXPECT_FALSE(mp.registry.KeyExists(kHkeyLocalMachine, kUninstall + "Beta"));
+  EXPECT_FALSE(mp.registry.KeyExists(kHkeyLocalMachine, kUninstall + "Delta"));
+  // Put back by hand, the two others make the list as it was before the removal.
+  for (const std::string& key : {std::string("Beta"), std::string("Delta")}) {
+    const auto& name = key == "Beta" ? entries[1].second : entries[3].second;
+    mp.registry.SetString(kHkeyLocalMachine, kUninstall + key, "DisplayName", name);
+    mp.registry.SetString(kHkeyLocalMachine, kUninstall + key, "UninstallString", "C:\\gone\\" + key + ".exe");
+    mp.registry.SetString(kHkeyLocalMachine, kUninstall + key + "\\Parts", "", key);
+  }
+  EXPECT_EQ(before, listed()) << "Alpha and Gamma came back as they were, and nothing else changed";
+  EXPECT_EQ("Undo20261207.reg", form.ListBox1.Items()[form.ListBox1.ItemIndex()]) << "the file stays selected";
+  EXPECT_EQ("Alpha Tool|present|32-bit|14:03:11|removed entry|Alpha", row(0));
+  EXPECT_EQ("Beta \"B\"|absent|32-bit|14:03:11|removed entry|Beta", row(1));
+}
+
+// A backup damaged by hand is listed as unreadable with its line and is never restored, in part or
+// whole; a hive backup lists nothing.
+TEST_F(BackupsPageWindowTest, ADamagedBackupIsListedUnreadableAndNotRestored) {
+  mp.files.AddFile(kBackup + "edited.reg",
+                   "REGEDIT4\r\n\r\n; Tidewell 2.12, 2026-12-06 09:00:00, removed entry \"Kept\" (32-bit)\r\n[HKEY_LOCAL_MACHINE\\" +
+                       kUninstall + "Kept]\r\n\"DisplayName\"=\"Kept\"\r\n\"Size\"=dword:12345678z\r\n\r\nstray line\r\n");
+  mp.files.AddFile(kBackup + "Saved", "hive");
+  form.FormCreate();
+  Select("edited.reg");
+  ASSERT_EQ(1, form.ListView2.Count());
+  EXPECT_EQ("unreadable (line 6)", form.ListView2.Item(0).SubItems[0]);
+  EXPECT_EQ("1 backup, 1 unreadable (line 6).", form.Label17.Caption());
+  EXPECT_NE(std::string::npos, form.ListView2.Item(0).Hint.find("line 6: a dword that is not 1 to 8 hexadecimal digits"));
+  form.ListView2.SelectionFromUser({0});
+  form.ListView2.Click();
+  mp.ui.answers = {kIdYes};
+  form.Button10.Click();
+  EXPECT_EQ((std::vector<std::string>{"Kept (32-bit), line 3 (cannot be read: it stays as it is)"}), mp.ui.listLines.at(0));
+  EXPECT_FALSE(mp.registry.KeyExists(kHkeyLocalMachine, kUninstall + "Kept"));
+  ASSERT_EQ(1u, mp.ui.Texts("error").size());
+  EXPECT_NE(std::string::npos, mp.ui.Texts("error")[0].find("Restored 0 of 1.\n\nNot restored: Kept (32-bit), line 3: the "
+                                                            "backup cannot be read at line 6"));
+
+  Select("Saved");
+  EXPECT_EQ(0, form.ListView2.Count());
+  EXPECT_EQ("A hive backup of one entry: Restore puts it back whole.", form.Label17.Caption());
+  EXPECT_FALSE(form.Button10.Enabled());
 }
 
 // Where the folder beside the program cannot be written, a removal's backup goes to the user's own

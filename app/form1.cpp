@@ -165,22 +165,25 @@ void TForm1::BuildDesign() {
   Button15.SetCaption("Save Changes");
   Button15.SetEnabled(false);
 
-  // Backups.
-  Place(Label17, &TabSheet4, 8, 6, 312, 39);
-  Text(Label17,
-       "A backup is made before an entry is removed or changed. To undo a change, select a backup "
-       "and press Restore.");
-  Place(Label18, &TabSheet4, 8, 48, 312, 52);
-  Text(Label18,
-       "Backups made by earlier versions of the program cannot be restored here; merge them by "
-       "double-clicking them in the file manager.");
-  Place(ListBox1, &TabSheet4, 326, 6, 179, 73, 0);
+  // Backups: the files on the left with the buttons that act on a file, what the selected undo file
+  // holds on the right, the entry's name and its state first.
+  Place(ListBox1, &TabSheet4, 8, 4, 150, 52, 0);
   ListBox1.Hint = "The backups beside Tidewell.exe, and those marked (AppData) in %LOCALAPPDATA%\\Tidewell\\Backup, "
                   "where they go when the folder beside the program cannot be written";
-  Place(Button6, &TabSheet4, 327, 79, 89, 17, 1);
+  Place(Button6, &TabSheet4, 8, 59, 74, 17, 1);
   Button6.SetCaption("&Restore");
-  Place(Button7, &TabSheet4, 416, 79, 89, 17, 2);
+  Button6.Hint = "Merges the whole backup file back";
+  Place(Button7, &TabSheet4, 84, 59, 74, 17, 2);
   Button7.SetCaption("&Delete File");
+  Place(Button10, &TabSheet4, 8, 79, 150, 17, 4);
+  Button10.SetCaption("Restore &Selected");
+  Button10.Hint = "Puts back only the rows selected on the right; whatever they overwrite is backed up first";
+  Button10.SetEnabled(false);
+  Place(ListView2, &TabSheet4, 166, 4, 339, 78, 3);
+  ListView2.Columns = {"Entry", "State", "Source", "When", "What", "Key"};
+  ListView2.Hint = "What the selected undo file holds, one row for each removal or change; select the rows to put back";
+  Place(Label17, &TabSheet4, 166, 84, 339, 13);
+  Text(Label17, "", false);
 
   // All Entries.
   Place(Label19, &TabSheet6, 8, 4, 177, 72);
@@ -263,10 +266,10 @@ std::vector<TControl*> TForm1::Controls() {
           &TabSheet1, &TabSheet7, &TabSheet4, &TabSheet6, &TabSheet8,    &Memo1,     &Label4,    &Label1,
           &Label2,    &Label3,    &Label9,    &Image1,    &Image2,       &Image3,    &Label10,   &Label11,
           &Label12,   &Label13,   &Label14,   &Edit1,     &Button5,      &Edit2,     &Button3,   &Panel3,
-          &Label15,   &Label16,   &Edit3,     &Button15,  &Label17,      &Label18,   &ListBox1,  &Button6,
+          &Label15,   &Label16,   &Edit3,     &Button15,  &Label17,      &ListBox1,  &Button6,
           &Button7,   &Label19,   &ListBox2,  &Button8,   &Label20,      &ListBox3,  &Button9,   &Label5,
           &Panel1,    &Label6,    &Label7,    &Label8,    &Image5,       &Label21,   &Edit4,     &Label23,
-          &Label22,   &Label24,   &Label25};
+          &Label22,   &Label24,   &Label25,   &ListView2, &Button10};
 }
 
 std::function<void()> TForm1::Guarded(void (TForm1::*handler)()) {
@@ -307,11 +310,14 @@ void TForm1::BindEvents() {
   Edit1.OnClick = Guarded(&TForm1::EditChange);
   Button3.OnClick = Guarded(&TForm1::Button3Click);
   Button5.OnClick = Guarded(&TForm1::Button5Click);
-  ListBox1.OnClick = Guarded(&TForm1::ListBox1Click);
+  ListBox1.OnClick = Guarded(&TForm1::ListBox1SelectFile);
   ListBox2.OnClick = Guarded(&TForm1::ListBox2Click);
   ListBox1.OnDblClick = Guarded(&TForm1::Button6Click);
   Button6.OnClick = Guarded(&TForm1::Button6Click);
   Button7.OnClick = Guarded(&TForm1::Button7Click);
+  ListView2.OnClick = Guarded(&TForm1::ListView2Click);
+  ListView2.OnSelectItem = Guarded(&TForm1::ListView2Click);
+  Button10.OnClick = Guarded(&TForm1::Button10Click);
 }
 
 void TForm1::ShowException(const std::exception& error) {

@@ -18,6 +18,7 @@
 #include "inventory/status.h"
 #include "inventory/status_worker.h"
 #include "platform/platform.h"
+#include "restore/undo_reader.h"
 
 
 inline constexpr const char* kApplicationTitle = "Tidewell";
@@ -81,10 +82,13 @@ class TForm1 {
   TLabel Label15{"Label15"}, Label16{"Label16"};
   TEdit Edit3{"Edit3"};
   TButton Button15{"Button15"};
-  // Backups
-  TLabel Label17{"Label17"}, Label18{"Label18"};
+  // Backups: the files, and what the selected undo file holds, one row per command's backup, with
+  // the button that restores the chosen rows and a line that sums the file up.
   TListBox ListBox1{"ListBox1", false};
   TButton Button6{"Button6"}, Button7{"Button7"};
+  TListView ListView2{"ListView2"};
+  TButton Button10{"Button10"};
+  TLabel Label17{"Label17"};
   // All Entries; Label24 shows the selected line's display name and command.
   TLabel Label19{"Label19"};
   TListBox ListBox2{"ListBox2", true};
@@ -195,6 +199,15 @@ class TForm1 {
   // Backups page.
   void Button6Click();
   void Button7Click();
+  // A click on a backup file: the buttons follow it, and the backups an undo file holds are listed
+  // with the state of each one's entry in the registry now.
+  void ListBox1SelectFile();
+  // The chosen backups changed: Restore Selected follows them.
+  void ListView2Click();
+  // Restore Selected: asks, naming the chosen backups, then puts them back one after another in the
+  // file's order, whatever each overwrites written to the day's undo file first; says what was
+  // restored and what not, and reads the lists again.
+  void Button10Click();
 
   // Uninstaller launch and web link.
   void Button1Click();
@@ -251,6 +264,14 @@ class TForm1 {
   UndoFile undo_;
   // The file of each line of the Backups page (its Data).
   std::vector<std::string> backupFiles_;
+  // The undo file whose backups the Backups page lists, and those backups in the file's order (the
+  // rows' Data).
+  std::string undoRecordsFile_;
+  std::vector<UndoRecord> undoRecords_;
+  void ShowUndoRecords(const std::string& file);
+  void ClearUndoRecords();
+  // Selects the Backups page's line of the file, as a click does; false when it is not listed.
+  bool SelectBackupFile(const std::string& file);
   // The entry whose command the boxes were filled from, and that command.
   std::optional<EntryId> boxEntry_;
   std::string boxCommand_;

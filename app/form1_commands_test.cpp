@@ -129,7 +129,7 @@ TEST_F(WindowCommandsTest, ADeletionTheRegistryRefusesIsSaidAfterItsLinesAreWrit
                 "refused to delete them: access denied), and the key that holds them stays. Run Tidewell as an "
                 "administrator to remove the rest. What was removed is in the undo file C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg."}),
             p.ui.Texts("error"));
-  EXPECT_EQ(File({std::string(kEntryLine) + "Beta]", "\"DisplayName\"=\"Beta\"",
+  EXPECT_EQ(File({Comment("removed entry", "Beta", "32-bit"), std::string(kEntryLine) + "Beta]", "\"DisplayName\"=\"Beta\"",
                   "\"UninstallString\"=\"C:\\\\Beta\\\\remove.exe /x\"", ""}),
             s.Undo());
   EXPECT_GE(s.Row("Beta"), 0) << "still listed after the rescan";
@@ -144,13 +144,15 @@ TEST_F(WindowCommandsTest, RemovingAnInstallerProduct) {
     bool asked;
     std::string removedKey;
     std::string named = "";
+    // The name its comment line gives it: the product's name in the registry, else what the line says.
+    std::string commented = "";
   } cases[] = {
       {"name and key", "Product A - {0A1B2C", kIdYes, {}, true, "0A1B2C",
-       "Product A - 0A1B2C (the machine's installer product)"},
-      {"key alone", "9F8E7D", kIdYes, {}, true, "9F8E7D", "9F8E7D (the machine's installer product)"},
+       "Product A - 0A1B2C (the machine's installer product)", "Product A"},
+      {"key alone", "9F8E7D", kIdYes, {}, true, "9F8E7D", "9F8E7D (the machine's installer product)", "9F8E7D"},
       {"answered No", "Product A - {0A1B2C", kIdNo, {}, true, "", "Product A - 0A1B2C (the machine's installer product)"},
       {"name holding the separator", "X - {Y - {0A1B2C", kIdYes, {}, true, "0A1B2C",
-       "X - {Y - 0A1B2C (the machine's installer product)"},
+       "X - {Y - 0A1B2C (the machine's installer product)", "Product A"},
       {"gone meanwhile", "Product Z - {ABCDEF",
        kIdYes, {"The installer product ABCDEF is not registered any more."}, false, ""},
       {"no items", kNoItems, kIdYes, {"There are no items in this list to remove."}, false, ""},
@@ -183,7 +185,9 @@ TEST_F(WindowCommandsTest, RemovingAnInstallerProduct) {
     }
     EXPECT_FALSE(q.registry.KeyExists(kHkeyClassesRoot, "Installer\\Products\\" + c.removedKey));
     const std::string content = q.files.Content(kFile);
-    EXPECT_EQ(0u, content.rfind("REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\Installer\\Products\\" + c.removedKey + "]\r\n", 0));
+    EXPECT_EQ(0u, content.rfind("REGEDIT4\r\n\r\n" + Comment("removed installer product", c.commented, "machine") +
+                                    "\r\n[HKEY_CLASSES_ROOT\\Installer\\Products\\" + c.removedKey + "]\r\n",
+                                0));
     EXPECT_NE("\r\n\r\n", content.substr(content.size() - 4)) << "no empty line after a product";
     for (const std::string& line : f.ListBox3.Items()) EXPECT_EQ(std::string::npos, line.find(c.removedKey));
   }

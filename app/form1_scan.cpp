@@ -285,6 +285,7 @@ void TForm1::ShowNotice() {
 }
 
 void TForm1::RefillBackupList() {
+  ClearUndoRecords();
   ListBox1.Clear();
   BulkUpdate<TListBox> update(ListBox1);
   backupFiles_.clear();

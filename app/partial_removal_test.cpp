@@ -11,6 +11,7 @@
 #include "platform/memory/memory_platform.h"
 #include "tests/support/reg_file_reader.h"
 #include "tests/support/registry_snapshot.h"
+#include "tests/support/seeded_entries.h"
 
 using namespace platform;
 
@@ -44,7 +45,7 @@ void SeedDeep(MemoryRegistry& r, bool withValues = true) {
 
 // The undo file after removing the levels 0 to `deepest`, and the empty line that ends an entry.
 std::string UndoLines(int deepest) {
-  std::string text = "REGEDIT4\r\n\r\n";
+  std::string text = "REGEDIT4\r\n\r\n" + seeded::Comment("removed entry", "Deep Tree", "32-bit") + "\r\n";
   for (int level = 0; level <= deepest; ++level) {
     text += "[HKEY_LOCAL_MACHINE\\" + Level(level) + "]\r\n";
     if (level == 0) text += "\"DisplayName\"=\"Deep Tree\"\r\n\"UninstallString\"=\"C:\\\\Deep\\\\unins.exe\"\r\n";

@@ -11,6 +11,7 @@
 #include "platform/text_encoding.h"
 #include "tests/support/reg_file_reader.h"
 #include "tests/support/registry_snapshot.h"
+#include "tests/support/seeded_entries.h"
 
 using namespace platform;
 
@@ -105,13 +106,14 @@ TEST(SourcesTest, EachEntryIsRemovedAndBackedUpWhereItLives) {
     Place place;
     std::string keyLine;
     Place other;  // an entry of the same key name elsewhere, or an empty path
+    const char* source;  // as the comment line before the key line names it
   } cases[] = {
       {"Shared (64-bit)", {kHkeyLocalMachine, kNative + "Shared", kKeyWow6464Key},
-       "[HKEY_LOCAL_MACHINE\\" + kNative + "Shared]", {kHkeyLocalMachine, kWow + "Shared", kKeyWow6464Key}},
+       "[HKEY_LOCAL_MACHINE\\" + kNative + "Shared]", {kHkeyLocalMachine, kWow + "Shared", kKeyWow6464Key}, "64-bit"},
       {"Shared (32-bit)", {kHkeyLocalMachine, kWow + "Shared", kKeyWow6464Key},
-       "[HKEY_LOCAL_MACHINE\\" + kWow + "Shared]", {kHkeyLocalMachine, kNative + "Shared", kKeyWow6464Key}},
+       "[HKEY_LOCAL_MACHINE\\" + kWow + "Shared]", {kHkeyLocalMachine, kNative + "Shared", kKeyWow6464Key}, "32-bit"},
       {"Chat", {kHkeyCurrentUser, kUser + "Chat", 0}, "[HKEY_CURRENT_USER\\" + kNative + "Chat]",
-       {kHkeyLocalMachine, kWow + "Chat", kKeyWow6464Key}},
+       {kHkeyLocalMachine, kWow + "Chat", kKeyWow6464Key}, "user"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.caption);
@@ -127,7 +129,9 @@ TEST(SourcesTest, EachEntryIsRemovedAndBackedUpWhereItLives) {
     EXPECT_EQ(other, m.Snapshot(c.other)) << "the entry of the same name elsewhere is untouched";
     EXPECT_EQ(-1, m.Row(c.caption));
     const std::string undo = m.p.files.Content(kUndo);
-    EXPECT_EQ(0u, undo.find("REGEDIT4\r\n\r\n" + c.keyLine + "\r\n")) << undo;
+    EXPECT_EQ(0u, undo.find("REGEDIT4\r\n\r\n" + seeded::Comment("removed entry", c.caption, c.source) + "\r\n" +
+                            c.keyLine + "\r\n"))
+        << undo;
     // The file merged as written, into the literal paths that its key lines name.
     regfile::Tree merged = m.Snapshot({c.place.root, "", kKeyWow6464Key});
     regfile::Read(undo).ApplyTo(merged, c.place.root == kHkeyCurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE");
@@ -141,8 +145,10 @@ TEST(SourcesTest, SaveChangesWritesTheCommandOfTheSelectedEntryWhereItLives) {
   m.form.ListView1.SelectItem();
   m.form.Edit3.SetText("C:\\Apps\\small.exe /new");
   m.form.Button15.Click();
-  EXPECT_EQ(0u, m.p.files.Content(kUndo).find("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" + kWow +
-                                              "Shared]\r\n\"UninstallString\"=\"C:\\\\Apps\\\\small.exe /s\"\r\n\r\n"));
+  EXPECT_EQ(0u, m.p.files.Content(kUndo).find(
+                    "REGEDIT4\r\n\r\n" + seeded::Comment("changed the uninstall command of", "Shared (32-bit)", "32-bit") +
+                    "\r\n[HKEY_LOCAL_MACHINE\\" + kWow +
+                    "Shared]\r\n\"UninstallString\"=\"C:\\\\Apps\\\\small.exe /s\"\r\n\r\n"));
   const auto text = [&](const std::string& key) {
     return regfile::Snapshot(m.p.registry, kHkeyLocalMachine, key, kKeyWow6464Key)
         .at(regfile::Upper(key))

@@ -13,22 +13,40 @@
 namespace {
 
 constexpr const char* kUninstallStringName = "UninstallString";
+constexpr const char* kDisplayNameName = "DisplayName";
+constexpr const char* kProductNameName = "ProductName";
+
+// The text of the open key's value, when it is a text.
+std::string TextValueOf(TNTRegistry& reg, const char* name) {
+  std::uint32_t typeCode = 0;
+  std::string bytes;
+  try {
+    if (!reg.FetchWholeValue(name, typeCode, bytes)) return {};
+  } catch (const ERegistryException&) {
+    return {};
+  }
+  if (typeCode != platform::kRegSz && typeCode != platform::kRegExpandSz) return {};
+  return TextOfStringData(bytes);
+}
+
+std::string NameOf(const Entry& entry) { return entry.displayName.empty() ? entry.keyName : entry.displayName; }
 
 // Writes the entry's key line and its old uninstall string, with its own type and bytes (an
 // expandable string stays one when the file is merged), in one write to the file that carries
 // them; a value that is not there is backed up as an empty text. Answers the old value's type.
 std::uint32_t BackUpUninstallString(UndoFile& undo, TNTRegistry& reg, const RegistryPlace& place,
-                                    const std::string& keyPath) {
+                                    const std::string& keyPath, const UndoComment& comment) {
   std::uint32_t typeCode = platform::kRegSz;
   std::string bytes = StringDataOfText("");
   reg.FetchWholeValue(kUninstallStringName, typeCode, bytes);
   const auto linesFor = [&](UndoFormat format) {
-    std::vector<std::string> lines{KeyLine(RootName(place.root), PathForEveryView(place, keyPath))};
     const UndoEncoding encoding = UndoEncoding::Of(format, undo.System());
+    std::vector<std::string> lines{KeyLine(RootName(place.root), PathForEveryView(place, keyPath))};
     const auto value = CarriedValueLines(kUninstallStringName, typeCode, bytes, encoding);
     if (!value || !encoding.Carries(lines)) return std::optional<std::vector<std::string>>();
     lines.insert(lines.end(), value->begin(), value->end());
     if (!lines.back().empty()) lines.emplace_back();
+    lines.insert(lines.begin(), CommentLine(comment, encoding));
     return std::optional(lines);
   };
   UndoFormat format = UndoFormat::kRegedit4;
@@ -42,6 +60,14 @@ std::uint32_t BackUpUninstallString(UndoFile& undo, TNTRegistry& reg, const Regi
 
 }  // namespace
 
+std::string NameForComment(platform::RegistryApi& registry, const RegistryPlace& place, const std::string& keyPath,
+                           const char* valueName, const std::string& fallback) {
+  TNTRegistry reg(registry, place.view);
+  reg.SetRoot(place.root);
+  const std::string name = reg.OpenPathToRead(keyPath) ? TextValueOf(reg, valueName) : std::string();
+  return name.empty() ? fallback : name;
+}
+
 RemovalOutcome RemoveEntryKey(UndoFile& undo, platform::RegistryApi& registry, const Entry& entry, bool wow64) {
   // An empty name would address the Uninstall key itself, and with it every entry.
   if (entry.keyName.empty()) return {};
@@ -50,7 +76,10 @@ RemovalOutcome RemoveEntryKey(UndoFile& undo, platform::RegistryApi& registry, c
   const RegistryPlace place = PlaceOf(entry.source, wow64);
   const std::string path = entry.KeyPath();
   UndoBlock block(undo, [&] { return UndoFormatForKey(registry, undo.System(), place, path); });
-  RemovalOutcome outcome = RemoveRegistryKey(undo, registry, place, path);
+  const UndoComment comment = CommentNow(undo.System(), UndoAction::kRemovedEntry,
+                                         NameForComment(registry, place, path, kDisplayNameName, NameOf(entry)),
+                                         SourceName(entry.source));
+  RemovalOutcome outcome = RemoveRegistryKey(undo, registry, place, path, &comment);
   // Every key and value written to the undo file reached the disk before it was deleted: a failure
   // of the empty line that ends the entry's lines is the undo file's problem, not the removal's.
   try {
@@ -73,7 +102,12 @@ RemovalOutcome RemoveInstallerProduct(UndoFile& undo, platform::RegistryApi& reg
   // An empty name would address the product list itself.
   if (product.keyName.empty()) return {};
   UndoLock lock(undo.System());
-  return RemoveRegistryKey(undo, registry, product.Place(), product.KeyPath());
+  const std::string fallback = product.named && !product.productName.empty() ? product.productName : product.keyName;
+  const UndoComment comment =
+      CommentNow(undo.System(), UndoAction::kRemovedProduct,
+                 NameForComment(registry, product.Place(), product.KeyPath(), kProductNameName, fallback),
+                 product.perUser ? "user" : "machine");
+  return RemoveRegistryKey(undo, registry, product.Place(), product.KeyPath(), &comment);
 }
 
 CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& registry, const Entry& entry, bool wow64,
@@ -89,7 +123,10 @@ CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& regis
   if (!reg.OpenPath(keyPath, false)) return CommandChange::kNotChanged;
   if (reg.ReadText(kUninstallStringName) == newText) return CommandChange::kUnchanged;
   UndoLock lock(undo.System());
-  const std::uint32_t oldType = BackUpUninstallString(undo, reg, place, keyPath);
+  const std::string displayName = TextValueOf(reg, kDisplayNameName);
+  const UndoComment comment = CommentNow(undo.System(), UndoAction::kChangedCommand,
+                                         displayName.empty() ? NameOf(entry) : displayName, SourceName(entry.source));
+  const std::uint32_t oldType = BackUpUninstallString(undo, reg, place, keyPath, comment);
   // An expandable command stays expandable: %ProgramFiles% in it must go on naming the folder.
   if (oldType == platform::kRegExpandSz) {
     const std::string data = StringDataOfText(newText);

@@ -4,9 +4,15 @@
 #include <string>
 
 #include "backup/removal_outcome.h"
+#include "backup/undo_comment.h"
 #include "backup/undo_file.h"
 #include "inventory/entry.h"
 #include "platform/registry_api.h"
+
+// What the comment of a command names its key by: the key's text value `valueName` ("DisplayName",
+// "ProductName") as the registry holds it now, else `fallback`.
+std::string NameForComment(platform::RegistryApi& registry, const RegistryPlace& place, const std::string& keyPath,
+                           const char* valueName, const std::string& fallback);
 
 // Under the undo lock, the entry's key tree written to the undo file and deleted, and an empty line
 // after it: answers what stayed, and the undo file's problem when that line could not be written.

@@ -174,7 +174,9 @@ TEST_F(EntryCommandsTest, SaveChangesBacksUpTheOldCommandThenStoresTheNewOfItsKi
     MemoryPlatform& q = scene.p;
     c.arrange(q.registry);
     EXPECT_EQ(c.lines.empty() ? CommandChange::kUnchanged : CommandChange::kChanged, scene.Change("Beta", c.edit));
-    EXPECT_EQ(c.lines.empty() ? "(no file)" : File(c.lines), scene.Undo());
+    std::vector<std::string> lines = c.lines;
+    if (!lines.empty()) lines.insert(lines.begin(), Comment("changed the uninstall command of", "Beta", "32-bit"));
+    EXPECT_EQ(lines.empty() ? "(no file)" : File(lines), scene.Undo());
     const regfile::Tree tree = regfile::Snapshot(q.registry, kHkeyLocalMachine, EntryKey("Beta"));
     const regfile::Value& value = tree.at(regfile::Upper(EntryKey("Beta"))).at("UNINSTALLSTRING");
     EXPECT_EQ(c.storedType, value.type);
@@ -198,7 +200,9 @@ TEST_F(EntryCommandsTest, SaveChangesWithoutAnUninstallStringValue) {
 
   removeCommand("Alpha");
   s.Change("Alpha", "new.exe");
-  EXPECT_EQ(File({std::string(kEntryLine) + "Alpha]", "\"UninstallString\"=\"\"", ""}), s.Undo());
+  EXPECT_EQ(File({Comment("changed the uninstall command of", "Alpha Tool", "32-bit"), std::string(kEntryLine) + "Alpha]",
+                  "\"UninstallString\"=\"\"", ""}),
+            s.Undo());
   ASSERT_TRUE(reg.OpenPath("\\" + EntryKey("Alpha"), false));
   EXPECT_EQ("new.exe", reg.ReadText("UninstallString"));
 }
@@ -257,7 +261,9 @@ TEST(UndoFileChoiceTest, ASecondByteBackslashIsWrittenOnceAndARealOneTwice) {
   scene.p.system.ansiCodePage = 932;
   scene.p.registry.SetString(kHkeyLocalMachine, EntryKey("T"), "V", "\xe6\x88\x90\xe7\xb8\xbe\xe8\xa1\xa8\\");
   scene.Remove("T");
-  EXPECT_EQ(File({std::string(kEntryLine) + "T]", "\"V\"=\"\x90\xac\x90\xd1\x95\x5c\\\\\"", ""}), scene.Undo());
+  EXPECT_EQ(File({Comment("removed entry", "T", "32-bit"), std::string(kEntryLine) + "T]",
+                  "\"V\"=\"\x90\xac\x90\xd1\x95\x5c\\\\\"", ""}),
+            scene.Undo());
 }
 
 // A value that changes after its file was chosen, into text that file cannot carry, stops the

@@ -105,8 +105,8 @@ struct KeyInRemoval {
 // key line still names it from the root.
 class TreeRemoval {
  public:
-  TreeRemoval(UndoFile& undo, platform::RegistryApi& api, const RegistryPlace& place)
-      : undo_(undo), api_(api), place_(place), rootName_(RootName(place.root)) {}
+  TreeRemoval(UndoFile& undo, platform::RegistryApi& api, const RegistryPlace& place, const UndoComment* comment)
+      : undo_(undo), api_(api), place_(place), rootName_(RootName(place.root)), comment_(comment) {}
 
   RemovalOutcome Remove(const std::string& keyPath);
 
@@ -135,6 +135,8 @@ class TreeRemoval {
   platform::RegistryApi& api_;
   const RegistryPlace place_;
   const std::string rootName_;
+  // Written before the top key's line.
+  const UndoComment* comment_;
   // The path from the root (with its leading backslash) of the key in hand.
   std::string path_;
   std::vector<KeyInRemoval> keys_;
@@ -182,7 +184,11 @@ void TreeRemoval::LeaveTopAlone(KeyLineFit fit) {
 }
 
 void TreeRemoval::Enter(std::unique_ptr<TNTRegistry> reg, std::string name) {
-  undo_.WriteReg(KeyLine(rootName_, LinePath()));
+  std::vector<std::string> lines;
+  if (keys_.empty() && comment_)
+    lines.push_back(CommentLine(*comment_, UndoEncoding::Of(undo_.FormatInUse(), undo_.System())));
+  lines.push_back(KeyLine(rootName_, LinePath()));
+  undo_.AppendLines(lines, false);
   KeyInRemoval key{std::move(reg), std::move(name), path_.size(), {}, 0, false};
   TStrings valueNames;
   key.reg->ListSubkeys(key.subkeys);
@@ -266,9 +272,9 @@ UndoFormat UndoFormatForKey(platform::RegistryApi& registry, platform::System& s
 }
 
 RemovalOutcome RemoveRegistryKey(UndoFile& undo, platform::RegistryApi& registry, const RegistryPlace& place,
-                                 const std::string& path) {
+                                 const std::string& path, const UndoComment* comment) {
   if (RootName(place.root).empty()) return {};
-  return TreeRemoval(undo, registry, place).Remove(RemoveSlash(path));
+  return TreeRemoval(undo, registry, place, comment).Remove(RemoveSlash(path));
 }
 
 long RemoveRegistryValue(UndoFile& undo, platform::RegistryApi& registry, const RegistryPlace& place,

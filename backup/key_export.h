@@ -3,6 +3,7 @@
 #include <string>
 
 #include "backup/removal_outcome.h"
+#include "backup/undo_comment.h"
 #include "backup/undo_file.h"
 #include "platform/registry_api.h"
 #include "registry/registry_place.h"
@@ -12,9 +13,10 @@
 UndoFormat UndoFormatForKey(platform::RegistryApi& registry, platform::System& system, const RegistryPlace& place,
                             const std::string& path);
 
-// Writes the key tree to the undo file and deletes it; answers what stayed in the registry.
+// Writes the key tree to the undo file and deletes it; answers what stayed in the registry. With a
+// comment, its line goes in with the key's first line, in the same file.
 RemovalOutcome RemoveRegistryKey(UndoFile& undo, platform::RegistryApi& registry, const RegistryPlace& place,
-                                 const std::string& path);
+                                 const std::string& path, const UndoComment* comment = nullptr);
 // Writes the value to the undo file and deletes it: kErrorSuccess when it is gone (or was not
 // there), otherwise the registry's reason for keeping it.
 long RemoveRegistryValue(UndoFile& undo, platform::RegistryApi& registry, const RegistryPlace& place,

@@ -23,6 +23,12 @@ RegistryPlace PlaceOf(Source source, bool wow64) {
   return {};
 }
 
+std::optional<Source> SourceAt(const RegistryPlace& place) {
+  if (place.root == platform::kHkeyCurrentUser) return Source::kUser;
+  if (place.root != platform::kHkeyLocalMachine) return std::nullopt;
+  return place.view == platform::kKeyWow6464Key ? Source::kMachine64 : Source::kMachine32;
+}
+
 RegistryPlace Product::Place() const {
   return {perUser ? platform::kHkeyCurrentUser : platform::kHkeyClassesRoot, 0};
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Uninstall entries and installer products as the scan finds them, each with the place it lives.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ const char* SourceName(Source source);
 std::vector<Source> SourcesOf(bool wow64);
 // The root and view that reach the source's Uninstall key from this 32-bit program.
 RegistryPlace PlaceOf(Source source, bool wow64);
+// The source whose list PlaceOf puts at the place; nothing for a root that holds none.
+std::optional<Source> SourceAt(const RegistryPlace& place);
 
 inline constexpr int kStatusUnknown = -1;
 

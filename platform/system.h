@@ -13,6 +13,13 @@ struct LocalDate {
   int day = 0;
 };
 
+struct LocalTime {
+  LocalDate date;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+
 inline constexpr std::uint32_t kInfinite = 0xFFFFFFFFu;
 
 using TokenId = std::uintptr_t;
@@ -38,6 +45,8 @@ class System {
   // The running executable's full path.
   virtual std::string ExecutablePath() = 0;
   virtual LocalDate Today() = 0;
+  // GetLocalTime: the date and the time of day, to the second.
+  virtual LocalTime Now() = 0;
   // lstrcmpW: the locale's word order, letter case counted.
   virtual int CompareText(const std::string& a, const std::string& b) = 0;
   // lstrcmpiW: the locale's word order, letter case ignored.
@@ -46,6 +55,10 @@ class System {
   // false when the code page cannot carry every character of it exactly (a character it lacks,
   // or one it would only approximate, as it writes "a" for a Greek alpha).
   virtual bool ToAnsiCodePage(const std::string& text, std::string* ansi) = 0;
+  // The text of bytes in that code page, as the registry editor reads a "REGEDIT4" file
+  // (MultiByteToWideChar(CP_ACP) with MB_ERR_INVALID_CHARS): false when a byte, or a pair of bytes,
+  // is no character of the code page. NUL bytes are characters like any other.
+  virtual bool FromAnsiCodePage(const std::string& ansi, std::string* text) = 0;
 
   // Wow64DisableWow64FsRedirection / Wow64RevertWow64FsRedirection, looked up at run time.
   // Disable answers false when the function is missing or fails.

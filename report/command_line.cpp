@@ -13,6 +13,7 @@
 #include "platform/text_encoding.h"
 #include "platform/win_codes.h"
 #include "report/entry_report.h"
+#include "report/restore_command.h"
 #include "tidewell_version.h"
 
 namespace {
@@ -36,13 +37,22 @@ constexpr const char* kUsage =
     "                                   32-bit or user (a KEY alone: the one source that has it)\n"
     "tidewell /remove-broken            lists the Broken Link entries that /yes would remove\n"
     "tidewell /remove-broken /yes       removes every Broken Link entry\n"
+    "tidewell /restore FILE /list       the blocks of an undo file, one per command, each with the\n"
+    "                                   state of its entry now: absent, present, present but\n"
+    "                                   different or unreadable (/json: as one JSON object)\n"
+    "tidewell /restore FILE KEY ...     puts back the blocks of the named entries, named as /remove\n"
+    "                                   names them; /line N: the block that begins at line N.\n"
+    "                                   Whatever they overwrite goes to the day's undo file first\n"
+    "tidewell /restore FILE /all        puts back every block of the file\n"
     "tidewell /?                        this text\n"
     "/out FILE                          with any of them: the output goes to FILE, not the console\n"
     "\n"
+    "FILE is a path, or the name of a file in the folder Backup beside the program.\n"
     "Output: to a console as its characters; to a file, a pipe or /out's FILE as UTF-8.\n"
-    "Exit code: 0 done (/check: nothing to fix); 1 a removal that did not take, an error, or /check\n"
-    "found a Broken Link entry; 2 a command line it does not take; 3 a removal refused for lack of\n"
-    "rights (run it from an elevated prompt; nothing after it is removed); 4 /check could not check.\n";
+    "Exit code: 0 done (/check: nothing to fix); 1 a removal or restore that did not take, an error,\n"
+    "or /check found a Broken Link entry; 2 a command line it does not take; 3 a removal or restore\n"
+    "refused for lack of rights (run it from an elevated prompt; nothing after it is done); 4 /check\n"
+    "could not check.\n";
 
 bool IsSwitch(const std::string& argument) {
   return argument.size() > 1 && (argument[0] == '/' || argument[0] == '-');
@@ -57,7 +67,7 @@ std::string Lower(std::string text) {
 // Sets the mode once; a second mode is an error.
 void SetMode(CommandLine* line, Mode mode, const std::string& argument, bool* modeGiven) {
   if (*modeGiven && line->error.empty())
-    line->error = argument + " cannot go with another of /list, /check, /remove, /remove-broken";
+    line->error = argument + " cannot go with another of /list, /check, /remove, /remove-broken, /restore";
   *modeGiven = true;
   line->mode = mode;
 }
@@ -70,9 +80,40 @@ void SetOutFile(CommandLine* line, const std::string& argument, const std::strin
   else line->outFile = *file;
 }
 
+// The number after /line: a line of the file, from 1.
+void AddLine(CommandLine* line, const std::string& argument, const std::string* number) {
+  if (!line->error.empty()) return;
+  const bool digits = number && !number->empty() && number->size() < 10 &&
+                      number->find_first_not_of("0123456789") == std::string::npos;
+  if (!digits || std::stoi(*number) == 0) line->error = argument + " needs the number of a block's first line: " + argument + " N";
+  else line->lines.push_back(std::stoi(*number));
+}
+
+// /restore's file is the first argument that is no switch; then exactly one of /list, /all and the
+// blocks named.
+std::string CheckRestore(CommandLine& line) {
+  if (line.targets.empty()) return "/restore needs the undo file: /restore FILE /list, /restore FILE KEY..., /restore FILE /all";
+  line.undoFile = line.targets.front();
+  line.targets.erase(line.targets.begin());
+  const bool named = !line.targets.empty() || !line.lines.empty();
+  const int choices = (line.list ? 1 : 0) + (line.all ? 1 : 0) + (named ? 1 : 0);
+  if (choices == 0) return "/restore " + line.undoFile + " needs /list, /all or the entries to restore";
+  if (choices > 1) return "/restore takes one of /list, /all or the entries to restore";
+  return {};
+}
+
 // The rules between the switches, once all are read.
-std::string CheckCombination(const CommandLine& line, bool modeGiven) {
-  if (!modeGiven) return "no command: give /list, /check, /remove, /remove-broken or /?";
+std::string CheckCombination(CommandLine& line, bool modeGiven) {
+  if (!modeGiven) return "no command: give /list, /check, /remove, /remove-broken, /restore or /?";
+  if (line.mode == Mode::kRestore) {
+    const std::string problem = CheckRestore(line);
+    if (!problem.empty()) return problem;
+    if (line.json && !line.list) return "/json goes only with /list";
+    if (line.yes) return "/yes goes only with /remove-broken";
+    return {};
+  }
+  if (line.all) return "/all goes only with /restore";
+  if (!line.lines.empty()) return "/line goes only with /restore";
   if (line.json && line.mode != Mode::kList) return "/json goes only with /list";
   if (line.yes && line.mode != Mode::kRemoveBroken) return "/yes goes only with /remove-broken";
   if (line.mode == Mode::kRemove && line.targets.empty()) return "/remove needs the entries to remove: SOURCE\\KEY ...";
@@ -237,6 +278,7 @@ int Run(const CommandLine& line, const platform::Platform& platform, platform::C
     case Mode::kCheck: return CheckBroken(platform, console);
     case Mode::kRemove: return RemoveNamed(line, platform, console);
     case Mode::kRemoveBroken: return RemoveBroken(line, platform, console);
+    case Mode::kRestore: return RestoreFromUndoFile(line, platform, console);
   }
   return kExitFailure;
 }
@@ -291,6 +333,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine line;
   bool modeGiven = false;
   bool usage = false;
+  std::string listSwitch;
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (!IsSwitch(argument)) {
@@ -300,13 +343,21 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     const std::string name = Lower(argument.substr(1));
     if (name == "?" || name == "help") usage = true;
     else if (name == "out") SetOutFile(&line, argument, i + 1 < arguments.size() ? &arguments[++i] : nullptr);
-    else if (name == "list") SetMode(&line, Mode::kList, argument, &modeGiven);
+    else if (name == "list") listSwitch = argument;
     else if (name == "check") SetMode(&line, Mode::kCheck, argument, &modeGiven);
     else if (name == "remove") SetMode(&line, Mode::kRemove, argument, &modeGiven);
     else if (name == "remove-broken") SetMode(&line, Mode::kRemoveBroken, argument, &modeGiven);
+    else if (name == "restore") SetMode(&line, Mode::kRestore, argument, &modeGiven);
+    else if (name == "all") line.all = true;
+    else if (name == "line") AddLine(&line, argument, i + 1 < arguments.size() ? &arguments[++i] : nullptr);
     else if (name == "json") line.json = true;
     else if (name == "yes") line.yes = true;
     else if (line.error.empty()) line.error = "unknown switch " + argument;
+  }
+  // /list lists the entries, or with /restore the undo file's blocks.
+  if (!listSwitch.empty()) {
+    if (line.mode == Mode::kRestore) line.list = true;
+    else SetMode(&line, Mode::kList, listSwitch, &modeGiven);
   }
   // /? answers whatever else is given.
   if (usage) return CommandLine{};

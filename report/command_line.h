@@ -21,12 +21,18 @@ inline constexpr int kExitNeedsElevation = 3;
 inline constexpr int kExitCheckFailed = 4;
 
 struct CommandLine {
-  enum class Mode { kUsage, kList, kCheck, kRemove, kRemoveBroken };
+  enum class Mode { kUsage, kList, kCheck, kRemove, kRemoveBroken, kRestore };
   Mode mode = Mode::kUsage;
   bool json = false;
   bool yes = false;
-  // The entries that /remove names, as given.
+  // The entries that /remove or /restore names, as given.
   std::vector<std::string> targets;
+  // /restore: the undo file, and what of it: its blocks listed (/list), every block (/all), the blocks
+  // of the entries named (targets), the blocks that begin at these lines (/line N).
+  std::string undoFile;
+  bool list = false;
+  bool all = false;
+  std::vector<int> lines;
   // The file that /out names, which takes the output in place of the standard output; empty without.
   std::string outFile;
   // Not empty when the command line is not one the program takes: the one line that says why.
@@ -34,8 +40,9 @@ struct CommandLine {
 };
 
 // Reads the arguments (without the program's own name). Switches begin with "/" or "-", in any
-// letter case: /list [/json], /check, /remove SOURCE\KEY..., /remove-broken [/yes], /?; any of them
-// with /out FILE.
+// letter case: /list [/json], /check, /remove SOURCE\KEY..., /remove-broken [/yes], /restore FILE
+// /list [/json], /restore FILE SOURCE\KEY... [/line N...], /restore FILE /all, /?; any of them with
+// /out FILE.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 // The text that /? prints, with the version.
 std::string Usage();

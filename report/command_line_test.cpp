@@ -36,6 +36,10 @@ TEST(CommandLineTest, Switches) {
     Lines targets;
     std::string out;
     bool taken;
+    std::string undoFile = "";
+    bool list = false;
+    bool all = false;
+    std::vector<int> lines = {};
   } cases[] = {
       {{"/list"}, Mode::kList, false, false, {}, "", true},
       {{"/LIST", "-Json"}, Mode::kList, true, false, {}, "", true},
@@ -66,6 +70,22 @@ TEST(CommandLineTest, Switches) {
       {{"list"}, Mode::kUsage, false, false, {"list"}, "", false},
       {{""}, Mode::kUsage, false, false, {""}, "", false},
       {{"/"}, Mode::kUsage, false, false, {"/"}, "", false},
+      {{"/restore", "Undo.reg", "/list"}, Mode::kRestore, false, false, {}, "", true, "Undo.reg", true},
+      {{"/list", "/JSON", "-restore", "C:\\B\\u.reg"}, Mode::kRestore, true, false, {}, "", true, "C:\\B\\u.reg", true},
+      {{"/restore", "u.reg", "32-bit\\A", "B", "/line", "12"}, Mode::kRestore, false, false, {"32-bit\\A", "B"}, "", true,
+       "u.reg", false, false, {12}},
+      {{"/restore", "u.reg", "/all", "/out", "r.txt"}, Mode::kRestore, false, false, {}, "r.txt", true, "u.reg", false, true},
+      {{"/restore"}, Mode::kRestore, false, false, {}, "", false},
+      {{"/restore", "u.reg"}, Mode::kRestore, false, false, {}, "", false},
+      {{"/restore", "u.reg", "/all", "A"}, Mode::kRestore, false, false, {}, "", false},
+      {{"/restore", "u.reg", "/list", "/all"}, Mode::kRestore, false, false, {}, "", false},
+      {{"/restore", "u.reg", "/all", "/json"}, Mode::kRestore, false, false, {}, "", false},
+      {{"/restore", "u.reg", "/line"}, Mode::kRestore, false, false, {}, "", false},
+      {{"/restore", "u.reg", "/line", "0"}, Mode::kRestore, false, false, {}, "", false},
+      {{"/restore", "u.reg", "/line", "3x"}, Mode::kRestore, false, false, {}, "", false},
+      {{"/restore", "u.reg", "/remove", "A"}, Mode::kRestore, false, false, {}, "", false},
+      {{"/all"}, Mode::kUsage, false, false, {}, "", false},
+      {{"/list", "/line", "3"}, Mode::kList, false, false, {}, "", false},
   };
   for (const auto& c : cases) {
     const CommandLine line = ParseCommandLine(c.arguments);
@@ -77,6 +97,10 @@ TEST(CommandLineTest, Switches) {
     EXPECT_EQ(c.yes, line.yes) << what;
     EXPECT_EQ(c.targets, line.targets) << what;
     EXPECT_EQ(c.out, line.outFile) << what;
+    EXPECT_EQ(c.undoFile, line.undoFile) << what;
+    EXPECT_EQ(c.list, line.list) << what;
+    EXPECT_EQ(c.all, line.all) << what;
+    EXPECT_EQ(c.lines, line.lines) << what;
   }
 }
 
@@ -140,7 +164,8 @@ struct Machine {
 
 TEST(CommandLineTest, ABadCommandLineSaysWhyInOneLineAndChangesNothing) {
   for (const Lines& arguments : std::vector<Lines>{{"/bogus"}, {"/remove"}, {"/json"}, {"/remove-broken", "/json"},
-                                                   {"/list", "/remove", "Tool"}, {"/list", "Tool"}, {"/yes"}}) {
+                                                   {"/list", "/remove", "Tool"}, {"/list", "Tool"}, {"/yes"},
+                                                   {"/restore", "Undo20261207.reg"}, {"/restore", "/all"}}) {
     Machine m(false);
     const regfile::Tree before = m.Lists(false);
     EXPECT_EQ(kExitBadSwitch, m.Run(arguments));
@@ -432,3 +457,109 @@ TEST(CommandLineTest, ARemovalThatCannotWriteItsUndoFileRemovesNothingAndFails) 
 }
 
 }  // namespace
+
+// Entries removed in one command with several, then /restore: the file's blocks listed with the state
+// of each entry, and only the entries named put back, exactly as they were.
+TEST(CommandLineTest, RestoreListsTheBlocksAndPutsBackOnlyTheNamedEntries) {
+  Machine m(true);
+  const regfile::Tree before = m.Lists(false);
+  ASSERT_EQ(kExitSuccess, m.Run({"/remove", "32-bit\\Tool", "user\\Chat", "64-bit\\Big", "32-bit\\Gone"}));
+  const regfile::Tree removed = m.Lists(false);
+
+  ASSERT_EQ(kExitSuccess, m.Run({"/restore", "Undo20261207.reg", "/list"}));
+  const std::string when = "2026-12-07 14:03:11";
+  EXPECT_EQ((Lines{"line\twhen\twhat\tsource\tkey\tname\tstate\twhy",
+                   "3\t" + when + "\tremoved entry\t32-bit\tTool\tTool\tabsent\t",
+                   "10\t" + when + "\tremoved entry\tuser\tChat\tChat\tabsent\t",
+                   "17\t" + when + "\tremoved entry\t64-bit\tBig\tBig 64\tabsent\t",
+                   "24\t" + when + "\tremoved entry\t32-bit\tGone\tGone \"Tool\"\tabsent\t"}),
+            m.OutLines());
+  EXPECT_EQ("", m.console.error);
+  ASSERT_EQ(kExitSuccess, m.Run({"/restore", "Undo20261207.reg", "/list", "/json"}));
+  const nlohmann::json json = nlohmann::json::parse(m.console.out);
+  EXPECT_EQ(kUndo, json["file"].get<std::string>());
+  EXPECT_EQ("REGEDIT4", json["format"].get<std::string>());
+  ASSERT_EQ(4u, json["blocks"].size());
+  const nlohmann::json& chat = json["blocks"][1];
+  EXPECT_EQ(10, chat["line"].get<int>());
+  EXPECT_EQ("user", chat["source"].get<std::string>());
+  EXPECT_EQ("Chat", chat["key"].get<std::string>());
+  EXPECT_EQ((std::vector<std::string>{"HKEY_CURRENT_USER\\" + kMachine + "\\Chat", "HKEY_CURRENT_USER\\" + kMachine + "\\Chat\\Parts"}),
+            chat["keys"].get<std::vector<std::string>>());
+  EXPECT_EQ("absent", chat["state"].get<std::string>());
+  EXPECT_TRUE(chat["unreadable"].is_null());
+
+  EXPECT_EQ(kExitSuccess, m.Run({"/restore", "Undo20261207.reg", "32-bit\\Tool", "chat"}));
+  EXPECT_EQ((Lines{"restored 32-bit\\Tool (line 3)", "restored user\\Chat (line 10)"}), m.OutLines());
+  regfile::Tree expected = removed;
+  for (const auto& [key, values] : before)
+    if (key.find("\\TOOL") != std::string::npos || key.find("\\CHAT") != std::string::npos) expected[key] = values;
+  EXPECT_EQ(regfile::Describe(expected), regfile::Describe(m.Lists(false))) << "Tool and Chat back, nothing else changed";
+
+  ASSERT_EQ(kExitSuccess, m.Run({"/restore", kUndo, "/list"}));
+  EXPECT_EQ("3\t" + when + "\tremoved entry\t32-bit\tTool\tTool\tpresent\t", m.OutLines().at(1)) << "a full path too";
+}
+
+TEST(CommandLineTest, RestoreSaysWhatItDidNotRestoreAndWhy) {
+  const std::string damaged = "C:\\Edited\\damaged.reg";
+  const struct {
+    const char* what;
+    Lines arguments;
+    int exitCode;
+    Lines out;
+    Lines back;  // entries put back
+  } cases[] = {
+      {"a key without a block", {"/restore", "Undo20261207.reg", "Shared"}, kExitFailure,
+       {"not restored Shared: no block of that entry in the file"}, {}},
+      {"a key with two blocks", {"/restore", "Undo20261207.reg", "Tool"}, kExitFailure,
+       {"not restored Tool: 2 blocks name it (lines 3, 17): choose one with /line N"}, {}},
+      {"the block by its line", {"/restore", "Undo20261207.reg", "/line", "17"}, kExitSuccess,
+       {"restored 32-bit\\Tool (line 17)"}, {"Tool"}},
+      {"no block at that line", {"/restore", "Undo20261207.reg", "/line", "5"}, kExitFailure,
+       {"not restored line 5: no block begins at that line"}, {}},
+      {"every block", {"/restore", "Undo20261207.reg", "/all"}, kExitSuccess,
+       {"restored 32-bit\\Tool (line 3)", "restored 32-bit\\Gone (line 10)", "restored 32-bit\\Tool (line 17)"},
+       {"Tool", "Gone"}},
+      {"a hand-damaged block", {"/restore", damaged, "/all"}, kExitFailure,
+       {"not restored 32-bit\\Away (line 3): the backup cannot be read at line 5: hexadecimal bytes that cannot be read",
+        "restored 32-bit\\Hidden (line 7)"},
+       {}},
+      {"a file that is not there", {"/restore", "Undo19990101.reg", "/all"}, kExitFailure, {}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Machine m(false);
+    ASSERT_EQ(kExitSuccess, m.Run({"/remove", "Tool", "Gone"}));
+    // Put back by hand and removed again: a second block of Tool.
+    m.Seed(kHkeyLocalMachine, kMachine + "\\Tool", "Tool", "\"C:\\Apps\\tool.exe\" /S");
+    ASSERT_EQ(kExitSuccess, m.Run({"/remove", "Tool"}));
+    m.p.files.AddFile(damaged, "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" + kMachine + "\\Away]\r\n\"DisplayName\"=\"Away 2\"\r\n\"X\"=hex:0g\r\n\r\n"
+                          "[HKEY_LOCAL_MACHINE\\" + kMachine + "\\Hidden]\r\n\"Comment\"=\"no display name\"\r\n");
+    const std::string away = m.p.registry.Dump(kHkeyLocalMachine, kMachine + "\\Away");
+    EXPECT_EQ(c.exitCode, m.Run(c.arguments));
+    EXPECT_EQ(c.out, m.OutLines());
+    if (c.out.empty()) {
+      EXPECT_EQ(0u, m.console.error.find("Tidewell: Undo19990101.reg cannot be read as an undo file: "));
+    }
+    for (const char* key : {"Tool", "Gone"}) {
+      const bool back = std::find(c.back.begin(), c.back.end(), key) != c.back.end();
+      EXPECT_EQ(back, m.p.registry.KeyExists(kHkeyLocalMachine, kMachine + "\\" + key)) << key;
+    }
+    EXPECT_EQ(away, m.p.registry.Dump(kHkeyLocalMachine, kMachine + "\\Away")) << "the damaged block changed nothing";
+  }
+}
+
+// A restore that the registry refuses for lack of rights is the last: nothing after it is tried.
+TEST(CommandLineTest, ARestoreRefusedForLackOfRightsStopsTheRestores) {
+  Machine m(false);
+  ASSERT_EQ(kExitSuccess, m.Run({"/remove", "user\\Chat", "32-bit\\Gone", "user\\Shared"}));
+  m.p.registry.LimitAccess(kHkeyLocalMachine, kMachine, kKeyRead);
+  EXPECT_EQ(kExitNeedsElevation, m.Run({"/restore", "Undo20261207.reg", "/all"}));
+  EXPECT_EQ((Lines{"restored user\\Chat (line 3)",
+                   "not restored 32-bit\\Gone (line 10): the registry refused it for lack of rights"}),
+            m.OutLines());
+  EXPECT_EQ("Tidewell: stopped at 32-bit\\Gone (line 10), which the registry refused for lack of rights: run it from an "
+            "elevated prompt. Nothing after it was restored; restored before it: user\\Chat (line 3).\n",
+            m.console.error);
+  EXPECT_FALSE(m.p.registry.KeyExists(kHkeyCurrentUser, kUser + "\\Shared"));
+}

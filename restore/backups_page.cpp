@@ -32,21 +32,6 @@ bool IsFile(platform::FileSystem& files, const std::string& path) {
   return find && !(found.attributes & platform::kFileAttributeDirectory);
 }
 
-// The text from the name's last dot to its end, compared without regard to letter case.
-bool IsRegistryTextFile(const std::string& name) {
-  const size_t dot = name.find_last_of('.');
-  if (dot == std::string::npos) return false;
-  const std::string extension = name.substr(dot);
-  if (extension.size() != 4) return false;
-  const char* reg = ".reg";
-  for (size_t i = 0; i < 4; ++i) {
-    char c = extension[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != reg[i]) return false;
-  }
-  return true;
-}
-
 // What ShellExecuteA's small answers mean, in the words of its documentation.
 std::string ShellErrorText(int code) {
   switch (code) {
@@ -83,6 +68,21 @@ std::string WithBackslash(const std::string& folder) {
 }
 
 }  // namespace
+
+// The text from the name's last dot to its end, compared without regard to letter case.
+bool IsRegistryTextFile(const std::string& name) {
+  const size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos) return false;
+  const std::string extension = name.substr(dot);
+  if (extension.size() != 4) return false;
+  const char* reg = ".reg";
+  for (size_t i = 0; i < 4; ++i) {
+    char c = extension[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != reg[i]) return false;
+  }
+  return true;
+}
 
 std::vector<std::string> BackupFileNames(platform::FileSystem& files, const std::string& folder) {
   std::vector<std::string> names;

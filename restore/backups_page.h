@@ -9,6 +9,9 @@
 inline constexpr const char* kKeyRestored = "Key Restored";
 inline constexpr const char* kKeyNotRestored = "Key could not be Restored";
 
+// Whether the file's name ends in ".reg", in any letter case: a registry text file, which the
+// registry editor merges.
+bool IsRegistryTextFile(const std::string& name);
 // The names of the files in the folder (without a final backslash), in the order the system lists them.
 std::vector<std::string> BackupFileNames(platform::FileSystem& files, const std::string& folder);
 // Restores the backup file (a full path): a registry text file is merged by the registry editor (on

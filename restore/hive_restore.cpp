@@ -2,17 +2,18 @@
 #include "restore/hive_restore.h"
 
 #include <initializer_list>
-#include <map>
+#include <optional>
 #include <utility>
 #include <vector>
 
+#include "backup/entry_commands.h"
 #include "backup/in_out_error.h"
 #include "backup/key_export.h"
-#include "platform/text_encoding.h"
 #include "backup/undo_file.h"
 #include "backup/undo_lock.h"
 #include "platform/handles.h"
 #include "registry/nt_registry.h"
+#include "restore/key_tree.h"
 
 namespace {
 
@@ -93,153 +94,6 @@ bool IsFile(platform::FileSystem& files, const std::string& path) {
 }
 
 
-// A key of a tree read whole, in the order of a walk that visits each key before its subkeys.
-struct SavedKey {
-  int depth = 0;
-  std::string name;
-  // Below the top key, "" for the top.
-  std::string path;
-  std::vector<NamedValue> values;
-};
-using SavedTree = std::vector<SavedKey>;
-
-// Every value of the open key, or false with *problem naming what could not be read.
-bool ReadValues(platform::RegistryApi& api, platform::Hkey key, const std::string& path,
-                std::vector<NamedValue>* values, std::string* problem) {
-  for (std::uint32_t index = 0;; ++index) {
-    NamedValue value;
-    const long result = api.EnumValueData(key, index, &value.name, &value.typeCode, &value.data);
-    if (result == platform::kErrorNoMoreItems) return true;
-    if (result != platform::kErrorSuccess) {
-      *problem = "a value of " + (path.empty() ? std::string("the top key") : path) + " cannot be read (error " +
-                 std::to_string(result) + ")";
-      return false;
-    }
-    values->push_back(std::move(value));
-  }
-}
-
-// The names of the open key's subkeys, or false with *problem naming the key.
-bool ReadSubkeyNames(platform::RegistryApi& api, platform::Hkey key, const std::string& path,
-                     std::vector<std::string>* names, std::string* problem) {
-  platform::RawKeyInfo info;
-  long result = api.QueryInfoKey(key, &info);
-  for (std::uint32_t index = 0; result == platform::kErrorSuccess && index < info.subkeyCount; ++index) {
-    std::string name;
-    result = api.EnumKeyEx(key, index, info.maxSubkeyNameLength + 1, &name);
-    names->push_back(name);
-  }
-  if (result == platform::kErrorSuccess) return true;
-  *problem = "the subkeys of " + (path.empty() ? std::string("the top key") : path) + " cannot be listed (error " +
-             std::to_string(result) + ")";
-  return false;
-}
-
-// Reads the whole tree below the open key `top` into memory, keys in a walk with a stack of open keys
-// rather than a recursion; false with *problem naming the first thing that cannot be read.
-bool ReadSavedTree(platform::RegistryApi& api, platform::Hkey top, std::uint32_t view, SavedTree* tree,
-                   std::string* problem) {
-  struct Open {
-    platform::UniqueHkey key;
-    platform::Hkey handle;
-    std::size_t saved;  // its place in the tree
-    std::vector<std::string> subkeys;
-    std::size_t next = 0;
-  };
-  tree->assign(1, SavedKey{});
-  std::vector<Open> open;
-  open.push_back({platform::UniqueHkey(), top, 0, {}, 0});
-  if (!ReadValues(api, top, "", &tree->front().values, problem) ||
-      !ReadSubkeyNames(api, top, "", &open.back().subkeys, problem))
-    return false;
-  while (!open.empty()) {
-    Open& parent = open.back();
-    if (parent.next == parent.subkeys.size()) {
-      open.pop_back();
-      continue;
-    }
-    const std::string& name = parent.subkeys[parent.next++];
-    const SavedKey& above = (*tree)[parent.saved];
-    SavedKey key{above.depth + 1, name, above.path.empty() ? name : above.path + "\\" + name, {}};
-    platform::Hkey handle = 0;
-    const long result = api.OpenKeyEx(parent.handle, name.c_str(), platform::kKeyRead | view, &handle);
-    if (result != platform::kErrorSuccess) {
-      *problem = key.path + " cannot be opened (error " + std::to_string(result) + ")";
-      return false;
-    }
-    Open child{platform::UniqueHkey(api, handle), handle, tree->size(), {}, 0};
-    if (!ReadValues(api, handle, key.path, &key.values, problem) ||
-        !ReadSubkeyNames(api, handle, key.path, &child.subkeys, problem))
-      return false;
-    tree->push_back(std::move(key));
-    open.push_back(std::move(child));
-  }
-  return true;
-}
-
-// Makes the key `keyPath` of `place` and writes the tree into it, each key created below its parent's
-// handle; what cannot be written is left out, for the reading back to find.
-void WriteSavedTree(platform::RegistryApi& api, const RegistryPlace& place, const std::string& keyPath,
-                    const SavedTree& tree) {
-  TNTRegistry destination(api, place.view);
-  destination.SetRoot(place.root);
-  if (!destination.CreatePath(keyPath)) return;
-  std::vector<platform::UniqueHkey> open;
-  open.emplace_back(api, destination.OpenSubkeyHandle(keyPath));
-  // Below a key that could not be made, nothing is written.
-  int skipBelow = -1;
-  for (const SavedKey& key : tree) {
-    if (skipBelow >= 0 && key.depth > skipBelow) continue;
-    skipBelow = -1;
-    if (key.depth > 0) {
-      open.resize(static_cast<std::size_t>(key.depth));
-      platform::Hkey handle = 0;
-      if (!open.back() || api.CreateKeyEx(open.back().get(), key.name.c_str(), 0, platform::kKeyAllAccess | place.view,
-                                          &handle) != platform::kErrorSuccess) {
-        skipBelow = key.depth;
-        continue;
-      }
-      open.emplace_back(api, handle);
-    }
-    if (!open.back()) continue;
-    for (const NamedValue& value : key.values)
-      api.SetValueEx(open.back().get(), value.name.c_str(), value.typeCode,
-                     reinterpret_cast<const std::uint8_t*>(value.data.data()), static_cast<std::uint32_t>(value.data.size()));
-  }
-}
-
-// What of the backup the copy lacks or holds otherwise, in a few words; empty when they are equal.
-std::string DifferenceOf(const SavedTree& saved, const SavedTree& copy) {
-  std::map<std::string, std::map<std::string, std::pair<std::uint32_t, std::string>>> copied;
-  for (const SavedKey& key : copy) {
-    auto& values = copied[platform::UpperCaseText(key.path)];
-    for (const NamedValue& value : key.values) values[platform::UpperCaseText(value.name)] = {value.typeCode, value.data};
-  }
-  int keysMissing = 0, valuesMissing = 0;
-  std::string first;
-  for (const SavedKey& key : saved) {
-    const auto found = copied.find(platform::UpperCaseText(key.path));
-    if (found == copied.end()) {
-      if (first.empty()) first = "the key " + (key.path.empty() ? std::string("itself") : key.path);
-      ++keysMissing;
-      valuesMissing += static_cast<int>(key.values.size());
-      continue;
-    }
-    for (const NamedValue& value : key.values) {
-      const auto got = found->second.find(platform::UpperCaseText(value.name));
-      if (got != found->second.end() && got->second == std::pair(value.typeCode, value.data)) continue;
-      if (first.empty()) first = "the value \"" + value.name + "\" of " + (key.path.empty() ? std::string("the key") : key.path);
-      ++valuesMissing;
-    }
-  }
-  if (keysMissing == 0 && valuesMissing == 0) return {};
-  std::string text = "not restored: ";
-  if (keysMissing > 0) text += std::to_string(keysMissing) + (keysMissing == 1 ? " key" : " keys");
-  if (keysMissing > 0 && valuesMissing > 0) text += " and ";
-  if (valuesMissing > 0) text += std::to_string(valuesMissing) + (valuesMissing == 1 ? " value" : " values");
-  return text + ", " + first + " first";
-}
-
 }  // namespace
 
 bool SaveHive(const platform::Platform& platform, UndoFile& undo, const std::string& keyPath,
@@ -300,7 +154,12 @@ bool LoadKeyPro(const platform::Platform& platform, UndoFile& undo, const std::s
   if (destination.PathExists(keyPath)) {
     UndoLock lock(platform.system);
     UndoBlock block(undo, [&] { return UndoFormatForKey(platform.registry, platform.system, place, keyPath); });
-    const RemovalOutcome outcome = RemoveRegistryKey(undo, platform.registry, place, keyPath);
+    const std::optional<Source> source = SourceAt(place);
+    const std::string keyName = keyPath.substr(keyPath.find_last_of('\\') + 1);
+    const UndoComment comment =
+        CommentNow(platform.system, UndoAction::kRestoredEntry,
+                   NameForComment(platform.registry, place, keyPath, "DisplayName", keyName), source ? SourceName(*source) : "");
+    const RemovalOutcome outcome = RemoveRegistryKey(undo, platform.registry, place, keyPath, &comment);
     // Everything removed reached the undo file before it went: the empty line after it is the
     // undo file's own matter.
     try {

@@ -10,6 +10,7 @@
 #include "inventory/entry.h"
 #include "platform/memory/memory_platform.h"
 #include "registry/nt_registry.h"
+#include "tests/support/seeded_entries.h"
 
 using namespace platform;
 
@@ -167,7 +168,8 @@ TEST_F(HiveRestoreTest, AnExistingEntryIsReplacedAndKeptInTheUndoFile) {
   EXPECT_TRUE(SaveHive(platformWithRights, undo, kEntry, hive, false));
   EXPECT_EQ(saved, Dump()) << "what the hive does not hold is gone";
   const std::string undo = Undo();
-  EXPECT_NE(std::string::npos, undo.find("[HKEY_LOCAL_MACHINE" + kEntry + "]"));
+  EXPECT_NE(std::string::npos, undo.find(seeded::Comment("restored entry", "Sample App 2.0", "32-bit") +
+                                         "\r\n[HKEY_LOCAL_MACHINE" + kEntry + "]\r\n"));
   EXPECT_NE(std::string::npos, undo.find("\"DisplayName\"=\"Sample App 2.0\""));
   EXPECT_NE(std::string::npos, undo.find("\"Added Later\"=\"only in the registry\""));
   EXPECT_NE(std::string::npos, undo.find("[HKEY_LOCAL_MACHINE" + kEntry + "\\New Part]"));

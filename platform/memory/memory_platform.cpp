@@ -126,6 +126,10 @@ std::string MemorySystem::FromAnsiCodePage(const std::string& ansi) const {
   return text;
 }
 
+bool MemorySystem::FromAnsiCodePage(const std::string& ansi, std::string* text) {
+  return Convert("UTF-8", "CP" + std::to_string(ansiCodePage), ansi, text);
+}
+
 // Exact as WC_NO_BEST_FIT_CHARS is: a character the table maps one way only (glibc's CP932 takes
 // the yen sign to 0x5C, which reads back as a backslash) does not count as carried.
 bool MemorySystem::ToAnsiCodePage(const std::string& text, std::string* ansi) {

@@ -31,6 +31,8 @@ class MemorySystem : public System {
   std::string systemDirectory = "C:\\WINDOWS\\system32";
   std::string executablePath = "C:\\Tools\\Tidewell\\Tidewell.exe";
   LocalDate today{2026, 12, 7};
+  // The time of day that Now() gives with `today`.
+  int hour = 14, minute = 3, second = 11;
   bool ntFamily = true;
   // The system's ANSI code page: what ToAnsiCodePage converts to (glibc's table of that number).
   unsigned ansiCodePage = 1252;
@@ -65,12 +67,14 @@ class MemorySystem : public System {
   std::string SystemDirectory() override { return systemDirectory; }
   std::string ExecutablePath() override { return executablePath; }
   LocalDate Today() override { return today; }
+  LocalTime Now() override { return {today, hour, minute, second}; }
   int CompareText(const std::string& a, const std::string& b) override;
   int CompareTextIgnoringCase(const std::string& a, const std::string& b) override;
   bool ToAnsiCodePage(const std::string& text, std::string* ansi) override;
   // What the registry editor reads from bytes in that code page (MultiByteToWideChar(CP_ACP)), a
   // byte it cannot read as U+FFFD: for tests that merge a "REGEDIT4" file.
   std::string FromAnsiCodePage(const std::string& ansi) const;
+  bool FromAnsiCodePage(const std::string& ansi, std::string* text) override;
   bool Wow64DisableRedirection(std::uintptr_t* cell) override;
   void Wow64RevertRedirection(std::uintptr_t value) override;
   bool IsNtFamily() override { return ntFamily; }

@@ -111,6 +111,12 @@ LocalDate Win32System::Today() {
   return LocalDate{now.wYear, now.wMonth, now.wDay};
 }
 
+LocalTime Win32System::Now() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return LocalTime{LocalDate{now.wYear, now.wMonth, now.wDay}, now.wHour, now.wMinute, now.wSecond};
+}
+
 int Win32System::CompareText(const std::string& a, const std::string& b) {
   return lstrcmpW(Widen(a).c_str(), Widen(b).c_str());
 }
@@ -136,6 +142,20 @@ bool Win32System::ToAnsiCodePage(const std::string& text, std::string* ansi) {
   // as it was is carried.
   if (usedDefault || WideFromAnsi(bytes) != wide || Narrow(wide) != text) return false;
   *ansi = std::move(bytes);
+  return true;
+}
+
+bool Win32System::FromAnsiCodePage(const std::string& ansi, std::string* text) {
+  if (ansi.empty()) {
+    text->clear();
+    return true;
+  }
+  const int size = static_cast<int>(ansi.size());
+  const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), size, nullptr, 0);
+  if (length <= 0) return false;
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), size, wide.data(), length) != length) return false;
+  *text = Narrow(wide);
   return true;
 }
 

@@ -19,9 +19,11 @@ class Win32System : public System {
   std::string SystemDirectory() override;
   std::string ExecutablePath() override;
   LocalDate Today() override;
+  LocalTime Now() override;
   int CompareText(const std::string& a, const std::string& b) override;
   int CompareTextIgnoringCase(const std::string& a, const std::string& b) override;
   bool ToAnsiCodePage(const std::string& text, std::string* ansi) override;
+  bool FromAnsiCodePage(const std::string& ansi, std::string* text) override;
   bool Wow64DisableRedirection(std::uintptr_t* cell) override;
   void Wow64RevertRedirection(std::uintptr_t value) override;
   bool IsNtFamily() override;

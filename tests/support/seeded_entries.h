@@ -6,6 +6,7 @@
 
 #include "platform/memory/memory_platform.h"
 #include "platform/text_encoding.h"
+#include "tidewell_version.h"
 
 namespace seeded {
 
@@ -42,8 +43,15 @@ inline void Seed(MemoryPlatform& p) {
   r.AddKey(kHkeyClassesRoot, "Installer\\Products\\9F8E7D");
 }
 
+// The comment line that begins a command's lines, by this version at the in-memory clock's time.
+inline std::string Comment(const std::string& words, const std::string& name, const std::string& source) {
+  return std::string("; Tidewell ") + TIDEWELL_VERSION + ", 2026-12-07 14:03:11, " + words + " \"" + name + "\" (" +
+         source + ")";
+}
+
 // The lines that removing Alpha leaves in the undo file, after the header.
 inline const std::vector<std::string> kAlphaLines = {
+    Comment("removed entry", "Alpha Tool", "32-bit"),
     std::string(kEntryLine) + "Alpha]",
     "\"DisplayName\"=\"Alpha Tool\"",
     "\"UninstallString\"=hex(2):43,3A,5C,41,6C,70,68,61,5C,75,6E,69,6E,73,30,30,30,\\",

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Removes an entry with "Remove Entry" and restores it from the Backups page, all by clicking, then
-# checks after "Refresh List" that the entry's row and its registry content are as before.
+# checks after "Refresh List" that the entry's row and its registry content are as before; then
+# removes it again and puts back only its last block with "Restore Selected".
 # Usage: restore_test.sh <Tidewell.exe> <artifacts dir>; needs WINEPREFIX and DISPLAY set.
 set -euo pipefail
 exe=$1
@@ -92,4 +93,57 @@ echo "after the restore, without Refresh List: $after_row"
 import -window root "$artifacts/restore.png" >/dev/null 2>&1 || true
 [ "$after_row" = "$before_row" ] || fail "the row differs after the restore, or the list was not read again"
 [ "$(registry)" = "$before_registry" ] || fail "the registry content differs: $(diff <(echo "$before_registry") <(registry))"
-echo "PASS: removed and restored by clicking; the list read again by itself; row and registry content as before"
+echo "removed and restored by clicking; the list read again by itself; row and registry content as before"
+
+# Removed again, then only its last block put back from the list of what the undo file holds.
+click $(probe row-center "$(cut -f1 <<<"$after_row")")
+click $(probe center Button2)
+for _ in $(seq 50); do
+  question=$(xdotool search --name "Remove Entry?" 2>/dev/null | head -1 || true)
+  [ -n "$question" ] && break
+  sleep 0.1
+done
+[ -n "$question" ] || fail "no question before the second removal"
+xdotool key y
+deadline=$((SECONDS + 15))
+until [ -z "$(registry)" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
+[ -z "$(registry)" ] || fail "the entry was not removed the second time"
+click $(probe tab-center 5)
+click $(probe center ListBox1)
+xdotool key Home
+blocks() { PROBE_LIST=ListView2 probe rows; }
+deadline=$((SECONDS + 10))
+until [ "$(blocks | wc -l)" = 2 ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
+echo "the undo file's blocks:"
+blocks
+[ "$(blocks | wc -l)" = 2 ] || fail "expected the two removals' blocks listed"
+[ "$(probe enabled Button10)" = 0 ] || fail "Restore Selected is enabled with no block chosen"
+click $(PROBE_LIST=ListView2 probe row-center 1)
+[ "$(probe enabled Button10)" = 1 ] || fail "Restore Selected is not enabled with a block chosen"
+import -window root "$artifacts/restore-selected-page.png" >/dev/null 2>&1 || true
+click $(probe center Button10)
+for _ in $(seq 50); do
+  question=$(xdotool search --name "Restore Selected?" 2>/dev/null | head -1 || true)
+  [ -n "$question" ] && break
+  sleep 0.1
+done
+[ -n "$question" ] || fail "no question before Restore Selected"
+# No is the default button; Y answers Yes.
+xdotool key y
+deadline=$((SECONDS + 15))
+until [ "$(registry)" = "$before_registry" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
+[ "$(registry)" = "$before_registry" ] || fail "Restore Selected: the registry content differs: $(diff <(echo "$before_registry") <(registry))"
+told=""
+for _ in $(seq 50); do
+  told=$(xdotool search --name "^Tidewell$" 2>/dev/null | head -1 || true)
+  [ -n "$told" ] && break
+  sleep 0.1
+done
+[ -n "$told" ] || fail "Restore Selected said nothing"
+import -window root "$artifacts/restore-selected.png" >/dev/null 2>&1 || true
+xdotool key Return
+sleep 0.5
+[ "$(blocks | cut -f1-3 | tail -n 1)" != "" ] || fail "the page does not list the file again"
+click $(probe center Button4)
+[ "$(row)" = "$before_row" ] || fail "the row differs after Restore Selected"
+echo "PASS: removed and restored by clicking, twice; row and registry content as before"

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "report/command_line.h"
+#include "tests/wine/console_run.h"
 #include "tests/wine/wine_test_support.h"
 
 namespace {
@@ -55,45 +56,6 @@ void SetAccess(const Seeded& entry, bool open) {
   EXPECT_EQ(ERROR_SUCCESS, RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor));
   RegCloseKey(key);
   LocalFree(descriptor);
-}
-
-struct Finished {
-  DWORD exitCode = 0;
-  std::string out;
-  std::string error;
-};
-
-// Runs the program with its output and error streams sent to files.
-Finished RunConsoleProgramIn(const std::string& folder, const std::string& arguments) {
-  Finished finished;
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  const std::string outFile = folder + "\\out.txt", errorFile = folder + "\\error.txt";
-  HANDLE out = CreateFileW(platform::Widen(outFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                           0, nullptr);
-  HANDLE error = CreateFileW(platform::Widen(errorFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, 0, nullptr);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = out;
-  startup.hStdError = error;
-  PROCESS_INFORMATION process{};
-  std::wstring command = platform::Widen("\"" + folder + "\\Tidewell.com\" " + arguments);
-  const BOOL started =
-      CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-  CloseHandle(out);
-  CloseHandle(error);
-  if (!started) {
-    ADD_FAILURE() << "cannot start Tidewell.com " << arguments;
-    return finished;
-  }
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 120000));
-  GetExitCodeProcess(process.hProcess, &finished.exitCode);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  finished.out = ReadFileText(outFile);
-  finished.error = ReadFileText(errorFile);
-  return finished;
 }
 
 TEST(ConsoleRightsTest, ARemovalTheRegistryRefusesIsTheLastAndSaysSo) {

@@ -34,6 +34,12 @@ class RecordingUi : public platform::Win32Ui {
     answers.pop_front();
     return answer;
   }
+  // Asked as AskMessageBox is; the lines under the question are kept.
+  std::vector<std::vector<std::string>> listLines;
+  int AskWithList(const std::string& text, const std::string& caption, const std::vector<std::string>& lines) override {
+    listLines.push_back(lines);
+    return AskMessageBox(text, caption, MB_YESNO);
+  }
   void ShowMessage(const std::string& text) override { shown.push_back({"message", text, "", 0}); }
   void ShowError(const std::string& text) override { shown.push_back({"error", text, "", MB_ICONERROR}); }
   void SoundBeep(std::uint32_t type) override { shown.push_back({"beep", std::to_string(type), "", type}); }

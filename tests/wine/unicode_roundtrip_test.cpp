@@ -161,7 +161,9 @@ TEST_F(UnicodeRoundTrip, AnEntryOfEveryScriptIsListedRemovedAndMergedBackWhole) 
 
   EXPECT_FALSE(Exists(UndoFormat::kRegedit4)) << "no code page carries it: the REGEDIT4 file is not touched";
   const std::string unicode = Content(UndoFormat::kUnicode);
-  EXPECT_EQ(0u, unicode.rfind("\xff\xfe" + Wide("Windows Registry Editor Version 5.00\r\n\r\n["), 0));
+  // The header, then the removal's comment line, which names the entry in its own script.
+  EXPECT_EQ(0u, unicode.rfind("\xff\xfe" + Wide("Windows Registry Editor Version 5.00\r\n\r\n; Tidewell "), 0));
+  EXPECT_NE(std::string::npos, unicode.find(Wide(", removed entry \"" + kWeChat + "\" (32-bit)\r\n[")));
   ASSERT_TRUE(undo_seeds::MergeWithRegedit(undo_.FileName(UndoFormat::kUnicode)));
   std::printf("Round trip of an entry of every script (code page %u) through the Unicode file:\n", GetACP());
   EXPECT_EQ(0, CompareTrees(before, Entry(kEveryScript), true));

@@ -15,6 +15,8 @@
 // window_probe enabled NAME       1 or 0
 // window_probe center NAME        the screen point in the middle of a control: x y
 // window_probe row-center N       the screen point in the middle of row N's caption
+//                                 (count, rows, selected and row-center ask the list view that the
+//                                 environment's PROBE_LIST names, the main list without it)
 // window_probe show-row N         scrolls the list so that row N is in view
 // window_probe tab-center N       the screen point in the middle of page tab N
 // window_probe header-center N    the screen point in the middle of the list's column header N
@@ -120,7 +122,11 @@ class RemoteBuffer {
   size_t size_;
 };
 
-HWND ListView(HWND main) { return FindControl(main, "ListView1"); }
+// The main list, or the list view that PROBE_LIST names (ListView2: the Backups page's blocks).
+HWND ListView(HWND main) {
+  const char* named = std::getenv("PROBE_LIST");
+  return FindControl(main, named && *named ? named : "ListView1");
+}
 
 std::string RowText(HWND view, RemoteBuffer& buffer, int row, int column) {
   constexpr size_t kTextSize = 2048;

@@ -1,0 +1,174 @@
+// The Backups page's list of what an undo file holds, and Restore Selected: the window takes the
+// chosen rows, asks, and hands each backup to the restore unit.
+#include <algorithm>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "restore/backups_page.h"
+#include "restore/undo_restore.h"
+
+namespace {
+
+constexpr const char* kRestoreSelectedQuestion = "Restore these backups? Whatever they overwrite goes to the day's undo file first.";
+constexpr const char* kRestoreSelectedCaption = "Restore Selected?";
+
+std::string Counted(size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// A backup as the question and the messages name it: its entry's name and list, and its line.
+std::string RecordNamed(const UndoRecord& record, bool wow64) {
+  const RecordTarget target = TargetOf(record, wow64);
+  std::string name = record.keys.empty() ? "no key" : RecordName(record, target);
+  if (!target.source.empty()) name += " (" + target.source + ")";
+  return name + ", line " + std::to_string(record.line);
+}
+
+// The tip of a backup's row: where it begins, its key and how much it holds, or why it cannot be read.
+std::string RecordHint(const UndoRecord& record) {
+  std::string hint = "Line " + std::to_string(record.line);
+  if (record.comment) hint += ", " + record.comment->when;
+  if (!record.Readable()) return hint + ": cannot be read, " + UnreadableText(record);
+  size_t values = 0;
+  for (const UndoKeyLines& key : record.keys) values += key.values.size();
+  return hint + ": " + record.rootName + record.keys.front().path + ", " + Counted(record.keys.size(), "key", "keys") +
+         " and " + Counted(values, "value", "values");
+}
+
+std::string Joined(const std::vector<std::string>& items, const char* separator) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : separator) + item;
+  return text;
+}
+
+}  // namespace
+
+void TForm1::ListBox1SelectFile() {
+  ListBox1Click();
+  ShowUndoRecords(SelectedBackupFile());
+}
+
+void TForm1::ClearUndoRecords() {
+  undoRecordsFile_.clear();
+  undoRecords_.clear();
+  ListView2.Clear();
+  Button10.SetEnabled(false);
+  Label17.SetCaption("");
+}
+
+void TForm1::ShowUndoRecords(const std::string& file) {
+  ClearUndoRecords();
+  if (file.empty()) return;
+  if (!IsRegistryTextFile(file)) {
+    Label17.SetCaption("A hive backup of one entry: Restore puts it back whole.");
+    return;
+  }
+  UndoContents contents = ReadUndoFile(platform_.files, platform_.system, file);
+  if (!contents.problem.empty()) {
+    Label17.SetCaption("Its backups cannot be listed: " + contents.problem + ".");
+    return;
+  }
+  undoRecordsFile_ = file;
+  undoRecords_ = std::move(contents.records);
+  std::vector<int> unreadable;
+  {
+    BulkUpdate<TListView> update(ListView2);
+    for (size_t i = 0; i < undoRecords_.size(); ++i) {
+      const UndoRecord& record = undoRecords_[i];
+      const RecordTarget target = TargetOf(record, Wow64);
+      const RecordState state = StateOf(platform_.registry, record, Wow64);
+      std::string stateText = StateName(state);
+      if (state == RecordState::kUnreadable) {
+        unreadable.push_back(record.unreadableLine);
+        stateText += " (line " + std::to_string(record.unreadableLine) + ")";
+      }
+      TListItem& item = ListView2.Item(ListView2.Add());
+      const std::string when = record.comment ? record.comment->when : "";
+      item.Caption = record.keys.empty() ? "" : RecordName(record, target);
+      // The file is the day's: the time of day says when.
+      item.SubItems = {stateText, target.source, when.size() > 11 ? when.substr(11) : when, RecordWhat(record),
+                       target.keyName};
+      item.Data = static_cast<int>(i);
+      item.Hint = RecordHint(record);
+    }
+  }
+  std::string summary = Counted(undoRecords_.size(), "backup", "backups");
+  if (!unreadable.empty()) {
+    summary += ", " + std::to_string(unreadable.size()) + " unreadable (line " + std::to_string(unreadable.front()) +
+               (unreadable.size() > 1 ? ", ..." : "") + ")";
+  }
+  if (contents.skippedLines > 0)
+    summary += "; " + Counted(static_cast<size_t>(contents.skippedLines), "line", "lines") + " outside them skipped (line " +
+               std::to_string(contents.firstSkippedLine) + ")";
+  Label17.SetCaption(summary + ".");
+}
+
+void TForm1::ListView2Click() { Button10.SetEnabled(!ListView2.SelectedRows().empty()); }
+
+bool TForm1::SelectBackupFile(const std::string& file) {
+  for (int line = 0; line < ListBox1.Count(); ++line) {
+    const int data = ListBox1.ItemData(line);
+    if (data < 0 || data >= static_cast<int>(backupFiles_.size()) || backupFiles_[static_cast<size_t>(data)] != file)
+      continue;
+    ListBox1.SetItemIndex(line);
+    ListBox1SelectFile();
+    return true;
+  }
+  return false;
+}
+
+void TForm1::Button10Click() {
+  std::vector<int> chosen;
+  for (int row : ListView2.SelectedRows()) {
+    const int data = row >= 0 && row < ListView2.Count() ? ListView2.Item(row).Data : -1;
+    if (data >= 0 && data < static_cast<int>(undoRecords_.size())) chosen.push_back(data);
+  }
+  if (chosen.empty()) {
+    platform_.ui.ShowMessage(kSelectFirst);
+    return;
+  }
+  // In the file's order: a later backup of the same entry is the later state.
+  std::sort(chosen.begin(), chosen.end());
+  const std::vector<UndoRecord> records = undoRecords_;
+  const std::string file = undoRecordsFile_;
+  std::vector<std::string> names;
+  for (int index : chosen) {
+    const UndoRecord& record = records[static_cast<size_t>(index)];
+    names.push_back(RecordNamed(record, Wow64) + (record.Readable() ? "" : " (cannot be read: it stays as it is)"));
+  }
+  if (platform_.ui.AskWithList(kRestoreSelectedQuestion, kRestoreSelectedCaption, names) != platform::kIdYes) return;
+
+  std::vector<std::string> restored, notRestored, undoFiles;
+  std::string stop;
+  for (size_t i = 0; i < chosen.size() && stop.empty(); ++i) {
+    const UndoRecord& record = records[static_cast<size_t>(chosen[i])];
+    const std::string name = RecordNamed(record, Wow64);
+    try {
+      const RecordRestore outcome = RestoreRecord(platform_.registry, undo_, record, Wow64);
+      if (!outcome.undoFile.empty() && std::find(undoFiles.begin(), undoFiles.end(), outcome.undoFile) == undoFiles.end())
+        undoFiles.push_back(outcome.undoFile);
+      if (outcome.restored) restored.push_back(name);
+      else notRestored.push_back(name + ": " + outcome.problem);
+      if (outcome.accessDenied)
+        stop = "Stopped at " + name + ": the registry refused it for lack of rights. Run Tidewell as an administrator.";
+    } catch (const std::exception& error) {
+      notRestored.push_back(name + ": " + error.what());
+      stop = "Stopped at " + name + ".";
+    }
+  }
+  FillListBox();
+  SelectBackupFile(file);
+
+  std::string text = "Restored " + std::to_string(restored.size()) + " of " + std::to_string(chosen.size()) +
+                     (restored.empty() ? "." : ": " + Joined(restored, "; ") + ".");
+  if (!notRestored.empty()) text += "\n\nNot restored: " + Joined(notRestored, "; ") + ".";
+  if (!stop.empty()) {
+    text += "\n\n" + stop;
+    if (restored.size() + notRestored.size() < chosen.size()) text += " Nothing after it was restored.";
+  }
+  if (!undoFiles.empty()) text += "\n\nWhat the restore replaced is in the undo file " + Joined(undoFiles, " and ") + ".";
+  if (notRestored.empty()) platform_.ui.ShowMessage(text);
+  else platform_.ui.ShowError(text);
+}
