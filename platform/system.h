@@ -88,6 +88,10 @@ class System {
   // system installer cannot be asked, otherwise true with its answer (kInstallState...). Safe to
   // call from any thread.
   virtual bool QueryProductState(const std::string& productCode, int* state) = 0;
+  // MsiGetProductInfoW(productCode, INSTALLPROPERTY_LOCALPACKAGE): the path of the installer's own
+  // copy of the product's package, which its uninstall reads; false when the installer cannot be
+  // asked or keeps none for the product. Safe to call from any thread.
+  virtual bool ProductLocalPackage(const std::string& productCode, std::string* path) = 0;
 };
 
 }  // namespace platform

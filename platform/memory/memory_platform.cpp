@@ -162,6 +162,15 @@ void MemorySystem::Wow64RevertRedirection(std::uintptr_t value) {
   if (redirection && value == 0x5EED) redirection(true);
 }
 
+bool MemorySystem::ProductLocalPackage(const std::string& productCode, std::string* path) {
+  std::lock_guard<std::mutex> lock(productMutex_);
+  if (!installerAvailable) return false;
+  const auto found = localPackages.find(productCode);
+  if (found == localPackages.end()) return false;
+  *path = found->second;
+  return true;
+}
+
 // Asked from the status checks' worker thread as well as from the tests' own.
 bool MemorySystem::QueryProductState(const std::string& productCode, int* state) {
   std::lock_guard<std::mutex> lock(productMutex_);

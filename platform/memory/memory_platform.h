@@ -60,6 +60,8 @@ class MemorySystem : public System {
   // The system installer: the state of each product it knows (product code in any letter case),
   // kInstallStateUnknown for the others; without it, it cannot be asked at all.
   std::map<std::string, int> productStates;
+  // The installer's cached package of each product that has one.
+  std::map<std::string, std::string> localPackages;
   bool installerAvailable = true;
 
   std::string WindowsDirectory() override { return windowsDirectory; }
@@ -89,6 +91,7 @@ class MemorySystem : public System {
   void ReleaseNamedMutex(MutexId mutex) override;
   void CloseMutex(MutexId mutex) override;
   bool QueryProductState(const std::string& productCode, int* state) override;
+  bool ProductLocalPackage(const std::string& productCode, std::string* path) override;
   // Every product code asked about, in order.
   std::vector<std::string> ProductQueries() const;
 

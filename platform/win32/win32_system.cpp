@@ -57,11 +57,14 @@ class Win32System::InstallerLibrary {
  public:
   // INSTALLSTATE is an enumeration: an int.
   using QueryState = int(WINAPI*)(LPCWSTR);
+  using GetInfo = UINT(WINAPI*)(LPCWSTR, LPCWSTR, LPWSTR, LPDWORD);
   // The system's own copy, by its full path: a msi.dll beside the program or in the working folder
   // is never loaded.
   InstallerLibrary() : module_(LoadSystemLibrary(L"msi.dll")) {
-    if (module_)
+    if (module_) {
       query_ = reinterpret_cast<QueryState>(reinterpret_cast<void*>(GetProcAddress(module_, "MsiQueryProductStateW")));
+      info_ = reinterpret_cast<GetInfo>(reinterpret_cast<void*>(GetProcAddress(module_, "MsiGetProductInfoW")));
+    }
   }
   ~InstallerLibrary() {
     if (module_) FreeLibrary(module_);
@@ -70,10 +73,12 @@ class Win32System::InstallerLibrary {
   InstallerLibrary& operator=(const InstallerLibrary&) = delete;
 
   QueryState query() const { return query_; }
+  GetInfo info() const { return info_; }
 
  private:
   HMODULE module_;
   QueryState query_ = nullptr;
+  GetInfo info_ = nullptr;
 };
 
 Win32System::Win32System() = default;
@@ -85,6 +90,24 @@ bool Win32System::QueryProductState(const std::string& productCode, int* state) 
   const InstallerLibrary::QueryState query = installer_->query();
   if (!query) return false;
   *state = query(Widen(productCode).c_str());
+  return true;
+}
+
+bool Win32System::ProductLocalPackage(const std::string& productCode, std::string* path) {
+  std::call_once(installerLoaded_, [this] { installer_ = std::make_unique<InstallerLibrary>(); });
+  const InstallerLibrary::GetInfo info = installer_->info();
+  if (!info) return false;
+  const std::wstring code = Widen(productCode);
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  DWORD length = static_cast<DWORD>(buffer.size());
+  UINT result = info(code.c_str(), L"LocalPackage", buffer.data(), &length);
+  if (result == ERROR_MORE_DATA) {
+    buffer.resize(length + 1);
+    length = static_cast<DWORD>(buffer.size());
+    result = info(code.c_str(), L"LocalPackage", buffer.data(), &length);
+  }
+  if (result != ERROR_SUCCESS || length == 0) return false;
+  *path = Narrow(buffer.data(), length);
   return true;
 }
 

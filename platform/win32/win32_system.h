@@ -38,6 +38,7 @@ class Win32System : public System {
   void ReleaseNamedMutex(MutexId mutex) override;
   void CloseMutex(MutexId mutex) override;
   bool QueryProductState(const std::string& productCode, int* state) override;
+  bool ProductLocalPackage(const std::string& productCode, std::string* path) override;
 
  private:
   // msi.dll, loaded by whichever thread asks first and kept until the program ends.
