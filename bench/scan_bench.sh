@@ -113,7 +113,13 @@ seed() {
       echo "\"Publisher\"=\"$vendor\""
     done
   } >"$reg"
-  timeout 300 wine regedit /S "$reg" </dev/null >/dev/null 2>&1
+  # In a 64-bit prefix the 64-bit registry editor, which writes each key into the view its path
+  # names (the 32-bit one that "wine regedit" starts writes every key into the 32-bit view).
+  if [ "$WINEARCH" = win64 ]; then
+    timeout 300 /usr/lib/wine/wine64 regedit /S "$reg" </dev/null >/dev/null 2>&1
+  else
+    timeout 300 wine regedit /S "$reg" </dev/null >/dev/null 2>&1
+  fi
 }
 
 echo "Tidewell's first scan under Wine $(wine --version 2>/dev/null), $WINEARCH prefix, ${LIST:-both} list(s), median of $runs runs"
