@@ -6,8 +6,8 @@
 # each; then where the checking time goes, question by question.
 # One helper inside Wine (scan_bench.exe race) starts every program with CreateProcess, on one
 # clock, and polls its window every few milliseconds; the programs take turns; medians of RUNS.
-# Usage: [BEFORE=old/bin/Tidewell.exe] [WINEARCH=win64] [LIST=both|machine|32-bit|user]
-#        [SIZES="1000 5000"] [RUNS=5] bench/scan_bench.sh [BUILD_DIR]
+# Usage: [BEFORE=old/bin/Tidewell.exe] [ALSO="name=other/Tidewell.exe ..."] [WINEARCH=win64]
+#        [LIST=both|machine|32-bit|user] [SIZES="1000 5000"] [RUNS=5] bench/scan_bench.sh [BUILD_DIR]
 #   BUILD_DIR: default build/win32, built when needed.
 #   BEFORE: an earlier build's Tidewell.exe, timed in the same run; when its build folder holds
 #   tests/scan_bench.exe, that build's account of its questions is printed too.
@@ -76,6 +76,12 @@ if [ -n "${BEFORE:-}" ]; then
   before_bench="$(dirname "$(readlink -f "$BEFORE")")/../tests/scan_bench.exe"
   [ -f "$before_bench" ] && cp "$before_bench" "$bench/before/scan_bench.exe"
 fi
+# More builds to weigh in the same run: ALSO="name=path/to/Tidewell.exe ...".
+for also in ${ALSO:-}; do
+  mkdir -p "$bench/${also%%=*}"
+  cp "${also#*=}" "$bench/${also%%=*}/Tidewell.exe"
+  programs+=("${also%%=*}=C:\\bench\\${also%%=*}\\Tidewell.exe")
+done
 
 # Entries numbered from $1 to $2 in the styles of every installer family: quoted and unquoted
 # paths with switches, the system installer's product codes, InstallShield's launcher, Wise's log,

@@ -1,5 +1,6 @@
 #include "inventory/finder_listings.h"
 
+#include <string_view>
 #include <utility>
 
 #include "inventory/file_tests.h"
@@ -7,16 +8,18 @@
 
 namespace {
 
-bool IsAscii(const std::string& text) {
+bool IsAscii(std::string_view text) {
   for (char c : text)
     if (static_cast<unsigned char>(c) >= 0x80) return false;
   return true;
 }
 
-std::string Capitals(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
+char Capital(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string Capitals(std::string_view text) {
+  std::string capitals(text);
+  for (char& c : capitals) c = Capital(c);
+  return capitals;
 }
 
 // U+0131 (dotless i) and U+017F (long s): the letters outside ASCII whose capitals are ASCII.
@@ -25,16 +28,19 @@ bool FoldsIntoAscii(const std::string& name) {
 }
 
 // CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension: the platform opens the device.
-bool IsDeviceName(const std::string& part) {
-  std::string base = Capitals(part.substr(0, part.find('.')));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '0' &&
-         base[3] <= '9';
+bool IsDeviceName(std::string_view part) {
+  std::string_view base = part.substr(0, part.find('.'));
+  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+  if (base.size() != 3 && base.size() != 4) return false;
+  char name[4] = {};
+  for (size_t i = 0; i < 3; ++i) name[i] = Capital(base[i]);
+  const std::string_view three(name, 3);
+  if (base.size() == 3) return three == "CON" || three == "PRN" || three == "AUX" || three == "NUL";
+  return (three == "COM" || three == "LPT") && base[3] >= '0' && base[3] <= '9';
 }
 
 // A name that the listings can speak for: the platform takes it as it stands.
-bool IsPlainName(const std::string& part) {
+bool IsPlainName(std::string_view part) {
   if (part.empty() || part.size() > 255 || part.back() == '.' || part.back() == ' ') return false;
   for (char c : part) {
     const auto u = static_cast<unsigned char>(c);
@@ -46,8 +52,8 @@ bool IsPlainName(const std::string& part) {
 }
 
 // "X:\a\b" as the drive "X:" and its names (with `root`, "X:" too, without names); false for any
-// other form of path.
-bool SplitPlainPath(const std::string& path, bool root, std::string* drive, std::vector<std::string>* parts) {
+// other form of path. The names are views into the path.
+bool SplitPlainPath(std::string_view path, bool root, std::string* drive, std::vector<std::string_view>* parts) {
   const char letter = path.empty() ? '\0' : path[0];
   if (path.size() < 2 || !((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) || path[1] != ':')
     return false;
@@ -57,9 +63,9 @@ bool SplitPlainPath(const std::string& path, bool root, std::string* drive, std:
   if (path.size() < 4 || path[2] != '\\') return false;
   for (size_t start = 3;;) {
     const size_t end = path.find('\\', start);
-    parts->push_back(path.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    parts->push_back(path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
     if (!IsPlainName(parts->back())) return false;
-    if (end == std::string::npos) return true;
+    if (end == std::string_view::npos) return true;
     start = end + 1;
   }
 }
@@ -107,7 +113,7 @@ FolderListings::Listing& FolderListings::ListingOf(platform::FileSystem& files, 
   return listing;
 }
 
-FolderListings::Kind FolderListings::KindIn(const Listing& listing, const std::string& name, size_t* entry) {
+FolderListings::Kind FolderListings::KindIn(const Listing& listing, std::string_view name, size_t* entry) {
   const auto kindOf = [&](size_t i) {
     *entry = i;
     return listing.folders[i] ? Kind::kFolder : Kind::kFile;
@@ -135,7 +141,7 @@ FolderListings::Kind FolderListings::KindIn(const Listing& listing, const std::s
 
 FolderListings::Place FolderListings::Resolve(platform::FileSystem& files, const std::string& path, bool root) {
   std::string drive;
-  std::vector<std::string> parts;
+  std::vector<std::string_view> parts;
   if (!SplitPlainPath(path, root, &drive, &parts)) return {};
   Place place{Kind::kFolder, drive, drive};
   for (size_t i = 0; i < parts.size(); ++i) {

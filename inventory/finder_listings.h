@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -65,7 +66,7 @@ class FolderListings {
   // The listing of the folder of that key when it was read, or none.
   const Listing* Read(const std::string& key) const;
   // What the name names in the listing, and its entry.
-  static Kind KindIn(const Listing& listing, const std::string& name, std::size_t* entry);
+  static Kind KindIn(const Listing& listing, std::string_view name, std::size_t* entry);
 
   std::map<std::string, Listing> folders_;  // by key: the path with its ASCII letters in capitals
   std::vector<std::string> askedDirectly_;  // keys

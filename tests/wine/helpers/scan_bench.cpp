@@ -15,7 +15,8 @@
 //       Starts each program (a Tidewell.exe) with CreateProcess, and Wine's own "uninstaller
 //       --list" and the minimal program below, taking turns, one clock for all; polls each window
 //       every few milliseconds for its rows listed and every status known, reads its peak working
-//       set, and closes it. Prints the medians and the ratios to the uninstaller.
+//       set, and closes it. Prints the medians, the time from the rows to the last status as the
+//       window counted it, and the ratios to the uninstaller (the median of each round's ratio).
 //   scan_bench minimal
 //       The minimal program: reads each entry's display name, command and publisher, one entry
 //       after the other, into an owner-data list view, and shows it; no status, no other page.
@@ -320,12 +321,13 @@ int QuestionsBench(int rounds) {
     listed.push_back(&entry);
     sixtyFourBit += entry.SixtyFourBit() ? 1 : 0;
   }
-  // The installer is loaded once per process, not per scan: loaded before the rounds, as a
-  // window's first scan has it loaded by its first entry of the kind.
+  // The installer is loaded once per process, at its first question: timed apart, before the rounds.
+  Clock clock;
+  const double loading = clock.Now();
   int state = 0;
   real.system.QueryProductState("{00000000-0000-0000-0000-000000000000}", &state);
+  const double loaded = clock.Now() - loading;
 
-  Clock clock;
   std::vector<Tally> tallies(static_cast<size_t>(rounds));
   std::vector<double> totals;
   std::map<int, int> statuses;
@@ -356,6 +358,8 @@ int QuestionsBench(int rounds) {
   std::printf("  %-52s %8s %10s %10.1f\n", "all questions", "", "", 1000 * asked);
   std::printf("  %-52s %8s %10s %10.1f %10.1f us per entry\n", "checking, all told", "", "", 1000 * median,
               1e6 * median / entries);
+  std::printf("  %-52s %8s %10s %10.1f   (once per process, before its first question)\n",
+              "loading the installer (msi.dll)", "", "", 1000 * loaded);
   return 0;
 }
 
@@ -518,30 +522,6 @@ bool Start(const std::string& commandLine, const std::string& folder, PROCESS_IN
                         folder.empty() ? nullptr : platform::Widen(folder).c_str(), &startup, process) != FALSE;
 }
 
-struct WindowSearch {
-  DWORD processId;
-  const wchar_t* windowClass;
-  HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<WindowSearch*>(data);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  if (owner != search->processId || wcscmp(name, search->windowClass) != 0) return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
-// The process's top window of that class, or null.
-HWND WindowOf(DWORD processId, const wchar_t* windowClass) {
-  WindowSearch search{processId, windowClass, nullptr};
-  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 BOOL CALLBACK MatchListView(HWND child, LPARAM data) {
   wchar_t name[64] = {};
   GetClassNameW(child, name, 64);
@@ -559,8 +539,8 @@ HWND ListViewIn(HWND window) {
 
 INT_PTR Property(HWND window, const wchar_t* name) { return reinterpret_cast<INT_PTR>(GetPropW(window, name)); }
 
-constexpr DWORD kPollMs = 4;
-constexpr double kLongestWait = 300;
+constexpr DWORD kPollMs = 5;
+constexpr DWORD kLongestWaitMs = 300000;
 
 // Ends a program whose window is listed: asked to close, and ended when it does not.
 void Close(const PROCESS_INFORMATION& process, HWND window) {
@@ -570,25 +550,31 @@ void Close(const PROCESS_INFORMATION& process, HWND window) {
   CloseHandle(process.hProcess);
 }
 
+// Asks every few milliseconds for the program's window of that class until the window has the
+// property; the seconds from `start`, or 0 when it never had.
+double WaitForProperty(const Clock& clock, double start, const PROCESS_INFORMATION& process, const wchar_t* windowClass,
+                       const wchar_t* property, HWND* window) {
+  for (;;) {
+    // The only window of its class in this prefix.
+    if (!*window) *window = FindWindowW(windowClass, nullptr);
+    // One question a poll once the window is known: a poll that asked more would slow the program
+    // it times, which asks the same server.
+    if (*window && Property(*window, property)) return clock.Now() - start;
+    if (clock.Now() - start > kLongestWaitMs / 1000.0 || WaitForSingleObject(process.hProcess, kPollMs) == WAIT_OBJECT_0)
+      return 0;
+  }
+}
+
 // A Tidewell.exe from its start until every status is known.
 bool TimeTidewell(const Clock& clock, const std::string& program, Run* run) {
   PROCESS_INFORMATION process{};
   const double start = clock.Now();
   if (!Start("\"" + program + "\"", FolderOf(program), &process)) return false;
   HWND window = nullptr;
-  bool ok = false;
-  for (;;) {
-    const double now = clock.Now();
-    if (now - start > kLongestWait || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) break;
-    if (!window) window = WindowOf(process.dwProcessId, kMainWindowClass);
-    if (window && run->listed == 0 && IsWindowVisible(window) && Property(window, kShownAfterProperty)) run->listed = now - start;
-    if (window && run->listed != 0 && Property(window, kCheckedAfterProperty)) {
-      run->checked = now - start;
-      ok = true;
-      break;
-    }
-    Sleep(kPollMs);
-  }
+  // The window sets the first property once it shows its rows, the second once every status is known.
+  run->listed = WaitForProperty(clock, start, process, kMainWindowClass, kShownAfterProperty, &window);
+  run->checked = run->listed > 0 ? WaitForProperty(clock, start, process, kMainWindowClass, kCheckedAfterProperty, &window) : 0;
+  const bool ok = run->checked > 0;
   if (ok) {
     run->ownListed = Property(window, kShownAfterProperty) / 1000.0;
     run->ownChecked = Property(window, kCheckedAfterProperty) / 1000.0;
@@ -609,20 +595,12 @@ bool TimeMinimal(const Clock& clock, Run* run) {
   const double start = clock.Now();
   if (!Start("\"" + program + "\" minimal", FolderOf(program), &process)) return false;
   HWND window = nullptr;
-  bool ok = false;
-  for (;;) {
-    const double now = clock.Now();
-    if (now - start > kLongestWait || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0) break;
-    if (!window) window = WindowOf(process.dwProcessId, kMinimalClass);
-    if (window && Property(window, kMinimalShownProperty)) {
-      run->listed = run->checked = now - start;
-      run->rows = static_cast<int>(Property(window, kMinimalShownProperty) - 1);
-      ok = true;
-      break;
-    }
-    Sleep(kPollMs);
+  run->listed = run->checked = WaitForProperty(clock, start, process, kMinimalClass, kMinimalShownProperty, &window);
+  const bool ok = run->listed > 0;
+  if (ok) {
+    run->rows = static_cast<int>(Property(window, kMinimalShownProperty) - 1);
+    run->memory = PeakWorkingSetMb(process.hProcess);
   }
-  if (ok) run->memory = PeakWorkingSetMb(process.hProcess);
   Close(process, window);
   return ok;
 }
@@ -673,56 +651,75 @@ double Ratio(double a, double b) { return b > 0 ? a / b : 0; }
 int Race(int runs, int entries, const std::vector<std::pair<std::string, std::string>>& programs) {
   Clock clock;
   const size_t n = programs.size();
-  std::vector<std::vector<Run>> results(n);
-  std::vector<Run> peer, minimal;
+  // Each round runs every Tidewell, the uninstaller and the minimal program once, each round
+  // beginning with the next of them, so that none is always first after a quiet or a busy spell.
+  std::vector<std::vector<Run>> results(n + 2);
+  const size_t peer = n, minimal = n + 1;
   auto fail = [](const std::string& what) {
     std::fprintf(stderr, "scan_bench race: %s\n", what.c_str());
     return 1;
   };
   // A first round untimed: every file the programs read is in the cache before the timed rounds.
   for (int round = -1; round < runs; ++round) {
-    for (size_t k = 0; k < n; ++k) {
+    for (size_t turn = 0; turn < n + 2; ++turn) {
+      const size_t k = (turn + static_cast<size_t>(std::max(round, 0))) % (n + 2);
       Run run;
-      if (!TimeTidewell(clock, programs[k].second, &run)) return fail(programs[k].second + " did not list and check");
-      if (run.rows < entries) return fail(programs[k].second + " listed " + std::to_string(run.rows) + " rows");
+      if (k == peer) {
+        if (!TimeUninstaller(clock, &run)) return fail("uninstaller --list did not start");
+        if (run.rows < entries) return fail("uninstaller --list printed " + std::to_string(run.rows) + " lines");
+      } else if (k == minimal) {
+        if (!TimeMinimal(clock, &run)) return fail("the minimal program did not list");
+      } else {
+        if (!TimeTidewell(clock, programs[k].second, &run)) return fail(programs[k].second + " did not list and check");
+        if (run.rows < entries) return fail(programs[k].second + " listed " + std::to_string(run.rows) + " rows");
+      }
       if (round >= 0) results[k].push_back(run);
     }
-    Run run;
-    if (!TimeUninstaller(clock, &run)) return fail("uninstaller --list did not start");
-    if (run.rows < entries) return fail("uninstaller --list printed " + std::to_string(run.rows) + " lines");
-    if (round >= 0) peer.push_back(run);
-    if (!TimeMinimal(clock, &run)) return fail("the minimal program did not list");
-    if (round >= 0) minimal.push_back(run);
   }
-  auto median = [](const std::vector<Run>& v, double Run::*field) {
+  auto median = [](const std::vector<Run>& v, auto value) {
     std::vector<double> values;
-    for (const Run& r : v) values.push_back(r.*field);
+    for (const Run& r : v) values.push_back(value(r));
     return Median(values);
   };
-  const double p = median(peer, &Run::listed);
-  std::printf("%8s  %-8s %8s %8s %8s %8s %8s %11s %12s %8s\n", "entries", "program", "listed", "checked", "own l.",
-              "own c.", "peer", "listed/peer", "checked/peer", "peak MB");
+  // A ratio to the uninstaller: the median of each round's ratio, the two timed in the same round.
+  auto ratio = [&](size_t k, double Run::*field) {
+    std::vector<double> values;
+    for (size_t r = 0; r < results[k].size(); ++r) values.push_back(Ratio(results[k][r].*field, results[peer][r].listed));
+    return Median(values);
+  };
+  const auto field = [](double Run::*f) { return [f](const Run& r) { return r.*f; }; };
+  const double p = median(results[peer], field(&Run::listed));
+  std::printf("%8s  %-8s %8s %8s %8s %8s %8s %8s %11s %12s %8s\n", "entries", "program", "listed", "checked", "own l.",
+              "own c.", "own c-l", "peer", "listed/peer", "checked/peer", "peak MB");
   for (size_t k = 0; k < n; ++k) {
-    const double l = median(results[k], &Run::listed), c = median(results[k], &Run::checked);
-    std::printf("%8d  %-8s %8.3f %8.3f %8.3f %8.3f %8.3f %11.2f %12.2f %8.1f\n", entries, programs[k].first.c_str(), l,
-                c, median(results[k], &Run::ownListed), median(results[k], &Run::ownChecked), p, Ratio(l, p),
-                Ratio(c, p), median(results[k], &Run::memory));
+    std::printf("%8d  %-8s %8.3f %8.3f %8.3f %8.3f %8.3f %8.3f %11.2f %12.2f %8.1f\n", entries, programs[k].first.c_str(),
+                median(results[k], field(&Run::listed)), median(results[k], field(&Run::checked)),
+                median(results[k], field(&Run::ownListed)), median(results[k], field(&Run::ownChecked)),
+                median(results[k], [](const Run& r) { return r.ownChecked - r.ownListed; }), p,
+                ratio(k, &Run::listed), ratio(k, &Run::checked), median(results[k], field(&Run::memory)));
   }
-  const double m = median(minimal, &Run::listed);
-  std::printf("%8d  %-8s %8.3f %8s %8s %8s %8.3f %11.2f %12s %8.1f\n", entries, "minimal", m, "", "", "", p, Ratio(m, p),
-              "", median(minimal, &Run::memory));
-  std::printf("%8d  %-8s %8.3f %8s %8s %8s %8.3f %11s %12s %8s\n", entries, "peer", p, "", "", "", p, "", "", "");
+  std::printf("%8d  %-8s %8.3f %8s %8s %8s %8s %8.3f %11.2f %12s %8.1f\n", entries, "minimal",
+              median(results[minimal], field(&Run::listed)), "", "", "", "", p, ratio(minimal, &Run::listed), "",
+              median(results[minimal], field(&Run::memory)));
+  std::printf("%8d  %-8s %8.3f\n", entries, "peer", p);
+  // The time from the rows to the last status beside the first program's, each round's ratio.
+  for (size_t k = 1; k < n; ++k) {
+    std::vector<double> values;
+    for (size_t r = 0; r < results[k].size(); ++r)
+      values.push_back(Ratio(results[k][r].ownChecked - results[k][r].ownListed,
+                             results[0][r].ownChecked - results[0][r].ownListed));
+    std::printf("          %-8s rows to last status / %s's: %.2f (median of each round's ratio)\n",
+                programs[k].first.c_str(), programs[0].first.c_str(), Median(values));
+  }
   // Every run, for a look at the spread.
-  for (size_t k = 0; k < n; ++k) {
-    std::printf("          %-8s runs (listed/checked s):", programs[k].first.c_str());
-    for (const Run& r : results[k]) std::printf(" %.3f/%.3f", r.listed, r.checked);
+  for (size_t k = 0; k < n + 2; ++k) {
+    std::printf("          %-8s runs:", k == peer ? "peer" : k == minimal ? "minimal" : programs[k].first.c_str());
+    for (const Run& r : results[k]) {
+      if (k < n) std::printf(" %.3f/%.3f", r.listed, r.checked);
+      else std::printf(" %.3f", r.listed);
+    }
     std::printf("\n");
   }
-  std::printf("          %-8s runs (s):", "peer");
-  for (const Run& r : peer) std::printf(" %.3f", r.listed);
-  std::printf("\n          %-8s runs (s):", "minimal");
-  for (const Run& r : minimal) std::printf(" %.3f", r.listed);
-  std::printf("\n");
   return 0;
 }
 
