@@ -196,8 +196,9 @@ bool FolderListings::PatternSearch(platform::FileSystem& files, const std::strin
   const Place place = Resolve(files, pattern.substr(0, slash), true);
   // A pattern in a folder that is not there finds nothing.
   if (place.kind == Kind::kMissing || place.kind == Kind::kFile) return false;
-  // The folder's own listing serves when it was read for another path.
-  const Listing* listing = place.kind == Kind::kFolder ? Read(place.key) : nullptr;
+  // The folder is read: a pattern search reads the whole folder as its listing does, and the
+  // questions that follow a pattern search in vain are about the same folder.
+  const Listing* listing = place.kind == Kind::kFolder ? &ListingOf(files, place.key, place.path) : nullptr;
   if (!listing || !listing->known || listing->foldsIntoAscii) return ::PatternSearch(files, pattern);
   const std::string capitals = Capitals(name);
   const std::string dotted = capitals + ".";

@@ -2,8 +2,9 @@
 // The finder's file and folder questions of one scan answered from one listing of each folder
 // (a search of "folder\*"): a vendor's folder is read once for all of its programs, and every
 // question about a folder that is not there is answered by its parent's listing. A folder is read
-// when a question is about a path further down; a question about a name in a folder not read is
-// asked, as a folder of one program is asked one question, which costs less than its listing.
+// when a question is about a path further down, or for a pattern search in it (which reads the
+// folder all the same); a question about a name in a folder not read is asked, as a folder of one
+// program is asked one question, which costs less than its listing.
 //
 // An answer comes from the listings only where they tell exactly what the file system would
 // answer: letter case ignored as the file system ignores it, a name found by its 8.3 name as well,

@@ -69,8 +69,11 @@ TEST(FolderListingsTest, AnswersAsTheFileSystemDoesAndAsksOnlyWhereAListingCanno
       {Ask::kFile, "C:\\Odd\\FILE.TXT", "", false, true},
       {Ask::kFile, "C:\\Odd\\f\xc4\xb1le.txt", "", true, false},  // letter for letter
       {Ask::kFile, "C:\\Data\\file.dat", "", true, true},
-      {Ask::kPattern, "C:\\Data\\file.*", "", true, true},
       {Ask::kPattern, app + "\\*.exe", "", true, true},
+      // A pattern search reads its folder, which then answers.
+      {Ask::kPattern, "C:\\Data\\file.*", "", true, true},
+      {Ask::kFile, "C:\\Data\\file.dat", "", true, false},
+      {Ask::kSearch, "C:\\Data", "file", false, false},
   };
   for (const auto& c : cases) {
     files.ResetCalls();
