@@ -1,42 +1,50 @@
 #!/usr/bin/env bash
 # The first scan under Wine: the time from starting Tidewell.exe until its window lists 1,000 and
 # 5,000 seeded uninstall entries, and until every status is known, beside the time of Wine's own
-# "uninstaller --list" on the same prefix, which lists the same entries without checking any file.
-# Medians of several runs, the programs taking turns.
-# Usage: [BEFORE=old/Tidewell.exe] [WINEARCH=win64] [LIST=machine|32-bit|user] [SIZES="1000 5000"]
-#        bench/scan_bench.sh [BUILD_DIR]   (default build/win32; built when needed)
-#   LIST: the list the entries go into: the machine's (in a 64-bit prefix its 64-bit view), the
-#   32-bit view of a 64-bit prefix, or the user's own.
+# "uninstaller --list" on the same prefix, which lists the same entries without checking any file,
+# and of a minimal program that reads the same values into a list view; the peak working set of
+# each; then where the checking time goes, question by question.
+# One helper inside Wine (scan_bench.exe race) starts every program with CreateProcess, on one
+# clock, and polls its window every few milliseconds; the programs take turns; medians of RUNS.
+# Usage: [BEFORE=old/bin/Tidewell.exe] [ALSO="name=other/Tidewell.exe ..."] [WINEARCH=win64]
+#        [LIST=both|machine|32-bit|user] [SIZES="1000 5000"] [RUNS=5] bench/scan_bench.sh [BUILD_DIR]
+#   BUILD_DIR: default build/win32, built when needed.
+#   BEFORE: an earlier build's Tidewell.exe, timed in the same run; when its build folder holds
+#   tests/scan_bench.exe, that build's account of its questions is printed too.
+#   LIST: the list the entries go into: both (the default: in a 64-bit prefix half of them in each
+#   view of the machine's list, in a 32-bit prefix the machine's list), the machine's (in a 64-bit
+#   prefix its 64-bit view), the 32-bit view of a 64-bit prefix, or the user's own.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(readlink -f "${1:-$top/build/win32}")
-runs=${RUNS:-3}
+runs=${RUNS:-5}
 sizes=${SIZES:-1000 5000}
-case "${LIST:-machine}" in
-  machine) list='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall' ;;
-  32-bit) list='HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall' ;;
-  user) list='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall' ;;
-  *) echo "LIST is machine, 32-bit or user" >&2; exit 2 ;;
+export WINEARCH=${WINEARCH:-win32}
+machine='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
+wow='HKEY_LOCAL_MACHINE\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\Uninstall'
+user='HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+case "${LIST:-both}" in
+  both) lists=("$machine"); [ "$WINEARCH" = win64 ] && lists+=("$wow") ;;
+  machine) lists=("$machine") ;;
+  32-bit) lists=("$wow") ;;
+  user) lists=("$user") ;;
+  *) echo "LIST is both, machine, 32-bit or user" >&2; exit 2 ;;
 esac
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" >/dev/null
 fi
-if ! built=$(cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target Tidewell window_probe 2>&1); then
+if ! built=$(cmake --build "$build" -j2 --target Tidewell scan_bench 2>&1); then
   echo "$built" >&2
   exit 1
 fi
-probe="$build/tests/window_probe.exe"
 
 work=$(mktemp -d /tmp/tidewell-bench.XXXXXX)
 export WINEPREFIX="$work/prefix"
-export WINEARCH=${WINEARCH:-win32}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 xvfb=""
-app=""
 finish() {
-  [ -n "$app" ] && kill "$app" 2>/dev/null
   wineserver -k >/dev/null 2>&1 || true
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   rm -rf "$work"
@@ -52,24 +60,44 @@ if [ -z "${DISPLAY:-}" ]; then
   sleep 1
 fi
 
-mkdir -p "$WINEPREFIX" "$work/program"
+mkdir -p "$WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1
 timeout 300 wine wineboot -i </dev/null >/dev/null 2>&1
-cp "$build/bin/Tidewell.exe" "$work/program/"
+# The programs sit on C:, each in a folder of its own (the window keeps its backups beside it).
+bench="$WINEPREFIX/drive_c/bench"
+mkdir -p "$bench/now"
+cp "$build/bin/Tidewell.exe" "$bench/now/"
+cp "$build/tests/scan_bench.exe" "$bench/"
+programs=('now=C:\bench\now\Tidewell.exe')
+if [ -n "${BEFORE:-}" ]; then
+  mkdir -p "$bench/before"
+  cp "$BEFORE" "$bench/before/Tidewell.exe"
+  programs+=('before=C:\bench\before\Tidewell.exe')
+  before_bench="$(dirname "$(readlink -f "$BEFORE")")/../tests/scan_bench.exe"
+  [ -f "$before_bench" ] && cp "$before_bench" "$bench/before/scan_bench.exe"
+fi
+# More builds to weigh in the same run: ALSO="name=path/to/Tidewell.exe ...".
+for also in ${ALSO:-}; do
+  mkdir -p "$bench/${also%%=*}"
+  cp "${also#*=}" "$bench/${also%%=*}/Tidewell.exe"
+  programs+=("${also%%=*}=C:\\bench\\${also%%=*}\\Tidewell.exe")
+done
 
 # Entries numbered from $1 to $2 in the styles of every installer family: quoted and unquoted
 # paths with switches, the system installer's product codes, InstallShield's launcher, Wise's log,
 # Squirrel's updater, variables. Every other entry's program is still there. Programs sit in
 # vendor folders of 50, as on a real machine: Wine finds a file by scanning its folder for the
-# name in any letter case, so a single folder of thousands would measure Wine's lookups.
+# name in any letter case, so a single folder of thousands would measure Wine's lookups. With two
+# lists, the entries take turns between them.
 seed() {
-  local from=$1 to=$2 reg="$work/seed.reg" pf="$WINEPREFIX/drive_c/Program Files" vendor here folder
+  local from=$1 to=$2 reg="$work/seed.reg" pf="$WINEPREFIX/drive_c/Program Files" vendor here folder list
   {
     echo "REGEDIT4"
     for ((i = from; i <= to; i++)); do
       vendor="Vendor $((i / 50))"
       here=$((i / 10 % 2 == 0))
       folder="C:\\\\Program Files\\\\$vendor\\\\Bench $i"
+      list=${lists[$((i % ${#lists[@]}))]}
       echo
       echo "[$list\\Bench Entry $i]"
       echo "\"DisplayName\"=\"Bench Program $i\""
@@ -91,94 +119,30 @@ seed() {
       echo "\"Publisher\"=\"$vendor\""
     done
   } >"$reg"
-  timeout 300 wine regedit /S "$reg" </dev/null >/dev/null 2>&1
+  # In a 64-bit prefix the 64-bit registry editor, which writes each key into the view its path
+  # names (the 32-bit one that "wine regedit" starts writes every key into the 32-bit view).
+  if [ "$WINEARCH" = win64 ]; then
+    timeout 300 /usr/lib/wine/wine64 regedit /S "$reg" </dev/null >/dev/null 2>&1
+  else
+    timeout 300 wine regedit /S "$reg" </dev/null >/dev/null 2>&1
+  fi
 }
 
-now() { date +%s.%N; }
-
-# Seconds from the start of a Tidewell.exe until its window lists every row (`listed`) and until
-# every status is known (`checked`), as another program sees them; and as the window itself
-# counts them (`own_listed`, `own_checked`), which leaves out the delay of that other program's
-# questions while the checks keep Wine's server busy. A program from before the checks moved to
-# their own thread shows its window only when both are done.
-tidewell_once() {
-  local exe=$1 start end
-  start=$(now)
-  (cd "$(dirname "$exe")" && exec wine "$(basename "$exe")") </dev/null >/dev/null 2>&1 &
-  app=$!
-  timeout 300 wine "$probe" wait 290000 </dev/null >/dev/null
-  end=$(now)
-  listed=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
-  timeout 300 wine "$probe" wait-checked 290000 </dev/null >/dev/null
-  end=$(now)
-  checked=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
-  rows=$(timeout 60 wine "$probe" count </dev/null | tr -d '\r')
-  # The window's own account, from the moment its process was made (0: a build without it).
-  read -r own_listed own_checked < <(timeout 60 wine "$probe" timings </dev/null | tr -d '\r')
-  own_listed=$(awk -v m="${own_listed:-0}" 'BEGIN { printf "%.3f", m / 1000 }')
-  own_checked=$(awk -v m="${own_checked:-0}" 'BEGIN { printf "%.3f", m / 1000 }')
-  timeout 60 wine "$probe" close 30000 </dev/null >/dev/null || kill "$app" 2>/dev/null || true
-  wait "$app" 2>/dev/null || true
-  app=""
-}
-
-uninstaller_once() {
-  local start end lines
-  start=$(now)
-  lines=$(timeout 300 wine uninstaller --list </dev/null 2>/dev/null | wc -l)
-  [ "$lines" -ge "$n" ] || { echo "uninstaller --list printed $lines lines, not $n" >&2; exit 1; }
-  end=$(now)
-  elapsed=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
-}
-
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-
-# An earlier build to weigh against, in the same run: BEFORE=path/to/old/Tidewell.exe.
-exes=("$work/program/Tidewell.exe")
-names=(now)
-if [ -n "${BEFORE:-}" ]; then
-  mkdir -p "$work/before"
-  cp "$BEFORE" "$work/before/Tidewell.exe"
-  exes+=("$work/before/Tidewell.exe")
-  names+=(before)
-fi
-
-echo "Tidewell's first scan under Wine $(wine --version 2>/dev/null), $WINEARCH prefix, ${LIST:-machine} list, median of $runs runs"
-echo "(listed, checked: seen from another program; own: as the window counted from its process's start)"
-printf '%8s  %-7s  %8s  %8s  %8s  %8s  %8s  %12s  %12s  %10s  %10s\n' entries build listed checked "own l." \
-  "own c." peer listed/peer checked/peer own-l/peer own-c/peer
+echo "Tidewell's first scan under Wine $(wine --version 2>/dev/null), $WINEARCH prefix, ${LIST:-both} list(s), median of $runs runs"
+echo "(listed, checked: seconds from CreateProcess, as the helper saw them; own: as the window counted from its"
+echo " process's start; peer: uninstaller --list to its end; minimal: a program that only lists; peak MB: peak"
+echo " working set once every status is known)"
 seeded=0
 for n in $sizes; do
   seed $((seeded + 1)) "$n"
   seeded=$n
-  for exe in "${exes[@]}"; do tidewell_once "$exe"; done  # warms the caches
-  declare -A listed_runs=() checked_runs=() own_listed_runs=() own_checked_runs=()
-  peer_runs=()
-  for ((r = 0; r < runs; r++)); do
-    for k in "${!exes[@]}"; do
-      tidewell_once "${exes[$k]}"
-      [ "$rows" -ge "$n" ] || { echo "the window listed $rows rows, not $n" >&2; exit 1; }
-      listed_runs[$k]+="$listed "
-      checked_runs[$k]+="$checked "
-      own_listed_runs[$k]+="$own_listed "
-      own_checked_runs[$k]+="$own_checked "
-    done
-    uninstaller_once
-    peer_runs+=("$elapsed")
-  done
-  peer=$(median "${peer_runs[@]}")
-  for k in "${!exes[@]}"; do
-    # shellcheck disable=SC2086
-    l=$(median ${listed_runs[$k]})
-    # shellcheck disable=SC2086
-    c=$(median ${checked_runs[$k]})
-    # shellcheck disable=SC2086
-    ol=$(median ${own_listed_runs[$k]})
-    # shellcheck disable=SC2086
-    oc=$(median ${own_checked_runs[$k]})
-    printf '%8d  %-7s  %8.3f  %8.3f  %8.3f  %8.3f  %8.3f  %12s  %12s  %10s  %10s\n' "$n" "${names[$k]}" "$l" "$c" \
-      "$ol" "$oc" "$peer" "$(ratio "$l" "$peer")" "$(ratio "$c" "$peer")" "$(ratio "$ol" "$peer")" \
-      "$(ratio "$oc" "$peer")"
-  done
+  (cd "$bench" && timeout 3600 wine scan_bench.exe race "$runs" "$n" "${programs[@]}" </dev/null | tr -d '\r')
+  echo
+  echo "now, $n entries:"
+  (cd "$bench" && timeout 600 wine scan_bench.exe questions 3 </dev/null | tr -d '\r')
+  if [ -f "$bench/before/scan_bench.exe" ]; then
+    echo "before, $n entries:"
+    (cd "$bench/before" && timeout 600 wine scan_bench.exe questions 3 </dev/null | tr -d '\r')
+  fi
+  echo
 done

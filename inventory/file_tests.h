@@ -6,11 +6,16 @@
 
 #include "platform/file_system.h"
 
+class FolderListings;
+
+// With `listings`, each is answered from the scan's listings of the folders where they tell
+// (finder_listings.h), and asked otherwise.
 // The file test: FindFirstFileA finds an entry that is no folder.
-bool FileTest(platform::FileSystem& files, const std::string& path);
+bool FileTest(platform::FileSystem& files, const std::string& path, FolderListings* listings = nullptr);
 // The folder test: GetFileAttributesA answers attributes with the folder bit set.
-bool FolderTest(platform::FileSystem& files, const std::string& path);
+bool FolderTest(platform::FileSystem& files, const std::string& path, FolderListings* listings = nullptr);
 // SearchPathA in the one directory, no extension, into the 260-character scratch buffer: found.
-bool DirectorySearch(platform::FileSystem& files, const std::string& directory, const std::string& name);
+bool DirectorySearch(platform::FileSystem& files, const std::string& directory, const std::string& name,
+                     FolderListings* listings = nullptr);
 // FindFirstFileA on the pattern succeeds, whatever kind of entry it finds.
-bool PatternSearch(platform::FileSystem& files, const std::string& pattern);
+bool PatternSearch(platform::FileSystem& files, const std::string& pattern, FolderListings* listings = nullptr);

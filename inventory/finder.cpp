@@ -39,7 +39,7 @@ std::vector<size_t> PrefixUnits(const std::string& s) {
 class FinderCall {
  public:
   FinderCall(Finder& finder, platform::FileSystem& files, const std::string& s, bool remember, Finding* finding)
-      : finder_(finder), files_(files), s_(s), remember_(remember), finding_(finding),
+      : finder_(finder), files_(files), listings_(finder.Listings()), s_(s), remember_(remember), finding_(finding),
         firstBackslash_(s.find('\\')), units_(PrefixUnits(s)), probes_(s.size() + 1, kUnknown) {
     // One mark per prefix length, and one more for the pattern.
     if (finding_) listed_.assign(s.size() + 2, false);
@@ -64,7 +64,8 @@ class FinderCall {
   bool PatternFound(const std::string& pattern) {
     const bool asked = units_[s_.size()] + 2 <= platform::kMaxPath;  // ".*" adds two units
     if (finding_ && asked && Unlisted(s_.size() + 1) && Named()) finding_->lookedFor.push_back(pattern);
-    return Query('p', pattern, [&] { return PatternSearch(files_, pattern); }) && Found(Kind::kPattern, pattern);
+    return Query('p', pattern, [&] { return PatternSearch(files_, pattern, listings_); }) &&
+           Found(Kind::kPattern, pattern);
   }
 
  private:
@@ -103,13 +104,13 @@ class FinderCall {
     if (k == std::string::npos) return Found(Kind::kBareName, t);
     const std::string directory = t.substr(0, k);
     const std::string name = t.substr(k + 1);
-    if (Query('s', directory + '\\' + name, [&] { return DirectorySearch(files_, directory, name); })) {
+    if (Query('s', directory + '\\' + name, [&] { return DirectorySearch(files_, directory, name, listings_); })) {
       return Found(Kind::kSearched, t);
     }
     const std::string folder = k + 1 == t.size() ? directory : t;
-    if (Query('d', folder, [&] { return FolderTest(files_, folder); })) return Found(Kind::kFolder, folder);
+    if (Query('d', folder, [&] { return FolderTest(files_, folder, listings_); })) return Found(Kind::kFolder, folder);
     const std::string exe = name + ".exe";
-    return Query('s', directory + '\\' + exe, [&] { return DirectorySearch(files_, directory, exe); }) &&
+    return Query('s', directory + '\\' + exe, [&] { return DirectorySearch(files_, directory, exe, listings_); }) &&
            Found(Kind::kSearchedExe, t, ".exe");
   }
 
@@ -145,6 +146,7 @@ class FinderCall {
 
   Finder& finder_;
   platform::FileSystem& files_;
+  FolderListings* const listings_;
   const std::string& s_;
   const bool remember_;
   Finding* const finding_;
@@ -363,8 +365,12 @@ std::uint32_t Finder::ExpandEnvironment(const std::string& text, std::string* ex
   return it->second.first;
 }
 
+FolderListings* Finder::Listings() const {
+  return options_.memo ? options_.memo->listings : nullptr;
+}
+
 bool Finder::nFileExists(const std::string& text) {
-  if (FileTest(files_, text)) return true;
+  if (FileTest(files_, text, Listings())) return true;
   if (!options_.retryUnredirected) return false;
   platform::RedirectionOff off(system_);
   return FileTest(files_, text);

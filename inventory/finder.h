@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "inventory/finder_listings.h"
 #include "inventory/finding.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
@@ -17,6 +18,10 @@ struct FinderMemo {
   std::map<std::string, bool> answers;  // by the kind of query and its text
   std::map<std::string, std::uint32_t> driveTypes;
   std::map<std::string, std::pair<std::uint32_t, std::string>> expansions;
+  // The folders listed once for the whole scan, which answer the file and folder questions; none:
+  // every question is asked. Listings may serve several memos: outside the Windows folder, which
+  // they never list, the redirection changes nothing.
+  FolderListings* listings = nullptr;
 };
 
 struct FinderOptions {
@@ -50,6 +55,8 @@ class Finder {
   std::uint32_t DriveType(const std::string& root);
   // The environment expansion of the text into MAX_PATH characters, remembered in the memo.
   std::uint32_t ExpandEnvironment(const std::string& text, std::string* expanded);
+  // The memo's folder listings, or none.
+  FolderListings* Listings() const;
 
  private:
   platform::FileSystem& files_;

@@ -126,7 +126,13 @@ int StatusOfCommand(platform::FileSystem& files, platform::System& system, const
   return CheckWithRedirection(system, finder, command);
 }
 
-ScanChecker::ScanChecker(platform::FileSystem& files, platform::System& system) : files_(files), system_(system) {}
+// The Windows folder is asked about directly: there the redirection of this 32-bit program and
+// names that no listing shows (Sysnative) make a listing tell less than a question.
+ScanChecker::ScanChecker(platform::FileSystem& files, platform::System& system)
+    : files_(files), system_(system), listings_({system.WindowsDirectory(), system.SystemWindowsDirectory()}) {
+  memo_.listings = &listings_;
+  sixtyFourBitMemo_.listings = &listings_;
+}
 
 StatusResult ScanChecker::Check(const Entry& entry) {
   if (std::optional<StatusResult> forgotten = ForgottenProductStatus(system_, entry)) return *forgotten;

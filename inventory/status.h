@@ -35,10 +35,13 @@ struct StatusResult {
 
 // The status checks of one scan: the same answers as StatusOfCommand, each file-system question
 // asked once for the whole scan (the 64-bit programs' entries, which look with the redirection
-// off, apart from the others).
+// off, apart from the others), and the file and folder questions answered from one listing of
+// each folder where it tells (finder_listings.h).
 class ScanChecker {
  public:
   ScanChecker(platform::FileSystem& files, platform::System& system);
+  ScanChecker(const ScanChecker&) = delete;
+  ScanChecker& operator=(const ScanChecker&) = delete;
   int StatusOf(const std::string& command, bool sixtyFourBit);
   // The same status, with the line that says why.
   StatusResult CheckCommand(const std::string& command, bool sixtyFourBit);
@@ -50,6 +53,7 @@ class ScanChecker {
 
   platform::FileSystem& files_;
   platform::System& system_;
+  FolderListings listings_;
   FinderMemo memo_;
   FinderMemo sixtyFourBitMemo_;
 };

@@ -1,6 +1,7 @@
-// The status check with its scan-wide memo and its skipped short pieces gives every entry the
-// status that the plain check, asking every question anew, gives it, with a reason that says the
-// same: on the realistic mix of installers and on many random commands, in both kinds of Windows.
+// The status check with its scan-wide memo, its folder listings and its skipped short pieces gives
+// every entry the status that the plain check, asking every question anew, gives it, with a reason
+// that says the same: on the realistic mix of installers and on many random commands, in both
+// kinds of Windows.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -24,7 +25,8 @@ const std::vector<std::string> kPieces = {
     "Gone", "uninst", "unins000", ".exe", ".dll", ".log", "Uninstall", ",", ";", "'", "%", "-", "_", "!", "(",
     ")", "@", "$", "#", ".", "/S", "/x", "RunDll32 ", "rundll32.exe ", "rundll ", "%ProgramFiles%",
     "%ProgramFiles(x86)%", "%CommonProgramFiles%", "%SystemRoot%", "%NOSUCH%", "1033", "12", "7", "MsiExec.exe",
-    "WINDOWS", "system32", "SysWOW64", "notepad", "x86", "{8E5B}", "*", "?", "<", "|", ":", "/"};
+    "WINDOWS", "system32", "SysWOW64", "notepad", "x86", "{8E5B}", "*", "?", "<", "|", ":", "/", "PROGRA~1",
+    "progra~1", "COMMON~1", "program files", "APP", "UNINST.EXE", "nul", ".."};
 
 std::string RandomCommand(std::mt19937& random) {
   std::uniform_int_distribution<size_t> piece(0, kPieces.size() - 1);
@@ -54,6 +56,12 @@ struct Disk {
       for (const std::string& file : entry.files) p.files.AddFile(file);
     for (const corpus::Entry& entry : corpus::Machine(300))
       for (const std::string& file : entry.files) p.files.AddFile(file);
+    // Folders named by their 8.3 names too, as commands name them.
+    for (const auto& [folder, shortName] : {std::pair{"C:\\Program Files", "PROGRA~1"},
+                                            {"C:\\Program Files\\Common Files", "COMMON~1"},
+                                            {"C:\\Program Files\\Common Files\\InstallShield", "INSTAL~1"},
+                                            {"C:\\Program Files\\Common Files\\InstallShield\\Professional", "PROFES~1"}})
+      p.files.SetShortName(folder, shortName);
   }
   platform::MemoryPlatform p;
 };

@@ -227,6 +227,53 @@ TEST_F(FileSystemContract, NamesOutsideAscii) {
   EXPECT_EQ(expanded, "C:\\\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\\\xe8\xa1\xa8");
 }
 
+// What a folder's listing shows is what the other calls find, by the long name in any letter case
+// and by the 8.3 name where the file system keeps one; what it does not show, none of them finds.
+// The status checks answer their questions from listings on this promise.
+TEST_F(FileSystemContract, AFoldersListingShowsWhatTheOtherCallsFind) {
+  const std::string app = base_ + "\\App";
+  env_->MakeFolder(app + "\\Sub Folder");
+  env_->MakeFile(app + "\\Long File Name.text", "MZ");
+  std::vector<FindData> listed;
+  FindData data;
+  {
+    UniqueFind find(files(), files().FindFirst(app + "\\*", &data));
+    ASSERT_TRUE(find);
+    do
+      if (data.name != "." && data.name != "..") listed.push_back(data);
+    while (files().FindNext(find.get(), &data));
+  }
+  ASSERT_EQ(listed.size(), 6u);
+  const auto upper = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    return text;
+  };
+  for (const FindData& entry : listed) {
+    const bool folder = (entry.attributes & kFileAttributeDirectory) != 0;
+    for (const std::string& name : {entry.name, upper(entry.name), entry.alternateName}) {
+      if (name.empty()) continue;
+      const std::uint32_t attributes = files().Attributes(app + "\\" + name);
+      ASSERT_NE(attributes, kInvalidFileAttributes) << name;
+      EXPECT_EQ((attributes & kFileAttributeDirectory) != 0, folder) << name;
+      FindData found;
+      UniqueFind find(files(), files().FindFirst(app + "\\" + name, &found));
+      ASSERT_TRUE(find) << name;
+      EXPECT_EQ(found.name, entry.name) << name;
+      std::string path;
+      EXPECT_NE(files().SearchDirectory(app, name, nullptr, kMaxPath, &path), 0u) << name;
+      EXPECT_FALSE(Found(app + "\\" + name + ".*").empty()) << name;
+    }
+  }
+  for (const std::string gone : {"Long File", "Sub", "x.dl", "readme.t"}) {
+    EXPECT_EQ(files().Attributes(app + "\\" + gone), kInvalidFileAttributes) << gone;
+    EXPECT_TRUE(Found(app + "\\" + gone).empty()) << gone;
+    std::string path;
+    EXPECT_EQ(files().SearchDirectory(app, gone, nullptr, kMaxPath, &path), 0u) << gone;
+  }
+  EXPECT_TRUE(Found(app + "\\Long File.*").empty());
+  EXPECT_EQ(Found(app + "\\LONG FILE NAME.*"), std::vector<std::string>{"Long File Name.text"});
+}
+
 TEST_F(FileSystemContract, ReadsProfileStrings) {
   const std::string ini = base_ + "\\kestrel.ini";
   env_->MakeFile(ini, "[Other]\r\nFolder=wrong\r\n[Backups]\r\nFolder = \"D:\\Saved\"\r\nEmpty=\r\n");
