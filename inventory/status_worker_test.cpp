@@ -157,6 +157,8 @@ TEST(StatusWorkerTest, ACheckThatRaisesOrAThreadThatCannotBeMadeLeavesTheRestChe
     SCOPED_TRACE(c.what);
     Disk disk;
     disk.jobs[7].entry.uninstallString = "C:\\Throw\\uninst.exe";
+    // A folder that is there, so that the check asks about it rather than answering from C:\'s listing.
+    disk.p.files.AddFolder("C:\\Throw");
     RaisingFiles files(disk.p.files);
     int asked = 0;
     const StatusWorker::StartThread start = [&](std::function<void()> work) {

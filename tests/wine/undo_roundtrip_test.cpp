@@ -123,6 +123,8 @@ TEST_F(UndoRoundTrip, SaveChangesGivesBackTheOldCommandWithItsType) {
   ClickRow(form_, Row(kEntry));
   ASSERT_TRUE(form_.Button15.Enabled());
   form_.Edit3.TextFromUser("C:\\new\\uninstall.exe");
+  // The new command's file is not there: saved anyway, as the user says.
+  ui_.answers = {IDYES};
   form_.Button15.Click();
   const regfile::Tree changed = Entry();
   const regfile::Value& now = changed.at(regfile::Upper(kUninstallPath + kEntry)).at("UNINSTALLSTRING");
