@@ -279,11 +279,13 @@ class TimedSystem : public platform::System {
   std::string SystemDirectory() override { return system_.SystemDirectory(); }
   std::string ExecutablePath() override { return system_.ExecutablePath(); }
   platform::LocalDate Today() override { return system_.Today(); }
+  platform::LocalTime Now() override { return system_.Now(); }
   int CompareText(const std::string& a, const std::string& b) override { return system_.CompareText(a, b); }
   int CompareTextIgnoringCase(const std::string& a, const std::string& b) override {
     return system_.CompareTextIgnoringCase(a, b);
   }
   bool ToAnsiCodePage(const std::string& text, std::string* ansi) override { return system_.ToAnsiCodePage(text, ansi); }
+  bool FromAnsiCodePage(const std::string& ansi, std::string* text) override { return system_.FromAnsiCodePage(ansi, text); }
   bool Wow64DisableRedirection(std::uintptr_t* cell) override {
     return timer_.Time(kRedirection, true, [&] { return system_.Wow64DisableRedirection(cell); });
   }
@@ -314,6 +316,9 @@ class TimedSystem : public platform::System {
   void CloseMutex(platform::MutexId mutex) override { system_.CloseMutex(mutex); }
   bool QueryProductState(const std::string& productCode, int* state) override {
     return timer_.Time(kProductState, true, [&] { return system_.QueryProductState(productCode, state); });
+  }
+  bool ProductLocalPackage(const std::string& productCode, std::string* path) override {
+    return timer_.Time(kProductState, true, [&] { return system_.ProductLocalPackage(productCode, path); });
   }
 
  private:
