@@ -23,6 +23,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "app/common_controls_win.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -443,8 +445,7 @@ LRESULT CALLBACK MinimalProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 }
 
 int MinimalProgram() {
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES};
-  InitCommonControlsEx(&controls);
+  common_controls::Initialize(ICC_LISTVIEW_CLASSES);
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = MinimalProc;
   windowClass.hInstance = GetModuleHandleW(nullptr);
