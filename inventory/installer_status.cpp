@@ -7,6 +7,10 @@ std::string ForgottenProductReason(const std::string& productCode) {
   return "the system installer does not know product " + productCode;
 }
 
+std::string KnownProductReason(const std::string& productCode) {
+  return "the system installer knows product " + productCode;
+}
+
 std::optional<StatusResult> ForgottenProductStatus(platform::System& system, const Entry& entry) {
   const ProductReference product = ProductOfEntry(entry);
   if (product.kind != ProductReference::Kind::kProduct) return std::nullopt;

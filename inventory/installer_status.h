@@ -16,3 +16,5 @@ std::string ForgottenProductReason(const std::string& productCode);
 // (installed, advertised, or installed for another user), or the installer cannot be asked. Then
 // the command's file decides, as for every entry.
 std::optional<StatusResult> ForgottenProductStatus(platform::System& system, const Entry& entry);
+// The reason of an entry whose product the installer knows, which decides its status.
+std::string KnownProductReason(const std::string& productCode);

@@ -3,7 +3,9 @@
 
 #include "inventory/status.h"
 
+#include "inventory/installer_health.h"
 #include "inventory/installer_status.h"
+#include "inventory/product_code.h"
 #include "platform/redirection.h"
 #include "platform/text_encoding.h"
 
@@ -30,11 +32,22 @@ size_t LastOccurrence(const std::string& text, const std::string& keyword) {
 }
 
 // The status of a piece that was not found, from the drive it lies on, and why.
-int StatusOfMissingPiece(Finder& finder, const std::string& root, const Finding& finding, std::string* reason) {
+int StatusOfMissingPiece(Finder& finder, const std::string& root, const Finding& finding, std::string* reason,
+                         std::string* file) {
   const std::uint32_t type = finder.DriveType(root);
   const int status = DriveStatus(type);
   if (reason) *reason = status == kMissingDisk ? NeverLookedAtLine(root, type) : FindingLine(finding);
+  if (file) *file = status == kMissingDisk ? std::string() : finding.text;
   return status;
+}
+
+// A library that RunDll32 is handed names its entry after a comma ("Setup.dll,LaunchSetup"): the
+// line and the file name the library alone.
+void DropEntryPoint(Finding& finding) {
+  const size_t comma = finding.text.rfind(',');
+  if (comma == std::string::npos || comma < 4) return;
+  const std::string library = finding.text.substr(0, comma);
+  if (LastOccurrence(library, ".DLL") == library.size() - 4) finding.text = library;
 }
 
 }  // namespace
@@ -43,10 +56,12 @@ int StatusOfMissingPiece(Finder& finder, const std::string& root, const Finding&
 // than the recursion it reads as: an uninstall string of any length cannot exhaust the stack. The
 // remainder is always a tail of the text, so it is kept as a start index, and the keyword tests
 // look only at where the keywords last occur: the work stays in proportion to the text.
-int CheckUninstall(Finder& finder, const std::string& text, std::string* reason) {
+int CheckUninstall(Finder& finder, const std::string& text, std::string* reason, std::string* file) {
   const size_t n = text.size();
   Finding finding;
-  Finding* const noted = reason ? &finding : nullptr;
+  Finding* const noted = reason || file ? &finding : nullptr;
+  // A command that hands a library to RunDll32 (or RunDll), under any of its names.
+  const size_t lastRundllName = LastOccurrence(text, "RUNDLL");
   const size_t lastRundll32 = LastOccurrence(text, "RUNDLL32 ");
   const size_t lastRundll = LastOccurrence(text, "RUNDLL ");
   // Counts of positions are characters; the marks looked for are ASCII, never part of another
@@ -79,11 +94,15 @@ int CheckUninstall(Finder& finder, const std::string& text, std::string* reason)
       dropFromStart(blank);
       continue;
     }
+    const bool library = lastRundllName != std::string::npos && lastRundllName < start;
     const std::string root = text.substr(start, platform::Utf8Advance(text, start, 3) - start);
     const size_t drive = text.find(":\\", platform::Utf8Advance(text, start, 2));  // in s from its position 3
     if (drive == std::string::npos) {
-      if (!finder.nFindSpace(text.substr(start), noted)) return StatusOfMissingPiece(finder, root, finding, reason);
+      const bool found = finder.nFindSpace(text.substr(start), noted);
+      if (library) DropEntryPoint(finding);
+      if (!found) return StatusOfMissingPiece(finder, root, finding, reason, file);
       if (reason) *reason = FindingLine(finding);
+      if (file) *file = finding.text;
       return kGoodLink;
     }
     // The piece ends just before the drive letter of the next absolute path.
@@ -91,7 +110,10 @@ int CheckUninstall(Finder& finder, const std::string& text, std::string* reason)
     const size_t q = platform::CodePointsOf(piece).size();
     // A piece of three characters or fewer leads on to the rest whether it is found or not: it is
     // not looked for.
-    if (q > 3 && !finder.nFindSpace(piece, noted)) return StatusOfMissingPiece(finder, root, finding, reason);
+    if (q > 3 && !finder.nFindSpace(piece, noted)) {
+      if (library) DropEntryPoint(finding);
+      return StatusOfMissingPiece(finder, root, finding, reason, file);
+    }
     dropFromStart(q);
   }
 }
@@ -101,10 +123,10 @@ int CheckDriveType(platform::FileSystem& files, const std::string& root) { retur
 namespace {
 
 int CheckWithRedirection(platform::System& system, Finder& finder, const std::string& command,
-                         std::string* reason = nullptr) {
-  if (!finder.Options().sixtyFourBit) return CheckUninstall(finder, command, reason);
+                         std::string* reason = nullptr, std::string* file = nullptr) {
+  if (!finder.Options().sixtyFourBit) return CheckUninstall(finder, command, reason, file);
   platform::RedirectionOff off(system);
-  return CheckUninstall(finder, command, reason);
+  return CheckUninstall(finder, command, reason, file);
 }
 
 }  // namespace
@@ -135,8 +157,30 @@ ScanChecker::ScanChecker(platform::FileSystem& files, platform::System& system)
 }
 
 StatusResult ScanChecker::Check(const Entry& entry) {
-  if (std::optional<StatusResult> forgotten = ForgottenProductStatus(system_, entry)) return *forgotten;
-  return CheckCommand(entry.uninstallString, entry.SixtyFourBit());
+  // The installer is asked once a scan about each product, however many entries name it.
+  const ProductReference product = ProductOfEntry(entry);
+  bool known = false;
+  if (product.kind == ProductReference::Kind::kProduct) {
+    auto asked = productStates_.find(product.code);
+    if (asked == productStates_.end()) {
+      int state = kNotAsked;
+      if (!system_.QueryProductState(product.code, &state)) state = kNotAsked;
+      asked = productStates_.emplace(product.code, state).first;
+    }
+    // An invalid argument or any other answer is no verdict that the product is gone.
+    if (asked->second == platform::kInstallStateUnknown) return {kBrokenLink, ForgottenProductReason(product.code), {}};
+    known = asked->second >= 0;
+    // An uninstaller that is there can still fail: the installer's package it reads is gone.
+    if (known)
+      if (std::optional<StatusResult> cached = CachedPackageStatus(files_, system_, entry)) return *cached;
+  }
+  StatusResult result = CheckCommand(entry.uninstallString, entry.SixtyFourBit());
+  if (result.status != kGoodLink) return result;
+  // What decided it: the installer knows the entry's product, not that MsiExec.exe is there.
+  if (known) result.reason = KnownProductReason(product.code);
+  // Or Inno Setup's uninstaller, there but without its data file.
+  if (std::optional<StatusResult> data = UninstallerDataStatus(files_, result.file)) return *data;
+  return result;
 }
 
 int ScanChecker::StatusOf(const std::string& command, bool sixtyFourBit) {
@@ -147,7 +191,7 @@ int ScanChecker::StatusOf(const std::string& command, bool sixtyFourBit) {
 StatusResult ScanChecker::CheckCommand(const std::string& command, bool sixtyFourBit) {
   Finder finder = FinderFor(sixtyFourBit);
   StatusResult result;
-  result.status = CheckWithRedirection(system_, finder, command, &result.reason);
+  result.status = CheckWithRedirection(system_, finder, command, &result.reason, &result.file);
   return result;
 }
 

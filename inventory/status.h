@@ -1,6 +1,7 @@
 #pragma once
 // An uninstall entry's status: the file its command names is there, on a drive that is not looked
 // at, or gone.
+#include <map>
 #include <string>
 
 #include "inventory/entry.h"
@@ -16,7 +17,8 @@ inline constexpr int kMissingDisk = 2;
 // The status icon of an uninstall string (or a remainder of it), asking `finder` about each piece.
 // With `reason`, also one line that says why: what was found for the last piece, what the piece
 // that decided was looked for as, or which drive was not looked at.
-int CheckUninstall(Finder& finder, const std::string& text, std::string* reason = nullptr);
+// With `file`, also the file the line names: what was found, or the piece that was not.
+int CheckUninstall(Finder& finder, const std::string& text, std::string* reason = nullptr, std::string* file = nullptr);
 // Missing Disk for the root of a removable, network, CD-ROM or RAM drive; otherwise Broken Link.
 int CheckDriveType(platform::FileSystem& files, const std::string& root);
 // The status of an entry's command as the entry's own uninstaller would see the disk: a 64-bit
@@ -31,6 +33,9 @@ int StatusOfCommand(platform::FileSystem& files, platform::System& system, const
 struct StatusResult {
   int status = kBrokenLink;
   std::string reason;
+  // The file that decided the status, as the line names it: the one found, or the one not found;
+  // empty where no file decided (the installer's verdict on a product, a drive not looked at).
+  std::string file;
 };
 
 // The status checks of one scan: the same answers as StatusOfCommand, each file-system question
@@ -56,4 +61,7 @@ class ScanChecker {
   FolderListings listings_;
   FinderMemo memo_;
   FinderMemo sixtyFourBitMemo_;
+  // The installer's answer about each product asked so far; kNotAsked where it cannot be asked.
+  static constexpr int kNotAsked = -100;
+  std::map<std::string, int> productStates_;
 };

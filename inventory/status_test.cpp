@@ -132,6 +132,11 @@ TEST(StatusTest, SaysWhyFromTheCheckThatGaveTheStatus) {
       {"C:\\App\\remove.exe C:\\App\\install.log", {"C:\\App\\remove.exe"}, kBrokenLink,
        "Not found: C:\\App\\install.log (looked for C:\\App\\install.log, C:\\App\\install.log.*, C:\\App and 1 "
        "more)"},
+      // RunDll32's library is named without the entry point after its comma.
+      {"RunDll32.exe C:\\App\\setup.dll,LaunchSetup", {"C:\\App\\setup.dll"}, kGoodLink, "Found C:\\App\\setup.dll"},
+      {"RunDll32.exe C:\\Old\\setup.dll,LaunchSetup", {}, kBrokenLink,
+       "Not found: C:\\Old\\setup.dll (looked for C:\\Old\\setup.dll,LaunchSetup, C:\\Old\\setup.dll,LaunchSetup.*, "
+       "C:\\Old\\setup.dll and 2 more)"},
       {"\"\"", {}, kBrokenLink, "Not found: nothing to look for"},
       {"|C:", {}, kBrokenLink, "Not found: nothing to look for in |C:"},
       // Long pieces keep their two ends, cut by characters whatever their bytes.

@@ -27,6 +27,7 @@ inline std::string Wide(const std::string& text) { return Utf16LeFromUtf8(text);
 inline void Seed(MemoryPlatform& p) {
   MemoryRegistry& r = p.registry;
   p.files.AddFile("C:\\Alpha\\unins000.exe");
+  p.files.AddFile("C:\\Alpha\\unins000.dat");  // its data file: the uninstaller can run
   r.SetString(kHkeyLocalMachine, EntryKey("Alpha"), "DisplayName", "Alpha Tool");
   r.SetString(kHkeyLocalMachine, EntryKey("Alpha"), "UninstallString", "C:\\Alpha\\unins000.exe", kRegExpandSz);
   r.SetValue(kHkeyLocalMachine, EntryKey("Alpha"), "EstimatedSize", kRegDword, std::string("\x10\x27\0\0", 4));
