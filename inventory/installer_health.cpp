@@ -13,7 +13,7 @@ std::optional<StatusResult> CachedPackageStatus(platform::FileSystem& files, pla
   if (!system.ProductLocalPackage(product.code, &package) || package.empty() || FileTest(files, package))
     return std::nullopt;
   return StatusResult{kBrokenLink,
-                      "the installer's cached package " + package + " is gone: its uninstall will fail"};
+                      "the installer's cached package " + package + " is gone: its uninstall will fail", package};
 }
 
 bool IsInnoUninstaller(const std::string& path) {
@@ -37,5 +37,5 @@ std::optional<StatusResult> UninstallerDataStatus(platform::FileSystem& files, c
   const std::string data = uninstallerPath.substr(0, uninstallerPath.size() - 4) + ".dat";
   if (FileTest(files, data)) return std::nullopt;
   const std::string name = data.substr(data.find_last_of("\\/") + 1);
-  return StatusResult{kBrokenLink, "its data file " + name + " is gone"};
+  return StatusResult{kBrokenLink, "its data file " + name + " is gone", data};
 }

@@ -17,5 +17,5 @@ std::optional<StatusResult> ForgottenProductStatus(platform::System& system, con
   int state = 0;
   // An invalid argument or any other answer is no verdict that the product is gone.
   if (!system.QueryProductState(product.code, &state) || state != platform::kInstallStateUnknown) return std::nullopt;
-  return StatusResult{kBrokenLink, ForgottenProductReason(product.code)};
+  return StatusResult{kBrokenLink, ForgottenProductReason(product.code), {}};
 }
