@@ -160,6 +160,8 @@ class TEdit : public TControl {
   bool Borderless = false;
   // The grey text an empty box shows.
   std::string Cue;
+  // The button that Enter in the box presses, if any.
+  TButton* DefaultButton = nullptr;
   // The user changed the text.
   std::function<void()> OnChange;
   void Change() { if (OnChange) OnChange(); }

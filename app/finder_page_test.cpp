@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/form1.h"
 #include "platform/memory/memory_platform.h"
+#include "tests/support/seeded_entries.h"
 
 namespace {
 
@@ -21,16 +23,19 @@ class FinderPageWindowTest : public ::testing::Test {
   TForm1 form{mp.platform()};
 };
 
-// The panel's caption and colours, and the beep, say what Find found.
+// The panel's caption and colours, and the beep, say what Find found; an empty box gets a message,
+// not an answer.
 TEST_F(FinderPageWindowTest, FindShowsItsAnswerInThePanelAndBeeps) {
   mp.files.AddFile("C:\\WINDOWS\\notepad.exe");
   const struct {
     std::string text, caption;
     TColor background, font;
-    std::string beep;
+    std::vector<std::string> beeps, messages;
   } cases[] = {
-      {"notepad", "Exists", clLime, clBlack, "0"},
-      {"gone.exe", "NonExistent", clRed, clWhite, "16"},
+      {"notepad", "Exists", clLime, clBlack, {"0"}, {}},
+      {"gone.exe", "NonExistent", clRed, clWhite, {"16"}, {}},
+      {" \"\" ", "Result", clBtnFace, clWindowText, {},
+       {"Type or paste the path of a file or folder into the box, then press Find."}},
   };
   for (const auto& c : cases) {
     mp.ui.shown.clear();
@@ -39,31 +44,60 @@ TEST_F(FinderPageWindowTest, FindShowsItsAnswerInThePanelAndBeeps) {
     EXPECT_EQ(c.caption, form.Panel3.Caption()) << c.text;
     EXPECT_EQ(c.background, form.Panel3.Color()) << c.text;
     EXPECT_EQ(c.font, form.Panel3.FontColor()) << c.text;
-    EXPECT_EQ(std::vector<std::string>{c.beep}, mp.ui.Texts("beep")) << c.text;
+    EXPECT_EQ(c.beeps, mp.ui.Texts("beep")) << c.text;
+    EXPECT_EQ(c.messages, mp.ui.Texts("message")) << c.text;
   }
 }
 
-TEST_F(FinderPageWindowTest, KeepsTheResultUntilTheNextFindOrAClickInTheUninstallString) {
+// The answer is about the box's text as it stood: typing, or a click in the uninstall string,
+// takes it away.
+TEST_F(FinderPageWindowTest, TheResultGoesWhenTheBoxChangesOrTheUninstallStringIsClicked) {
   form.Edit1.SetText("\"C:\\WINDOWS\\notepad.exe\" /S");
   form.Edit1.Select(1, 22);
   form.Button5.Click();
   EXPECT_EQ(form.Edit2.Text(), "C:\\WINDOWS\\notepad.exe");
-  form.Button3.Click();
-  EXPECT_EQ(form.Panel3.Caption(), "NonExistent");
-
-  form.Edit2.SetText("C:\\WINDOWS");  // typing leaves the panel alone
-  form.Edit2.TextFromUser("C:\\WINDOWS");
-  EXPECT_EQ(form.Panel3.Caption(), "NonExistent");
-
-  form.Edit1.Click();
-  EXPECT_EQ(form.Panel3.Caption(), "Result");
-  EXPECT_EQ(form.Panel3.Color(), clBtnFace);
-  EXPECT_EQ(form.Panel3.FontColor(), clWindowText);
-
+  for (const auto& change : std::vector<std::function<void()>>{
+           [&] { form.Edit2.TextFromUser("C:\\WINDOWS"), form.Edit2.Change(); }, [&] { form.Edit1.Click(); }}) {
+    form.Button3.Click();
+    EXPECT_NE(form.Panel3.Caption(), "Result");
+    change();
+    EXPECT_EQ(form.Panel3.Caption(), "Result");
+    EXPECT_EQ(form.Panel3.Color(), clBtnFace);
+    EXPECT_EQ(form.Panel3.FontColor(), clWindowText);
+  }
   form.Edit1.Select(0, 0);
   form.Button5.Click();
   EXPECT_EQ(form.Edit2.Text(), "");
   EXPECT_TRUE(mp.ui.Texts("message").empty());
+}
+
+// Test in Finder looks for the file that decided the entry's status, and the answer goes with the
+// entry: another row chosen takes it away.
+TEST(FinderPageTest, TestInFinderLooksForTheFileThatDecidedTheEntrysStatus) {
+  MemoryPlatform mp;
+  seeded::Seed(mp);
+  TForm1 form{mp.platform()};
+  form.FormCreate();
+  const auto select = [&](const std::string& key) {
+    for (int i = 0; i < form.ListView1.Count(); ++i)
+      if (form.ListView1.Item(i).SubItems.at(0) == key) form.ListView1.SelectRows({i});
+    form.ListView1.SelectItem();
+  };
+  const struct {
+    std::string key, file, caption;
+  } cases[] = {
+      {"Alpha", "C:\\Alpha\\unins000.exe", "Exists"},
+      {"Beta", "C:\\Beta\\remove.exe", "NonExistent"},
+  };
+  for (const auto& c : cases) {
+    select(c.key);
+    form.TestInFinder();
+    EXPECT_EQ(3, form.PageControl1.ActivePage()) << c.key;
+    EXPECT_EQ(c.file, form.Edit2.Text()) << c.key;
+    EXPECT_EQ(c.caption, form.Panel3.Caption()) << c.key;
+  }
+  select("Alpha");
+  EXPECT_EQ("Result", form.Panel3.Caption());
 }
 
 // The edit box counts its selection in UTF-16 units: a character outside the BMP is two of them.

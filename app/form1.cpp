@@ -148,6 +148,7 @@ void TForm1::BuildDesign() {
   Place(Edit2, &TabSheet1, 16, 76, 305, 21, 2);
   Place(Button3, &TabSheet1, 320, 77, 65, 21, 3);
   Button3.SetCaption("&Find");
+  Edit2.DefaultButton = &Button3;
   Place(Panel3, &TabSheet1, 400, 54, 105, 42);
   Panel3.SetCaption("Result");
 
@@ -308,6 +309,7 @@ void TForm1::BindEvents() {
   Button8.OnClick = Guarded(&TForm1::Button8Click);
   Button9.OnClick = Guarded(&TForm1::Button9Click);
   Edit1.OnClick = Guarded(&TForm1::EditChange);
+  Edit2.OnChange = Guarded(&TForm1::EditChange);
   Button3.OnClick = Guarded(&TForm1::Button3Click);
   Button5.OnClick = Guarded(&TForm1::Button5Click);
   ListBox1.OnClick = Guarded(&TForm1::ListBox1SelectFile);
@@ -362,6 +364,8 @@ void TForm1::FillBoxes(const Entry& entry) {
                       "Save Changes?", platform::kMbYesNo | platform::kMbIconWarning) == platform::kIdYes)
       SaveCommand(*before, Edit3.Text());
   }
+  // The Finder's answer was about the entry before.
+  if (boxEntry_ != IdOf(entry)) EditChange();
   boxEntry_ = IdOf(entry);
   boxCommand_ = entry.uninstallString;
   Edit1.SetText(entry.uninstallString);

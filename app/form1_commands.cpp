@@ -132,8 +132,7 @@ void TForm1::SaveCommand(Entry entry, const std::string& command) {
     if (IdOf(Entries[i]) != IdOf(entry)) continue;
     Entries[i].uninstallString = command;
     const StatusResult result = ScanChecker(platform_.files, platform_.system).Check(Entries[i]);
-    Entries[i].status = result.status;
-    Entries[i].reason = result.reason;
+    ApplyStatus(Entries[i], result);
     const int row = i < rowOfEntry_.size() ? rowOfEntry_[i] : -1;
     if (row >= 0 && row < ListView1.Count()) {
       ListView1.Item(row).SubItems.at(1) = command;
@@ -218,6 +217,12 @@ void TForm1::Label8Click() {
 void TForm1::Button5Click() { Edit2.SetText(Edit1.SelText()); }
 
 void TForm1::Button3Click() {
+  if (Edit2.Text().find_first_not_of(" \t\"") == std::string::npos) {
+    // No path: no answer, which the panel would show as if about a file.
+    EditChange();
+    platform_.ui.ShowMessage("Type or paste the path of a file or folder into the box, then press Find.");
+    return;
+  }
   if (AddressExists(platform_.files, WinDir, SysDir, Edit2.Text())) {
     Panel3.SetCaption("Exists");
     Panel3.SetColors(clLime, clBlack);

@@ -8,6 +8,7 @@
 
 #include "app/form1.h"
 #include "launch/open_in_shell.h"
+#include "platform/text_encoding.h"
 
 namespace {
 
@@ -116,11 +117,15 @@ void TForm1::ShowWhy() {
 void TForm1::TestInFinder() {
   const std::vector<Entry> selected = SelectedEntries();
   if (selected.size() != 1) return;
-  const std::string& command = selected.front().uninstallString;
-  Edit1.SetText(command);
-  Edit1.Select(0, static_cast<int>(command.size()));
-  EditChange();
+  const Entry& entry = selected.front();
+  Edit1.SetText(entry.uninstallString);
+  // The file that decided the entry's status is looked for at once; without one (the installer
+  // decided, or a drive not looked at), the whole command is selected for the user to cut.
+  Edit1.Select(0, static_cast<int>(platform::Utf16Length(entry.uninstallString)));
   PageControl1.SetActivePage(kFinderPage);
+  Edit2.SetText(entry.checkedFile);
+  if (entry.checkedFile.empty()) EditChange();
+  else Button3Click();
 }
 
 void TForm1::CopyCommand() {

@@ -76,9 +76,7 @@ void TForm1::FillListBox() {
     if (CheckInBackground) {
       jobs.push_back({index, entry});
     } else {
-      const StatusResult result = checker.Check(entry);
-      entry.status = result.status;
-      entry.reason = result.reason;
+      ApplyStatus(entry, checker.Check(entry));
     }
   }
   ListBox3.Clear();
@@ -235,8 +233,7 @@ void TForm1::StatusChecked(int entry, const StatusResult& result) {
     return;
   }
   if (entry >= static_cast<int>(Entries.size())) return;
-  Entries[static_cast<size_t>(entry)].status = status;
-  Entries[static_cast<size_t>(entry)].reason = result.reason;
+  ApplyStatus(Entries[static_cast<size_t>(entry)], result);
   ++checksDone_;
   brokenFound_ += status == kBrokenLink ? 1 : 0;
   missingFound_ += status == kMissingDisk ? 1 : 0;

@@ -492,6 +492,11 @@ bool TForm1Window::PreTranslate(MSG& message) {
     // Enter presses the focused button, as in the framework's forms; outside a dialog box the
     // system would only send IDOK.
     Win32Peer* peer = PeerOfWindow(GetFocus());
+    if (peer && peer->Control().Kind() == ControlKind::kEdit) {
+      // In a box with a default button, Enter presses that button.
+      const TButton* button = static_cast<TEdit&>(peer->Control()).DefaultButton;
+      peer = button ? PeerOf(button) : nullptr;
+    }
     if (peer && peer->Control().Kind() == ControlKind::kButton) {
       SendMessageW(peer->Handle(), BM_CLICK, 0, 0);
       return true;

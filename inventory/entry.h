@@ -41,6 +41,8 @@ struct Entry {
   // says why.
   int status = kStatusUnknown;
   std::string reason;
+  // The file that decided the status, as the reason names it; empty where no file decided.
+  std::string checkedFile;
 
   // The main list shows an entry with a display name and an uninstall command.
   bool Listed() const { return readError.empty() && !displayName.empty() && !uninstallString.empty(); }

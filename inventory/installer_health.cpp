@@ -31,11 +31,12 @@ bool IsInnoUninstaller(const std::string& path) {
   return true;
 }
 
-std::optional<StatusResult> UninstallerDataStatus(platform::FileSystem& files, const std::string& uninstallerPath) {
+std::optional<StatusResult> UninstallerDataStatus(platform::FileSystem& files, const std::string& uninstallerPath,
+                                                  FolderListings* listings) {
   if (!IsInnoUninstaller(uninstallerPath)) return std::nullopt;
   // The data file has the uninstaller's name with ".dat" for ".exe", beside it.
   const std::string data = uninstallerPath.substr(0, uninstallerPath.size() - 4) + ".dat";
-  if (FileTest(files, data)) return std::nullopt;
+  if (listings ? listings->FileTest(files, data) : FileTest(files, data)) return std::nullopt;
   const std::string name = data.substr(data.find_last_of("\\/") + 1);
   return StatusResult{kBrokenLink, "its data file " + name + " is gone", data};
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "inventory/entry.h"
+#include "inventory/finder_listings.h"
 #include "inventory/status.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
@@ -21,4 +22,6 @@ bool IsInnoUninstaller(const std::string& path);
 // Broken Link for Inno Setup's uninstaller (unins000.exe, its number varies) whose data file of the
 // same number (unins000.dat) is not beside it: it cannot run without it. Nothing for any other file,
 // or when the data file is there.
-std::optional<StatusResult> UninstallerDataStatus(platform::FileSystem& files, const std::string& uninstallerPath);
+// With `listings`, the data file is asked about through the scan's listings.
+std::optional<StatusResult> UninstallerDataStatus(platform::FileSystem& files, const std::string& uninstallerPath,
+                                                  FolderListings* listings = nullptr);

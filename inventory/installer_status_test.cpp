@@ -22,6 +22,8 @@ const std::string kKnown = "the system installer knows product {6A1C2C39-1F4E-4E
 TEST(InstallerStatusTest, TheInstallerDecidesForItsProductsAndTheFileForTheRest) {
   const std::string x = "MsiExec.exe /X" + std::string(kCode);
   const std::string cached = "C:\\WINDOWS\\Installer\\1a2b3c.msi";
+  // A known product's cached package is asked about too.
+  const std::vector<std::string> both = {kCode, "package of " + std::string(kCode)};
   const struct {
     const char* what;
     std::string key;
@@ -35,18 +37,18 @@ TEST(InstallerStatusTest, TheInstallerDecidesForItsProductsAndTheFileForTheRest)
     std::vector<std::string> asked;
     std::string package = "";  // the cached package the installer names
   } cases[] = {
-      {"a known product", "T", x, false, kInstallStateDefault, true, {kMsiExec}, kGoodLink, kKnown, {kCode}},
+      {"a known product", "T", x, false, kInstallStateDefault, true, {kMsiExec}, kGoodLink, kKnown, both},
       {"a forgotten product", "T", x, false, 0, true, {kMsiExec}, kBrokenLink, kForgotten, {kCode}},
       {"a forgotten product, asked in upper case", "T", "msiexec /i{6a1c2c39-1f4e-4e57-9e10-0b6b3b6d2c11}", false, 0,
        true, {kMsiExec}, kBrokenLink, kForgotten, {kCode}},
       {"an advertised product", "T", "MsiExec.exe /I" + std::string(kCode), false, kInstallStateAdvertised, true,
-       {kMsiExec}, kGoodLink, kKnown, {kCode}},
+       {kMsiExec}, kGoodLink, kKnown, both},
       {"a product installed for another user", "T", x, false, kInstallStateAbsent, true, {kMsiExec}, kGoodLink, kKnown,
-       {kCode}},
+       both},
       {"the installer's answer of a bad argument is no verdict", "T", x, false, kInstallStateInvalidArg, true,
        {kMsiExec}, kGoodLink, "", {kCode}},
       {"a known product whose MsiExec.exe is gone", "T", "C:\\WINDOWS\\system32\\MsiExec.exe /X" + std::string(kCode),
-       false, kInstallStateDefault, true, {}, kBrokenLink, "", {kCode}},
+       false, kInstallStateDefault, true, {}, kBrokenLink, "", both},
       {"the key names the product, WindowsInstaller 1", kCode, "C:\\WINDOWS\\system32\\MsiExec.exe /qb", true, 0, true,
        {kMsiExec}, kBrokenLink, kForgotten, {kCode}},
       {"the key is a code without WindowsInstaller", kCode, "C:\\WINDOWS\\system32\\MsiExec.exe /qb", false, 0, true,
@@ -58,11 +60,11 @@ TEST(InstallerStatusTest, TheInstallerDecidesForItsProductsAndTheFileForTheRest)
        kBrokenLink, "", {}},
       // An uninstaller that is there but will fail.
       {"a known product whose cached package is there", "T", x, false, kInstallStateDefault, true, {kMsiExec, cached},
-       kGoodLink, kKnown, {kCode}, cached},
+       kGoodLink, kKnown, both, cached},
       {"a known product whose cached package is gone", "T", x, false, kInstallStateDefault, true, {kMsiExec},
-       kBrokenLink, "the installer's cached package " + cached + " is gone: its uninstall will fail", {kCode}, cached},
+       kBrokenLink, "the installer's cached package " + cached + " is gone: its uninstall will fail", both, cached},
       {"a known product without a cached package", "T", x, false, kInstallStateDefault, true, {kMsiExec}, kGoodLink,
-       kKnown, {kCode}},
+       kKnown, both},
       {"Inno Setup's uninstaller without its data file", "T", "\"C:\\Apps\\unins001.exe\" /SILENT", false, 0, true,
        {"C:\\Apps\\unins001.exe", "C:\\Apps\\unins000.dat"}, kBrokenLink, "its data file unins001.dat is gone", {}},
   };
@@ -78,7 +80,7 @@ TEST(InstallerStatusTest, TheInstallerDecidesForItsProductsAndTheFileForTheRest)
     entry.uninstallString = c.command;
     entry.windowsInstaller = c.windowsInstaller;
     ScanChecker checker(p.files, p.system);
-    // A second entry of the same product takes the first one's answer: the installer is asked once.
+    // A second entry of the same product takes the first one's answers: the installer is asked once.
     for (int round = 0; round < 2; ++round) {
       const StatusResult result = checker.Check(entry);
       EXPECT_EQ(c.status, result.status) << c.what;

@@ -37,7 +37,10 @@ int StatusOfMissingPiece(Finder& finder, const std::string& root, const Finding&
   const std::uint32_t type = finder.DriveType(root);
   const int status = DriveStatus(type);
   if (reason) *reason = status == kMissingDisk ? NeverLookedAtLine(root, type) : FindingLine(finding);
-  if (file) *file = status == kMissingDisk ? std::string() : finding.text;
+  if (file) {
+    // The piece up to its last character that is not a blank: the blank before the arguments.
+    *file = status == kMissingDisk ? std::string() : finding.text.substr(0, finding.text.find_last_not_of(' ') + 1);
+  }
   return status;
 }
 
@@ -171,15 +174,19 @@ StatusResult ScanChecker::Check(const Entry& entry) {
     if (asked->second == platform::kInstallStateUnknown) return {kBrokenLink, ForgottenProductReason(product.code), {}};
     known = asked->second >= 0;
     // An uninstaller that is there can still fail: the installer's package it reads is gone.
-    if (known)
-      if (std::optional<StatusResult> cached = CachedPackageStatus(files_, system_, entry)) return *cached;
+    if (known) {
+      auto package = cachedPackages_.find(product.code);
+      if (package == cachedPackages_.end())
+        package = cachedPackages_.emplace(product.code, CachedPackageStatus(files_, system_, entry)).first;
+      if (package->second) return *package->second;
+    }
   }
   StatusResult result = CheckCommand(entry.uninstallString, entry.SixtyFourBit());
   if (result.status != kGoodLink) return result;
   // What decided it: the installer knows the entry's product, not that MsiExec.exe is there.
   if (known) result.reason = KnownProductReason(product.code);
   // Or Inno Setup's uninstaller, there but without its data file.
-  if (std::optional<StatusResult> data = UninstallerDataStatus(files_, result.file)) return *data;
+  if (std::optional<StatusResult> data = UninstallerDataStatus(files_, result.file, &listings_)) return *data;
   return result;
 }
 

@@ -2,6 +2,7 @@
 // An uninstall entry's status: the file its command names is there, on a drive that is not looked
 // at, or gone.
 #include <map>
+#include <optional>
 #include <string>
 
 #include "inventory/entry.h"
@@ -38,6 +39,13 @@ struct StatusResult {
   std::string file;
 };
 
+// The entry takes the status, its reason and the file that decided it.
+inline void ApplyStatus(Entry& entry, const StatusResult& result) {
+  entry.status = result.status;
+  entry.reason = result.reason;
+  entry.checkedFile = result.file;
+}
+
 // The status checks of one scan: the same answers as StatusOfCommand, each file-system question
 // asked once for the whole scan (the 64-bit programs' entries, which look with the redirection
 // off, apart from the others), and the file and folder questions answered from one listing of
@@ -64,4 +72,6 @@ class ScanChecker {
   // The installer's answer about each product asked so far; kNotAsked where it cannot be asked.
   static constexpr int kNotAsked = -100;
   std::map<std::string, int> productStates_;
+  // The verdict on each known product's cached package: Broken Link when it is gone.
+  std::map<std::string, std::optional<StatusResult>> cachedPackages_;
 };

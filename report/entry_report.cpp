@@ -52,9 +52,7 @@ void CheckEntries(platform::FileSystem& files, platform::System& system, std::ve
       entry.reason = UnlistedReason(entry);
       continue;
     }
-    const StatusResult result = checker.Check(entry);
-    entry.status = result.status;
-    entry.reason = result.reason;
+    ApplyStatus(entry, checker.Check(entry));
   }
 }
 

@@ -164,6 +164,7 @@ void MemorySystem::Wow64RevertRedirection(std::uintptr_t value) {
 
 bool MemorySystem::ProductLocalPackage(const std::string& productCode, std::string* path) {
   std::lock_guard<std::mutex> lock(productMutex_);
+  productQueries_.push_back("package of " + productCode);
   if (!installerAvailable) return false;
   const auto found = localPackages.find(productCode);
   if (found == localPackages.end()) return false;

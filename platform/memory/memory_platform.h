@@ -92,7 +92,8 @@ class MemorySystem : public System {
   void CloseMutex(MutexId mutex) override;
   bool QueryProductState(const std::string& productCode, int* state) override;
   bool ProductLocalPackage(const std::string& productCode, std::string* path) override;
-  // Every product code asked about, in order.
+  // Every question to the installer, in order: a product code for its state, "package of" and the
+  // code for its cached package.
   std::vector<std::string> ProductQueries() const;
 
  private:
