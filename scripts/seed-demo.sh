@@ -37,6 +37,8 @@ if [ -n "$stand_in" ]; then cp "$stand_in" "$pf/Tide Tables/Uninstall.exe"; else
 mkdir -p "$prefix/drives/d"
 ln -sfn ../drives/d "$prefix/dosdevices/d:"
 printf 'MZ' >"$pf/Seabird Mail/unins000.exe"
+printf 'Inno Setup Uninstall Log' >"$pf/Seabird Mail/unins000.dat"
+# An uninstaller that is there but cannot run: its data file unins000.dat is gone.
 printf 'MZ' >"$pf/Anchor Tools/unins000.exe"
 printf 'MZ' >"$c/windows/UNWISE.EXE"
 printf 'Wise installation log\r\n' >"$pf/Salt Marsh/INSTALL.LOG"

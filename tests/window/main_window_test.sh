@@ -86,7 +86,7 @@ start
 echo "== the first scan"
 expect "page shown at start" 0 "$(p page)"
 base_rows=(
-  $'Anchor Tools\tAnchor Tools_is1\t%ProgramFiles%\\Anchor Tools\\unins000.exe\t1'
+  $'Anchor Tools\tAnchor Tools_is1\t%ProgramFiles%\\Anchor Tools\\unins000.exe\t0'
   $'Beacon Backup 5\t{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\tRunDll32 C:\\PROGRA~1\\COMMON~1\\INSTAL~1\\PROFES~1\\RunTime\\10\\01\\Intel32\\Ctor.dll,LaunchSetup "C:\\Program Files\\InstallShield Installation Information\\{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\\setup.exe" -l0x9 -removeonly\t0'
   $'Coastal Maps CD Edition\tCoastal Maps\tD:\\Setup\\uninst.exe /remove\t2'
   $'Driftwood Sync 0.9\tDriftwood Sync\tC:\\Program Files\\Driftwood Sync\\Remove Driftwood.exe\t0'
@@ -198,6 +198,21 @@ key Down
 key alt+l
 expect_soon "Alt+L is Refresh List: the boxes follow the keyboard's selection" "$(command_of 3)" p text Edit1
 
+echo "== Test in Finder"
+row_of() { p rows | awk -F'\t' -v name="$1" '$1 == name { print NR - 1 }'; }
+click_row "$(row_of 'Driftwood Sync 0.9')"
+key shift+F10
+key t
+expect_soon "Test in Finder, from the context menu, turns to the Finder" 3 p page
+expect_soon "with the file that decided the entry's status in the box" \
+  'C:\Program Files\Driftwood Sync\Remove Driftwood.exe' p text Edit2
+read -r px py < <(p center Panel3)
+px=$((px - 45))
+page_colour=$(pixel $((px - 12)) "$py")
+expect_soon "and the answer about it: not there" "255,0,0" pixel "$px" "$py"
+click_row "$(row_of 'Harbor Notes 3.1')"
+expect_soon "another entry chosen takes the answer away" "$page_colour" pixel "$px" "$py"
+
 echo "== the pages"
 names=(introduction accuracy status finder change_uninstall_string backups all_entries installer_list)
 for i in "${!names[@]}"; do
@@ -210,10 +225,12 @@ for i in "${!names[@]}"; do
     page_colour=$(pixel $((px - 12)) "$py")
     expect "the result panel starts in the page's colours" "$page_colour" "$(pixel "$px" "$py")"
     click "$bx" "$by"
+    key End shift+Home BackSpace
     xdotool type --delay 20 'notepad'
-    click_control Button3
-    expect_soon "Find on a file in the Windows folder turns the panel green" "0,255,0" pixel "$px" "$py"
-    click "$bx" "$by"
+    key Return
+    expect_soon "Enter in the box is Find: a file in the Windows folder turns the panel green" "0,255,0" pixel "$px" "$py"
+    xdotool type --delay 20 '.exe'
+    expect_soon "typing in the box brings back the neutral look" "$page_colour" pixel "$px" "$py"
     key End shift+Home BackSpace
     xdotool type --delay 20 'C:\no\such\file.exe'
     click_control Button3

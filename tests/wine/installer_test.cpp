@@ -36,6 +36,7 @@ const std::string kKnown = "{7A1C2C39-1F4E-4E57-9E10-0B6B3B6D2C11}";
 const std::string kForgotten = "{7B1C2C39-1F4E-4E57-9E10-0B6B3B6D2C12}";
 const std::string kUnlisted = "{7C1C2C39-1F4E-4E57-9E10-0B6B3B6D2C13}";
 const std::string kNeverInstalled = "{7D1C2C39-1F4E-4E57-9E10-0B6B3B6D2C14}";
+const std::string kPackageGone = "{7F1C2C39-1F4E-4E57-9E10-0B6B3B6D2C15}";
 const std::string kUserData = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products\\";
 
 std::wstring W(const std::string& text) { return platform::Widen(text); }
@@ -201,7 +202,7 @@ class InstallerUnderWine : public ::testing::Test {
     ASSERT_TRUE(CopyFileW(W(TestFolder() + "..\\bin\\Tidewell.exe").c_str(), W(program_ + "Tidewell.exe").c_str(), FALSE));
   }
   void TearDown() override {
-    for (const std::string& code : {kKnown, kForgotten, kUnlisted}) {
+    for (const std::string& code : {kKnown, kForgotten, kUnlisted, kPackageGone}) {
       RunProgram("msiexec.exe /x " + code + " /qn", Output::kNone);
       const std::string packed = PackedProductCode(code);
       undo_seeds::DeleteTree(HKEY_CLASSES_ROOT, "Installer\\Products\\" + packed);
@@ -211,6 +212,7 @@ class InstallerUnderWine : public ::testing::Test {
     for (const std::string& key : seeded_) undo_seeds::DeleteTree(HKEY_LOCAL_MACHINE, kUninstallPath + key);
     for (const std::string& key : seededUser_) undo_seeds::DeleteTree(HKEY_CURRENT_USER, kUninstallPath + key);
     RemoveTree(program_.substr(0, program_.size() - 1));
+    RemoveTree(TestFolder() + "inno");
   }
 
   // Builds the product's package and installs it with msiexec, quietly.
@@ -250,6 +252,23 @@ TEST_F(InstallerUnderWine, KnownAndForgottenProductsInTheWindowAndInTheReport) {
   Install(kKnown, "Tidewell Known Product");
   Install(kForgotten, "Tidewell Forgotten Product");
   Install(kUnlisted, "Tidewell Unlisted Product");
+  Install(kPackageGone, "Tidewell Product Without Its Package");
+  // The copy of the package that the installer keeps, deleted as people delete them to free space.
+  wchar_t cached[MAX_PATH] = L"";
+  DWORD cachedSize = MAX_PATH;
+  ASSERT_EQ(static_cast<UINT>(ERROR_SUCCESS),
+            MsiGetProductInfoW(W(kPackageGone).c_str(), L"LocalPackage", cached, &cachedSize));
+  ASSERT_TRUE(DeleteFileW(cached)) << platform::Narrow(cached);
+  // Inno Setup's uninstallers, one with its data file and one without.
+  const std::string inno = TestFolder() + "inno\\";
+  CreateDirectoryW(W(inno).c_str(), nullptr);
+  for (const char* file : {"unins000.exe", "unins000.dat", "unins001.exe"}) {
+    HANDLE made = CreateFileW(W(inno + file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, made) << file;
+    CloseHandle(made);
+  }
+  Entry("TidewellInnoWithData", "Tidewell Inno With Data", "\"" + inno + "unins000.exe\" /SILENT");
+  Entry("TidewellInnoWithoutData", "Tidewell Inno Without Data", "\"" + inno + "unins001.exe\" /SILENT");
   ASSERT_EQ(INSTALLSTATE_DEFAULT, ProductState(kForgotten));
   // The installer forgets a product whose registration is deleted; its uninstall entry stays.
   undo_seeds::DeleteTree(HKEY_CLASSES_ROOT, "Installer\\Products\\" + PackedProductCode(kForgotten));
@@ -272,7 +291,11 @@ TEST_F(InstallerUnderWine, KnownAndForgottenProductsInTheWindowAndInTheReport) {
     int status;
     std::string reason;
   } expected[] = {
-      {"32-bit\\" + kKnown, kGoodLink, ""},
+      {"32-bit\\" + kKnown, kGoodLink, "the system installer knows product " + kKnown},
+      {"32-bit\\" + kPackageGone, kBrokenLink,
+       "the installer's cached package " + platform::Narrow(cached) + " is gone: its uninstall will fail"},
+      {"32-bit\\TidewellInnoWithData", kGoodLink, "Found " + inno + "unins000.exe"},
+      {"32-bit\\TidewellInnoWithoutData", kBrokenLink, "its data file unins001.dat is gone"},
       {"32-bit\\" + kForgotten, kBrokenLink, forgotten + kForgotten},
       {"32-bit\\TidewellNeverInstalled", kBrokenLink, forgotten + kNeverInstalled},
       {"32-bit\\TidewellMalformed", kGoodLink, ""},
@@ -281,7 +304,7 @@ TEST_F(InstallerUnderWine, KnownAndForgottenProductsInTheWindowAndInTheReport) {
   for (const auto& e : expected) {
     ASSERT_TRUE(scanned.count(e.name)) << e.name;
     EXPECT_EQ(e.status, scanned[e.name].status) << e.name;
-    if (e.status == kBrokenLink) {
+    if (!e.reason.empty()) {
       EXPECT_EQ(e.reason, scanned[e.name].reason) << e.name;
     }
   }
@@ -323,6 +346,13 @@ TEST_F(InstallerUnderWine, KnownAndForgottenProductsInTheWindowAndInTheReport) {
                                         OneLine(entry.uninstallString)}),
               fields);
   }
+  // The installer's own uninstall fails without the cached package, as the status says it will.
+  const Finished uninstall = RunProgram("msiexec.exe /x " + kPackageGone + " /qn", Output::kNone);
+  std::printf("msiexec /x of a product whose cached package is gone: exit code %lu, state after %d\n",
+              static_cast<unsigned long>(uninstall.exitCode), ProductState(kPackageGone));
+  // Error 1612: the installation source for this product is not available; the product stays.
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INSTALL_SOURCE_ABSENT), uninstall.exitCode);
+  EXPECT_EQ(INSTALLSTATE_DEFAULT, ProductState(kPackageGone));
 }
 
 TEST_F(InstallerUnderWine, SwitchesExitCodesAndStreams) {
