@@ -493,9 +493,12 @@ bool TForm1Window::PreTranslate(MSG& message) {
     // system would only send IDOK.
     Win32Peer* peer = PeerOfWindow(GetFocus());
     if (peer && peer->Control().Kind() == ControlKind::kEdit) {
-      // In a box with a default button, Enter presses that button.
-      const TButton* button = static_cast<TEdit&>(peer->Control()).DefaultButton;
-      peer = button ? PeerOf(button) : nullptr;
+      // In a box with a default button, Enter presses that button; the focus stays in the box
+      // (a click message would give it to the button).
+      TButton* button = static_cast<TEdit&>(peer->Control()).DefaultButton;
+      if (!button) return IsDialogMessageW(window_, &message);
+      if (button->Enabled()) Fire([button] { button->Click(); });
+      return true;
     }
     if (peer && peer->Control().Kind() == ControlKind::kButton) {
       SendMessageW(peer->Handle(), BM_CLICK, 0, 0);
