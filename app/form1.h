@@ -19,10 +19,11 @@
 #include "inventory/status_worker.h"
 #include "platform/platform.h"
 #include "restore/undo_reader.h"
+#include "tidewell_version.h"
 
 
 inline constexpr const char* kApplicationTitle = "Tidewell";
-inline constexpr const char* kWindowCaption = "Tidewell v.2.12";
+inline constexpr const char* kWindowCaption = "Tidewell v." TIDEWELL_VERSION;
 inline constexpr const char* kNoItems = "-- No Items --";
 inline constexpr const char* kSelectFirst = "Please select an item from the list first.";
 // What a removal's question says of an entry whose uninstaller is there.
