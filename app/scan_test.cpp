@@ -386,7 +386,7 @@ TEST(ScanTest, KeepsTheSelectedEntryOrElseItsPositionAcrossARescan) {
     // With no row left the boxes keep what they held.
     const std::string command = c.expected >= 0 ? s.form.ListView1.Item(c.expected).SubItems.at(1) : std::string();
     EXPECT_EQ(c.expected >= 0 ? command : "before", s.form.Edit1.Text()) << c.what;
-    if (c.expected >= 0) EXPECT_EQ(command, s.form.Edit3.Text()) << c.what;
+    if (c.expected >= 0) { EXPECT_EQ(command, s.form.Edit3.Text()) << c.what; }
     EXPECT_TRUE(s.p.ui.Texts("ask").empty()) << c.what << ": no edit, no question";
   }
 }

@@ -210,7 +210,7 @@ TEST(CommandLineTest, TheListIsWhatTheWindowsScanFinds) {
       byName[fields[0] + "\\" + fields[1]] = fields;
       // In the window's first order: by the name shown, the key name where there is none.
       const std::string shown = fields[2].empty() ? fields[1] : fields[2];
-      if (!previousShown.empty()) EXPECT_LE(m.p.system.CompareText(previousShown, shown), 0) << shown;
+      if (!previousShown.empty()) { EXPECT_LE(m.p.system.CompareText(previousShown, shown), 0) << shown; }
       previousShown = shown;
     }
     int broken = 0;
@@ -219,7 +219,7 @@ TEST(CommandLineTest, TheListIsWhatTheWindowsScanFinds) {
       ASSERT_EQ(6u, fields.size()) << EntryName(entry) << " is in the report";
       EXPECT_EQ(entry.displayName, fields[2]);
       EXPECT_EQ(StatusName(entry.status), fields[3]) << EntryName(entry);
-      if (entry.Listed()) EXPECT_EQ(entry.reason, fields[4]) << EntryName(entry);
+      if (entry.Listed()) { EXPECT_EQ(entry.reason, fields[4]) << EntryName(entry); }
       EXPECT_EQ(entry.uninstallString, fields[5]);
       broken += entry.status == kBrokenLink ? 1 : 0;
     }
@@ -230,7 +230,7 @@ TEST(CommandLineTest, TheListIsWhatTheWindowsScanFinds) {
     EXPECT_EQ("Good Link", byName["32-bit\\" + std::string(kKnown)][3]);
     EXPECT_EQ("Missing Disk", byName["32-bit\\Away"][3]);
     EXPECT_EQ("", byName["32-bit\\Hidden"][3]);
-    if (wow64) EXPECT_EQ("Broken Link", byName["64-bit\\Big"][3]);
+    if (wow64) { EXPECT_EQ("Broken Link", byName["64-bit\\Big"][3]); }
 
     ASSERT_EQ(kExitSuccess, m.Run({"/list", "/json"}));
     const nlohmann::json json = nlohmann::json::parse(m.console.out);

@@ -306,7 +306,7 @@ TEST(UndoRestoreTest, ARestoreThatCannotBeDoneWholeChangesNothingItCannotBackUp)
     EXPECT_EQ(c.accessDenied, restore.accessDenied);
     EXPECT_EQ(0u, restore.problem.find(c.problem)) << restore.problem;
     EXPECT_EQ(c.undoLines, p.files.FileExistsAt(kFile));
-    if (!c.undoLines) EXPECT_EQ(before, p.registry.Dump(kHkeyLocalMachine, kEntries));
+    if (!c.undoLines) { EXPECT_EQ(before, p.registry.Dump(kHkeyLocalMachine, kEntries)); }
     if (c.undoLines) {
       EXPECT_FALSE(p.registry.Dump(kHkeyLocalMachine, EntryKey("T")).find("\"A\"") != std::string::npos)
           << "the value that went is in the undo file; the record's value was not written over what stays";
