@@ -226,6 +226,8 @@ class TListView : public TControl {
   // Per column, texts it is made wide enough for whatever its rows hold now (a status column
   // whose texts arrive after the list is shown).
   std::vector<std::vector<std::string>> ColumnFits;
+  // Rows begin with a status icon; without, the first column's text starts at its edge.
+  bool StatusIcons = true;
 
   int Count() const { return static_cast<int>(items_.size()); }
   TListItem& Item(int index) { return items_.at(index); }

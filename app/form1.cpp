@@ -182,6 +182,7 @@ void TForm1::BuildDesign() {
   Button10.SetEnabled(false);
   Place(ListView2, &TabSheet4, 166, 4, 339, 78, 3);
   ListView2.Columns = {"Entry", "State", "Source", "When", "What", "Key"};
+  ListView2.StatusIcons = false;
   ListView2.Hint = "What the selected undo file holds, one row for each removal or change; select the rows to put back";
   Place(Label17, &TabSheet4, 166, 84, 339, 13);
   Text(Label17, "", false);

@@ -201,7 +201,8 @@ class ListViewPeer : public Win32Peer {
     // drawn by every version of the common controls (Wine's list view never asks for them), so
     // the window's tooltip covers the list and takes the text of the row under the mouse.
     owner_.AddTip(window_, parent, 0, nullptr, "");
-    SendMessageW(window_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(owner_.StatusImages()));
+    if (View().StatusIcons)
+      SendMessageW(window_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(owner_.StatusImages()));
     for (size_t i = 0; i < View().Columns.size(); ++i) {
       std::wstring caption = Widen(View().Columns[i]);
       LVCOLUMNW column{};
