@@ -210,6 +210,7 @@ read -r px py < <(p center Panel3)
 px=$((px - 45))
 page_colour=$(pixel $((px - 12)) "$py")
 expect_soon "and the answer about it: not there" "255,0,0" pixel "$px" "$py"
+shoot finder-test
 click_row "$(row_of 'Harbor Notes 3.1')"
 expect_soon "another entry chosen takes the answer away" "$page_colour" pixel "$px" "$py"
 
