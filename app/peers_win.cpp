@@ -340,16 +340,7 @@ class ListViewPeer : public Win32Peer {
     return -1;
   }
 
-  // A row whose text changed is drawn again only where it can be seen: a row out of view asks
-  // for its text when it scrolls in, and each redraw costs the window server a round trip (with
-  // thousands of statuses arriving, most of the time from the rows to the last status).
-  void SetRow(int index) {
-    const auto top = static_cast<int>(SendMessageW(window_, LVM_GETTOPINDEX, 0, 0));
-    const auto page = static_cast<int>(SendMessageW(window_, LVM_GETCOUNTPERPAGE, 0, 0));
-    // The row cut off at the bottom is seen too.
-    if (index < top || index > top + page) return;
-    SendMessageW(window_, LVM_REDRAWITEMS, index, index);
-  }
+  void SetRow(int index) { SendMessageW(window_, LVM_REDRAWITEMS, index, index); }
 
   std::vector<int> NativeSelection() const {
     std::vector<int> rows;
