@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
-#include <mutex>
 #include <thread>
-#include <utility>
 
 #include "inventory/status.h"
 
@@ -16,47 +14,14 @@ struct StatusWorker::Shared {
   // The next job that a thread takes, and the threads still running.
   std::atomic<size_t> next{0};
   std::atomic<int> running{0};
-  // The results not yet delivered, in the order they were known, and whether a task that
-  // delivers them is already on its way to the window's thread.
-  std::mutex readyMutex;
-  std::vector<std::pair<int, StatusResult>> ready;
-  bool delivering = false;
 };
 
 namespace {
 
-// Delivers every result known by the time it runs on the window's thread.
-void DeliverReady(const std::shared_ptr<StatusWorker::Shared>& shared) {
-  std::vector<std::pair<int, StatusResult>> ready;
-  {
-    std::lock_guard<std::mutex> lock(shared->readyMutex);
-    ready.swap(shared->ready);
-    shared->delivering = false;
-  }
-  for (const auto& [index, result] : ready) {
-    if (shared->cancelled) return;
-    shared->deliver(index, result);
-  }
-}
-
-// One task on the window's queue at a time carries every result known until it runs, however
-// many arrive meanwhile: a message per result (thousands of them) would cost the window server a
-// round trip each and keep the window's thread from drawing.
 void Post(platform::Ui& ui, const std::shared_ptr<StatusWorker::Shared>& shared, int index, StatusResult result) {
-  {
-    std::lock_guard<std::mutex> lock(shared->readyMutex);
-    shared->ready.emplace_back(index, std::move(result));
-    if (shared->delivering) return;
-    shared->delivering = true;
-  }
-  try {
-    ui.Post([shared] { DeliverReady(shared); });
-  } catch (...) {
-    // The next result tries again.
-    std::lock_guard<std::mutex> lock(shared->readyMutex);
-    shared->delivering = false;
-    throw;
-  }
+  ui.Post([shared, index, result = std::move(result)] {
+    if (!shared->cancelled) shared->deliver(index, result);
+  });
 }
 
 StatusResult Unchecked(const std::string& why) {

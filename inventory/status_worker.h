@@ -33,8 +33,8 @@ class StatusWorker {
   using StartThread = std::function<std::thread(std::function<void()> work)>;
 
   // Starts checking a snapshot of the commands at once, in their order, on as many threads as
-  // could be made (up to one per processor, at most kMostCheckThreads); the results go to the
-  // window's thread through `ui`, those known by the time it takes them in one task. A check that raises gives its entry kStatusUnknown and a
+  // could be made (up to one per processor, at most kMostCheckThreads); each result is posted to
+  // the window's thread through `ui`. A check that raises gives its entry kStatusUnknown and a
   // reason that begins with kCouldNotBeChecked; when no thread can be made, every entry gets one.
   StatusWorker(platform::FileSystem& files, platform::System& system, platform::Ui& ui, std::vector<StatusJob> jobs,
                Deliver deliver, const StartThread& start = {});
