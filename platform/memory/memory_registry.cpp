@@ -254,6 +254,7 @@ Hkey MemoryRegistry::NewHandle(std::shared_ptr<Key> key, std::uint32_t access) {
 }
 
 long MemoryRegistry::OpenKeyEx(Hkey base, const char* subKey, std::uint32_t access, Hkey* result) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   *result = 0;
   std::shared_ptr<Key> from;
   if (const long error = Use(base, 0, &from)) return error;
@@ -268,6 +269,7 @@ long MemoryRegistry::OpenKeyEx(Hkey base, const char* subKey, std::uint32_t acce
 
 long MemoryRegistry::CreateKeyEx(Hkey base, const char* subKey, std::uint32_t options, std::uint32_t access,
                                  Hkey* result) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   *result = 0;
   std::shared_ptr<Key> from;
   if (const long error = Use(base, 0, &from)) return error;
@@ -284,12 +286,14 @@ long MemoryRegistry::CreateKeyEx(Hkey base, const char* subKey, std::uint32_t op
 }
 
 long MemoryRegistry::CloseKey(Hkey key) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   ++calls_;
   if (RootKey(key)) return kErrorSuccess;
   return handles_.erase(key) ? kErrorSuccess : kErrorInvalidHandle;
 }
 
 long MemoryRegistry::DeleteKey(Hkey base, const char* subKey, std::uint32_t view) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::shared_ptr<Key> from;
   if (const long error = Use(base, 0, &from)) return error;
   long error = kErrorSuccess;
@@ -307,6 +311,7 @@ long MemoryRegistry::DeleteKey(Hkey base, const char* subKey, std::uint32_t view
 }
 
 long MemoryRegistry::DeleteValue(Hkey handle, const char* name) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::shared_ptr<Key> key;
   if (const long error = Use(handle, kKeySetValue, &key)) return error;
   const std::string wanted = name ? name : "";
@@ -328,6 +333,7 @@ long CopyName(const std::string& text, std::uint32_t bufferLength, std::string* 
 }  // namespace
 
 long MemoryRegistry::EnumKeyEx(Hkey handle, std::uint32_t index, std::uint32_t bufferLength, std::string* name) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::shared_ptr<Key> key;
   if (const long error = Use(handle, kKeyEnumerateSubKeys, &key)) return error;
   if (index >= key->children.size()) return kErrorNoMoreItems;
@@ -335,6 +341,7 @@ long MemoryRegistry::EnumKeyEx(Hkey handle, std::uint32_t index, std::uint32_t b
 }
 
 long MemoryRegistry::EnumValue(Hkey handle, std::uint32_t index, std::uint32_t bufferLength, std::string* name) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::shared_ptr<Key> key;
   if (const long error = Use(handle, kKeyQueryValue, &key)) return error;
   if (index >= key->values.size()) return kErrorNoMoreItems;
@@ -343,6 +350,7 @@ long MemoryRegistry::EnumValue(Hkey handle, std::uint32_t index, std::uint32_t b
 
 long MemoryRegistry::EnumValueData(Hkey handle, std::uint32_t index, std::string* name, std::uint32_t* type,
                                    std::string* data) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::shared_ptr<Key> key;
   if (const long error = Use(handle, kKeyQueryValue, &key)) return error;
   if (index >= key->values.size()) return kErrorNoMoreItems;
@@ -355,6 +363,7 @@ long MemoryRegistry::EnumValueData(Hkey handle, std::uint32_t index, std::string
 }
 
 long MemoryRegistry::QueryInfoKey(Hkey handle, RawKeyInfo* info) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::shared_ptr<Key> key;
   if (const long error = Use(handle, kKeyQueryValue, &key)) return error;
   *info = RawKeyInfo{};
@@ -372,6 +381,7 @@ long MemoryRegistry::QueryInfoKey(Hkey handle, RawKeyInfo* info) {
 
 long MemoryRegistry::QueryValueEx(Hkey handle, const char* name, std::uint32_t* type, std::uint8_t* data,
                                   std::uint32_t* size) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::shared_ptr<Key> key;
   if (const long error = Use(handle, kKeyQueryValue, &key)) return error;
   const Key::Value* value = FindValue(*key, name ? name : "");
@@ -396,6 +406,7 @@ long MemoryRegistry::QueryValueEx(Hkey handle, const char* name, std::uint32_t* 
 
 long MemoryRegistry::SetValueEx(Hkey handle, const char* name, std::uint32_t type, const std::uint8_t* data,
                                 std::uint32_t size) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::shared_ptr<Key> key;
   if (const long error = Use(handle, kKeySetValue, &key)) return error;
   std::string bytes(reinterpret_cast<const char*>(data), data ? size : 0);
@@ -411,6 +422,7 @@ long MemoryRegistry::SetValueEx(Hkey handle, const char* name, std::uint32_t typ
 }
 
 long MemoryRegistry::LoadKey(Hkey root, const char* subKey, const char* file) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (CountCall()) return kErrorAccessDenied;
   if (root != kHkeyLocalMachine && root != kHkeyUsers) return kErrorInvalidParameter;
   if (!backupRestoreRight_) return kErrorPrivilegeNotHeld;
@@ -431,6 +443,7 @@ long MemoryRegistry::LoadKey(Hkey root, const char* subKey, const char* file) {
 }
 
 long MemoryRegistry::UnLoadKey(Hkey root, const char* subKey) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (CountCall()) return kErrorAccessDenied;
   if (!backupRestoreRight_) return kErrorPrivilegeNotHeld;
   auto top = RootKey(root);
@@ -445,6 +458,7 @@ long MemoryRegistry::UnLoadKey(Hkey root, const char* subKey) {
 }
 
 long MemoryRegistry::SaveKey(Hkey handle, const char* file) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::shared_ptr<Key> key;
   if (const long error = Use(handle, 0, &key)) return error;
   if (!backupRestoreRight_) return kErrorPrivilegeNotHeld;

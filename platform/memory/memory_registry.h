@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,9 @@ class MemoryRegistry : public RegistryApi {
   std::string PathOf(const Key& key) const;
   long Interfere(const char* call, const Key& key, const std::string& name = "");
 
+  // The calls of the RegistryApi come from any thread (a long list is read by several), one at a
+  // time; a hook that calls back in from the same thread goes on.
+  std::recursive_mutex mutex_;
   std::map<Hkey, std::shared_ptr<Key>> roots_;
   std::map<Hkey, Handle> handles_;
   Hkey nextHandle_ = 0x1000;
