@@ -80,7 +80,7 @@ TEST(UndoCommentTest, WhatReadsAsACommentOfTheProgram) {
     EXPECT_EQ(c.programs, IsProgramComment(c.line));
     const auto read = ReadCommentLine(c.line);
     EXPECT_EQ(c.reads, read.has_value());
-    if (read) EXPECT_EQ(c.action, read->action);
+    if (read) { EXPECT_EQ(c.action, read->action); }
   }
 }
 

@@ -152,7 +152,7 @@ TEST_F(FinderTest, FindsTheFileThatAPieceNames) {
     Finder finder(fresh.files, fresh.system);
     fresh.files.ResetCalls();
     EXPECT_EQ(finder.FindSpace(c.text), c.expected) << c.text;
-    if (c.maxQueries >= 0) EXPECT_LE(fresh.files.Calls().Queries(), c.maxQueries) << c.text;
+    if (c.maxQueries >= 0) { EXPECT_LE(fresh.files.Calls().Queries(), c.maxQueries) << c.text; }
     EXPECT_EQ(fresh.files.OpenFinds(), 0) << c.text;
   }
 }
@@ -224,8 +224,8 @@ TEST_F(FinderTest, RetriesUnredirectedOnlyWhenAsked) {
     mp.system.redirectionLog.clear();
     EXPECT_EQ(Look().nFindSpace(c.text), c.expected) << c.text;
     // nFindSpace retries the whole search once: one disable and one revert around it.
-    if (!c.log.empty()) EXPECT_EQ(mp.system.redirectionLog.front(), "disable");
-    if (!c.log.empty()) EXPECT_EQ(mp.system.redirectionLog.back(), c.log.back());
+    if (!c.log.empty()) { EXPECT_EQ(mp.system.redirectionLog.front(), "disable"); }
+    if (!c.log.empty()) { EXPECT_EQ(mp.system.redirectionLog.back(), c.log.back()); }
   }
 }
 
