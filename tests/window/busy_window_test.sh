@@ -68,7 +68,8 @@ probe wait 120000 >/dev/null || fail "the window did not show again"
 pending=$(probe pending)
 start=$(date +%s%N)
 probe close 15000 >/dev/null
-for _ in $(seq 200); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.01; done
+# Up to the 5 s allowed below: a loaded machine takes a moment to end a process.
+for _ in $(seq 500); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.01; done
 took=$((($(date +%s%N) - start) / 1000000))
 kill -0 "$app_pid" 2>/dev/null && fail "the program still runs after its window closed"
 echo "closed with $pending of $rows statuses still to come: the program ended $took ms after the close was asked for"
