@@ -8,6 +8,7 @@
 #include "inventory/product_code.h"
 #include "platform/redirection.h"
 #include "platform/text_encoding.h"
+#include "platform/win_codes.h"
 
 namespace {
 
