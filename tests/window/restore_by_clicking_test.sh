@@ -41,6 +41,27 @@ registry() {
   local listing
   if listing=$(wine reg query "$key" /s 2>/dev/null); then tr -d '\r' <<<"$listing"; fi
 }
+# The window of that title (a pattern), waited for up to five seconds; nothing when none came.
+window_titled() {
+  local found=""
+  for _ in $(seq 50); do
+    found=$(xdotool search --name "$1" 2>/dev/null | head -1 || true)
+    [ -n "$found" ] && break
+    sleep 0.1
+  done
+  echo "$found"
+}
+# Remove Entry on the entry's row, answered Yes (No is the default button; Y answers Yes), until
+# the registry no longer holds it.
+remove_by_clicking() {  # remove_by_clicking ROW WHEN
+  click $(probe row-center "$(cut -f1 <<<"$1")")
+  click $(probe center Button2)
+  [ -n "$(window_titled "Remove Entry?")" ] || fail "no question before the $2 removal"
+  xdotool key y
+  local deadline=$((SECONDS + 15))
+  until [ -z "$(registry)" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
+  [ -z "$(registry)" ] || fail "the entry was not removed the $2 time"
+}
 
 wine reg delete "$key" /f >/dev/null 2>&1 || true
 wine reg add "$key" /v DisplayName /d "Tidewell window restore" /f >/dev/null
@@ -57,20 +78,9 @@ before_row=$(row)
 [ -n "$before_row" ] || fail "the entry is not in the list"
 echo "before: $before_row"
 
-# Remove Entry, answered Yes.
-click $(probe row-center "$(cut -f1 <<<"$before_row")")
-click $(probe center Button2)
-for _ in $(seq 50); do
-  question=$(xdotool search --name "Remove Entry?" 2>/dev/null | head -1 || true)
-  [ -n "$question" ] && break
-  sleep 0.1
-done
-[ -n "$question" ] || fail "no question before the removal"
-# No is the default button; Y answers Yes.
-xdotool key y
+remove_by_clicking "$before_row" first
 deadline=$((SECONDS + 15))
-until [ -z "$(registry)" ] && [ -z "$(row)" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
-[ -z "$(registry)" ] || fail "the entry was not removed"
+until [ -z "$(row)" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
 [ -z "$(row)" ] || fail "the removed entry is still listed"
 backups=$(ls "$app/Backup")
 echo "removed; the folder Backup holds: $backups"
@@ -96,18 +106,7 @@ import -window root "$artifacts/restore.png" >/dev/null 2>&1 || true
 echo "removed and restored by clicking; the list read again by itself; row and registry content as before"
 
 # Removed again, then only its last block put back from the list of what the undo file holds.
-click $(probe row-center "$(cut -f1 <<<"$after_row")")
-click $(probe center Button2)
-for _ in $(seq 50); do
-  question=$(xdotool search --name "Remove Entry?" 2>/dev/null | head -1 || true)
-  [ -n "$question" ] && break
-  sleep 0.1
-done
-[ -n "$question" ] || fail "no question before the second removal"
-xdotool key y
-deadline=$((SECONDS + 15))
-until [ -z "$(registry)" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
-[ -z "$(registry)" ] || fail "the entry was not removed the second time"
+remove_by_clicking "$after_row" second
 click $(probe tab-center 5)
 click $(probe center ListBox1)
 xdotool key Home
@@ -122,24 +121,13 @@ click $(PROBE_LIST=ListView2 probe row-center 1)
 [ "$(probe enabled Button10)" = 1 ] || fail "Restore Selected is not enabled with a block chosen"
 import -window root "$artifacts/restore-selected-page.png" >/dev/null 2>&1 || true
 click $(probe center Button10)
-for _ in $(seq 50); do
-  question=$(xdotool search --name "Restore Selected?" 2>/dev/null | head -1 || true)
-  [ -n "$question" ] && break
-  sleep 0.1
-done
-[ -n "$question" ] || fail "no question before Restore Selected"
+[ -n "$(window_titled "Restore Selected?")" ] || fail "no question before Restore Selected"
 # No is the default button; Y answers Yes.
 xdotool key y
 deadline=$((SECONDS + 15))
 until [ "$(registry)" = "$before_registry" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
 [ "$(registry)" = "$before_registry" ] || fail "Restore Selected: the registry content differs: $(diff <(echo "$before_registry") <(registry))"
-told=""
-for _ in $(seq 50); do
-  told=$(xdotool search --name "^Tidewell$" 2>/dev/null | head -1 || true)
-  [ -n "$told" ] && break
-  sleep 0.1
-done
-[ -n "$told" ] || fail "Restore Selected said nothing"
+[ -n "$(window_titled "^Tidewell$")" ] || fail "Restore Selected said nothing"
 import -window root "$artifacts/restore-selected.png" >/dev/null 2>&1 || true
 xdotool key Return
 sleep 0.5
