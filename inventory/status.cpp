@@ -165,22 +165,19 @@ StatusResult ScanChecker::Check(const Entry& entry) {
   const ProductReference product = ProductOfEntry(entry);
   bool known = false;
   if (product.kind == ProductReference::Kind::kProduct) {
-    auto asked = productStates_.find(product.code);
-    if (asked == productStates_.end()) {
-      int state = kNotAsked;
-      if (!system_.QueryProductState(product.code, &state)) state = kNotAsked;
-      asked = productStates_.emplace(product.code, state).first;
+    auto asked = products_.find(product.code);
+    if (asked == products_.end()) {
+      ProductAnswer answer;
+      if (!system_.QueryProductState(product.code, &answer.state)) answer.state = kNotAsked;
+      // An uninstaller that is there can still fail: the installer's package it reads is gone.
+      if (answer.state >= 0) answer.packageGone = CachedPackageStatus(files_, system_, entry);
+      asked = products_.emplace(product.code, std::move(answer)).first;
     }
+    const ProductAnswer& answer = asked->second;
     // An invalid argument or any other answer is no verdict that the product is gone.
-    if (asked->second == platform::kInstallStateUnknown) return {kBrokenLink, ForgottenProductReason(product.code), {}};
-    known = asked->second >= 0;
-    // An uninstaller that is there can still fail: the installer's package it reads is gone.
-    if (known) {
-      auto package = cachedPackages_.find(product.code);
-      if (package == cachedPackages_.end())
-        package = cachedPackages_.emplace(product.code, CachedPackageStatus(files_, system_, entry)).first;
-      if (package->second) return *package->second;
-    }
+    if (answer.state == platform::kInstallStateUnknown) return {kBrokenLink, ForgottenProductReason(product.code), {}};
+    if (answer.packageGone) return *answer.packageGone;
+    known = answer.state >= 0;
   }
   StatusResult result = CheckCommand(entry.uninstallString, entry.SixtyFourBit());
   if (result.status != kGoodLink) return result;

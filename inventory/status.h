@@ -69,9 +69,12 @@ class ScanChecker {
   FolderListings listings_;
   FinderMemo memo_;
   FinderMemo sixtyFourBitMemo_;
-  // The installer's answer about each product asked so far; kNotAsked where it cannot be asked.
+  // The installer's answers about each product asked so far: its state (kNotAsked where it cannot
+  // be asked) and, for a known product, Broken Link when its cached package is gone.
   static constexpr int kNotAsked = -100;
-  std::map<std::string, int> productStates_;
-  // The verdict on each known product's cached package: Broken Link when it is gone.
-  std::map<std::string, std::optional<StatusResult>> cachedPackages_;
+  struct ProductAnswer {
+    int state = kNotAsked;
+    std::optional<StatusResult> packageGone;
+  };
+  std::map<std::string, ProductAnswer> products_;
 };
