@@ -2,6 +2,7 @@
 // against the real one.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <string>
 #include <vector>
 
@@ -182,6 +183,9 @@ TEST_F(RegistryContract, ValuesKeepTypeCodeAndBytes) {
       {"odd type", 0x12345, "raw"},
       {"big", kRegBinary, big},
       {"quote\"back\\slash", kRegDword, std::string("\xff\xff\xff\xff", 4)},
+      {std::string(255, 'f'), kRegSz, Wide(std::string("fits\0", 5))},
+      {std::string(256, 'l'), kRegSz, Wide(std::string("longer\0", 7))},
+      {std::string(16383, 'm'), kRegBinary, big},
   };
   for (const Case& c : cases) Set(key, c.name, c.type, c.bytes);
   for (const Case& c : cases) {
@@ -215,6 +219,33 @@ TEST_F(RegistryContract, ValuesKeepTypeCodeAndBytes) {
     }
   }
   EXPECT_EQ(std::size(cases), seen.size());
+}
+
+// A long list is read by several threads at once, each ending when its part is read: each sees
+// every value whole, and a thread's end leaves the program's heap sound for the next (round after
+// round, as scan after scan).
+TEST_F(RegistryContract, ThreadsThatComeAndGoReadValuesWhole) {
+  const Hkey key = Create("Threads");
+  const std::string name = Wide(std::string("\xce\x9f\xce\xbd\xce\xbf\xce\xbc\xce\xb1 \xe5\x90\x8d") + '\0');
+  const std::string big(4096, 'b');
+  Set(key, "DisplayName", kRegSz, name);
+  Set(key, "big", kRegBinary, big);
+  const auto read = [&] {
+    std::string whole;
+    std::string value, data;
+    std::uint32_t type = 0;
+    for (std::uint32_t index = 0; api().EnumValueData(key, index, &value, &type, &data) == kErrorSuccess; ++index)
+      whole += value + "=" + data + ";";
+    return whole;
+  };
+  const std::string expected = read();
+  ASSERT_NE(std::string::npos, expected.find("DisplayName=" + name + ";"));
+  ASSERT_NE(std::string::npos, expected.find("big=" + big + ";"));
+  for (int round = 0; round < 150; ++round) {
+    std::vector<std::future<std::string>> readers;
+    for (int reader = 0; reader < 4; ++reader) readers.push_back(std::async(std::launch::async, read));
+    for (std::future<std::string>& reader : readers) ASSERT_EQ(expected, reader.get()) << round;
+  }
 }
 
 TEST_F(RegistryContract, SmallBufferAndMissingValues) {

@@ -84,25 +84,42 @@ long Win32Registry::EnumValue(Hkey key, std::uint32_t index, std::uint32_t buffe
 
 long Win32Registry::EnumValueData(Hkey key, std::uint32_t index, std::string* name, std::uint32_t* type,
                                   std::string* data) {
-  // A value name has at most 16,383 units. Most data fit a small buffer; larger data are asked for
-  // again at the size the first call reported, and once more if the value grew meanwhile. A scan
-  // makes thousands of these calls: the buffers are the thread's own, kept from call to call.
-  thread_local std::vector<wchar_t> nameBuffer(16384);
-  thread_local std::vector<BYTE> bytes(512);
+  // Most names and data fit the small buffers on the stack; a longer name (at most 16,383 units) or
+  // larger data are asked for again with buffers of their size, and once more if the value grew
+  // meanwhile. The buffers are not kept from call to call in thread_local storage: MinGW's runtime
+  // frees a thread's copy before running its destructor when the thread ends, corrupting the heap.
+  wchar_t smallName[256];
+  BYTE smallData[1024];
+  std::vector<wchar_t> largeName;
+  std::vector<BYTE> largeData;
+  wchar_t* nameBuffer = smallName;
+  DWORD nameCapacity = static_cast<DWORD>(std::size(smallName));
+  BYTE* bytes = smallData;
+  DWORD capacity = sizeof smallData;
   for (int attempt = 0; attempt < 4; ++attempt) {
-    DWORD nameLength = static_cast<DWORD>(nameBuffer.size());
+    DWORD nameLength = nameCapacity;
     DWORD valueType = 0;
-    DWORD size = static_cast<DWORD>(bytes.size());
-    const long status =
-        RegEnumValueW(H(key), index, nameBuffer.data(), &nameLength, nullptr, &valueType, bytes.data(), &size);
-    if (status == ERROR_MORE_DATA && size > bytes.size()) {
-      bytes.resize(size);
+    DWORD size = capacity;
+    const long status = RegEnumValueW(H(key), index, nameBuffer, &nameLength, nullptr, &valueType, bytes, &size);
+    if (status == ERROR_MORE_DATA) {
+      // The size told is the data's: when they would have fit, the name did not.
+      if (size > capacity) {
+        largeData.resize(size);
+        bytes = largeData.data();
+        capacity = size;
+      } else if (nameCapacity < 16384) {
+        largeName.resize(16384);
+        nameBuffer = largeName.data();
+        nameCapacity = 16384;
+      } else {
+        return status;
+      }
       continue;
     }
     if (status != ERROR_SUCCESS) return status;
-    *name = Narrow(nameBuffer.data(), nameLength);
+    *name = Narrow(nameBuffer, nameLength);
     *type = valueType;
-    data->assign(reinterpret_cast<const char*>(bytes.data()), size);
+    data->assign(reinterpret_cast<const char*>(bytes), size);
     return ERROR_SUCCESS;
   }
   return ERROR_MORE_DATA;
