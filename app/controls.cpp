@@ -51,15 +51,10 @@ void TEdit::SelectionFromUser(int start, int length) {
 
 namespace {
 // The list box's own order for sorted lists: letter case ignored, byte order otherwise.
-int CompareIgnoringCase(const std::string& a, const std::string& b) {
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    const int ca = std::tolower(static_cast<unsigned char>(a[i]));
-    const int cb = std::tolower(static_cast<unsigned char>(b[i]));
-    if (ca != cb) return ca < cb ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
+std::string SmallAsciiLetters(const std::string& line) {
+  std::string key = line;
+  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return key;
 }
 }  // namespace
 
@@ -67,11 +62,11 @@ int TListBox::Add(const std::string& line, int data) {
   int index = Count();
   if (sorted_) {
     // After every line that sorts before or equal to it, as the list box inserts.
-    const auto& compare = Compare ? Compare : CompareIgnoringCase;
-    auto pos = std::upper_bound(items_.begin(), items_.end(), line,
-                                [&](const std::string& a, const std::string& b) { return compare(a, b) < 0; });
-    index = static_cast<int>(pos - items_.begin());
-    items_.insert(pos, line);
+    std::string key = SortKeyOf ? SortKeyOf(line) : SmallAsciiLetters(line);
+    const auto pos = std::upper_bound(keys_.begin(), keys_.end(), key);
+    index = static_cast<int>(pos - keys_.begin());
+    keys_.insert(pos, std::move(key));
+    items_.insert(items_.begin() + index, line);
     data_.insert(data_.begin() + index, data);
     if (itemIndex_ >= index) ++itemIndex_;
   } else {
@@ -86,6 +81,7 @@ int TListBox::Add(const std::string& line, int data) {
 void TListBox::Clear() {
   items_.clear();
   data_.clear();
+  keys_.clear();
   itemIndex_ = -1;
   if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItems);
 }

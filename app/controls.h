@@ -188,9 +188,10 @@ class TListBox : public TControl {
   // the line (what the line stands for), kept with it.
   int Add(const std::string& line, int data = -1);
   int ItemData(int index) const { return index >= 0 && index < Count() ? data_[static_cast<size_t>(index)] : -1; }
-  // The order of a sorted list: a three-way comparison with letter case ignored, as the system's
-  // list box sorts (lstrcmpi). Until one is given, byte order with ASCII letter case ignored.
-  std::function<int(const std::string&, const std::string&)> Compare;
+  // The order of a sorted list: each line's sort key, whose byte order is the list's order (the
+  // system's, letter case ignored, as its list box sorts with lstrcmpi). Until one is given, the
+  // line with its ASCII letters made small.
+  std::function<std::string(const std::string&)> SortKeyOf;
   void Clear();
   void BeginUpdate();
   void EndUpdate();
@@ -202,6 +203,7 @@ class TListBox : public TControl {
   bool sorted_;
   std::vector<std::string> items_;
   std::vector<int> data_;
+  std::vector<std::string> keys_;  // a sorted list's keys, line by line
   int itemIndex_ = -1;
   int updating_ = 0;
   bool dirty_ = false;

@@ -193,11 +193,9 @@ void TForm1::BuildDesign() {
        "Not every entry is shown in the list above, because some should not be removed. This list "
        "holds them all; the button below deletes the selected one.");
   // The sorted lists keep the system's order, in which an accented E sorts with the E's.
-  const auto systemOrder = [this](const std::string& a, const std::string& b) {
-    return platform_.system.CompareTextIgnoringCase(a, b);
-  };
+  const auto systemOrder = [this](const std::string& line) { return platform_.system.SortKey(line, true); };
   Place(ListBox2, &TabSheet6, 192, 0, 313, 71, 0);
-  ListBox2.Compare = systemOrder;
+  ListBox2.SortKeyOf = systemOrder;
   // The lines are key names; under them, the selected line's display name and command.
   Place(Label24, &TabSheet6, 192, 73, 313, 26);
   Text(Label24, "");
@@ -211,7 +209,7 @@ void TForm1::BuildDesign() {
        "installer's list is shown here; the button below removes the selected item.");
   Place(ListBox3, &TabSheet8, 192, 0, 313, 71, 0);
   ListBox3.Hint = "Listbox";
-  ListBox3.Compare = systemOrder;
+  ListBox3.SortKeyOf = systemOrder;
   Place(Button9, &TabSheet8, 16, 80, 161, 17, 1);
   Place(Label25, &TabSheet8, 192, 73, 313, 26);
   Text(Label25, "[no entry]: no uninstall entry belongs to the product. [incomplete]: its registration lacks its name "

@@ -162,19 +162,30 @@ void TForm1::ShowEntries(const std::vector<EntryId>& keep, int position) {
 
 void TForm1::SortEntries() {
   const int column = ListView1.SortColumn();
-  const auto compare = [this](const std::string& a, const std::string& b) { return platform_.system.CompareText(a, b); };
+  // Each row's texts compared as the system orders them, through one sort key each: thousands of
+  // rows are not sorted by asking the system about each pair.
+  std::vector<std::string> nameKey(Entries.size()), columnKey(column == 1 || column == 2 ? Entries.size() : 0);
+  for (int row = 0; row < ListView1.Count(); ++row) {
+    const TListItem& item = ListView1.Item(row);
+    const size_t entry = static_cast<size_t>(item.Data);
+    nameKey[entry] = platform_.system.SortKey(item.Caption, false);
+    if (!columnKey.empty()) columnKey[entry] = platform_.system.SortKey(item.SubItems[static_cast<size_t>(column - 1)], false);
+  }
   const auto entryOf = [this](const TListItem& item) -> const Entry& { return Entries[static_cast<size_t>(item.Data)]; };
+  const auto keyOrder = [](const std::vector<std::string>& keys, const TListItem& a, const TListItem& b) {
+    return keys[static_cast<size_t>(a.Data)].compare(keys[static_cast<size_t>(b.Data)]);
+  };
   // Each column's own order, the names deciding between equals.
   const auto before = [&](const TListItem& a, const TListItem& b) {
     int order = 0;
     switch (column) {
-      case 1: order = compare(a.SubItems[0], b.SubItems[0]); break;
-      case 2: order = compare(a.SubItems[1], b.SubItems[1]); break;
+      case 1:
+      case 2: order = keyOrder(columnKey, a, b); break;
       case 3: order = static_cast<int>(entryOf(a).source) - static_cast<int>(entryOf(b).source); break;
       case 4: order = StatusRank(entryOf(a).status) - StatusRank(entryOf(b).status); break;
       default: break;
     }
-    if (order == 0) order = compare(a.Caption, b.Caption);
+    if (order == 0) order = keyOrder(nameKey, a, b);
     return order < 0;
   };
   if (ListView1.SortAscending()) ListView1.SortRows(before);

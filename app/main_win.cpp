@@ -30,12 +30,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   const std::vector<std::string> arguments = platform::CommandLineArguments();
   if (!arguments.empty()) return RunWithoutWindow(arguments);
 
-  common_controls::Initialize(ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES);
-
   platform::Win32Platform system;
   system.ui.SetTitle(kApplicationTitle);
   TForm1 form(system.platform());
+  // The registry is read while the common controls' library loads and the window is made.
   form.ReadInventoryAhead();
+  common_controls::Initialize(ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES);
   // The window lists every entry at once and its statuses follow from a worker thread.
   form.CheckInBackground = true;
   TForm1Window window(form, system.ui, instance);

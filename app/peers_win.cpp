@@ -132,6 +132,9 @@ class ListBoxPeer : public Win32Peer {
     MakeWindow(WS_EX_CLIENTEDGE, L"LISTBOX", "",
                WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS, parent, id);
     if (!window_) return false;
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    original_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ListProc)));
     Refill();
     return true;
   }
@@ -139,6 +142,8 @@ class ListBoxPeer : public Win32Peer {
   void Update(TControl& control, Aspect aspect, int index) override {
     if (aspect == Aspect::kItems) {
       Refill();
+    } else if (stale_ && (aspect == Aspect::kItem || aspect == Aspect::kSelection)) {
+      // The lines and the selection are filled in whole when the box is next drawn or asked.
     } else if (aspect == Aspect::kItem) {
       const std::wstring line = Widen(List().Items().at(static_cast<size_t>(index)));
       SendMessageW(window_, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(line.c_str()));
@@ -161,12 +166,22 @@ class ListBoxPeer : public Win32Peer {
   }
 
   void Pull() override {
+    if (stale_) return;  // the control object's selection is the one to show
     const LRESULT index = SendMessageW(window_, LB_GETCURSEL, 0, 0);
     List().ItemIndexFromUser(index == LB_ERR ? -1 : static_cast<int>(index));
   }
 
  private:
+  // A box that cannot be seen (on a page not shown, or before the window shows) takes its lines
+  // when it is first drawn or asked about them: the All Entries list of thousands of lines does
+  // not hold up the window's first showing, nor each scan while another page is shown.
   void Refill() {
+    stale_ = !IsWindowVisible(window_);
+    if (!stale_) Fill();
+  }
+
+  void Fill() {
+    stale_ = false;
     SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
     SendMessageW(window_, LB_RESETCONTENT, 0, 0);
     std::vector<std::wstring> lines;
@@ -182,6 +197,17 @@ class ListBoxPeer : public Win32Peer {
     SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(window_, nullptr, TRUE);
   }
+
+  static LRESULT CALLBACK ListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<ListBoxPeer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    // Drawn, focused, or asked by anyone (another program too) about its lines: filled first.
+    const bool listMessage = message >= LB_ADDSTRING && message <= LB_MSGMAX;
+    if (self->stale_ && (message == WM_PAINT || message == WM_SETFOCUS || listMessage)) self->Fill();
+    return CallWindowProcW(self->original_, window, message, wParam, lParam);
+  }
+
+  WNDPROC original_ = nullptr;
+  bool stale_ = false;
 };
 
 class ListViewPeer : public Win32Peer {

@@ -131,9 +131,11 @@ int ListEntries(const CommandLine& line, const platform::Platform& platform, pla
   // In the window's first order: by the name shown (the key name where there is none), as the
   // system compares texts.
   const auto shown = [](const Entry& entry) { return entry.displayName.empty() ? entry.keyName : entry.displayName; };
-  std::stable_sort(inventory.entries.begin(), inventory.entries.end(), [&](const Entry& a, const Entry& b) {
-    return platform.system.CompareText(shown(a), shown(b)) < 0;
-  });
+  std::vector<std::pair<std::string, Entry>> keyed;
+  keyed.reserve(inventory.entries.size());
+  for (Entry& entry : inventory.entries) keyed.emplace_back(platform.system.SortKey(shown(entry), false), std::move(entry));
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (size_t i = 0; i < keyed.size(); ++i) inventory.entries[i] = std::move(keyed[i].second);
   const std::string report = line.json ? JsonReport(inventory.entries) : TabSeparatedReport(inventory.entries);
   return console.WriteOut(report) ? kExitSuccess : kExitFailure;
 }

@@ -79,6 +79,25 @@ int MemorySystem::CompareText(const std::string& a, const std::string& b) {
   return Sign(whole.compare(other));
 }
 
+// The rounds of CompareText one after the other, each weight in four bytes, most significant
+// first: the letters' weights and a zero weight after them (a text that is the start of another
+// sorts first), then the capitals' weights, the small letters' marks, the whole length, and the
+// whole text's characters. With letter case ignored, every letter stands as its capital.
+std::string MemorySystem::SortKey(const std::string& text, bool ignoreCase) {
+  const std::u32string whole = CodePointsOf(ignoreCase ? UpperCaseText(text) : text), x = WithoutHyphens(whole);
+  std::string key;
+  const auto add = [&](std::uint32_t weight) {
+    for (int shift = 24; shift >= 0; shift -= 8) key += static_cast<char>((weight >> shift) & 0xFF);
+  };
+  for (char32_t ch : x) add(LetterWeight(ch));
+  add(0);
+  for (char32_t ch : x) add(UpperCaseOf(ch));
+  for (char32_t ch : x) add(IsLowerCase(ch) ? 0 : 1);
+  add(static_cast<std::uint32_t>(whole.size()));
+  for (char32_t ch : whole) add(ch);
+  return key;
+}
+
 // lstrcmpiW: the same order with letter case left out.
 int MemorySystem::CompareTextIgnoringCase(const std::string& a, const std::string& b) {
   return CompareText(UpperCaseText(a), UpperCaseText(b));

@@ -72,6 +72,7 @@ class MemorySystem : public System {
   LocalTime Now() override { return {today, hour, minute, second}; }
   int CompareText(const std::string& a, const std::string& b) override;
   int CompareTextIgnoringCase(const std::string& a, const std::string& b) override;
+  std::string SortKey(const std::string& text, bool ignoreCase) override;
   bool ToAnsiCodePage(const std::string& text, std::string* ansi) override;
   // What the registry editor reads from bytes in that code page (MultiByteToWideChar(CP_ACP)), a
   // byte it cannot read as U+FFFD: for tests that merge a "REGEDIT4" file.

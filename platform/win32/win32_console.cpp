@@ -1,10 +1,9 @@
 #include "platform/win32/win32_console.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 #include <string>
 
+#include "platform/win32/system_libraries.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -46,8 +45,27 @@ bool WriteBytes(HANDLE handle, std::string_view text) {
 
 std::vector<std::string> CommandLineArguments() {
   std::vector<std::string> arguments;
+  // The program's own name comes first: quoted, up to its closing quote; otherwise up to the first
+  // blank, as the shell splits it. With nothing after it, the shell's library, which takes a while
+  // to load, is not needed: the window starts without it.
+  const wchar_t* line = GetCommandLineW();
+  const wchar_t* rest = line;
+  if (*rest == L'"') {
+    for (++rest; *rest && *rest != L'"';) ++rest;
+    if (*rest) ++rest;
+  } else {
+    while (*rest && *rest != L' ' && *rest != L'\t') ++rest;
+  }
+  while (*rest == L' ' || *rest == L'\t') ++rest;
+  if (!*rest) return arguments;
+  using Split = LPWSTR*(WINAPI*)(LPCWSTR, int*);
+  const auto split = reinterpret_cast<Split>(
+      reinterpret_cast<void*>(GetProcAddress(LoadSystemLibrary(L"shell32.dll"), "CommandLineToArgvW")));
+  // Without the shell's library the words stay together: the command line then refuses them rather
+  // than a window opening in their place.
+  if (!split) return {Narrow(rest)};
   int count = 0;
-  LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+  LPWSTR* words = split(line, &count);
   if (!words) return arguments;
   for (int i = 1; i < count; ++i) arguments.push_back(Narrow(words[i]));
   LocalFree(words);

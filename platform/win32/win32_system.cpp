@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -146,6 +147,19 @@ int Win32System::CompareText(const std::string& a, const std::string& b) {
 
 int Win32System::CompareTextIgnoringCase(const std::string& a, const std::string& b) {
   return lstrcmpiW(Widen(a).c_str(), Widen(b).c_str());
+}
+
+std::string Win32System::SortKey(const std::string& text, bool ignoreCase) {
+  // lstrcmpW and lstrcmpiW compare in the thread's locale, the second with NORM_IGNORECASE; the key
+  // ends at the text's first NUL, as the comparison does.
+  const std::wstring wide = Widen(text);
+  const DWORD flags = LCMAP_SORTKEY | (ignoreCase ? NORM_IGNORECASE : 0);
+  const int size = LCMapStringW(GetThreadLocale(), flags, wide.c_str(), -1, nullptr, 0);
+  if (size <= 0) return {};
+  std::string key(static_cast<size_t>(size), '\0');
+  const int made = LCMapStringW(GetThreadLocale(), flags, wide.c_str(), -1, reinterpret_cast<LPWSTR>(key.data()), size);
+  key.resize(static_cast<size_t>(std::max(made, 0)));
+  return key;
 }
 
 bool Win32System::ToAnsiCodePage(const std::string& text, std::string* ansi) {

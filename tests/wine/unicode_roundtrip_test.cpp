@@ -17,6 +17,7 @@
 #include "backup/undo_file.h"
 #include "platform/text_encoding.h"
 #include "platform/win32/wide_text.h"
+#include "platform/win32/win32_system.h"
 #include "registry/nt_registry.h"
 #include "restore/hive_restore.h"
 #include "restore/short_name.h"
@@ -141,6 +142,27 @@ TEST_F(UnicodeRoundTrip, RunsInTheCodePageItWasStartedFor) {
     EXPECT_EQ(std::strtoul(expected, nullptr, 10), GetACP());
   }
   std::printf("ANSI code page %u, double-byte: %s\n", GetACP(), GetSystemMetrics(SM_DBCSENABLED) ? "yes" : "no");
+}
+
+// The lists are sorted by the system's sort keys, one per name: they order names of every script
+// as the system's comparison does, with letter case counted and with it ignored.
+TEST(TextOrder, SortKeysOrderNamesAsTheSystemComparesThem) {
+  platform::Win32System system;
+  const std::vector<std::string> names = {
+      "", "Zebra", "zebra", "\xc3\x89" "clair", "eclair", "Eclair", "co-op", "coop", "Co-op", "o'neil", "Oneil",
+      "App 10", "App 9", "App9", "{0A1B}", "_under", "\xc3\x9f" "e", "sse", "e\xcc\x81", "\xc3\xa9",
+      "\xce\xb1\xce\xbb\xcf\x86\xce\xb1", "\xce\x86\xce\xbb\xcf\x86\xce\xb1", "\xd0\xba\xd0\xb8\xd1\x80",
+      "\xd0\x9a\xd0\xb8\xd1\x80", kEveryScript, kWeChat, kSecondByteBackslash, "\xf0\x9f\x98\x80", "\xe5\xbe\xae"};
+  const auto sign = [](int v) { return (v > 0) - (v < 0); };
+  for (const bool ignoreCase : {false, true}) {
+    for (const std::string& a : names) {
+      for (const std::string& b : names) {
+        const int compared = ignoreCase ? system.CompareTextIgnoringCase(a, b) : system.CompareText(a, b);
+        EXPECT_EQ(sign(compared), sign(system.SortKey(a, ignoreCase).compare(system.SortKey(b, ignoreCase))))
+            << a << " | " << b << (ignoreCase ? " (case ignored)" : "");
+      }
+    }
+  }
 }
 
 TEST_F(UnicodeRoundTrip, AnEntryOfEveryScriptIsListedRemovedAndMergedBackWhole) {

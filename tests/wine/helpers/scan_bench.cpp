@@ -286,6 +286,7 @@ class TimedSystem : public platform::System {
   int CompareTextIgnoringCase(const std::string& a, const std::string& b) override {
     return system_.CompareTextIgnoringCase(a, b);
   }
+  std::string SortKey(const std::string& text, bool ignoreCase) override { return system_.SortKey(text, ignoreCase); }
   bool ToAnsiCodePage(const std::string& text, std::string* ansi) override { return system_.ToAnsiCodePage(text, ansi); }
   bool FromAnsiCodePage(const std::string& ansi, std::string* text) override { return system_.FromAnsiCodePage(ansi, text); }
   bool Wow64DisableRedirection(std::uintptr_t* cell) override {
