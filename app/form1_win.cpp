@@ -163,15 +163,30 @@ bool TForm1Window::Create() {
                           nullptr);
   if (tips_) SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, 300);
 
-  if (!CreateControls()) return false;
+  // The pages out of sight are made after the window has shown its rows.
+  if (!CreateControls(true)) return false;
   LayoutPages();
   ShowActivePage();
   return true;
 }
 
-bool TForm1Window::CreateControls() {
+bool TForm1Window::OnHiddenPage(const TControl* control) const {
+  const TControl* sheet = control->Parent;
+  while (sheet && sheet->Kind() != ControlKind::kTabSheet) sheet = sheet->Parent;
+  const auto& pages = form_.PageControl1.Pages;
+  const int active = form_.PageControl1.ActivePage();
+  return sheet && !(active >= 0 && active < static_cast<int>(pages.size()) && pages[active] == sheet);
+}
+
+bool TForm1Window::CreateControls(bool activePageOnly) {
+  bool all = true;
   for (size_t i = 0; i < controls_.size(); ++i) {
     TControl* control = controls_[i];
+    if (peers_.count(control)) continue;
+    if (activePageOnly && OnHiddenPage(control)) {
+      all = false;
+      continue;
+    }
     std::unique_ptr<Win32Peer> peer = MakePeer(*this, *control);
     if (!peer || !peer->Create(ContainerOf(control), kFirstControlId + static_cast<int>(i))) return false;
     if (peer->Handle()) byWindow_[peer->Handle()] = peer.get();
@@ -180,6 +195,7 @@ bool TForm1Window::CreateControls() {
     control->SetPeer(peer.get());
     peers_[control] = std::move(peer);
   }
+  allMade_ = all;
   return true;
 }
 
@@ -199,6 +215,8 @@ void TForm1Window::LayoutPages() {
 }
 
 void TForm1Window::ShowActivePage() {
+  // A page turned to before the rest of the window was made has its controls made now.
+  if (!allMade_ && !CreateControls(true)) ui_.ShowError("The window's controls could not be created.");
   const auto& pages = form_.PageControl1.Pages;
   const int active = form_.PageControl1.ActivePage();
   HWND focus = GetFocus();
@@ -244,6 +262,11 @@ void TForm1Window::Show(int showCommand) {
   SetPropW(window_, kShownAfterProperty, reinterpret_cast<HANDLE>(MillisecondsSinceStart()));
   // The focus starts in the list, where Enter runs nothing; the Tab order stays as designed.
   SetFocus(PeerOf(&form_.ListView1)->Handle());
+  // The pages out of sight are made now, first thing in the message loop: before any key or
+  // click of the user's, which come after the posted work.
+  ui_.Post([this] {
+    if (!allMade_ && !CreateControls(false)) ui_.ShowError("The window's controls could not be created.");
+  });
 }
 
 void TForm1Window::Fire(const std::function<void()>& event) {

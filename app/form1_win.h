@@ -34,7 +34,8 @@ class TForm1Window {
   TForm1Window(const TForm1Window&) = delete;
   TForm1Window& operator=(const TForm1Window&) = delete;
 
-  // Creates the main window, hidden, with every control; false when the system refuses.
+  // Creates the main window, hidden, with the controls of its active page and those around the
+  // pages (the others follow once the window has shown); false when the system refuses.
   bool Create();
   // Runs FormCreate; an error it raises is shown and the window is still shown after it.
   void RunFormCreate();
@@ -79,7 +80,11 @@ class TForm1Window {
  private:
   LRESULT Message(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   bool RegisterClasses();
-  bool CreateControls();
+  // Creates the controls not made yet, each in the order of Controls(); with `activePageOnly`,
+  // those on a page not shown wait. False when the system refuses one.
+  bool CreateControls(bool activePageOnly);
+  // Whether a control sits on a page of PageControl1 that is not the active one.
+  bool OnHiddenPage(const TControl* control) const;
   void LayoutPages();
   // The window's client area is `width` by `height`: every control takes its place in it.
   void Layout(int width, int height);
@@ -109,6 +114,8 @@ class TForm1Window {
   HIMAGELIST statusImages_ = nullptr;
   Win32Peer* pressed_ = nullptr;
   std::vector<TControl*> controls_;
+  // Whether every control has been made (those of the pages out of sight come after the first show).
+  bool allMade_ = false;
   std::map<const TControl*, std::unique_ptr<Win32Peer>> peers_;
   std::map<HWND, Win32Peer*> byWindow_;
   std::map<HWND, Win32Peer*> byContainer_;

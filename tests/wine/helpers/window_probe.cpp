@@ -91,6 +91,21 @@ HWND FindControl(HWND main, const std::string& name) {
   return search.found;
 }
 
+// Whether every control that is a window of its own (labels and pictures are drawn by their
+// parent) has been made.
+bool EveryControlMade(HWND main) {
+  platform::Win32Platform system;
+  TForm1 form(system.platform());
+  const std::vector<TControl*> controls = form.Controls();
+  for (size_t i = 0; i < controls.size(); ++i) {
+    if (controls[i]->Kind() == ControlKind::kLabel || controls[i]->Kind() == ControlKind::kImage) continue;
+    Search search{kFirstControlId + static_cast<int>(i), nullptr};
+    EnumChildWindows(main, &MatchId, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) return false;
+  }
+  return true;
+}
+
 // Memory in the window's process, for the messages whose answers the system does not carry
 // between processes.
 class RemoteBuffer {
@@ -189,9 +204,10 @@ int Run(int argc, char** argv) {
     for (;;) {
       HWND main = FindMain();
       // Visible means the first scan has read the registry and listed every entry; the statuses
-      // follow, and the window's property counts those still to come.
+      // follow, and the window's property counts those still to come. The pages out of sight are
+      // made just after the window shows: ready once every control is there.
       const bool checked = command == "wait" || (main && !GetPropW(main, kPendingChecksProperty));
-      if (main && IsWindowVisible(main) && checked) {
+      if (main && IsWindowVisible(main) && checked && EveryControlMade(main)) {
         std::printf("ready\n");
         return 0;
       }
