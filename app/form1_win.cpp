@@ -179,14 +179,9 @@ bool TForm1Window::OnHiddenPage(const TControl* control) const {
 }
 
 bool TForm1Window::CreateControls(bool activePageOnly) {
-  bool all = true;
   for (size_t i = 0; i < controls_.size(); ++i) {
     TControl* control = controls_[i];
-    if (peers_.count(control)) continue;
-    if (activePageOnly && OnHiddenPage(control)) {
-      all = false;
-      continue;
-    }
+    if (peers_.count(control) || (activePageOnly && OnHiddenPage(control))) continue;
     std::unique_ptr<Win32Peer> peer = MakePeer(*this, *control);
     if (!peer || !peer->Create(ContainerOf(control), kFirstControlId + static_cast<int>(i))) return false;
     if (peer->Handle()) byWindow_[peer->Handle()] = peer.get();
@@ -195,8 +190,12 @@ bool TForm1Window::CreateControls(bool activePageOnly) {
     control->SetPeer(peer.get());
     peers_[control] = std::move(peer);
   }
-  allMade_ = all;
   return true;
+}
+
+void TForm1Window::MakeControlsLeft(bool activePageOnly) {
+  if (peers_.size() < controls_.size() && !CreateControls(activePageOnly))
+    ui_.ShowError("The window's controls could not be created.");
 }
 
 void TForm1Window::LayoutPages() {
@@ -216,7 +215,7 @@ void TForm1Window::LayoutPages() {
 
 void TForm1Window::ShowActivePage() {
   // A page turned to before the rest of the window was made has its controls made now.
-  if (!allMade_ && !CreateControls(true)) ui_.ShowError("The window's controls could not be created.");
+  MakeControlsLeft(true);
   const auto& pages = form_.PageControl1.Pages;
   const int active = form_.PageControl1.ActivePage();
   HWND focus = GetFocus();
@@ -264,9 +263,7 @@ void TForm1Window::Show(int showCommand) {
   SetFocus(PeerOf(&form_.ListView1)->Handle());
   // The pages out of sight are made now, first thing in the message loop: before any key or
   // click of the user's, which come after the posted work.
-  ui_.Post([this] {
-    if (!allMade_ && !CreateControls(false)) ui_.ShowError("The window's controls could not be created.");
-  });
+  ui_.Post([this] { MakeControlsLeft(false); });
 }
 
 void TForm1Window::Fire(const std::function<void()>& event) {

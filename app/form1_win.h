@@ -83,6 +83,9 @@ class TForm1Window {
   // Creates the controls not made yet, each in the order of Controls(); with `activePageOnly`,
   // those on a page not shown wait. False when the system refuses one.
   bool CreateControls(bool activePageOnly);
+  // The controls not made yet (with `activePageOnly`, those of the active page), an error shown
+  // when the system refuses one.
+  void MakeControlsLeft(bool activePageOnly);
   // Whether a control sits on a page of PageControl1 that is not the active one.
   bool OnHiddenPage(const TControl* control) const;
   void LayoutPages();
@@ -114,8 +117,6 @@ class TForm1Window {
   HIMAGELIST statusImages_ = nullptr;
   Win32Peer* pressed_ = nullptr;
   std::vector<TControl*> controls_;
-  // Whether every control has been made (those of the pages out of sight come after the first show).
-  bool allMade_ = false;
   std::map<const TControl*, std::unique_ptr<Win32Peer>> peers_;
   std::map<HWND, Win32Peer*> byWindow_;
   std::map<HWND, Win32Peer*> byContainer_;

@@ -140,10 +140,10 @@ class ListBoxPeer : public Win32Peer {
   }
 
   void Update(TControl& control, Aspect aspect, int index) override {
+    // A box waiting for its lines takes them, and the selection, whole when next drawn or asked.
+    if (stale_ && (aspect == Aspect::kItem || aspect == Aspect::kSelection)) return;
     if (aspect == Aspect::kItems) {
       Refill();
-    } else if (stale_ && (aspect == Aspect::kItem || aspect == Aspect::kSelection)) {
-      // The lines and the selection are filled in whole when the box is next drawn or asked.
     } else if (aspect == Aspect::kItem) {
       const std::wstring line = Widen(List().Items().at(static_cast<size_t>(index)));
       SendMessageW(window_, LB_INSERTSTRING, index, reinterpret_cast<LPARAM>(line.c_str()));

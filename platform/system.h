@@ -47,13 +47,9 @@ class System {
   virtual LocalDate Today() = 0;
   // GetLocalTime: the date and the time of day, to the second.
   virtual LocalTime Now() = 0;
-  // lstrcmpW: the locale's word order, letter case counted.
-  virtual int CompareText(const std::string& a, const std::string& b) = 0;
-  // lstrcmpiW: the locale's word order, letter case ignored.
-  virtual int CompareTextIgnoringCase(const std::string& a, const std::string& b) = 0;
   // LCMapStringW(LCMAP_SORTKEY) in the locale lstrcmpW uses: bytes that, compared as unsigned
-  // bytes, order texts as CompareText does (CompareTextIgnoringCase, with `ignoreCase`). A long
-  // list is sorted by one key per text rather than by asking the system again for each pair.
+  // bytes, order texts in the locale's word order as lstrcmpW does (lstrcmpiW, with `ignoreCase`).
+  // A long list is sorted by one key per text rather than by asking the system about each pair.
   virtual std::string SortKey(const std::string& text, bool ignoreCase) = 0;
   // The text in the system's ANSI code page, which the registry editor reads "REGEDIT4" files in:
   // false when the code page cannot carry every character of it exactly (a character it lacks,

@@ -11,9 +11,6 @@
 namespace platform {
 
 namespace {
-template <class T>
-int Sign(T v) { return (v > T{}) - (v < T{}); }
-
 std::u32string WithoutHyphens(const std::u32string& text) {
   std::u32string out;
   for (char32_t c : text)
@@ -53,36 +50,15 @@ std::uint32_t LetterWeight(char32_t c) {
   return kLetters | (base >= 'a' && base <= 'z' ? base - 32 : UpperCaseOf(base));
 }
 
-// Compares the texts character by character through `weigh`; 0 when every weight is equal.
-template <class Weigh>
-int CompareWeights(const std::u32string& x, const std::u32string& y, Weigh weigh) {
-  const size_t n = std::min(x.size(), y.size());
-  for (size_t i = 0; i < n; ++i) {
-    const auto wx = weigh(x[i]), wy = weigh(y[i]);
-    if (wx != wy) return wx < wy ? -1 : 1;
-  }
-  return 0;
-}
 }  // namespace
 
 // A word sort in the manner of lstrcmpW: letters first without their accents and case ("\u00c9clair"
 // sorts with the E's), then the length, then accents, then case, where a small letter sorts before
-// its capital; hyphens and apostrophes weigh only when all else is equal.
-int MemorySystem::CompareText(const std::string& a, const std::string& b) {
-  const std::u32string whole = CodePointsOf(a), other = CodePointsOf(b);
-  const std::u32string x = WithoutHyphens(whole), y = WithoutHyphens(other);
-  if (int c = CompareWeights(x, y, LetterWeight)) return c;
-  if (x.size() != y.size()) return x.size() < y.size() ? -1 : 1;
-  if (int c = CompareWeights(x, y, [](char32_t ch) { return UpperCaseOf(ch); })) return c;
-  if (int c = CompareWeights(x, y, [](char32_t ch) { return IsLowerCase(ch) ? 0 : 1; })) return c;
-  if (whole.size() != other.size()) return whole.size() < other.size() ? -1 : 1;
-  return Sign(whole.compare(other));
-}
-
-// The rounds of CompareText one after the other, each weight in four bytes, most significant
-// first: the letters' weights and a zero weight after them (a text that is the start of another
-// sorts first), then the capitals' weights, the small letters' marks, the whole length, and the
-// whole text's characters. With letter case ignored, every letter stands as its capital.
+// its capital; hyphens and apostrophes weigh only when all else is equal. The key holds those rounds
+// one after the other, each weight in four bytes, most significant first: the letters' weights and
+// a zero weight after them (a text that is the start of another sorts first), then the capitals'
+// weights, the small letters' marks, the whole length, and the whole text's characters. With letter
+// case ignored (lstrcmpiW), every letter stands as its capital.
 std::string MemorySystem::SortKey(const std::string& text, bool ignoreCase) {
   const std::u32string whole = CodePointsOf(ignoreCase ? UpperCaseText(text) : text), x = WithoutHyphens(whole);
   std::string key;
@@ -96,11 +72,6 @@ std::string MemorySystem::SortKey(const std::string& text, bool ignoreCase) {
   add(static_cast<std::uint32_t>(whole.size()));
   for (char32_t ch : whole) add(ch);
   return key;
-}
-
-// lstrcmpiW: the same order with letter case left out.
-int MemorySystem::CompareTextIgnoringCase(const std::string& a, const std::string& b) {
-  return CompareText(UpperCaseText(a), UpperCaseText(b));
 }
 
 namespace {

@@ -70,8 +70,6 @@ class MemorySystem : public System {
   std::string ExecutablePath() override { return executablePath; }
   LocalDate Today() override { return today; }
   LocalTime Now() override { return {today, hour, minute, second}; }
-  int CompareText(const std::string& a, const std::string& b) override;
-  int CompareTextIgnoringCase(const std::string& a, const std::string& b) override;
   std::string SortKey(const std::string& text, bool ignoreCase) override;
   bool ToAnsiCodePage(const std::string& text, std::string* ansi) override;
   // What the registry editor reads from bytes in that code page (MultiByteToWideChar(CP_ACP)), a

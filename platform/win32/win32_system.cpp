@@ -141,14 +141,6 @@ LocalTime Win32System::Now() {
   return LocalTime{LocalDate{now.wYear, now.wMonth, now.wDay}, now.wHour, now.wMinute, now.wSecond};
 }
 
-int Win32System::CompareText(const std::string& a, const std::string& b) {
-  return lstrcmpW(Widen(a).c_str(), Widen(b).c_str());
-}
-
-int Win32System::CompareTextIgnoringCase(const std::string& a, const std::string& b) {
-  return lstrcmpiW(Widen(a).c_str(), Widen(b).c_str());
-}
-
 std::string Win32System::SortKey(const std::string& text, bool ignoreCase) {
   // lstrcmpW and lstrcmpiW compare in the thread's locale, the second with NORM_IGNORECASE; the key
   // ends at the text's first NUL, as the comparison does.

@@ -20,8 +20,6 @@ class Win32System : public System {
   std::string ExecutablePath() override;
   LocalDate Today() override;
   LocalTime Now() override;
-  int CompareText(const std::string& a, const std::string& b) override;
-  int CompareTextIgnoringCase(const std::string& a, const std::string& b) override;
   std::string SortKey(const std::string& text, bool ignoreCase) override;
   bool ToAnsiCodePage(const std::string& text, std::string* ansi) override;
   bool FromAnsiCodePage(const std::string& ansi, std::string* text) override;

@@ -145,7 +145,7 @@ TEST_F(UnicodeRoundTrip, RunsInTheCodePageItWasStartedFor) {
 }
 
 // The lists are sorted by the system's sort keys, one per name: they order names of every script
-// as the system's comparison does, with letter case counted and with it ignored.
+// as the system's comparison (lstrcmpW, lstrcmpiW) does, with letter case counted and ignored.
 TEST(TextOrder, SortKeysOrderNamesAsTheSystemComparesThem) {
   platform::Win32System system;
   const std::vector<std::string> names = {
@@ -157,7 +157,8 @@ TEST(TextOrder, SortKeysOrderNamesAsTheSystemComparesThem) {
   for (const bool ignoreCase : {false, true}) {
     for (const std::string& a : names) {
       for (const std::string& b : names) {
-        const int compared = ignoreCase ? system.CompareTextIgnoringCase(a, b) : system.CompareText(a, b);
+        const std::wstring wideA = platform::Widen(a), wideB = platform::Widen(b);
+        const int compared = ignoreCase ? lstrcmpiW(wideA.c_str(), wideB.c_str()) : lstrcmpW(wideA.c_str(), wideB.c_str());
         EXPECT_EQ(sign(compared), sign(system.SortKey(a, ignoreCase).compare(system.SortKey(b, ignoreCase))))
             << a << " | " << b << (ignoreCase ? " (case ignored)" : "");
       }

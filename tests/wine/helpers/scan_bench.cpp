@@ -282,10 +282,6 @@ class TimedSystem : public platform::System {
   std::string ExecutablePath() override { return system_.ExecutablePath(); }
   platform::LocalDate Today() override { return system_.Today(); }
   platform::LocalTime Now() override { return system_.Now(); }
-  int CompareText(const std::string& a, const std::string& b) override { return system_.CompareText(a, b); }
-  int CompareTextIgnoringCase(const std::string& a, const std::string& b) override {
-    return system_.CompareTextIgnoringCase(a, b);
-  }
   std::string SortKey(const std::string& text, bool ignoreCase) override { return system_.SortKey(text, ignoreCase); }
   bool ToAnsiCodePage(const std::string& text, std::string* ansi) override { return system_.ToAnsiCodePage(text, ansi); }
   bool FromAnsiCodePage(const std::string& ansi, std::string* text) override { return system_.FromAnsiCodePage(ansi, text); }
