@@ -10,7 +10,7 @@ namespace {
 template <class Function>
 Function Resolve(const char* name) {
   static HMODULE library = platform::LoadSystemLibrary(L"comctl32.dll");
-  return library ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name))) : nullptr;
+  return platform::LibraryFunction<Function>(library, name);
 }
 
 }  // namespace

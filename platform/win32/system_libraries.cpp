@@ -22,8 +22,8 @@ std::wstring SystemFolder() {
 void LoadLibrariesFromTheSystemOnly() {
   // The working folder leaves the search first, whatever follows.
   SetDllDirectoryW(L"");
-  const auto set = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  const auto set =
+      LibraryFunction<SetDefaultDllDirectoriesFn>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
   if (set) set(kSearchSystem32);
 }
 

@@ -11,5 +11,12 @@ namespace platform {
 void LoadLibrariesFromTheSystemOnly();
 // The library of that name from the System folder; null when it is not there.
 HMODULE LoadSystemLibrary(const wchar_t* name);
+// The library's function of that name, as the type it is called through; null when the library
+// (null too) or the function is not there. For functions that not every Windows has, and for
+// libraries loaded only when first needed.
+template <class Function>
+Function LibraryFunction(HMODULE library, const char* name) {
+  return library ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name))) : nullptr;
+}
 
 }  // namespace platform

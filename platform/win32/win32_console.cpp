@@ -59,8 +59,7 @@ std::vector<std::string> CommandLineArguments() {
   while (*rest == L' ' || *rest == L'\t') ++rest;
   if (!*rest) return arguments;
   using Split = LPWSTR*(WINAPI*)(LPCWSTR, int*);
-  const auto split = reinterpret_cast<Split>(
-      reinterpret_cast<void*>(GetProcAddress(LoadSystemLibrary(L"shell32.dll"), "CommandLineToArgvW")));
+  const auto split = LibraryFunction<Split>(LoadSystemLibrary(L"shell32.dll"), "CommandLineToArgvW");
   // Without the shell's library the words stay together: the command line then refuses them rather
   // than a window opening in their place.
   if (!split) return {Narrow(rest)};

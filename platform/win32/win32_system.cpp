@@ -47,9 +47,9 @@ using Wow64Disable = BOOL(WINAPI*)(PVOID*);
 using Wow64Revert = BOOL(WINAPI*)(PVOID);
 
 // Present only on systems that run 32-bit programs on a 64-bit kernel, so looked up by name.
-FARPROC Kernel32Function(const char* name) {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  return kernel ? GetProcAddress(kernel, name) : nullptr;
+template <class Function>
+Function Kernel32Function(const char* name) {
+  return LibraryFunction<Function>(GetModuleHandleW(L"kernel32.dll"), name);
 }
 
 }  // namespace
@@ -62,10 +62,8 @@ class Win32System::InstallerLibrary {
   // The system's own copy, by its full path: a msi.dll beside the program or in the working folder
   // is never loaded.
   InstallerLibrary() : module_(LoadSystemLibrary(L"msi.dll")) {
-    if (module_) {
-      query_ = reinterpret_cast<QueryState>(reinterpret_cast<void*>(GetProcAddress(module_, "MsiQueryProductStateW")));
-      info_ = reinterpret_cast<GetInfo>(reinterpret_cast<void*>(GetProcAddress(module_, "MsiGetProductInfoW")));
-    }
+    query_ = LibraryFunction<QueryState>(module_, "MsiQueryProductStateW");
+    info_ = LibraryFunction<GetInfo>(module_, "MsiGetProductInfoW");
   }
   ~InstallerLibrary() {
     if (module_) FreeLibrary(module_);
@@ -146,10 +144,11 @@ std::string Win32System::SortKey(const std::string& text, bool ignoreCase) {
   // ends at the text's first NUL, as the comparison does.
   const std::wstring wide = Widen(text);
   const DWORD flags = LCMAP_SORTKEY | (ignoreCase ? NORM_IGNORECASE : 0);
-  const int size = LCMapStringW(GetThreadLocale(), flags, wide.c_str(), -1, nullptr, 0);
+  const LCID locale = GetThreadLocale();
+  const int size = LCMapStringW(locale, flags, wide.c_str(), -1, nullptr, 0);
   if (size <= 0) return {};
   std::string key(static_cast<size_t>(size), '\0');
-  const int made = LCMapStringW(GetThreadLocale(), flags, wide.c_str(), -1, reinterpret_cast<LPWSTR>(key.data()), size);
+  const int made = LCMapStringW(locale, flags, wide.c_str(), -1, reinterpret_cast<LPWSTR>(key.data()), size);
   key.resize(static_cast<size_t>(std::max(made, 0)));
   return key;
 }
@@ -189,8 +188,7 @@ bool Win32System::FromAnsiCodePage(const std::string& ansi, std::string* text) {
 }
 
 bool Win32System::Wow64DisableRedirection(std::uintptr_t* cell) {
-  auto disable = reinterpret_cast<Wow64Disable>(
-      reinterpret_cast<void*>(Kernel32Function("Wow64DisableWow64FsRedirection")));
+  const auto disable = Kernel32Function<Wow64Disable>("Wow64DisableWow64FsRedirection");
   if (!disable) return false;
   PVOID old = nullptr;
   const BOOL done = disable(&old);
@@ -199,8 +197,7 @@ bool Win32System::Wow64DisableRedirection(std::uintptr_t* cell) {
 }
 
 void Win32System::Wow64RevertRedirection(std::uintptr_t value) {
-  auto revert = reinterpret_cast<Wow64Revert>(
-      reinterpret_cast<void*>(Kernel32Function("Wow64RevertWow64FsRedirection")));
+  const auto revert = Kernel32Function<Wow64Revert>("Wow64RevertWow64FsRedirection");
   if (revert) revert(reinterpret_cast<PVOID>(value));
 }
 

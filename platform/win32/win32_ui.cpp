@@ -208,8 +208,8 @@ void Win32Ui::SoundBeep(std::uint32_t type) { MessageBeep(type); }
 int Win32Ui::ShellOpen(const std::string& file, const std::string& parameters, int show) {
   // The shell's library is loaded the first time it is needed, not at every start of the program.
   using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
-  static const auto shellExecute = reinterpret_cast<ShellExecuteFunction>(
-      reinterpret_cast<void*>(GetProcAddress(LoadSystemLibrary(L"shell32.dll"), "ShellExecuteW")));
+  static const auto shellExecute =
+      LibraryFunction<ShellExecuteFunction>(LoadSystemLibrary(L"shell32.dll"), "ShellExecuteW");
   if (!shellExecute) return SE_ERR_DLLNOTFOUND;
   const std::wstring wideParameters = Widen(parameters);
   HINSTANCE result = shellExecute(mainWindow_, nullptr, Widen(file).c_str(),

@@ -37,6 +37,7 @@
 #include "app/form1_win.h"
 #include "inventory/inventory.h"
 #include "inventory/status.h"
+#include "platform/win32/system_libraries.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_platform.h"
 #include "tests/wine/wine_form.h"
@@ -502,9 +503,8 @@ struct MemoryCounters {
 
 // The process's peak working set in megabytes, 0 when the system does not say.
 double PeakWorkingSetMb(HANDLE process) {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  auto query = reinterpret_cast<GetMemoryInfo>(
-      reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, "K32GetProcessMemoryInfo") : nullptr));
+  const auto query =
+      platform::LibraryFunction<GetMemoryInfo>(GetModuleHandleW(L"kernel32.dll"), "K32GetProcessMemoryInfo");
   MemoryCounters counters{};
   counters.cb = sizeof counters;
   if (!query || !query(process, &counters, sizeof counters)) return 0;
@@ -637,8 +637,8 @@ bool TimeUninstaller(const Clock& clock, Run* run) {
   using Disable = BOOL(WINAPI*)(PVOID*);
   using Revert = BOOL(WINAPI*)(PVOID);
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  auto disable = reinterpret_cast<Disable>(reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
-  auto revert = reinterpret_cast<Revert>(reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
+  const auto disable = platform::LibraryFunction<Disable>(kernel, "Wow64DisableWow64FsRedirection");
+  const auto revert = platform::LibraryFunction<Revert>(kernel, "Wow64RevertWow64FsRedirection");
   const bool off = wow64 && disable && disable(&redirection);
   PROCESS_INFORMATION process{};
   const double start = clock.Now();
