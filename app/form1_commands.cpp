@@ -93,7 +93,10 @@ void TForm1::RemoveEntry(Entry entry) {
   FillListBox();
   // The message names the entry as the list showed it.
   const std::string shownName = entry.displayName.empty() ? entry.keyName : entry.displayName;
-  if (outcome.Complete() && !outcome.undoFile.empty()) {
+  if (outcome.alreadyGone) {
+    notice_ = ShownName(entry) + " was already gone: another program removed it. Nothing was written.";
+    ShowNotice();
+  } else if (outcome.Complete() && !outcome.undoFile.empty()) {
     notice_ = "Removed " + ShownName(entry) + ", backed up in " + outcome.undoFile + ".";
     ShowNotice();
   }

@@ -124,10 +124,10 @@ TEST_F(WindowCommandsTest, ADeletionTheRegistryRefusesIsSaidAfterItsLinesAreWrit
   EXPECT_EQ(std::vector<std::string>{"Are you sure you want to remove this entry?\n\nBeta (32-bit)"}, p.ui.Texts("ask"))
       << "a Broken Link entry: nothing more to say";
   EXPECT_EQ((std::vector<std::string>{
-                "Tidewell could not remove all of 'Beta': 2 values remain in "
+                "Tidewell could not remove 'Beta': 2 values remain in "
                 "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Beta (the registry "
                 "refused to delete them: access denied), and the key that holds them stays. Run Tidewell as an "
-                "administrator to remove the rest. What was removed is in the undo file C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg."}),
+                "administrator to remove it. Nothing of it was removed."}),
             p.ui.Texts("error"));
   EXPECT_EQ(File({Comment("removed entry", "Beta", "32-bit"), std::string(kEntryLine) + "Beta]", "\"DisplayName\"=\"Beta\"",
                   "\"UninstallString\"=\"C:\\\\Beta\\\\remove.exe /x\"", ""}),

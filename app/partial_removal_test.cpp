@@ -95,29 +95,29 @@ TEST(PartialRemoval, WhatCannotBeRemovedStaysAndIsNamedWithItsReason) {
       {"nothing refused", "", 0, kErrorSuccess, kLevels, {}, ""},
       {"a subkey that does not open", "open", 3, kErrorAccessDenied, 2,
        {{0, false}, {1, false}, {2, false}, {3, true}, {4, true}, {5, true}, {6, true}},
-       "Tidewell could not remove all of 'Deep Tree': " + kDeepKey +
+       "Tidewell partly removed 'Deep Tree': " + kDeepKey +
            "\\k1\\k2\\k3 remains with whatever is below it (the key could not be opened: access denied), and the 3 "
            "keys that hold it stay. Run Tidewell as an administrator to remove the rest. What was removed is in the "
            "undo file C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg."},
       {"a subkey that does not open for want of memory", "open", 5, 14, 4,
        {{0, false}, {1, false}, {2, false}, {3, false}, {4, false}, {5, true}, {6, true}},
-       "Tidewell could not remove all of 'Deep Tree': " + kDeepKey +
+       "Tidewell partly removed 'Deep Tree': " + kDeepKey +
            "\\k1\\k2\\k3\\k4\\k5 remains with whatever is below it (the key could not be opened: not enough memory), "
            "and the 5 keys that hold it stay. What was removed is in the undo file C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg."},
       {"a value the registry keeps", "delete value", 2, kErrorAccessDenied, kLevels,
        {{0, false}, {1, false}, {2, true}},
-       "Tidewell could not remove all of 'Deep Tree': 1 value remains in " + kDeepKey +
+       "Tidewell partly removed 'Deep Tree': 1 value remains in " + kDeepKey +
            "\\k1\\k2 (the registry refused to delete it: access denied), and the 3 keys that hold it stay. Run "
            "Tidewell as an administrator to remove the rest. What was removed is in the undo file C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg."},
       {"a key the registry keeps", "delete key", 4, kErrorAccessDenied, kLevels,
        {{0, false}, {1, false}, {2, false}, {3, false}, {4, false}},
-       "Tidewell could not remove all of 'Deep Tree': " + kDeepKey +
+       "Tidewell partly removed 'Deep Tree': " + kDeepKey +
            "\\k1\\k2\\k3\\k4 remains (the registry refused to delete the key: access denied), and the 4 keys that "
            "hold it stay. Run Tidewell as an administrator to remove the rest. What was removed is in the undo file "
            "C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg."},
       {"a key that gains a subkey just before its deletion", "delete key", 4, kErrorSuccess, kLevels,
        {{0, false}, {1, false}, {2, false}, {3, false}, {4, false}},
-       "Tidewell could not remove all of 'Deep Tree': " + kDeepKey +
+       "Tidewell partly removed 'Deep Tree': " + kDeepKey +
            "\\k1\\k2\\k3\\k4 remains (it gained a subkey or a value while it was being removed, which was not "
            "written to the undo file), and the 4 keys that hold it stay. What was removed is in the undo file "
            "C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg."},
@@ -218,7 +218,7 @@ TEST(PartialRemoval, KeysWhosePathsTheRegistryEditorCannotMergeStayUnwritten) {
 
   s.Remove("Deep");
   ASSERT_EQ(1u, s.p.ui.Texts("error").size());
-  EXPECT_EQ("Tidewell could not remove all of 'Deep Tree': 3 keys and 3 values remain under "
+  EXPECT_EQ("Tidewell partly removed 'Deep Tree': 3 keys and 3 values remain under "
             "HKEY_LOCAL_MACHINE\\...\\k127" + std::string(53, 'x') +
                 "... (the key path is too long for the registry editor to put back), and the 128 keys that hold them "
                 "stay. What was removed is in the undo file C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg.",

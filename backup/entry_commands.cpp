@@ -31,31 +31,35 @@ std::string TextValueOf(TNTRegistry& reg, const char* name) {
 
 std::string NameOf(const Entry& entry) { return entry.displayName.empty() ? entry.keyName : entry.displayName; }
 
-// Writes the entry's key line and its old uninstall string, with its own type and bytes (an
-// expandable string stays one when the file is merged), in one write to the file that carries
-// them; a value that is not there is backed up as an empty text. Answers the old value's type.
-std::uint32_t BackUpUninstallString(UndoFile& undo, TNTRegistry& reg, const RegistryPlace& place,
-                                    const std::string& keyPath, const UndoComment& comment) {
+// The entry's key line and its old uninstall string, with its own type and bytes (an expandable
+// string stays one when the file is merged), for the file that carries them; a value that is not
+// there is backed up as an empty text.
+struct CommandBackup {
+  UndoFormat format = UndoFormat::kRegedit4;
+  std::vector<std::string> lines;
   std::uint32_t typeCode = platform::kRegSz;
+};
+
+CommandBackup UninstallStringBackup(UndoFile& undo, TNTRegistry& reg, const RegistryPlace& place,
+                                    const std::string& keyPath, const UndoComment& comment) {
+  CommandBackup backup;
   std::string bytes = StringDataOfText("");
-  reg.FetchWholeValue(kUninstallStringName, typeCode, bytes);
+  reg.FetchWholeValue(kUninstallStringName, backup.typeCode, bytes);
   const auto linesFor = [&](UndoFormat format) {
     const UndoEncoding encoding = UndoEncoding::Of(format, undo.System());
     std::vector<std::string> lines{KeyLine(RootName(place.root), PathForEveryView(place, keyPath))};
-    const auto value = CarriedValueLines(kUninstallStringName, typeCode, bytes, encoding);
+    const auto value = CarriedValueLines(kUninstallStringName, backup.typeCode, bytes, encoding);
     if (!value || !encoding.Carries(lines)) return std::optional<std::vector<std::string>>();
     lines.insert(lines.end(), value->begin(), value->end());
     if (!lines.back().empty()) lines.emplace_back();
     lines.insert(lines.begin(), CommentLine(comment, encoding));
     return std::optional(lines);
   };
-  UndoFormat format = UndoFormat::kRegedit4;
-  auto lines = linesFor(format);
-  if (!lines) lines = linesFor(format = UndoFormat::kUnicode);
+  auto lines = linesFor(backup.format);
+  if (!lines) lines = linesFor(backup.format = UndoFormat::kUnicode);
   if (!lines) throw EInOutError("Cannot write the uninstall string of " + keyPath + " to an undo file: it is not text");
-  UndoBlock block(undo, [&] { return format; });
-  undo.AppendLines(*lines, true);
-  return typeCode;
+  backup.lines = std::move(*lines);
+  return backup;
 }
 
 }  // namespace
@@ -80,6 +84,7 @@ RemovalOutcome RemoveEntryKey(UndoFile& undo, platform::RegistryApi& registry, c
                                          NameForComment(registry, place, path, kDisplayNameName, NameOf(entry)),
                                          SourceName(entry.source));
   RemovalOutcome outcome = RemoveRegistryKey(undo, registry, place, path, &comment);
+  if (outcome.undoFile.empty()) return outcome;
   // Every key and value written to the undo file reached the disk before it was deleted: a failure
   // of the empty line that ends the entry's lines is the undo file's problem, not the removal's.
   try {
@@ -126,9 +131,12 @@ CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& regis
   const std::string displayName = TextValueOf(reg, kDisplayNameName);
   const UndoComment comment = CommentNow(undo.System(), UndoAction::kChangedCommand,
                                          displayName.empty() ? NameOf(entry) : displayName, SourceName(entry.source));
-  const std::uint32_t oldType = BackUpUninstallString(undo, reg, place, keyPath, comment);
+  const CommandBackup backup = UninstallStringBackup(undo, reg, place, keyPath, comment);
+  // Held from its line until the new command is stored.
+  UndoBlock block(undo, [&] { return backup.format; });
+  undo.AppendLines(backup.lines, true);
   // An expandable command stays expandable: %ProgramFiles% in it must go on naming the folder.
-  if (oldType == platform::kRegExpandSz) {
+  if (backup.typeCode == platform::kRegExpandSz) {
     const std::string data = StringDataOfText(newText);
     reg.StoreValueOfType(kUninstallStringName, data.data(), platform::kRegExpandSz, static_cast<std::int32_t>(data.size()));
   } else {

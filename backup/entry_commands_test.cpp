@@ -97,12 +97,16 @@ TEST_F(EntryCommandsTest, AFailureOfTheLineThatEndsACompleteRemovalIsTheUndoFile
   EXPECT_TRUE(s.Remove("Alpha").undoProblem.empty()) << "the next removal finishes its lines";
 }
 
-TEST_F(EntryCommandsTest, AnEntryThatIsGoneStillGetsItsEmptyLine) {
+// Another program removed the entry after the list was read: nothing is written, and the outcome
+// says that it was gone, not that it was removed.
+TEST_F(EntryCommandsTest, AnEntryThatIsGoneWritesNothingAndSaysSo) {
   TNTRegistry reg(p.registry);
   reg.SetRoot(kHkeyLocalMachine);
   reg.DeleteTree("\\" + EntryKey("Beta"));
-  s.Remove("Beta");
-  EXPECT_EQ(File({""}), s.Undo());
+  const RemovalOutcome outcome = s.Remove("Beta");
+  EXPECT_TRUE(outcome.alreadyGone);
+  EXPECT_EQ("", outcome.undoFile);
+  EXPECT_EQ("(no file)", s.Undo());
   EXPECT_EQ(CommandChange::kNotChanged, s.Change("Beta", "x")) << "a gone entry gets no command";
 }
 
@@ -295,7 +299,7 @@ TEST_F(EntryCommandsTest, AValueChangedIntoTextTheFileCannotCarryStopsTheRemoval
 
 // The merge of the undo file over whatever is left gives back the whole Uninstall key, wherever the
 // removal was stopped: after each registry call in turn, at each write of the undo file, at each
-// size of a full disk.
+// size of a full disk. A removal stopped by its undo file deletes nothing.
 TEST_F(EntryCommandsTest, AStoppedRemovalLosesNothingThatAMergeDoesNotGiveBack) {
   const regfile::Tree original = s.Merged();
   const auto run = [&](const std::string& what, const std::function<void(MemoryPlatform&)>& fault) {
@@ -303,10 +307,12 @@ TEST_F(EntryCommandsTest, AStoppedRemovalLosesNothingThatAMergeDoesNotGiveBack) 
     Scene scene;
     fault(scene.p);
     bool stopped = false;
+    const std::string before = scene.p.registry.Dump(kHkeyLocalMachine, kEntries);
     try {
       scene.Remove("Alpha");
     } catch (const std::exception&) {
       stopped = true;
+      EXPECT_EQ(before, scene.p.registry.Dump(kHkeyLocalMachine, kEntries)) << "deleted without its backup";
     }
     scene.p.registry.FailFromCall(-1);
     scene.p.files.FailWriteAfter(-1);
@@ -327,8 +333,8 @@ TEST_F(EntryCommandsTest, AStoppedRemovalLosesNothingThatAMergeDoesNotGiveBack) 
   int stops = 0;
   for (int n = 1; n <= 20; ++n)
     stops += run("write " + std::to_string(n) + " stops halfway", [n](MemoryPlatform& q) { q.files.FailWriteAfter(n); });
-  EXPECT_GE(stops, 11) << "each value and key line is a write of its own (the line that ends the entry is not: "
-                          "everything is gone and backed up by then)";
+  EXPECT_EQ(1, stops) << "the entry's lines are one write (the line that ends the entry is not: everything is gone "
+                        "and backed up by then)";
   for (int bytes = 0; bytes <= 800; bytes += 7)
     run("disk full at " + std::to_string(bytes), [bytes](MemoryPlatform& q) { q.files.SetDiskCapacity(bytes); });
   run("flushes fail", [](MemoryPlatform& q) { q.files.FailFlushes(true); });

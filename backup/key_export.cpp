@@ -85,24 +85,34 @@ bool HoldsAnythingNow(platform::RegistryApi& api, const TNTRegistry& base, const
   return reg.OpenPath(target, false) && HoldsAnything(reg);
 }
 
-// A key of the tree on the way down, and what is still to do in it.
-struct KeyInRemoval {
-  // Active on the key, opened relative to its parent's handle.
-  std::unique_ptr<TNTRegistry> reg;
+// A key of the tree as its lines were written to the undo file, and what became of it.
+struct WrittenKey {
   // Below its parent; empty for the top key.
   std::string name;
+  std::size_t parent = 0;
   // The length of the key's path from the root.
   std::size_t pathLength = 0;
-  TStrings subkeys;
-  std::size_t next = 0;
+  // The values as they were written: only these are deleted, and only while they still hold that.
+  std::vector<NamedValue> values;
+  std::vector<std::size_t> children;
   // Something in it or below it stays, so it stays too.
   bool holds = false;
 };
 
-// One removal of a key tree. The tree is walked with a stack of open keys rather than a recursion, so
-// no depth the registry allows exhausts the thread's stack; each subkey is opened and deleted
-// relative to its parent's handle, so no key is out of reach for the length of its path, while its
-// key line still names it from the root.
+// A key open on the way through the tree, and the next of its subkeys to visit.
+struct OpenKey {
+  std::unique_ptr<TNTRegistry> reg;
+  std::size_t index = 0;
+  TStrings subkeys;
+  std::size_t next = 0;
+};
+
+// One removal of a key tree, in two passes: the whole tree is written to the undo file in one write
+// that reaches the disk, then it is deleted, deepest first. A failure to write raises before anything
+// is deleted; once the deletion has begun nothing raises, so what was deleted is always told. The tree
+// is walked with a stack of open keys rather than a recursion, so no depth the registry allows
+// exhausts the thread's stack; each subkey is opened and deleted relative to its parent's handle, so
+// no key is out of reach for the length of its path, while its key line still names it from the root.
 class TreeRemoval {
  public:
   TreeRemoval(UndoFile& undo, platform::RegistryApi& api, const RegistryPlace& place, const UndoComment* comment)
@@ -111,6 +121,8 @@ class TreeRemoval {
   RemovalOutcome Remove(const std::string& keyPath);
 
  private:
+  static constexpr std::size_t kTop = static_cast<std::size_t>(-1);
+
   // The path of the key in hand as its key line names it, and with its root name.
   std::string LinePath() const { return PathForEveryView(place_, path_); }
   std::string KeyName() const { return rootName_ + LinePath(); }
@@ -119,16 +131,23 @@ class TreeRemoval {
     reg->SetRoot(place_.root);
     return reg;
   }
+  void EnterPath(std::size_t parentLength, const std::string& name) {
+    path_.resize(parentLength);
+    path_ += "\\" + name;
+  }
 
   void LeaveTopAlone(KeyLineFit fit);
-  void Enter(std::unique_ptr<TNTRegistry> reg, std::string name);
-  void VisitSubkey(const std::string& name);
-  void Leave();
+  std::vector<std::string> WriteOut(std::unique_ptr<TNTRegistry> top);
+  void Export(std::unique_ptr<TNTRegistry> reg, std::string name, std::size_t parent, std::vector<OpenKey>& open,
+              std::vector<std::string>& lines);
+  void DeleteAll(const std::string& keyPath);
+  void DeleteValues(OpenKey& key);
+  void Leave(OpenKey key, std::vector<OpenKey>& open);
   void Left(LeftReason reason, int keys, int values, long error) {
     outcome_.Record({reason, KeyName(), keys, values, error});
   }
-  void ParentHolds() {
-    if (!keys_.empty()) keys_.back().holds = true;
+  void Holds(std::size_t index) {
+    if (index != kTop) written_[index].holds = true;
   }
 
   UndoFile& undo_;
@@ -139,7 +158,8 @@ class TreeRemoval {
   const UndoComment* comment_;
   // The path from the root (with its leading backslash) of the key in hand.
   std::string path_;
-  std::vector<KeyInRemoval> keys_;
+  // Every key written, each after its parent.
+  std::vector<WrittenKey> written_;
   RemovalOutcome outcome_;
 };
 
@@ -150,26 +170,19 @@ RemovalOutcome TreeRemoval::Remove(const std::string& keyPath) {
     LeaveTopAlone(fit);
     return outcome_;
   }
-  // The whole tree goes to one file, chosen before its first line is written.
-  UndoBlock block(undo_, [&] { return UndoFormatForKey(api_, undo_.System(), place_, keyPath); });
-  outcome_.undoFile = undo_.FileName(undo_.FormatInUse());
   std::unique_ptr<TNTRegistry> top = FromRoot();
   if (!top->OpenPath(keyPath, false)) {
     // Gone already, or there but closed to this program: only the second is left behind.
     const long error = top->LastError;
     if (FromRoot()->PathExists(keyPath)) Left(LeftReason::kNotOpened, 1, 0, error);
+    else outcome_.alreadyGone = true;
     return outcome_;
   }
-  Enter(std::move(top), "");
-  while (!keys_.empty()) {
-    KeyInRemoval& key = keys_.back();
-    if (key.next < key.subkeys.size()) {
-      const std::string name = key.subkeys[key.next++];
-      VisitSubkey(name);
-    } else {
-      Leave();
-    }
-  }
+  // The whole tree goes to one file, chosen before its first line is written.
+  UndoBlock block(undo_, [&] { return UndoFormatForKey(api_, undo_.System(), place_, keyPath); });
+  outcome_.undoFile = undo_.FileName(undo_.FormatInUse());
+  undo_.AppendLines(WriteOut(std::move(top)), true);
+  DeleteAll(keyPath);
   return outcome_;
 }
 
@@ -183,81 +196,163 @@ void TreeRemoval::LeaveTopAlone(KeyLineFit fit) {
   }
 }
 
-void TreeRemoval::Enter(std::unique_ptr<TNTRegistry> reg, std::string name) {
+std::vector<std::string> TreeRemoval::WriteOut(std::unique_ptr<TNTRegistry> top) {
   std::vector<std::string> lines;
-  if (keys_.empty() && comment_)
-    lines.push_back(CommentLine(*comment_, UndoEncoding::Of(undo_.FormatInUse(), undo_.System())));
+  if (comment_) lines.push_back(CommentLine(*comment_, UndoEncoding::Of(undo_.FormatInUse(), undo_.System())));
+  std::vector<OpenKey> open;
+  Export(std::move(top), "", kTop, open, lines);
+  while (!open.empty()) {
+    OpenKey& key = open.back();
+    if (key.next >= key.subkeys.size()) {
+      open.pop_back();
+      continue;
+    }
+    const std::string name = key.subkeys[key.next++];
+    const std::size_t index = key.index;
+    EnterPath(written_[index].pathLength, name);
+    const KeyLineFit fit = FitOfKeyLine(LinePath());
+    long error = platform::kErrorSuccess;
+    std::unique_ptr<TNTRegistry> child = OpenSubkeyRelative(api_, *key.reg, name, &error);
+    if (!child) {
+      if (error == platform::kErrorFileNotFound) continue;  // deleted meanwhile by someone else
+      Holds(index);
+      Left(fit == KeyLineFit::kFits ? LeftReason::kNotOpened : ReasonOf(fit), 1, 0, error);
+      continue;
+    }
+    if (fit != KeyLineFit::kFits) {
+      // A key line could not give this key back: it stays with everything below it, unwritten.
+      Holds(index);
+      const TreeCount count = CountKeyTree(api_, *child);
+      Left(ReasonOf(fit), count.keys, count.values, 0);
+      continue;
+    }
+    Export(std::move(child), name, index, open, lines);
+  }
+  return lines;
+}
+
+void TreeRemoval::Export(std::unique_ptr<TNTRegistry> reg, std::string name, std::size_t parent,
+                         std::vector<OpenKey>& open, std::vector<std::string>& lines) {
+  const UndoEncoding encoding = UndoEncoding::Of(undo_.FormatInUse(), undo_.System());
+  const std::size_t index = written_.size();
+  written_.push_back({std::move(name), parent, path_.size(), {}, {}, false});
+  if (parent != kTop) written_[parent].children.push_back(index);
   lines.push_back(KeyLine(rootName_, LinePath()));
-  undo_.AppendLines(lines, false);
-  KeyInRemoval key{std::move(reg), std::move(name), path_.size(), {}, 0, false};
+  OpenKey key{std::move(reg), index, {}, 0};
   TStrings valueNames;
   key.reg->ListSubkeys(key.subkeys);
   key.reg->ListValueNames(valueNames);
-  int refused = 0;
-  long firstRefusal = platform::kErrorSuccess;
   for (const std::string& valueName : valueNames) {
-    const long answer = RemoveValueOf(undo_, *key.reg, valueName);
-    if (answer == platform::kErrorSuccess) continue;
+    // The value's own type code and every byte, whatever its kind and size; a read that fails
+    // raises here, before anything is deleted.
+    NamedValue value{valueName, 0, {}};
+    if (!key.reg->FetchWholeValue(valueName, value.typeCode, value.data)) continue;  // deleted meanwhile
+    // A value that changed since the file was chosen, into one the file cannot carry, stops the
+    // removal here, before anything is deleted.
+    const auto valueLines = CarriedValueLines(value.name, value.typeCode, value.data, encoding);
+    if (!valueLines)
+      throw EInOutError("Cannot write the value \"" + value.name + "\" to the undo file " +
+                        undo_.FileName(undo_.FormatInUse()) + ": it holds characters the file cannot carry");
+    lines.insert(lines.end(), valueLines->begin(), valueLines->end());
+    written_[index].values.push_back(std::move(value));
+  }
+  open.push_back(std::move(key));
+}
+
+void TreeRemoval::DeleteAll(const std::string& keyPath) {
+  path_ = keyPath;
+  std::unique_ptr<TNTRegistry> top = FromRoot();
+  if (!top->OpenPath(keyPath, false)) {
+    const long error = top->LastError;
+    if (error != platform::kErrorFileNotFound || FromRoot()->PathExists(keyPath)) Left(LeftReason::kNotOpened, 1, 0, error);
+    return;
+  }
+  std::vector<OpenKey> open;
+  open.push_back({std::move(top), 0, {}, 0});
+  DeleteValues(open.back());
+  while (!open.empty()) {
+    OpenKey& key = open.back();
+    const WrittenKey& written = written_[key.index];
+    if (key.next >= written.children.size()) {
+      OpenKey done = std::move(open.back());
+      open.pop_back();
+      Leave(std::move(done), open);
+      continue;
+    }
+    const std::size_t child = written.children[key.next++];
+    EnterPath(written.pathLength, written_[child].name);
+    long error = platform::kErrorSuccess;
+    std::unique_ptr<TNTRegistry> reg = OpenSubkeyRelative(api_, *key.reg, written_[child].name, &error);
+    if (!reg) {
+      if (error == platform::kErrorFileNotFound) continue;  // deleted meanwhile by someone else
+      Holds(key.index);
+      Left(LeftReason::kNotOpened, 1, 0, error);
+      continue;
+    }
+    open.push_back({std::move(reg), child, {}, 0});
+    DeleteValues(open.back());
+  }
+}
+
+void TreeRemoval::DeleteValues(OpenKey& key) {
+  WrittenKey& written = written_[key.index];
+  int refused = 0, changed = 0;
+  long firstRefusal = platform::kErrorSuccess;
+  for (const NamedValue& value : written.values) {
+    // Only what the undo file holds goes: a value that changed since it was written stays.
+    NamedValue now{value.name, 0, {}};
+    long answer = platform::kErrorSuccess;
+    try {
+      if (!key.reg->FetchWholeValue(value.name, now.typeCode, now.data)) continue;  // deleted meanwhile
+      if (now.typeCode != value.typeCode || now.data != value.data) {
+        ++changed;
+        continue;
+      }
+      if (key.reg->RemoveValue(value.name)) {
+        ++outcome_.valuesRemoved;
+        continue;
+      }
+      answer = key.reg->LastError;
+      if (answer == platform::kErrorFileNotFound) continue;
+    } catch (const ERegistryException&) {
+      answer = platform::kErrorAccessDenied;
+    }
     if (refused++ == 0) firstRefusal = answer;
   }
-  if (refused > 0) {
-    Left(LeftReason::kValueRefused, 0, refused, firstRefusal);
-    key.holds = true;
-  }
-  keys_.push_back(std::move(key));
+  if (refused > 0) Left(LeftReason::kValueRefused, 0, refused, firstRefusal);
+  if (changed > 0) Left(LeftReason::kChangedMeanwhile, 0, changed, 0);
+  if (refused + changed > 0) written.holds = true;
 }
 
-void TreeRemoval::VisitSubkey(const std::string& name) {
-  KeyInRemoval& parent = keys_.back();
-  path_.resize(parent.pathLength);
-  path_ += "\\" + name;
-  const KeyLineFit fit = FitOfKeyLine(LinePath());
-  long error = platform::kErrorSuccess;
-  std::unique_ptr<TNTRegistry> child = OpenSubkeyRelative(api_, *parent.reg, name, &error);
-  if (!child) {
-    if (error == platform::kErrorFileNotFound) return;  // deleted meanwhile by someone else
-    parent.holds = true;
-    Left(fit == KeyLineFit::kFits ? LeftReason::kNotOpened : ReasonOf(fit), 1, 0, error);
-    return;
-  }
-  if (fit != KeyLineFit::kFits) {
-    // A key line could not give this key back: it stays with everything below it, unwritten.
-    parent.holds = true;
-    const TreeCount count = CountKeyTree(api_, *child);
-    Left(ReasonOf(fit), count.keys, count.values, 0);
-    return;
-  }
-  Enter(std::move(child), name);
-}
-
-void TreeRemoval::Leave() {
-  KeyInRemoval key = std::move(keys_.back());
-  keys_.pop_back();
-  path_.resize(key.pathLength);
-  if (key.holds) {
+void TreeRemoval::Leave(OpenKey key, std::vector<OpenKey>& open) {
+  const WrittenKey& written = written_[key.index];
+  path_.resize(written.pathLength);
+  if (written.holds) {
     outcome_.KeepHoldingKey();
-    ParentHolds();
+    Holds(written.parent);
     return;
   }
   // Whatever is still in the key now was never written to the undo file (added meanwhile), so the
-  // key goes only when it is empty, looked at after its lines reach the disk, just before the
-  // deletion; and with the plain deletion, which refuses a key that has gained a subkey since.
-  undo_.FlushUndo();
+  // key goes only when it is empty, looked at just before the deletion; and with the plain
+  // deletion, which refuses a key that has gained a subkey since.
   if (HoldsAnything(*key.reg)) {
     Left(LeftReason::kAddedMeanwhile, 1, 0, 0);
-    ParentHolds();
+    Holds(written.parent);
     return;
   }
   key.reg.reset();
-  const bool top = keys_.empty();
+  const bool top = open.empty();
   std::unique_ptr<TNTRegistry> fromRoot = top ? FromRoot() : nullptr;
-  TNTRegistry& base = top ? *fromRoot : *keys_.back().reg;
+  TNTRegistry& base = top ? *fromRoot : *open.back().reg;
   // The top key by its path from the root, every other one by its name below its parent's handle.
-  const std::string target = top ? path_ : key.name;
-  if (base.DeleteKey(target)) return;
+  const std::string target = top ? path_ : written.name;
+  if (base.DeleteKey(target)) {
+    ++outcome_.keysRemoved;
+    return;
+  }
   const long error = base.LastError;
   if (error == platform::kErrorFileNotFound) return;  // deleted meanwhile by someone else
-  ParentHolds();
+  Holds(written.parent);
   // The plain deletion answers "access denied" for a key that has gained a subkey, too.
   if (HoldsAnythingNow(api_, base, target)) Left(LeftReason::kAddedMeanwhile, 1, 0, 0);
   else Left(LeftReason::kKeyRefused, 1, 0, error);

@@ -105,6 +105,9 @@ std::string Sentence(const LeftBehind& place) {
       return where +
              " remains (it gained a subkey or a value while it was being removed, which was not written to the "
              "undo file)";
+    case LeftReason::kChangedMeanwhile:
+      return what + Remain(0, place.values) + " in " + where + " (" + (place.values == 1 ? "it" : "they") +
+             " changed while the entry was being removed, and the new data were not written to the undo file)";
   }
   return {};
 }
@@ -141,6 +144,8 @@ void RemovalOutcome::Add(const RemovalOutcome& other) {
   keysLeft += other.keysLeft;
   valuesLeft += other.valuesLeft;
   accessDenied = accessDenied || other.accessDenied;
+  keysRemoved += other.keysRemoved;
+  valuesRemoved += other.valuesRemoved;
   left.insert(left.end(), other.left.begin(), other.left.end());
   if (undoFile.empty()) undoFile = other.undoFile;
   if (undoProblem.empty()) undoProblem = other.undoProblem;
@@ -156,7 +161,8 @@ std::string UndoFileNamed(const RemovalOutcome& outcome) {
 
 std::string IncompleteRemovalMessage(const std::string& what, const RemovalOutcome& outcome) {
   if (outcome.Complete()) return {};
-  std::string text = "Tidewell could not remove all of '" + what + "': ";
+  std::string text = outcome.Partly() ? "Tidewell partly removed '" + what + "': "
+                                      : "Tidewell could not remove '" + what + "': ";
   const std::vector<LeftBehind> groups = Grouped(outcome.left);
   int keysPlaced = 0, thingsPlaced = 0;
   for (const LeftBehind& group : groups) {
@@ -173,7 +179,9 @@ std::string IncompleteRemovalMessage(const std::string& what, const RemovalOutco
                          : ", and the " + std::to_string(holding) + " keys that hold " + them + " stay";
   }
   text += ". ";
-  if (outcome.accessDenied) text += "Run Tidewell as an administrator to remove the rest. ";
+  if (outcome.accessDenied)
+    text += std::string("Run Tidewell as an administrator to remove ") + (outcome.Partly() ? "the rest. " : "it. ");
+  if (!outcome.Partly()) return text + "Nothing of it was removed.";
   return text + "What was removed is in " + UndoFileNamed(outcome) + ".";
 }
 

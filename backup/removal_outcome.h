@@ -17,6 +17,8 @@ enum class LeftReason {
   kKeyRefused,
   // The key gained a subkey or a value while it was being removed; the newcomer was never written.
   kAddedMeanwhile,
+  // Values that changed after they were written: their new data were never written, so they stay.
+  kChangedMeanwhile,
 };
 
 // One place where something stayed, and why.
@@ -44,8 +46,16 @@ struct RemovalOutcome {
   std::string undoProblem;
   // The undo file that the removal wrote to; empty when it wrote nothing.
   std::string undoFile;
+  // What this removal deleted.
+  int keysRemoved = 0;
+  int valuesRemoved = 0;
+  // The key was not there when the removal began (another program removed it): nothing was
+  // written or deleted.
+  bool alreadyGone = false;
 
   bool Complete() const { return keysLeft == 0 && valuesLeft == 0; }
+  // Something was deleted, and something stays.
+  bool Partly() const { return !Complete() && keysRemoved + valuesRemoved > 0; }
   // Notes a place and counts what stays there.
   void Record(LeftBehind place);
   // Counts a key that stays only because something in it or below it stays.
@@ -54,7 +64,8 @@ struct RemovalOutcome {
 };
 
 // The message for a removal of `what` (an entry's or a product's name) that left something behind:
-// what stays, where and why, what to do about it, and the undo file; empty when it left nothing.
+// whether it removed part of it or none, what stays, where and why, what to do about it, and the
+// undo file; empty when it left nothing.
 std::string IncompleteRemovalMessage(const std::string& what, const RemovalOutcome& outcome);
 // The message for a removal of `what` that took everything but could not finish the undo file;
 // empty when the undo file was finished.

@@ -154,14 +154,10 @@ std::string SetAsideName(FileSystem& files, const std::string& fileName) {
 // Opens the day's file for the lines, with the text that must come before them: a new file is only
 // ever created where none is, so a file that another running copy made meanwhile is examined
 // again and added to, never cut back to nothing.
-// With `knownWhole`, the file is known to end after a whole line of the running command's own (under
-// its lock, nobody else writes to it): it is not read again unless it has gone meanwhile.
-FileId OpenForLines(FileSystem& files, const std::string& fileName, const UndoEncoding& encoding, bool knownWhole,
-                    std::string* lead) {
+FileId OpenForLines(FileSystem& files, const std::string& fileName, const UndoEncoding& encoding, std::string* lead) {
   const std::string lineEnd = encoding.EncodeAscii(kLineEnd);
   for (int attempt = 0;; ++attempt) {
-    const bool known = knownWhole && attempt == 0;
-    const Examined examined = known ? Examined{Found::kUndoFile, false, 0} : Examine(files, fileName, encoding);
+    const Examined examined = Examine(files, fileName, encoding);
     if (examined.found == Found::kForeign) {
       const std::string aside = SetAsideName(files, fileName);
       std::uint32_t error = 0;
@@ -181,13 +177,32 @@ FileId OpenForLines(FileSystem& files, const std::string& fileName, const UndoEn
     std::uint32_t error = 0;
     const FileId id = files.OpenFile(fileName, mode, &error);
     if (id != platform::kInvalidFile) return id;
-    const bool appearedMeanwhile = mode == FileOpen::kCreateNew &&
-                                   (error == platform::kErrorFileExists || error == platform::kErrorAlreadyExists);
-    const bool goneMeanwhile = known && (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound);
-    if (!(appearedMeanwhile || goneMeanwhile) || attempt == 2)
+    // Made, or removed, by someone else between the look and the open: look again.
+    const bool changedMeanwhile =
+        (mode == FileOpen::kCreateNew && (error == platform::kErrorFileExists || error == platform::kErrorAlreadyExists)) ||
+        (mode == FileOpen::kAppend && (error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound));
+    if (!changedMeanwhile || attempt == 2)
       Fail(files, (mode == FileOpen::kCreateNew ? "Cannot create the undo file " : "Cannot open the undo file ") + fileName,
            error);
   }
+}
+
+// Writes the bytes; a write that fails may have put part of them in the file: they are marked as cut
+// short while the file is open, so that a merge before the next write does not take them for a whole
+// value. The error stays the write's own.
+void WriteOrMark(FileSystem& files, FileId id, const std::string& text, const UndoEncoding& encoding,
+                 const std::string& fileName) {
+  std::uint32_t error = 0;
+  if (files.WriteFile(id, text.data(), static_cast<std::uint32_t>(text.size()), &error)) return;
+  const std::string mark = CutShortMark(encoding);
+  std::uint32_t ignored = 0;
+  files.WriteFile(id, mark.data(), static_cast<std::uint32_t>(mark.size()), &ignored);
+  Fail(files, "Cannot write to the undo file " + fileName, error);
+}
+
+void Flush(FileSystem& files, FileId id, const std::string& fileName) {
+  std::uint32_t error = 0;
+  if (!files.FlushFile(id, &error)) Fail(files, "Cannot flush the undo file " + fileName + " to the disk", error);
 }
 
 }  // namespace
@@ -223,22 +238,26 @@ std::string UndoFile::FileName(UndoFormat format) const {
   return folder_ + "\\" + stem_ + UndoEncoding::Of(format, system_).FileSuffix();
 }
 
+UndoFile::~UndoFile() { ReleaseHeld(); }
+
 void UndoFile::AppendLines(const std::vector<std::string>& lines, bool flush) {
   FileSystem& files = files_;
   const UndoEncoding encoding = UndoEncoding::Of(format_, system_);
   std::string fileName = FileName(encoding.Format());
   const std::string body = EncodedLines(encoding, lines, fileName);
+  if (held_ != platform::kInvalidFile) {
+    // The block's file, open since its first line: nobody could remove, rename or add to it since.
+    WriteOrMark(files, held_, body, encoding, fileName);
+    if (flush) Flush(files, held_, fileName);
+    return;
+  }
 
-  // The file is read to find how it ends once per command; then the command knows.
-  bool& whole = endsWhole_[static_cast<int>(encoding.Format())];
-  const bool knownWhole = blocks_ > 0 && whole;
-  whole = false;
   std::string text;
   FileId id = platform::kInvalidFile;
   try {
     if (!MakeFolders(files, folder_) && !fallbackFolder_.empty())
       throw EInOutError("Cannot make the folder " + folder_, platform::kErrorAccessDenied);
-    id = OpenForLines(files, fileName, encoding, knownWhole, &text);
+    id = OpenForLines(files, fileName, encoding, &text);
   } catch (const EInOutError& error) {
     // A user without the right to write beside the program (installed under Program Files) keeps
     // the undo files in a folder of their own from then on; nothing of these lines was written.
@@ -246,35 +265,42 @@ void UndoFile::AppendLines(const std::vector<std::string>& lines, bool flush) {
     folder_ = std::exchange(fallbackFolder_, std::string());
     fileName = FileName(encoding.Format());
     MakeFolders(files, folder_);
-    id = OpenForLines(files, fileName, encoding, false, &text);
+    id = OpenForLines(files, fileName, encoding, &text);
   }
   platform::UniqueFile file(files, id);
-  text += body;
+  // Within a block the file stays open until the block ends: the open shares reading only, so no
+  // other program deletes or renames it between two of the command's lines, or between its last
+  // line and the change that line backs up.
+  if (blocks_ > 0) held_ = file.release();
+  WriteOrMark(files, id, text + body, encoding, fileName);
+  if (flush) Flush(files, id, fileName);
+  if (blocks_ > 0) return;
   std::uint32_t error = 0;
-  if (!files.WriteFile(id, text.data(), static_cast<std::uint32_t>(text.size()), &error)) {
-    // Part of the lines may be in the file: mark them as cut short while the file is open, so that
-    // a merge before the next write does not take them for a whole value. The error stays the
-    // write's own.
-    const std::string mark = CutShortMark(encoding);
-    std::uint32_t ignored = 0;
-    files.WriteFile(id, mark.data(), static_cast<std::uint32_t>(mark.size()), &ignored);
-    Fail(files, "Cannot write to the undo file " + fileName, error);
-  }
-  if (flush && !files.FlushFile(id, &error)) Fail(files, "Cannot flush the undo file " + fileName + " to the disk", error);
   if (!files.CloseFile(file.release(), &error)) Fail(files, "Cannot close the undo file " + fileName, error);
-  whole = true;
 }
 
 void UndoFile::WriteReg(const std::string& line) { AppendLines({line}, false); }
 
 void UndoFile::FlushUndo() {
   const std::string fileName = FileName(format_);
+  if (held_ != platform::kInvalidFile) {
+    Flush(files_, held_, fileName);
+    return;
+  }
   std::uint32_t error = 0;
   const FileId id = files_.OpenFile(fileName, FileOpen::kAppend, &error);
   if (id == platform::kInvalidFile) Fail(files_, "Cannot open the undo file " + fileName, error);
   platform::UniqueFile file(files_, id);
-  if (!files_.FlushFile(id, &error)) Fail(files_, "Cannot flush the undo file " + fileName + " to the disk", error);
+  Flush(files_, id, fileName);
   if (!files_.CloseFile(file.release(), &error)) Fail(files_, "Cannot close the undo file " + fileName, error);
+}
+
+void UndoFile::ReleaseHeld() {
+  if (held_ == platform::kInvalidFile) return;
+  // Every line that backs up a change reached the disk before the change: a failure to close now
+  // loses nothing.
+  std::uint32_t ignored = 0;
+  files_.CloseFile(std::exchange(held_, platform::kInvalidFile), &ignored);
 }
 
 UndoBlock::UndoBlock(UndoFile& undo, const std::function<UndoFormat()>& choose) : undo_(undo) {
@@ -286,6 +312,7 @@ UndoBlock::UndoBlock(UndoFile& undo, const std::function<UndoFormat()>& choose) 
 UndoBlock::~UndoBlock() {
   if (--undo_.blocks_ > 0) return;
   undo_.format_ = UndoFormat::kRegedit4;
-  // The next command reads the files again: another copy of the program may write between two.
-  undo_.endsWhole_[0] = undo_.endsWhole_[1] = false;
+  // The next command opens the file again and reads how it ends: another copy of the program may
+  // write between two.
+  undo_.ReleaseHeld();
 }

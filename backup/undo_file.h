@@ -33,6 +33,7 @@ class UndoFile {
   // when that folder cannot be made or written for want of rights, in `fallbackFolder` from then on.
   UndoFile(platform::FileSystem& files, platform::System& system, std::string folder, std::string stem = {},
            std::string fallbackFolder = {});
+  ~UndoFile();
   UndoFile(const UndoFile&) = delete;
   UndoFile& operator=(const UndoFile&) = delete;
 
@@ -50,7 +51,8 @@ class UndoFile {
   // Appends the lines (UTF-8), each ended by CR LF, in one write to the file in use, making the
   // folder and the file with its header when they are missing. With `flush` the file is on the disk
   // before this returns. Any failure, a line the file cannot carry included, raises EInOutError and
-  // leaves the lines out of the file.
+  // leaves the lines out of the file (or marked as cut short). Within a block, the file stays open,
+  // shared for reading only, from its first line to the block's end.
   void AppendLines(const std::vector<std::string>& lines, bool flush);
   // Writes the file in use to the disk (FlushFileBuffers) before a change that its lines back up.
   void FlushUndo();
@@ -61,6 +63,9 @@ class UndoFile {
  private:
   friend class UndoBlock;
 
+  // Closes the file held open by the block that ends.
+  void ReleaseHeld();
+
   platform::FileSystem& files_;
   platform::System& system_;
   std::string folder_;
@@ -68,14 +73,15 @@ class UndoFile {
   std::string fallbackFolder_;
   UndoFormat format_ = UndoFormat::kRegedit4;
   int blocks_ = 0;
-  // Within a block, each file of the format is known to end after a whole line of the block's own.
-  bool endsWhole_[2] = {false, false};
+  // The file in use, open from the outermost block's first line to its end.
+  platform::FileId held_ = platform::kInvalidFile;
 };
 
 // One change's lines go to one file. The outermost block of a change chooses the file (`choose`
 // is called only there); blocks opened inside it keep that choice. Without a block, lines go to
-// the "REGEDIT4" file. Within a block, held under the undo lock, each file is read to find how it
-// ends before the block's first write only, so that a write costs what it writes.
+// the "REGEDIT4" file. Within a block, held under the undo lock, the file is read to find how it
+// ends before the block's first write only, and stays open until the block ends, so that a write
+// costs what it writes and no other program removes the file while the change it backs up is made.
 class UndoBlock {
  public:
   UndoBlock(UndoFile& undo, const std::function<UndoFormat()>& choose);

@@ -271,12 +271,23 @@ TEST_F(UndoFileTest, ACommandReadsTheDaysFileOnceWhateverItsSize) {
     EXPECT_LT(p.files.Calls().bytesRead, static_cast<std::int64_t>(days.size()) * 2) << "command " << command;
     EXPECT_GE(p.files.Calls().bytesRead, static_cast<std::int64_t>(days.size())) << "command " << command;
   }
-  // A file that went while the command ran is made again, with its header.
-  UndoBlock block(undo, [] { return UndoFormat::kRegedit4; });
-  undo.WriteReg("a");
-  p.files.RemoveFile(kFile);
-  undo.WriteReg("b");
-  EXPECT_EQ("REGEDIT4\r\n\r\nb\r\n", p.files.Content(kFile));
+}
+
+// From a command's first line to its end, its file is held open: another program can neither delete
+// nor rename it, so no line of the command goes to a file without the lines before it.
+TEST_F(UndoFileTest, ACommandHoldsItsFileFromItsFirstLineToItsEnd) {
+  {
+    UndoBlock block(undo, [] { return UndoFormat::kRegedit4; });
+    undo.WriteReg("[HKEY_LOCAL_MACHINE\\K]");
+    std::uint32_t error = 0;
+    EXPECT_FALSE(p.files.RemoveFile(kFile));
+    EXPECT_FALSE(p.files.RenameFile(kFile, std::string(kFile) + ".old", &error));
+    EXPECT_EQ(kErrorSharingViolation, error);
+    undo.AppendLines({"\"a\"=\"b\""}, true);
+  }
+  EXPECT_EQ("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"a\"=\"b\"\r\n", p.files.Content(kFile));
+  EXPECT_EQ(0, p.files.OpenFiles());
+  EXPECT_TRUE(p.files.RemoveFile(kFile)) << "let go when the command ends";
 }
 
 // A user without the right to write beside the program (installed under Program Files) keeps the

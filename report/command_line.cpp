@@ -52,7 +52,7 @@ constexpr const char* kUsage =
     "Exit code: 0 done (/check: nothing to fix); 1 a removal or restore that did not take, an error,\n"
     "or /check found a Broken Link entry; 2 a command line it does not take; 3 a removal or restore\n"
     "refused for lack of rights (run it from an elevated prompt; nothing after it is done); 4 /check\n"
-    "could not check.\n";
+    "could not check; 5 an entry partly removed (what remains is named; the rest is in the undo file).\n";
 
 bool IsSwitch(const std::string& argument) {
   return argument.size() > 1 && (argument[0] == '/' || argument[0] == '-');
@@ -183,6 +183,10 @@ class Removals {
       NotRemoved(name, error.what());
       return true;
     }
+    if (outcome.alreadyGone) {
+      console_.WriteOut("already gone " + name + ": another program removed it; nothing was written\n");
+      return true;
+    }
     if (outcome.Complete()) {
       removed_.push_back(name);
       // Removed whole; only the undo file could not be finished, which the line says.
@@ -191,7 +195,8 @@ class Removals {
       return true;
     }
     if (!outcome.accessDenied) {
-      NotRemoved(name, IncompleteRemovalMessage(entry.keyName, outcome));
+      if (outcome.Partly()) PartlyRemoved(name, IncompleteRemovalMessage(entry.keyName, outcome));
+      else NotRemoved(name, IncompleteRemovalMessage(entry.keyName, outcome));
       return true;
     }
     // A key inside the entry that refused: the window's advice is for the window, this one for a prompt.
@@ -200,7 +205,9 @@ class Removals {
     return Stop(name, std::string(kElevate) + ". " + IncompleteRemovalMessage(entry.keyName, told));
   }
   void NotFound(const std::string& target, const std::string& error) { NotRemoved(OneLine(target), error); }
-  int ExitCode() const { return refused_ ? kExitNeedsElevation : all_ ? kExitSuccess : kExitFailure; }
+  int ExitCode() const {
+    return refused_ ? kExitNeedsElevation : !all_ ? kExitFailure : partly_ ? kExitPartlyRemoved : kExitSuccess;
+  }
 
  private:
   static constexpr const char* kElevate = "access denied: run it from an elevated prompt";
@@ -234,6 +241,10 @@ class Removals {
     all_ = false;
     console_.WriteOut("not removed " + name + ": " + OneLine(why) + "\n");
   }
+  void PartlyRemoved(const std::string& name, const std::string& why) {
+    partly_ = true;
+    console_.WriteOut("partly removed " + name + ": " + OneLine(why) + "\n");
+  }
 
   platform::RegistryApi& registry_;
   bool wow64_;
@@ -241,6 +252,7 @@ class Removals {
   platform::Console& console_;
   std::vector<std::string> removed_;
   bool all_ = true;
+  bool partly_ = false;
   bool refused_ = false;
 };
 

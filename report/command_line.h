@@ -19,6 +19,8 @@ inline constexpr int kExitBadSwitch = 2;
 inline constexpr int kExitNeedsElevation = 3;
 // /check could not read the entries or write what it found.
 inline constexpr int kExitCheckFailed = 4;
+// A removal deleted part of an entry and left the rest, which its line names.
+inline constexpr int kExitPartlyRemoved = 5;
 
 struct CommandLine {
   enum class Mode { kUsage, kList, kCheck, kRemove, kRemoveBroken, kRestore };

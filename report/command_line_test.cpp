@@ -398,7 +398,7 @@ TEST(CommandLineTest, ARemovalRefusedForLackOfRightsStopsTheRemovals) {
        "access denied: run it from an elevated prompt\n", {"32-bit\\Gone", "user\\Chat"}},
       // A key inside the entry: what came before it in the entry is gone, and is in the undo file.
       {{"/remove-broken", "/yes"}, "Forgotten\\Parts", {"32-bit\\Gone"}, "32-bit\\Forgotten",
-       "access denied: run it from an elevated prompt. Tidewell could not remove all of 'Forgotten': 1 value "
+       "access denied: run it from an elevated prompt. Tidewell partly removed 'Forgotten': 1 value "
        "remains in HKEY_LOCAL_MACHINE\\" + kMachine + "\\Forgotten\\Parts",
        {"32-bit\\Forgotten", "user\\Shared"}},
   };

@@ -108,9 +108,9 @@ std::vector<std::pair<std::string, NamedValue>> Overwritten(const SavedTree& now
 
 // Writes the values that the restore overwrites to the day's undo file, with their comment and
 // key lines, in one write that reaches the disk: the "REGEDIT4" file when it carries them, else the
-// Unicode one. Answers the file.
+// Unicode one, held open by `block` until the restore is written. Answers the file.
 std::string BackUpValues(UndoFile& undo, const RecordTarget& target, const UndoComment& comment,
-                         const std::vector<std::pair<std::string, NamedValue>>& values) {
+                         const std::vector<std::pair<std::string, NamedValue>>& values, std::optional<UndoBlock>& block) {
   const std::string rootName = RootName(target.place.root);
   const auto linesFor = [&](UndoFormat format) -> std::optional<std::vector<std::string>> {
     const UndoEncoding encoding = UndoEncoding::Of(format, undo.System());
@@ -135,7 +135,7 @@ std::string BackUpValues(UndoFile& undo, const RecordTarget& target, const UndoC
   auto lines = linesFor(format);
   if (!lines) lines = linesFor(format = UndoFormat::kUnicode);
   if (!lines) throw EInOutError("Cannot write the values of " + target.keyName + " to an undo file");
-  UndoBlock block(undo, [&] { return format; });
+  block.emplace(undo, [&] { return format; });
   undo.AppendLines(*lines, true);
   return undo.FileName(format);
 }
@@ -267,11 +267,13 @@ RecordRestore RestoreRecord(platform::RegistryApi& registry, UndoFile& undo, con
     return restore;
   }
   UndoLock lock(undo.System());
+  // The backup's file stays held from its first line until the restore is written over what it backs up.
+  std::optional<UndoBlock> block;
   if (whole && exists) {
     const UndoComment comment =
         CommentNow(undo.System(), target.kind == RecordKind::kProduct ? UndoAction::kRestoredProduct : UndoAction::kRestoredEntry,
                    NameNow(registry, record, target), target.source);
-    UndoBlock block(undo, [&] { return UndoFormatForKey(registry, undo.System(), target.place, target.keyPath); });
+    block.emplace(undo, [&] { return UndoFormatForKey(registry, undo.System(), target.place, target.keyPath); });
     const RemovalOutcome outcome = RemoveRegistryKey(undo, registry, target.place, target.keyPath, &comment);
     restore.undoFile = outcome.undoFile;
     // Everything removed reached the undo file before it went: the empty line after it is the undo
@@ -293,7 +295,7 @@ RecordRestore RestoreRecord(platform::RegistryApi& registry, UndoFile& undo, con
     if (!overwritten.empty()) {
       const UndoComment comment =
           CommentNow(undo.System(), UndoAction::kRestoredValues, NameNow(registry, record, target), target.source);
-      restore.undoFile = BackUpValues(undo, target, comment, overwritten);
+      restore.undoFile = BackUpValues(undo, target, comment, overwritten, block);
     }
   }
   return WriteAndCheck(registry, target, tree, whole, std::move(restore));

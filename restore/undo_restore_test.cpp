@@ -291,7 +291,7 @@ TEST(UndoRestoreTest, ARestoreThatCannotBeDoneWholeChangesNothingItCannotBackUp)
          r.SetString(kHkeyLocalMachine, EntryKey("T\\Locked"), "L", "l");
          r.LimitAccess(kHkeyLocalMachine, EntryKey("T\\Locked"), kKeyRead);
        },
-       "Tidewell could not remove all of 'T (32-bit)'", true, true},
+       "Tidewell partly removed 'T (32-bit)'", true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
