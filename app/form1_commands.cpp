@@ -89,10 +89,18 @@ void TForm1::RemoveEntry(Entry entry) {
   if (platform_.ui.AskMessageBox(Naming(kRemoveQuestion, EntryNamed(entry)) + UninstallerExistsNote(entry), kRemoveCaption,
                                  platform::kMbYesNo | platform::kMbIconError | platform::kMbDefButton2) != platform::kIdYes)
     return;
-  const RemovalOutcome outcome = RemoveEntryKey(entry);
-  FillListBox();
   // The message names the entry as the list showed it.
   const std::string shownName = entry.displayName.empty() ? entry.keyName : entry.displayName;
+  RemovalOutcome outcome;
+  try {
+    outcome = RemoveEntryKey(entry);
+  } catch (const std::exception& error) {
+    // Raised before anything of the entry was deleted: its backup could not be written whole.
+    FillListBox();
+    platform_.ui.ShowError("Tidewell could not remove '" + shownName + "': " + error.what() + ". Nothing of it was removed.");
+    return;
+  }
+  FillListBox();
   if (outcome.alreadyGone) {
     notice_ = ShownName(entry) + " was already gone: another program removed it. Nothing was written.";
     ShowNotice();
@@ -101,7 +109,6 @@ void TForm1::RemoveEntry(Entry entry) {
     ShowNotice();
   }
   if (!outcome.Complete()) platform_.ui.ShowError(IncompleteRemovalMessage(shownName, outcome));
-  else if (!outcome.undoProblem.empty()) platform_.ui.ShowError(UndoProblemMessage(shownName, outcome));
   platform_.ui.ProcessMessages();
 }
 
@@ -262,7 +269,8 @@ void TForm1::Button7Click() {
                                  platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2) !=
       platform::kIdYes)
     return;
-  if (!DeleteBackupFile(platform_.files, file)) platform_.ui.ShowMessage("File does not Exist.");
+  const std::string failure = DeleteBackupFile(platform_.files, file);
+  if (!failure.empty()) platform_.ui.ShowMessage(failure);
   RefillBackupList();
   ListBox1Click();
 }

@@ -188,7 +188,8 @@ TEST_F(WindowCommandsTest, RemovingAnInstallerProduct) {
     EXPECT_EQ(0u, content.rfind("REGEDIT4\r\n\r\n" + Comment("removed installer product", c.commented, "machine") +
                                     "\r\n[HKEY_CLASSES_ROOT\\Installer\\Products\\" + c.removedKey + "]\r\n",
                                 0));
-    EXPECT_NE("\r\n\r\n", content.substr(content.size() - 4)) << "no empty line after a product";
+    EXPECT_EQ("\r\n\r\n", content.substr(content.size() - 4)) << "an empty line ends the product's lines";
+    EXPECT_NE("\r\n\r\n\r\n", content.substr(content.size() - 6)) << "one empty line";
     for (const std::string& line : f.ListBox3.Items()) EXPECT_EQ(std::string::npos, line.find(c.removedKey));
   }
 }

@@ -53,8 +53,6 @@ void TForm1::RemoveSelectedEntries() {
   std::string failure;
   // The undo files the removals went to, each named once.
   std::vector<std::string> undoFiles;
-  // The first removal whose undo file could not be finished; it is removed, and the others go on.
-  std::string undoProblem;
   for (const Entry& entry : chosen) {
     Label21.SetCaption("Removing " + std::to_string(removed + 1) + " of " + std::to_string(chosen.size()) + ": " +
                        entry.displayName);
@@ -64,7 +62,6 @@ void TForm1::RemoveSelectedEntries() {
       if (!outcome.undoFile.empty() && std::find(undoFiles.begin(), undoFiles.end(), outcome.undoFile) == undoFiles.end())
         undoFiles.push_back(outcome.undoFile);
       if (!outcome.Complete()) failure = IncompleteRemovalMessage(entry.displayName, outcome);
-      else if (undoProblem.empty()) undoProblem = UndoProblemMessage(entry.displayName, outcome);
     } catch (const std::exception& error) {
       failure = "Tidewell could not remove '" + entry.displayName + "': " + error.what();
     }
@@ -79,7 +76,6 @@ void TForm1::RemoveSelectedEntries() {
               (files.empty() ? "." : ", backed up in " + files + ".");
     ShowNotice();
   }
-  if (!undoProblem.empty()) platform_.ui.ShowError(undoProblem);
   if (failure.empty()) return;
   std::string text = "Removed " + std::to_string(removed) + " of " + std::to_string(chosen.size()) + " entries. " +
                      failure;

@@ -83,16 +83,7 @@ RemovalOutcome RemoveEntryKey(UndoFile& undo, platform::RegistryApi& registry, c
   const UndoComment comment = CommentNow(undo.System(), UndoAction::kRemovedEntry,
                                          NameForComment(registry, place, path, kDisplayNameName, NameOf(entry)),
                                          SourceName(entry.source));
-  RemovalOutcome outcome = RemoveRegistryKey(undo, registry, place, path, &comment);
-  if (outcome.undoFile.empty()) return outcome;
-  // Every key and value written to the undo file reached the disk before it was deleted: a failure
-  // of the empty line that ends the entry's lines is the undo file's problem, not the removal's.
-  try {
-    undo.WriteReg("");
-  } catch (const EInOutError& error) {
-    outcome.undoProblem = error.what();
-  }
-  return outcome;
+  return RemoveRegistryKey(undo, registry, place, path, &comment);
 }
 
 bool ProductRegistered(platform::RegistryApi& registry, const Product& product) {

@@ -14,9 +14,8 @@
 std::string NameForComment(platform::RegistryApi& registry, const RegistryPlace& place, const std::string& keyPath,
                            const char* valueName, const std::string& fallback);
 
-// Under the undo lock, the entry's key tree written to the undo file and deleted, and an empty line
-// after it: answers what stayed, and the undo file's problem when that line could not be written.
-// An entry without a key name removes nothing.
+// Under the undo lock, the entry's key tree written to the undo file and deleted: answers what
+// stayed. An entry without a key name removes nothing.
 RemovalOutcome RemoveEntryKey(UndoFile& undo, platform::RegistryApi& registry, const Entry& entry, bool wow64);
 
 // Whether the product's key is still registered.

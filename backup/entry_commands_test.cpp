@@ -73,30 +73,6 @@ TEST_F(EntryCommandsTest, AnEmptyKeyNameIsRefused) {
   EXPECT_EQ("(no file)", s.Undo());
 }
 
-// The empty line after an entry's lines fails (the disk full, the file held by a scanner) when every
-// key and value is already gone and backed up: the entry is removed, and the undo file's problem is
-// told as such.
-TEST_F(EntryCommandsTest, AFailureOfTheLineThatEndsACompleteRemovalIsTheUndoFilesProblem) {
-  int writes = 0;
-  {
-    Scene count;
-    count.p.files.ResetCalls();
-    count.Remove("Beta");
-    writes = count.p.files.Calls().writes;
-  }
-  const regfile::Tree original = s.Merged();
-  p.files.FailWriteAfter(writes);
-  const RemovalOutcome outcome = s.Remove("Beta");
-  EXPECT_TRUE(outcome.Complete());
-  EXPECT_EQ(std::string("Cannot write to the undo file ") + kFile + ": The system cannot write to the specified device.",
-            outcome.undoProblem);
-  EXPECT_EQ(kFile, outcome.undoFile);
-  EXPECT_FALSE(p.registry.KeyExists(kHkeyLocalMachine, EntryKey("Beta")));
-  p.files.FailWriteAfter(-1);
-  EXPECT_EQ(regfile::Describe(original), regfile::Describe(s.Merged()));
-  EXPECT_TRUE(s.Remove("Alpha").undoProblem.empty()) << "the next removal finishes its lines";
-}
-
 // Another program removed the entry after the list was read: nothing is written, and the outcome
 // says that it was gone, not that it was removed.
 TEST_F(EntryCommandsTest, AnEntryThatIsGoneWritesNothingAndSaysSo) {

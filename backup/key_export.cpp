@@ -71,6 +71,10 @@ long RemoveValueOf(UndoFile& undo, TNTRegistry& key, const std::string& name) {
   return key.LastError;
 }
 
+// Whether the registry's answer says that another program deleted the key or value meanwhile: what is
+// gone needs no deleting.
+bool GoneMeanwhile(long error) { return error == platform::kErrorFileNotFound || error == platform::kErrorKeyDeleted; }
+
 // Whether the open key holds a value or a subkey; false when it cannot be asked (deleted meanwhile).
 bool HoldsAnything(TNTRegistry& key) {
   KeyInfo info;
@@ -181,7 +185,11 @@ RemovalOutcome TreeRemoval::Remove(const std::string& keyPath) {
   // The whole tree goes to one file, chosen before its first line is written.
   UndoBlock block(undo_, [&] { return UndoFormatForKey(api_, undo_.System(), place_, keyPath); });
   outcome_.undoFile = undo_.FileName(undo_.FormatInUse());
-  undo_.AppendLines(WriteOut(std::move(top)), true);
+  std::vector<std::string> lines = WriteOut(std::move(top));
+  // The empty line that ends the command's lines goes in the same write: a write that fails leaves
+  // no whole block without it.
+  lines.emplace_back();
+  undo_.AppendLines(lines, true);
   DeleteAll(keyPath);
   return outcome_;
 }
@@ -264,7 +272,7 @@ void TreeRemoval::DeleteAll(const std::string& keyPath) {
   std::unique_ptr<TNTRegistry> top = FromRoot();
   if (!top->OpenPath(keyPath, false)) {
     const long error = top->LastError;
-    if (error != platform::kErrorFileNotFound || FromRoot()->PathExists(keyPath)) Left(LeftReason::kNotOpened, 1, 0, error);
+    if (!GoneMeanwhile(error) || FromRoot()->PathExists(keyPath)) Left(LeftReason::kNotOpened, 1, 0, error);
     return;
   }
   std::vector<OpenKey> open;
@@ -284,7 +292,7 @@ void TreeRemoval::DeleteAll(const std::string& keyPath) {
     long error = platform::kErrorSuccess;
     std::unique_ptr<TNTRegistry> reg = OpenSubkeyRelative(api_, *key.reg, written_[child].name, &error);
     if (!reg) {
-      if (error == platform::kErrorFileNotFound) continue;  // deleted meanwhile by someone else
+      if (GoneMeanwhile(error)) continue;
       Holds(key.index);
       Left(LeftReason::kNotOpened, 1, 0, error);
       continue;
@@ -313,8 +321,11 @@ void TreeRemoval::DeleteValues(OpenKey& key) {
         continue;
       }
       answer = key.reg->LastError;
-      if (answer == platform::kErrorFileNotFound) continue;
+      if (GoneMeanwhile(answer)) continue;
     } catch (const ERegistryException&) {
+      // A key that another program deleted meanwhile cannot be asked any more.
+      KeyInfo info;
+      if (!key.reg->QueryKeyInfo(info)) continue;
       answer = platform::kErrorAccessDenied;
     }
     if (refused++ == 0) firstRefusal = answer;
@@ -351,7 +362,7 @@ void TreeRemoval::Leave(OpenKey key, std::vector<OpenKey>& open) {
     return;
   }
   const long error = base.LastError;
-  if (error == platform::kErrorFileNotFound) return;  // deleted meanwhile by someone else
+  if (GoneMeanwhile(error)) return;
   Holds(written.parent);
   // The plain deletion answers "access denied" for a key that has gained a subkey, too.
   if (HoldsAnythingNow(api_, base, target)) Left(LeftReason::kAddedMeanwhile, 1, 0, 0);

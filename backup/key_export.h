@@ -13,8 +13,9 @@
 UndoFormat UndoFormatForKey(platform::RegistryApi& registry, platform::System& system, const RegistryPlace& place,
                             const std::string& path);
 
-// Writes the key tree to the undo file and deletes it; answers what stayed in the registry. With a
-// comment, its line goes in with the key's first line, in the same file.
+// Writes the key tree to the undo file, ended by an empty line, in one write that reaches the disk,
+// then deletes it; answers what stayed in the registry. With a comment, its line goes in with the
+// key's first line. Raises, having deleted nothing, when the lines cannot be written.
 RemovalOutcome RemoveRegistryKey(UndoFile& undo, platform::RegistryApi& registry, const RegistryPlace& place,
                                  const std::string& path, const UndoComment* comment = nullptr);
 // Writes the value to the undo file and deletes it: kErrorSuccess when it is gone (or was not

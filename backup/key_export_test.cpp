@@ -48,7 +48,7 @@ TEST_F(KeyExportTest, AKeyTreeIsWrittenDepthFirstAndDeletedFromTheBottomUp) {
   const std::string expected = Lines({"[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]", "\"DisplayName\"=\"Tool\"",
                                       "\"Size\"=dword:0000001A", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T\\Sub]",
                                       "@=\"default\"", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T\\Sub\\Empty]",
-                                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T\\Later]", "\"b\"=hex:01,02", ""});
+                                      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T\\Later]", "\"b\"=hex:01,02", "", ""});
   for (const char* path : {"\\SOFTWARE\\T", "\\SOFTWARE\\T\\"}) {
     SCOPED_TRACE(path);
     MemoryPlatform q;
@@ -71,7 +71,7 @@ TEST_F(KeyExportTest, AKeyWithoutValuesAndAMissingKey) {
   Remove(undo, p.registry, kHkeyLocalMachine, "\\SOFTWARE\\Missing");
   EXPECT_EQ("(no file)", Undo()) << "a missing key writes nothing";
   Remove(undo, p.registry, kHkeyClassesRoot, "\\Installer\\Products\\ABC");
-  EXPECT_EQ(Lines({"[HKEY_CLASSES_ROOT\\Installer\\Products\\ABC]"}), Undo());
+  EXPECT_EQ(Lines({"[HKEY_CLASSES_ROOT\\Installer\\Products\\ABC]", ""}), Undo());
   EXPECT_FALSE(p.registry.KeyExists(kHkeyClassesRoot, "Installer\\Products\\ABC"));
   EXPECT_TRUE(p.registry.KeyExists(kHkeyClassesRoot, "Installer\\Products"));
 }

@@ -148,7 +148,6 @@ void RemovalOutcome::Add(const RemovalOutcome& other) {
   valuesRemoved += other.valuesRemoved;
   left.insert(left.end(), other.left.begin(), other.left.end());
   if (undoFile.empty()) undoFile = other.undoFile;
-  if (undoProblem.empty()) undoProblem = other.undoProblem;
 }
 
 namespace {
@@ -183,10 +182,4 @@ std::string IncompleteRemovalMessage(const std::string& what, const RemovalOutco
     text += std::string("Run Tidewell as an administrator to remove ") + (outcome.Partly() ? "the rest. " : "it. ");
   if (!outcome.Partly()) return text + "Nothing of it was removed.";
   return text + "What was removed is in " + UndoFileNamed(outcome) + ".";
-}
-
-std::string UndoProblemMessage(const std::string& what, const RemovalOutcome& outcome) {
-  if (outcome.undoProblem.empty()) return {};
-  return "'" + what + "' was removed, and all of it is in " + UndoFileNamed(outcome) +
-         ", but the line that ends it there could not be written: " + outcome.undoProblem;
 }

@@ -41,9 +41,6 @@ struct RemovalOutcome {
   bool accessDenied = false;
   // Where something stayed and why; the keys above such places stay to hold them.
   std::vector<LeftBehind> left;
-  // Not empty when everything went and was backed up, but the undo file could not be finished
-  // afterwards (the empty line that ends the entry's lines): the system's reason.
-  std::string undoProblem;
   // The undo file that the removal wrote to; empty when it wrote nothing.
   std::string undoFile;
   // What this removal deleted.
@@ -67,6 +64,4 @@ struct RemovalOutcome {
 // whether it removed part of it or none, what stays, where and why, what to do about it, and the
 // undo file; empty when it left nothing.
 std::string IncompleteRemovalMessage(const std::string& what, const RemovalOutcome& outcome);
-// The message for a removal of `what` that took everything but could not finish the undo file;
-// empty when the undo file was finished.
-std::string UndoProblemMessage(const std::string& what, const RemovalOutcome& outcome);
+

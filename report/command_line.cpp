@@ -189,9 +189,7 @@ class Removals {
     }
     if (outcome.Complete()) {
       removed_.push_back(name);
-      // Removed whole; only the undo file could not be finished, which the line says.
-      const std::string problem = UndoProblemMessage(entry.keyName, outcome);
-      console_.WriteOut("removed " + name + (problem.empty() ? "" : ": " + OneLine(problem)) + "\n");
+      console_.WriteOut("removed " + name + "\n");
       return true;
     }
     if (!outcome.accessDenied) {
@@ -202,7 +200,7 @@ class Removals {
     // A key inside the entry that refused: the window's advice is for the window, this one for a prompt.
     RemovalOutcome told = std::move(outcome);
     told.accessDenied = false;
-    return Stop(name, std::string(kElevate) + ". " + IncompleteRemovalMessage(entry.keyName, told));
+    return Stop(name, std::string(kElevate) + ". " + IncompleteRemovalMessage(entry.keyName, told), told.Partly());
   }
   void NotFound(const std::string& target, const std::string& error) { NotRemoved(OneLine(target), error); }
   int ExitCode() const {
@@ -226,8 +224,9 @@ class Removals {
     return result == platform::kErrorAccessDenied;
   }
   // The removal that the registry refused for lack of rights is the last one.
-  bool Stop(const std::string& name, const std::string& why) {
-    NotRemoved(name, why);
+  bool Stop(const std::string& name, const std::string& why, bool partly = false) {
+    if (partly) PartlyRemoved(name, why);
+    else NotRemoved(name, why);
     std::string before;
     for (const std::string& removed : removed_) before += (before.empty() ? "" : ", ") + removed;
     console_.WriteError("Tidewell: stopped at " + name +

@@ -141,10 +141,14 @@ std::string RestoreBackup(const platform::Platform& platform, UndoFile& undo, co
   return std::string(kKeyNotRestored) + (problem.empty() ? "" : "\n" + problem + ".");
 }
 
-bool DeleteBackupFile(platform::FileSystem& files, const std::string& file) {
-  if (!IsFile(files, file)) return false;
-  // Cleared first, so that a read-only, hidden or system file can be deleted too.
+std::string DeleteBackupFile(platform::FileSystem& files, const std::string& file) {
+  if (!IsFile(files, file)) return "File does not Exist.";
+  // Cleared first, so that a read-only, hidden or system file can be deleted too; given back when
+  // the file stays.
+  const std::uint32_t attributes = files.Attributes(file);
   files.SetAttributes(file, 0);
-  files.RemoveFile(file);
-  return true;
+  if (files.RemoveFile(file) || !IsFile(files, file)) return {};
+  files.SetAttributes(file, attributes);
+  return "Tidewell could not delete " + file +
+         ": another program may have it open, or this user may not delete it. The file is still there.";
 }

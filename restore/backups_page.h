@@ -22,5 +22,6 @@ std::vector<std::string> BackupFileNames(platform::FileSystem& files, const std:
 // file, or a registry text file is gone.
 std::string RestoreBackup(const platform::Platform& platform, UndoFile& undo, const std::string& exeFolder,
                           const std::string& file, bool wow64);
-// Deletes the backup file, whatever its attributes; false when there is no such file.
-bool DeleteBackupFile(platform::FileSystem& files, const std::string& file);
+// Deletes the backup file, whatever its attributes: empty when it is gone, otherwise the message that
+// says why it is not ("File does not Exist.", or that it could not be deleted).
+std::string DeleteBackupFile(platform::FileSystem& files, const std::string& file);

@@ -167,11 +167,19 @@ TEST_F(BackupsPageTest, ARegistryFileTheShellCannotOpenGoesToTheRegistryEditor) 
 TEST_F(BackupsPageTest, DeleteFile) {
   mp.files.AddFile(kBackup + "read only.hiv", "x", kFileAttributeReadOnly | kFileAttributeHidden);
   mp.files.AddFolder(kBackup + "a folder");
-  EXPECT_TRUE(DeleteBackupFile(mp.files, kBackup + "read only.hiv"));
+  EXPECT_EQ("", DeleteBackupFile(mp.files, kBackup + "read only.hiv"));
   EXPECT_FALSE(mp.files.FileExistsAt(kBackup + "read only.hiv"));
-  EXPECT_FALSE(DeleteBackupFile(mp.files, kBackup + "gone.reg"));
-  EXPECT_FALSE(DeleteBackupFile(mp.files, kBackup + "a folder"));
+  EXPECT_EQ("File does not Exist.", DeleteBackupFile(mp.files, kBackup + "gone.reg"));
+  EXPECT_EQ("File does not Exist.", DeleteBackupFile(mp.files, kBackup + "a folder"));
   EXPECT_TRUE(mp.files.FolderExistsAt(kBackup + "a folder"));
+  // A file another program holds open stays, with its attributes, and the message says so.
+  mp.files.AddFile(kBackup + "held.reg", "x", kFileAttributeReadOnly);
+  const FileId held = mp.files.OpenFile(kBackup + "held.reg", FileOpen::kRead, nullptr);
+  EXPECT_EQ("Tidewell could not delete " + kBackup + "held.reg: another program may have it open, or this user may "
+            "not delete it. The file is still there.",
+            DeleteBackupFile(mp.files, kBackup + "held.reg"));
+  EXPECT_EQ(kFileAttributeReadOnly, mp.files.Attributes(kBackup + "held.reg"));
+  mp.files.CloseFile(held, nullptr);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "backup/entry_commands.h"
-#include "backup/in_out_error.h"
 #include "backup/key_export.h"
 #include "backup/undo_file.h"
 #include "backup/undo_lock.h"
@@ -151,21 +150,18 @@ bool LoadKeyPro(const platform::Platform& platform, UndoFile& undo, const std::s
   destination.SetRoot(place.root);
   // Where the entry that the restore replaces went.
   std::string replaced;
+  // The undo file that backs up the entry replaced stays held until the backup is written over it.
+  std::optional<UndoLock> undoLock;
+  std::optional<UndoBlock> block;
   if (destination.PathExists(keyPath)) {
-    UndoLock lock(platform.system);
-    UndoBlock block(undo, [&] { return UndoFormatForKey(platform.registry, platform.system, place, keyPath); });
+    undoLock.emplace(platform.system);
+    block.emplace(undo, [&] { return UndoFormatForKey(platform.registry, platform.system, place, keyPath); });
     const std::optional<Source> source = SourceAt(place);
     const std::string keyName = keyPath.substr(keyPath.find_last_of('\\') + 1);
     const UndoComment comment =
         CommentNow(platform.system, UndoAction::kRestoredEntry,
                    NameForComment(platform.registry, place, keyPath, "DisplayName", keyName), source ? SourceName(*source) : "");
     const RemovalOutcome outcome = RemoveRegistryKey(undo, platform.registry, place, keyPath, &comment);
-    // Everything removed reached the undo file before it went: the empty line after it is the
-    // undo file's own matter.
-    try {
-      undo.WriteReg("");
-    } catch (const EInOutError&) {
-    }
     // Whatever the removal left could not be backed up or deleted; clearing it would lose it,
     // and copying onto it would merge two entries. Nothing is restored then.
     if (destination.PathExists(keyPath)) {

@@ -276,12 +276,6 @@ RecordRestore RestoreRecord(platform::RegistryApi& registry, UndoFile& undo, con
     block.emplace(undo, [&] { return UndoFormatForKey(registry, undo.System(), target.place, target.keyPath); });
     const RemovalOutcome outcome = RemoveRegistryKey(undo, registry, target.place, target.keyPath, &comment);
     restore.undoFile = outcome.undoFile;
-    // Everything removed reached the undo file before it went: the empty line after it is the undo
-    // file's own matter.
-    try {
-      undo.WriteReg("");
-    } catch (const EInOutError&) {
-    }
     // What the removal left could not be backed up or deleted; writing over it would merge two
     // entries. Nothing is restored then.
     if (ReadNow(registry, target, &now) != Found::kAbsent) {

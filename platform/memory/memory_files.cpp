@@ -774,6 +774,7 @@ std::uint32_t MemoryFileSystem::ShortPathName(const std::string& path, std::uint
 }
 
 bool MemoryFileSystem::MakeDirectory(const std::string& path) {
+  if (Interfere("mkdir", path)) return false;
   const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   const Impl::Parsed p = impl_->ParseCall(path);
   if (p.error || p.parts.empty()) return false;
@@ -789,6 +790,7 @@ bool MemoryFileSystem::MakeDirectory(const std::string& path) {
 }
 
 bool MemoryFileSystem::RemoveFile(const std::string& path) {
+  if (Interfere("delete", path)) return false;
   const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   const Impl::Parsed p = impl_->ParseCall(path);
   auto node = impl_->Lookup(p);
@@ -805,6 +807,7 @@ bool MemoryFileSystem::RenameFile(const std::string& from, const std::string& to
     if (error) *error = e;
     return false;
   };
+  if (const std::uint32_t refused = Interfere("rename", from)) return fail(refused);
   const Impl::Parsed pf = impl_->ParseCall(from);
   const Impl::Parsed pt = impl_->ParseCall(to);
   std::uint32_t e = 0;
@@ -838,6 +841,8 @@ FileId MemoryFileSystem::OpenFile(const std::string& path, FileOpen mode, std::u
     if (error) *error = e;
     return kInvalidFile;
   };
+  const char* call = mode == FileOpen::kRead ? "open read" : mode == FileOpen::kAppend ? "open append" : "open create";
+  if (const std::uint32_t refused = Interfere(call, path)) return fail(refused);
   const Impl::Parsed p = impl_->ParseCall(path);
   if (p.error) return fail(p.error);
   if (p.parts.empty() || p.trailingSeparator) return fail(kErrorPathNotFound);
@@ -905,6 +910,7 @@ bool MemoryFileSystem::ReadFile(FileId file, char* buffer, std::uint32_t size, s
 bool MemoryFileSystem::WriteFile(FileId file, const char* data, std::uint32_t size, std::uint32_t* error) {
   const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   ++counts_.writes;
+  const std::uint32_t refused = InterfereWithFile("write", file);
   auto fail = [&](std::uint32_t e) {
     if (error) *error = e;
     return false;
@@ -921,6 +927,10 @@ bool MemoryFileSystem::WriteFile(FileId file, const char* data, std::uint32_t si
     s.position += count;
     s.node->lastWrite = kDefaultTime;
   };
+  if (refused) {
+    put(size / 2);
+    return fail(refused);
+  }
   // 0 and 1 both mean the next write.
   if (failWriteCountdown_ >= 0) {
     if (failWriteCountdown_ <= 1) {
@@ -944,6 +954,10 @@ bool MemoryFileSystem::WriteFile(FileId file, const char* data, std::uint32_t si
 bool MemoryFileSystem::FlushFile(FileId file, std::uint32_t* error) {
   const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   ++counts_.flushes;
+  if (const std::uint32_t refused = InterfereWithFile("flush", file)) {
+    if (error) *error = refused;
+    return false;
+  }
   auto it = impl_->files.find(file);
   if (it == impl_->files.end()) {
     if (error) *error = kErrorInvalidHandle;
@@ -964,6 +978,7 @@ bool MemoryFileSystem::FlushFile(FileId file, std::uint32_t* error) {
 
 bool MemoryFileSystem::CloseFile(FileId file, std::uint32_t* error) {
   const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
+  const std::uint32_t refused = InterfereWithFile("close", file);
   auto it = impl_->files.find(file);
   if (it == impl_->files.end()) {
     if (error) *error = kErrorInvalidHandle;
@@ -972,8 +987,33 @@ bool MemoryFileSystem::CloseFile(FileId file, std::uint32_t* error) {
   Node& n = *it->second.node;
   (it->second.mode == FileOpen::kRead ? n.readers : n.writers) -= 1;
   impl_->files.erase(it);
-  if (error) *error = 0;
-  return true;
+  if (error) *error = refused;
+  return refused == 0;
+}
+
+std::uint32_t MemoryFileSystem::Interfere(const char* call, const std::string& path) {
+  if (!interfere || interfering_) return 0;
+  interfering_ = true;
+  const std::uint32_t answer = interfere(call, path);
+  interfering_ = false;
+  return answer;
+}
+
+std::uint32_t MemoryFileSystem::InterfereWithFile(const char* call, FileId file) {
+  if (!interfere || interfering_) return 0;
+  std::string path;
+  {
+    const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
+    const auto it = impl_->files.find(file);
+    if (it == impl_->files.end()) return 0;
+    std::vector<std::string> names;
+    const Node* node = it->second.node.get();
+    for (; node && node->parent; node = node->parent) names.push_back(node->name);
+    for (const auto& [letter, drive] : impl_->drives)
+      if (drive.root.get() == node) path = std::string(1, letter) + ":";
+    for (auto name = names.rbegin(); name != names.rend(); ++name) path += "\\" + *name;
+  }
+  return Interfere(call, path);
 }
 
 std::string MemoryFileSystem::ErrorText(std::uint32_t error) {

@@ -3,6 +3,7 @@
 // attributes and last-write times, names compared without letter case, wildcard matching,
 // environment variables, and failures that tests can inject.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -48,6 +49,12 @@ class MemoryFileSystem : public FileSystem {
   // The n-th write from now fails after writing half its bytes; -1 for never.
   void FailWriteAfter(int writes) { failWriteCountdown_ = writes; }
   void FailFlushes(bool fail) { failFlushes_ = fail; }
+  // Asked before the calls that make, change or remove files: "open" (with the mode: "open read",
+  // "open append", "open create"), "write", "flush", "close", "rename", "delete" and "mkdir", with the
+  // file's full path (a rename's source). A result other than 0 fails the call with that error: a
+  // write puts half its bytes in the file first, as a disk that fills up mid-write may; a close still
+  // closes the handle. The hook may change the file system first; its own calls are not asked.
+  std::function<std::uint32_t(const std::string& call, const std::string& path)> interfere;
 
   // What the callers asked, for tests that count queries.
   struct Counts {
@@ -96,8 +103,13 @@ class MemoryFileSystem : public FileSystem {
   struct Impl;
 
  private:
+  // The hook's answer for a call (0 to go on), not asked again while it runs.
+  std::uint32_t Interfere(const char* call, const std::string& path);
+  std::uint32_t InterfereWithFile(const char* call, FileId file);
+
   std::unique_ptr<Impl> impl_;
   Counts counts_;
+  bool interfering_ = false;
   std::int64_t capacity_ = -1;
   int failWriteCountdown_ = -1;
   bool failFlushes_ = false;

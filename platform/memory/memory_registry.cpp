@@ -409,6 +409,7 @@ long MemoryRegistry::SetValueEx(Hkey handle, const char* name, std::uint32_t typ
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::shared_ptr<Key> key;
   if (const long error = Use(handle, kKeySetValue, &key)) return error;
+  if (const long refused = Interfere("set", *key, name ? name : "")) return refused;
   std::string bytes(reinterpret_cast<const char*>(data), data ? size : 0);
   const std::string wanted = name ? name : "";
   if (Key::Value* value = FindValue(*key, wanted)) {

@@ -58,7 +58,7 @@ class MemoryRegistry : public RegistryApi {
   }
   int CallCount() const { return calls_; }
   // Asked before the calls that a test may want to refuse: "open" (a key, by OpenKeyEx or
-  // CreateKeyEx), "read" (a value's data), "delete value", "delete key" and "load", with the full
+  // CreateKeyEx), "read" (a value's data), "set", "delete value", "delete key" and "load", with the full
   // path of the key concerned ("HKLM\\SOFTWARE\\...") and the value name. A result other than
   // kErrorSuccess is answered in place of the call; the hook may also change the registry first.
   std::function<long(const std::string& call, const std::string& path, const std::string& name)> interfere;
