@@ -330,7 +330,8 @@ TEST_F(BackupsPageWindowTest, RestoreSelectedPutsBackOnlyTheChosenBackups) {
   mp.ui.shown.clear();
   mp.ui.answers = {kIdYes};
   form.Button10.Click();
-  EXPECT_EQ((std::vector<std::string>{"Restored 2 of 2: Alpha Tool (32-bit), line 3; " + latin + " (32-bit), line 17."}),
+  EXPECT_EQ((std::vector<std::string>{"Restored 2 of 2: Alpha Tool (32-bit), line 3; " + latin + " (32-bit), line 17.\n\nIt overwrote nothing, so nothing "
+                                      "was backed up."}),
             mp.ui.Texts("message"));
   EXPECT_EQ(2, form.ListView1.Count()) << "the main list was read again";
   EXPECT_FALSE(mp.registry.KeyExists(kHkeyLocalMachine, kUninstall + "Beta"));
@@ -404,7 +405,7 @@ TEST(BackupsPageUserFolderTest, TheUsersOwnBackupsAreListedMarkedAndRestored) {
   form.Button6.Click();
   ASSERT_EQ(1u, mp.ui.Texts("ask").size());
   EXPECT_NE(std::string::npos, mp.ui.Texts("ask")[0].find(users + "Undo20261207.reg")) << "the user's file is the one restored";
-  EXPECT_EQ((std::vector<std::string>{"Restored 1 of 1: Mine (user), line 3."}), mp.ui.Texts("message"));
+  EXPECT_EQ((std::vector<std::string>{"Restored 1 of 1: Mine (user), line 3.\n\nIt overwrote nothing, so nothing was backed up."}), mp.ui.Texts("message"));
   EXPECT_TRUE(mp.registry.KeyExists(kHkeyCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mine"));
 }
 

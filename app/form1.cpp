@@ -174,7 +174,7 @@ void TForm1::BuildDesign() {
   Place(Button6, &TabSheet4, 8, 59, 74, 17, 1);
   // T: R is Remove Entry's, under the list.
   Button6.SetCaption("Res&tore");
-  Button6.Hint = "Puts back every backup in the file, after a question; whatever it overwrites is backed up first";
+  Button6.Hint = "Puts back what the selected file holds: an undo file after a question, whatever it overwrites backed up first";
   Place(Button7, &TabSheet4, 84, 59, 74, 17, 2);
   Button7.SetCaption("&Delete File");
   Place(Button10, &TabSheet4, 8, 79, 150, 17, 4);

@@ -265,7 +265,10 @@ void TForm1::RestoreBackups(const std::vector<UndoRecord>& records, const std::v
     text += "\n\n" + stop;
     if (restored.size() + notRestored.size() < chosen.size()) text += " Nothing after it was restored.";
   }
+  // Whatever a restore overwrites is backed up first: when every one went through without an undo
+  // file, none overwrote anything (one that failed may have backed up and removed a part).
   if (!undoFiles.empty()) text += "\n\nWhat the restore replaced is in the undo file " + Joined(undoFiles, " and ") + ".";
+  else if (notRestored.empty()) text += "\n\nIt overwrote nothing, so nothing was backed up.";
   if (notRestored.empty()) platform_.ui.ShowMessage(text);
   else platform_.ui.ShowError(text);
 }
