@@ -34,6 +34,11 @@ class BackupsPageWindowTest : public ::testing::Test {
     }
     FAIL() << name << " is not listed";
   }
+  std::string Read(const std::string& key, const std::string& name) {
+    TNTRegistry reg(mp.registry);
+    reg.SetRoot(kHkeyLocalMachine);
+    return reg.OpenPath("\\" + kUninstall + key, false) ? reg.ReadText(name) : "(gone)";
+  }
   static bool Listed(const TListBox& list, const std::string& line) {
     for (const std::string& item : list.Items())
       if (item == line) return true;
@@ -78,25 +83,142 @@ TEST_F(BackupsPageWindowTest, RestoreSaysWhatItDidAndReadsTheListsAgain) {
   EXPECT_FALSE(Listed(form.ListBox1, "gone.reg"));
 }
 
-// A registry file is merged by the registry editor, and the window reads its lists again once the
-// editor has finished: what came back is listed without Refresh List.
-TEST_F(BackupsPageWindowTest, TheListsAreReadAgainOnceTheEditorHasMerged) {
-  mp.files.AddFile(kBackup + "Undo20261207.reg", "REGEDIT4\r\n\r\n");
+// Restore of a whole undo file asks first, naming the file and what it puts back, No the default;
+// Yes puts back every backup through the same restore as Restore Selected, whatever it overwrites
+// written to the day's undo file first, and says so.
+TEST_F(BackupsPageWindowTest, RestoreOfAWholeUndoFileAsksThenBacksUpWhatItOverwrites) {
+  for (const char* file : {"C:\\Kept\\old.exe", "C:\\Kept\\new.exe", "C:\\Gone\\u.exe"}) mp.files.AddFile(file);
+  mp.registry.SetString(kHkeyLocalMachine, kUninstall + "Kept", "DisplayName", "Kept Tool");
+  mp.registry.SetString(kHkeyLocalMachine, kUninstall + "Kept", "UninstallString", "C:\\Kept\\old.exe");
+  mp.registry.SetString(kHkeyLocalMachine, kUninstall + "Gone", "DisplayName", "Gone Tool");
+  mp.registry.SetString(kHkeyLocalMachine, kUninstall + "Gone", "UninstallString", "C:\\Gone\\u.exe");
+  mp.files.AddFile(kBackup + "Present.reg",
+                   "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" + kUninstall + "Kept]\r\n\"DisplayName\"=\"Kept Tool\"\r\n");
   form.FormCreate();
-  const std::string editor = "\"C:\\WINDOWS\\regedit.exe\" \"" + kBackup + "Undo20261207.reg\"";
-  mp.processes.startable[editor] = 2;
-  // The editor merges while it runs: the entry comes back then.
-  mp.processes.onInput = [&](int) {
-    mp.registry.SetString(kHkeyLocalMachine, kUninstall + "Back", "DisplayName", "Back Again");
-    mp.registry.SetString(kHkeyLocalMachine, kUninstall + "Back", "UninstallString", "C:\\gone.exe");
+  const auto selectEntry = [&](const std::string& key) {
+    for (int row = 0; row < form.ListView1.Count(); ++row)
+      if (form.ListView1.Item(row).SubItems.at(0) == key) {
+        form.ListView1.SelectionFromUser({row});
+        form.ListView1.SelectItem();
+      }
   };
+  selectEntry("Kept");
+  form.Edit3.TextFromUser("C:\\Kept\\new.exe");
+  form.Button15.Click();
+  selectEntry("Gone");
+  mp.ui.answers = {kIdYes};
+  form.Button2Click();
+  ASSERT_FALSE(mp.registry.KeyExists(kHkeyLocalMachine, kUninstall + "Gone"));
+  const std::string undo = kBackup + "Undo20261207.reg";
+  const std::string written = mp.files.Content(undo);
+  const std::string entries = mp.registry.Dump(kHkeyLocalMachine, kUninstall);
+
   Select("Undo20261207.reg");
+  mp.ui.shown.clear();
+  mp.ui.answers = {kIdNo};
   form.Button6.Click();
-  ASSERT_EQ(1u, mp.processes.started.size());
-  EXPECT_EQ(editor, mp.processes.started[0].commandLine);
-  EXPECT_TRUE(mp.ui.Texts("shell").empty()) << "the editor itself, not the shell, which does not wait";
-  ASSERT_EQ(1, form.ListView1.Count());
-  EXPECT_EQ("Back Again", form.ListView1.Item(0).Caption) << "listed without Refresh List";
+  ASSERT_EQ(1u, mp.ui.shown.size());
+  EXPECT_EQ("Restore File?", mp.ui.shown[0].caption);
+  EXPECT_EQ(kMbYesNo | kMbIconWarning | kMbDefButton2, mp.ui.shown[0].style);
+  EXPECT_EQ("Restore every backup in this undo file? Whatever they overwrite goes to the day's undo file first.\n\n" + undo +
+                "\n\nIt puts back 2 of its 2 backups: 1 absent now, 1 present but different.",
+            mp.ui.shown[0].text);
+  EXPECT_EQ(entries, mp.registry.Dump(kHkeyLocalMachine, kUninstall)) << "No changes nothing";
+  EXPECT_EQ(written, mp.files.Content(undo));
+  EXPECT_TRUE(mp.processes.started.empty());
+  EXPECT_TRUE(mp.ui.Texts("shell").empty());
+
+  mp.ui.shown.clear();
+  mp.ui.answers = {kIdYes};
+  form.Button6.Click();
+  EXPECT_TRUE(mp.processes.started.empty()) << "no registry editor";
+  EXPECT_TRUE(mp.ui.Texts("shell").empty());
+  EXPECT_EQ("C:\\Kept\\old.exe", Read("Kept", "UninstallString"));
+  EXPECT_EQ("Gone Tool", Read("Gone", "DisplayName"));
+  const std::string now = mp.files.Content(undo);
+  ASSERT_EQ(written, now.substr(0, written.size())) << "appended to";
+  const std::string added = now.substr(written.size());
+  EXPECT_NE(std::string::npos, added.find("restored the values of \"Kept Tool\" (32-bit)")) << added;
+  EXPECT_NE(std::string::npos, added.find("\"UninstallString\"=\"C:\\\\Kept\\\\new.exe\"")) << added;
+  EXPECT_EQ((std::vector<std::string>{"Restored 2 of 2: Kept Tool (32-bit), line 3; Gone Tool (32-bit), line 7.\n\nWhat "
+                                      "the restore replaced is in the undo file " + undo + "."}),
+            mp.ui.Texts("message"));
+  EXPECT_EQ(2, form.ListView1.Count()) << "the main list was read again";
+
+  // Everything there already: nothing to ask.
+  mp.ui.shown.clear();
+  Select("Present.reg");
+  form.Button6.Click();
+  EXPECT_TRUE(mp.ui.Texts("ask").empty());
+  EXPECT_EQ((std::vector<std::string>{"Everything in " + kBackup + "Present.reg is in the registry already: nothing was "
+                                      "restored."}),
+            mp.ui.Texts("message"));
+}
+
+// A file that the program's reader cannot read whole (edited by hand, or written by another tool)
+// is not restored through it: the question says why, and that the registry editor's merge cannot
+// back up what it overwrites; only Yes hands it to the editor, and the window reads its lists
+// again once the editor has finished.
+TEST_F(BackupsPageWindowTest, AFileTheReaderRefusesIsMergedOnlyAfterAWarning) {
+  const struct {
+    const char* name;
+    std::string content;
+    std::string why;
+  } cases[] = {
+      {"deletes.reg", "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\" + kUninstall + "Old]\r\n",
+       "it holds 1 line outside its backups that cannot be read, at line 3"},
+      {"edited.reg",
+       "REGEDIT4\r\n\r\n; Tidewell 2.12, 2026-12-06 09:00:00, removed entry \"Kept\" (32-bit)\r\n[HKEY_LOCAL_MACHINE\\" +
+           kUninstall + "Kept]\r\n\"DisplayName\"=\"Kept\"\r\n\"Size\"=dword:12345678z\r\n\r\n[HKEY_LOCAL_MACHINE\\" +
+           kUninstall + "Fine]\r\n\"DisplayName\"=\"Fine\"\r\n",
+       "the backup at line 3 cannot be read at line 6: a dword that is not 1 to 8 hexadecimal digits. Restore "
+       "Selected puts back its other backups, backing up what they overwrite"},
+      {"version5.reg", "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" + kUninstall + "X]\r\n",
+       "it is not an undo file: its first line is not \"REGEDIT4\""},
+  };
+  for (const auto& c : cases) mp.files.AddFile(kBackup + c.name, c.content);
+  form.FormCreate();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = kBackup + c.name;
+    const std::string editor = "\"C:\\WINDOWS\\regedit.exe\" \"" + file + "\"";
+    mp.processes.started.clear();
+    mp.processes.startable[editor] = 2;
+    // The editor merges while it runs: the entry comes back then.
+    mp.processes.onInput = [&](int) {
+      mp.registry.SetString(kHkeyLocalMachine, kUninstall + "Back", "DisplayName", "Back Again");
+      mp.registry.SetString(kHkeyLocalMachine, kUninstall + "Back", "UninstallString", "C:\\gone.exe");
+    };
+    {
+      TNTRegistry reg(mp.registry);
+      reg.SetRoot(kHkeyLocalMachine);
+      reg.DeleteTree("\\" + kUninstall + "Back");
+    }
+    Select(c.name);
+    mp.ui.shown.clear();
+    mp.ui.answers = {kIdNo};
+    form.Button6.Click();
+    ASSERT_EQ(1u, mp.ui.shown.size());
+    EXPECT_EQ("Merge File?", mp.ui.shown[0].caption);
+    EXPECT_EQ(kMbYesNo | kMbIconWarning | kMbDefButton2, mp.ui.shown[0].style);
+    EXPECT_EQ("Tidewell cannot restore this file and back up what it overwrites: " + c.why + ".\n\n" + file +
+                  "\n\nThe registry editor can merge it, but what the merge overwrites cannot be backed up. Merge it "
+                  "with the registry editor?",
+              mp.ui.shown[0].text);
+    EXPECT_TRUE(mp.processes.started.empty()) << "No merges nothing";
+
+    mp.ui.shown.clear();
+    mp.ui.answers = {kIdYes};
+    form.Button6.Click();
+    ASSERT_EQ(1u, mp.processes.started.size());
+    EXPECT_EQ(editor, mp.processes.started[0].commandLine);
+    EXPECT_TRUE(mp.ui.Texts("shell").empty()) << "the editor itself, not the shell, which does not wait";
+    EXPECT_EQ((std::vector<std::string>{file + " was handed to the registry editor to merge; what it overwrote was not "
+                                                "backed up."}),
+              mp.ui.Texts("message"));
+    ASSERT_EQ(1, form.ListView1.Count());
+    EXPECT_EQ("Back Again", form.ListView1.Item(0).Caption) << "listed without Refresh List";
+  }
 }
 
 TEST_F(BackupsPageWindowTest, DeleteFile) {
@@ -208,7 +330,8 @@ TEST_F(BackupsPageWindowTest, RestoreSelectedPutsBackOnlyTheChosenBackups) {
   mp.ui.shown.clear();
   mp.ui.answers = {kIdYes};
   form.Button10.Click();
-  EXPECT_EQ((std::vector<std::string>{"Restored 2 of 2: Alpha Tool (32-bit), line 3; " + latin + " (32-bit), line 17."}),
+  EXPECT_EQ((std::vector<std::string>{"Restored 2 of 2: Alpha Tool (32-bit), line 3; " + latin + " (32-bit), line 17.\n\nIt overwrote nothing, so nothing "
+                                      "was backed up."}),
             mp.ui.Texts("message"));
   EXPECT_EQ(2, form.ListView1.Count()) << "the main list was read again";
   EXPECT_FALSE(mp.registry.KeyExists(kHkeyLocalMachine, kUninstall + "Beta"));
@@ -278,9 +401,12 @@ TEST(BackupsPageUserFolderTest, TheUsersOwnBackupsAreListedMarkedAndRestored) {
   mp.ui.shown.clear();
   form.ListBox1.ItemIndexFromUser(1);
   form.ListBox1.Click();
+  mp.ui.answers = {kIdYes};
   form.Button6.Click();
-  ASSERT_FALSE(mp.ui.Texts("shell").empty());
-  EXPECT_EQ(users + "Undo20261207.reg", mp.ui.Texts("shell")[0]) << "the user's file is the one restored";
+  ASSERT_EQ(1u, mp.ui.Texts("ask").size());
+  EXPECT_NE(std::string::npos, mp.ui.Texts("ask")[0].find(users + "Undo20261207.reg")) << "the user's file is the one restored";
+  EXPECT_EQ((std::vector<std::string>{"Restored 1 of 1: Mine (user), line 3.\n\nIt overwrote nothing, so nothing was backed up."}), mp.ui.Texts("message"));
+  EXPECT_TRUE(mp.registry.KeyExists(kHkeyCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Mine"));
 }
 
 }  // namespace

@@ -172,8 +172,9 @@ void TForm1::BuildDesign() {
   ListBox1.Hint = "The backups beside Tidewell.exe, and those marked (AppData) in %LOCALAPPDATA%\\Tidewell\\Backup, "
                   "where they go when the folder beside the program cannot be written";
   Place(Button6, &TabSheet4, 8, 59, 74, 17, 1);
-  Button6.SetCaption("&Restore");
-  Button6.Hint = "Merges the whole backup file back";
+  // T: R is Remove Entry's, under the list.
+  Button6.SetCaption("Res&tore");
+  Button6.Hint = "Puts back what the selected file holds: an undo file after a question, whatever it overwrites backed up first";
   Place(Button7, &TabSheet4, 84, 59, 74, 17, 2);
   Button7.SetCaption("&Delete File");
   Place(Button10, &TabSheet4, 8, 79, 150, 17, 4);

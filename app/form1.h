@@ -197,7 +197,7 @@ class TForm1 {
   // removed one.
   bool ShownInMainList(const Entry& entry) const { return entry.Listed() || IsPartlyRemoved(entry); }
 
-  // Backups page.
+  // Backups page. Restore: an undo file as RestoreUndoFile restores it, a hive backup loaded back.
   void Button6Click();
   void Button7Click();
   // A click on a backup file: the buttons follow it, and the backups an undo file holds are listed
@@ -271,6 +271,16 @@ class TForm1 {
   std::vector<UndoRecord> undoRecords_;
   void ShowUndoRecords(const std::string& file);
   void ClearUndoRecords();
+  // Restore of a whole undo file: asks, naming it and how many backups it puts back, then restores
+  // every one as Restore Selected does. A file that the reader cannot read whole goes to MergeUndoFile.
+  void RestoreUndoFile(const std::string& file);
+  // Says why the file cannot be restored with a backup, and hands it to the registry editor only
+  // when the user says so, warned that what the merge overwrites is not backed up.
+  void MergeUndoFile(const std::string& file, const std::string& why);
+  // Puts back the chosen backups (indexes into `records`, in the file's order) one after another,
+  // whatever each overwrites written to the day's undo file first; reads the lists again, keeps the
+  // file selected and says what was restored, what not and why, and where what it replaced went.
+  void RestoreBackups(const std::vector<UndoRecord>& records, const std::vector<int>& chosen, const std::string& file);
   // Selects the Backups page's line of the file, as a click does; false when it is not listed.
   bool SelectBackupFile(const std::string& file);
   // The entry whose command the boxes were filled from, and that command.

@@ -1,5 +1,5 @@
-// The Backups page's list of what an undo file holds, and Restore Selected: the window takes the
-// chosen rows, asks, and hands each backup to the restore unit.
+// The Backups page's list of what an undo file holds, Restore Selected and Restore of a whole undo
+// file: the window takes the chosen rows or the file, asks, and hands each backup to the restore unit.
 #include <algorithm>
 #include <exception>
 #include <string>
@@ -13,6 +13,10 @@ namespace {
 
 constexpr const char* kRestoreSelectedQuestion = "Restore these backups? Whatever they overwrite goes to the day's undo file first.";
 constexpr const char* kRestoreSelectedCaption = "Restore Selected?";
+constexpr const char* kRestoreFileQuestion =
+    "Restore every backup in this undo file? Whatever they overwrite goes to the day's undo file first.";
+constexpr const char* kRestoreFileCaption = "Restore File?";
+constexpr const char* kMergeFileCaption = "Merge File?";
 
 std::string Counted(size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
@@ -40,6 +44,37 @@ std::string RecordHint(const UndoRecord& record) {
 std::string Joined(const std::vector<std::string>& items, const char* separator) {
   std::string text;
   for (const std::string& item : items) text += (text.empty() ? "" : separator) + item;
+  return text;
+}
+
+// Why the restore would put back less of the file than the registry editor merges: the reader
+// refuses the file, a backup of it, or lines outside them. Empty when it reads every line.
+std::string WhyNotReadWhole(const UndoContents& contents) {
+  if (!contents.problem.empty()) return contents.problem;
+  std::vector<std::string> why;
+  if (contents.skippedLines > 0) {
+    why.push_back("it holds " + Counted(static_cast<size_t>(contents.skippedLines), "line", "lines") +
+                  " outside its backups that cannot be read, " + (contents.skippedLines == 1 ? "at" : "the first at") +
+                  " line " + std::to_string(contents.firstSkippedLine));
+  }
+  const auto unreadable = std::count_if(contents.records.begin(), contents.records.end(),
+                                        [](const UndoRecord& record) { return !record.Readable(); });
+  const auto first = std::find_if(contents.records.begin(), contents.records.end(),
+                                  [](const UndoRecord& record) { return !record.Readable(); });
+  if (first != contents.records.end()) {
+    std::string text = unreadable == 1 ? "the backup at line " + std::to_string(first->line) + " cannot be read at "
+                                       : std::to_string(unreadable) + " of its backups cannot be read, the first (line " +
+                                             std::to_string(first->line) + ") at ";
+    text += UnreadableText(*first);
+    if (static_cast<size_t>(unreadable) < contents.records.size())
+      text += ". Restore Selected puts back its other backups, backing up what they overwrite";
+    why.push_back(text);
+  }
+  return Joined(why, "; ");
+}
+
+std::string WithoutFinalPeriod(std::string text) {
+  if (!text.empty() && text.back() == '.') text.pop_back();
   return text;
 }
 
@@ -139,7 +174,69 @@ void TForm1::Button10Click() {
     names.push_back(RecordNamed(record, Wow64) + (record.Readable() ? "" : " (cannot be read: it stays as it is)"));
   }
   if (platform_.ui.AskWithList(kRestoreSelectedQuestion, kRestoreSelectedCaption, names) != platform::kIdYes) return;
+  RestoreBackups(records, chosen, file);
+}
 
+void TForm1::RestoreUndoFile(const std::string& file) {
+  const std::uint32_t attributes = platform_.files.Attributes(file);
+  if (attributes == platform::kInvalidFileAttributes || (attributes & platform::kFileAttributeDirectory)) {
+    // Gone meanwhile: the list read again shows it.
+    FillListBox();
+    return;
+  }
+  const UndoContents contents = ReadUndoFile(platform_.files, platform_.system, file);
+  const std::string why = WhyNotReadWhole(contents);
+  if (!why.empty()) {
+    MergeUndoFile(file, why);
+    return;
+  }
+  if (contents.records.empty()) {
+    platform_.ui.ShowMessage(file + " holds no backups: nothing was restored.");
+    return;
+  }
+  size_t absent = 0, different = 0;
+  for (const UndoRecord& record : contents.records) {
+    const RecordState state = StateOf(platform_.registry, record, Wow64);
+    if (state == RecordState::kAbsent) ++absent;
+    else if (state != RecordState::kPresent) ++different;
+  }
+  const size_t present = contents.records.size() - absent - different;
+  if (present == contents.records.size()) {
+    platform_.ui.ShowMessage("Everything in " + file + " is in the registry already: nothing was restored.");
+    return;
+  }
+  std::vector<std::string> parts;
+  if (absent > 0) parts.push_back(std::to_string(absent) + " absent now");
+  if (different > 0) parts.push_back(std::to_string(different) + " present but different");
+  std::string what = "It puts back " + std::to_string(absent + different) + " of its " +
+                     Counted(contents.records.size(), "backup", "backups") + ": " + Joined(parts, ", ");
+  if (present > 0) what += "; " + std::to_string(present) + (present == 1 ? " is" : " are") + " in the registry already";
+  if (platform_.ui.AskMessageBox(std::string(kRestoreFileQuestion) + "\n\n" + file + "\n\n" + what + ".", kRestoreFileCaption,
+                                 platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2) != platform::kIdYes)
+    return;
+  // Every backup in the file's order, also those there already: a later one of the same entry is
+  // the later state.
+  std::vector<int> all(contents.records.size());
+  for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
+  RestoreBackups(contents.records, all, file);
+}
+
+void TForm1::MergeUndoFile(const std::string& file, const std::string& why) {
+  if (platform_.ui.AskMessageBox("Tidewell cannot restore this file and back up what it overwrites: " +
+                                     WithoutFinalPeriod(why) + ".\n\n" + file +
+                                     "\n\nThe registry editor can merge it, but what the merge overwrites cannot be "
+                                     "backed up. Merge it with the registry editor?",
+                                 kMergeFileCaption,
+                                 platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2) != platform::kIdYes)
+    return;
+  const std::string failure = RestoreBackup(platform_, undo_, exeFolder_, file, Wow64);
+  FillListBox();
+  if (failure.empty()) platform_.ui.ShowMessage(file + " was handed to the registry editor to merge; what it overwrote was not backed up.");
+  else platform_.ui.ShowError(failure);
+}
+
+void TForm1::RestoreBackups(const std::vector<UndoRecord>& records, const std::vector<int>& chosen,
+                            const std::string& file) {
   std::vector<std::string> restored, notRestored, undoFiles;
   std::string stop;
   for (size_t i = 0; i < chosen.size() && stop.empty(); ++i) {
@@ -168,7 +265,10 @@ void TForm1::Button10Click() {
     text += "\n\n" + stop;
     if (restored.size() + notRestored.size() < chosen.size()) text += " Nothing after it was restored.";
   }
+  // Whatever a restore overwrites is backed up first: when every one went through without an undo
+  // file, none overwrote anything (one that failed may have backed up and removed a part).
   if (!undoFiles.empty()) text += "\n\nWhat the restore replaced is in the undo file " + Joined(undoFiles, " and ") + ".";
+  else if (notRestored.empty()) text += "\n\nIt overwrote nothing, so nothing was backed up.";
   if (notRestored.empty()) platform_.ui.ShowMessage(text);
   else platform_.ui.ShowError(text);
 }

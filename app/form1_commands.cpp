@@ -257,6 +257,10 @@ std::string TForm1::SelectedBackupFile() const {
 void TForm1::Button6Click() {
   const std::string file = SelectedBackupFile();
   if (file.empty()) return;
+  if (IsRegistryTextFile(file)) {
+    RestoreUndoFile(file);
+    return;
+  }
   const std::string message = RestoreBackup(platform_, undo_, exeFolder_, file, Wow64);
   if (!message.empty()) platform_.ui.ShowMessage(message);
   FillListBox();

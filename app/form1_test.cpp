@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -241,6 +243,39 @@ TEST(Form1Test, DesignHoldsEveryControlOnceParentsFirst) {
   for (const TControl* control : controls) {
     if (control->TabOrder >= 0) {
       EXPECT_TRUE(places.insert({control->Parent, control->TabOrder}).second) << control->Name();
+    }
+  }
+}
+
+// A mnemonic (the letter after '&') presses the first control holding it after the focus: two
+// controls that can be seen at once, on any page, never share one.
+TEST(Form1Test, ControlsSeenTogetherHaveDistinctMnemonics) {
+  Window w;
+  const std::vector<TControl*> controls = w.form.Controls();
+  const auto pageOf = [](const TControl* control) -> const TControl* {
+    for (; control; control = control->Parent)
+      if (control->Kind() == ControlKind::kTabSheet) return control;
+    return nullptr;
+  };
+  const auto mnemonicOf = [](const TControl* control) -> char {
+    const std::string& caption = control->Caption();
+    for (size_t at = caption.find('&'); at != std::string::npos && at + 1 < caption.size(); at = caption.find('&', at + 2))
+      if (caption[at + 1] != '&') return static_cast<char>(std::toupper(static_cast<unsigned char>(caption[at + 1])));
+    return 0;
+  };
+  for (const TTabSheet* page : w.form.PageControl1.Pages) {
+    SCOPED_TRACE(page->Caption());
+    std::map<char, std::string> holders;
+    for (const TControl* control : controls) {
+      const ControlKind kind = control->Kind();
+      // Edits and lists show their text, not a caption.
+      if (kind != ControlKind::kButton && kind != ControlKind::kLabel && kind != ControlKind::kPanel) continue;
+      const TControl* controlPage = pageOf(control);
+      if (controlPage && controlPage != page) continue;
+      const char mnemonic = mnemonicOf(control);
+      if (!mnemonic) continue;
+      const auto [held, first] = holders.emplace(mnemonic, control->Caption());
+      EXPECT_TRUE(first) << "\"" << control->Caption() << "\" and \"" << held->second << "\" share " << mnemonic;
     }
   }
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Removes an entry with "Remove Entry" and restores it from the Backups page, all by clicking, then
-# checks after "Refresh List" that the entry's row and its registry content are as before; then
-# removes it again and puts back only its last block with "Restore Selected".
+# Removes an entry with "Remove Entry" and restores it from the Backups page ("Restore" by its key,
+# Alt+T, after its question), by clicking and keys, then checks after "Refresh List" that the
+# entry's row and its registry content are as before; then removes it again and puts back only its
+# last block with "Restore Selected".
 # Usage: restore_test.sh <Tidewell.exe> <artifacts dir>; needs WINEPREFIX and DISPLAY set.
 set -euo pipefail
 exe=$1
@@ -86,16 +87,25 @@ backups=$(ls "$app/Backup")
 echo "removed; the folder Backup holds: $backups"
 [ "$(wc -l <<<"$backups")" = 1 ] || fail "expected the day's undo file alone in the folder Backup"
 
-# Backups page: select the undo file and press Restore.
+# Backups page: select the undo file and press Restore from the keyboard.
 click $(probe tab-center 5)
 [ "$(probe page)" = 5 ] || fail "the Backups page is not shown"
 click $(probe center ListBox1)
 xdotool key Home
 sleep 0.3
 [ "$(probe enabled Button6)" = 1 ] || fail "Restore is not enabled with a backup selected"
-click $(probe center Button6)
+# Alt+T, from the file list, is Restore (Alt+R is Remove Entry's); it asks first, naming the file; No
+# is the default button, Y answers Yes.
+xdotool key alt+t
+[ -n "$(window_titled "Restore File?")" ] || fail "no question before the restore"
+import -window root "$artifacts/restore-question.png" >/dev/null 2>&1 || true
+xdotool key y
 
-# The registry editor merges; the window waits for it and reads the list again, without Refresh List.
+# The block goes back as Restore Selected puts it back, and the list is read again without Refresh
+# List; a message says what was restored.
+[ -n "$(window_titled "^Tidewell$")" ] || fail "the restore said nothing"
+import -window root "$artifacts/restore-said.png" >/dev/null 2>&1 || true
+xdotool key Return
 deadline=$((SECONDS + 20))
 until [ "$(row)" = "$before_row" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
 after_row=$(row)

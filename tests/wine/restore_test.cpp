@@ -389,6 +389,8 @@ TEST_F(RestoreUnderWine, RestoresStartedAtOnceInTwoProcessesRunOneAfterTheOther)
   for (const auto& [name, tree] : saved) EXPECT_TRUE(tree == Snapshot(name)) << name;
 }
 
+// Restore of an undo file asks, then puts the entry back itself and says so; a file its reader
+// cannot read whole goes to the registry editor only after a question that says why.
 TEST_F(RestoreUnderWine, AnUndoFileRestoredFromThePagePutsARemovedEntryBack) {
   SeedEntry(kEntry);
   keys_.push_back(kEntry);
@@ -398,13 +400,36 @@ TEST_F(RestoreUnderWine, AnUndoFileRestoredFromThePagePutsARemovedEntryBack) {
 
   ui_.shown.clear();
   SelectBackup(undo);
+  ui_.answers = {IDYES};
   form_.Button6.Click();
-  EXPECT_TRUE(ui_.Texts("message").empty()) << ui_.Texts("message").front();
+  ASSERT_EQ(1u, ui_.Texts("ask").size());
+  EXPECT_EQ("Restore File?", ui_.shown[0].caption);
+  EXPECT_EQ(static_cast<std::uint32_t>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2), ui_.shown[0].style);
+  ASSERT_EQ(1u, ui_.Texts("message").size());
+  EXPECT_EQ(0u, ui_.Texts("message")[0].find("Restored 1 of 1: ")) << ui_.Texts("message")[0];
+  EXPECT_TRUE(ui_.shellAnswers.empty());
+  regfile::Tree after = Snapshot(kEntry);
+  EXPECT_TRUE(before == after) << "after:\n" << regfile::Describe(after);
+  EXPECT_GE(Row(kEntry), 0) << "in the list at once";
+
+  // The same lines after one that deletes a key: the reader does not take it, the editor merges.
+  RemoveFromTheMainList(kEntry);
+  const std::string written = ReadFileText(BackupFolder() + undo);
+  const std::string header = "REGEDIT4\r\n";
+  ASSERT_EQ(0u, written.find(header));
+  WriteFileText(Backup("edited.reg"),
+                header + "\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\TidewellNoSuchKey]\r\n" + written.substr(header.size()));
+  ui_.shown.clear();
+  SelectBackup("edited.reg");
+  ui_.answers = {IDYES};
+  form_.Button6.Click();
+  ASSERT_EQ(1u, ui_.Texts("ask").size());
+  EXPECT_EQ("Merge File?", ui_.shown[0].caption);
+  EXPECT_EQ(static_cast<std::uint32_t>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2), ui_.shown[0].style);
   // The registry editor itself (on 64-bit Windows the 64-bit one), waited for: not the shell.
   EXPECT_TRUE(ui_.shellAnswers.empty());
-
   // The restore ended when the editor had merged: the entry is back, and listed without Refresh List.
-  const regfile::Tree after = Snapshot(kEntry);
+  after = Snapshot(kEntry);
   EXPECT_TRUE(before == after) << "after:\n" << regfile::Describe(after);
   EXPECT_GE(Row(kEntry), 0) << "in the list at once";
 }
