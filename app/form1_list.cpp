@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/form1.h"
@@ -31,9 +32,13 @@ std::vector<TForm1::EntryId> TForm1::SelectedEntryIds() const {
   return ids;
 }
 
+std::vector<TButton*> TForm1::RegistryButtons() {
+  return {&Button1, &Button2, &Button15, &Button8, &Button9, &Button6, &Button10};
+}
+
 void TForm1::RemoveSelectedEntries() {
   const std::vector<Entry> chosen = SelectedEntries();
-  if (chosen.empty()) return;
+  if (removing_ || chosen.empty()) return;
   std::vector<std::string> names;
   size_t withUninstaller = 0;
   for (const Entry& entry : chosen) {
@@ -55,21 +60,39 @@ void TForm1::RemoveSelectedEntries() {
   std::vector<std::string> undoFiles;
   // The first removal whose undo file could not be finished; it is removed, and the others go on.
   std::string undoProblem;
-  for (const Entry& entry : chosen) {
-    Label21.SetCaption("Removing " + std::to_string(removed + 1) + " of " + std::to_string(chosen.size()) + ": " +
-                       entry.displayName);
-    platform_.ui.ProcessMessages();
-    try {
-      const RemovalOutcome outcome = RemoveEntryKey(entry);
-      if (!outcome.undoFile.empty() && std::find(undoFiles.begin(), undoFiles.end(), outcome.undoFile) == undoFiles.end())
-        undoFiles.push_back(outcome.undoFile);
-      if (!outcome.Complete()) failure = IncompleteRemovalMessage(entry.displayName, outcome);
-      else if (undoProblem.empty()) undoProblem = UndoProblemMessage(entry.displayName, outcome);
-    } catch (const std::exception& error) {
-      failure = "Tidewell could not remove '" + entry.displayName + "': " + error.what();
+  {
+    // The messages handled between entries may press Remove again or another button that changes
+    // the registry: until the last entry is done they do nothing. The buttons are as they were again
+    // when the removal ends, however it ends; the scan after it sets them by the selection.
+    struct Run {
+      TForm1& form;
+      std::vector<std::pair<TButton*, bool>> buttons;
+      ~Run() {
+        form.removing_ = false;
+        for (const auto& [button, enabled] : buttons) button->SetEnabled(enabled);
+      }
+    } run{*this, {}};
+    removing_ = true;
+    for (TButton* button : RegistryButtons()) {
+      run.buttons.push_back({button, button->Enabled()});
+      button->SetEnabled(false);
     }
-    if (!failure.empty()) break;
-    ++removed;
+    for (const Entry& entry : chosen) {
+      Label21.SetCaption("Removing " + std::to_string(removed + 1) + " of " + std::to_string(chosen.size()) + ": " +
+                         entry.displayName);
+      platform_.ui.ProcessMessages();
+      try {
+        const RemovalOutcome outcome = RemoveEntryKey(entry);
+        if (!outcome.undoFile.empty() && std::find(undoFiles.begin(), undoFiles.end(), outcome.undoFile) == undoFiles.end())
+          undoFiles.push_back(outcome.undoFile);
+        if (!outcome.Complete()) failure = IncompleteRemovalMessage(entry.displayName, outcome);
+        else if (undoProblem.empty()) undoProblem = UndoProblemMessage(entry.displayName, outcome);
+      } catch (const std::exception& error) {
+        failure = "Tidewell could not remove '" + entry.displayName + "': " + error.what();
+      }
+      if (!failure.empty()) break;
+      ++removed;
+    }
   }
   FillListBox();
   if (removed > 0) {
@@ -153,8 +176,8 @@ void TForm1::ListView1ContextMenu() {
   const bool any = selected > 0;
   const auto item = [](bool enabled, const char* text) { return std::string(enabled ? "" : "!") + text; };
   const std::vector<std::string> items = {
-      item(one, "&Uninstall Program"),
-      item(any, "&Remove Entry\tDel"),
+      item(one && !removing_, "&Uninstall Program"),
+      item(any && !removing_, "&Remove Entry\tDel"),
       "",
       item(one, "&Test in Finder"),
       item(one, "&Copy Command\tCtrl+C"),
