@@ -245,8 +245,8 @@ void TForm1::StatusChecked(int entry, const std::string& command, const StatusRe
   }
   if (entry >= static_cast<int>(Entries.size())) return;
   Entry& listed = Entries[static_cast<size_t>(entry)];
-  // The command was changed since its check was asked for (a save, which checked the new one): the
-  // answer about the old one would overwrite the status of the new.
+  // The entry's command changed since its check was asked for (a save): the answer is about a command
+  // it no longer holds, and would overwrite the status of its own, which is checked instead.
   const StatusResult result =
       command == listed.uninstallString ? checked : ScanChecker(platform_.files, platform_.system).Check(listed);
   const int status = result.status;
