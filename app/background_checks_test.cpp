@@ -96,6 +96,35 @@ TEST(BackgroundChecksTest, CommandsWorkOnAnEntryWhoseStatusIsPending) {
             w.form->Label21.Caption());
 }
 
+// A command saved while its entry's check is still to come: the result for the old command, which
+// comes after the save, leaves the row as the save made it, and the line counts the entry by the
+// command it holds.
+TEST(BackgroundChecksTest, AResultForACommandSavedSinceChangesNothing) {
+  Window w(10);
+  w.form->FormCreate();
+  TListView& list = w.form->ListView1;
+  // Program 1001's file is gone; it is given one that is there before any result has come.
+  const auto select = [&](int row) {
+    list.SelectedFromUser(row);
+    list.SelectItem();
+  };
+  select(1);
+  ASSERT_EQ("C:\\Apps\\gone1.exe", w.form->Edit3.Text());
+  w.form->Edit3.TextFromUser("C:\\Apps\\here.exe /x");
+  w.p.ui.answers = {kIdYes};
+  select(2);
+  ASSERT_EQ("C:\\Apps\\here.exe /x", list.Item(1).SubItems.at(1)) << "saved";
+  ASSERT_EQ(kGoodLink, list.Item(1).ImageIndex);
+  const std::string reason = list.Item(1).Hint;
+  w.RunUntilChecked();
+  EXPECT_EQ(kGoodLink, list.Item(1).ImageIndex);
+  EXPECT_EQ("Good Link", list.Item(1).SubItems.at(3));
+  EXPECT_EQ(reason, list.Item(1).Hint);
+  EXPECT_EQ(kGoodLink, w.form->Entries.at(1).status);
+  EXPECT_EQ(reason, w.form->Entries.at(1).reason);
+  EXPECT_EQ("Saved the uninstall command of 'Program 1001'.  10 checked: 4 Broken Link", w.form->Label21.Caption());
+}
+
 TEST(BackgroundChecksTest, ClosingTheWindowStopsItsChecks) {
   Window w(2000);
   w.form->FormCreate();

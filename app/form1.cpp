@@ -341,9 +341,9 @@ void TForm1::ListView1Click() {
   const std::vector<Entry> selected = SelectedEntries();
   // With none selected the boxes keep the command they show; Save Changes waits for a selection.
   if (!selected.empty()) FillBoxes(selected.front());
-  Button1.SetEnabled(selected.size() == 1);
-  Button2.SetEnabled(true);
-  Button15.SetEnabled(selected.size() == 1);
+  Button1.SetEnabled(!removing_ && selected.size() == 1);
+  Button2.SetEnabled(!removing_);
+  Button15.SetEnabled(!removing_ && selected.size() == 1);
   ShowWhy();
 }
 
@@ -402,7 +402,7 @@ void TForm1::ListBox2Click() {
 
 void TForm1::ListBox1Click() {
   const bool selected = ListBox1.ItemIndex() != -1;
-  Button6.SetEnabled(selected);
+  Button6.SetEnabled(selected && !removing_);
   Button7.SetEnabled(selected);
 }
 

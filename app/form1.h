@@ -170,8 +170,10 @@ class TForm1 {
   // showing the clock until its status is known; without a window (tests, scripts) the scan checks
   // every entry before it returns.
   bool CheckInBackground = false;
-  // A result of the worker, on the window's thread; entry -1: all are checked.
-  void StatusChecked(int entry, const StatusResult& result);
+  // A result of the worker for the command it checked, on the window's thread; entry -1: all are
+  // checked. A result for a command that the entry no longer holds is dropped, and the command it
+  // holds is checked instead.
+  void StatusChecked(int entry, const std::string& command, const StatusResult& result);
   // Stops the running checks: no result of theirs reaches the lists afterwards.
   void CancelChecks();
   // How many listed entries still wait for their status.
@@ -247,6 +249,11 @@ class TForm1 {
   void ShowNotice();
   // Runs the removal of the entry, remembering whether it left something behind.
   RemovalOutcome RemoveEntryKey(const Entry& entry);
+  // Set while several entries are being removed: the window's messages go on meanwhile, and the
+  // buttons that change the registry stay disabled, whatever the selection.
+  bool removing_ = false;
+  // The buttons whose commands change the registry.
+  std::vector<TButton*> RegistryButtons();
   // Shows the entry's command in the Finder's and Change Uninstall String's boxes; an edit of another
   // entry's command not yet saved is saved or given up first, after a question.
   void FillBoxes(const Entry& entry);

@@ -140,7 +140,7 @@ void TForm1::ShowUndoRecords(const std::string& file) {
   Label17.SetCaption(summary + ".");
 }
 
-void TForm1::ListView2Click() { Button10.SetEnabled(!ListView2.SelectedRows().empty()); }
+void TForm1::ListView2Click() { Button10.SetEnabled(!removing_ && !ListView2.SelectedRows().empty()); }
 
 bool TForm1::SelectBackupFile(const std::string& file) {
   for (int line = 0; line < ListBox1.Count(); ++line) {

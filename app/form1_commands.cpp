@@ -54,6 +54,8 @@ RemovalOutcome TForm1::RemoveEntryKey(const Entry& entry) {
 }
 
 void TForm1::Button2Click() {
+  // Pressed again while several entries are being removed: that removal goes on alone.
+  if (removing_) return;
   const std::vector<Entry> selected = SelectedEntries();
   if (selected.empty()) {
     platform_.ui.ShowMessage(kSelectFirst);

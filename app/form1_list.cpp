@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/form1.h"
@@ -31,9 +32,13 @@ std::vector<TForm1::EntryId> TForm1::SelectedEntryIds() const {
   return ids;
 }
 
+std::vector<TButton*> TForm1::RegistryButtons() {
+  return {&Button1, &Button2, &Button15, &Button8, &Button9, &Button6, &Button10};
+}
+
 void TForm1::RemoveSelectedEntries() {
   const std::vector<Entry> chosen = SelectedEntries();
-  if (chosen.empty()) return;
+  if (removing_ || chosen.empty()) return;
   std::vector<std::string> names;
   size_t withUninstaller = 0;
   for (const Entry& entry : chosen) {
@@ -50,40 +55,73 @@ void TForm1::RemoveSelectedEntries() {
   // One after another, each written to the undo file and flushed before it goes, as a single
   // removal is; the first that fails stops the rest.
   size_t removed = 0;
+  // The entries handled: at a failure, the one that failed.
+  size_t done = 0;
   std::string failure;
   // The undo files the removals went to, each named once.
   std::vector<std::string> undoFiles;
-  for (const Entry& entry : chosen) {
-    Label21.SetCaption("Removing " + std::to_string(removed + 1) + " of " + std::to_string(chosen.size()) + ": " +
-                       entry.displayName);
-    platform_.ui.ProcessMessages();
-    try {
-      const RemovalOutcome outcome = RemoveEntryKey(entry);
-      if (!outcome.undoFile.empty() && std::find(undoFiles.begin(), undoFiles.end(), outcome.undoFile) == undoFiles.end())
-        undoFiles.push_back(outcome.undoFile);
-      if (!outcome.Complete()) failure = IncompleteRemovalMessage(entry.displayName, outcome);
-    } catch (const std::exception& error) {
-      failure = "Tidewell could not remove '" + entry.displayName + "': " + error.what();
+  // The entries another program removed meanwhile: nothing written, nothing to fail.
+  std::vector<std::string> gone;
+  {
+    // The messages handled between entries may press Remove again or another button that changes
+    // the registry: until the last entry is done they do nothing. The buttons are as they were again
+    // when the removal ends, however it ends; the scan after it sets them by the selection.
+    struct Run {
+      TForm1& form;
+      std::vector<std::pair<TButton*, bool>> buttons;
+      ~Run() {
+        form.removing_ = false;
+        for (const auto& [button, enabled] : buttons) button->SetEnabled(enabled);
+      }
+    } run{*this, {}};
+    removing_ = true;
+    for (TButton* button : RegistryButtons()) {
+      run.buttons.push_back({button, button->Enabled()});
+      button->SetEnabled(false);
     }
-    if (!failure.empty()) break;
-    ++removed;
+    for (; done < chosen.size(); ++done) {
+      const Entry& entry = chosen[done];
+      Label21.SetCaption("Removing " + std::to_string(done + 1) + " of " + std::to_string(chosen.size()) + ": " +
+                         entry.displayName);
+      platform_.ui.ProcessMessages();
+      try {
+        const RemovalOutcome outcome = RemoveEntryKey(entry);
+        if (!outcome.undoFile.empty() && std::find(undoFiles.begin(), undoFiles.end(), outcome.undoFile) == undoFiles.end())
+          undoFiles.push_back(outcome.undoFile);
+        if (outcome.alreadyGone) {
+          gone.push_back(entry.displayName);
+          continue;
+        }
+        if (!outcome.Complete()) failure = IncompleteRemovalMessage(entry.displayName, outcome);
+      } catch (const std::exception& error) {
+        // Raised before anything of the entry was deleted: its backup could not be written whole.
+        failure = "Tidewell could not remove '" + entry.displayName + "': " + error.what() + ". Nothing of it was removed";
+      }
+      if (!failure.empty()) break;
+      ++removed;
+    }
   }
   FillListBox();
-  if (removed > 0) {
+  std::string goneNames;
+  for (const std::string& name : gone) goneNames += (goneNames.empty() ? "" : ", ") + name;
+  if (removed > 0 || !gone.empty()) {
     std::string files;
     for (const std::string& file : undoFiles) files += (files.empty() ? "" : " and ") + file;
-    notice_ = "Removed " + std::to_string(removed) + (removed == 1 ? " entry" : " entries") +
-              (files.empty() ? "." : ", backed up in " + files + ".");
+    notice_ = removed == 0 ? std::string()
+                           : "Removed " + std::to_string(removed) + (removed == 1 ? " entry" : " entries") +
+                                 (files.empty() ? "." : ", backed up in " + files + ".");
+    if (!gone.empty()) notice_ += (notice_.empty() ? "" : " ") + std::string("Already gone (another program removed ") +
+                                  (gone.size() == 1 ? "it" : "them") + "): " + goneNames + ".";
     ShowNotice();
   }
   if (failure.empty()) return;
   std::string text = "Removed " + std::to_string(removed) + " of " + std::to_string(chosen.size()) + " entries. " +
                      failure;
   if (text.back() != '.') text += '.';
-  if (removed + 1 < chosen.size()) {
+  if (done + 1 < chosen.size()) {
     text += " Not removed: ";
-    for (size_t i = removed + 1; i < chosen.size(); ++i)
-      text += (i > removed + 1 ? ", " : "") + chosen[i].displayName;
+    for (size_t i = done + 1; i < chosen.size(); ++i)
+      text += (i > done + 1 ? ", " : "") + chosen[i].displayName;
     text += ".";
   }
   platform_.ui.ShowError(text);
@@ -149,8 +187,8 @@ void TForm1::ListView1ContextMenu() {
   const bool any = selected > 0;
   const auto item = [](bool enabled, const char* text) { return std::string(enabled ? "" : "!") + text; };
   const std::vector<std::string> items = {
-      item(one, "&Uninstall Program"),
-      item(any, "&Remove Entry\tDel"),
+      item(one && !removing_, "&Uninstall Program"),
+      item(any && !removing_, "&Remove Entry\tDel"),
       "",
       item(one, "&Test in Finder"),
       item(one, "&Copy Command\tCtrl+C"),

@@ -216,8 +216,9 @@ void TForm1::StartChecks(std::vector<StatusJob> jobs) {
     // A task of the window's queue: nothing may escape it.
     try {
       statusWorker_ = std::make_unique<StatusWorker>(platform_.files, platform_.system, platform_.ui, std::move(jobs),
-                                                     [this](int entry, const StatusResult& result) {
-                                                       StatusChecked(entry, result);
+                                                     [this](int entry, const std::string& command,
+                                                            const StatusResult& result) {
+                                                       StatusChecked(entry, command, result);
                                                      });
     } catch (const std::exception& error) {
       ShowException(error);
@@ -236,15 +237,20 @@ void TForm1::CancelChecks() {
   checksPending_ = 0;
 }
 
-void TForm1::StatusChecked(int entry, const StatusResult& result) {
-  const int status = result.status;
+void TForm1::StatusChecked(int entry, const std::string& command, const StatusResult& checked) {
   if (entry < 0) {
     checksPending_ = 0;
     ShowCheckProgress();
     return;
   }
   if (entry >= static_cast<int>(Entries.size())) return;
-  ApplyStatus(Entries[static_cast<size_t>(entry)], result);
+  Entry& listed = Entries[static_cast<size_t>(entry)];
+  // The entry's command changed since its check was asked for (a save): the answer is about a command
+  // it no longer holds, and would overwrite the status of its own, which is checked instead.
+  const StatusResult result =
+      command == listed.uninstallString ? checked : ScanChecker(platform_.files, platform_.system).Check(listed);
+  const int status = result.status;
+  ApplyStatus(listed, result);
   ++checksDone_;
   brokenFound_ += status == kBrokenLink ? 1 : 0;
   missingFound_ += status == kMissingDisk ? 1 : 0;

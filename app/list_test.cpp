@@ -3,7 +3,10 @@
 // selected in one step, the line that says why, and the context menu's commands.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/form1.h"
@@ -202,6 +205,81 @@ TEST(ListTest, SeveralEntriesGoAfterOneQuestionEachBackedUpAndTheFirstFailureSto
   EXPECT_EQ(dump, n.p.registry.Dump(kHkeyLocalMachine, kEntries));
   EXPECT_FALSE(n.p.files.FileExistsAt(kUndo));
   EXPECT_FALSE(n.p.files.FileExistsAt(kUnicodeUndo));
+}
+
+// Every line the status line shows, and a press of the test's when it says that the second of
+// several entries is being removed (the first is gone by then).
+struct StatusLine : TControl::Peer {
+  void Update(TControl& control, Aspect aspect, int) override {
+    if (aspect != Aspect::kCaption) return;
+    lines.push_back(control.Caption());
+    if (control.Caption().rfind("Removing 2 of ", 0) == 0 && onSecond) ui->pendingMessages.push_back(std::exchange(onSecond, {}));
+  }
+  MemoryUi* ui = nullptr;
+  std::function<void()> onSecond;
+  std::vector<std::string> lines;
+};
+
+// The removal of several entries lets the window's messages through between entries: a second
+// Remove then, whichever way it comes, does nothing, and the buttons that change the registry stay
+// disabled until the removal ends, also when it ends by an error.
+TEST(ListTest, ASecondRemoveWhileSeveralAreBeingRemovedDoesNothing) {
+  constexpr int kVkDelete = 0x2E;
+  const struct {
+    const char* how;
+    std::function<void(Window&)> press;
+  } presses[] = {
+      {"button", [](Window& w) { w.form.Button2.Click(); }},
+      {"Delete key", [](Window& w) { w.form.ListView1.KeyDown(kVkDelete); }},
+      {"context menu", [](Window& w) {
+         w.p.ui.menuChoices = {1};
+         w.form.ListView1.ContextMenu();
+       }},
+      {"an error", [](Window&) { throw std::runtime_error("The window could not be drawn"); }},
+  };
+  for (const auto& press : presses) {
+    SCOPED_TRACE(press.how);
+    Window w;
+    const bool raises = std::string(press.how) == "an error";
+    TForm1& f = w.form;
+    const std::vector<TButton*> changers = {&f.Button1, &f.Button2, &f.Button15, &f.Button8, &f.Button9, &f.Button6, &f.Button10};
+    w.SelectKeys({"kelp", "zebra", "anchor"});
+    w.p.ui.answers = {kIdYes, kIdYes};
+    std::vector<bool> enabledDuring;
+    StatusLine status;
+    status.ui = &w.p.ui;
+    status.onSecond = [&] {
+      for (const TButton* button : changers) enabledDuring.push_back(button->Enabled());
+      press.press(w);
+    };
+    f.Label21.SetPeer(&status);
+    f.Button2.Click();
+    f.Label21.SetPeer(nullptr);
+    EXPECT_EQ(std::vector<bool>(changers.size(), false), enabledDuring);
+    for (const TButton* button : {&f.Button2, &f.Button8, &f.Button9}) EXPECT_TRUE(button->Enabled()) << button->Name();
+    EXPECT_EQ(1u, w.p.ui.listLines.size()) << "one question";
+    std::vector<std::string> said;
+    for (const std::string& line : status.lines)
+      if (line.rfind("Removed", 0) == 0) said.push_back(line);
+    if (raises) {
+      EXPECT_EQ(std::vector<std::string>{"The window could not be drawn."}, w.p.ui.Texts("error"));
+      w.SelectKeys({"zebra", "anchor"});
+      f.Button2.Click();
+      EXPECT_EQ(2u, w.p.ui.listLines.size()) << "Remove works again";
+      EXPECT_FALSE(w.p.registry.KeyExists(kHkeyLocalMachine, kEntries + "zebra"));
+      continue;
+    }
+    EXPECT_TRUE(w.p.ui.Texts("error").empty());
+    EXPECT_EQ(std::vector<std::string>{"Removed 3 entries, backed up in " + std::string(kUndo) + "."}, said);
+    const std::string undo = w.p.files.Content(kUndo);
+    for (const char* gone : {"kelp", "zebra", "anchor"}) {
+      EXPECT_FALSE(w.p.registry.KeyExists(kHkeyLocalMachine, kEntries + gone)) << gone;
+      const std::string block = "[HKEY_LOCAL_MACHINE\\" + kEntries + gone + "]";
+      const size_t first = undo.find(block);
+      EXPECT_NE(std::string::npos, first) << gone;
+      EXPECT_EQ(std::string::npos, undo.find(block, first + 1)) << gone << " backed up twice:\n" << undo;
+    }
+  }
 }
 
 TEST(ListTest, TheContextMenusCommandsActOnTheSelectedEntry) {

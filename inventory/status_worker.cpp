@@ -18,9 +18,10 @@ struct StatusWorker::Shared {
 
 namespace {
 
-void Post(platform::Ui& ui, const std::shared_ptr<StatusWorker::Shared>& shared, int index, StatusResult result) {
-  ui.Post([shared, index, result = std::move(result)] {
-    if (!shared->cancelled) shared->deliver(index, result);
+void Post(platform::Ui& ui, const std::shared_ptr<StatusWorker::Shared>& shared, int index, std::string command,
+          StatusResult result) {
+  ui.Post([shared, index, command = std::move(command), result = std::move(result)] {
+    if (!shared->cancelled) shared->deliver(index, command, result);
   });
 }
 
@@ -59,7 +60,7 @@ StatusWorker::StatusWorker(platform::FileSystem& files, platform::System& system
             } catch (const std::exception& error) {
               result = Unchecked(error.what());
             }
-            Post(ui, shared, job.index, std::move(result));
+            Post(ui, shared, job.index, job.entry.uninstallString, std::move(result));
           }
         } catch (const std::exception&) {
           // Out of memory for the queue itself: the entries not yet told stay as they are.
@@ -67,7 +68,7 @@ StatusWorker::StatusWorker(platform::FileSystem& files, platform::System& system
         // The last checker to finish says that all are done, after every result of the others.
         if (--shared->running == 0) {
           try {
-            Post(ui, shared, -1, StatusResult{});
+            Post(ui, shared, -1, {}, StatusResult{});
           } catch (const std::exception&) {
           }
         }
@@ -80,8 +81,9 @@ StatusWorker::StatusWorker(platform::FileSystem& files, platform::System& system
       if (--shared_->running == 0) {
         if (threads_.empty())
           for (const StatusJob& job : shared_->jobs)
-            Post(ui, shared_, job.index, Unchecked("no thread could be started (" + failure + ")"));
-        Post(ui, shared_, -1, StatusResult{});
+            Post(ui, shared_, job.index, job.entry.uninstallString,
+                 Unchecked("no thread could be started (" + failure + ")"));
+        Post(ui, shared_, -1, {}, StatusResult{});
       }
     }
   }

@@ -26,9 +26,10 @@ inline constexpr const char* kCouldNotBeChecked = "could not be checked: ";
 
 class StatusWorker {
  public:
-  // Called on the window's thread with each entry's status as it is known, and once more with
-  // index -1 when every job is done.
-  using Deliver = std::function<void(int index, const StatusResult& result)>;
+  // Called on the window's thread with each entry's status as it is known, with the command that
+  // was checked (the entry's when its job was made), and once more with index -1 when every job is
+  // done.
+  using Deliver = std::function<void(int index, const std::string& command, const StatusResult& result)>;
   // Makes a thread that runs the work; may raise when the system has none to give.
   using StartThread = std::function<std::thread(std::function<void()> work)>;
 

@@ -45,7 +45,7 @@ struct Disk {
   std::vector<std::pair<int, int>> delivered;
   bool done = false;
   StatusWorker::Deliver Collect() {
-    return [this](int entry, const StatusResult& result) {
+    return [this](int entry, const std::string&, const StatusResult& result) {
       if (entry < 0) done = true;
       else delivered.push_back({entry, result.status});
     };
@@ -56,10 +56,15 @@ TEST(StatusWorkerTest, DeliversEveryStatusOnceOnTheWindowsThreadAndTheEndAfterTh
   Disk disk;
   const std::thread::id window = std::this_thread::get_id();
   std::vector<std::thread::id> threads;
-  StatusWorker worker(disk.p.files, disk.p.system, disk.p.ui, disk.jobs, [&](int entry, const StatusResult& result) {
-    threads.push_back(std::this_thread::get_id());
-    disk.Collect()(entry, result);
-  });
+  StatusWorker worker(disk.p.files, disk.p.system, disk.p.ui, disk.jobs,
+                      [&](int entry, const std::string& command, const StatusResult& result) {
+                        threads.push_back(std::this_thread::get_id());
+                        // Each result names the command it is about.
+                        if (entry >= 0) {
+                          EXPECT_EQ(disk.jobs.at(static_cast<size_t>(entry)).entry.uninstallString, command);
+                        }
+                        disk.Collect()(entry, command, result);
+                      });
   disk.RunUntilDone();
   ASSERT_TRUE(disk.done);
   // The checkers share the entries out, so their results come in any order; the end comes after
@@ -93,7 +98,7 @@ TEST(StatusWorkerTest, EachCheckerTurnsTheRedirectionOffForItselfOnly) {
   ASSERT_EQ(kBrokenLink, StatusOfCommand(p.files, p.system, jobs[1].entry.uninstallString, false));
   std::vector<std::pair<int, int>> delivered;
   bool done = false;
-  StatusWorker worker(p.files, p.system, p.ui, jobs, [&](int entry, const StatusResult& result) {
+  StatusWorker worker(p.files, p.system, p.ui, jobs, [&](int entry, const std::string&, const StatusResult& result) {
     if (entry < 0) done = true;
     else delivered.push_back({entry, result.status});
   });
@@ -169,7 +174,7 @@ TEST(StatusWorkerTest, ACheckThatRaisesOrAThreadThatCannotBeMadeLeavesTheRestChe
     std::map<int, StatusResult> results;
     {
       StatusWorker worker(files, disk.p.system, disk.p.ui, disk.jobs,
-                          [&](int entry, const StatusResult& result) {
+                          [&](int entry, const std::string&, const StatusResult& result) {
                             if (entry < 0) disk.done = true;
                             else results[entry] = result;
                           },

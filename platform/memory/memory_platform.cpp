@@ -347,7 +347,17 @@ bool MemoryUi::DispatchPendingMessages(int* quitCode) {
   return true;
 }
 
-void MemoryUi::ProcessMessages() { ++processMessagesCalls; }
+void MemoryUi::ProcessMessages() {
+  ++processMessagesCalls;
+  // As the window's own call: the queued messages are dispatched, a quit is left for the main loop.
+  while (!pendingMessages.empty() && (quitAfterMessages < 0 || dispatched_ < quitAfterMessages)) {
+    auto message = std::move(pendingMessages.front());
+    pendingMessages.pop_front();
+    ++dispatched_;
+    message();
+  }
+  RunPosted();
+}
 
 void MemoryUi::Post(std::function<void()> task) {
   std::lock_guard<std::mutex> lock(postedMutex_);

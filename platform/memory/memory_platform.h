@@ -145,7 +145,7 @@ class MemoryUi : public Ui {
   // Asked at each ShellOpen: the shell loads libraries, which fails while the redirection is off.
   std::function<bool()> redirectionOff;
   int shellOpensWithRedirectionOff = 0;
-  std::deque<std::function<void()>> pendingMessages;  // dispatched by DispatchPendingMessages
+  std::deque<std::function<void()>> pendingMessages;  // dispatched by DispatchPendingMessages and ProcessMessages
   int quitAfterMessages = -1;  // WM_QUIT taken after this many dispatched messages
   int processMessagesCalls = 0;
 
