@@ -84,6 +84,7 @@ TEST_F(BackupsPageWindowTest, TheListsAreReadAgainOnceTheEditorHasMerged) {
   mp.files.AddFile(kBackup + "Undo20261207.reg", "REGEDIT4\r\n\r\n");
   form.FormCreate();
   const std::string editor = "\"C:\\WINDOWS\\regedit.exe\" \"" + kBackup + "Undo20261207.reg\"";
+  mp.files.AddFile("C:\\WINDOWS\\regedit.exe");
   mp.processes.startable[editor] = 2;
   // The editor merges while it runs: the entry comes back then.
   mp.processes.onInput = [&](int) {
