@@ -75,7 +75,7 @@ ProgramToStart FromStatusCheck(platform::FileSystem& files, platform::System& sy
                           finding.kind == Kind::kSearchedExe || finding.kind == Kind::kNetworkPath;
   const bool followed = !quoted && written.size() > named.size();
   if (!kindOfFile || piece.start != (quoted ? 1u : 0u) || !IsAbsolute(file) || !namedWhole ||
-      (followed && (finding.kind != Kind::kFile || !EndsWithExe(named))))
+      (followed && (finding.kind == Kind::kSearchedExe || !EndsWithExe(named))))
     return Refused(line, "which file is the program cannot be told for certain", &finding);
   if (!IsFile(files, file)) return Refused(line, file + " is not a program's file", &finding);
   // The child reads its arguments after the program's name: a name with blanks goes in quotes.

@@ -95,7 +95,8 @@ TEST(ExecProgramTest, TheSystemIsHandedTheProgramsFullPathOrNothingRuns) {
       EXPECT_NE(std::string::npos, failure.find("\nCommand: ")) << failure;
       continue;
     }
-    ASSERT_EQ(1u, mp.processes.started.size()) << failure;
+    EXPECT_EQ(1u, mp.processes.started.size()) << failure;
+    if (mp.processes.started.size() != 1) continue;
     EXPECT_EQ(c.application, mp.processes.started[0].application);
     EXPECT_EQ(c.started, mp.processes.started[0].commandLine);
   }
