@@ -215,9 +215,9 @@ void TForm1::Button1Click() {
   if (platform_.ui.AskMessageBox(Naming(kUninstallQuestion, EntryNamed(entry)), kUninstallCaption,
                                  platform::kMbYesNo | platform::kMbIconError | platform::kMbDefButton2) != platform::kIdYes)
     return;
-  std::uint32_t error = 0;
-  if (!Exec(platform_, entry.uninstallString, platform::kSwShow, entry.SixtyFourBit(), &error))
-    platform_.ui.ShowMessage(UnableToUninstallMessage(platform_, entry.uninstallString, error));
+  std::string failure;
+  if (!Exec(platform_, entry.uninstallString, platform::kSwShow, entry.SixtyFourBit(), &failure))
+    platform_.ui.ShowMessage("Unable to Uninstall\n" + failure);
   FillListBox();
 }
 

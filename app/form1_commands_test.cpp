@@ -199,6 +199,8 @@ class UninstallProgramTest : public ::testing::Test {
   UninstallProgramTest() : form(mp.platform()) {
     mp.registry.SetString(kHkeyLocalMachine, EntryKey("App"), "DisplayName", "App");
     mp.registry.SetString(kHkeyLocalMachine, EntryKey("App"), "UninstallString", "C:\\App\\u.exe");
+    mp.files.AddFile("C:\\App\\u.exe");
+    mp.files.AddFile("C:\\Other\\u.exe");
     form.FormCreate();
     form.ListView1.Select(0);
   }
@@ -236,14 +238,17 @@ TEST_F(UninstallProgramTest, NoRunsNothingAndDoesNotRescan) {
   EXPECT_EQ(1, form.ListView1.Count()) << "no rescan: the new entry is not listed yet";
 }
 
-// The program's words first, then the file the command starts and the system's reason.
+// The program's words first, then why nothing was run, or the file the command starts and the
+// system's reason.
 TEST_F(UninstallProgramTest, AProgramThatCannotStartSaysWhyAndRescans) {
   const struct {
     const char* what;
     std::uint32_t refusal;  // 0: the file is not there
     std::string message;
   } cases[] = {
-      {"a missing uninstaller", 0, "Unable to Uninstall\nC:\\App\\u.exe: The system cannot find the file specified."},
+      {"a missing uninstaller", 0,
+       "Unable to Uninstall\nNothing was run: the program's file is not there.\nStatus check: Not found: C:\\App\\u.exe "
+       "(looked for C:\\App\\u.exe, C:\\App\\u.exe .*, C:\\App and 1 more)\nCommand: C:\\App\\u.exe /S"},
       {"a file that is no program", 193, "Unable to Uninstall\nC:\\App\\u.exe: C:\\App\\u.exe is not a valid Win32 application."},
   };
   for (const auto& c : cases) {
@@ -251,7 +256,10 @@ TEST_F(UninstallProgramTest, AProgramThatCannotStartSaysWhyAndRescans) {
     MemoryPlatform q;
     q.registry.SetString(kHkeyLocalMachine, EntryKey("App"), "DisplayName", "App");
     q.registry.SetString(kHkeyLocalMachine, EntryKey("App"), "UninstallString", "C:\\App\\u.exe /S");
-    if (c.refusal) q.processes.refusals["C:\\App\\u.exe /S"] = c.refusal;
+    if (c.refusal) {
+      q.files.AddFile("C:\\App\\u.exe");
+      q.processes.refusals["C:\\App\\u.exe /S"] = c.refusal;
+    }
     TForm1 f(q.platform());
     f.FormCreate();
     q.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "DisplayName", "New");

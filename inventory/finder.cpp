@@ -311,17 +311,7 @@ bool Finder::FindSpace(const std::string& text, Finding* finding) {
     return true;
   }
 
-  // Only a text with a per-cent sign can expand into anything but itself. Asking only then gives
-  // the same answers and keeps Wine, whose expansion garbles a source of 32,767 characters or
-  // more, from turning a long text without variables into nothing.
-  if (s.find('%') != std::string::npos) {
-    if (options_.sixtyFourBit) s = AsSixtyFourBitVariables(s);
-    std::string expanded;
-    const std::uint32_t count = ExpandEnvironment(s, &expanded);
-    // A failed expansion, or an empty one of a text that is not empty (Wine's answer to a very
-    // long source), leaves the text to be judged as it stands.
-    if (count != 0 && count < platform::kMaxPath && !expanded.empty()) s = expanded;
-  }
+  s = Expanded(s);
   if (!s.empty() && s[0] == '%') {
     if (finding) Note(*finding, Finding::Kind::kPerCent, PathPart(s));
     return true;
@@ -348,6 +338,19 @@ bool Finder::FindSpace(const std::string& text, Finding* finding) {
   if (call.ProbePrefix(s.size()) || call.PatternFound(s + ".*") || ScanBackward(call, s)) return true;
   if (finding) Note(*finding, Finding::Kind::kNotFound, s);
   return false;
+}
+
+std::string Finder::Expanded(const std::string& text) {
+  // Only a text with a per-cent sign can expand into anything but itself. Asking only then gives
+  // the same answers and keeps Wine, whose expansion garbles a source of 32,767 characters or
+  // more, from turning a long text without variables into nothing.
+  if (text.find('%') == std::string::npos) return text;
+  const std::string source = options_.sixtyFourBit ? AsSixtyFourBitVariables(text) : text;
+  std::string expanded;
+  const std::uint32_t count = ExpandEnvironment(source, &expanded);
+  // A failed expansion, or an empty one of a text that is not empty (Wine's answer to a very
+  // long source), leaves the text to be judged as it stands.
+  return count != 0 && count < platform::kMaxPath && !expanded.empty() ? expanded : source;
 }
 
 std::uint32_t Finder::DriveType(const std::string& root) {

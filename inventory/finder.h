@@ -51,6 +51,9 @@ class Finder {
 
   platform::FileSystem& Files() const { return files_; }
   const FinderOptions& Options() const { return options_; }
+  // The text with its environment variables expanded as a piece is before it is looked for (a
+  // 64-bit program's folders as that program sees them); the text where that fails.
+  std::string Expanded(const std::string& text);
   // GetDriveType of the root, remembered in the memo.
   std::uint32_t DriveType(const std::string& root);
   // The environment expansion of the text into MAX_PATH characters, remembered in the memo.

@@ -54,16 +54,20 @@ void DropEntryPoint(Finding& finding) {
   if (LastOccurrence(library, ".DLL") == library.size() - 4) finding.text = library;
 }
 
-}  // namespace
-
 // Each rule hands a shorter remainder of the string to the next round, so this is a loop rather
 // than the recursion it reads as: an uninstall string of any length cannot exhaust the stack. The
 // remainder is always a tail of the text, so it is kept as a start index, and the keyword tests
 // look only at where the keywords last occur: the work stays in proportion to the text.
-int CheckUninstall(Finder& finder, const std::string& text, std::string* reason, std::string* file) {
+// With `first`, the check ends at the first piece it looks for and notes it there.
+int CheckPieces(Finder& finder, const std::string& text, std::string* reason, std::string* file,
+                ProgramPiece* first) {
   const size_t n = text.size();
   Finding finding;
-  Finding* const noted = reason || file ? &finding : nullptr;
+  Finding* const noted = reason || file || first ? &finding : nullptr;
+  const auto noteFirst = [&](const std::string& piece, size_t at, bool found) {
+    *first = {finding, piece, at};
+    return found ? kGoodLink : kBrokenLink;
+  };
   // A command that hands a library to RunDll32 (or RunDll), under any of its names.
   const size_t lastRundllName = LastOccurrence(text, "RUNDLL");
   const size_t lastRundll32 = LastOccurrence(text, "RUNDLL32 ");
@@ -103,6 +107,7 @@ int CheckUninstall(Finder& finder, const std::string& text, std::string* reason,
     const size_t drive = text.find(":\\", platform::Utf8Advance(text, start, 2));  // in s from its position 3
     if (drive == std::string::npos) {
       const bool found = finder.nFindSpace(text.substr(start), noted);
+      if (first) return noteFirst(text.substr(start), start, found);
       if (library) DropEntryPoint(finding);
       if (!found) return StatusOfMissingPiece(finder, root, finding, reason, file);
       if (reason) *reason = FindingLine(finding);
@@ -114,12 +119,25 @@ int CheckUninstall(Finder& finder, const std::string& text, std::string* reason,
     const size_t q = platform::CodePointsOf(piece).size();
     // A piece of three characters or fewer leads on to the rest whether it is found or not: it is
     // not looked for.
+    if (first && q > 3) return noteFirst(piece, start, finder.nFindSpace(piece, noted));
     if (q > 3 && !finder.nFindSpace(piece, noted)) {
       if (library) DropEntryPoint(finding);
       return StatusOfMissingPiece(finder, root, finding, reason, file);
     }
     dropFromStart(q);
   }
+}
+
+}  // namespace
+
+int CheckUninstall(Finder& finder, const std::string& text, std::string* reason, std::string* file) {
+  return CheckPieces(finder, text, reason, file, nullptr);
+}
+
+ProgramPiece FirstPieceOf(Finder& finder, const std::string& command) {
+  ProgramPiece first;
+  CheckPieces(finder, command, nullptr, nullptr, &first);
+  return first;
 }
 
 int CheckDriveType(platform::FileSystem& files, const std::string& root) { return DriveStatus(files.DriveType(root)); }

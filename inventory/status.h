@@ -20,6 +20,15 @@ inline constexpr int kMissingDisk = 2;
 // that decided was looked for as, or which drive was not looked at.
 // With `file`, also the file the line names: what was found, or the piece that was not.
 int CheckUninstall(Finder& finder, const std::string& text, std::string* reason = nullptr, std::string* file = nullptr);
+// The first piece of a command that CheckUninstall looks for: what the finder made of it, the
+// piece as the finder was given it, and where it begins in the command (npos: none was looked for).
+// A command that begins with its program's path has that path as its first piece.
+struct ProgramPiece {
+  Finding finding;
+  std::string text;
+  std::size_t start = std::string::npos;
+};
+ProgramPiece FirstPieceOf(Finder& finder, const std::string& command);
 // Missing Disk for the root of a removable, network, CD-ROM or RAM drive; otherwise Broken Link.
 int CheckDriveType(platform::FileSystem& files, const std::string& root);
 // The status of an entry's command as the entry's own uninstaller would see the disk: a 64-bit

@@ -8,26 +8,40 @@
 
 namespace {
 
-bool IsFile(platform::FileSystem& files, const std::string& path) {
-  const std::uint32_t attributes = files.Attributes(path);
-  return attributes != platform::kInvalidFileAttributes && !(attributes & platform::kFileAttributeDirectory);
+// "C:\App\u.exe: " and the system's text for the error, which some texts give with "%1" for the file.
+std::string StartFailure(platform::FileSystem& files, const std::string& program, std::uint32_t error) {
+  std::string reason = files.ErrorText(error);
+  if (reason.empty()) reason = "system error " + std::to_string(error);
+  for (std::size_t at; (at = reason.find("%1")) != std::string::npos;) reason.replace(at, 2, program);
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) reason.pop_back();
+  return program + ": " + reason;
 }
 
 }  // namespace
 
 bool Exec(const platform::Platform& platform, const std::string& commandLine, std::uint16_t show, bool sixtyFourBit,
-          std::uint32_t* error) {
-  const auto isFile = [&platform](const std::string& path) { return IsFile(platform.files, path); };
+          std::string* failure) {
   // A 64-bit program's uninstaller is found where that program would find it; the redirection is
   // on again before the wait, in which other commands of the window may run.
+  ProgramToStart program;
   platform::UniqueProcess process;
+  std::uint32_t error = 0;
   {
     std::optional<platform::RedirectionOff> off;
     if (sixtyFourBit) off.emplace(platform.system);
-    process = platform::UniqueProcess(platform.processes,
-                                      platform.processes.StartProcess(QuoteProgramPath(commandLine, isFile), show, error));
+    program = ResolveProgram(platform.files, platform.system, commandLine, sixtyFourBit);
+    if (!program.application.empty()) {
+      process = platform::UniqueProcess(
+          platform.processes, platform.processes.StartProcess(program.application, program.commandLine, show, &error));
+    }
   }
-  if (!process) return false;
+  if (!process) {
+    if (failure) {
+      *failure = program.application.empty() ? program.refusal
+                                              : StartFailure(platform.files, program.application, error);
+    }
+    return false;
+  }
   // The window stays usable while the child runs: serve every queued message, then sleep until the
   // child ends or new input arrives. The child's end is its handle becoming signalled, so an exit
   // code of 259 is no longer mistaken for a running child.
@@ -37,16 +51,4 @@ bool Exec(const platform::Platform& platform, const std::string& commandLine, st
     if (platform.processes.WaitForProcessOrInput(process.get()) == platform::Wake::kProcessEnded) break;
   }
   return true;
-}
-
-std::string UnableToUninstallMessage(const platform::Platform& platform, const std::string& commandLine,
-                                     std::uint32_t error) {
-  const std::string program =
-      ProgramOf(commandLine, [&platform](const std::string& path) { return IsFile(platform.files, path); });
-  std::string reason = platform.files.ErrorText(error);
-  if (reason.empty()) reason = "system error " + std::to_string(error);
-  // Some of the system's texts name the file as "%1".
-  for (std::size_t at; (at = reason.find("%1")) != std::string::npos;) reason.replace(at, 2, program);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) reason.pop_back();
-  return "Unable to Uninstall\n" + (program.empty() ? std::string("(no program named)") : program) + ": " + reason;
 }

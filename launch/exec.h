@@ -5,13 +5,10 @@
 
 #include "platform/platform.h"
 
-// Starts the command line (its program path quoted as QuoteProgramPath does) and serves the
-// thread's messages until the child ends. With `sixtyFourBit`, the program is looked for and
-// started with the file-system redirection off. False when nothing was started, with the system's
-// error code in *error.
+// Starts the program of the command line as ResolveProgram finds it, handing the system its full
+// path, and serves the thread's messages until the child ends. With `sixtyFourBit`, the program is
+// looked for and started with the file-system redirection off. False when nothing was started,
+// with why in *failure: why no program was found, naming the command, or the program and the
+// system's reason for not starting it.
 bool Exec(const platform::Platform& platform, const std::string& commandLine, std::uint16_t show,
-          bool sixtyFourBit = false, std::uint32_t* error = nullptr);
-// "Unable to Uninstall", and on the next line the program the command line starts and the system's
-// reason for not starting it.
-std::string UnableToUninstallMessage(const platform::Platform& platform, const std::string& commandLine,
-                                     std::uint32_t error);
+          bool sixtyFourBit = false, std::string* failure = nullptr);

@@ -14,33 +14,97 @@ using namespace platform;
 
 namespace {
 
-TEST(QuoteProgramPath, APlantedProgramIsNotWhatRuns) {
-  const std::set<std::string> files = {"C:\\Program.exe", "C:\\Program Files\\App\\uninst.exe",
-                                       "C:\\Tools\\remove.EXE", "C:\\Windows\\system32\\MsiExec.exe"};
-  const auto isFile = [&](const std::string& p) { return files.count(p) > 0; };
+// Uninstall Program hands the system the program's full path, so that the system searches no
+// folder for it: a name without a folder comes from the System folder or the Windows folder alone,
+// never from this program's folder or the current one, where the same names are planted here; a
+// path is the file that the status check finds, and only when the command names it whole.
+TEST(ExecProgramTest, TheSystemIsHandedTheProgramsFullPathOrNothingRuns) {
+  const std::string msiexec = "C:\\WINDOWS\\system32\\MsiExec.exe";
   const struct {
-    const char* line;
-    const char* expected;
+    const char* what;
+    std::string command;
+    bool sixtyFourBit;        // a 64-bit program's entry on 64-bit Windows, where only System32 has the file
+    std::string application;  // empty: nothing runs
+    std::string started;      // the command line the child is given; or, when nothing runs, part of why
   } cases[] = {
-      // Unquoted, the system would try C:\Program.exe first; quoted, only the named file runs.
-      {"C:\\Program Files\\App\\uninst.exe /S", "\"C:\\Program Files\\App\\uninst.exe\" /S"},
-      {"C:\\Program Files\\App\\uninst.exe", "\"C:\\Program Files\\App\\uninst.exe\""},
-      // A line that names C:\Program.exe itself runs it, as before.
-      {"C:\\Program.exe Files\\App\\uninst.exe", "C:\\Program.exe Files\\App\\uninst.exe"},
-      {"\"C:\\Program Files\\App\\uninst.exe\" /S", "\"C:\\Program Files\\App\\uninst.exe\" /S"},
-      {"MsiExec.exe /X{12345678-ABCD}", "MsiExec.exe /X{12345678-ABCD}"},
-      {"RunDll32 C:\\PROGRA~1\\COMMON~1\\INSTAL~1\\engine\\6\\INTEL3~1\\Ctor.dll,LaunchSetup",
-       "RunDll32 C:\\PROGRA~1\\COMMON~1\\INSTAL~1\\engine\\6\\INTEL3~1\\Ctor.dll,LaunchSetup"},
-      {"C:\\Tools\\remove.EXE -f", "C:\\Tools\\remove.EXE -f"},
-      {"C:\\Program Files\\Gone\\uninst.exe /S", "C:\\Program Files\\Gone\\uninst.exe /S"},
-      {"C:\\Program Files\\App\\uninst.exe.bak /S", "C:\\Program Files\\App\\uninst.exe.bak /S"},
-      {"", ""},
+      {"a bare name", "MsiExec.exe /X{1}", false, msiexec, "MsiExec.exe /X{1}"},
+      {"a bare name without .exe", "msiexec /x{1}", false, "C:\\WINDOWS\\system32\\msiexec.exe", "msiexec /x{1}"},
+      {"a bare name in quotes", "\"MsiExec.exe\" /X{1}", false, msiexec, "\"MsiExec.exe\" /X{1}"},
+      {"a bare name of the Windows folder", "regedit.exe /s x.reg", false, "C:\\WINDOWS\\regedit.exe",
+       "regedit.exe /s x.reg"},
+      {"RunDll32 and its library", "RunDll32 C:\\PROGRA~1\\App\\Ctor.dll,LaunchSetup", false,
+       "C:\\WINDOWS\\system32\\RunDll32.exe", "RunDll32 C:\\PROGRA~1\\App\\Ctor.dll,LaunchSetup"},
+      {"a bare name only beside the program and in the current folder", "unins000.exe /S", false, "",
+       "unins000.exe is in neither C:\\WINDOWS\\system32 nor C:\\WINDOWS"},
+      {"a 64-bit program's bare name, in System32", "MsiExec.exe /X{1}", true, msiexec, "MsiExec.exe /X{1}"},
+      {"a quoted path", "\"C:\\Program Files\\App\\uninst.exe\" /S", false, "C:\\Program Files\\App\\uninst.exe",
+       "\"C:\\Program Files\\App\\uninst.exe\" /S"},
+      {"an unquoted path with blanks, C:\\Program.exe planted", "C:\\Program Files\\App\\uninst.exe /S", false,
+       "C:\\Program Files\\App\\uninst.exe", "\"C:\\Program Files\\App\\uninst.exe\" /S"},
+      {"a command that names C:\\Program.exe itself", "C:\\Program.exe Files\\App\\uninst.exe", false,
+       "C:\\Program.exe", "C:\\Program.exe Files\\App\\uninst.exe"},
+      {"a quoted path, .exe left out", "\"C:\\Program Files\\App\\uninst\" /S", false,
+       "C:\\Program Files\\App\\uninst.exe", "\"C:\\Program Files\\App\\uninst\" /S"},
+      {"an unquoted path alone, .exe left out", "C:\\Tools\\remove", false, "C:\\Tools\\remove.exe",
+       "C:\\Tools\\remove"},
+      {"an unquoted path and more, .exe left out", "C:\\Tools\\remove -f", false, "", "cannot be told for certain"},
+      {"a path after an argument holding a drive", "C:\\Tools\\remove.EXE -log C:\\x.log", false,
+       "C:\\Tools\\remove.EXE", "C:\\Tools\\remove.EXE -log C:\\x.log"},
+      {"%SystemRoot%", "%SystemRoot%\\System32\\MsiExec.exe /X{1}", false, "C:\\WINDOWS\\System32\\MsiExec.exe",
+       "%SystemRoot%\\System32\\MsiExec.exe /X{1}"},
+      {"%ProgramFiles% of a 64-bit program", "\"%ProgramFiles%\\App64\\un.exe\" /S", true,
+       "C:\\Program Files\\App64\\un.exe", "\"%ProgramFiles%\\App64\\un.exe\" /S"},
+      {"a file that is not there", "C:\\Gone\\uninst.exe /S", false, "",
+       "the program's file is not there.\nStatus check: Not found: C:\\Gone\\uninst.exe"},
+      // The system would run C:\Program.exe here; the status check finds it, with ".exe" added.
+      {"a file that is not there, C:\\Program.exe planted", "C:\\Program Files\\Gone\\uninst.exe /S", false, "",
+       "cannot be told for certain.\nStatus check: Found C:\\Program.exe"},
+      {"an unquoted path with blanks, .exe left out", "C:\\Program Files\\App\\uninst /S", false, "",
+       "cannot be told for certain"},
+      {"a quoted path of which only a shorter file is there", "\"C:\\Program Files\\Gone\\uninst.exe\" /S", false, "",
+       "Command: \"C:\\Program Files\\Gone\\uninst.exe\" /S"},
+      {"a shorter file that ends at a mark in the name", "C:\\Tools\\un-install.exe /S", false, "",
+       "cannot be told for certain.\nStatus check: Found C:\\Tools\\un\n"},
+      {"a folder", "\"C:\\Program Files\\App\" /S", false, "", "C:\\Program Files\\App is not a program's file"},
+      {"a path without its drive", "\\Program Files\\App\\uninst.exe /S", false, "", "a path without a drive"},
+      {"a path from the current folder", "App\\uninst.exe /S", false, "", "Command: App\\uninst.exe /S"},
+      {"no command", " ", false, "", "the command is empty"},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.expected, QuoteProgramPath(c.line, isFile)) << c.line;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryPlatform mp;
+    if (c.sixtyFourBit) mp.SetWow64();
+    mp.files.SetEnvironment("SystemRoot", "C:\\WINDOWS");
+    mp.files.SetEnvironment("ProgramFiles", "C:\\Program Files (x86)");
+    mp.files.SetEnvironment("ProgramW6432", "C:\\Program Files");
+    for (const char* file : {"C:\\WINDOWS\\system32\\MsiExec.exe", "C:\\WINDOWS\\system32\\RunDll32.exe",
+                             "C:\\WINDOWS\\regedit.exe", "C:\\Program.exe", "C:\\Program Files\\App\\uninst.exe",
+                             "C:\\Program Files\\App64\\un.exe", "C:\\Tools\\remove.EXE", "C:\\Tools\\un",
+                             // Planted beside this program and in the current folder.
+                             "C:\\Tools\\Tidewell\\MsiExec.exe", "C:\\Tools\\Tidewell\\unins000.exe",
+                             "C:\\Downloads\\MsiExec.exe", "C:\\Downloads\\unins000.exe", "C:\\Downloads\\App\\uninst.exe"})
+      mp.files.AddFile(file);
+    mp.files.SetCurrentDirectory("C:\\Downloads");
+    if (!c.application.empty()) mp.processes.startable[c.started] = 0;
+    std::string failure;
+    EXPECT_EQ(!c.application.empty(), Exec(mp.platform(), c.command, kSwShow, c.sixtyFourBit, &failure));
+    if (c.application.empty()) {
+      EXPECT_TRUE(mp.processes.started.empty());
+      EXPECT_EQ(0u, failure.rfind("Nothing was run: ", 0)) << failure;
+      EXPECT_NE(std::string::npos, failure.find(c.started)) << failure;
+      EXPECT_NE(std::string::npos, failure.find("\nCommand: ")) << failure;
+      continue;
+    }
+    EXPECT_EQ(1u, mp.processes.started.size()) << failure;
+    if (mp.processes.started.size() != 1) continue;
+    EXPECT_EQ(c.application, mp.processes.started[0].application);
+    EXPECT_EQ(c.started, mp.processes.started[0].commandLine);
+  }
 }
 
 class LaunchTest : public ::testing::Test {
  protected:
+  LaunchTest() { mp.files.AddFile("C:\\App\\u.exe"); }
   MemoryPlatform mp;
 };
 

@@ -51,8 +51,8 @@ int StartRegistryEditor(const platform::Platform& platform, bool wow64, const st
     platform::ProcessId started = 0;
     {
       platform::RedirectionOff off(platform.system);
-      started = platform.processes.StartProcess("\"" + editor + "\"" + (arguments.empty() ? "" : " " + arguments),
-                                                platform::kSwShowNormal);
+      started = platform.processes.StartProcess(
+          editor, "\"" + editor + "\"" + (arguments.empty() ? "" : " " + arguments), platform::kSwShowNormal);
     }
     platform::UniqueProcess process(platform.processes, started);
     if (process) return 33;

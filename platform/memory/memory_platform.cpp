@@ -257,14 +257,15 @@ void MemorySystem::CloseMutex(MutexId mutex) {
   --openMutexes;
 }
 
-ProcessId MemoryProcesses::StartProcess(const std::string& commandLine, std::uint16_t show, std::uint32_t* error) {
+ProcessId MemoryProcesses::StartProcess(const std::string& application, const std::string& commandLine,
+                                        std::uint16_t show, std::uint32_t* error) {
   auto it = startable.find(commandLine);
   if (it == startable.end()) {
     const auto refused = refusals.find(commandLine);
     if (error) *error = refused == refusals.end() ? kErrorFileNotFound : refused->second;
     return 0;
   }
-  started.push_back({commandLine, show, it->second, false});
+  started.push_back({commandLine, application, show, it->second, false});
   ++openProcesses;
   return started.size();
 }

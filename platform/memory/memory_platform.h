@@ -110,6 +110,7 @@ class MemoryProcesses : public Processes {
  public:
   struct Child {
     std::string commandLine;
+    std::string application;  // the program's path, as the system was handed it
     std::uint16_t show = 0;
     int waitsLeft = 0;  // wakes with input before the child ends
     bool closed = false;
@@ -123,7 +124,8 @@ class MemoryProcesses : public Processes {
   std::function<void(int wake)> onInput;
   int openProcesses = 0;
 
-  ProcessId StartProcess(const std::string& commandLine, std::uint16_t show, std::uint32_t* error = nullptr) override;
+  ProcessId StartProcess(const std::string& application, const std::string& commandLine, std::uint16_t show,
+                         std::uint32_t* error = nullptr) override;
   Wake WaitForProcessOrInput(ProcessId process) override;
   void CloseProcess(ProcessId process) override;
 

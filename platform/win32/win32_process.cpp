@@ -12,7 +12,8 @@ namespace {
 PROCESS_INFORMATION* Info(ProcessId process) { return reinterpret_cast<PROCESS_INFORMATION*>(process); }
 }  // namespace
 
-ProcessId Win32Processes::StartProcess(const std::string& commandLine, std::uint16_t show, std::uint32_t* error) {
+ProcessId Win32Processes::StartProcess(const std::string& application, const std::string& commandLine,
+                                       std::uint16_t show, std::uint32_t* error) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;  // 68 bytes in a 32-bit program
   startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
@@ -22,8 +23,9 @@ ProcessId Win32Processes::StartProcess(const std::string& commandLine, std::uint
   std::vector<wchar_t> line(wide.begin(), wide.end());
   line.push_back(L'\0');
   auto* info = new PROCESS_INFORMATION{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                      &startup, info)) {
+  // With the program named, the system runs that file and searches no folder for the command's first word.
+  if (!CreateProcessW(Widen(application).c_str(), line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                      nullptr, &startup, info)) {
     if (error) *error = GetLastError();
     delete info;
     return 0;

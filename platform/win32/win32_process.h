@@ -6,7 +6,8 @@ namespace platform {
 
 class Win32Processes : public Processes {
  public:
-  ProcessId StartProcess(const std::string& commandLine, std::uint16_t show, std::uint32_t* error = nullptr) override;
+  ProcessId StartProcess(const std::string& application, const std::string& commandLine, std::uint16_t show,
+                         std::uint32_t* error = nullptr) override;
   Wake WaitForProcessOrInput(ProcessId process) override;
   void CloseProcess(ProcessId process) override;
 };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/form1.h"
+#include "launch/command_line.h"
 #include "launch/exec.h"
 #include "tests/wine/wine_form.h"
 #include "tests/wine/wine_test_support.h"
@@ -85,9 +86,12 @@ TEST_F(LaunchUnderWine, AMissingProgramSaysUnableToUninstall) {
   ASSERT_NO_FATAL_FAILURE(SelectSeededEntry());
   ui_.answers = {IDYES};
   form_.Button1.Click();
-  // The program's words, then the file and Wine's own reason.
+  // The program's words, then why nothing was run and the command.
   ASSERT_EQ(1u, ui_.Texts("message").size());
-  EXPECT_EQ(0u, ui_.Texts("message")[0].rfind("Unable to Uninstall\nC:\\No\\Such\\uninst.exe: ", 0)) << ui_.Texts("message")[0];
+  const std::string message = ui_.Texts("message")[0];
+  EXPECT_EQ(0u, message.rfind("Unable to Uninstall\nNothing was run: the program's file is not there.\n", 0)) << message;
+  EXPECT_NE(std::string::npos, message.find("Not found: C:\\No\\Such\\uninst.exe (looked for")) << message;
+  EXPECT_NE(std::string::npos, message.find("\nCommand: C:\\No\\Such\\uninst.exe /S")) << message;
   EXPECT_TRUE(EntryExists("TidewellLaunchTest"));
 }
 
@@ -178,6 +182,35 @@ TEST_F(ExecUnderWine, APlantedProgramAtTheFirstBlankDoesNotRun) {
   DeleteFileA(planted.c_str());
   RemoveDirectoryA(folder.c_str());
   EXPECT_NE(std::string::npos, ran.find("Tidewell Launch Test")) << "ran: " << ran;
+}
+
+// A name without a folder runs from the system's folders alone: an MsiExec.exe beside this program
+// and one in the current folder are not run, whichever view of the disk the entry's program has.
+TEST_F(ExecUnderWine, APlantedMsiExecBesideTheProgramOrInTheCurrentFolderDoesNotRun) {
+  const std::string current = TestFolder() + "planted-current\\";
+  CreateDirectoryA(current.c_str(), nullptr);
+  const std::string planted[] = {TestFolder() + "MsiExec.exe", current + "MsiExec.exe"};
+  for (const std::string& file : planted) ASSERT_TRUE(CopyFileA(FakeUninstaller().c_str(), file.c_str(), FALSE));
+  char before[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, before);
+  ASSERT_TRUE(SetCurrentDirectoryA(current.c_str()));
+  // The system's MsiExec.exe ends at once, without a window, for a product it does not know; a
+  // planted one (the stand-in uninstaller) writes the marker.
+  const std::string marker = TestFolder() + "planted-msiexec.txt";
+  const std::string command = "MsiExec.exe /qn /X{0C0A5E7E-1D6B-4C57-9C2E-7B3A1F0D4E21} --marker " + marker;
+  for (bool sixtyFourBit : {false, true}) {
+    SCOPED_TRACE(sixtyFourBit ? "a 64-bit program's entry" : "a 32-bit program's entry");
+    DeleteFileA(marker.c_str());
+    std::string failure;
+    EXPECT_TRUE(Exec(wine_.platform, command, SW_SHOW, sixtyFourBit, &failure)) << failure;
+    EXPECT_EQ("", ReadFileText(marker)) << "a planted MsiExec.exe ran";
+    EXPECT_EQ(wine_.real.system.SystemDirectory() + "\\MsiExec.exe",
+              ResolveProgram(wine_.real.files, wine_.real.system, command, sixtyFourBit).application);
+  }
+  SetCurrentDirectoryA(before);
+  DeleteFileA(marker.c_str());
+  for (const std::string& file : planted) DeleteFileA(file.c_str());
+  RemoveDirectoryA(current.c_str());
 }
 
 }  // namespace
