@@ -177,6 +177,7 @@ TEST_F(BackupsPageWindowTest, AFileTheReaderRefusesIsMergedOnlyAfterAWarning) {
        "it is not an undo file: its first line is not \"REGEDIT4\""},
   };
   for (const auto& c : cases) mp.files.AddFile(kBackup + c.name, c.content);
+  mp.files.AddFile("C:\\WINDOWS\\regedit.exe");
   form.FormCreate();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -365,21 +365,23 @@ const std::vector<Command>& Commands() {
        },
        [](World& w) { w.form->Button2.Click(); },
        [](World& w, const std::set<std::string>& before) -> std::string {
-         // "Removed 2 entries", or "Removed N of 2 entries. <what happened to the next>".
+         // "Removed 2 entries, backed up in ...", "Already gone (...): Alpha Tool.", or "Removed 1 of 2
+         // entries. Tidewell partly removed 'Beta': ..." with "Not removed: ..." for the rest.
          std::string text = w.form->Label21.Caption();
          for (const std::string& error : w.p.ui.Texts("error"))
-           if (!ScanError(error)) text = error;
-         int removed = Starts(text, "Removed 2 entries") ? 2 : Starts(text, "Removed 1 of") ? 1 : 0;
-         if (Starts(text, "Removed 1 entry")) removed = 1;
+           if (!ScanError(error)) text += " " + error;
+         const auto after = [&](const std::string& mark) {
+           const size_t at = text.find(mark);
+           return at == std::string::npos ? std::string() : text.substr(at + mark.size());
+         };
          std::string broken;
-         const char* keys[] = {"Alpha", "Beta"};
-         for (int i = 0; i < 2; ++i) {
-           Claim claim = i < removed ? Claim::kDone : Claim::kNotDone;
-           if (i == removed && text.find("partly removed '") != std::string::npos) claim = Claim::kPartly;
-           if (i == removed && text.find("already gone") != std::string::npos) claim = Claim::kAlreadyGone;
-           if (claim == Claim::kDone && w.RemovedMeanwhile(std::string("HKLM|[") + UpperCaseText(EntryKey(keys[i])) + "]"))
-             continue;
-           broken += CheckEntryRemoval(w, before, claim, keys[i]);
+         for (const auto& [key, name] : {std::pair{"Alpha", "Alpha Tool"}, std::pair{"Beta", "Beta"}}) {
+           Claim claim = Starts(text, "Removed ") ? Claim::kDone : Claim::kNotDone;
+           if (after("Already gone").find(name) != std::string::npos) claim = Claim::kAlreadyGone;
+           if (after("Not removed: ").find(name) != std::string::npos) claim = Claim::kNotDone;
+           if (text.find("could not remove '" + std::string(name) + "'") != std::string::npos) claim = Claim::kNotDone;
+           if (text.find("partly removed '" + std::string(name) + "'") != std::string::npos) claim = Claim::kPartly;
+           broken += CheckEntryRemoval(w, before, claim, key);
          }
          return broken;
        }},
