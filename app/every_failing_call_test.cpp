@@ -161,6 +161,7 @@ struct World {
   MemoryPlatform p;
   std::unique_ptr<TForm1> form;
   MemoryConsole console;
+  int exitCode = 0;
   std::vector<std::string> calls;
   // The keys that another program removed during the run, as facts begin: "HKLM|[SOFTWARE\\...".
   std::vector<std::string> gone;
@@ -336,13 +337,39 @@ void WriteEarlierUndoFile(World& w) {
                                   "Gamma]\r\n\"DisplayName\"=\"Gamma\"\r\n\"UninstallString\"=\"C:\\\\Gamma\\\\x.exe\"\r\n\r\n");
 }
 
+// The exit code says what the lines say: 3 when the registry refused for lack of rights, else 1 for
+// a line of something not done (or an error), else 5 for one partly removed, else 0.
+std::string CheckExitCode(const World& w) {
+  const std::string out = "\n" + w.console.out;
+  int expected = out.find("\nnot ") != std::string::npos || !w.console.error.empty() ? kExitFailure
+                 : out.find("\npartly removed ") != std::string::npos                ? kExitPartlyRemoved
+                                                                                     : kExitSuccess;
+  if (w.console.error.find("lack of rights") != std::string::npos) expected = kExitNeedsElevation;
+  return w.exitCode == expected ? "" : "exit code " + std::to_string(w.exitCode) + ", not " + std::to_string(expected) + "; ";
+}
+
+// "restored" only where the backup is in place (unless another program removed the entry since).
 std::string CheckRestored(World& w, const std::string& out) {
   std::string broken;
-  if (ConsoleClaim(out, "32-bit\\Beta") == Claim::kDone && UninstallStringOf(w, "Beta") != "C:\\Old\\remove.exe")
-    broken += "said Beta restored, but its command is not the backup's; ";
-  if (ConsoleClaim(out, "32-bit\\Gamma") == Claim::kDone && UninstallStringOf(w, "Gamma") != "C:\\Gamma\\x.exe")
-    broken += "said Gamma restored, but it is not there; ";
+  for (const auto& [key, command] : {std::pair{"Beta", "C:\\Old\\remove.exe"}, std::pair{"Gamma", "C:\\Gamma\\x.exe"}}) {
+    if (ConsoleClaim(out, std::string("32-bit\\") + key) != Claim::kDone) continue;
+    if (w.RemovedMeanwhile(std::string("HKLM|[") + UpperCaseText(EntryKey(key)) + "]")) continue;
+    if (UninstallStringOf(w, key) != command) broken += std::string("said ") + key + " restored, but it is not the backup's; ";
+  }
   return broken;
+}
+
+// What the window's message of a restore says was restored: the part before "Not restored".
+std::string CheckRestoredInWindow(World& w) {
+  std::string said;
+  for (const std::string& text : w.p.ui.Texts("message")) said += text;
+  for (const std::string& text : w.p.ui.Texts("error")) said += text;
+  said = said.substr(0, said.find("Not restored"));
+  if (!Starts(said, "Restored ")) return "";
+  std::string lines;
+  if (said.find("Beta") != std::string::npos) lines += "restored 32-bit\\Beta\n";
+  if (said.find("Gamma") != std::string::npos) lines += "restored 32-bit\\Gamma\n";
+  return CheckRestored(w, lines);
 }
 
 const std::vector<Command>& Commands() {
@@ -387,10 +414,10 @@ const std::vector<Command>& Commands() {
        }},
       {"console: /remove",
        [](World&) {},
-       [](World& w) { RunCommandLine({"/remove", "Alpha", "Beta"}, w.p.platform(), w.console); },
+       [](World& w) { w.exitCode = RunCommandLine({"/remove", "Alpha", "Beta"}, w.p.platform(), w.console); },
        [](World& w, const std::set<std::string>& before) {
          return CheckEntryRemoval(w, before, ConsoleClaim(w.console.out, "32-bit\\Alpha"), "Alpha") +
-                CheckEntryRemoval(w, before, ConsoleClaim(w.console.out, "32-bit\\Beta"), "Beta");
+                CheckEntryRemoval(w, before, ConsoleClaim(w.console.out, "32-bit\\Beta"), "Beta") + CheckExitCode(w);
        }},
       {"window: remove an installer product",
        [](World& w) {
@@ -425,12 +452,32 @@ const std::vector<Command>& Commands() {
        }},
       {"console: /restore FILE KEY",
        WriteEarlierUndoFile,
-       [](World& w) { RunCommandLine({"/restore", kEarlier, "Beta", "Gamma"}, w.p.platform(), w.console); },
-       [](World& w, const std::set<std::string>&) { return CheckRestored(w, w.console.out); }},
+       [](World& w) { w.exitCode = RunCommandLine({"/restore", kEarlier, "Beta", "Gamma"}, w.p.platform(), w.console); },
+       [](World& w, const std::set<std::string>&) { return CheckRestored(w, w.console.out) + CheckExitCode(w); }},
       {"console: /restore FILE /all",
        WriteEarlierUndoFile,
-       [](World& w) { RunCommandLine({"/restore", kEarlier, "/all"}, w.p.platform(), w.console); },
-       [](World& w, const std::set<std::string>&) { return CheckRestored(w, w.console.out); }},
+       [](World& w) { w.exitCode = RunCommandLine({"/restore", kEarlier, "/all"}, w.p.platform(), w.console); },
+       [](World& w, const std::set<std::string>&) { return CheckRestored(w, w.console.out) + CheckExitCode(w); }},
+      {"window: Restore (a whole undo file)",
+       [](World& w) {
+         WriteEarlierUndoFile(w);
+         OpenWindow(w);
+         SelectBackupFile(w, "Undo20261201.reg");
+         w.p.ui.answers = {kIdYes};
+       },
+       [](World& w) { w.form->Button6.Click(); },
+       [](World& w, const std::set<std::string>&) { return CheckRestoredInWindow(w); }},
+      {"window: Restore Selected",
+       [](World& w) {
+         WriteEarlierUndoFile(w);
+         OpenWindow(w);
+         SelectBackupFile(w, "Undo20261201.reg");
+         w.form->ListView2.SelectionFromUser({0, 1});
+         w.form->ListView2.Click();
+         w.p.ui.answers = {kIdYes};
+       },
+       [](World& w) { w.form->Button10.Click(); },
+       [](World& w, const std::set<std::string>&) { return CheckRestoredInWindow(w); }},
       {"window: hive restore",
        [](World& w) {
          TNTRegistry reg(w.p.registry);
