@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -18,6 +20,7 @@
 
 #include "app/form1.h"
 #include "backup/undo_file.h"
+#include "backup/undo_lock.h"
 #include "platform/memory/memory_platform.h"
 #include "platform/text_encoding.h"
 #include "registry/nt_registry.h"
@@ -171,6 +174,7 @@ struct World {
  private:
   long Step(const std::string& call, const std::string& path) {
     if (acting_) return 0;
+    WatchLock();
     calls.push_back(call);
     if (static_cast<int>(calls.size()) != target_) return 0;
     acting_ = true;
@@ -185,17 +189,13 @@ struct World {
       case Fault::kAccessDenied: return kErrorAccessDenied;
       case Fault::kSharingViolation: return kErrorSharingViolation;
       case Fault::kUndoFileRemoved:
-        for (const char* file : {kFile, kUnicodeFile}) {
-          const std::string content = p.files.FileExistsAt(file) ? p.files.Content(file) : "";
-          if (p.files.RemoveFile(file)) removedUndo.push_back(content);
-        }
+        for (const char* file : {kFile, kUnicodeFile}) RemoveUndoFile(file);
         return 0;
       case Fault::kGone: break;
     }
     if (call.rfind("file ", 0) == 0) {
-      // Deleted by another program, which respects the sharing of whoever holds the file open.
-      const std::string content = p.files.FileExistsAt(path) ? p.files.Content(path) : "";
-      if (p.files.RemoveFile(path) && (path == kFile || path == kUnicodeFile)) removedUndo.push_back(content);
+      if (path == kFile || path == kUnicodeFile) RemoveUndoFile(path);
+      else p.files.RemoveFile(path);
       return 0;
     }
     // Another program removes an entry or a product, not the lists themselves.
@@ -211,6 +211,28 @@ struct World {
     // A call through a handle of a key deleted meanwhile answers so; the others find nothing.
     return call == "reg open" || call == "reg delete key" ? 0 : kErrorKeyDeleted;
   }
+
+  // Deleted by another program, which respects the sharing of whoever holds the file open. What it
+  // takes between two commands is the user's to give back (from the recycle bin, say); what it takes
+  // while a command holds the undo lock is that command's backup, and counts as lost.
+  void RemoveUndoFile(const std::string& file) {
+    std::string content = p.files.FileExistsAt(file) ? p.files.Content(file) : "";
+    // The lines the running command wrote since it took the lock are its own.
+    if (p.system.mutexHeld[kUndoLockName]) content.resize(std::min(content.size(), sizeAtLock_[file]));
+    if (p.files.RemoveFile(file)) removedUndo.push_back(content);
+  }
+  // Notes how long the undo files were when a command last took the undo lock.
+  void WatchLock() {
+    const std::string wait = std::string("wait ") + kUndoLockName;
+    const std::vector<std::string>& log = p.system.mutexLog;
+    for (; logSeen_ < log.size(); ++logSeen_) {
+      if (log[logSeen_].rfind(wait, 0) != 0) continue;
+      for (const char* file : {kFile, kUnicodeFile})
+        sizeAtLock_[file] = p.files.FileExistsAt(file) ? p.files.Content(file).size() : 0;
+    }
+  }
+  std::map<std::string, std::size_t> sizeAtLock_;
+  std::size_t logSeen_ = 0;
 
   int target_ = 0;
   Fault fault_ = Fault::kNone;
