@@ -38,7 +38,7 @@ const std::string kBackup = "C:\\Tools\\Tidewell\\Backup\\";
 // An undo file of an earlier day, which the restores read.
 const std::string kEarlier = kBackup + "Undo20261201.reg";
 
-enum class Fault { kNone, kDiskFull, kAccessDenied, kSharingViolation, kGone, kUndoFileRemoved };
+enum class Fault { kNone, kDiskFull, kAccessDenied, kSharingViolation, kNoResources, kGone, kUndoFileRemoved };
 
 const char* FaultName(Fault fault) {
   switch (fault) {
@@ -46,6 +46,7 @@ const char* FaultName(Fault fault) {
     case Fault::kDiskFull: return "disk full";
     case Fault::kAccessDenied: return "access denied";
     case Fault::kSharingViolation: return "sharing violation";
+    case Fault::kNoResources: return "no system resources";
     case Fault::kGone: return "gone";
     case Fault::kUndoFileRemoved: return "undo file removed";
   }
@@ -61,7 +62,8 @@ std::vector<Fault> FaultsAt(const std::string& call) {
   if (call == "file open append" || call == "file open create") return {kDiskFull, kAccessDenied, kSharingViolation, kGone};
   if (call == "file mkdir") return {kDiskFull, kAccessDenied};
   if (call == "reg load") return {kAccessDenied, kSharingViolation};
-  return {kAccessDenied, kGone};
+  // The registry out of its quota or memory answers ERROR_NO_SYSTEM_RESOURCES.
+  return {kAccessDenied, kNoResources, kGone};
 }
 
 // A registry path as the in-memory registry names it ("HKLM\\SOFTWARE\\...") split into its root and the rest.
@@ -188,6 +190,7 @@ struct World {
       case Fault::kDiskFull: return kErrorDiskFull;
       case Fault::kAccessDenied: return kErrorAccessDenied;
       case Fault::kSharingViolation: return kErrorSharingViolation;
+      case Fault::kNoResources: return 1450;
       case Fault::kUndoFileRemoved:
         for (const char* file : {kFile, kUnicodeFile}) RemoveUndoFile(file);
         return 0;
@@ -539,6 +542,9 @@ const std::vector<Command>& Commands() {
   return commands;
 }
 
+// How often the console's commands ended with each exit code: the runs reach every outcome.
+std::map<int, int> exitCodesSeen;
+
 // One run of the command with the fault at the call: what broke a promise, or empty.
 std::string RunOnce(const Command& command, int target, Fault fault, std::vector<std::string>* calls = nullptr) {
   World w;
@@ -553,6 +559,7 @@ std::string RunOnce(const Command& command, int target, Fault fault, std::vector
   }
   w.Stop();
   if (calls) *calls = w.calls;
+  if (Starts(command.name, "console")) ++exitCodesSeen[w.exitCode];
   std::string broken = command.check(w, before);
   w.RestoreWhatTheRunBackedUp();
   const std::set<std::string> after = Facts(w.p.registry);
@@ -598,7 +605,12 @@ TEST(EveryFailingCall, NothingIsLostAndNothingIsSaidThatDidNotHappen) {
   }
   std::printf("every failing call: %zu commands x %d calls x their failure kinds = %d runs, %d broke a promise\n",
               Commands().size(), callsTried, runs, brokenRuns);
+  std::string codes;
+  for (const auto& [code, count] : exitCodesSeen) codes += " " + std::to_string(code) + ": " + std::to_string(count);
+  std::printf("the console's exit codes over these runs:%s\n", codes.c_str());
   EXPECT_EQ(0, brokenRuns);
+  for (const int code : {kExitSuccess, kExitFailure, kExitNeedsElevation, kExitPartlyRemoved})
+    EXPECT_GT(exitCodesSeen[code], 0) << "no run ended with exit code " << code;
 }
 
 }  // namespace
