@@ -508,6 +508,7 @@ TEST(CommandLineTest, RestoreSaysWhatItDidNotRestoreAndWhy) {
     int exitCode;
     Lines out;
     Lines back;  // entries put back
+    std::string error = {};  // the start of what goes to the error output
   } cases[] = {
       {"a key without a block", {"/restore", "Undo20261207.reg", "Shared"}, kExitFailure,
        {"not restored Shared: no block of that entry in the file"}, {}},
@@ -517,6 +518,16 @@ TEST(CommandLineTest, RestoreSaysWhatItDidNotRestoreAndWhy) {
        {"restored 32-bit\\Tool (line 17)"}, {"Tool"}},
       {"no block at that line", {"/restore", "Undo20261207.reg", "/line", "5"}, kExitFailure,
        {"not restored line 5: no block begins at that line"}, {}},
+      {"a key with two blocks and the line of one", {"/restore", "Undo20261207.reg", "Tool", "/line", "17"},
+       kExitSuccess, {"restored 32-bit\\Tool (line 17)"}, {"Tool"}},
+      {"the line of one key's block beside another key", {"/restore", "Undo20261207.reg", "Gone", "tool", "/line", "3"},
+       kExitSuccess, {"restored 32-bit\\Gone (line 10)", "restored 32-bit\\Tool (line 3)"}, {"Tool", "Gone"}},
+      {"a line of another key's block", {"/restore", "Undo20261207.reg", "Gone", "/line", "17"}, kExitFailure, {}, {},
+       "Tidewell: /line 17 does not agree with the entries named: the block that begins there is 32-bit\\Tool's; "
+       "nothing was restored\n"},
+      {"a line where no block begins, with a key", {"/restore", "Undo20261207.reg", "Tool", "/line", "5"}, kExitFailure,
+       {}, {}, "Tidewell: /line 5 does not agree with the entries named: no block begins at that line; nothing was "
+       "restored\n"},
       {"every block", {"/restore", "Undo20261207.reg", "/all"}, kExitSuccess,
        {"restored 32-bit\\Tool (line 3)", "restored 32-bit\\Gone (line 10)", "restored 32-bit\\Tool (line 17)"},
        {"Tool", "Gone"}},
@@ -524,7 +535,8 @@ TEST(CommandLineTest, RestoreSaysWhatItDidNotRestoreAndWhy) {
        {"not restored 32-bit\\Away (line 3): the backup cannot be read at line 5: hexadecimal bytes that cannot be read",
         "restored 32-bit\\Hidden (line 7)"},
        {}},
-      {"a file that is not there", {"/restore", "Undo19990101.reg", "/all"}, kExitFailure, {}, {}},
+      {"a file that is not there", {"/restore", "Undo19990101.reg", "/all"}, kExitFailure, {}, {},
+       "Tidewell: Undo19990101.reg cannot be read as an undo file: "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -538,8 +550,9 @@ TEST(CommandLineTest, RestoreSaysWhatItDidNotRestoreAndWhy) {
     const std::string away = m.p.registry.Dump(kHkeyLocalMachine, kMachine + "\\Away");
     EXPECT_EQ(c.exitCode, m.Run(c.arguments));
     EXPECT_EQ(c.out, m.OutLines());
-    if (c.out.empty()) {
-      EXPECT_EQ(0u, m.console.error.find("Tidewell: Undo19990101.reg cannot be read as an undo file: "));
+    EXPECT_EQ(0u, m.console.error.rfind(c.error, 0)) << m.console.error;
+    if (c.error.empty()) {
+      EXPECT_EQ("", m.console.error);
     }
     for (const char* key : {"Tool", "Gone"}) {
       const bool back = std::find(c.back.begin(), c.back.end(), key) != c.back.end();
