@@ -143,6 +143,14 @@ int ListEntries(const CommandLine& line, const platform::Platform& platform, pla
 
 std::string Count(int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
 
+// An entry, or a whole list, that the check could not read, by the name /remove gives an entry.
+std::string UnopenedName(const UnopenedKey& key) {
+  return key.keyName.empty() ? std::string("the ") + SourceName(key.source) + " list"
+                             : OneLine(std::string(SourceName(key.source)) + "\\" + key.keyName);
+}
+
+// A Broken Link entry found is certain whatever else could not be read (exit code 1); "none" is
+// said only when every entry was read, else the check could not be made (exit code 4).
 int CheckBroken(const platform::Platform& platform, platform::Console& console) {
   Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
   CheckEntries(platform.files, platform.system, &inventory.entries);
@@ -153,12 +161,34 @@ int CheckBroken(const platform::Platform& platform, platform::Console& console) 
     ++broken;
     lines += OneLine(EntryName(entry)) + ": " + OneLine(entry.reason) + "\n";
   }
+  int lists = 0, entries = 0;
+  std::string names;
+  const auto notRead = [&](const std::string& name, const std::string& why) {
+    names += (names.empty() ? "" : ", ") + name;
+    lines += name + ": could not be read: " + OneLine(why) + "\n";
+  };
+  for (const UnopenedKey& key : inventory.unopened) {
+    ++(key.keyName.empty() ? lists : entries);
+    notRead(UnopenedName(key), platform.files.ErrorText(key.error));
+  }
+  for (const Entry& entry : inventory.entries) {
+    if (entry.readError.empty()) continue;
+    ++entries;
+    notRead(OneLine(EntryName(entry)), entry.readError);
+  }
+  const bool whole = lists + entries == 0;
   // The count first: a tool that keeps only the start of the output keeps the answer.
-  const std::string head = broken == 0 ? "no Broken Link entries\n"
-                                       : Count(broken, "Broken Link entry", "Broken Link entries") +
-                                             ": /remove-broken /yes removes " + (broken == 1 ? "it" : "them") + "\n";
-  if (!console.WriteOut(head + lines)) return kExitCheckFailed;
-  return broken == 0 ? kExitSuccess : kExitBrokenFound;
+  std::string head = broken == 0 ? (whole ? "no Broken Link entries" : "no Broken Link entries among those read")
+                                 : Count(broken, "Broken Link entry", "Broken Link entries") +
+                                       ": /remove-broken /yes removes " + (broken == 1 ? "it" : "them");
+  if (!whole) {
+    head += "; " + (lists > 0 ? Count(lists, "list", "lists") : "") + (lists > 0 && entries > 0 ? " and " : "") +
+            (entries > 0 ? Count(entries, "entry", "entries") : "") + " could not be read";
+  }
+  if (!console.WriteOut(head + "\n" + lines)) return kExitCheckFailed;
+  if (!whole) console.WriteError("Tidewell: could not read, so could not check: " + names + "\n");
+  if (broken > 0) return kExitBrokenFound;
+  return whole ? kExitSuccess : kExitCheckFailed;
 }
 
 // The removals of one command line, one after another, each with its line: as the window's, to the

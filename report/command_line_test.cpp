@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -347,6 +348,60 @@ TEST(CommandLineTest, CheckExitsOneWhileThereIsABrokenLinkEntry) {
   ASSERT_EQ(kExitSuccess, m.Run({"/remove-broken", "/yes"}));
   EXPECT_EQ(kExitSuccess, m.Run({"/check"}));
   EXPECT_EQ(Lines{"no Broken Link entries"}, m.OutLines());
+}
+
+// An entry or a list that cannot be read is named with why, and the check never says "none" over
+// it: exit code 4, or 1 when a Broken Link entry was found all the same.
+TEST(CommandLineTest, CheckNamesWhatItCouldNotReadAndDoesNotSayNone) {
+  const struct {
+    const char* what;
+    bool broken;  // the Broken Link entries left in place
+    std::function<void(Machine&)> spoil;
+    int exitCode;
+    std::string head;
+    Lines unread;  // the lines after the Broken Link entries'
+    std::string error;
+  } cases[] = {
+      {"an entry's key that does not open", false,
+       [](Machine& m) { m.p.registry.LimitAccess(kHkeyLocalMachine, kMachine + "\\Tool", 0); }, kExitCheckFailed,
+       "no Broken Link entries among those read; 1 entry could not be read",
+       {"32-bit\\Tool: could not be read: Access is denied."}, "32-bit\\Tool"},
+      {"an entry whose values do not read", false,
+       [](Machine& m) {
+         m.p.registry.interfere = [](const std::string& call, const std::string& path, const std::string& name) {
+           const bool chat = path.size() >= 5 && path.compare(path.size() - 5, 5, "\\Chat") == 0;
+           return call == "read" && chat && name == "DisplayName" ? kErrorMoreData : kErrorSuccess;
+         };
+       },
+       kExitCheckFailed, "no Broken Link entries among those read; 1 entry could not be read",
+       {"user\\Chat: could not be read: Failed to get data for 'DisplayName'"}, "user\\Chat"},
+      {"a whole list that does not open", false,
+       [](Machine& m) { m.p.registry.LimitAccess(kHkeyCurrentUser, kUser, 0); }, kExitCheckFailed,
+       "no Broken Link entries among those read; 1 list could not be read",
+       {"the user list: could not be read: Access is denied."}, "the user list"},
+      {"a Broken Link entry found beside them", true,
+       [](Machine& m) {
+         m.p.registry.LimitAccess(kHkeyLocalMachine, kMachine + "\\Tool", 0);
+         m.p.registry.LimitAccess(kHkeyLocalMachine, kMachine + "\\Away", 0);
+       },
+       kExitBrokenFound, "3 Broken Link entries: /remove-broken /yes removes them; 2 entries could not be read",
+       {"32-bit\\Tool: could not be read: Access is denied.", "32-bit\\Away: could not be read: Access is denied."},
+       "32-bit\\Tool, 32-bit\\Away"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Machine m(false);
+    if (!c.broken) {
+      ASSERT_EQ(kExitSuccess, m.Run({"/remove-broken", "/yes"}));
+    }
+    c.spoil(m);
+    EXPECT_EQ(c.exitCode, m.Run({"/check"}));
+    const Lines lines = m.OutLines();
+    ASSERT_EQ(1 + (c.broken ? 3 : 0) + c.unread.size(), lines.size()) << m.console.out;
+    EXPECT_EQ(c.head, lines.front());
+    EXPECT_EQ(c.unread, Lines(lines.end() - c.unread.size(), lines.end()));
+    EXPECT_EQ("Tidewell: could not read, so could not check: " + c.error + "\n", m.console.error);
+  }
 }
 
 // /out takes what the command would write to the standard output, byte for byte, in a file made
