@@ -316,22 +316,49 @@ int Run(const CommandLine& line, const platform::Platform& platform, platform::C
   return kExitFailure;
 }
 
-// The file that /out names, made anew, as the standard output: UTF-8 as given, no byte-order mark.
-// The error stream stays the console's.
+// The file that /out names, as the standard output: UTF-8 as given, no byte-order mark. The output
+// goes to a file of its own beside it, which takes the file's place once the output is whole; until
+// then the file stays as it was, held open for reading: the command may read it, but neither it nor
+// anyone else may write it meanwhile (an undo file named there is then not written, and nothing is
+// removed or restored). The error stream stays the console's.
 class OutFile : public platform::Console {
  public:
   OutFile(platform::FileSystem& files, const std::string& path, platform::Console& console)
-      : files_(files), console_(console) {
-    file_ = platform::UniqueFile(files, files.OpenFile(path, platform::FileOpen::kCreate, &error_));
-  }
-  bool Opened() const { return static_cast<bool>(file_); }
-  // Closes the file: false when it, or any write, failed; ErrorText() says why.
-  bool Close() {
-    std::uint32_t error = 0;
-    if (file_ && !files_.CloseFile(file_.release(), &error) && written_) {
-      written_ = false;
-      error_ = error;
+      : files_(files), path_(path), console_(console) {
+    using platform::FileOpen;
+    // A file that cannot be written (read-only, a folder, open elsewhere) stops the command before
+    // it changes anything; opening it to append changes nothing in it. One that is not there is
+    // made empty, to be held like any other.
+    if (files.Attributes(path) != platform::kInvalidFileAttributes) {
+      if (!platform::UniqueFile(files, files.OpenFile(path, FileOpen::kAppend, &error_))) return;
+    } else {
+      made_ = static_cast<bool>(platform::UniqueFile(files, files.OpenFile(path, FileOpen::kCreateNew, &error_)));
+      if (!made_) return;
     }
+    held_ = platform::UniqueFile(files, files.OpenFile(path, FileOpen::kRead, &error_));
+    if (!held_) return;
+    for (int n = 1; n <= kMostTemporaries && !file_; ++n) {
+      temporary_ = path + "." + std::to_string(n) + ".tmp";
+      file_ = platform::UniqueFile(files, files.OpenFile(temporary_, FileOpen::kCreateNew, &error_));
+      if (!file_ && error_ != platform::kErrorFileExists) break;
+    }
+    if (!file_) temporary_.clear();
+  }
+  ~OutFile() override { Discard(); }
+  bool Opened() const { return static_cast<bool>(file_); }
+  // Puts the whole output in the file's place: false when a write, the flush, the close or the
+  // replacing failed, and then the file is as it was; ErrorText() says why.
+  bool Finish() {
+    std::uint32_t error = 0;
+    if (written_ && !files_.FlushFile(file_.get(), &error)) Failed(error);
+    if (!files_.CloseFile(file_.release(), &error)) Failed(error);
+    held_.reset();
+    if (written_ && !files_.RenameFileReplacing(temporary_, path_, &error)) Failed(error);
+    if (written_) {
+      temporary_.clear();
+      made_ = false;
+    }
+    Discard();
     return written_;
   }
   std::string ErrorText() const { return files_.ErrorText(error_); }
@@ -344,9 +371,33 @@ class OutFile : public platform::Console {
   bool WriteError(std::string_view text) override { return console_.WriteError(text); }
 
  private:
+  // Names tried beside the file, for when earlier runs left theirs.
+  static constexpr int kMostTemporaries = 100;
+
+  void Failed(std::uint32_t error) {
+    if (!written_) return;
+    written_ = false;
+    error_ = error;
+  }
+  // What did not take the file's place goes: the output, and the file made empty for it.
+  void Discard() {
+    file_.reset();
+    held_.reset();
+    if (!temporary_.empty()) files_.RemoveFile(temporary_);
+    temporary_.clear();
+    if (made_) files_.RemoveFile(path_);
+    made_ = false;
+  }
+
   platform::FileSystem& files_;
+  const std::string path_;
   platform::Console& console_;
+  // The file itself, open for reading while the command runs.
+  platform::UniqueFile held_;
+  // Whether it was not there, and was made empty.
+  bool made_ = false;
   platform::UniqueFile file_;
+  std::string temporary_;
   std::uint32_t error_ = 0;
   bool written_ = true;
 };
@@ -448,7 +499,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const platform::Pl
       return failed;
     }
     const int code = Run(line, platform, out);
-    if (out.Close()) return code;
+    if (out.Finish()) return code;
     console.WriteError("Tidewell: cannot write " + OneLine(line.outFile) + ": " + OneLine(out.ErrorText()) + "\n");
     return code == kExitNeedsElevation ? code : failed;
   } catch (const std::exception& error) {

@@ -404,8 +404,10 @@ TEST(CommandLineTest, CheckNamesWhatItCouldNotReadAndDoesNotSayNone) {
   }
 }
 
-// /out takes what the command would write to the standard output, byte for byte, in a file made
-// anew; a file that cannot be made stops the command before it changes anything.
+// /out takes what the command would write to the standard output, byte for byte, in place of the
+// file, once the output is whole: the command may read the file it writes, and output that is not
+// whole leaves the file as it was. A file that cannot be written stops the command before it
+// changes anything. Nothing is left beside the file.
 TEST(CommandLineTest, OutWritesTheOutputToAFile) {
   constexpr const char* kOut = "C:\\Reports\\out.txt";
   for (const Lines& command : std::vector<Lines>{{"/list"}, {"/list", "/json"}, {"/check"}, {"/remove-broken"},
@@ -421,18 +423,62 @@ TEST(CommandLineTest, OutWritesTheOutputToAFile) {
     EXPECT_EQ("", out.console.out) << what;
     EXPECT_EQ(plain.console.error, out.console.error) << what;
     EXPECT_EQ(plain.console.out, out.p.files.Content(kOut)) << what;
+    EXPECT_EQ(Lines{"out.txt"}, out.p.files.List("C:\\Reports")) << what;
   }
-  for (const auto& [command, code] : std::vector<std::pair<Lines, int>>{
-           {{"/list"}, kExitFailure}, {{"/check"}, kExitCheckFailed}, {{"/remove", "32-bit\\Tool"}, kExitFailure}}) {
-    const std::string what = ::testing::PrintToString(command);
+  {
+    Machine plain(false), out(false);
+    for (Machine* m : {&plain, &out}) ASSERT_EQ(kExitSuccess, m->Run({"/remove", "32-bit\\Tool", "32-bit\\Gone"}));
+    ASSERT_EQ(kExitSuccess, plain.Run({"/restore", "Undo20261207.reg", "/list"}));
+    EXPECT_EQ(kExitSuccess, out.Run({"/restore", "Undo20261207.reg", "/list", "/out", kUndo})) << out.console.error;
+    EXPECT_EQ(plain.console.out, out.p.files.Content(kUndo)) << "the file read, then replaced by the listing";
+    EXPECT_EQ(Lines{"Undo20261207.reg"}, out.p.files.List("C:\\Tools\\Tidewell\\Backup"));
+  }
+  // The day's undo file named as FILE, there or not: the removal cannot write its lines to it while
+  // the command runs, and so removes nothing.
+  for (const bool before : {true, false}) {
     Machine m(false);
+    m.p.files.AddFolder("C:\\Tools\\Tidewell\\Backup");
+    if (before) {
+      ASSERT_EQ(kExitSuccess, m.Run({"/remove", "32-bit\\Gone"}));
+    }
+    const regfile::Tree lists = m.Lists(false);
+    EXPECT_EQ(kExitFailure, m.Run({"/remove", "32-bit\\Tool", "/out", kUndo}));
+    EXPECT_EQ(regfile::Describe(lists), regfile::Describe(m.Lists(false)));
+    EXPECT_EQ(0u, m.p.files.Content(kUndo).rfind("not removed 32-bit\\Tool: ", 0)) << m.p.files.Content(kUndo);
+  }
+  const struct {
+    const char* what;
+    Lines command;
+    std::function<void(MemoryPlatform&)> spoil;
+    int exitCode;
+    std::string why;
+  } failures[] = {
+      {"a folder that is not there", {"/remove", "32-bit\\Tool", "/out", "C:\\Missing\\out.txt"}, nullptr,
+       kExitFailure, "C:\\Missing\\out.txt: The system cannot find the path specified."},
+      {"a folder that is not there, /check", {"/check", "/out", "C:\\Missing\\out.txt"}, nullptr, kExitCheckFailed,
+       "C:\\Missing\\out.txt: The system cannot find the path specified."},
+      {"a read-only file", {"/remove", "32-bit\\Tool", "/out", kUndo},
+       [](MemoryPlatform& p) { p.files.SetAttributes(kUndo, kFileAttributeReadOnly); }, kExitFailure,
+       std::string(kUndo) + ": Access is denied."},
+      {"a write that fails", {"/restore", "Undo20261207.reg", "/list", "/out", kUndo},
+       [](MemoryPlatform& p) { p.files.FailWriteAfter(1); }, kExitFailure,
+       std::string(kUndo) + ": The system cannot write to the specified device."},
+      {"a flush that fails", {"/restore", "Undo20261207.reg", "/list", "/out", kUndo},
+       [](MemoryPlatform& p) { p.files.FailFlushes(true); }, kExitFailure,
+       std::string(kUndo) + ": The system cannot write to the specified device."},
+  };
+  for (const auto& c : failures) {
+    SCOPED_TRACE(c.what);
+    Machine m(false);
+    ASSERT_EQ(kExitSuccess, m.Run({"/remove", "32-bit\\Gone"}));
+    const std::string undo = m.p.files.Content(kUndo);
     const regfile::Tree before = m.Lists(false);
-    Lines arguments = command;
-    arguments.insert(arguments.end(), {"/out", "C:\\Missing\\out.txt"});
-    EXPECT_EQ(code, m.Run(arguments)) << what;
-    EXPECT_EQ("Tidewell: cannot write C:\\Missing\\out.txt: The system cannot find the path specified.\n",
-              m.console.error) << what;
-    EXPECT_EQ(regfile::Describe(before), regfile::Describe(m.Lists(false))) << what;
+    if (c.spoil) c.spoil(m.p);
+    EXPECT_EQ(c.exitCode, m.Run(c.command));
+    EXPECT_EQ("Tidewell: cannot write " + c.why + "\n", m.console.error);
+    EXPECT_EQ(regfile::Describe(before), regfile::Describe(m.Lists(false)));
+    EXPECT_EQ(undo, m.p.files.Content(kUndo));
+    EXPECT_EQ(Lines{"Undo20261207.reg"}, m.p.files.List("C:\\Tools\\Tidewell\\Backup"));
   }
 }
 
