@@ -58,7 +58,8 @@ ReadPart ReadEntryKeys(platform::RegistryApi& api, const RegistryPlace& place, p
     if (name.empty()) continue;
     if (!entryKey.OpenPathToRead(name)) {
       // A key deleted since the list was read is no entry; one that is there is unread.
-      if (entryKey.LastError != platform::kErrorFileNotFound) part.unopened.push_back({source, name, entryKey.LastError});
+      if (entryKey.LastError != platform::kErrorFileNotFound)
+        part.unopened.push_back({source, name, entryKey.LastError});
       continue;
     }
     Entry entry;

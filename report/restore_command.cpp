@@ -146,10 +146,12 @@ class Choice {
     for (int number : lines) {
       if (std::find(claimed_.begin(), claimed_.end(), number) != claimed_.end()) continue;
       std::string why = "no block begins at that line";
-      for (const UndoRecord& record : records_)
-        if (record.line == number)
-          why = "the block that begins there is " +
-                (record.keys.empty() ? std::string("one without a key") : OneLine(BlockName(TargetOf(record, wow64_))) + "'s");
+      for (const UndoRecord& record : records_) {
+        if (record.line != number) continue;
+        const std::string name = record.keys.empty() ? "one without a key"
+                                                     : OneLine(BlockName(TargetOf(record, wow64_))) + "'s";
+        why = "the block that begins there is " + name;
+      }
       return "/line " + std::to_string(number) + " does not agree with the entries named: " + why;
     }
     return {};

@@ -839,7 +839,8 @@ bool MemoryFileSystem::RenameFileReplacing(const std::string& from, const std::s
   const auto source = impl_->Lookup(impl_->ParseCall(from));
   if (!source || !existing || existing == source) return RenameFile(from, to, error);
   // Only a file that is neither read-only nor open is replaced.
-  if (existing->IsFolder() || (existing->attributes & kFileAttributeReadOnly) || existing->readers || existing->writers) {
+  if (existing->IsFolder() || (existing->attributes & kFileAttributeReadOnly) || existing->readers ||
+      existing->writers) {
     if (error) *error = kErrorAccessDenied;
     return false;
   }
