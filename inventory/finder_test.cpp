@@ -54,6 +54,9 @@ class RecordingFiles : public FileSystem {
   bool RenameFile(const std::string& a, const std::string& b, std::uint32_t* e) override {
     return inner_.RenameFile(a, b, e);
   }
+  bool RenameFileReplacing(const std::string& a, const std::string& b, std::uint32_t* e) override {
+    return inner_.RenameFileReplacing(a, b, e);
+  }
   platform::FileId OpenFile(const std::string& p, platform::FileOpen m, std::uint32_t* e) override {
     return inner_.OpenFile(p, m, e);
   }

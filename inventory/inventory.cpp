@@ -36,19 +36,32 @@ bool IsDwordOne(const std::vector<NamedValue>& values, const std::string& wanted
   return one;
 }
 
+// The entries of a part of a list, and the keys of it that did not open.
+struct ReadPart {
+  std::vector<Entry> entries;
+  std::vector<UnopenedKey> unopened;
+};
+
 // Reads the entries whose key names are subkeys[from, to) below the list's open key `list`.
 // Each entry's key is opened below the list's open key: the registry then finds it by its own
 // name, not by the whole path from the root, thousands of times.
-std::vector<Entry> ReadEntryKeys(platform::RegistryApi& api, const RegistryPlace& place, platform::Hkey list,
-                                 Source source, const TStrings& subkeys, size_t from, size_t to) {
-  std::vector<Entry> entries;
+ReadPart ReadEntryKeys(platform::RegistryApi& api, const RegistryPlace& place, platform::Hkey list, Source source,
+                       const TStrings& subkeys, size_t from, size_t to) {
+  ReadPart part;
+  std::vector<Entry>& entries = part.entries;
   entries.reserve(to - from);
   std::vector<NamedValue> values;
   TNTRegistry entryKey(api, place.view);
   entryKey.SetRoot(list);
   for (size_t i = from; i < to; ++i) {
     const std::string& name = subkeys[i];
-    if (name.empty() || !entryKey.OpenPathToRead(name)) continue;
+    if (name.empty()) continue;
+    if (!entryKey.OpenPathToRead(name)) {
+      // A key deleted since the list was read is no entry; one that is there is unread.
+      if (entryKey.LastError != platform::kErrorFileNotFound)
+        part.unopened.push_back({source, name, entryKey.LastError});
+      continue;
+    }
     Entry entry;
     entry.source = source;
     entry.keyName = name;
@@ -65,7 +78,7 @@ std::vector<Entry> ReadEntryKeys(platform::RegistryApi& api, const RegistryPlace
     entries.push_back(std::move(entry));
     entryKey.ClosePath();
   }
-  return entries;
+  return part;
 }
 
 // A long list is read in parts of at least this many entries, each by a thread of its own (under
@@ -73,11 +86,14 @@ std::vector<Entry> ReadEntryKeys(platform::RegistryApi& api, const RegistryPlace
 constexpr size_t kEntriesPerReader = 128;
 constexpr size_t kMostReaders = 4;
 
-void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, std::vector<Entry>* entries) {
+void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, Inventory* inventory) {
   const RegistryPlace place = PlaceOf(source, wow64);
   TNTRegistry reg(api, place.view);
   reg.SetRoot(place.root);
-  if (!reg.OpenPath(kUninstallKey, false)) return;
+  if (!reg.OpenPath(kUninstallKey, false)) {
+    if (reg.LastError != platform::kErrorFileNotFound) inventory->unopened.push_back({source, "", reg.LastError});
+    return;
+  }
   TStrings subkeys;
   reg.ListSubkeys(subkeys);
   const platform::Hkey list = reg.ActiveKey;
@@ -86,7 +102,7 @@ void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, std::vec
   // registry's order. This thread reads the first part, and any part no thread was had for.
   const size_t readers = std::clamp<size_t>(subkeys.size() / kEntriesPerReader, 1, kMostReaders);
   const auto bound = [&](size_t part) { return subkeys.size() * part / readers; };
-  std::vector<std::future<std::vector<Entry>>> parts(readers);
+  std::vector<std::future<ReadPart>> parts(readers);
   for (size_t part = 1; part < readers; ++part) {
     try {
       parts[part] = std::async(std::launch::async, ReadEntryKeys, std::ref(api), std::cref(place), list, source,
@@ -95,10 +111,11 @@ void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, std::vec
     }
   }
   for (size_t part = 0; part < readers; ++part) {
-    std::vector<Entry> read = parts[part].valid()
-                                  ? parts[part].get()
-                                  : ReadEntryKeys(api, place, list, source, subkeys, bound(part), bound(part + 1));
-    std::move(read.begin(), read.end(), std::back_inserter(*entries));
+    ReadPart read = parts[part].valid()
+                        ? parts[part].get()
+                        : ReadEntryKeys(api, place, list, source, subkeys, bound(part), bound(part + 1));
+    std::move(read.entries.begin(), read.entries.end(), std::back_inserter(inventory->entries));
+    std::move(read.unopened.begin(), read.unopened.end(), std::back_inserter(inventory->unopened));
   }
 }
 
@@ -179,7 +196,7 @@ void MarkProducts(platform::RegistryApi& api, bool wow64, Inventory* inventory) 
 
 Inventory ReadInventory(platform::RegistryApi& api, bool wow64) {
   Inventory inventory;
-  for (Source source : SourcesOf(wow64)) ReadEntries(api, source, wow64, &inventory.entries);
+  for (Source source : SourcesOf(wow64)) ReadEntries(api, source, wow64, &inventory);
   ReadProducts(api, false, &inventory.products);
   ReadProducts(api, true, &inventory.products);
   MarkProducts(api, wow64, &inventory);

@@ -6,6 +6,16 @@
 #include "inventory/entry.h"
 #include "platform/registry_api.h"
 
+// An entry's key, or a source's whole list, that is there but did not open: what it holds is not
+// among the entries.
+struct UnopenedKey {
+  Source source = Source::kMachine32;
+  // Empty for the whole list.
+  std::string keyName;
+  // The registry's answer.
+  long error = 0;
+};
+
 struct Inventory {
   // Every entry key that opens, source by source in SourcesOf order, each source's in the
   // registry's enumeration order.
@@ -13,6 +23,8 @@ struct Inventory {
   // The machine's installer products, then the user's, each marked with whether an entry belongs
   // to it and whether the installer keeps its installed state.
   std::vector<Product> products;
+  // The keys that are there but did not open, in the order of `entries`.
+  std::vector<UnopenedKey> unopened;
 };
 
 // Reads the registry without looking at any file: entries keep kStatusUnknown. A value that cannot

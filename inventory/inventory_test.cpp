@@ -65,6 +65,13 @@ TEST(InventoryTest, ALongListReadsEveryEntryOnceInTheRegistrysOrder) {
     EXPECT_EQ("C:\\Apps\\" + std::to_string(i) + "\\uninst.exe", entry.uninstallString);
     EXPECT_EQ("Vendor " + std::to_string(i % 7), entry.publisher);
   }
+  std::vector<std::string> lockedNames, unopened;
+  for (int i : locked) lockedNames.push_back(KeyName(i));
+  for (const UnopenedKey& key : inventory.unopened) {
+    unopened.push_back(key.keyName);
+    EXPECT_EQ(kErrorAccessDenied, key.error) << key.keyName;
+  }
+  EXPECT_EQ(lockedNames, unopened) << "a key that is there but does not open is said, in the registry's order";
   EXPECT_EQ(0, p.registry.OpenHandles()) << "a registry handle was left open";
 }
 

@@ -63,6 +63,10 @@ class FileSystem {
   virtual bool MakeDirectory(const std::string& path) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
   virtual bool RenameFile(const std::string& from, const std::string& to, std::uint32_t* error) = 0;
+  // MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH): RenameFile that
+  // replaces a file of the new name, which must be neither read-only nor open (else
+  // ERROR_ACCESS_DENIED), and is on the disk when it answers.
+  virtual bool RenameFileReplacing(const std::string& from, const std::string& to, std::uint32_t* error) = 0;
   virtual FileId OpenFile(const std::string& path, FileOpen mode, std::uint32_t* error) = 0;
   virtual bool ReadFile(FileId file, char* buffer, std::uint32_t size, std::uint32_t* read,
                         std::uint32_t* error) = 0;

@@ -17,6 +17,8 @@ class FileSystemContractEnv {
   virtual void MakeFolder(const std::string& path) = 0;
   virtual void MakeFile(const std::string& path, const std::string& content) = 0;
   virtual void SetVariable(const std::string& name, const std::string& value) = 0;
+  // The real file system is Wine's, where it answers otherwise than Windows.
+  virtual bool IsWine() const = 0;
 };
 
 std::unique_ptr<FileSystemContractEnv> MakeFileSystemContractEnv();

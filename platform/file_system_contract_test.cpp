@@ -184,6 +184,65 @@ TEST_F(FileSystemContract, OpensWritesAndRenamesFiles) {
   EXPECT_EQ(files().Attributes(base_ + "\\App\\Log2.txt"), kInvalidFileAttributes);
 }
 
+// A rename over a file replaces it; an open file or a folder is not replaced, and then both stay
+// as they were. Windows does not replace a read-only file either; Wine does.
+TEST_F(FileSystemContract, RenamesOverAFileThatCanBeReplaced) {
+  const std::string next = base_ + "\\App\\report.new";
+  const auto content = [&](const std::string& path) {
+    std::uint32_t error = 0;
+    UniqueFile file(files(), files().OpenFile(path, FileOpen::kRead, &error));
+    if (!file) return std::string("(none)");
+    char buffer[16];
+    std::uint32_t read = 0;
+    files().ReadFile(file.get(), buffer, sizeof buffer, &read, &error);
+    return std::string(buffer, read);
+  };
+  std::uint32_t error = 0;
+  env_->MakeFile(next, "new");
+  EXPECT_FALSE(files().RenameFileReplacing(base_ + "\\App\\gone", next, &error));
+  EXPECT_EQ(error, static_cast<std::uint32_t>(kErrorFileNotFound));
+
+  enum class Kind { kReadOnly, kOpen, kFolder };
+  const struct {
+    Kind kind;
+    std::string to;
+    bool replaced;
+  } cases[] = {
+      {Kind::kReadOnly, base_ + "\\App\\read-only.txt", env_->IsWine()},
+      {Kind::kOpen, base_ + "\\App\\open.txt", false},
+      {Kind::kFolder, base_ + "\\Reports", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.to);
+    env_->MakeFile(next, "new");
+    if (c.kind == Kind::kFolder) env_->MakeFolder(c.to);
+    else env_->MakeFile(c.to, "old");
+    if (c.kind == Kind::kReadOnly) {
+      ASSERT_TRUE(files().SetAttributes(c.to, kFileAttributeReadOnly));
+    }
+    UniqueFile open(files(), c.kind == Kind::kOpen ? files().OpenFile(c.to, FileOpen::kRead, &error) : kInvalidFile);
+    EXPECT_EQ(c.replaced, files().RenameFileReplacing(next, c.to, &error));
+    open.reset();
+    if (c.kind == Kind::kReadOnly) files().SetAttributes(c.to, kFileAttributeNormal);
+    if (c.replaced) continue;
+    EXPECT_EQ(error, static_cast<std::uint32_t>(kErrorAccessDenied));
+    if (c.kind != Kind::kFolder) {
+      EXPECT_EQ(content(c.to), "old");
+    }
+    EXPECT_EQ(content(next), "new");
+  }
+
+  const std::string report = base_ + "\\App\\report.txt";
+  env_->MakeFile(next, "new");
+  env_->MakeFile(report, "old");
+  EXPECT_TRUE(files().RenameFileReplacing(next, report, &error));
+  EXPECT_EQ(content(report), "new");
+  EXPECT_EQ(files().Attributes(next), kInvalidFileAttributes);
+  EXPECT_TRUE(files().RenameFileReplacing(report, next, &error)) << "no file of the new name";
+  EXPECT_EQ(content(next), "new");
+  EXPECT_EQ(files().Attributes(report), kInvalidFileAttributes);
+}
+
 // Names outside ASCII as the wide calls take them: letter case ignored, one character for a "?",
 // lengths in UTF-16 units, so that a path of a hundred Chinese characters is within MAX_PATH.
 TEST_F(FileSystemContract, NamesOutsideAscii) {

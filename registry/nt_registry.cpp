@@ -131,7 +131,11 @@ bool TNTRegistry::OpenPathToRead(const std::string& path) {
   const bool relative = IsRelativePath(path);
   const std::string s = StripLeadingSlash(path);
   Hkey opened = 0;
-  if (api_.OpenKeyEx(BaseKey(relative), s.c_str(), kKeyRead | View, &opened) != kErrorSuccess) return false;
+  const long result = api_.OpenKeyEx(BaseKey(relative), s.c_str(), kKeyRead | View, &opened);
+  if (result != kErrorSuccess) {
+    LastError = result;
+    return false;
+  }
   UniqueHkey handle(api_, opened);
   AdoptKey(std::move(handle), (relative && ActiveKey != 0) ? ActivePath + "\\" + s : s);
   return true;

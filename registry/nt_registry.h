@@ -128,7 +128,7 @@ class TNTRegistry {
   bool CloseOnRelease = true;
   std::string ActivePath;
   bool RootIsOwned = false;
-  // The platform's answer to the last OpenPath, RemoveValue or DeleteKey that failed.
+  // The platform's answer to the last OpenPath, OpenPathToRead, RemoveValue or DeleteKey that failed.
   long LastError = 0;
   const std::uint32_t View;
 

@@ -41,7 +41,8 @@ constexpr const char* kUsage =
     "                                   state of its entry now: absent, present, present but\n"
     "                                   different or unreadable (/json: as one JSON object)\n"
     "tidewell /restore FILE KEY ...     puts back the blocks of the named entries, named as /remove\n"
-    "                                   names them; /line N: the block that begins at line N.\n"
+    "                                   names them; /line N: the block that begins at line N\n"
+    "                                   (with names: the one of theirs that begins there).\n"
     "                                   Whatever they overwrite goes to the day's undo file first\n"
     "tidewell /restore FILE /all        puts back every block of the file\n"
     "tidewell /?                        this text\n"
@@ -142,6 +143,14 @@ int ListEntries(const CommandLine& line, const platform::Platform& platform, pla
 
 std::string Count(int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
 
+// An entry, or a whole list, that the check could not read, by the name /remove gives an entry.
+std::string UnopenedName(const UnopenedKey& key) {
+  return key.keyName.empty() ? std::string("the ") + SourceName(key.source) + " list"
+                             : OneLine(std::string(SourceName(key.source)) + "\\" + key.keyName);
+}
+
+// A Broken Link entry found is certain whatever else could not be read (exit code 1); "none" is
+// said only when every entry was read, else the check could not be made (exit code 4).
 int CheckBroken(const platform::Platform& platform, platform::Console& console) {
   Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
   CheckEntries(platform.files, platform.system, &inventory.entries);
@@ -152,12 +161,34 @@ int CheckBroken(const platform::Platform& platform, platform::Console& console) 
     ++broken;
     lines += OneLine(EntryName(entry)) + ": " + OneLine(entry.reason) + "\n";
   }
+  int lists = 0, entries = 0;
+  std::string names;
+  const auto notRead = [&](const std::string& name, const std::string& why) {
+    names += (names.empty() ? "" : ", ") + name;
+    lines += name + ": could not be read: " + OneLine(why) + "\n";
+  };
+  for (const UnopenedKey& key : inventory.unopened) {
+    ++(key.keyName.empty() ? lists : entries);
+    notRead(UnopenedName(key), platform.files.ErrorText(key.error));
+  }
+  for (const Entry& entry : inventory.entries) {
+    if (entry.readError.empty()) continue;
+    ++entries;
+    notRead(OneLine(EntryName(entry)), entry.readError);
+  }
+  const bool whole = lists + entries == 0;
   // The count first: a tool that keeps only the start of the output keeps the answer.
-  const std::string head = broken == 0 ? "no Broken Link entries\n"
-                                       : Count(broken, "Broken Link entry", "Broken Link entries") +
-                                             ": /remove-broken /yes removes " + (broken == 1 ? "it" : "them") + "\n";
-  if (!console.WriteOut(head + lines)) return kExitCheckFailed;
-  return broken == 0 ? kExitSuccess : kExitBrokenFound;
+  std::string head = broken == 0 ? (whole ? "no Broken Link entries" : "no Broken Link entries among those read")
+                                 : Count(broken, "Broken Link entry", "Broken Link entries") +
+                                       ": /remove-broken /yes removes " + (broken == 1 ? "it" : "them");
+  if (!whole) {
+    head += "; " + (lists > 0 ? Count(lists, "list", "lists") : "") + (lists > 0 && entries > 0 ? " and " : "") +
+            (entries > 0 ? Count(entries, "entry", "entries") : "") + " could not be read";
+  }
+  if (!console.WriteOut(head + "\n" + lines)) return kExitCheckFailed;
+  if (!whole) console.WriteError("Tidewell: could not read, so could not check: " + names + "\n");
+  if (broken > 0) return kExitBrokenFound;
+  return whole ? kExitSuccess : kExitCheckFailed;
 }
 
 // The removals of one command line, one after another, each with its line: as the window's, to the
@@ -296,22 +327,49 @@ int Run(const CommandLine& line, const platform::Platform& platform, platform::C
   return kExitFailure;
 }
 
-// The file that /out names, made anew, as the standard output: UTF-8 as given, no byte-order mark.
-// The error stream stays the console's.
+// The file that /out names, as the standard output: UTF-8 as given, no byte-order mark. The output
+// goes to a file of its own beside it, which takes the file's place once the output is whole; until
+// then the file stays as it was, held open for reading: the command may read it, but neither it nor
+// anyone else may write it meanwhile (an undo file named there is then not written, and nothing is
+// removed or restored). The error stream stays the console's.
 class OutFile : public platform::Console {
  public:
   OutFile(platform::FileSystem& files, const std::string& path, platform::Console& console)
-      : files_(files), console_(console) {
-    file_ = platform::UniqueFile(files, files.OpenFile(path, platform::FileOpen::kCreate, &error_));
-  }
-  bool Opened() const { return static_cast<bool>(file_); }
-  // Closes the file: false when it, or any write, failed; ErrorText() says why.
-  bool Close() {
-    std::uint32_t error = 0;
-    if (file_ && !files_.CloseFile(file_.release(), &error) && written_) {
-      written_ = false;
-      error_ = error;
+      : files_(files), path_(path), console_(console) {
+    using platform::FileOpen;
+    // A file that cannot be written (read-only, a folder, open elsewhere) stops the command before
+    // it changes anything; opening it to append changes nothing in it. One that is not there is
+    // made empty, to be held like any other.
+    if (files.Attributes(path) != platform::kInvalidFileAttributes) {
+      if (!platform::UniqueFile(files, files.OpenFile(path, FileOpen::kAppend, &error_))) return;
+    } else {
+      made_ = static_cast<bool>(platform::UniqueFile(files, files.OpenFile(path, FileOpen::kCreateNew, &error_)));
+      if (!made_) return;
     }
+    held_ = platform::UniqueFile(files, files.OpenFile(path, FileOpen::kRead, &error_));
+    if (!held_) return;
+    for (int n = 1; n <= kMostTemporaries && !file_; ++n) {
+      temporary_ = path + "." + std::to_string(n) + ".tmp";
+      file_ = platform::UniqueFile(files, files.OpenFile(temporary_, FileOpen::kCreateNew, &error_));
+      if (!file_ && error_ != platform::kErrorFileExists) break;
+    }
+    if (!file_) temporary_.clear();
+  }
+  ~OutFile() override { Discard(); }
+  bool Opened() const { return static_cast<bool>(file_); }
+  // Puts the whole output in the file's place: false when a write, the flush, the close or the
+  // replacing failed, and then the file is as it was; ErrorText() says why.
+  bool Finish() {
+    std::uint32_t error = 0;
+    if (written_ && !files_.FlushFile(file_.get(), &error)) Failed(error);
+    if (!files_.CloseFile(file_.release(), &error)) Failed(error);
+    held_.reset();
+    if (written_ && !files_.RenameFileReplacing(temporary_, path_, &error)) Failed(error);
+    if (written_) {
+      temporary_.clear();
+      made_ = false;
+    }
+    Discard();
     return written_;
   }
   std::string ErrorText() const { return files_.ErrorText(error_); }
@@ -324,9 +382,33 @@ class OutFile : public platform::Console {
   bool WriteError(std::string_view text) override { return console_.WriteError(text); }
 
  private:
+  // Names tried beside the file, for when earlier runs left theirs.
+  static constexpr int kMostTemporaries = 100;
+
+  void Failed(std::uint32_t error) {
+    if (!written_) return;
+    written_ = false;
+    error_ = error;
+  }
+  // What did not take the file's place goes: the output, and the file made empty for it.
+  void Discard() {
+    file_.reset();
+    held_.reset();
+    if (!temporary_.empty()) files_.RemoveFile(temporary_);
+    temporary_.clear();
+    if (made_) files_.RemoveFile(path_);
+    made_ = false;
+  }
+
   platform::FileSystem& files_;
+  const std::string path_;
   platform::Console& console_;
+  // The file itself, open for reading while the command runs.
+  platform::UniqueFile held_;
+  // Whether it was not there, and was made empty.
+  bool made_ = false;
   platform::UniqueFile file_;
+  std::string temporary_;
   std::uint32_t error_ = 0;
   bool written_ = true;
 };
@@ -428,7 +510,7 @@ int RunCommandLine(const std::vector<std::string>& arguments, const platform::Pl
       return failed;
     }
     const int code = Run(line, platform, out);
-    if (out.Close()) return code;
+    if (out.Finish()) return code;
     console.WriteError("Tidewell: cannot write " + OneLine(line.outFile) + ": " + OneLine(out.ErrorText()) + "\n");
     return code == kExitNeedsElevation ? code : failed;
   } catch (const std::exception& error) {

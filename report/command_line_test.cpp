@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -349,8 +350,64 @@ TEST(CommandLineTest, CheckExitsOneWhileThereIsABrokenLinkEntry) {
   EXPECT_EQ(Lines{"no Broken Link entries"}, m.OutLines());
 }
 
-// /out takes what the command would write to the standard output, byte for byte, in a file made
-// anew; a file that cannot be made stops the command before it changes anything.
+// An entry or a list that cannot be read is named with why, and the check never says "none" over
+// it: exit code 4, or 1 when a Broken Link entry was found all the same.
+TEST(CommandLineTest, CheckNamesWhatItCouldNotReadAndDoesNotSayNone) {
+  const struct {
+    const char* what;
+    bool broken;  // the Broken Link entries left in place
+    std::function<void(Machine&)> spoil;
+    int exitCode;
+    std::string head;
+    Lines unread;  // the lines after the Broken Link entries'
+    std::string error;
+  } cases[] = {
+      {"an entry's key that does not open", false,
+       [](Machine& m) { m.p.registry.LimitAccess(kHkeyLocalMachine, kMachine + "\\Tool", 0); }, kExitCheckFailed,
+       "no Broken Link entries among those read; 1 entry could not be read",
+       {"32-bit\\Tool: could not be read: Access is denied."}, "32-bit\\Tool"},
+      {"an entry whose values do not read", false,
+       [](Machine& m) {
+         m.p.registry.interfere = [](const std::string& call, const std::string& path, const std::string& name) {
+           const bool chat = path.size() >= 5 && path.compare(path.size() - 5, 5, "\\Chat") == 0;
+           return call == "read" && chat && name == "DisplayName" ? kErrorMoreData : kErrorSuccess;
+         };
+       },
+       kExitCheckFailed, "no Broken Link entries among those read; 1 entry could not be read",
+       {"user\\Chat: could not be read: Failed to get data for 'DisplayName'"}, "user\\Chat"},
+      {"a whole list that does not open", false,
+       [](Machine& m) { m.p.registry.LimitAccess(kHkeyCurrentUser, kUser, 0); }, kExitCheckFailed,
+       "no Broken Link entries among those read; 1 list could not be read",
+       {"the user list: could not be read: Access is denied."}, "the user list"},
+      {"a Broken Link entry found beside them", true,
+       [](Machine& m) {
+         m.p.registry.LimitAccess(kHkeyLocalMachine, kMachine + "\\Tool", 0);
+         m.p.registry.LimitAccess(kHkeyLocalMachine, kMachine + "\\Away", 0);
+       },
+       kExitBrokenFound, "3 Broken Link entries: /remove-broken /yes removes them; 2 entries could not be read",
+       {"32-bit\\Tool: could not be read: Access is denied.", "32-bit\\Away: could not be read: Access is denied."},
+       "32-bit\\Tool, 32-bit\\Away"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Machine m(false);
+    if (!c.broken) {
+      ASSERT_EQ(kExitSuccess, m.Run({"/remove-broken", "/yes"}));
+    }
+    c.spoil(m);
+    EXPECT_EQ(c.exitCode, m.Run({"/check"}));
+    const Lines lines = m.OutLines();
+    ASSERT_EQ(1 + (c.broken ? 3 : 0) + c.unread.size(), lines.size()) << m.console.out;
+    EXPECT_EQ(c.head, lines.front());
+    EXPECT_EQ(c.unread, Lines(lines.end() - c.unread.size(), lines.end()));
+    EXPECT_EQ("Tidewell: could not read, so could not check: " + c.error + "\n", m.console.error);
+  }
+}
+
+// /out takes what the command would write to the standard output, byte for byte, in place of the
+// file, once the output is whole: the command may read the file it writes, and output that is not
+// whole leaves the file as it was. A file that cannot be written stops the command before it
+// changes anything. Nothing is left beside the file.
 TEST(CommandLineTest, OutWritesTheOutputToAFile) {
   constexpr const char* kOut = "C:\\Reports\\out.txt";
   for (const Lines& command : std::vector<Lines>{{"/list"}, {"/list", "/json"}, {"/check"}, {"/remove-broken"},
@@ -366,18 +423,62 @@ TEST(CommandLineTest, OutWritesTheOutputToAFile) {
     EXPECT_EQ("", out.console.out) << what;
     EXPECT_EQ(plain.console.error, out.console.error) << what;
     EXPECT_EQ(plain.console.out, out.p.files.Content(kOut)) << what;
+    EXPECT_EQ(Lines{"out.txt"}, out.p.files.List("C:\\Reports")) << what;
   }
-  for (const auto& [command, code] : std::vector<std::pair<Lines, int>>{
-           {{"/list"}, kExitFailure}, {{"/check"}, kExitCheckFailed}, {{"/remove", "32-bit\\Tool"}, kExitFailure}}) {
-    const std::string what = ::testing::PrintToString(command);
+  {
+    Machine plain(false), out(false);
+    for (Machine* m : {&plain, &out}) ASSERT_EQ(kExitSuccess, m->Run({"/remove", "32-bit\\Tool", "32-bit\\Gone"}));
+    ASSERT_EQ(kExitSuccess, plain.Run({"/restore", "Undo20261207.reg", "/list"}));
+    EXPECT_EQ(kExitSuccess, out.Run({"/restore", "Undo20261207.reg", "/list", "/out", kUndo})) << out.console.error;
+    EXPECT_EQ(plain.console.out, out.p.files.Content(kUndo)) << "the file read, then replaced by the listing";
+    EXPECT_EQ(Lines{"Undo20261207.reg"}, out.p.files.List("C:\\Tools\\Tidewell\\Backup"));
+  }
+  // The day's undo file named as FILE, there or not: the removal cannot write its lines to it while
+  // the command runs, and so removes nothing.
+  for (const bool before : {true, false}) {
     Machine m(false);
+    m.p.files.AddFolder("C:\\Tools\\Tidewell\\Backup");
+    if (before) {
+      ASSERT_EQ(kExitSuccess, m.Run({"/remove", "32-bit\\Gone"}));
+    }
+    const regfile::Tree lists = m.Lists(false);
+    EXPECT_EQ(kExitFailure, m.Run({"/remove", "32-bit\\Tool", "/out", kUndo}));
+    EXPECT_EQ(regfile::Describe(lists), regfile::Describe(m.Lists(false)));
+    EXPECT_EQ(0u, m.p.files.Content(kUndo).rfind("not removed 32-bit\\Tool: ", 0)) << m.p.files.Content(kUndo);
+  }
+  const struct {
+    const char* what;
+    Lines command;
+    std::function<void(MemoryPlatform&)> spoil;
+    int exitCode;
+    std::string why;
+  } failures[] = {
+      {"a folder that is not there", {"/remove", "32-bit\\Tool", "/out", "C:\\Missing\\out.txt"}, nullptr,
+       kExitFailure, "C:\\Missing\\out.txt: The system cannot find the path specified."},
+      {"a folder that is not there, /check", {"/check", "/out", "C:\\Missing\\out.txt"}, nullptr, kExitCheckFailed,
+       "C:\\Missing\\out.txt: The system cannot find the path specified."},
+      {"a read-only file", {"/remove", "32-bit\\Tool", "/out", kUndo},
+       [](MemoryPlatform& p) { p.files.SetAttributes(kUndo, kFileAttributeReadOnly); }, kExitFailure,
+       std::string(kUndo) + ": Access is denied."},
+      {"a write that fails", {"/restore", "Undo20261207.reg", "/list", "/out", kUndo},
+       [](MemoryPlatform& p) { p.files.FailWriteAfter(1); }, kExitFailure,
+       std::string(kUndo) + ": The system cannot write to the specified device."},
+      {"a flush that fails", {"/restore", "Undo20261207.reg", "/list", "/out", kUndo},
+       [](MemoryPlatform& p) { p.files.FailFlushes(true); }, kExitFailure,
+       std::string(kUndo) + ": The system cannot write to the specified device."},
+  };
+  for (const auto& c : failures) {
+    SCOPED_TRACE(c.what);
+    Machine m(false);
+    ASSERT_EQ(kExitSuccess, m.Run({"/remove", "32-bit\\Gone"}));
+    const std::string undo = m.p.files.Content(kUndo);
     const regfile::Tree before = m.Lists(false);
-    Lines arguments = command;
-    arguments.insert(arguments.end(), {"/out", "C:\\Missing\\out.txt"});
-    EXPECT_EQ(code, m.Run(arguments)) << what;
-    EXPECT_EQ("Tidewell: cannot write C:\\Missing\\out.txt: The system cannot find the path specified.\n",
-              m.console.error) << what;
-    EXPECT_EQ(regfile::Describe(before), regfile::Describe(m.Lists(false))) << what;
+    if (c.spoil) c.spoil(m.p);
+    EXPECT_EQ(c.exitCode, m.Run(c.command));
+    EXPECT_EQ("Tidewell: cannot write " + c.why + "\n", m.console.error);
+    EXPECT_EQ(regfile::Describe(before), regfile::Describe(m.Lists(false)));
+    EXPECT_EQ(undo, m.p.files.Content(kUndo));
+    EXPECT_EQ(Lines{"Undo20261207.reg"}, m.p.files.List("C:\\Tools\\Tidewell\\Backup"));
   }
 }
 
@@ -509,6 +610,7 @@ TEST(CommandLineTest, RestoreSaysWhatItDidNotRestoreAndWhy) {
     int exitCode;
     Lines out;
     Lines back;  // entries put back
+    std::string error = {};  // the start of what goes to the error output
   } cases[] = {
       {"a key without a block", {"/restore", "Undo20261207.reg", "Shared"}, kExitFailure,
        {"not restored Shared: no block of that entry in the file"}, {}},
@@ -518,6 +620,16 @@ TEST(CommandLineTest, RestoreSaysWhatItDidNotRestoreAndWhy) {
        {"restored 32-bit\\Tool (line 17)"}, {"Tool"}},
       {"no block at that line", {"/restore", "Undo20261207.reg", "/line", "5"}, kExitFailure,
        {"not restored line 5: no block begins at that line"}, {}},
+      {"a key with two blocks and the line of one", {"/restore", "Undo20261207.reg", "Tool", "/line", "17"},
+       kExitSuccess, {"restored 32-bit\\Tool (line 17)"}, {"Tool"}},
+      {"the line of one key's block beside another key", {"/restore", "Undo20261207.reg", "Gone", "tool", "/line", "3"},
+       kExitSuccess, {"restored 32-bit\\Gone (line 10)", "restored 32-bit\\Tool (line 3)"}, {"Tool", "Gone"}},
+      {"a line of another key's block", {"/restore", "Undo20261207.reg", "Gone", "/line", "17"}, kExitFailure, {}, {},
+       "Tidewell: /line 17 does not agree with the entries named: the block that begins there is 32-bit\\Tool's; "
+       "nothing was restored\n"},
+      {"a line where no block begins, with a key", {"/restore", "Undo20261207.reg", "Tool", "/line", "5"}, kExitFailure,
+       {}, {}, "Tidewell: /line 5 does not agree with the entries named: no block begins at that line; nothing was "
+       "restored\n"},
       {"every block", {"/restore", "Undo20261207.reg", "/all"}, kExitSuccess,
        {"restored 32-bit\\Tool (line 3)", "restored 32-bit\\Gone (line 10)", "restored 32-bit\\Tool (line 17)"},
        {"Tool", "Gone"}},
@@ -525,7 +637,8 @@ TEST(CommandLineTest, RestoreSaysWhatItDidNotRestoreAndWhy) {
        {"not restored 32-bit\\Away (line 3): the backup cannot be read at line 5: hexadecimal bytes that cannot be read",
         "restored 32-bit\\Hidden (line 7)"},
        {}},
-      {"a file that is not there", {"/restore", "Undo19990101.reg", "/all"}, kExitFailure, {}, {}},
+      {"a file that is not there", {"/restore", "Undo19990101.reg", "/all"}, kExitFailure, {}, {},
+       "Tidewell: Undo19990101.reg cannot be read as an undo file: "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -539,8 +652,9 @@ TEST(CommandLineTest, RestoreSaysWhatItDidNotRestoreAndWhy) {
     const std::string away = m.p.registry.Dump(kHkeyLocalMachine, kMachine + "\\Away");
     EXPECT_EQ(c.exitCode, m.Run(c.arguments));
     EXPECT_EQ(c.out, m.OutLines());
-    if (c.out.empty()) {
-      EXPECT_EQ(0u, m.console.error.find("Tidewell: Undo19990101.reg cannot be read as an undo file: "));
+    EXPECT_EQ(0u, m.console.error.rfind(c.error, 0)) << m.console.error;
+    if (c.error.empty()) {
+      EXPECT_EQ("", m.console.error);
     }
     for (const char* key : {"Tool", "Gone"}) {
       const bool back = std::find(c.back.begin(), c.back.end(), key) != c.back.end();

@@ -95,8 +95,9 @@ class Choice {
       if (records_[i].line == number) return Take(i);
     missed_.push_back("line " + std::to_string(number) + ": no block begins at that line");
   }
-  // SOURCE\KEY or KEY, as /remove names entries; products by machine\KEY or user\KEY too.
-  void Named(const std::string& given) {
+  // SOURCE\KEY or KEY, as /remove names entries; products by machine\KEY or user\KEY too. Of an
+  // entry's blocks, those that begin at one of `lines` (/line N given with the names) when there are any.
+  void Named(const std::string& given, const std::vector<int>& lines) {
     const size_t slash = given.find('\\');
     const std::string source = slash == std::string::npos ? "" : Lower(given.substr(0, slash));
     const std::string key = platform::UpperCaseText(slash == std::string::npos ? given : given.substr(slash + 1));
@@ -115,6 +116,14 @@ class Choice {
       found.push_back(i);
       if (std::find(sources.begin(), sources.end(), target.source) == sources.end()) sources.push_back(target.source);
     }
+    bool atLine = false;
+    for (size_t i : found) {
+      if (std::find(lines.begin(), lines.end(), records_[i].line) == lines.end()) continue;
+      Take(i);
+      claimed_.push_back(records_[i].line);
+      atLine = true;
+    }
+    if (atLine) return;
     if (found.empty()) {
       missed_.push_back(OneLine(given) + ": no block of that entry in the file");
     } else if (sources.size() > 1) {
@@ -131,6 +140,23 @@ class Choice {
     }
   }
 
+  // The first of `lines` that begins no block of an entry named, said with why; empty when every
+  // one does.
+  std::string Disagreement(const std::vector<int>& lines) const {
+    for (int number : lines) {
+      if (std::find(claimed_.begin(), claimed_.end(), number) != claimed_.end()) continue;
+      std::string why = "no block begins at that line";
+      for (const UndoRecord& record : records_) {
+        if (record.line != number) continue;
+        const std::string name = record.keys.empty() ? "one without a key"
+                                                     : OneLine(BlockName(TargetOf(record, wow64_))) + "'s";
+        why = "the block that begins there is " + name;
+      }
+      return "/line " + std::to_string(number) + " does not agree with the entries named: " + why;
+    }
+    return {};
+  }
+
   const std::vector<size_t>& Chosen() const { return chosen_; }
   // What chose nothing, each with why.
   const std::vector<std::string>& Missed() const { return missed_; }
@@ -144,6 +170,8 @@ class Choice {
   bool wow64_;
   std::vector<size_t> chosen_;
   std::vector<std::string> missed_;
+  // The lines of the blocks that an entry named chose.
+  std::vector<int> claimed_;
 };
 
 }  // namespace
@@ -169,8 +197,13 @@ int RestoreFromUndoFile(const CommandLine& line, const platform::Platform& platf
 
   Choice choice(contents.records, wow64);
   if (line.all) choice.All();
-  for (const std::string& target : line.targets) choice.Named(target);
-  for (int number : line.lines) choice.Line(number);
+  for (const std::string& target : line.targets) choice.Named(target, line.lines);
+  if (line.targets.empty()) {
+    for (int number : line.lines) choice.Line(number);
+  } else if (const std::string disagreement = choice.Disagreement(line.lines); !disagreement.empty()) {
+    console.WriteError("Tidewell: " + disagreement + "; nothing was restored\n");
+    return kExitFailure;
+  }
   bool all = choice.Missed().empty();
   for (const std::string& missed : choice.Missed()) console.WriteOut("not restored " + missed + "\n");
 

@@ -12,6 +12,7 @@ std::string UndoFileNamed(const platform::Platform& platform, const std::string&
 // Lists the blocks (/list, tab-separated or JSON) or restores the chosen ones (/all, entries named
 // as /remove names them, /line N), one line each. Answers the exit code: kExitSuccess when listed or
 // when every chosen block was restored; kExitFailure when the file cannot be read or a chosen block
-// was not restored (it cannot be read, no block names the entry, the restore did not take);
+// was not restored (it cannot be read, no block names the entry, the restore did not take), or when
+// a /line N given with entries begins no block of theirs (then nothing is restored);
 // kExitNeedsElevation when the registry refused one for lack of rights, which is the last tried.
 int RestoreFromUndoFile(const CommandLine& line, const platform::Platform& platform, platform::Console& console);

@@ -130,6 +130,9 @@ class Reader {
     records_.back().line = Number(index);
   }
   void TakeKeyLine(size_t index, const std::string& line, size_t at);
+  // Puts the key in the current record, or begins a record with it; `deletes` for a line that
+  // deletes the key.
+  void TakeKey(size_t index, platform::Hkey root, const std::string& rootName, const std::string& path, bool deletes);
   // Reads the value line at `*index` and the lines that continue it; *index ends on the last.
   void TakeValueLine(size_t* index, size_t at);
   bool ReadHexData(size_t* index, size_t at, std::string* bytes, std::string* problem);
@@ -138,6 +141,8 @@ class Reader {
   UndoFormat format_;
   std::vector<TextLine> lines_;
   std::vector<UndoRecord> records_;
+  // The current record's top key came from a line that deletes it.
+  bool topDeleted_ = false;
   UndoContents contents_;
 };
 
@@ -191,8 +196,12 @@ void Reader::TakeKeyLine(size_t index, const std::string& line, size_t at) {
   size_t end = line.size();
   while (end > at && IsBlank(line[end - 1])) --end;
   if (end - at < 2 || line[end - 1] != ']') return NotRead(index, "a key line that cannot be read");
-  const std::string name = line.substr(at + 1, end - at - 2);
-  if (!name.empty() && name[0] == '-') return NotRead(index, "a line that deletes a key");
+  std::string name = line.substr(at + 1, end - at - 2);
+  // A line that deletes a key ("[-KEY]") belongs to the block its key belongs to, and makes that
+  // block unreadable: the block before it stays whole, and the key's lines after it are not
+  // restored without their deletion.
+  const bool deletes = !name.empty() && name[0] == '-';
+  if (deletes) name.erase(0, 1);
   const size_t slash = name.find('\\');
   const std::string rootName = platform::UpperCaseText(name.substr(0, slash));
   platform::Hkey root = 0;
@@ -204,18 +213,28 @@ void Reader::TakeKeyLine(size_t index, const std::string& line, size_t at) {
   if (path.back() == '\\' || path.find("\\\\") != std::string::npos)
     return NotRead(index, "a key line with an empty key name in it");
 
+  TakeKey(index, root, rootName, path, deletes);
+  if (deletes) Fail(*Current(), index, "a line that deletes a key");
+}
+
+void Reader::TakeKey(size_t index, platform::Hkey root, const std::string& rootName, const std::string& path,
+                     bool deletes) {
   UndoRecord* record = Current();
   // A record without keys yet is one that a comment began: this is its top key.
   if (record && record->keys.empty()) {
     record->root = root;
     record->rootName = rootName;
     record->keys.push_back({path, {}});
+    topDeleted_ = deletes;
     return;
   }
   if (record && !record->keys.empty() && record->root == root) {
     const std::string upper = platform::UpperCaseText(path);
-    const std::string top = platform::UpperCaseText(record->keys.front().path) + "\\";
-    if (upper.compare(0, top.size(), top) == 0) {
+    const std::string top = platform::UpperCaseText(record->keys.front().path);
+    // The key that a deletion line began the record with, made again: the record cannot be read,
+    // and is never restored, so its lines only need to stay in it.
+    if (topDeleted_ && upper == top) return;
+    if (upper.compare(0, top.size() + 1, top + "\\") == 0) {
       // A key named again in the record takes its values together with the first.
       const auto same = std::find_if(record->keys.begin() + 1, record->keys.end(), [&](const UndoKeyLines& key) {
         return platform::UpperCaseText(key.path) == upper;
@@ -234,6 +253,7 @@ void Reader::TakeKeyLine(size_t index, const std::string& line, size_t at) {
   records_.back().root = root;
   records_.back().rootName = rootName;
   records_.back().keys.push_back({path, {}});
+  topDeleted_ = deletes;
 }
 
 void Reader::TakeValueLine(size_t* index, size_t at) {

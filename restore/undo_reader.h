@@ -3,8 +3,9 @@
 // Unicode companion (UTF-16LE, "Windows Registry Editor Version 5.00"), as the program writes them
 // and as people edit them by hand. The file is cut into records, one per command: a record begins
 // at the program's comment line, or at a key line that does not lie below the record's first key
-// (files written before the comments, and hand-written ones). A record with a line that cannot be
-// read is kept whole but marked unreadable, with that line's number, and is never restored in part.
+// (files written before the comments, and hand-written ones); a line that deletes a key is a key
+// line there. A record with a line that cannot be read is kept whole but marked unreadable, with that
+// line's number, and is never restored in part.
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -12,6 +12,7 @@ class MemoryFilesContractEnv : public FileSystemContractEnv {
   void MakeFolder(const std::string& path) override { files_.AddFolder(path); }
   void MakeFile(const std::string& path, const std::string& content) override { files_.AddFile(path, content); }
   void SetVariable(const std::string& name, const std::string& value) override { files_.SetEnvironment(name, value); }
+  bool IsWine() const override { return false; }
 
  private:
   MemoryFileSystem files_;

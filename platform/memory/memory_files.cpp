@@ -835,6 +835,25 @@ bool MemoryFileSystem::RenameFile(const std::string& from, const std::string& to
   return true;
 }
 
+bool MemoryFileSystem::RenameFileReplacing(const std::string& from, const std::string& to, std::uint32_t* error) {
+  const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
+  const Impl::Parsed pt = impl_->ParseCall(to);
+  const auto existing = pt.error || pt.parts.empty() ? nullptr : impl_->Lookup(pt);
+  const auto source = impl_->Lookup(impl_->ParseCall(from));
+  if (!source || !existing || existing == source) return RenameFile(from, to, error);
+  // Only a file that is neither read-only nor open is replaced.
+  if (existing->IsFolder() || (existing->attributes & kFileAttributeReadOnly) || existing->readers ||
+      existing->writers) {
+    if (error) *error = kErrorAccessDenied;
+    return false;
+  }
+  // The file of the new name goes, and comes back when the rename fails: one step, under the lock.
+  existing->parent->children.erase(Folded(existing->name));
+  if (RenameFile(from, to, error)) return true;
+  existing->parent->children[Folded(existing->name)] = existing;
+  return false;
+}
+
 FileId MemoryFileSystem::OpenFile(const std::string& path, FileOpen mode, std::uint32_t* error) {
   const std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
   auto fail = [&](std::uint32_t e) {

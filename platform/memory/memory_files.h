@@ -85,6 +85,7 @@ class MemoryFileSystem : public FileSystem {
   bool MakeDirectory(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
   bool RenameFile(const std::string& from, const std::string& to, std::uint32_t* error) override;
+  bool RenameFileReplacing(const std::string& from, const std::string& to, std::uint32_t* error) override;
   FileId OpenFile(const std::string& path, FileOpen mode, std::uint32_t* error) override;
   bool ReadFile(FileId file, char* buffer, std::uint32_t size, std::uint32_t* read,
                 std::uint32_t* error) override;

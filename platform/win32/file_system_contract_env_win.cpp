@@ -31,6 +31,7 @@ class Win32FilesContractEnv : public FileSystemContractEnv {
   void SetVariable(const std::string& name, const std::string& value) override {
     SetEnvironmentVariableW(Widen(name).c_str(), Widen(value).c_str());
   }
+  bool IsWine() const override { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version"); }
 
  private:
   Win32FileSystem files_;

@@ -94,6 +94,13 @@ bool Win32FileSystem::RenameFile(const std::string& from, const std::string& to,
   return moved;
 }
 
+bool Win32FileSystem::RenameFileReplacing(const std::string& from, const std::string& to, std::uint32_t* error) {
+  const bool moved =
+      MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  SetError(error, moved ? 0 : GetLastError());
+  return moved;
+}
+
 FileId Win32FileSystem::OpenFile(const std::string& path, FileOpen mode, std::uint32_t* error) {
   const DWORD access = mode == FileOpen::kRead ? GENERIC_READ : GENERIC_WRITE;
   const DWORD disposition = mode == FileOpen::kCreate      ? CREATE_ALWAYS

@@ -63,6 +63,10 @@ class StoppingFiles : public platform::FileSystem {
     Count();
     return inner_.RenameFile(from, to, error);
   }
+  bool RenameFileReplacing(const std::string& from, const std::string& to, std::uint32_t* error) override {
+    Count();
+    return inner_.RenameFileReplacing(from, to, error);
+  }
   platform::FileId OpenFile(const std::string& path, platform::FileOpen mode, std::uint32_t* error) override {
     Count();
     return inner_.OpenFile(path, mode, error);

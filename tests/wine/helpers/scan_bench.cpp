@@ -242,6 +242,9 @@ class TimedFiles : public platform::FileSystem {
   bool RenameFile(const std::string& from, const std::string& to, std::uint32_t* error) override {
     return files_.RenameFile(from, to, error);
   }
+  bool RenameFileReplacing(const std::string& from, const std::string& to, std::uint32_t* error) override {
+    return files_.RenameFileReplacing(from, to, error);
+  }
   platform::FileId OpenFile(const std::string& path, platform::FileOpen mode, std::uint32_t* error) override {
     return files_.OpenFile(path, mode, error);
   }
