@@ -166,7 +166,7 @@ TEST_F(BackupsPageWindowTest, AFileTheReaderRefusesIsMergedOnlyAfterAWarning) {
     std::string why;
   } cases[] = {
       {"deletes.reg", "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\" + kUninstall + "Old]\r\n",
-       "it holds 1 line outside its backups that cannot be read, at line 3"},
+       "the backup at line 3 cannot be read at line 3: a line that deletes a key"},
       {"edited.reg",
        "REGEDIT4\r\n\r\n; Tidewell 2.12, 2026-12-06 09:00:00, removed entry \"Kept\" (32-bit)\r\n[HKEY_LOCAL_MACHINE\\" +
            kUninstall + "Kept]\r\n\"DisplayName\"=\"Kept\"\r\n\"Size\"=dword:12345678z\r\n\r\n[HKEY_LOCAL_MACHINE\\" +

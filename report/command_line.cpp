@@ -493,6 +493,18 @@ const Entry* FindEntry(const std::vector<Entry>& entries, const std::string& tar
   return nullptr;
 }
 
+// Whether the file begins as the registry editor's files do ("REGEDIT4", or the Unicode header).
+bool HoldsRegistryFile(platform::FileSystem& files, const std::string& path) {
+  std::uint32_t error = 0;
+  const platform::UniqueFile file(files, files.OpenFile(path, platform::FileOpen::kRead, &error));
+  if (!file) return false;
+  std::string head(64, '\0');
+  std::uint32_t read = 0;
+  if (!files.ReadFile(file.get(), head.data(), static_cast<std::uint32_t>(head.size()), &read, &error)) return false;
+  head.resize(read);
+  return head.rfind("REGEDIT4", 0) == 0 || head.rfind("\xFF\xFE" + platform::Utf16LeFromUtf8("Windows Registry Editor"), 0) == 0;
+}
+
 int RunCommandLine(const std::vector<std::string>& arguments, const platform::Platform& platform,
                    platform::Console& console) {
   const CommandLine line = ParseCommandLine(arguments);
@@ -503,6 +515,12 @@ int RunCommandLine(const std::vector<std::string>& arguments, const platform::Pl
   const int failed = line.mode == Mode::kCheck ? kExitCheckFailed : kExitFailure;
   try {
     if (line.outFile.empty()) return Run(line, platform, console);
+    // An undo file or a registry export in the output's place would lose its backups.
+    if (HoldsRegistryFile(platform.files, line.outFile)) {
+      console.WriteError("Tidewell: /out would replace " + OneLine(line.outFile) +
+                         ", a registry file whose backups would be lost: nothing was done; name another file\n");
+      return failed;
+    }
     // Made before the command runs: a file that cannot be written stops it before any change.
     OutFile out(platform.files, line.outFile, console);
     if (!out.Opened()) {

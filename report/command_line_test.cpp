@@ -425,22 +425,26 @@ TEST(CommandLineTest, OutWritesTheOutputToAFile) {
     EXPECT_EQ(plain.console.out, out.p.files.Content(kOut)) << what;
     EXPECT_EQ(Lines{"out.txt"}, out.p.files.List("C:\\Reports")) << what;
   }
-  {
-    Machine plain(false), out(false);
-    for (Machine* m : {&plain, &out}) ASSERT_EQ(kExitSuccess, m->Run({"/remove", "32-bit\\Tool", "32-bit\\Gone"}));
-    ASSERT_EQ(kExitSuccess, plain.Run({"/restore", "Undo20261207.reg", "/list"}));
-    EXPECT_EQ(kExitSuccess, out.Run({"/restore", "Undo20261207.reg", "/list", "/out", kUndo})) << out.console.error;
-    EXPECT_EQ(plain.console.out, out.p.files.Content(kUndo)) << "the file read, then replaced by the listing";
-    EXPECT_EQ(Lines{"Undo20261207.reg"}, out.p.files.List("C:\\Tools\\Tidewell\\Backup"));
+  // A registry file named as FILE (the undo file it reads, the day's undo file) is not replaced: its
+  // backups would be lost. The day's undo file not there yet: the removal cannot write its lines to
+  // it while the command runs, and so removes nothing.
+  for (const Lines& command : std::vector<Lines>{{"/restore", "Undo20261207.reg", "/list"}, {"/remove", "32-bit\\Tool"}}) {
+    Machine m(false);
+    ASSERT_EQ(kExitSuccess, m.Run({"/remove", "32-bit\\Gone"}));
+    const std::string undo = m.p.files.Content(kUndo);
+    const regfile::Tree lists = m.Lists(false);
+    Lines arguments = command;
+    arguments.insert(arguments.end(), {"/out", kUndo});
+    EXPECT_EQ(kExitFailure, m.Run(arguments));
+    EXPECT_EQ(std::string("Tidewell: /out would replace ") + kUndo +
+                  ", a registry file whose backups would be lost: nothing was done; name another file\n",
+              m.console.error);
+    EXPECT_EQ(undo, m.p.files.Content(kUndo));
+    EXPECT_EQ(regfile::Describe(lists), regfile::Describe(m.Lists(false)));
   }
-  // The day's undo file named as FILE, there or not: the removal cannot write its lines to it while
-  // the command runs, and so removes nothing.
-  for (const bool before : {true, false}) {
+  {
     Machine m(false);
     m.p.files.AddFolder("C:\\Tools\\Tidewell\\Backup");
-    if (before) {
-      ASSERT_EQ(kExitSuccess, m.Run({"/remove", "32-bit\\Gone"}));
-    }
     const regfile::Tree lists = m.Lists(false);
     EXPECT_EQ(kExitFailure, m.Run({"/remove", "32-bit\\Tool", "/out", kUndo}));
     EXPECT_EQ(regfile::Describe(lists), regfile::Describe(m.Lists(false)));
@@ -457,20 +461,22 @@ TEST(CommandLineTest, OutWritesTheOutputToAFile) {
        kExitFailure, "C:\\Missing\\out.txt: The system cannot find the path specified."},
       {"a folder that is not there, /check", {"/check", "/out", "C:\\Missing\\out.txt"}, nullptr, kExitCheckFailed,
        "C:\\Missing\\out.txt: The system cannot find the path specified."},
-      {"a read-only file", {"/remove", "32-bit\\Tool", "/out", kUndo},
-       [](MemoryPlatform& p) { p.files.SetAttributes(kUndo, kFileAttributeReadOnly); }, kExitFailure,
-       std::string(kUndo) + ": Access is denied."},
-      {"a write that fails", {"/restore", "Undo20261207.reg", "/list", "/out", kUndo},
+      {"a read-only file", {"/remove", "32-bit\\Tool", "/out", kOut},
+       [](MemoryPlatform& p) { p.files.SetAttributes(kOut, kFileAttributeReadOnly); }, kExitFailure,
+       std::string(kOut) + ": Access is denied."},
+      {"a write that fails", {"/restore", "Undo20261207.reg", "/list", "/out", kOut},
        [](MemoryPlatform& p) { p.files.FailWriteAfter(1); }, kExitFailure,
-       std::string(kUndo) + ": The system cannot write to the specified device."},
-      {"a flush that fails", {"/restore", "Undo20261207.reg", "/list", "/out", kUndo},
+       std::string(kOut) + ": The system cannot write to the specified device."},
+      {"a flush that fails", {"/restore", "Undo20261207.reg", "/list", "/out", kOut},
        [](MemoryPlatform& p) { p.files.FailFlushes(true); }, kExitFailure,
-       std::string(kUndo) + ": The system cannot write to the specified device."},
+       std::string(kOut) + ": The system cannot write to the specified device."},
   };
   for (const auto& c : failures) {
     SCOPED_TRACE(c.what);
     Machine m(false);
     ASSERT_EQ(kExitSuccess, m.Run({"/remove", "32-bit\\Gone"}));
+    m.p.files.AddFolder("C:\\Reports");
+    m.p.files.AddFile(kOut, "the report before");
     const std::string undo = m.p.files.Content(kUndo);
     const regfile::Tree before = m.Lists(false);
     if (c.spoil) c.spoil(m.p);
@@ -479,6 +485,10 @@ TEST(CommandLineTest, OutWritesTheOutputToAFile) {
     EXPECT_EQ(regfile::Describe(before), regfile::Describe(m.Lists(false)));
     EXPECT_EQ(undo, m.p.files.Content(kUndo));
     EXPECT_EQ(Lines{"Undo20261207.reg"}, m.p.files.List("C:\\Tools\\Tidewell\\Backup"));
+    if (m.p.files.FileExistsAt(kOut)) {
+      EXPECT_EQ("the report before", m.p.files.Content(kOut)) << "a failed output leaves the file as it was";
+      EXPECT_EQ(Lines{"out.txt"}, m.p.files.List("C:\\Reports")) << "and nothing beside it";
+    }
   }
 }
 

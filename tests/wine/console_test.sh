@@ -85,14 +85,13 @@ expect "exit code of /list /json /out" 0 $?
 expect "/out writes what a pipe gets" "$(sha1sum <"$work/out/pipe.json")" "$(sha1sum <"$work/out/$out_name")"
 expect "/out's file starts with the report, not a byte-order mark" "[" "$(head -c 1 "$work/out/$out_name")"
 expect "nothing on the console with /out" "" "$(cat "$work/out/out.stdout" "$work/out/out.stderr")"
-# /out may name the file the command reads: the output takes its place once whole, nothing beside it.
-printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tidewell Test\\Read Then Replaced]\r\n"V"="x"\r\n' \
-  >"$work/out/undo.reg"
-(cd "$work/out" && wine "$com" /restore undo.reg /list </dev/null 2>/dev/null >listing.txt)
+# /out that names an undo file, the one the command reads: refused, the file left whole.
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Tidewell Test\\Kept]\r\n"V"="x"\r\n' >"$work/out/undo.reg"
+kept=$(sha1sum <"$work/out/undo.reg")
 (cd "$work/out" && wine "$com" /restore undo.reg /list /out undo.reg </dev/null >same.stdout 2>same.stderr)
-expect "exit code of /restore X /list /out X" 0 $?
-expect "X holds the listing of what it held" "$(sha1sum <"$work/out/listing.txt")" "$(sha1sum <"$work/out/undo.reg")"
-expect "the listing names the block it read" 1 "$(grep -c 'Read Then Replaced' "$work/out/undo.reg")"
+expect "exit code of /restore X /list /out X" 1 $?
+expect "X is left as it was" "$kept" "$(sha1sum <"$work/out/undo.reg")"
+expect "one line says why" 1 "$(grep -c '^Tidewell: /out would replace undo.reg, a registry file' "$work/out/same.stderr")"
 expect "nothing left beside X" "" "$(cd "$work/out" && ls | grep -i '\.tmp$')"
 (cd "$work/out" && wine "$com" /check /out 'missing\check.txt' </dev/null >check.stdout 2>check.stderr)
 expect "exit code of /check when its /out file cannot be made" 4 $?
