@@ -16,3 +16,13 @@ expect_soon() {  # expect_soon WHAT EXPECTED COMMAND...
   done
   expect "$what" "$expected" "$actual"
 }
+# Wine's quiet settings, and the test run's WINEPREFIX or else a 32-bit prefix of the script's own in
+# DIR/prefix, which sets $own_prefix: use_prefix DIR
+use_prefix() {
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+  own_prefix=""
+  if [ -z "${WINEPREFIX:-}" ]; then
+    export WINEPREFIX="$1/prefix" WINEARCH=win32
+    own_prefix=1
+  fi
+}

@@ -12,16 +12,9 @@ com="$build/bin/Tidewell.com"
 exe="$build/bin/Tidewell.exe"
 helper="$build/tests/hostile_entries.exe"
 work="$build/console_test"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export LC_ALL=C.UTF-8
-own_prefix=""
-if [ -z "${WINEPREFIX:-}" ]; then
-  export WINEPREFIX="$work/prefix" WINEARCH=win32
-  own_prefix=1
-fi
 
 source "$here/../support/checks.sh"
+use_prefix "$work"
 finish() {
   wine "$helper" remove </dev/null >/dev/null 2>&1
   [ -n "$own_prefix" ] && wineserver -k >/dev/null 2>&1

@@ -8,15 +8,8 @@ set -uo pipefail
 build=$(readlink -f "${1:?usage: full_disk_test.sh BUILD_DIR}")
 here=$(cd "$(dirname "$0")" && pwd)
 work="$build/full_disk_test"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export LC_ALL=C.UTF-8
-own_prefix=""
-if [ -z "${WINEPREFIX:-}" ]; then
-  export WINEPREFIX="$work/prefix" WINEARCH=win32
-  own_prefix=1
-fi
 source "$here/../support/checks.sh"
+use_prefix "$work"
 starts() {  # starts WHAT PREFIX ACTUAL
   if [[ "$3" == "$2"* ]]; then echo "ok: $1"; else fail "$1: expected [$2...], got [$3]"; fi
 }

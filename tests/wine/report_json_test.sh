@@ -10,16 +10,9 @@ set -uo pipefail
 build=$(readlink -f "${1:?usage: report_json_test.sh BUILD_DIR}")
 helper="$build/tests/hostile_entries.exe"
 work="$build/report_json"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export LC_ALL=C.UTF-8
-own_prefix=""
-if [ -z "${WINEPREFIX:-}" ]; then
-  export WINEPREFIX="$work/prefix" WINEARCH=win32
-  own_prefix=1
-fi
 
 source "$(dirname "$0")/../support/checks.sh"
+use_prefix "$work"
 finish() {
   wine "$helper" remove </dev/null >/dev/null 2>&1
   [ -n "$own_prefix" ] && wineserver -k >/dev/null 2>&1
