@@ -99,7 +99,7 @@ void TForm1::RemoveEntry(Entry entry) {
   } catch (const std::exception& error) {
     // Raised before anything of the entry was deleted: its backup could not be written whole.
     FillListBox();
-    platform_.ui.ShowError("Tidewell could not remove '" + shownName + "': " + error.what() + ". Nothing of it was removed.");
+    platform_.ui.ShowError(NotRemovedMessage(shownName, error.what()));
     return;
   }
   FillListBox();

@@ -95,7 +95,7 @@ void TForm1::RemoveSelectedEntries() {
         if (!outcome.Complete()) failure = IncompleteRemovalMessage(entry.displayName, outcome);
       } catch (const std::exception& error) {
         // Raised before anything of the entry was deleted: its backup could not be written whole.
-        failure = "Tidewell could not remove '" + entry.displayName + "': " + error.what() + ". Nothing of it was removed";
+        failure = NotRemovedMessage(entry.displayName, error.what());
       }
       if (!failure.empty()) break;
       ++removed;

@@ -183,3 +183,8 @@ std::string IncompleteRemovalMessage(const std::string& what, const RemovalOutco
   if (!outcome.Partly()) return text + "Nothing of it was removed.";
   return text + "What was removed is in " + UndoFileNamed(outcome) + ".";
 }
+
+std::string NotRemovedMessage(const std::string& what, const std::string& why) {
+  const std::string reason = !why.empty() && why.back() == '.' ? why.substr(0, why.size() - 1) : why;
+  return "Tidewell could not remove '" + what + "': " + reason + ". Nothing of it was removed.";
+}

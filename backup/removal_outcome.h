@@ -60,6 +60,9 @@ struct RemovalOutcome {
   void Add(const RemovalOutcome& other);
 };
 
+// The message for a removal of `what` that raised `why` before it deleted anything (its backup could
+// not be written whole).
+std::string NotRemovedMessage(const std::string& what, const std::string& why);
 // The message for a removal of `what` (an entry's or a product's name) that left something behind:
 // whether it removed part of it or none, what stays, where and why, what to do about it, and the
 // undo file; empty when it left nothing.

@@ -95,6 +95,11 @@ TEST(RemovalOutcome, TheMessageNamesWhatStaysWhereAndWhy) {
   }
 }
 
+TEST(RemovalOutcome, ARemovalThatRaisedSaysNothingWasRemoved) {
+  EXPECT_EQ("Tidewell could not remove 'E': Cannot write to the undo file X: Write fault. Nothing of it was removed.",
+            NotRemovedMessage("E", "Cannot write to the undo file X: Write fault."));
+}
+
 // Counts and the rights flag add up over places, and over outcomes put together.
 TEST(RemovalOutcome, CountsAddUp) {
   RemovalOutcome first = Outcome({{LeftReason::kValueRefused, kEntry, 0, 3, 5}}, 1);
