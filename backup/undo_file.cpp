@@ -281,20 +281,6 @@ void UndoFile::AppendLines(const std::vector<std::string>& lines, bool flush) {
 
 void UndoFile::WriteReg(const std::string& line) { AppendLines({line}, false); }
 
-void UndoFile::FlushUndo() {
-  const std::string fileName = FileName(format_);
-  if (held_ != platform::kInvalidFile) {
-    Flush(files_, held_, fileName);
-    return;
-  }
-  std::uint32_t error = 0;
-  const FileId id = files_.OpenFile(fileName, FileOpen::kAppend, &error);
-  if (id == platform::kInvalidFile) Fail(files_, "Cannot open the undo file " + fileName, error);
-  platform::UniqueFile file(files_, id);
-  Flush(files_, id, fileName);
-  if (!files_.CloseFile(file.release(), &error)) Fail(files_, "Cannot close the undo file " + fileName, error);
-}
-
 void UndoFile::ReleaseHeld() {
   if (held_ == platform::kInvalidFile) return;
   // Every line that backs up a change reached the disk before the change: a failure to close now

@@ -54,8 +54,6 @@ class UndoFile {
   // leaves the lines out of the file (or marked as cut short). Within a block, the file stays open,
   // shared for reading only, from its first line to the block's end.
   void AppendLines(const std::vector<std::string>& lines, bool flush);
-  // Writes the file in use to the disk (FlushFileBuffers) before a change that its lines back up.
-  void FlushUndo();
 
   platform::FileSystem& Files() const { return files_; }
   platform::System& System() const { return system_; }

@@ -327,18 +327,16 @@ TEST_F(UndoFileTest, AFolderThatCannotBeWrittenGivesWayToTheUsersOwn) {
   }
 }
 
-TEST_F(UndoFileTest, FlushUndoReachesTheDiskOrRaises) {
-  EXPECT_NE("", ErrorOf([&] { undo.FlushUndo(); })) << "no file: the change it should back up must not go ahead";
-  undo.WriteReg("x");
+TEST_F(UndoFileTest, LinesWrittenWithAFlushReachTheDiskOrRaise) {
   p.files.ResetCalls();
-  undo.FlushUndo();
+  undo.AppendLines({"x"}, true);
   EXPECT_EQ(1, p.files.Calls().flushes);
-  EXPECT_EQ(0, p.files.Calls().writes);
+  undo.AppendLines({"y"}, false);
+  EXPECT_EQ(1, p.files.Calls().flushes) << "a flush only when asked";
   p.files.FailFlushes(true);
   EXPECT_EQ(std::string("Cannot flush the undo file ") + kFile +
                 " to the disk: The system cannot write to the specified device.",
-            ErrorOf([&] { undo.FlushUndo(); }));
-  EXPECT_EQ("REGEDIT4\r\n\r\nx\r\n", p.files.Content(kFile));
+            ErrorOf([&] { undo.AppendLines({"z"}, true); }));
 }
 
 // The Unicode file: its byte-order mark and header, then every line in UTF-16LE. The REGEDIT4 file
