@@ -39,6 +39,13 @@ class BackupsPageWindowTest : public ::testing::Test {
     reg.SetRoot(kHkeyLocalMachine);
     return reg.OpenPath("\\" + kUninstall + key, false) ? reg.ReadText(name) : "(gone)";
   }
+  // The one question shown: a warning with No the default, its caption and its text.
+  void ExpectOneQuestion(const std::string& caption, const std::string& text) {
+    ASSERT_EQ(1u, mp.ui.shown.size());
+    EXPECT_EQ(caption, mp.ui.shown[0].caption);
+    EXPECT_EQ(kMbYesNo | kMbIconWarning | kMbDefButton2, mp.ui.shown[0].style);
+    EXPECT_EQ(text, mp.ui.shown[0].text);
+  }
   static bool Listed(const TListBox& list, const std::string& line) {
     for (const std::string& item : list.Items())
       if (item == line) return true;
@@ -117,12 +124,9 @@ TEST_F(BackupsPageWindowTest, RestoreOfAWholeUndoFileAsksThenBacksUpWhatItOverwr
   mp.ui.shown.clear();
   mp.ui.answers = {kIdNo};
   form.Button6.Click();
-  ASSERT_EQ(1u, mp.ui.shown.size());
-  EXPECT_EQ("Restore File?", mp.ui.shown[0].caption);
-  EXPECT_EQ(kMbYesNo | kMbIconWarning | kMbDefButton2, mp.ui.shown[0].style);
-  EXPECT_EQ("Restore every backup in this undo file? Whatever they overwrite goes to the day's undo file first.\n\n" + undo +
-                "\n\nIt puts back 2 of its 2 backups: 1 absent now, 1 present but different.",
-            mp.ui.shown[0].text);
+  ExpectOneQuestion("Restore File?",
+                    "Restore every backup in this undo file? Whatever they overwrite goes to the day's undo file first.\n\n" +
+                        undo + "\n\nIt puts back 2 of its 2 backups: 1 absent now, 1 present but different.");
   EXPECT_EQ(entries, mp.registry.Dump(kHkeyLocalMachine, kUninstall)) << "No changes nothing";
   EXPECT_EQ(written, mp.files.Content(undo));
   EXPECT_TRUE(mp.processes.started.empty());
@@ -199,13 +203,10 @@ TEST_F(BackupsPageWindowTest, AFileTheReaderRefusesIsMergedOnlyAfterAWarning) {
     mp.ui.shown.clear();
     mp.ui.answers = {kIdNo};
     form.Button6.Click();
-    ASSERT_EQ(1u, mp.ui.shown.size());
-    EXPECT_EQ("Merge File?", mp.ui.shown[0].caption);
-    EXPECT_EQ(kMbYesNo | kMbIconWarning | kMbDefButton2, mp.ui.shown[0].style);
-    EXPECT_EQ("Tidewell cannot restore this file and back up what it overwrites: " + c.why + ".\n\n" + file +
-                  "\n\nThe registry editor can merge it, but what the merge overwrites cannot be backed up. Merge it "
-                  "with the registry editor?",
-              mp.ui.shown[0].text);
+    ExpectOneQuestion("Merge File?", "Tidewell cannot restore this file and back up what it overwrites: " + c.why +
+                                         ".\n\n" + file +
+                                         "\n\nThe registry editor can merge it, but what the merge overwrites cannot be "
+                                         "backed up. Merge it with the registry editor?");
     EXPECT_TRUE(mp.processes.started.empty()) << "No merges nothing";
 
     mp.ui.shown.clear();
@@ -244,12 +245,8 @@ TEST_F(BackupsPageWindowTest, DeleteFile) {
   Select("kept.reg");
   mp.ui.answers = {kIdNo};
   form.Button7.Click();
-  ASSERT_EQ(1u, mp.ui.shown.size());
-  EXPECT_EQ("Are you sure you want to delete this backup file? It cannot be restored afterwards.\n\n" + kBackup +
-                "kept.reg",
-            mp.ui.shown[0].text);
-  EXPECT_EQ("Delete File?", mp.ui.shown[0].caption);
-  EXPECT_EQ(kMbYesNo | kMbIconWarning | kMbDefButton2, mp.ui.shown[0].style);
+  ExpectOneQuestion("Delete File?", "Are you sure you want to delete this backup file? It cannot be restored "
+                                    "afterwards.\n\n" + kBackup + "kept.reg");
   EXPECT_TRUE(mp.files.FileExistsAt(kBackup + "kept.reg"));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
