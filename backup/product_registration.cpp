@@ -140,7 +140,6 @@ void Finder::Find() {
   AddValueInSubkeys(RegistrationPartKind::kUpgradeCode, Machine(), std::string(kInstallerData) + "\\UpgradeCodes");
   AddUserData(kMachineSid);
   AddPatches(Machine(), kMachineSid);
-  const std::size_t machineParts = found_.parts.size();
   // The user's own.
   AddTree(RegistrationPartKind::kProduct, User(), std::string(kUserInstaller) + "\\Products\\" + p);
   AddTree(RegistrationPartKind::kFeatures, User(), std::string(kUserInstaller) + "\\Features\\" + p);
@@ -153,13 +152,20 @@ void Finder::Find() {
     AddTree(RegistrationPartKind::kManaged, Machine(), managed + "\\Features\\" + p);
     AddValueInSubkeys(RegistrationPartKind::kManaged, Machine(), managed + "\\UpgradeCodes");
   }
-  const std::size_t userParts = found_.parts.size() - machineParts;
   // Its uninstall entries, in every list: the installer names the key by the product code. (For a
   // user's own product, Windows writes it in the user's list, Wine in the machine's.)
   for (Source source : SourcesOf(places_.wow64))
     AddTree(RegistrationPartKind::kUninstallEntry, PlaceOf(source, places_.wow64), kUninstallKey + found_.code);
-  found_.machine = machineParts > 0;
-  found_.user = userParts > 0;
+  // Whose product it is: published or installed for the machine or for the user; with neither (what
+  // is left is an upgrade code, a component's client, an entry), by the root of what is left.
+  for (const RegistrationPart& part : found_.parts) {
+    const bool own = part.kind == RegistrationPartKind::kProduct || part.kind == RegistrationPartKind::kFeatures ||
+                     part.kind == RegistrationPartKind::kInstalledState || part.kind == RegistrationPartKind::kManaged;
+    if (!own) continue;
+    const bool user = part.place.root == platform::kHkeyCurrentUser ||
+                      part.keyPath.find("\\" + places_.userSid + "\\") != std::string::npos;
+    (user ? found_.user : found_.machine) = true;
+  }
   if (!found_.machine && !found_.user && !found_.parts.empty())
     (found_.parts.front().place.root == platform::kHkeyCurrentUser ? found_.user : found_.machine) = true;
 
