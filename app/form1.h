@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/controls.h"
+#include "backup/product_registration.h"
 #include "backup/removal_outcome.h"
 #include "backup/undo_file.h"
 #include "inventory/entry.h"
@@ -189,8 +190,18 @@ class TForm1 {
   void Button8Click();
   void Button15Click();
   void Button9Click();
-  // Asks, naming the entry, then removes it (a copy: the scan after it replaces the entries).
+  // Asks, naming the entry, then removes it (a copy: the scan after it replaces the entries). For a
+  // Broken Link entry of an installer's product that the installer still registers, the question
+  // offers the product's whole registration instead.
   void RemoveEntry(Entry entry);
+  // Asks, naming the product and counting what of it goes from where, then removes the installer
+  // product's whole registration, backed up first; `shownName` names it as the list showed it.
+  void RemoveInstallerRegistration(const std::string& productCode, const std::string& shownName);
+  // The product of the one selected entry, when the installer still registers it: what the context
+  // menu's Remove Installer Registration acts on; empty otherwise.
+  std::string SelectedRegisteredProduct() const;
+  // Where the installer's keys are for this program and user.
+  InstallerPlaces Places() const { return {Wow64, platform_.system.CurrentUserSid()}; }
   // The entries whose last removal left something of them in the registry: the main list keeps
   // them, by their key name once their display name is gone, for as long as they are there.
   std::vector<EntryId> PartlyRemoved;

@@ -6,8 +6,12 @@
 
 #include "app/form1.h"
 #include "backup/entry_commands.h"
+#include "backup/product_registration.h"
+#include "inventory/file_tests.h"
+#include "inventory/product_code.h"
 #include "inventory/finder_page.h"
 #include "launch/exec.h"
+#include "platform/text_encoding.h"
 #include "launch/web_link.h"
 #include "restore/backups_page.h"
 
@@ -21,6 +25,7 @@ constexpr const char* kDeleteFileQuestion = "Are you sure you want to delete thi
 constexpr const char* kDeleteFileCaption = "Delete File?";
 constexpr const char* kNothingToRemove = "There are no items in this list to remove.";
 constexpr const char* kProductSeparator = " - {";
+constexpr const char* kRegistrationCaption = "Remove Installer Registration?";
 
 // The program's question, then the name of what it acts on.
 std::string Naming(const char* question, const std::string& what) { return std::string(question) + "\n\n" + what; }
@@ -88,9 +93,25 @@ void TForm1::Button8Click() {
 void TForm1::RemoveEntry(Entry entry) {
   // An empty name would address the Uninstall key itself, and with it every entry.
   if (entry.keyName.empty()) return;
-  if (platform_.ui.AskMessageBox(Naming(kRemoveQuestion, EntryNamed(entry)) + UninstallerExistsNote(entry), kRemoveCaption,
-                                 platform::kMbYesNo | platform::kMbIconError | platform::kMbDefButton2) != platform::kIdYes)
+  const ProductReference product = ProductOfEntry(entry);
+  if (entry.status == kBrokenLink && product.kind == ProductReference::Kind::kProduct &&
+      InstallerKnowsProduct(platform_.registry, Places(), product.code)) {
+    // Its entry alone would leave the product half registered: the installer then neither
+    // uninstalls nor installs it again.
+    const int answer = platform_.ui.AskMessageBox(
+        Naming(kRemoveQuestion, EntryNamed(entry)) + "\n\nIt is an installer product whose uninstall cannot run: " +
+            entry.reason + " Removing its entry alone leaves the product registered with the installer, which then " +
+            "neither uninstalls nor installs it again.\n\nYes: remove its whole installer registration (you see what "
+            "goes first).\nNo: remove the entry alone.\nCancel: keep both.",
+        kRemoveCaption, platform::kMbYesNoCancel | platform::kMbIconWarning | platform::kMbDefButton3);
+    if (answer == platform::kIdYes) RemoveInstallerRegistration(product.code, ShownName(entry));
+    if (answer != platform::kIdNo) return;
+  } else if (platform_.ui.AskMessageBox(Naming(kRemoveQuestion, EntryNamed(entry)) + UninstallerExistsNote(entry),
+                                        kRemoveCaption,
+                                        platform::kMbYesNo | platform::kMbIconError | platform::kMbDefButton2) !=
+             platform::kIdYes) {
     return;
+  }
   // The message names the entry as the list showed it.
   const std::string shownName = entry.displayName.empty() ? entry.keyName : entry.displayName;
   RemovalOutcome outcome;
@@ -188,6 +209,12 @@ void TForm1::Button9Click() {
   }
   // An empty name would address the product list itself.
   if (product.keyName.empty()) return;
+  // A product is removed with its whole registration: its key alone would leave it half registered.
+  const std::string code = ProductCodeOfPacked(product.keyName);
+  if (!code.empty()) {
+    RemoveInstallerRegistration(code, product.named ? product.productName : product.keyName);
+    return;
+  }
   if (!ProductRegistered(platform_.registry, product)) {
     platform_.ui.ShowMessage("The installer product " + product.keyName + " is not registered any more.");
     FillListBox();
@@ -200,6 +227,67 @@ void TForm1::Button9Click() {
   FillListBox();
   if (!outcome.Complete())
     platform_.ui.ShowError(IncompleteRemovalMessage(product.named ? product.productName : product.keyName, outcome));
+  platform_.ui.ProcessMessages();
+}
+
+std::string TForm1::SelectedRegisteredProduct() const {
+  const std::vector<Entry> selected = SelectedEntries();
+  if (selected.size() != 1) return {};
+  const ProductReference product = ProductOfEntry(selected.front());
+  if (product.kind != ProductReference::Kind::kProduct) return {};
+  return InstallerKnowsProduct(platform_.registry, Places(), product.code) ? product.code : std::string();
+}
+
+void TForm1::RemoveInstallerRegistration(const std::string& productCode, const std::string& shownName) {
+  const InstallerPlaces places = Places();
+  const ProductRegistration registration = FindRegistration(platform_.registry, places, productCode);
+  const std::string name = registration.name.empty() ? shownName : registration.name;
+  if (registration.Empty()) {
+    platform_.ui.ShowMessage("The installer knows nothing of " + name + " " + platform::UpperCaseText(productCode) +
+                             " any more: there is nothing of it to remove.");
+    FillListBox();
+    return;
+  }
+  // A product that its own uninstall would remove is better removed that way.
+  int state = 0;
+  std::string package;
+  if (platform_.system.QueryProductState(registration.code, &state) && state == platform::kInstallStateDefault &&
+      platform_.system.ProductLocalPackage(registration.code, &package) && !package.empty() &&
+      FileTest(platform_.files, package) &&
+      platform_.ui.AskMessageBox(name + " can still be uninstalled: the installer keeps its package " + package +
+                                     ", from which its own uninstall runs. Uninstall Program removes the program and "
+                                     "its registration together.\n\nRemove only its registration anyway?",
+                                 kRegistrationCaption,
+                                 platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2) != platform::kIdYes)
+    return;
+  std::string counted;
+  for (const std::string& line : RegistrationSummary(registration)) counted += "\n    " + line;
+  if (platform_.ui.AskMessageBox(
+          "Remove the whole installer registration of this product?\n\n" + name + " " + registration.code + " (" +
+              registration.Scope() + ")\n\nWhat goes:" + counted +
+              "\n\nAll of it is written to the undo file first. Its cached package and its files stay where they "
+              "are: this cleans the installer's registration, not the disk.",
+          kRegistrationCaption, platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2) != platform::kIdYes)
+    return;
+  RemovalOutcome outcome;
+  try {
+    outcome = RemoveRegistration(undo_, platform_.registry, places, registration.code);
+  } catch (const std::exception& error) {
+    FillListBox();
+    platform_.ui.ShowError(NotRemovedMessage(name, error.what()));
+    return;
+  }
+  FillListBox();
+  if (outcome.alreadyGone) {
+    notice_ = name + " was already gone: another program removed its registration. Nothing was written.";
+    ShowNotice();
+  } else if (outcome.Complete()) {
+    notice_ = "Removed the installer registration of " + name + " (" + std::to_string(outcome.keysRemoved) + " keys, " +
+              std::to_string(outcome.valuesRemoved) + " values), backed up in " + outcome.undoFile + ".";
+    ShowNotice();
+  } else {
+    platform_.ui.ShowError(IncompleteRemovalMessage(name, outcome));
+  }
   platform_.ui.ProcessMessages();
 }
 

@@ -9,6 +9,7 @@
 #include "backup/in_out_error.h"
 #include "platform/memory/memory_platform.h"
 #include "registry/nt_registry.h"
+#include "tests/support/installer_seeds.h"
 #include "tests/support/seeded_entries.h"
 
 using namespace platform;
@@ -191,6 +192,74 @@ TEST_F(WindowCommandsTest, RemovingAnInstallerProduct) {
     EXPECT_EQ("\r\n\r\n", content.substr(content.size() - 4)) << "an empty line ends the product's lines";
     EXPECT_NE("\r\n\r\n\r\n", content.substr(content.size() - 6)) << "one empty line";
     for (const std::string& line : f.ListBox3.Items()) EXPECT_EQ(std::string::npos, line.find(c.removedKey));
+  }
+}
+
+// A product whose cached package is gone, as the window's every way to its whole registration finds it.
+TEST(InstallerRegistrationTest, EveryWayToAStuckProductsRegistrationAsksAndSaysWhatItDid) {
+  const std::string code = "{A1B2C3D4-E5F6-4718-9A0B-1C2D3E4F5061}";
+  const std::string removed = "Removed the installer registration of Tide Ledger (12 keys, 14 values), backed up in " +
+                              std::string(kFile) + ".";
+  const struct {
+    const char* what;
+    bool packageThere;
+    std::function<void(Scene&)> act;
+    std::vector<int> answers;
+    // The questions' captions in turn.
+    std::vector<std::string> asked;
+    bool registrationGone;
+    bool entryGone;
+    std::string notice;
+  } cases[] = {
+      {"Remove Entry, then Yes to the whole registration", false, [](Scene& s) { s.form.Button2Click(); },
+       {kIdYes, kIdYes}, {"Remove Entry?", "Remove Installer Registration?"}, true, true, removed},
+      {"Remove Entry, the entry alone", false, [](Scene& s) { s.form.Button2Click(); }, {kIdNo},
+       {"Remove Entry?"}, false, true, "Removed 'Tide Ledger', backed up in " + std::string(kFile) + "."},
+      {"Remove Entry, cancelled", false, [](Scene& s) { s.form.Button2Click(); }, {kIdCancel}, {"Remove Entry?"}, false,
+       false, ""},
+      {"the context menu, then No", false, [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.ListView1.ContextMenu(); },
+       {kIdNo}, {"Remove Installer Registration?"}, false, false, ""},
+      {"the context menu", false, [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.ListView1.ContextMenu(); }, {kIdYes},
+       {"Remove Installer Registration?"}, true, true, removed},
+      {"the Installer List", false,
+       [](Scene& s) {
+         for (int i = 0; i < s.form.ListBox3.Count(); ++i)
+           if (s.form.ListBox3.Items()[i].find("Tide Ledger") == 0) s.form.ListBox3.ItemIndexFromUser(i);
+         s.form.Button9Click();
+       },
+       {kIdYes}, {"Remove Installer Registration?"}, true, true, removed},
+      {"a product that can still be uninstalled", true,
+       [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.ListView1.ContextMenu(); }, {kIdNo},
+       {"Remove Installer Registration?"}, false, false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scene s;
+    installer_seeds::SeedRegistration(s.p.registry, {code, "{A9000000-0000-4000-8000-0000000000A9}", "Tide Ledger",
+                                                     "S-1-5-18", {"{0A000000-0000-4000-8000-0000000000C2}"}, {}, EntryKey(code)});
+    s.p.system.productStates[code] = kInstallStateDefault;
+    s.p.system.localPackages[code] = "C:\\WINDOWS\\Installer\\1a2b.msi";
+    if (c.packageThere) s.p.files.AddFile("C:\\WINDOWS\\Installer\\1a2b.msi");
+    s.form.Button4Click();
+    s.Select({s.Row(code)});
+    s.p.ui.answers = {c.answers.begin(), c.answers.end()};
+    c.act(s);
+    std::vector<std::string> captions;
+    for (const auto& shown : s.p.ui.shown)
+      if (shown.kind == "ask") captions.push_back(shown.caption);
+    EXPECT_EQ(c.asked, captions);
+    const InstallerPlaces places{false, s.p.system.userSid};
+    EXPECT_EQ(c.registrationGone, FindRegistration(s.p.registry, places, code).Empty());
+    EXPECT_EQ(c.entryGone, !s.p.registry.KeyExists(kHkeyLocalMachine, EntryKey(code)));
+    EXPECT_EQ(c.notice, s.form.Label21.Caption());
+    EXPECT_TRUE(s.p.ui.Texts("error").empty());
+    if (c.registrationGone) {
+      // The question named the product and counted what goes, and said what stays.
+      const std::string question = s.p.ui.Texts("ask").back();
+      EXPECT_NE(std::string::npos, question.find("Tide Ledger " + code + " (machine)")) << question;
+      EXPECT_NE(std::string::npos, question.find("\n    components: 1 value\n")) << question;
+      EXPECT_NE(std::string::npos, question.find("not the disk")) << question;
+    }
   }
 }
 

@@ -186,9 +186,11 @@ void TForm1::ListView1ContextMenu() {
   const bool one = selected == 1;
   const bool any = selected > 0;
   const auto item = [](bool enabled, const char* text) { return std::string(enabled ? "" : "!") + text; };
+  const std::string product = one ? SelectedRegisteredProduct() : std::string();
   const std::vector<std::string> items = {
       item(one && !removing_, "&Uninstall Program"),
       item(any && !removing_, "&Remove Entry\tDel"),
+      item(!product.empty() && !removing_, "Remove Installer Re&gistration..."),
       "",
       item(one, "&Test in Finder"),
       item(one, "&Copy Command\tCtrl+C"),
@@ -201,11 +203,12 @@ void TForm1::ListView1ContextMenu() {
   switch (platform_.ui.ChooseFromMenu(items, place)) {
     case 0: Button1Click(); break;
     case 1: Button2Click(); break;
-    case 3: TestInFinder(); break;
-    case 4: CopyCommand(); break;
-    case 5: OpenKeyInRegistryEditor(); break;
-    case 6: OpenUninstallerFolder(); break;
-    case 8: SelectBrokenLinks(); break;
+    case 2: RemoveInstallerRegistration(product, ShownName(SelectedEntries().front())); break;
+    case 4: TestInFinder(); break;
+    case 5: CopyCommand(); break;
+    case 6: OpenKeyInRegistryEditor(); break;
+    case 7: OpenUninstallerFolder(); break;
+    case 9: SelectBrokenLinks(); break;
     default: break;
   }
 }

@@ -288,13 +288,14 @@ TEST(ListTest, TheContextMenusCommandsActOnTheSelectedEntry) {
   const struct {
     int choice;
     const char* what;
-  } choices[] = {{4, "copy"}, {3, "finder"}, {6, "folder"}, {5, "registry editor"}};
+  } choices[] = {{5, "copy"}, {4, "finder"}, {7, "folder"}, {6, "registry editor"}};
   for (const auto& c : choices) {
     w.p.ui.menuChoices = {c.choice};
     w.form.ListView1.ContextMenu();
   }
   ASSERT_EQ(4u, w.p.ui.menus.size());
-  EXPECT_EQ("&Copy Command\tCtrl+C", w.p.ui.menus[0][4]);
+  EXPECT_EQ("&Copy Command\tCtrl+C", w.p.ui.menus[0][5]);
+  EXPECT_EQ("!Remove Installer Re&gistration...", w.p.ui.menus[0][2]) << "not an installer's product";
   EXPECT_EQ("C:\\Gone\\zebra\\unins000.exe", w.p.ui.clipboard);
   EXPECT_EQ(3, w.form.PageControl1.ActivePage());
   EXPECT_EQ("C:\\Gone\\zebra\\unins000.exe", w.form.Edit1.Text());
@@ -311,7 +312,7 @@ TEST(ListTest, TheContextMenusCommandsActOnTheSelectedEntry) {
   w.p.registry.SetString(kHkeyLocalMachine, kEntries + "kelp", "UninstallString", "C:\\Gone\\kelp\\sub\\unins.exe /x");
   w.form.Button4Click();
   w.SelectKeys({"kelp"});
-  w.p.ui.menuChoices = {6};
+  w.p.ui.menuChoices = {7};
   w.form.ListView1.ContextMenu();
   EXPECT_EQ("C:\\Gone", w.p.ui.Texts("shell").back());
   EXPECT_EQ(std::vector<std::string>{"The uninstaller's folder C:\\Gone\\kelp\\sub is gone; C:\\Gone, the nearest folder "
@@ -324,7 +325,7 @@ TEST(ListTest, TheContextMenusCommandsActOnTheSelectedEntry) {
   EXPECT_EQ(Ui::MenuPlace::kAtSelection, w.p.ui.menuPlaces.back());
   w.form.ListView1.ContextMenu();
   EXPECT_EQ(Ui::MenuPlace::kAtMouse, w.p.ui.menuPlaces.back());
-  EXPECT_EQ("!&Copy Command\tCtrl+C", w.p.ui.menus.back()[4]);
+  EXPECT_EQ("!&Copy Command\tCtrl+C", w.p.ui.menus.back()[5]);
   EXPECT_EQ("&Remove Entry\tDel", w.p.ui.menus.back()[1]);
 }
 

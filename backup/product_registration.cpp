@@ -214,6 +214,27 @@ ProductRegistration FindRegistration(platform::RegistryApi& registry, const Inst
   return found;
 }
 
+bool InstallerKnowsProduct(platform::RegistryApi& registry, const InstallerPlaces& places, const std::string& productCode) {
+  const std::string packed = PackedProductCode(productCode);
+  if (packed.empty()) return false;
+  const RegistryPlace machine{platform::kHkeyLocalMachine, places.wow64 ? platform::kKeyWow6464Key : 0u};
+  const RegistryPlace user{platform::kHkeyCurrentUser, 0};
+  std::vector<std::pair<RegistryPlace, std::string>> keys = {
+      {machine, std::string(kMachineInstaller) + "\\Products\\" + packed},
+      {machine, std::string(kMachineInstaller) + "\\Features\\" + packed},
+      {machine, std::string(kInstallerData) + "\\UserData\\" + kMachineSid + "\\Products\\" + packed},
+      {user, std::string(kUserInstaller) + "\\Products\\" + packed},
+      {user, std::string(kUserInstaller) + "\\Features\\" + packed}};
+  if (!places.userSid.empty())
+    keys.push_back({machine, std::string(kInstallerData) + "\\UserData\\" + places.userSid + "\\Products\\" + packed});
+  for (const auto& [place, path] : keys) {
+    TNTRegistry reg(registry, place.view);
+    reg.SetRoot(place.root);
+    if (reg.PathExists(path)) return true;
+  }
+  return false;
+}
+
 std::vector<std::string> RegistrationSummary(const ProductRegistration& registration) {
   std::vector<std::string> lines;
   for (const auto& known : kPartNames) {

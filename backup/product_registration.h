@@ -77,6 +77,10 @@ struct InstallerPlaces {
 ProductRegistration FindRegistration(platform::RegistryApi& registry, const InstallerPlaces& places,
                                      const std::string& productCode);
 
+// Whether the installer still registers the product for the machine or the current user (its product,
+// features or installed state): a quick look, without counting.
+bool InstallerKnowsProduct(platform::RegistryApi& registry, const InstallerPlaces& places, const std::string& productCode);
+
 // One line per kind of part: "installer product: 3 keys, 12 values", "components: 4 values", ...
 std::vector<std::string> RegistrationSummary(const ProductRegistration& registration);
 

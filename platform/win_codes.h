@@ -88,12 +88,15 @@ inline constexpr std::uint32_t kDriveRamdisk = 6;
 
 // Message boxes, beeps and show commands.
 inline constexpr std::uint32_t kMbOk = 0x00;
+inline constexpr std::uint32_t kMbYesNoCancel = 0x03;
 inline constexpr std::uint32_t kMbYesNo = 0x04;
 inline constexpr std::uint32_t kMbIconError = 0x10;
 inline constexpr std::uint32_t kMbIconHand = 0x10;
 inline constexpr std::uint32_t kMbIconWarning = 0x30;
 // The second button (No) is the default one.
 inline constexpr std::uint32_t kMbDefButton2 = 0x100;
+inline constexpr std::uint32_t kMbDefButton3 = 0x200;
+inline constexpr int kIdCancel = 2;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
 inline constexpr int kSwShowNormal = 1;
