@@ -82,8 +82,9 @@ bool SplitRoot(const std::string& full, Hkey* root, std::string* path) {
 // What the registry holds, one fact a key or a value, in capitals: "HKLM|[PATH]" and "HKLM|[PATH]|  NAME type=..".
 std::set<std::string> Facts(const MemoryRegistry& registry) {
   std::set<std::string> facts;
+  // HKCR is HKLM's SOFTWARE\Classes.
   for (const auto& [root, name, path] : {std::tuple{kHkeyLocalMachine, "HKLM", "SOFTWARE"},
-                                         std::tuple{kHkeyClassesRoot, "HKCR", "Installer"}}) {
+                                         std::tuple{kHkeyCurrentUser, "HKCU", "Software"}}) {
     std::istringstream dump(registry.Dump(root, path));
     std::string line, key;
     while (std::getline(dump, line)) {
@@ -458,7 +459,7 @@ const std::vector<Command>& Commands() {
            if (!ScanError(error)) claim = error.find("partly removed") != std::string::npos ? Claim::kPartly : Claim::kNotDone;
          for (const std::string& message : w.p.ui.Texts("message"))
            if (message.find("is not registered any more") != std::string::npos) claim = Claim::kAlreadyGone;
-         return CheckRemoval(w, before, claim, "HKCR", "Installer\\Products\\0A1B2C");
+         return CheckRemoval(w, before, claim, "HKLM", "SOFTWARE\\CLASSES\\Installer\\Products\\0A1B2C");
        }},
       {"window: Save Changes",
        [](World& w) {

@@ -44,33 +44,6 @@ bool CarriesKeyTree(platform::RegistryApi& api, const UndoEncoding& encoding, co
   });
 }
 
-// Writes the value of the key active in `key` to the undo file and deletes it: kErrorSuccess when
-// it is gone (or was not there), otherwise the registry's reason for keeping it.
-long RemoveValueOf(UndoFile& undo, TNTRegistry& key, const std::string& name) {
-  // The value's own type code and every byte, whatever its kind and size; a read that fails
-  // raises here, before anything is deleted.
-  std::uint32_t typeCode = 0;
-  std::string bytes;
-  if (!key.FetchWholeValue(name, typeCode, bytes)) return platform::kErrorSuccess;
-
-  const auto carried = [&](UndoFormat format) {
-    return CarriedValueLines(name, typeCode, bytes, UndoEncoding::Of(format, undo.System()));
-  };
-  UndoBlock block(undo, [&] { return carried(UndoFormat::kRegedit4) ? UndoFormat::kRegedit4 : UndoFormat::kUnicode; });
-  // A value that changed since its file was chosen, into one the file cannot carry, stops the
-  // removal here, before it is deleted.
-  const auto lines = carried(undo.FormatInUse());
-  if (!lines)
-    throw EInOutError("Cannot write the value \"" + name + "\" to the undo file " +
-                      undo.FileName(undo.FormatInUse()) + ": it holds characters the file cannot carry");
-  // The value's lines go in with one write and reach the disk before the value is deleted: a stop
-  // between two lines would leave a value cut short that a merge would put back in place of the
-  // whole one.
-  undo.AppendLines(*lines, true);
-  if (key.RemoveValue(name) || key.LastError == platform::kErrorFileNotFound) return platform::kErrorSuccess;
-  return key.LastError;
-}
-
 // Whether the registry's answer says that another program deleted the key or value meanwhile: what is
 // gone needs no deleting.
 bool GoneMeanwhile(long error) { return error == platform::kErrorFileNotFound || error == platform::kErrorKeyDeleted; }
@@ -111,18 +84,21 @@ struct OpenKey {
   std::size_t next = 0;
 };
 
-// One removal of a key tree, in two passes: the whole tree is written to the undo file in one write
-// that reaches the disk, then it is deleted, deepest first. A failure to write raises before anything
-// is deleted; once the deletion has begun nothing raises, so what was deleted is always told. The tree
-// is walked with a stack of open keys rather than a recursion, so no depth the registry allows
-// exhausts the thread's stack; each subkey is opened and deleted relative to its parent's handle, so
-// no key is out of reach for the length of its path, while its key line still names it from the root.
+// One key tree's removal, in two passes: its lines are written out (Write), then, once they are in the
+// undo file, the tree is deleted deepest first (Delete). Once the deletion has begun nothing raises,
+// so what was deleted is always told. The tree is walked with a stack of open keys rather than a
+// recursion, so no depth the registry allows exhausts the thread's stack; each subkey is opened and
+// deleted relative to its parent's handle, so no key is out of reach for the length of its path,
+// while its key line still names it from the root.
 class TreeRemoval {
  public:
-  TreeRemoval(UndoFile& undo, platform::RegistryApi& api, const RegistryPlace& place, const UndoComment* comment)
-      : undo_(undo), api_(api), place_(place), rootName_(RootName(place.root)), comment_(comment) {}
+  TreeRemoval(UndoFile& undo, platform::RegistryApi& api, const RegistryPlace& place, RemovalOutcome& outcome)
+      : undo_(undo), api_(api), place_(place), rootName_(RootName(place.root)), outcome_(outcome) {}
 
-  RemovalOutcome Remove(const std::string& keyPath);
+  // Adds the tree's lines; false, having added none, when there is nothing of it to write (gone, or
+  // left behind whole, as the outcome says).
+  bool Write(const std::string& keyPath, std::vector<std::string>& lines);
+  void Delete() { DeleteAll(top_); }
 
  private:
   static constexpr std::size_t kTop = static_cast<std::size_t>(-1);
@@ -141,7 +117,7 @@ class TreeRemoval {
   }
 
   void LeaveTopAlone(KeyLineFit fit);
-  std::vector<std::string> WriteOut(std::unique_ptr<TNTRegistry> top);
+  void WriteOut(std::unique_ptr<TNTRegistry> top, std::vector<std::string>& lines);
   void Export(std::unique_ptr<TNTRegistry> reg, std::string name, std::size_t parent, std::vector<OpenKey>& open,
               std::vector<std::string>& lines);
   void DeleteAll(const std::string& keyPath);
@@ -158,40 +134,30 @@ class TreeRemoval {
   platform::RegistryApi& api_;
   const RegistryPlace place_;
   const std::string rootName_;
-  // Written before the top key's line.
-  const UndoComment* comment_;
-  // The path from the root (with its leading backslash) of the key in hand.
+  RemovalOutcome& outcome_;
+  // The top key's path from the root, and the path (with its leading backslash) of the key in hand.
+  std::string top_;
   std::string path_;
   // Every key written, each after its parent.
   std::vector<WrittenKey> written_;
-  RemovalOutcome outcome_;
 };
 
-RemovalOutcome TreeRemoval::Remove(const std::string& keyPath) {
-  path_ = keyPath;
+bool TreeRemoval::Write(const std::string& keyPath, std::vector<std::string>& lines) {
+  top_ = path_ = keyPath;
   const KeyLineFit fit = FitOfKeyLine(LinePath());
   if (fit != KeyLineFit::kFits) {
     LeaveTopAlone(fit);
-    return outcome_;
+    return false;
   }
   std::unique_ptr<TNTRegistry> top = FromRoot();
   if (!top->OpenPath(keyPath, false)) {
     // Gone already, or there but closed to this program: only the second is left behind.
     const long error = top->LastError;
     if (FromRoot()->PathExists(keyPath)) Left(LeftReason::kNotOpened, 1, 0, error);
-    else outcome_.alreadyGone = true;
-    return outcome_;
+    return false;
   }
-  // The whole tree goes to one file, chosen before its first line is written.
-  UndoBlock block(undo_, [&] { return UndoFormatForKey(api_, undo_.System(), place_, keyPath); });
-  outcome_.undoFile = undo_.FileName(undo_.FormatInUse());
-  std::vector<std::string> lines = WriteOut(std::move(top));
-  // The empty line that ends the command's lines goes in the same write: a write that fails leaves
-  // no whole block without it.
-  lines.emplace_back();
-  undo_.AppendLines(lines, true);
-  DeleteAll(keyPath);
-  return outcome_;
+  WriteOut(std::move(top), lines);
+  return true;
 }
 
 void TreeRemoval::LeaveTopAlone(KeyLineFit fit) {
@@ -204,9 +170,7 @@ void TreeRemoval::LeaveTopAlone(KeyLineFit fit) {
   }
 }
 
-std::vector<std::string> TreeRemoval::WriteOut(std::unique_ptr<TNTRegistry> top) {
-  std::vector<std::string> lines;
-  if (comment_) lines.push_back(CommentLine(*comment_, UndoEncoding::Of(undo_.FormatInUse(), undo_.System())));
+void TreeRemoval::WriteOut(std::unique_ptr<TNTRegistry> top, std::vector<std::string>& lines) {
   std::vector<OpenKey> open;
   Export(std::move(top), "", kTop, open, lines);
   while (!open.empty()) {
@@ -236,7 +200,6 @@ std::vector<std::string> TreeRemoval::WriteOut(std::unique_ptr<TNTRegistry> top)
     }
     Export(std::move(child), name, index, open, lines);
   }
-  return lines;
 }
 
 void TreeRemoval::Export(std::unique_ptr<TNTRegistry> reg, std::string name, std::size_t parent,
@@ -369,24 +332,170 @@ void TreeRemoval::Leave(OpenKey key, std::vector<OpenKey>& open) {
   else Left(LeftReason::kKeyRefused, 1, 0, error);
 }
 
+// One value's removal: its key line and its lines are written out, then, once they are in the undo
+// file, the value is deleted while it still holds what was written, and its key with it when that
+// leaves the key empty.
+class ValueRemoval {
+ public:
+  ValueRemoval(platform::RegistryApi& api, const RegistryPart& part, RemovalOutcome& outcome)
+      : api_(api), part_(part), outcome_(outcome) {}
+
+  // Reads the value; false when there is nothing of it to write (gone, or left behind).
+  bool Read();
+  // Whether the file carries its lines.
+  bool CarriedBy(const UndoEncoding& encoding) const { return LinesFor(encoding).has_value(); }
+  void Write(UndoFile& undo, std::vector<std::string>& lines) const;
+  void Delete();
+
+ private:
+  std::string KeyName() const { return RootName(part_.place.root) + PathForEveryView(part_.place, part_.keyPath); }
+  std::optional<std::vector<std::string>> LinesFor(const UndoEncoding& encoding) const;
+  std::unique_ptr<TNTRegistry> Open() const {
+    auto reg = std::make_unique<TNTRegistry>(api_, part_.place.view);
+    reg->SetRoot(part_.place.root);
+    return reg->OpenPath(part_.keyPath, false) ? std::move(reg) : nullptr;
+  }
+
+  platform::RegistryApi& api_;
+  const RegistryPart& part_;
+  RemovalOutcome& outcome_;
+  NamedValue written_;
+};
+
+bool ValueRemoval::Read() {
+  const KeyLineFit fit = FitOfKeyLine(PathForEveryView(part_.place, part_.keyPath));
+  auto reg = std::make_unique<TNTRegistry>(api_, part_.place.view);
+  reg->SetRoot(part_.place.root);
+  if (!reg->OpenPath(part_.keyPath, false)) {
+    const long error = reg->LastError;
+    reg->SetRoot(part_.place.root);
+    if (reg->PathExists(part_.keyPath)) outcome_.Record({LeftReason::kNotOpened, KeyName(), 0, 1, error});
+    return false;
+  }
+  written_.name = *part_.value;
+  if (!reg->FetchWholeValue(written_.name, written_.typeCode, written_.data)) return false;
+  if (fit != KeyLineFit::kFits) {
+    outcome_.Record({ReasonOf(fit), KeyName(), 0, 1, 0});
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::vector<std::string>> ValueRemoval::LinesFor(const UndoEncoding& encoding) const {
+  std::vector<std::string> lines{KeyLine(RootName(part_.place.root), PathForEveryView(part_.place, part_.keyPath))};
+  if (!encoding.Carries(lines)) return std::nullopt;
+  const auto valueLines = CarriedValueLines(written_.name, written_.typeCode, written_.data, encoding);
+  if (!valueLines) return std::nullopt;
+  lines.insert(lines.end(), valueLines->begin(), valueLines->end());
+  return lines;
+}
+
+void ValueRemoval::Write(UndoFile& undo, std::vector<std::string>& lines) const {
+  const auto mine = LinesFor(UndoEncoding::Of(undo.FormatInUse(), undo.System()));
+  if (!mine)
+    throw EInOutError("Cannot write the value \"" + written_.name + "\" to the undo file " +
+                      undo.FileName(undo.FormatInUse()) + ": it holds characters the file cannot carry");
+  lines.insert(lines.end(), mine->begin(), mine->end());
+}
+
+void ValueRemoval::Delete() {
+  std::unique_ptr<TNTRegistry> reg = Open();
+  if (!reg) {
+    const long error = platform::kErrorAccessDenied;
+    TNTRegistry root(api_, part_.place.view);
+    root.SetRoot(part_.place.root);
+    if (root.PathExists(part_.keyPath)) outcome_.Record({LeftReason::kNotOpened, KeyName(), 0, 1, error});
+    return;
+  }
+  NamedValue now{written_.name, 0, {}};
+  long answer = platform::kErrorSuccess;
+  try {
+    if (!reg->FetchWholeValue(now.name, now.typeCode, now.data)) return;  // deleted meanwhile
+    if (now.typeCode != written_.typeCode || now.data != written_.data) {
+      outcome_.Record({LeftReason::kChangedMeanwhile, KeyName(), 0, 1, 0});
+      return;
+    }
+    if (reg->RemoveValue(now.name)) {
+      ++outcome_.valuesRemoved;
+    } else {
+      answer = reg->LastError;
+    }
+  } catch (const ERegistryException&) {
+    KeyInfo info;
+    if (!reg->QueryKeyInfo(info)) return;  // the key was deleted meanwhile
+    answer = platform::kErrorAccessDenied;
+  }
+  if (answer != platform::kErrorSuccess) {
+    if (!GoneMeanwhile(answer)) outcome_.Record({LeftReason::kValueRefused, KeyName(), 0, 1, answer});
+    return;
+  }
+  // The key held the value for this product; emptied, it goes too, as a merge of the lines makes it again.
+  if (HoldsAnything(*reg)) return;
+  reg.reset();
+  TNTRegistry root(api_, part_.place.view);
+  root.SetRoot(part_.place.root);
+  if (root.DeleteKey(part_.keyPath)) ++outcome_.keysRemoved;
+}
+
 }  // namespace
+
+RemovalOutcome RemoveRegistryParts(UndoFile& undo, platform::RegistryApi& registry, const std::vector<RegistryPart>& parts,
+                                   const UndoComment* comment) {
+  RemovalOutcome outcome;
+  std::vector<std::unique_ptr<TreeRemoval>> trees;
+  std::vector<std::unique_ptr<ValueRemoval>> values;
+  std::vector<const RegistryPart*> treeParts;
+  for (const RegistryPart& part : parts) {
+    if (RootName(part.place.root).empty()) continue;
+    if (part.value) {
+      auto value = std::make_unique<ValueRemoval>(registry, part, outcome);
+      if (value->Read()) values.push_back(std::move(value));
+    } else {
+      treeParts.push_back(&part);
+    }
+  }
+  // Every part goes to one file, chosen before the first line is written: the "REGEDIT4" file when it
+  // carries all of them.
+  const auto choose = [&] {
+    const UndoEncoding regedit4 = UndoEncoding::Regedit4(undo.System());
+    for (const RegistryPart* part : treeParts)
+      if (UndoFormatForKey(registry, undo.System(), part->place, part->keyPath) != UndoFormat::kRegedit4)
+        return UndoFormat::kUnicode;
+    for (const auto& value : values)
+      if (!value->CarriedBy(regedit4)) return UndoFormat::kUnicode;
+    return UndoFormat::kRegedit4;
+  };
+  UndoBlock block(undo, choose);
+  std::vector<std::string> lines;
+  if (comment) lines.push_back(CommentLine(*comment, UndoEncoding::Of(undo.FormatInUse(), undo.System())));
+  const std::size_t commentLines = lines.size();
+  for (const RegistryPart* part : treeParts) {
+    auto tree = std::make_unique<TreeRemoval>(undo, registry, part->place, outcome);
+    if (tree->Write(RemoveSlash(part->keyPath), lines)) trees.push_back(std::move(tree));
+  }
+  for (const auto& value : values) value->Write(undo, lines);
+  if (lines.size() == commentLines) {
+    // Nothing of it to write: gone already, or only what stays for its reasons.
+    outcome.alreadyGone = outcome.left.empty();
+    return outcome;
+  }
+  outcome.undoFile = undo.FileName(undo.FormatInUse());
+  // The empty line that ends the command's lines goes in the same write: a write that fails leaves
+  // no whole block without it.
+  lines.emplace_back();
+  undo.AppendLines(lines, true);
+  for (const auto& tree : trees) tree->Delete();
+  for (const auto& value : values) value->Delete();
+  return outcome;
+}
+
+RemovalOutcome RemoveRegistryKey(UndoFile& undo, platform::RegistryApi& registry, const RegistryPlace& place,
+                                 const std::string& path, const UndoComment* comment) {
+  return RemoveRegistryParts(undo, registry, {RegistryPart{place, path, std::nullopt}}, comment);
+}
 
 UndoFormat UndoFormatForKey(platform::RegistryApi& registry, platform::System& system, const RegistryPlace& place,
                             const std::string& path) {
   const UndoEncoding regedit4 = UndoEncoding::Regedit4(system);
   return CarriesKeyTree(registry, regedit4, place, RemoveSlash(path)) ? UndoFormat::kRegedit4 : UndoFormat::kUnicode;
-}
-
-RemovalOutcome RemoveRegistryKey(UndoFile& undo, platform::RegistryApi& registry, const RegistryPlace& place,
-                                 const std::string& path, const UndoComment* comment) {
-  if (RootName(place.root).empty()) return {};
-  return TreeRemoval(undo, registry, place, comment).Remove(RemoveSlash(path));
-}
-
-long RemoveRegistryValue(UndoFile& undo, platform::RegistryApi& registry, const RegistryPlace& place,
-                         const std::string& keyPath, const std::string& name) {
-  TNTRegistry reg(registry, place.view);
-  reg.SetRoot(place.root);
-  if (!reg.OpenPath(keyPath, false)) return platform::kErrorSuccess;
-  return RemoveValueOf(undo, reg, name);
 }

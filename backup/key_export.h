@@ -1,6 +1,8 @@
 #pragma once
 // Removing key trees and values, each written to the undo file before it leaves the registry.
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "backup/removal_outcome.h"
 #include "backup/undo_comment.h"
@@ -18,7 +20,18 @@ UndoFormat UndoFormatForKey(platform::RegistryApi& registry, platform::System& s
 // key's first line. Raises, having deleted nothing, when the lines cannot be written.
 RemovalOutcome RemoveRegistryKey(UndoFile& undo, platform::RegistryApi& registry, const RegistryPlace& place,
                                  const std::string& path, const UndoComment* comment = nullptr);
-// Writes the value to the undo file and deletes it: kErrorSuccess when it is gone (or was not
-// there), otherwise the registry's reason for keeping it.
-long RemoveRegistryValue(UndoFile& undo, platform::RegistryApi& registry, const RegistryPlace& place,
-                         const std::string& keyPath, const std::string& name);
+// One part of a command's removal: a key tree whole, or one value of a key.
+struct RegistryPart {
+  RegistryPlace place;
+  // Below the root, with its leading backslash.
+  std::string keyPath;
+  // The value alone; its key goes too when that leaves it empty.
+  std::optional<std::string> value;
+};
+// The parts removed as one command: the comment's line and every part's lines go to the undo file in
+// one write that reaches the disk, ended by an empty line, then each part is deleted as
+// RemoveRegistryKey deletes a tree, a value only while it holds what was written. Answers what stayed,
+// over all of them; alreadyGone when none of them was there. Raises, having deleted nothing, when the
+// lines cannot be written.
+RemovalOutcome RemoveRegistryParts(UndoFile& undo, platform::RegistryApi& registry, const std::vector<RegistryPart>& parts,
+                                   const UndoComment* comment);

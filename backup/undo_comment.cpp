@@ -22,6 +22,8 @@ constexpr struct {
     {UndoAction::kRestoredEntry, "restored entry", true},
     {UndoAction::kRestoredProduct, "restored installer product", true},
     {UndoAction::kRestoredValues, "restored the values of", false},
+    {UndoAction::kRemovedRegistration, "removed installer registration", false},
+    {UndoAction::kRestoredRegistration, "restored installer registration", false},
 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -69,6 +71,10 @@ bool HoldsWholeKey(UndoAction action) {
   for (const auto& known : kActions)
     if (known.action == action) return known.whole;
   return false;
+}
+
+bool HoldsRegistration(UndoAction action) {
+  return action == UndoAction::kRemovedRegistration || action == UndoAction::kRestoredRegistration;
 }
 
 UndoComment CommentNow(platform::System& system, UndoAction action, std::string name, std::string source) {

@@ -13,10 +13,14 @@ enum class UndoAction {
   kRemovedEntry,
   kChangedCommand,
   kRemovedProduct,
+  // A product's whole registration, whose lines hold key trees and single values of several keys.
+  kRemovedRegistration,
   // What a restore replaced: an entry or a product whole, or the values it overwrote.
   kRestoredEntry,
   kRestoredProduct,
   kRestoredValues,
+  // The values of a registration that its restore overwrote.
+  kRestoredRegistration,
   // A comment of the program's form whose words this version does not know.
   kOther,
 };
@@ -39,6 +43,9 @@ const char* ActionWords(UndoAction action);
 // Whether the lines after such a comment hold a key tree whole (a removal, or what a restore
 // replaced whole), rather than some values of a key.
 bool HoldsWholeKey(UndoAction action);
+// Whether the lines after such a comment hold a product's registration: key trees and single values
+// of keys in several places, all of them one record.
+bool HoldsRegistration(UndoAction action);
 
 // A comment for a command running now, by this version of the program.
 UndoComment CommentNow(platform::System& system, UndoAction action, std::string name, std::string source);

@@ -82,6 +82,17 @@ ProductReference ProductOfEntry(const Entry& entry) {
   return {};
 }
 
+std::string ProductCodeOfPacked(const std::string& packed) {
+  if (packed.size() != 32 || packed.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return {};
+  const std::string digits = UpperAscii(packed);
+  // Packing is its own inverse once the digits stand in the code's groups.
+  const std::string code = "{" + digits.substr(0, 8) + "-" + digits.substr(8, 4) + "-" + digits.substr(12, 4) + "-" +
+                           digits.substr(16, 4) + "-" + digits.substr(20, 12) + "}";
+  const std::string unpacked = PackedProductCode(code);
+  return "{" + unpacked.substr(0, 8) + "-" + unpacked.substr(8, 4) + "-" + unpacked.substr(12, 4) + "-" +
+         unpacked.substr(16, 4) + "-" + unpacked.substr(20, 12) + "}";
+}
+
 std::string PackedProductCode(const std::string& code) {
   if (!IsProductCode(code)) return {};
   const std::string upper = UpperAscii(code);

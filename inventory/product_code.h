@@ -29,3 +29,5 @@ ProductReference ProductOfEntry(const Entry& entry);
 // reversed, the last two groups' bytes each with their two digits swapped), in upper case; empty
 // when the text is no product code.
 std::string PackedProductCode(const std::string& code);
+// The product code "{...}" in upper case of a packed one (32 hexadecimal digits); empty for any other text.
+std::string ProductCodeOfPacked(const std::string& packed);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "inventory/product_code.h"
+#include "platform/text_encoding.h"
 
 namespace {
 
@@ -87,11 +88,18 @@ TEST(ProductCodeTest, PackedAsTheInstallerNamesItsKeys) {
       {kCode, "93C2C1A6E4F175E4E901B0B6B3D6C211"},
       {"{6a1c2c39-1f4e-4e57-9e10-0b6b3b6d2c11}", "93C2C1A6E4F175E4E901B0B6B3D6C211"},
       {"{01234567-89AB-CDEF-0123-456789ABCDEF}", "76543210BA98FEDC1032547698BADCFE"},
+      {"{A1B2C3D4-E5F6-4718-9A0B-1C2D3E4F5061}", "4D3C2B1A6F5E8174A9B0C1D2E3F40516"},
       {"{01234567-89AB-CDEF-0123-456789ABCDE}", ""},
       {"01234567-89AB-CDEF-0123-456789ABCDEF", ""},
       {"", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.packed, PackedProductCode(c.code)) << c.code;
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.packed, PackedProductCode(c.code)) << c.code;
+    // And back: the code in upper case from its packed form.
+    if (!c.packed.empty()) EXPECT_EQ(platform::UpperCaseText(c.code), ProductCodeOfPacked(c.packed)) << c.packed;
+  }
+  for (const char* notPacked : {"", "76543210BA98FEDC1032547698BADCF", "76543210BA98FEDC1032547698BADCFG"})
+    EXPECT_EQ("", ProductCodeOfPacked(notPacked)) << notPacked;
 }
 
 }  // namespace

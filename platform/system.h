@@ -75,6 +75,9 @@ class System {
   // AdjustTokenPrivileges(token, FALSE, settings, previous): true when every privilege was set.
   virtual bool AdjustPrivileges(TokenId token, const std::vector<PrivilegeSetting>& settings,
                                 std::vector<PrivilegeSetting>* previous) = 0;
+  // The user this process runs as, by the security identifier of its token's user as text
+  // ("S-1-5-21-..."); empty when it cannot be read.
+  virtual std::string CurrentUserSid() = 0;
 
   // CreateMutexW(no security, initialOwner, name): 0 on failure; *alreadyExists from GetLastError.
   virtual MutexId CreateNamedMutex(const std::string& name, bool initialOwner, bool* alreadyExists) = 0;

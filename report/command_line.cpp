@@ -6,8 +6,10 @@
 #include <utility>
 
 #include "backup/entry_commands.h"
+#include "backup/product_registration.h"
 #include "backup/undo_file.h"
 #include "inventory/inventory.h"
+#include "inventory/product_code.h"
 #include "inventory/status.h"
 #include "platform/handles.h"
 #include "platform/text_encoding.h"
@@ -37,6 +39,12 @@ constexpr const char* kUsage =
     "                                   32-bit or user (a KEY alone: the one source that has it)\n"
     "tidewell /remove-broken            lists the Broken Link entries that /yes would remove\n"
     "tidewell /remove-broken /yes       removes every Broken Link entry\n"
+    "tidewell /remove-product {CODE} ...\n"
+    "                                   removes the whole registration of the installer's product\n"
+    "                                   with that product code, the machine's and the user's own,\n"
+    "                                   for a product that cannot be uninstalled (its cached package\n"
+    "                                   is gone: msiexec fails with 1612), all of it written to the\n"
+    "                                   day's undo file first; its package and files stay\n"
     "tidewell /restore FILE /list       the blocks of an undo file, one per command, each with the\n"
     "                                   state of its entry now: absent, present, present but\n"
     "                                   different or unreadable (/json: as one JSON object)\n"
@@ -105,7 +113,7 @@ std::string CheckRestore(CommandLine& line) {
 
 // The rules between the switches, once all are read.
 std::string CheckCombination(CommandLine& line, bool modeGiven) {
-  if (!modeGiven) return "no command: give /list, /check, /remove, /remove-broken, /restore or /?";
+  if (!modeGiven) return "no command: give /list, /check, /remove, /remove-broken, /remove-product, /restore or /?";
   if (line.mode == Mode::kRestore) {
     const std::string problem = CheckRestore(line);
     if (!problem.empty()) return problem;
@@ -118,7 +126,10 @@ std::string CheckCombination(CommandLine& line, bool modeGiven) {
   if (line.json && line.mode != Mode::kList) return "/json goes only with /list";
   if (line.yes && line.mode != Mode::kRemoveBroken) return "/yes goes only with /remove-broken";
   if (line.mode == Mode::kRemove && line.targets.empty()) return "/remove needs the entries to remove: SOURCE\\KEY ...";
-  if (line.mode != Mode::kRemove && !line.targets.empty()) return "unexpected argument " + line.targets.front();
+  if (line.mode == Mode::kRemoveProduct && line.targets.empty())
+    return "/remove-product needs the product codes of the products to remove: {CODE} ...";
+  if (line.mode != Mode::kRemove && line.mode != Mode::kRemoveProduct && !line.targets.empty())
+    return "unexpected argument " + line.targets.front();
   return {};
 }
 
@@ -191,6 +202,11 @@ int CheckBroken(const platform::Platform& platform, platform::Console& console) 
   return whole ? kExitSuccess : kExitCheckFailed;
 }
 
+// An installer's product as the console's lines name it: its code and its name.
+std::string ProductName(const ProductRegistration& registration) {
+  return registration.code + (registration.name.empty() ? "" : " (" + OneLine(registration.name) + ")");
+}
+
 // The removals of one command line, one after another, each with its line: as the window's, to the
 // day's undo file beside the executable. A removal that the registry refuses for lack of rights is
 // the last; it says so with what was removed before it.
@@ -199,6 +215,7 @@ class Removals {
   Removals(const platform::Platform& platform, platform::Console& console)
       : registry_(platform.registry),
         wow64_(platform.system.IsWow64()),
+        places_{wow64_, platform.system.CurrentUserSid()},
         undo_(platform.files, platform.system, BackupFolderOf(platform.system.ExecutablePath()),
               UndoStemOf(platform.system.Today()), UserBackupFolder(platform.files)),
         console_(console) {}
@@ -206,14 +223,48 @@ class Removals {
   // False once the removals have stopped.
   bool Remove(const Entry& entry) {
     const std::string name = OneLine(EntryName(entry));
-    if (Refused(entry)) return Stop(name, kElevate);
-    RemovalOutcome outcome;
+    if (Refused(PlaceOf(entry.source, wow64_), entry.KeyPath())) return Stop(name, kElevate);
     try {
-      outcome = RemoveEntryKey(undo_, registry_, entry, wow64_);
+      return Tell(name, entry.keyName, RemoveEntryKey(undo_, registry_, entry, wow64_));
     } catch (const std::exception& error) {
       NotRemoved(name, error.what());
       return true;
     }
+  }
+  // The whole registration of the installer's product.
+  bool RemoveProduct(const std::string& code) {
+    if (!IsProductCode(code)) {
+      NotRemoved(OneLine(code), "not a product code, which reads {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}");
+      return true;
+    }
+    try {
+      const ProductRegistration registration = FindRegistration(registry_, places_, code);
+      if (registration.Empty()) {
+        all_ = false;
+        console_.WriteOut("not an installed product " + platform::UpperCaseText(code) + ": nothing removed\n");
+        return true;
+      }
+      const std::string name = ProductName(registration);
+      for (const RegistrationPart& part : registration.parts)
+        if (Refused(part.place, part.keyPath)) return Stop(name, kElevate);
+      return Tell(name, name, RemoveRegistration(undo_, registry_, places_, code));
+    } catch (const std::exception& error) {
+      NotRemoved(platform::UpperCaseText(code), error.what());
+      return true;
+    }
+  }
+  void NotFound(const std::string& target, const std::string& error) { NotRemoved(OneLine(target), error); }
+  int ExitCode() const {
+    return refused_ ? kExitNeedsElevation : !all_ ? kExitFailure : partly_ ? kExitPartlyRemoved : kExitSuccess;
+  }
+  const InstallerPlaces& Places() const { return places_; }
+
+ private:
+  static constexpr const char* kElevate = "access denied: run it from an elevated prompt";
+
+  // Says what became of a removal of `name` (`what` in the message about what stayed); false when it
+  // was refused for lack of rights, which ends the removals.
+  bool Tell(const std::string& name, const std::string& what, RemovalOutcome outcome) {
     if (outcome.alreadyGone) {
       console_.WriteOut("already gone " + name + ": another program removed it; nothing was written\n");
       return true;
@@ -224,32 +275,23 @@ class Removals {
       return true;
     }
     if (!outcome.accessDenied) {
-      if (outcome.Partly()) PartlyRemoved(name, IncompleteRemovalMessage(entry.keyName, outcome));
-      else NotRemoved(name, IncompleteRemovalMessage(entry.keyName, outcome));
+      if (outcome.Partly()) PartlyRemoved(name, IncompleteRemovalMessage(what, outcome));
+      else NotRemoved(name, IncompleteRemovalMessage(what, outcome));
       return true;
     }
-    // A key inside the entry that refused: the window's advice is for the window, this one for a prompt.
+    // A key inside it that refused: the window's advice is for the window, this one for a prompt.
     RemovalOutcome told = std::move(outcome);
     told.accessDenied = false;
-    return Stop(name, std::string(kElevate) + ". " + IncompleteRemovalMessage(entry.keyName, told), told.Partly());
+    return Stop(name, std::string(kElevate) + ". " + IncompleteRemovalMessage(what, told), told.Partly());
   }
-  void NotFound(const std::string& target, const std::string& error) { NotRemoved(OneLine(target), error); }
-  int ExitCode() const {
-    return refused_ ? kExitNeedsElevation : !all_ ? kExitFailure : partly_ ? kExitPartlyRemoved : kExitSuccess;
-  }
-
- private:
-  static constexpr const char* kElevate = "access denied: run it from an elevated prompt";
-
-  // Whether the registry refuses this user the rights that removing the entry's key takes (read it,
-  // delete its values, delete it), as it refuses a user who is not elevated the machine's lists.
-  // Asked first, so that such an entry is left whole and none of its lines are written.
-  bool Refused(const Entry& entry) {
-    if (entry.keyName.empty()) return false;
-    const RegistryPlace place = PlaceOf(entry.source, wow64_);
+  // Whether the registry refuses this user the rights that removing the key takes (read it, delete
+  // its values, delete it), as it refuses a user who is not elevated the machine's lists. Asked
+  // first, so that such a key is left whole and none of its lines are written.
+  bool Refused(const RegistryPlace& place, const std::string& keyPath) {
+    if (keyPath.empty() || keyPath.back() == '\\') return false;
     platform::Hkey opened = 0;
     const std::uint32_t rights = platform::kKeyRead | platform::kKeySetValue | platform::kDelete;
-    const std::string path = entry.KeyPath().substr(1);
+    const std::string path = keyPath.substr(1);
     const long result = registry_.OpenKeyEx(place.root, path.c_str(), rights | place.view, &opened);
     const platform::UniqueHkey key(registry_, opened);
     return result == platform::kErrorAccessDenied;
@@ -278,6 +320,7 @@ class Removals {
 
   platform::RegistryApi& registry_;
   bool wow64_;
+  InstallerPlaces places_;
   UndoFile undo_;
   platform::Console& console_;
   std::vector<std::string> removed_;
@@ -298,6 +341,13 @@ int RemoveNamed(const CommandLine& line, const platform::Platform& platform, pla
   return removals.ExitCode();
 }
 
+int RemoveProducts(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
+  Removals removals(platform, console);
+  for (const std::string& code : line.targets)
+    if (!removals.RemoveProduct(code)) break;
+  return removals.ExitCode();
+}
+
 int RemoveBroken(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
   Removals removals(platform, console);
   Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
@@ -308,6 +358,19 @@ int RemoveBroken(const CommandLine& line, const platform::Platform& platform, pl
     ++broken;
     if (!line.yes) console.WriteOut("would remove " + OneLine(EntryName(entry)) + ": " + OneLine(entry.reason) + "\n");
     else if (!removals.Remove(entry)) break;
+  }
+  // An installer's product keeps its registration when its entry goes: it is named with the command
+  // that removes all of it.
+  std::vector<std::string> products;
+  for (const Entry& entry : inventory.entries) {
+    const ProductReference product = ProductOfEntry(entry);
+    if (entry.status != kBrokenLink || product.kind != ProductReference::Kind::kProduct) continue;
+    if (std::find(products.begin(), products.end(), product.code) != products.end()) continue;
+    products.push_back(product.code);
+    const ProductRegistration registration = FindRegistration(platform.registry, removals.Places(), product.code);
+    if (registration.Empty()) continue;
+    console.WriteOut("installer product " + ProductName(registration) + " is registered still: tidewell /remove-product " +
+                     registration.code + " removes its whole registration\n");
   }
   if (broken == 0) console.WriteOut("no Broken Link entries\n");
   else if (!line.yes) console.WriteOut(Count(broken, "entry", "entries") + " would be removed: add /yes to remove " +
@@ -322,6 +385,7 @@ int Run(const CommandLine& line, const platform::Platform& platform, platform::C
     case Mode::kCheck: return CheckBroken(platform, console);
     case Mode::kRemove: return RemoveNamed(line, platform, console);
     case Mode::kRemoveBroken: return RemoveBroken(line, platform, console);
+    case Mode::kRemoveProduct: return RemoveProducts(line, platform, console);
     case Mode::kRestore: return RestoreFromUndoFile(line, platform, console);
   }
   return kExitFailure;
@@ -442,6 +506,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     else if (name == "check") SetMode(&line, Mode::kCheck, argument, &modeGiven);
     else if (name == "remove") SetMode(&line, Mode::kRemove, argument, &modeGiven);
     else if (name == "remove-broken") SetMode(&line, Mode::kRemoveBroken, argument, &modeGiven);
+    else if (name == "remove-product") SetMode(&line, Mode::kRemoveProduct, argument, &modeGiven);
     else if (name == "restore") SetMode(&line, Mode::kRestore, argument, &modeGiven);
     else if (name == "all") line.all = true;
     else if (name == "line") AddLine(&line, argument, i + 1 < arguments.size() ? &arguments[++i] : nullptr);

@@ -23,11 +23,11 @@ inline constexpr int kExitCheckFailed = 4;
 inline constexpr int kExitPartlyRemoved = 5;
 
 struct CommandLine {
-  enum class Mode { kUsage, kList, kCheck, kRemove, kRemoveBroken, kRestore };
+  enum class Mode { kUsage, kList, kCheck, kRemove, kRemoveBroken, kRemoveProduct, kRestore };
   Mode mode = Mode::kUsage;
   bool json = false;
   bool yes = false;
-  // The entries that /remove or /restore names, as given.
+  // The entries that /remove or /restore names, the product codes that /remove-product names, as given.
   std::vector<std::string> targets;
   // /restore: the undo file, and what of it: its blocks listed (/list), every block (/all), the blocks
   // of the entries named (targets), the blocks that begin at these lines (/line N).
@@ -42,7 +42,8 @@ struct CommandLine {
 };
 
 // Reads the arguments (without the program's own name). Switches begin with "/" or "-", in any
-// letter case: /list [/json], /check, /remove SOURCE\KEY..., /remove-broken [/yes], /restore FILE
+// letter case: /list [/json], /check, /remove SOURCE\KEY..., /remove-broken [/yes], /remove-product
+// {CODE}..., /restore FILE
 // /list [/json], /restore FILE SOURCE\KEY... [/line N...], /restore FILE /all, /?; any of them with
 // /out FILE.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);

@@ -7,11 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "backup/product_registration.h"
 #include "inventory/inventory.h"
+#include "inventory/product_code.h"
 #include "inventory/status.h"
 #include "platform/memory/memory_platform.h"
 #include "report/command_line.h"
 #include "report/entry_report.h"
+#include "tests/support/installer_seeds.h"
 #include "tests/support/reg_file_reader.h"
 #include "tests/support/registry_snapshot.h"
 
@@ -327,6 +330,68 @@ TEST(CommandLineTest, RemoveBrokenListsUnlessToldYes) {
 
   EXPECT_EQ(kExitSuccess, m.Run({"/remove-broken", "/yes"}));
   EXPECT_EQ(Lines{"no Broken Link entries"}, m.OutLines());
+}
+
+TEST(CommandLineTest, RemoveProductTakesTheWholeRegistrationOrSaysWhyNot) {
+  const std::string ledger = "{A1B2C3D4-E5F6-4718-9A0B-1C2D3E4F5061}";
+  const std::string other = "{B0000000-0000-4000-8000-00000000000B}";
+  const std::string component = "{5E1D0C4B-0000-4000-8000-00000000C0DE}";
+  const struct {
+    const char* what;
+    std::function<void(Machine&)> before;
+    Lines arguments;
+    int exitCode;
+    Lines out;
+    bool removed;
+  } cases[] = {
+      {"a stuck product", {}, {"/remove-product", ledger}, kExitSuccess, {"removed " + ledger + " (Tide Ledger)"}, true},
+      {"its code in lower case, twice", {}, {"/remove-product", "{a1b2c3d4-e5f6-4718-9a0b-1c2d3e4f5061}", ledger},
+       kExitFailure, {"removed " + ledger + " (Tide Ledger)", "not an installed product " + ledger + ": nothing removed"},
+       true},
+      {"no product code", {}, {"/remove-product", "Tide Ledger"}, kExitFailure,
+       {"not removed Tide Ledger: not a product code, which reads {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"}, false},
+      {"a key of it closed to the user",
+       [](Machine& m) {
+         m.p.registry.LimitAccess(kHkeyLocalMachine, std::string(installer_seeds::kInstaller) + "\\UserData\\S-1-5-18\\Products\\" +
+                                                         PackedProductCode("{A1B2C3D4-E5F6-4718-9A0B-1C2D3E4F5061}"),
+                                  kKeyRead);
+       },
+       {"/remove-product", ledger}, kExitNeedsElevation,
+       {"not removed " + ledger + " (Tide Ledger): access denied: run it from an elevated prompt"}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    // 32-bit Windows: the lists compared are those of the program's own view.
+    Machine m(false);
+    installer_seeds::SeedRegistration(m.p.registry, {other, "", "Neighbour", "S-1-5-18", {component}});
+    installer_seeds::SeedRegistration(m.p.registry, {ledger, "{A9000000-0000-4000-8000-0000000000A9}", "Tide Ledger",
+                                                     "S-1-5-18", {component}, {}, kMachine + "\\" + ledger});
+    const regfile::Tree before = m.Lists(false);
+    if (c.before) c.before(m);
+    EXPECT_EQ(c.exitCode, m.Run(c.arguments));
+    EXPECT_EQ(c.out, m.OutLines());
+    const InstallerPlaces places{false, m.p.system.userSid};
+    EXPECT_EQ(c.removed, FindRegistration(m.p.registry, places, ledger).Empty());
+    EXPECT_FALSE(FindRegistration(m.p.registry, places, other).Empty()) << "the other product is untouched";
+    EXPECT_EQ(regfile::Describe(before), regfile::Describe(m.Lists(true))) << "the undo file gives it all back";
+    if (!c.removed) continue;
+    EXPECT_EQ(kExitSuccess, m.Run({"/restore", "Undo20261207.reg", ledger}));
+    EXPECT_EQ(Lines{"restored machine\\" + ledger + " (line 3)"}, m.OutLines());
+    EXPECT_EQ(regfile::Describe(before), regfile::Describe(m.Lists(false)));
+  }
+}
+
+TEST(CommandLineTest, RemoveBrokenNamesTheCommandThatCleansAStuckProduct) {
+  Machine m(false);
+  // The installer has forgotten the product, but a component still counts it among its clients.
+  installer_seeds::SeedRegistration(
+      m.p.registry, {kForgotten, "", "Forgotten Product", "S-1-5-18", {"{5E1D0C4B-0000-4000-8000-00000000C0DE}"}, {}, "", false, false, false});
+  EXPECT_EQ(kExitSuccess, m.Run({"/remove-broken"}));
+  EXPECT_NE(std::string::npos, m.console.out.find(std::string("installer product ") + kForgotten +
+                                                   " (Forgotten Product) is registered still: tidewell /remove-product " +
+                                                   kForgotten + " removes its whole registration\n"))
+      << m.console.out;
+  EXPECT_EQ(std::string::npos, m.console.out.find(std::string("installer product ") + kKnown)) << "a product that works";
 }
 
 TEST(CommandLineTest, CheckExitsOneWhileThereIsABrokenLinkEntry) {

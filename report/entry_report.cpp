@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "inventory/product_code.h"
 #include "inventory/status.h"
 #include "platform/text_encoding.h"
 
@@ -87,6 +88,10 @@ std::string JsonReport(const std::vector<Entry>& entries) {
     object["status"] = entry.status == kStatusUnknown ? nlohmann::ordered_json() : nlohmann::ordered_json(StatusName(entry.status));
     object["reason"] = platform::ShownText(entry.reason);
     object["command"] = platform::ShownText(entry.uninstallString);
+    // The installer's product that the entry belongs to: what /remove-product takes.
+    const ProductReference product = ProductOfEntry(entry);
+    object["productCode"] =
+        product.kind == ProductReference::Kind::kProduct ? nlohmann::ordered_json(product.code) : nlohmann::ordered_json();
     array.push_back(std::move(object));
   }
   // A byte that is no UTF-8 (none comes from the registry's wide calls) is written as U+FFFD rather

@@ -52,7 +52,8 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 }
 
 TEST(EntryReportTest, JsonGivesBackEveryTextExactly) {
-  const std::vector<Entry> entries = HostileEntries();
+  std::vector<Entry> entries = HostileEntries();
+  entries[3].uninstallString = "MsiExec.exe /X{a1b2c3d4-e5f6-4718-9a0b-1c2d3e4f5061}";
   const std::string report = JsonReport(entries);
   ASSERT_EQ('\n', report.back());
   const nlohmann::json parsed = nlohmann::json::parse(report);  // raises on a bare control character
@@ -60,7 +61,7 @@ TEST(EntryReportTest, JsonGivesBackEveryTextExactly) {
   ASSERT_EQ(entries.size(), parsed.size());
   for (size_t i = 0; i < entries.size(); ++i) {
     const nlohmann::json& object = parsed[i];
-    EXPECT_EQ(6u, object.size());
+    EXPECT_EQ(7u, object.size());
     EXPECT_EQ(SourceName(entries[i].source), object.at("source").get<std::string>());
     EXPECT_EQ(entries[i].keyName, object.at("key").get<std::string>());
     EXPECT_EQ(entries[i].displayName, object.at("displayName").get<std::string>());
@@ -71,6 +72,9 @@ TEST(EntryReportTest, JsonGivesBackEveryTextExactly) {
   EXPECT_EQ("Good Link", parsed[1]["status"]);
   EXPECT_TRUE(parsed[2]["status"].is_null()) << "an entry that was not checked";
   EXPECT_EQ("Missing Disk", parsed[3]["status"]);
+  // The installer's product, in upper case as /remove-product takes it; none for another entry.
+  EXPECT_EQ("{A1B2C3D4-E5F6-4718-9A0B-1C2D3E4F5061}", parsed[3]["productCode"]);
+  EXPECT_TRUE(parsed[1]["productCode"].is_null());
   // UTF-8 as it is, not escaped.
   EXPECT_NE(std::string::npos, report.find("\xf0\x9f\x98\x80"));
   EXPECT_EQ("[]\n", JsonReport({}));

@@ -53,7 +53,8 @@ int ListBlocks(const CommandLine& line, const UndoContents& contents, const std:
       block["source"] = TextOrNull(target.source);
       block["key"] = record.keys.empty() ? Json() : Json(target.keyName);
       Json keys = Json::array();
-      for (const UndoKeyLines& key : record.keys) keys.push_back(record.rootName + key.path);
+      for (const UndoPart& part : record.Parts())
+        for (const UndoKeyLines& key : part.keys) keys.push_back(part.rootName + key.path);
       block["keys"] = keys;
       block["state"] = StateName(StateOf(registry, record, wow64));
       block["unreadable"] = TextOrNull(UnreadableText(record));

@@ -101,6 +101,16 @@ bool Unquote(const std::string& line, size_t from, std::string* text, size_t* af
   return false;
 }
 
+}  // namespace
+
+std::vector<UndoPart> UndoRecord::Parts() const {
+  std::vector<UndoPart> parts{{root, rootName, keys}};
+  parts.insert(parts.end(), moreParts.begin(), moreParts.end());
+  return parts;
+}
+
+namespace {
+
 class Reader {
  public:
   Reader(platform::System& system, UndoFormat format, std::vector<TextLine> lines)
@@ -135,6 +145,12 @@ class Reader {
   void TakeKey(size_t index, platform::Hkey root, const std::string& rootName, const std::string& path, bool deletes);
   // Reads the value line at `*index` and the lines that continue it; *index ends on the last.
   void TakeValueLine(size_t* index, size_t at);
+  // Puts the key below the top key `keys` begins with.
+  static void AddKey(std::vector<UndoKeyLines>& keys, const std::string& path);
+  // Whether the path (in capitals) lies below the top key's (in capitals).
+  static bool IsBelow(const std::string& upper, const std::string& top) {
+    return upper.compare(0, top.size() + 1, top + "\\") == 0;
+  }
   bool ReadHexData(size_t* index, size_t at, std::string* bytes, std::string* problem);
 
   platform::System& system_;
@@ -228,24 +244,26 @@ void Reader::TakeKey(size_t index, platform::Hkey root, const std::string& rootN
     topDeleted_ = deletes;
     return;
   }
+  const bool registration = record && record->comment && HoldsRegistration(record->comment->action);
+  if (registration && !record->keys.empty()) {
+    // A key line below the part in hand goes to it; any other begins the next part.
+    const bool below = (record->moreParts.empty() ? record->root : record->moreParts.back().root) == root &&
+                       IsBelow(platform::UpperCaseText(path), platform::UpperCaseText(record->LastKeys().front().path));
+    if (below) {
+      AddKey(record->LastKeys(), path);
+    } else {
+      record->moreParts.push_back({root, rootName, {{path, {}}}});
+    }
+    return;
+  }
   if (record && !record->keys.empty() && record->root == root) {
     const std::string upper = platform::UpperCaseText(path);
     const std::string top = platform::UpperCaseText(record->keys.front().path);
     // The key that a deletion line began the record with, made again: the record cannot be read,
     // and is never restored, so its lines only need to stay in it.
     if (topDeleted_ && upper == top) return;
-    if (upper.compare(0, top.size() + 1, top + "\\") == 0) {
-      // A key named again in the record takes its values together with the first.
-      const auto same = std::find_if(record->keys.begin() + 1, record->keys.end(), [&](const UndoKeyLines& key) {
-        return platform::UpperCaseText(key.path) == upper;
-      });
-      if (same == record->keys.end()) {
-        record->keys.push_back({path, {}});
-      } else {
-        UndoKeyLines again = std::move(*same);
-        record->keys.erase(same);
-        record->keys.push_back(std::move(again));
-      }
+    if (IsBelow(upper, top)) {
+      AddKey(record->keys, path);
       return;
     }
   }
@@ -254,6 +272,20 @@ void Reader::TakeKey(size_t index, platform::Hkey root, const std::string& rootN
   records_.back().rootName = rootName;
   records_.back().keys.push_back({path, {}});
   topDeleted_ = deletes;
+}
+
+void Reader::AddKey(std::vector<UndoKeyLines>& keys, const std::string& path) {
+  const std::string upper = platform::UpperCaseText(path);
+  // A key named again in the record takes its values together with the first.
+  const auto same = std::find_if(keys.begin() + 1, keys.end(),
+                                 [&](const UndoKeyLines& key) { return platform::UpperCaseText(key.path) == upper; });
+  if (same == keys.end()) {
+    keys.push_back({path, {}});
+  } else {
+    UndoKeyLines again = std::move(*same);
+    keys.erase(same);
+    keys.push_back(std::move(again));
+  }
 }
 
 void Reader::TakeValueLine(size_t* index, size_t at) {
@@ -314,7 +346,7 @@ void Reader::TakeValueLine(size_t* index, size_t at) {
     return Fail(record, first, "a value that cannot be read");
   }
 
-  std::vector<NamedValue>& values = record.keys.back().values;
+  std::vector<NamedValue>& values = record.LastKeys().back().values;
   const std::string upper = platform::UpperCaseText(value.name);
   const auto same = std::find_if(values.begin(), values.end(),
                                  [&](const NamedValue& old) { return platform::UpperCaseText(old.name) == upper; });

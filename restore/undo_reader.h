@@ -3,7 +3,8 @@
 // Unicode companion (UTF-16LE, "Windows Registry Editor Version 5.00"), as the program writes them
 // and as people edit them by hand. The file is cut into records, one per command: a record begins
 // at the program's comment line, or at a key line that does not lie below the record's first key
-// (files written before the comments, and hand-written ones); a line that deletes a key is a key
+// (files written before the comments, and hand-written ones), but in the record of a product's
+// registration, which holds keys of several places; a line that deletes a key is a key
 // line there. A record with a line that cannot be read is kept whole but marked unreadable, with that
 // line's number, and is never restored in part.
 #include <cstdint>
@@ -26,6 +27,14 @@ struct UndoKeyLines {
   std::vector<NamedValue> values;
 };
 
+// A key tree, or some values of a key, of one root: the first key is the part's top key, the others
+// lie below it.
+struct UndoPart {
+  platform::Hkey root = 0;
+  std::string rootName;
+  std::vector<UndoKeyLines> keys;
+};
+
 // One command's lines.
 struct UndoRecord {
   // The number of its first line; the header is line 1.
@@ -36,11 +45,18 @@ struct UndoRecord {
   std::string rootName;
   // The first is the record's top key; the others lie below it.
   std::vector<UndoKeyLines> keys;
+  // A product's registration (its comment says so) holds several parts, each begun by a key line
+  // that does not lie below the part before it: the first is root and keys above, the others these.
+  std::vector<UndoPart> moreParts;
   // Not 0: the first line of the record that cannot be read, and why.
   int unreadableLine = 0;
   std::string unreadable;
 
   bool Readable() const { return unreadableLine == 0 && !keys.empty(); }
+  // Its parts: the first, then the others.
+  std::vector<UndoPart> Parts() const;
+  // The keys of the part that the last key line went to.
+  std::vector<UndoKeyLines>& LastKeys() { return moreParts.empty() ? keys : moreParts.back().keys; }
 };
 
 struct UndoContents {

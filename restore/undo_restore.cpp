@@ -10,6 +10,7 @@
 #include "backup/key_export.h"
 #include "backup/undo_lines.h"
 #include "backup/undo_lock.h"
+#include "inventory/product_code.h"
 #include "platform/handles.h"
 #include "platform/text_encoding.h"
 #include "restore/key_tree.h"
@@ -32,12 +33,50 @@ std::string NameBelow(const std::string& path, const std::string& list) {
   return name.find('\\') == std::string::npos ? name : std::string();
 }
 
-// The record's keys as a tree below its top key.
-SavedTree TreeOfRecord(const UndoRecord& record) {
-  const std::size_t top = record.keys.front().path.size();
+// A record's or a part's keys as a tree below its top key.
+SavedTree TreeOfKeys(const std::vector<UndoKeyLines>& lines) {
+  const std::size_t top = lines.front().path.size();
   std::vector<std::pair<std::string, std::vector<NamedValue>>> keys;
-  for (const UndoKeyLines& key : record.keys) keys.emplace_back(key.path.size() > top ? key.path.substr(top + 1) : "", key.values);
+  for (const UndoKeyLines& key : lines) keys.emplace_back(key.path.size() > top ? key.path.substr(top + 1) : "", key.values);
   return TreeOfPaths(keys);
+}
+
+SavedTree TreeOfRecord(const UndoRecord& record) { return TreeOfKeys(record.keys); }
+
+// The root, view and path below the root that reach the key from this program, as the 64-bit registry
+// editor merges it: on 64-bit Windows a key of HKLM under SOFTWARE\WOW6432Node goes to the 32-bit view,
+// any other key of HKLM to the 64-bit one.
+RegistryPlace PlaceOfKeyLine(platform::Hkey root, const std::string& path, bool wow64, std::string* keyPath) {
+  RegistryPlace place{root, 0};
+  *keyPath = path;
+  if (root == platform::kHkeyLocalMachine && wow64) {
+    if (StartsWithIgnoringCase(path, std::string(kSoftware) + kWow6432Node)) {
+      place.view = platform::kKeyWow6432Key;
+      *keyPath = path.substr(0, std::string(kSoftware).size()) +
+                 path.substr(std::string(kSoftware).size() + std::string(kWow6432Node).size());
+    } else {
+      place.view = platform::kKeyWow6464Key;
+    }
+  }
+  return place;
+}
+
+// The product code that a registration's keys name: its product's, features' or installed state's
+// key by the packed code, or its uninstall entry by the code.
+std::string CodeOfRegistration(const UndoRecord& record) {
+  for (const UndoPart& part : record.Parts()) {
+    const std::string& path = part.keys.front().path;
+    const std::size_t slash = path.find_last_of('\\');
+    const std::string name = path.substr(slash + 1);
+    const std::string parent = platform::UpperCaseText(path.substr(0, slash));
+    const auto endsWith = [&](const std::string& tail) {
+      return parent.size() >= tail.size() && parent.compare(parent.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    if ((endsWith("\\PRODUCTS") || endsWith("\\FEATURES")) && !ProductCodeOfPacked(name).empty())
+      return ProductCodeOfPacked(name);
+    if (endsWith("\\UNINSTALL") && IsProductCode(name)) return platform::UpperCaseText(name);
+  }
+  return {};
 }
 
 enum class Found { kAbsent, kRead, kUnreadable };
@@ -106,23 +145,29 @@ std::vector<std::pair<std::string, NamedValue>> Overwritten(const SavedTree& now
   return overwritten;
 }
 
+// A value that a restore overwrites: the key it is in, as its target and the path below it.
+struct OverwrittenValue {
+  const RecordTarget* target;
+  std::string below;
+  NamedValue value;
+};
+
 // Writes the values that the restore overwrites to the day's undo file, with their comment and
 // key lines, in one write that reaches the disk: the "REGEDIT4" file when it carries them, else the
 // Unicode one, held open by `block` until the restore is written. Answers the file.
-std::string BackUpValues(UndoFile& undo, const RecordTarget& target, const UndoComment& comment,
-                         const std::vector<std::pair<std::string, NamedValue>>& values, std::optional<UndoBlock>& block) {
-  const std::string rootName = RootName(target.place.root);
+std::string BackUpValues(UndoFile& undo, const std::string& what, const UndoComment& comment,
+                         const std::vector<OverwrittenValue>& values, std::optional<UndoBlock>& block) {
   const auto linesFor = [&](UndoFormat format) -> std::optional<std::vector<std::string>> {
     const UndoEncoding encoding = UndoEncoding::Of(format, undo.System());
     std::vector<std::string> lines{CommentLine(comment, encoding)};
     std::string lastKey = "\n";
-    for (const auto& [below, value] : values) {
-      if (below != lastKey) {
-        const std::string keyLine =
-            KeyLine(rootName, PathForEveryView(target.place, below.empty() ? target.keyPath : target.keyPath + "\\" + below));
+    for (const auto& [target, below, value] : values) {
+      const std::string keyLine = KeyLine(RootName(target->place.root),
+                                          PathForEveryView(target->place, below.empty() ? target->keyPath : target->keyPath + "\\" + below));
+      if (keyLine != lastKey) {
         if (!encoding.Carries({keyLine})) return std::nullopt;
         lines.push_back(keyLine);
-        lastKey = below;
+        lastKey = keyLine;
       }
       const auto valueLines = CarriedValueLines(value.name, value.typeCode, value.data, encoding);
       if (!valueLines) return std::nullopt;
@@ -134,7 +179,7 @@ std::string BackUpValues(UndoFile& undo, const RecordTarget& target, const UndoC
   UndoFormat format = UndoFormat::kRegedit4;
   auto lines = linesFor(format);
   if (!lines) lines = linesFor(format = UndoFormat::kUnicode);
-  if (!lines) throw EInOutError("Cannot write the values of " + target.keyName + " to an undo file");
+  if (!lines) throw EInOutError("Cannot write the values of " + what + " to an undo file");
   block.emplace(undo, [&] { return format; });
   undo.AppendLines(*lines, true);
   return undo.FileName(format);
@@ -155,22 +200,108 @@ RecordRestore WriteAndCheck(platform::RegistryApi& registry, const RecordTarget&
   return restore;
 }
 
+// A part of a registration's record as the registry holds it now.
+struct PartNow {
+  RecordTarget target;
+  // The record's, and the registry's now.
+  SavedTree tree;
+  SavedTree now;
+  Found found = Found::kAbsent;
+};
+
+std::vector<PartNow> PartsNow(platform::RegistryApi& registry, const UndoRecord& record, bool wow64) {
+  std::vector<PartNow> parts;
+  for (const UndoPart& part : record.Parts()) {
+    PartNow now;
+    now.target.place = PlaceOfKeyLine(part.root, part.keys.front().path, wow64, &now.target.keyPath);
+    now.target.keyName = part.rootName + part.keys.front().path;
+    now.tree = TreeOfKeys(part.keys);
+    now.found = ReadNow(registry, now.target, &now.now);
+    parts.push_back(std::move(now));
+  }
+  return parts;
+}
+
+// Whether nothing of the part is in the registry: no key below its top key and none of its values,
+// as its removal left it (a key that other products share keeps their values).
+bool Gone(const PartNow& part) {
+  if (part.found != Found::kRead) return part.found == Found::kAbsent;
+  for (const SavedKey& key : part.now)
+    if (!key.path.empty()) return false;
+  for (const NamedValue& value : part.tree.front().values)
+    for (const NamedValue& held : part.now.front().values)
+      if (platform::UpperCaseText(held.name) == platform::UpperCaseText(value.name)) return false;
+  return true;
+}
+
+RecordState RegistrationState(const std::vector<PartNow>& parts) {
+  bool allGone = true, allHeld = true;
+  for (const PartNow& part : parts) {
+    allGone = allGone && Gone(part);
+    allHeld = allHeld && part.found == Found::kRead && Holds(part.now, part.tree, false);
+  }
+  if (allHeld) return RecordState::kPresent;
+  return allGone ? RecordState::kAbsent : RecordState::kDifferent;
+}
+
+// Puts a registration back as a merge of its lines does: every key made and every value set, nothing
+// removed, what it overwrites written to the day's undo file first.
+RecordRestore RestoreRegistration(platform::RegistryApi& registry, UndoFile& undo, const UndoRecord& record,
+                                  const RecordTarget& target, bool wow64) {
+  RecordRestore restore;
+  std::vector<PartNow> parts = PartsNow(registry, record, wow64);
+  if (RegistrationState(parts) == RecordState::kPresent) {
+    restore.restored = true;
+    return restore;
+  }
+  for (const PartNow& part : parts) {
+    if (part.found == Found::kUnreadable) {
+      restore.accessDenied = Refused(registry, part.target, true, false);
+      restore.problem = restore.accessDenied ? "the registry refused it for lack of rights" : "the key there cannot be read";
+    } else if (Refused(registry, part.target, part.found == Found::kRead, false)) {
+      restore.accessDenied = true;
+      restore.problem = "the registry refused it for lack of rights";
+    } else {
+      continue;
+    }
+    restore.problem += " (" + part.target.keyName + ")";
+    return restore;
+  }
+  UndoLock lock(undo.System());
+  std::optional<UndoBlock> block;
+  std::vector<OverwrittenValue> overwritten;
+  for (const PartNow& part : parts)
+    for (auto& [below, value] : Overwritten(part.now, part.tree)) overwritten.push_back({&part.target, below, std::move(value)});
+  if (!overwritten.empty()) {
+    const UndoComment comment =
+        CommentNow(undo.System(), UndoAction::kRestoredRegistration, RecordName(record, target), target.source);
+    restore.undoFile = BackUpValues(undo, target.keyName, comment, overwritten, block);
+  }
+  for (const PartNow& part : parts) {
+    const RecordRestore written = WriteAndCheck(registry, part.target, part.tree, false, {});
+    if (!written.restored) {
+      restore.problem = written.problem + ": " + part.target.keyName;
+      return restore;
+    }
+  }
+  restore.restored = true;
+  return restore;
+}
+
 }  // namespace
 
 RecordTarget TargetOf(const UndoRecord& record, bool wow64) {
   RecordTarget target;
   const std::string path = record.keys.empty() ? std::string() : record.keys.front().path;
-  target.place.root = record.root;
-  target.keyPath = path;
+  target.place = PlaceOfKeyLine(record.root, path, wow64, &target.keyPath);
   target.keyName = record.rootName + path;
-  if (record.root == platform::kHkeyLocalMachine && wow64) {
-    // As the 64-bit registry editor merges it: a key under WOW6432Node goes to the 32-bit view.
-    if (StartsWithIgnoringCase(path, std::string(kSoftware) + kWow6432Node)) {
-      target.place.view = platform::kKeyWow6432Key;
-      target.keyPath = path.substr(0, std::string(kSoftware).size()) +
-                       path.substr(std::string(kSoftware).size() + std::string(kWow6432Node).size());
-    } else {
-      target.place.view = platform::kKeyWow6464Key;
+  if (record.comment && HoldsRegistration(record.comment->action)) {
+    const std::string code = CodeOfRegistration(record);
+    if (!code.empty()) {
+      target.kind = RecordKind::kRegistration;
+      target.keyName = code;
+      target.source = record.comment->source;
+      return target;
     }
   }
   if (record.root == platform::kHkeyLocalMachine || record.root == platform::kHkeyCurrentUser) {
@@ -223,6 +354,7 @@ const char* StateName(RecordState state) {
 RecordState StateOf(platform::RegistryApi& registry, const UndoRecord& record, bool wow64) {
   if (!record.Readable()) return RecordState::kUnreadable;
   const RecordTarget target = TargetOf(record, wow64);
+  if (target.kind == RecordKind::kRegistration) return RegistrationState(PartsNow(registry, record, wow64));
   SavedTree now;
   switch (ReadNow(registry, target, &now)) {
     case Found::kAbsent: return RecordState::kAbsent;
@@ -239,6 +371,7 @@ RecordRestore RestoreRecord(platform::RegistryApi& registry, UndoFile& undo, con
     return restore;
   }
   const RecordTarget target = TargetOf(record, wow64);
+  if (target.kind == RecordKind::kRegistration) return RestoreRegistration(registry, undo, record, target, wow64);
   const bool whole = RestoresWhole(record, target);
   const SavedTree tree = TreeOfRecord(record);
   SavedTree now;
@@ -285,11 +418,12 @@ RecordRestore RestoreRecord(platform::RegistryApi& registry, UndoFile& undo, con
       return restore;
     }
   } else if (exists) {
-    const auto overwritten = Overwritten(now, tree);
+    std::vector<OverwrittenValue> overwritten;
+    for (auto& [below, value] : Overwritten(now, tree)) overwritten.push_back({&target, below, std::move(value)});
     if (!overwritten.empty()) {
       const UndoComment comment =
           CommentNow(undo.System(), UndoAction::kRestoredValues, NameNow(registry, record, target), target.source);
-      restore.undoFile = BackUpValues(undo, target, comment, overwritten, block);
+      restore.undoFile = BackUpValues(undo, target.keyName, comment, overwritten, block);
     }
   }
   return WriteAndCheck(registry, target, tree, whole, std::move(restore));

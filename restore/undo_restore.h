@@ -10,7 +10,9 @@
 #include "registry/registry_place.h"
 #include "restore/undo_reader.h"
 
-enum class RecordKind { kEntry, kProduct, kOtherKey };
+// An entry, a product's key, a product's whole registration (keys and values of several places, as
+// a removal of it took them), or any other key.
+enum class RecordKind { kEntry, kProduct, kRegistration, kOtherKey };
 
 // The key that a record puts back, and where it lives.
 struct RecordTarget {
@@ -19,9 +21,11 @@ struct RecordTarget {
   // key line under SOFTWARE\WOW6432Node names a key of the 32-bit view on 64-bit Windows).
   RegistryPlace place;
   std::string keyPath;
-  // The entry's or the product's key name; the whole key, root and path, for another key.
+  // The entry's or the product's key name, the registration's product code ("{...}"); the whole
+  // key, root and path, for another key.
   std::string keyName;
-  // "64-bit", "32-bit" or "user" for an entry, "machine" or "user" for a product; empty otherwise.
+  // "64-bit", "32-bit" or "user" for an entry, "machine" or "user" for a product (a registration:
+  // "machine and user" too); empty otherwise.
   std::string source;
   // The entry's list.
   Source entrySource = Source::kMachine32;

@@ -47,6 +47,8 @@ class MemorySystem : public System {
   // Privileges: known names, their state; the log of every adjustment.
   std::map<std::string, bool> privileges{{"SeBackupPrivilege", false}, {"SeRestorePrivilege", false}};
   bool tokenOpens = true;
+  // The user the program runs as.
+  std::string userSid = "S-1-5-21-3623811015-3361044348-30300820-1013";
   std::vector<std::string> privilegeLog;
   int openTokens = 0;
 
@@ -89,6 +91,7 @@ class MemorySystem : public System {
   bool WaitForMutex(MutexId mutex, std::uint32_t milliseconds) override;
   void ReleaseNamedMutex(MutexId mutex) override;
   void CloseMutex(MutexId mutex) override;
+  std::string CurrentUserSid() override { return userSid; }
   bool QueryProductState(const std::string& productCode, int* state) override;
   bool ProductLocalPackage(const std::string& productCode, std::string* path) override;
   // Every question to the installer, in order: a product code for its state, "package of" and the

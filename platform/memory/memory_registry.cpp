@@ -153,10 +153,14 @@ void DumpTree(const Key& key, const std::string& path, std::ostringstream& out) 
 }  // namespace
 
 MemoryRegistry::MemoryRegistry(MemoryFileSystem* files) : files_(files) {
-  for (Hkey root : {kHkeyClassesRoot, kHkeyCurrentUser, kHkeyLocalMachine, kHkeyUsers, kHkeyCurrentConfig}) {
+  for (Hkey root : {kHkeyCurrentUser, kHkeyLocalMachine, kHkeyUsers, kHkeyCurrentConfig}) {
     auto key = std::make_shared<Key>();
     roots_[root] = key;
   }
+  // HKEY_CLASSES_ROOT shows the machine's classes, HKLM\SOFTWARE\Classes, in both views (the
+  // installer's keys in it are shared by them).
+  long error = kErrorSuccess;
+  roots_[kHkeyClassesRoot] = Walk(roots_[kHkeyLocalMachine], "SOFTWARE\\Classes", true, &error);
 }
 
 MemoryRegistry::~MemoryRegistry() = default;

@@ -3,6 +3,7 @@
 #include "platform/win32/system_libraries.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -219,6 +220,23 @@ TokenId Win32System::OpenProcessToken() {
 }
 
 void Win32System::CloseToken(TokenId token) { CloseHandle(H(token)); }
+
+std::string Win32System::CurrentUserSid() {
+  HANDLE token = nullptr;
+  if (!::OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<unsigned char> buffer(size);
+  std::string sid;
+  wchar_t* text = nullptr;
+  if (size > 0 && GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+      ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+    sid = Narrow(std::wstring(text));
+    LocalFree(text);
+  }
+  CloseHandle(token);
+  return sid;
+}
 
 bool Win32System::LookupPrivilege(const std::string& name, std::uint64_t* luid) {
   LUID found{};

@@ -36,6 +36,7 @@ class Win32System : public System {
   bool WaitForMutex(MutexId mutex, std::uint32_t milliseconds) override;
   void ReleaseNamedMutex(MutexId mutex) override;
   void CloseMutex(MutexId mutex) override;
+  std::string CurrentUserSid() override;
   bool QueryProductState(const std::string& productCode, int* state) override;
   bool ProductLocalPackage(const std::string& productCode, std::string* path) override;
 
