@@ -103,8 +103,9 @@ foreach(f ${wine_tests})
   tidewell_wine_test(${name} ${f})
 endforeach()
 
-# The installer's test builds its packages with the installer's own database calls.
+# The installer's tests build their packages with the installer's own database calls.
 target_link_libraries(installer_test PRIVATE msi)
+target_link_libraries(product_registration_test PRIVATE msi)
 
 # Windows tests that a script runs in a prefix of its own, such as one of another code page.
 file(GLOB wine_scripts CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.sh)

@@ -5,9 +5,6 @@
 // and nowhere; bad switches; and /remove and /remove-broken /yes merged back by the registry
 // editor, value by value.
 #include <windows.h>
-#include <wtypes.h>
-#include <msi.h>
-#include <msiquery.h>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +20,8 @@
 #include "inventory/product_code.h"
 #include "report/entry_report.h"
 #include "tests/support/registry_snapshot.h"
+#include "tests/wine/console_run.h"
+#include "tests/wine/msi_packages.h"
 #include "tests/wine/tree_compare.h"
 #include "tests/wine/undo_seeds.h"
 #include "tests/wine/wine_form.h"
@@ -41,147 +40,6 @@ const std::string kUserData = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Ins
 
 std::wstring W(const std::string& text) { return platform::Widen(text); }
 
-bool Sql(MSIHANDLE database, const std::string& query) {
-  MSIHANDLE view = 0;
-  if (MsiDatabaseOpenViewW(database, W(query).c_str(), &view) != ERROR_SUCCESS) return false;
-  const bool done = MsiViewExecute(view, 0) == ERROR_SUCCESS;
-  MsiViewClose(view);
-  MsiCloseHandle(view);
-  return done;
-}
-
-// The smallest package that the installer installs and registers: one feature of one component
-// without files, the product's properties, and the standard actions that register and publish it.
-bool MakePackage(const std::string& path, const std::string& productCode, const std::string& name) {
-  DeleteFileW(W(path).c_str());
-  MSIHANDLE database = 0;
-  if (MsiOpenDatabaseW(W(path).c_str(), reinterpret_cast<LPCWSTR>(MSIDBOPEN_CREATE), &database) != ERROR_SUCCESS)
-    return false;
-  MSIHANDLE summary = 0;
-  bool ok = MsiGetSummaryInformationW(database, nullptr, 10, &summary) == ERROR_SUCCESS;
-  ok = ok && MsiSummaryInfoSetPropertyW(summary, 7, VT_LPSTR, 0, nullptr, L"Intel;1033") == ERROR_SUCCESS;  // template
-  ok = ok && MsiSummaryInfoSetPropertyW(summary, 9, VT_LPSTR, 0, nullptr, W(productCode).c_str()) == ERROR_SUCCESS;
-  ok = ok && MsiSummaryInfoSetPropertyW(summary, 14, VT_I4, 200, nullptr, nullptr) == ERROR_SUCCESS;  // schema
-  ok = ok && MsiSummaryInfoSetPropertyW(summary, 15, VT_I4, 2, nullptr, nullptr) == ERROR_SUCCESS;  // no sources
-  ok = ok && MsiSummaryInfoPersist(summary) == ERROR_SUCCESS;
-  MsiCloseHandle(summary);
-  const std::vector<std::string> queries = {
-      "CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, `Value` CHAR(0) NOT NULL PRIMARY KEY `Property`)",
-      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('ProductCode', '" + productCode + "')",
-      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('ProductName', '" + name + "')",
-      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('ProductVersion', '1.0.0')",
-      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('Manufacturer', 'Tidewell tests')",
-      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('ProductLanguage', '1033')",
-      "INSERT INTO `Property` (`Property`, `Value`) VALUES ('ALLUSERS', '1')",
-      "CREATE TABLE `Directory` (`Directory` CHAR(72) NOT NULL, `Directory_Parent` CHAR(72), "
-      "`DefaultDir` CHAR(255) NOT NULL LOCALIZABLE PRIMARY KEY `Directory`)",
-      "INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) VALUES ('TARGETDIR', '', 'SourceDir')",
-      "CREATE TABLE `Feature` (`Feature` CHAR(38) NOT NULL, `Feature_Parent` CHAR(38), `Title` CHAR(64) LOCALIZABLE, "
-      "`Description` CHAR(255) LOCALIZABLE, `Display` SHORT, `Level` SHORT NOT NULL, `Directory_` CHAR(72), "
-      "`Attributes` SHORT NOT NULL PRIMARY KEY `Feature`)",
-      "INSERT INTO `Feature` (`Feature`, `Feature_Parent`, `Title`, `Description`, `Display`, `Level`, `Directory_`, "
-      "`Attributes`) VALUES ('Main', '', 'Main', '', 1, 1, 'TARGETDIR', 0)",
-      "CREATE TABLE `Component` (`Component` CHAR(72) NOT NULL, `ComponentId` CHAR(38), `Directory_` CHAR(72) NOT "
-      "NULL, `Attributes` SHORT NOT NULL, `Condition` CHAR(255), `KeyPath` CHAR(72) PRIMARY KEY `Component`)",
-      "INSERT INTO `Component` (`Component`, `ComponentId`, `Directory_`, `Attributes`, `Condition`, `KeyPath`) "
-      "VALUES ('Core', '{C" + productCode.substr(2) + "', 'TARGETDIR', 0, '', '')",
-      "CREATE TABLE `FeatureComponents` (`Feature_` CHAR(38) NOT NULL, `Component_` CHAR(72) NOT NULL PRIMARY KEY "
-      "`Feature_`, `Component_`)",
-      "INSERT INTO `FeatureComponents` (`Feature_`, `Component_`) VALUES ('Main', 'Core')",
-      "CREATE TABLE `InstallExecuteSequence` (`Action` CHAR(72) NOT NULL, `Condition` CHAR(255), `Sequence` SHORT "
-      "PRIMARY KEY `Action`)",
-  };
-  for (const std::string& query : queries) ok = ok && Sql(database, query);
-  const std::pair<const char*, int> actions[] = {
-      {"CostInitialize", 800},     {"FileCost", 900},         {"CostFinalize", 1000},   {"InstallValidate", 1400},
-      {"InstallInitialize", 1500}, {"ProcessComponents", 1600}, {"RegisterUser", 6000}, {"RegisterProduct", 6100},
-      {"PublishFeatures", 6300},   {"PublishProduct", 6400},  {"InstallFinalize", 6600}};
-  for (const auto& [action, sequence] : actions)
-    ok = ok && Sql(database, std::string("INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) "
-                                         "VALUES ('") + action + "', '', " + std::to_string(sequence) + ")");
-  ok = ok && MsiDatabaseCommit(database) == ERROR_SUCCESS;
-  MsiCloseHandle(database);
-  return ok;
-}
-
-// An inheritable handle for a child's standard stream.
-HANDLE Inheritable(HANDLE handle) {
-  HANDLE copy = nullptr;
-  DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS);
-  return copy;
-}
-
-struct Finished {
-  DWORD exitCode = 0xFFFFFFFF;
-  std::string out;
-  std::string error;
-};
-
-enum class Output { kFile, kPipe, kNone };
-
-std::string ReadAll(HANDLE read) {
-  std::string text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-  return text;
-}
-
-// Runs a program with its standard output and error sent to files, to pipes, or nowhere (no
-// handles and no console), and waits for it.
-Finished RunProgram(const std::string& commandLine, Output output) {
-  Finished finished;
-  const std::string folder = TestFolder();
-  const std::string outFile = folder + "installer_test.out", errorFile = folder + "installer_test.err";
-  HANDLE outWrite = nullptr, errorWrite = nullptr, outRead = nullptr, errorRead = nullptr;
-  if (output == Output::kFile) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    outWrite = CreateFileW(W(outFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    errorWrite = CreateFileW(W(errorFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  } else if (output == Output::kPipe) {
-    HANDLE o = nullptr, e = nullptr;
-    CreatePipe(&outRead, &o, nullptr, 1 << 16);
-    CreatePipe(&errorRead, &e, nullptr, 1 << 16);
-    outWrite = Inheritable(o);
-    errorWrite = Inheritable(e);
-    CloseHandle(o);
-    CloseHandle(e);
-  }
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = nullptr;
-  startup.hStdOutput = outWrite;
-  startup.hStdError = errorWrite;
-  PROCESS_INFORMATION process{};
-  std::wstring command = W(commandLine);
-  const DWORD flags = output == Output::kNone ? DETACHED_PROCESS : 0;
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup, &process)) {
-    ADD_FAILURE() << "cannot start " << commandLine;
-    return finished;
-  }
-  if (outWrite) CloseHandle(outWrite);
-  if (errorWrite) CloseHandle(errorWrite);
-  if (output == Output::kPipe) {
-    // The error stream is read after the output: the program writes little there.
-    finished.out = ReadAll(outRead);
-    finished.error = ReadAll(errorRead);
-    CloseHandle(outRead);
-    CloseHandle(errorRead);
-  }
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.hProcess, 120000)) << commandLine;
-  GetExitCodeProcess(process.hProcess, &finished.exitCode);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  if (output == Output::kFile) {
-    finished.out = ReadFileText(outFile);
-    finished.error = ReadFileText(errorFile);
-    DeleteFileW(W(outFile).c_str());
-    DeleteFileW(W(errorFile).c_str());
-  }
-  return finished;
-}
-
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
   size_t start = 0;
@@ -190,8 +48,6 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   parts.push_back(text.substr(start));
   return parts;
 }
-
-int ProductState(const std::string& code) { return MsiQueryProductStateW(W(code).c_str()); }
 
 class InstallerUnderWine : public ::testing::Test {
  protected:
@@ -218,7 +74,7 @@ class InstallerUnderWine : public ::testing::Test {
   // Builds the product's package and installs it with msiexec, quietly.
   void Install(const std::string& code, const std::string& name) {
     const std::string package = TestFolder() + "installer_test.msi";
-    ASSERT_TRUE(MakePackage(package, code, name));
+    ASSERT_TRUE(MakePackage(package, {code, name}));
     const Finished installed = RunProgram("msiexec.exe /i \"" + package + "\" /qn", Output::kNone);
     DeleteFileW(W(package).c_str());
     ASSERT_EQ(0u, installed.exitCode) << "msiexec /i " << name;

@@ -13,6 +13,7 @@
 
 #include "app/form1.h"
 #include "tests/support/registry_snapshot.h"
+#include "tests/wine/undo_seeds.h"
 #include "tests/wine/wine_form.h"
 #include "tests/wine/wine_test_support.h"
 
@@ -161,26 +162,6 @@ TEST_F(SourcesUnderWine, EveryEntryIsListedFromItsSourceWithItsOwnStatus) {
   }
 }
 
-// Merges with a registry editor: in a 64-bit prefix the Windows folder holds the 64-bit one, which
-// Wine starts for a 32-bit program only while its file-system redirection is off (Windows always
-// does), and SysWOW64 the 32-bit one; a 32-bit prefix has only the one.
-bool Merge(const std::string& editor, bool sixtyFourBit, const std::string& file) {
-  std::string command = "\"" + editor + "\" /s \"" + file + "\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  PVOID cell = nullptr;
-  const bool off = sixtyFourBit && Wow64DisableWow64FsRedirection(&cell);
-  const BOOL started =
-      CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-  if (off) Wow64RevertWow64FsRedirection(cell);
-  if (!started) return false;
-  const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return ended;
-}
-
 // The 64-bit editor (what a double click on the file and the Backups page run) puts every entry
 // back; the 32-bit one can reach the 32-bit view and the user's keys only: a 64-bit program's key
 // line merged by it lands in the 32-bit view, whatever the line says.
@@ -210,7 +191,7 @@ TEST_F(SourcesUnderWine, EachRemovalMergesBackIntoItsOwnListWithEitherRegistryEd
           << "the question names the entry and its list: " << asked.back();
       ASSERT_TRUE(Snapshot(s).empty()) << "removed";
       ASSERT_EQ(nullptr, Find(s)) << "and gone from the list";
-      ASSERT_TRUE(Merge(editor.path, editor.sixtyFourBit, wine_.form.Undo().FileName()));
+      ASSERT_TRUE(undo_seeds::MergeWithEditor(editor.path, editor.sixtyFourBit, wine_.form.Undo().FileName()));
       for (size_t i = 0; i < seeded_.size(); ++i)
         EXPECT_EQ(before[i], Snapshot(seeded_[i])) << seeded_[i].name << " " << SourceName(seeded_[i].source);
       wine_.form.FillListBox();

@@ -143,6 +143,26 @@ inline bool MergeWithRegedit(const std::string& file) {
   return ended;
 }
 
+// Merges with a registry editor: in a 64-bit prefix the Windows folder holds the 64-bit one, which
+// Wine starts for a 32-bit program only while its file-system redirection is off (Windows always
+// does), and SysWOW64 the 32-bit one; a 32-bit prefix has only the one.
+inline bool MergeWithEditor(const std::string& editor, bool sixtyFourBit, const std::string& file) {
+  std::string command = "\"" + editor + "\" /s \"" + file + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  PVOID cell = nullptr;
+  const bool off = sixtyFourBit && Wow64DisableWow64FsRedirection(&cell);
+  const BOOL started =
+      CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+  if (off) Wow64RevertWow64FsRedirection(cell);
+  if (!started) return false;
+  const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return ended;
+}
+
 // Merges the day's undo files of a stem ("...\\Backup\\UndoYYYYMMDD"): the REGEDIT4 file and the
 // Unicode one, each when it is there. Which of them a change went to depends on the code page.
 inline bool MergeUndoFiles(const std::string& stem) {
