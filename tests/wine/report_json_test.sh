@@ -46,10 +46,13 @@ with open(sys.argv[1], "rb") as f:
     data = f.read()
 entries = json.loads(data.decode("utf-8"))  # strict: a bare control character is an error
 assert isinstance(entries, list), "one array"
-fields = ["source", "key", "displayName", "status", "reason", "command"]
+fields = ["source", "key", "displayName", "status", "reason", "command", "productCode"]
 for e in entries:
     assert list(e.keys()) == fields, e
     assert e["status"] in ("Good Link", "Missing Disk", "Broken Link", None), e
+    # The installer's product code in upper case, for an entry that hands one to MsiExec; else null.
+    assert e["productCode"] is None or (e["productCode"] == e["productCode"].upper() and
+                                        e["productCode"].upper() in e["command"].upper()), e
 by = {(e["source"], e["key"]): e for e in entries}
 want = {
     ("32-bit", 'TidewellHostile "Quoted"\tTab'): (
