@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "backup/product_registration.h"
 #include "backup/undo_file.h"
 #include "backup/undo_lock.h"
 #include "platform/memory/memory_platform.h"
@@ -27,6 +28,8 @@
 #include "report/command_line.h"
 #include "restore/undo_reader.h"
 #include "restore/undo_restore.h"
+#include "inventory/product_code.h"
+#include "tests/support/installer_seeds.h"
 #include "tests/support/seeded_entries.h"
 
 using namespace platform;
@@ -398,6 +401,49 @@ std::string CheckRestoredInWindow(World& w) {
   return CheckRestored(w, lines);
 }
 
+// A product whose cached package is gone, sharing a component with a product that works.
+const std::string kStuck = "{A1B2C3D4-E5F6-4718-9A0B-1C2D3E4F5061}";
+const std::string kStuckPatch = "{0A000000-0000-4000-8000-00000000FFFF}";
+void SeedStuckProduct(World& w) {
+  const std::string shared = "{5E1D0C4B-0000-4000-8000-00000000C0DE}";
+  installer_seeds::SeedRegistration(w.p.registry, {"{B0000000-0000-4000-8000-00000000000B}", "", "Neighbour", "S-1-5-18", {shared}});
+  installer_seeds::SeedRegistration(w.p.registry, {kStuck, "{A9000000-0000-4000-8000-0000000000A9}", "Stuck Ledger", "S-1-5-18",
+                                                   {shared, "{0A000000-0000-4000-8000-0000000000C2}"}, {kStuckPatch},
+                                                   EntryKey(kStuck)});
+}
+
+// Whether the claim about the stuck product's registration holds: done (nothing of it is left), not
+// done (all of it is as it was), partly, or already gone (another program removed it).
+std::string CheckRegistrationRemoval(World& w, const std::set<std::string>& before, Claim claim) {
+  const std::string packed = PackedProductCode(kStuck);
+  // Its facts: keys and values named by its code, and those of the patch only it has, while its
+  // installed state names the patch (another program that removed that left the patch to no one).
+  const std::string patch = PackedProductCode(kStuckPatch);
+  const bool patchNamed = !w.RemovedMeanwhile("HKLM|[" + UpperCaseText(std::string(installer_seeds::kInstaller)) +
+                                              "\\USERDATA\\S-1-5-18\\PRODUCTS\\" + packed + "\\PATCHES\\" + patch + "]");
+  const auto ofIt = [&](const std::set<std::string>& facts) {
+    std::set<std::string> of;
+    for (const std::string& fact : facts)
+      if ((fact.find(packed) != std::string::npos || fact.find(kStuck) != std::string::npos ||
+           (patchNamed && fact.find(patch) != std::string::npos)) &&
+          !w.RemovedMeanwhile(fact))
+        of.insert(fact);
+    return of;
+  };
+  const std::set<std::string> now = ofIt(Facts(w.p.registry));
+  const bool present = !now.empty() || !FindRegistration(w.p.registry, {false, w.p.system.userSid}, kStuck).Empty();
+  const bool unchanged = ofIt(before) == now;
+  switch (claim) {
+    case Claim::kDone:
+      return present ? "said removed, but some of its registration is there: " + (now.empty() ? "" : *now.begin()) : "";
+    case Claim::kNotDone: return unchanged ? "" : "said not removed, but its registration changed";
+    case Claim::kPartly: return present && !unchanged ? "" : "said partly removed, but it is gone or unchanged";
+    case Claim::kAlreadyGone:
+      return !present && !w.gone.empty() ? "" : "said already gone, but no other program removed it";
+  }
+  return "";
+}
+
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
       {"window: Remove Entry",
@@ -460,6 +506,43 @@ const std::vector<Command>& Commands() {
          for (const std::string& message : w.p.ui.Texts("message"))
            if (message.find("is not registered any more") != std::string::npos) claim = Claim::kAlreadyGone;
          return CheckRemoval(w, before, claim, "HKLM", "SOFTWARE\\CLASSES\\Installer\\Products\\0A1B2C");
+       }},
+      {"window: remove an installer registration",
+       [](World& w) {
+         SeedStuckProduct(w);
+         OpenWindow(w);
+         SelectRows(w, {kStuck});
+         w.p.ui.menuChoices = {2};
+         w.p.ui.answers = {kIdYes};
+       },
+       [](World& w) { w.form->ListView1.ContextMenu(); },
+       [](World& w, const std::set<std::string>& before) {
+         return CheckRegistrationRemoval(w, before, WindowRemovalClaim(w.p.ui, *w.form));
+       }},
+      {"console: /remove-product",
+       [](World& w) { SeedStuckProduct(w); },
+       [](World& w) { w.exitCode = RunCommandLine({"/remove-product", kStuck}, w.p.platform(), w.console); },
+       [](World& w, const std::set<std::string>& before) {
+         return CheckRegistrationRemoval(w, before, ConsoleClaim(w.console.out, kStuck)) + CheckExitCode(w);
+       }},
+      {"console: /restore a registration",
+       [](World& w) {
+         SeedStuckProduct(w);
+         RunCommandLine({"/remove-product", kStuck}, w.p.platform(), w.console);
+         w.console = MemoryConsole();
+       },
+       [](World& w) { w.exitCode = RunCommandLine({"/restore", "Undo20261207.reg", kStuck}, w.p.platform(), w.console); },
+       [](World& w, const std::set<std::string>&) -> std::string {
+         // "restored" only when the registry holds the whole registration as its block does.
+         // The block is the first of the day's file, wherever another program put that file meanwhile.
+         std::vector<std::string> files = w.removedUndo;
+         if (w.p.files.FileExistsAt(kFile)) files.push_back(w.p.files.Content(kFile));
+         const UndoContents contents = ReadUndoText(w.p.system, files.empty() ? "" : files.front());
+         if (ConsoleClaim(w.console.out, "machine\\" + kStuck) == Claim::kDone && w.gone.empty() &&
+             (contents.records.empty() ||
+              StateOf(w.p.registry, contents.records.front(), false) != RecordState::kPresent))
+           return "said restored, but the registry does not hold its block; " + CheckExitCode(w);
+         return CheckExitCode(w);
        }},
       {"window: Save Changes",
        [](World& w) {

@@ -1,5 +1,6 @@
 #include "backup/product_registration.h"
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <utility>
@@ -7,10 +8,13 @@
 #include "backup/entry_commands.h"
 #include "backup/key_export.h"
 #include "backup/undo_comment.h"
+#include "backup/undo_lines.h"
 #include "backup/undo_lock.h"
 #include "inventory/entry.h"
 #include "inventory/product_code.h"
+#include "platform/handles.h"
 #include "platform/text_encoding.h"
+#include "platform/win_codes.h"
 #include "registry/key_walk.h"
 #include "registry/nt_registry.h"
 
@@ -36,8 +40,15 @@ constexpr struct {
 
 std::string Upper(const std::string& text) { return platform::UpperCaseText(text); }
 
+// The registry's answer as a reason.
+std::string Answer(long error) {
+  return error == platform::kErrorAccessDenied ? "access denied" : "the registry answered " + std::to_string(error);
+}
+
 // The finder's reads, in the views that reach the installer's keys from this program: HKLM's keys in
-// the 64-bit view on 64-bit Windows, where the installer keeps them.
+// the 64-bit view on 64-bit Windows, where the installer keeps them. A key that is not there is not
+// part of the registration; one that is there and cannot be read, listed or asked raises, so that no
+// part of it is ever taken for absent and left behind by a removal that says it removed everything.
 class Finder {
  public:
   Finder(platform::RegistryApi& api, const InstallerPlaces& places, ProductRegistration& found)
@@ -48,10 +59,19 @@ class Finder {
  private:
   RegistryPlace Machine() const { return {platform::kHkeyLocalMachine, places_.wow64 ? platform::kKeyWow6464Key : 0u}; }
   RegistryPlace User() const { return {platform::kHkeyCurrentUser, 0}; }
-  std::unique_ptr<TNTRegistry> Open(const RegistryPlace& place, const std::string& path) const {
-    auto reg = std::make_unique<TNTRegistry>(api_, place.view);
-    reg->SetRoot(place.root);
-    return reg->OpenPathToRead(path) ? std::move(reg) : nullptr;
+  // The key open for reading; empty when it is not there.
+  platform::UniqueHkey Open(const RegistryPlace& place, const std::string& path) const {
+    platform::Hkey key = 0;
+    const long result = api_.OpenKeyEx(place.root, path.substr(1).c_str(), platform::kKeyRead | place.view, &key);
+    if (result == platform::kErrorFileNotFound || result == platform::kErrorPathNotFound) return {};
+    if (result != platform::kErrorSuccess) Fail(place, path, result);
+    return platform::UniqueHkey(api_, key);
+  }
+  std::vector<std::string> Subkeys(const RegistryPlace& place, const std::string& path) const;
+  bool HoldsValue(const RegistryPlace& place, const std::string& path, platform::Hkey key, const std::string& name) const;
+  [[noreturn]] static void Fail(const RegistryPlace& place, const std::string& path, long error) {
+    throw ERegistryException("Cannot read the installer's key " + RootName(place.root) + PathForEveryView(place, path) +
+                             ": " + Answer(error));
   }
   // The key tree at the path, counted, when it is there.
   bool AddTree(RegistrationPartKind kind, const RegistryPlace& place, const std::string& path);
@@ -70,26 +90,48 @@ class Finder {
   ProductRegistration& found_;
 };
 
+std::vector<std::string> Finder::Subkeys(const RegistryPlace& place, const std::string& path) const {
+  std::vector<std::string> names;
+  const platform::UniqueHkey key = Open(place, path);
+  if (!key) return names;
+  platform::RawKeyInfo info;
+  long result = api_.QueryInfoKey(key.get(), &info);
+  if (result != platform::kErrorSuccess) Fail(place, path, result);
+  for (std::uint32_t i = 0;; ++i) {
+    std::string name;
+    result = api_.EnumKeyEx(key.get(), i, info.maxSubkeyNameLength + 1, &name);
+    if (result == platform::kErrorNoMoreItems) break;
+    if (result != platform::kErrorSuccess) Fail(place, path, result);
+    names.push_back(name);
+  }
+  return names;
+}
+
+bool Finder::HoldsValue(const RegistryPlace& place, const std::string& path, platform::Hkey key,
+                        const std::string& name) const {
+  std::uint32_t type = 0, size = 0;
+  const long result = api_.QueryValueEx(key, name.c_str(), &type, nullptr, &size);
+  if (result == platform::kErrorFileNotFound) return false;
+  if (result != platform::kErrorSuccess && result != platform::kErrorMoreData) Fail(place, path, result);
+  return true;
+}
+
 bool Finder::AddTree(RegistrationPartKind kind, const RegistryPlace& place, const std::string& path) {
-  const auto reg = Open(place, path);
-  if (!reg) return false;
-  const TreeCount count = CountKeyTree(api_, *reg);
+  if (!Open(place, path)) return false;
+  TNTRegistry reg(api_, place.view);
+  reg.SetRoot(place.root);
+  if (!reg.OpenPathToRead(path)) Fail(place, path, reg.LastError);
+  const TreeCount count = CountKeyTree(api_, reg);
   found_.parts.push_back({kind, place, path, {}, count.keys, count.values});
   return true;
 }
 
 void Finder::AddValueInSubkeys(RegistrationPartKind kind, const RegistryPlace& place, const std::string& path) {
-  const auto parent = Open(place, path);
-  if (!parent) return;
-  TStrings names;
-  parent->ListSubkeys(names);
-  for (const std::string& name : names) {
-    long error = 0;
-    const auto key = OpenSubkeyRelative(api_, *parent, name, &error);
-    std::uint32_t typeCode = 0;
-    std::string bytes;
-    if (key && key->FetchWholeValue(found_.packed, typeCode, bytes))
-      found_.parts.push_back({kind, place, path + "\\" + name, found_.packed, 0, 1});
+  for (const std::string& name : Subkeys(place, path)) {
+    const std::string keyPath = path + "\\" + name;
+    const platform::UniqueHkey key = Open(place, keyPath);
+    if (key && HoldsValue(place, keyPath, key.get(), found_.packed))
+      found_.parts.push_back({kind, place, keyPath, found_.packed, 0, 1});
   }
 }
 
@@ -100,17 +142,10 @@ void Finder::AddUserData(const std::string& sid) {
 }
 
 bool Finder::PatchSharedWithOthers(const std::string& patch) {
-  const auto userData = Open(Machine(), std::string(kInstallerData) + "\\UserData");
-  if (!userData) return false;
-  TStrings accounts;
-  userData->ListSubkeys(accounts);
-  for (const std::string& account : accounts) {
-    const std::string products = std::string(kInstallerData) + "\\UserData\\" + account + "\\Products";
-    const auto list = Open(Machine(), products);
-    if (!list) continue;
-    TStrings codes;
-    list->ListSubkeys(codes);
-    for (const std::string& code : codes)
+  const std::string userData = std::string(kInstallerData) + "\\UserData";
+  for (const std::string& account : Subkeys(Machine(), userData)) {
+    const std::string products = userData + "\\" + account + "\\Products";
+    for (const std::string& code : Subkeys(Machine(), products))
       if (Upper(code) != found_.packed && Open(Machine(), products + "\\" + code + "\\Patches\\" + patch)) return true;
   }
   return false;
@@ -118,13 +153,9 @@ bool Finder::PatchSharedWithOthers(const std::string& patch) {
 
 void Finder::AddPatches(const RegistryPlace& published, const std::string& sid) {
   const std::string userData = std::string(kInstallerData) + "\\UserData\\" + sid;
-  const auto patches = Open(Machine(), userData + "\\Products\\" + found_.packed + "\\Patches");
-  if (!patches) return;
-  TStrings codes;
-  patches->ListSubkeys(codes);
   const std::string publishedPatches =
       std::string(published.root == platform::kHkeyCurrentUser ? kUserInstaller : kMachineInstaller) + "\\Patches\\";
-  for (const std::string& code : codes) {
+  for (const std::string& code : Subkeys(Machine(), userData + "\\Products\\" + found_.packed + "\\Patches")) {
     if (PatchSharedWithOthers(code)) continue;
     AddTree(RegistrationPartKind::kPatch, published, publishedPatches + code);
     AddTree(RegistrationPartKind::kPatch, Machine(), userData + "\\Patches\\" + code);
@@ -168,6 +199,11 @@ void Finder::Find() {
   }
   if (!found_.machine && !found_.user && !found_.parts.empty())
     (found_.parts.front().place.root == platform::kHkeyCurrentUser ? found_.user : found_.machine) = true;
+
+  // Its patches are found through its installed state: they go first, so that a removal that stops
+  // part-way leaves nothing that a second one would not find.
+  std::stable_partition(found_.parts.begin(), found_.parts.end(),
+                        [](const RegistrationPart& part) { return part.kind == RegistrationPartKind::kPatch; });
 
   // Its name, where the installer keeps one.
   for (const RegistrationPart& part : found_.parts) {
