@@ -132,6 +132,22 @@ REGEDIT4
 [$d\\A7B2D1F6E4C3A8B4D912E7F5A0C1B324\\InstallProperties]
 "DisplayName"="Gull Photo Viewer 2.0"
 "WindowsInstaller"=dword:00000001
+"LocalPackage"="C:\\\\windows\\\\Installer\\\\4f2a1c.msi"
+
+[$d\\A7B2D1F6E4C3A8B4D912E7F5A0C1B324\\Features]
+"Viewer"="b1Q2w3E4r5T6y7U8i9O0"
+
+[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Installer\\Features\\A7B2D1F6E4C3A8B4D912E7F5A0C1B324]
+"Viewer"=""
+
+[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\Installer\\UpgradeCodes\\3B2A1F0E9D8C7B6A5F4E3D2C1B0A9F8E]
+"A7B2D1F6E4C3A8B4D912E7F5A0C1B324"=""
+
+[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UpgradeCodes\\3B2A1F0E9D8C7B6A5F4E3D2C1B0A9F8E]
+"A7B2D1F6E4C3A8B4D912E7F5A0C1B324"=""
+
+[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Components\\5C4B3A2910F8E7D6C5B4A39281706F5E]
+"A7B2D1F6E4C3A8B4D912E7F5A0C1B324"="C:\\\\Program Files\\\\Gull Photo Viewer\\\\gull.exe"
 
 [$d\\1C55A9E2D7B036F4E8A1C6D3B4A5F607\\InstallProperties]
 "DisplayName"="Pebble Calculator"
