@@ -14,17 +14,17 @@ inline constexpr const char* kMachineSid = "S-1-5-18";
 inline constexpr const char* kInstaller = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
 
 struct SeededProduct {
-  std::string code;
-  std::string upgradeCode;
-  std::string name;
+  std::string code = {};
+  std::string upgradeCode = {};
+  std::string name = {};
   // S-1-5-18 for the machine's product, a user's SID for that user's own (published in HKCU).
   std::string sid = kMachineSid;
   // The component codes (any GUIDs) whose clients it is.
-  std::vector<std::string> components;
+  std::vector<std::string> components = {};
   // The patch codes it has.
-  std::vector<std::string> patches;
+  std::vector<std::string> patches = {};
   // Below HKLM or HKCU (literal, with WOW6432Node where it lies there); empty: no entry.
-  std::string uninstallKey;
+  std::string uninstallKey = {};
   bool uninstallPerUser = false;
   // Assigned by policy: Installer\Managed keys for its SID.
   bool managed = false;
