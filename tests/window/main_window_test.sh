@@ -91,7 +91,7 @@ base_rows=(
   $'Coastal Maps CD Edition\tCoastal Maps\tD:\\Setup\\uninst.exe /remove\t2'
   $'Driftwood Sync 0.9\tDriftwood Sync\tC:\\Program Files\\Driftwood Sync\\Remove Driftwood.exe\t0'
   $'Éclair Mémo ✓\tÉclair Mémo 表\t"C:\\Program Files\\Éclair Mémo\\Mémo ✓.exe" /uninstall\t1'
-  $'Gull Photo Viewer 2.0\t{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}\tMsiExec.exe /X{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}\t1'
+  $'Gull Photo Viewer 2.0\t{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}\tMsiExec.exe /X{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}\t0'
   $'Harbor Notes 3.1\tHarbor Notes\t"C:\\Program Files\\Harbor Notes\\uninst.exe" /S /LOG=uninstall.log\t1'
   $'Old Lantern Game\tOld Lantern\t"C:\\Program Files\\Old Lantern\\uninstall.exe" /quiet\t0'
   $'Pebble Calculator\t{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}\tMsiExec.exe /I{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}\t1'
