@@ -78,6 +78,9 @@ class System {
   // The user this process runs as, by the security identifier of its token's user as text
   // ("S-1-5-21-..."); empty when it cannot be read.
   virtual std::string CurrentUserSid() = 0;
+  // LookupAccountSidW of the security identifier given as text: the account's name without its
+  // domain; empty when the system does not know it.
+  virtual std::string AccountNameOfSid(const std::string& sid) = 0;
 
   // CreateMutexW(no security, initialOwner, name): 0 on failure; *alreadyExists from GetLastError.
   virtual MutexId CreateNamedMutex(const std::string& name, bool initialOwner, bool* alreadyExists) = 0;

@@ -49,6 +49,8 @@ class MemorySystem : public System {
   bool tokenOpens = true;
   // The user the program runs as.
   std::string userSid = "S-1-5-21-3623811015-3361044348-30300820-1013";
+  // The accounts the system knows by SID.
+  std::map<std::string, std::string> accountNames;
   std::vector<std::string> privilegeLog;
   int openTokens = 0;
 
@@ -92,6 +94,10 @@ class MemorySystem : public System {
   void ReleaseNamedMutex(MutexId mutex) override;
   void CloseMutex(MutexId mutex) override;
   std::string CurrentUserSid() override { return userSid; }
+  std::string AccountNameOfSid(const std::string& sid) override {
+    const auto found = accountNames.find(sid);
+    return found == accountNames.end() ? std::string() : found->second;
+  }
   bool QueryProductState(const std::string& productCode, int* state) override;
   bool ProductLocalPackage(const std::string& productCode, std::string* path) override;
   // Every question to the installer, in order: a product code for its state, "package of" and the

@@ -23,6 +23,10 @@ struct MemoryRegistry::Key {
   std::uint32_t granted = kKeyAllAccess;
   bool deleted = false;
   bool hive = false;  // mounted from a hive file
+  // The hive's file, and its tree as loaded: what changed in it goes back to the file when it is
+  // unloaded, as the system writes a loaded hive to its file.
+  std::string hiveFile;
+  std::string loadedAs;
   std::uint64_t lastWrite = 0;
 };
 
@@ -443,6 +447,10 @@ long MemoryRegistry::LoadKey(Hkey root, const char* subKey, const char* file) {
   hive->hive = true;
   hive->parent = top;
   if (!LoadTree(content, hive)) return kErrorBadFileFormat;
+  hive->hiveFile = file;
+  std::ostringstream loaded;
+  SaveTree(*hive, 0, loaded);
+  hive->loadedAs = loaded.str();
   top->children.push_back(hive);
   return kErrorSuccess;
 }
@@ -456,6 +464,10 @@ long MemoryRegistry::UnLoadKey(Hkey root, const char* subKey) {
   auto hive = FindChild(*top, subKey ? subKey : "");
   if (!hive) return kErrorFileNotFound;
   if (!hive->hive) return kErrorInvalidParameter;  // only a mounted hive can be unloaded
+  std::ostringstream now;
+  SaveTree(*hive, 0, now);
+  if (now.str() != hive->loadedAs && files_ && !hive->hiveFile.empty())
+    files_->WriteWholeFile(hive->hiveFile, std::string(kHiveMagic) + "\n" + now.str());
   auto& siblings = top->children;
   siblings.erase(std::remove(siblings.begin(), siblings.end(), hive), siblings.end());
   MarkDeleted(*hive);

@@ -238,6 +238,17 @@ std::string Win32System::CurrentUserSid() {
   return sid;
 }
 
+std::string Win32System::AccountNameOfSid(const std::string& sid) {
+  PSID binary = nullptr;
+  if (!ConvertStringSidToSidW(Widen(sid).c_str(), &binary)) return {};
+  wchar_t name[256] = {}, domain[256] = {};
+  DWORD nameLength = 256, domainLength = 256;
+  SID_NAME_USE use{};
+  const bool found = LookupAccountSidW(nullptr, binary, name, &nameLength, domain, &domainLength, &use);
+  LocalFree(binary);
+  return found ? Narrow(std::wstring(name)) : std::string();
+}
+
 bool Win32System::LookupPrivilege(const std::string& name, std::uint64_t* luid) {
   LUID found{};
   if (!LookupPrivilegeValueW(nullptr, Widen(name).c_str(), &found)) return false;

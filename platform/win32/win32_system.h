@@ -37,6 +37,7 @@ class Win32System : public System {
   void ReleaseNamedMutex(MutexId mutex) override;
   void CloseMutex(MutexId mutex) override;
   std::string CurrentUserSid() override;
+  std::string AccountNameOfSid(const std::string& sid) override;
   bool QueryProductState(const std::string& productCode, int* state) override;
   bool ProductLocalPackage(const std::string& productCode, std::string* path) override;
 

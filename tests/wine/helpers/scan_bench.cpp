@@ -318,6 +318,7 @@ class TimedSystem : public platform::System {
   void ReleaseNamedMutex(platform::MutexId mutex) override { system_.ReleaseNamedMutex(mutex); }
   void CloseMutex(platform::MutexId mutex) override { system_.CloseMutex(mutex); }
   std::string CurrentUserSid() override { return system_.CurrentUserSid(); }
+  std::string AccountNameOfSid(const std::string& sid) override { return system_.AccountNameOfSid(sid); }
   bool QueryProductState(const std::string& productCode, int* state) override {
     return timer_.Time(kProductState, true, [&] { return system_.QueryProductState(productCode, state); });
   }

@@ -1,0 +1,141 @@
+#include "registry/accounts.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/memory/memory_platform.h"
+#include "platform/text_encoding.h"
+
+namespace {
+
+using namespace platform;
+
+constexpr const char* kProfiles = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
+constexpr const char* kList = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const std::string kAnn = "S-1-5-21-1-2-3-1001";  // logged on
+const std::string kBob = "S-1-5-21-1-2-3-1002";  // not logged on, no name the system knows
+const std::string kCleo = "S-1-5-21-1-2-3-1003";  // her hive file is gone
+const std::string kDan = "S-1-5-21-1-2-3-1004";  // his hive file is no hive
+
+// A machine with the current user, the system's accounts and four others in its profile list.
+struct Machine {
+  Machine() {
+    p.registry.SetBackupRestoreRight(true);
+    p.files.SetEnvironment("SystemDrive", "C:");
+    for (const auto& [sid, folder] : std::vector<std::pair<std::string, std::string>>{
+             {"S-1-5-18", "%systemroot%\\system32\\config\\systemprofile"},
+             {p.system.userSid, "C:\\Users\\me"},
+             {kAnn, "C:\\Users\\ann"},
+             {kBob, "%SystemDrive%\\Users\\bob\\"},
+             {kCleo, "C:\\Users\\cleo"},
+             {kDan, "C:\\Users\\dan"}})
+      p.registry.SetString(kHkeyLocalMachine, kProfiles + sid, "ProfileImagePath", folder, kRegExpandSz);
+    p.registry.AddKey(kHkeyLocalMachine, std::string(kProfiles) + "S-1-5-21-1-2-3-1005");  // no folder: skipped
+    p.system.accountNames[kAnn] = "ann";
+    p.system.accountNames[kCleo] = "Cléo";
+    p.system.accountNames[kDan] = "Дан";
+    p.registry.SetString(kHkeyUsers, kAnn + kList + "\\Chat", "DisplayName", "Ann's Chat");
+    // Bob's hive, saved from a key as the system saves one.
+    p.registry.SetString(kHkeyLocalMachine, "Scratch" + std::string(kList) + "\\Notes", "DisplayName", "Bob's Notes");
+    p.files.AddFolder("C:\\Users\\bob");
+    Hkey scratch = 0;
+    p.registry.OpenKeyEx(kHkeyLocalMachine, "Scratch", kKeyRead, &scratch);
+    p.registry.SaveKey(scratch, "C:\\Users\\bob\\NTUSER.DAT");
+    p.registry.CloseKey(scratch);
+    p.files.AddFile("C:\\Users\\dan\\NTUSER.DAT", "not a hive");
+  }
+  std::vector<Account> Others() { return OtherAccounts(p.registry, p.system, p.files, p.system.userSid); }
+  bool Mounted(const std::string& name) { return p.registry.KeyExists(kHkeyUsers, name); }
+
+  MemoryPlatform p;
+};
+
+TEST(AccountsTest, TheProfileListsOtherAccountsWithTheirNamesAndFolders) {
+  Machine m;
+  const std::vector<Account> accounts = m.Others();
+  ASSERT_EQ(4u, accounts.size());
+  const struct {
+    std::string sid, name, folder, mount;
+    bool loggedOn;
+  } expected[] = {{kAnn, "ann", "C:\\Users\\ann", kAnn, true},
+                  {kBob, "bob", "C:\\Users\\bob", "Tidewell." + kBob, false},
+                  {kCleo, "Cléo", "C:\\Users\\cleo", "Tidewell." + kCleo, false},
+                  {kDan, "Дан", "C:\\Users\\dan", "Tidewell." + kDan, false}};
+  for (size_t i = 0; i < accounts.size(); ++i) {
+    EXPECT_EQ(expected[i].sid, accounts[i].sid);
+    EXPECT_EQ(expected[i].name, accounts[i].name);
+    EXPECT_EQ(expected[i].folder, accounts[i].folder);
+    EXPECT_EQ(expected[i].mount, accounts[i].Mount());
+    EXPECT_EQ(expected[i].loggedOn, accounts[i].loggedOn);
+  }
+  EXPECT_EQ("\\" + kBob + "\\Software", PathOfAccount("\\Tidewell." + kBob + "\\Software"));
+  EXPECT_EQ("\\" + kAnn + "\\Software", PathOfAccount("\\" + kAnn + "\\Software"));
+}
+
+TEST(AccountsTest, HivesAreLoadedOnlyWhenNotLoadedAndAlwaysUnloaded) {
+  const struct {
+    const char* what;
+    std::function<void(Machine&)> before;
+    std::vector<std::string> readable;
+    std::vector<std::string> problems;
+  } cases[] = {
+      {"as an administrator", {}, {"ann", "bob"},
+       {"Cléo: its hive file is not there", "Дан: its hive file is damaged"}},
+      {"without the backup and restore rights", [](Machine& m) { m.p.registry.SetBackupRestoreRight(false); },
+       {"ann"},
+       {"bob: reading another account's list takes an administrator's rights",
+        "Cléo: reading another account's list takes an administrator's rights",
+        "Дан: reading another account's list takes an administrator's rights"}},
+      {"a hive file in use",
+       [](Machine& m) {
+         m.p.registry.interfere = [](const std::string& call, const std::string&, const std::string& name) {
+           return call == "load" && name == "Tidewell." + kBob ? kErrorSharingViolation : kErrorSuccess;
+         };
+       },
+       {"ann"},
+       {"bob: its hive file is in use by another program", "Cléo: its hive file is not there",
+        "Дан: its hive file is damaged"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Machine m;
+    if (c.before) c.before(m);
+    const std::string bobsFile = m.p.files.Content("C:\\Users\\bob\\NTUSER.DAT");
+    {
+      AccountHives hives(m.p.registry, m.p.system, m.Others());
+      std::vector<std::string> readable, problems;
+      for (const Account& account : hives.Readable()) readable.push_back(account.name);
+      for (const AccountProblem& problem : hives.Problems()) problems.push_back(problem.name + ": " + problem.why);
+      EXPECT_EQ(c.readable, readable);
+      EXPECT_EQ(c.problems, problems);
+      if (readable.size() > 1) EXPECT_TRUE(m.p.registry.KeyExists(kHkeyUsers, "Tidewell." + kBob + kList + "\\Notes"));
+      for (const auto& [name, on] : m.p.system.privileges) EXPECT_FALSE(on) << name << " switched off after loading";
+    }
+    for (const std::string& sid : {kBob, kCleo, kDan}) EXPECT_FALSE(m.Mounted("Tidewell." + sid)) << "left loaded";
+    EXPECT_TRUE(m.Mounted(kAnn)) << "the system's own stays";
+    EXPECT_EQ(bobsFile, m.p.files.Content("C:\\Users\\bob\\NTUSER.DAT")) << "read only, the file as it was";
+  }
+}
+
+TEST(AccountsTest, AChangeInALoadedHiveIsInItsFileOnceUnloaded) {
+  Machine m;
+  {
+    AccountHives hives(m.p.registry, m.p.system, m.Others());
+    ASSERT_EQ(2u, hives.Readable().size());
+    m.p.registry.SetString(kHkeyUsers, "Tidewell." + kBob + kList + "\\Notes", "DisplayName", "Changed");
+  }
+  ASSERT_FALSE(m.Mounted("Tidewell." + kBob));
+  AccountHives again(m.p.registry, m.p.system, m.Others());
+  Hkey key = 0;
+  ASSERT_EQ(kErrorSuccess, m.p.registry.OpenKeyEx(kHkeyUsers, ("Tidewell." + kBob + kList + "\\Notes").c_str(), kKeyRead, &key));
+  std::uint32_t type = 0, size = 64;
+  std::uint8_t data[64] = {};
+  EXPECT_EQ(kErrorSuccess, m.p.registry.QueryValueEx(key, "DisplayName", &type, data, &size));
+  m.p.registry.CloseKey(key);
+  EXPECT_EQ(Utf16LeFromUtf8("Changed") + std::string(2, '\0'), std::string(reinterpret_cast<char*>(data), size));
+}
+
+}  // namespace
