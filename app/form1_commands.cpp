@@ -32,7 +32,7 @@ std::string Naming(const char* question, const std::string& what) { return std::
 
 // An entry as a question names it: its display name (its key name when it has none) and its list.
 std::string EntryNamed(const Entry& entry) {
-  return (entry.displayName.empty() ? entry.keyName : entry.displayName) + " (" + SourceName(entry.source) + ")";
+  return (entry.displayName.empty() ? entry.keyName : entry.displayName) + " (" + SourceName(entry) + ")";
 }
 
 // What the question of a removal adds for an entry whose uninstaller is there.

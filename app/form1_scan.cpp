@@ -14,7 +14,7 @@ namespace {
 // list of the machine's, and always for the user's own.
 std::string AllEntriesLine(const Entry& entry, bool wow64) {
   if (!wow64 && entry.source != Source::kUser) return entry.keyName;
-  return entry.keyName + " (" + SourceName(entry.source) + ")";
+  return entry.keyName + " (" + SourceName(entry) + ")";
 }
 
 // What an Installer List line says of its product beyond its name: "[no entry]" when no uninstall
@@ -135,7 +135,7 @@ void TForm1::ShowEntries(const std::vector<EntryId>& keep, int position) {
       if (!EntryMatchesFilter(entry)) continue;
       TListItem& item = ListView1.Item(ListView1.Add());
       item.Caption = entry.displayName.empty() ? entry.keyName : entry.displayName;
-      item.SubItems = {entry.keyName, entry.uninstallString, SourceName(entry.source), StatusText(entry.status, pending)};
+      item.SubItems = {entry.keyName, entry.uninstallString, SourceName(entry), StatusText(entry.status, pending)};
       item.Data = static_cast<int>(i);
       item.ImageIndex = entry.status != kStatusUnknown ? entry.status : pending ? kCheckingImage : -1;
       item.Hint = entry.reason;

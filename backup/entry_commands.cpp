@@ -29,6 +29,21 @@ std::string TextValueOf(TNTRegistry& reg, const char* name) {
   return TextOfStringData(bytes);
 }
 
+// Another account's hive, loaded for as long as a command changes its entry unless the system or the
+// command has it loaded already; raises, having changed nothing, when it cannot be had.
+class AccountHive {
+ public:
+  AccountHive(platform::RegistryApi& registry, platform::System& system, const Entry& entry) {
+    if (!entry.account) return;
+    hives_.emplace(registry, system, std::vector<Account>{*entry.account});
+    if (!hives_->Problems().empty())
+      throw EInOutError("Cannot read the list of " + entry.account->name + ": " + hives_->Problems().front().why);
+  }
+
+ private:
+  std::optional<AccountHives> hives_;
+};
+
 std::string NameOf(const Entry& entry) { return entry.displayName.empty() ? entry.keyName : entry.displayName; }
 
 // The entry's key line and its old uninstall string, with its own type and bytes (an expandable
@@ -75,6 +90,7 @@ std::string NameForComment(platform::RegistryApi& registry, const RegistryPlace&
 RemovalOutcome RemoveEntryKey(UndoFile& undo, platform::RegistryApi& registry, const Entry& entry, bool wow64) {
   // An empty name would address the Uninstall key itself, and with it every entry.
   if (entry.keyName.empty()) return {};
+  const AccountHive hive(registry, undo.System(), entry);
   UndoLock lock(undo.System());
   // The entry's lines and the empty line after them go to one file.
   const RegistryPlace place = PlaceOf(entry.source, wow64);
@@ -82,7 +98,7 @@ RemovalOutcome RemoveEntryKey(UndoFile& undo, platform::RegistryApi& registry, c
   UndoBlock block(undo, [&] { return UndoFormatForKey(registry, undo.System(), place, path); });
   const UndoComment comment = CommentNow(undo.System(), UndoAction::kRemovedEntry,
                                          NameForComment(registry, place, path, kDisplayNameName, NameOf(entry)),
-                                         SourceName(entry.source));
+                                         SourceName(entry));
   return RemoveRegistryKey(undo, registry, place, path, &comment);
 }
 
@@ -112,6 +128,7 @@ CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& regis
   // be written as a key line.
   const std::string& keyName = entry.keyName;
   if (keyName.empty() || keyName.find_first_of("\r\n") != std::string::npos) return CommandChange::kNotChanged;
+  const AccountHive hive(registry, undo.System(), entry);
   const RegistryPlace place = PlaceOf(entry.source, wow64);
   TNTRegistry reg(registry, place.view);
   reg.SetRoot(place.root);
@@ -121,7 +138,7 @@ CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& regis
   UndoLock lock(undo.System());
   const std::string displayName = TextValueOf(reg, kDisplayNameName);
   const UndoComment comment = CommentNow(undo.System(), UndoAction::kChangedCommand,
-                                         displayName.empty() ? NameOf(entry) : displayName, SourceName(entry.source));
+                                         displayName.empty() ? NameOf(entry) : displayName, SourceName(entry));
   const CommandBackup backup = UninstallStringBackup(undo, reg, place, keyPath, comment);
   // Held from its line until the new command is stored.
   UndoBlock block(undo, [&] { return backup.format; });

@@ -5,8 +5,13 @@ const char* SourceName(Source source) {
     case Source::kMachine64: return "64-bit";
     case Source::kMachine32: return "32-bit";
     case Source::kUser: return "user";
+    case Source::kOtherUser: return "user:";
   }
   return "";
+}
+
+std::string SourceName(const Entry& entry) {
+  return entry.account ? std::string(SourceName(Source::kOtherUser)) + entry.account->name : SourceName(entry.source);
 }
 
 std::vector<Source> SourcesOf(bool wow64) {
@@ -19,12 +24,14 @@ RegistryPlace PlaceOf(Source source, bool wow64) {
     case Source::kMachine64: return {platform::kHkeyLocalMachine, platform::kKeyWow6464Key};
     case Source::kMachine32: return {platform::kHkeyLocalMachine, wow64 ? platform::kKeyWow6432Key : 0u};
     case Source::kUser: return {platform::kHkeyCurrentUser, 0};
+    case Source::kOtherUser: return {platform::kHkeyUsers, 0};
   }
   return {};
 }
 
 std::optional<Source> SourceAt(const RegistryPlace& place) {
   if (place.root == platform::kHkeyCurrentUser) return Source::kUser;
+  if (place.root == platform::kHkeyUsers) return Source::kOtherUser;
   if (place.root != platform::kHkeyLocalMachine) return std::nullopt;
   return place.view == platform::kKeyWow6464Key ? Source::kMachine64 : Source::kMachine32;
 }

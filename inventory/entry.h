@@ -1,21 +1,24 @@
 #pragma once
 // Uninstall entries and installer products as the scan finds them, each with the place it lives.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "registry/accounts.h"
 #include "registry/registry_place.h"
 
 inline constexpr const char* kUninstallKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 inline constexpr const char* kProductsKey = "\\Installer\\Products";
 inline constexpr const char* kUserProductsKey = "\\Software\\Microsoft\\Installer\\Products";
 
-// The three lists of installed programs: the machine's in the registry's 64-bit view, the
-// machine's in its 32-bit view (the only machine list on 32-bit Windows), and the user's own.
-enum class Source : std::uint8_t { kMachine64, kMachine32, kUser };
+// The lists of installed programs: the machine's in the registry's 64-bit view, the machine's in its
+// 32-bit view (the only machine list on 32-bit Windows), the user's own, and another account's own
+// (in that account's hive, below HKEY_USERS).
+enum class Source : std::uint8_t { kMachine64, kMachine32, kUser, kOtherUser };
 
-// "64-bit", "32-bit" or "user".
+// "64-bit", "32-bit" or "user"; "user:" for another account's list, which its entries name.
 const char* SourceName(Source source);
 // The sources this Windows has: 64-bit Windows all three, 32-bit Windows the machine's and the user's.
 std::vector<Source> SourcesOf(bool wow64);
@@ -43,14 +46,21 @@ struct Entry {
   std::string reason;
   // The file that decided the status, as the reason names it; empty where no file decided.
   std::string checkedFile;
+  // Another account's entry: that account.
+  std::shared_ptr<const Account> account;
 
   // The main list shows an entry with a display name and an uninstall command.
   bool Listed() const { return readError.empty() && !displayName.empty() && !uninstallString.empty(); }
   // A 64-bit program's entry, whose files are looked at as a 64-bit program sees them.
   bool SixtyFourBit() const { return source == Source::kMachine64; }
-  // The entry's key path below its root.
-  std::string KeyPath() const { return kUninstallKey + keyName; }
+  // The entry's key path below its root; another account's below HKEY_USERS, where its hive is while
+  // the program has it.
+  std::string KeyPath() const { return (account ? "\\" + account->Mount() : std::string()) + kUninstallKey + keyName; }
 };
+
+// The entry's list as its lines and questions name it: "64-bit", "32-bit", "user", or another
+// account's "user:NAME".
+std::string SourceName(const Entry& entry);
 
 struct Product {
   bool perUser = false;

@@ -46,7 +46,7 @@ struct ReadPart {
 // Each entry's key is opened below the list's open key: the registry then finds it by its own
 // name, not by the whole path from the root, thousands of times.
 ReadPart ReadEntryKeys(platform::RegistryApi& api, const RegistryPlace& place, platform::Hkey list, Source source,
-                       const TStrings& subkeys, size_t from, size_t to) {
+                       const std::shared_ptr<const Account>& account, const TStrings& subkeys, size_t from, size_t to) {
   ReadPart part;
   std::vector<Entry>& entries = part.entries;
   entries.reserve(to - from);
@@ -59,11 +59,12 @@ ReadPart ReadEntryKeys(platform::RegistryApi& api, const RegistryPlace& place, p
     if (!entryKey.OpenPathToRead(name)) {
       // A key deleted since the list was read is no entry; one that is there is unread.
       if (entryKey.LastError != platform::kErrorFileNotFound)
-        part.unopened.push_back({source, name, entryKey.LastError});
+        part.unopened.push_back({source, name, entryKey.LastError, account});
       continue;
     }
     Entry entry;
     entry.source = source;
+    entry.account = account;
     entry.keyName = name;
     try {
       entryKey.ListValues(values);
@@ -86,12 +87,14 @@ ReadPart ReadEntryKeys(platform::RegistryApi& api, const RegistryPlace& place, p
 constexpr size_t kEntriesPerReader = 128;
 constexpr size_t kMostReaders = 4;
 
-void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, Inventory* inventory) {
+void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, const std::shared_ptr<const Account>& account,
+                 Inventory* inventory) {
   const RegistryPlace place = PlaceOf(source, wow64);
   TNTRegistry reg(api, place.view);
   reg.SetRoot(place.root);
-  if (!reg.OpenPath(kUninstallKey, false)) {
-    if (reg.LastError != platform::kErrorFileNotFound) inventory->unopened.push_back({source, "", reg.LastError});
+  if (!reg.OpenPath((account ? "\\" + account->Mount() : std::string()) + kUninstallKey, false)) {
+    if (reg.LastError != platform::kErrorFileNotFound)
+      inventory->unopened.push_back({source, "", reg.LastError, account});
     return;
   }
   TStrings subkeys;
@@ -106,14 +109,14 @@ void ReadEntries(platform::RegistryApi& api, Source source, bool wow64, Inventor
   for (size_t part = 1; part < readers; ++part) {
     try {
       parts[part] = std::async(std::launch::async, ReadEntryKeys, std::ref(api), std::cref(place), list, source,
-                               std::cref(subkeys), bound(part), bound(part + 1));
+                               std::cref(account), std::cref(subkeys), bound(part), bound(part + 1));
     } catch (const std::system_error&) {
     }
   }
   for (size_t part = 0; part < readers; ++part) {
     ReadPart read = parts[part].valid()
                         ? parts[part].get()
-                        : ReadEntryKeys(api, place, list, source, subkeys, bound(part), bound(part + 1));
+                        : ReadEntryKeys(api, place, list, source, account, subkeys, bound(part), bound(part + 1));
     std::move(read.entries.begin(), read.entries.end(), std::back_inserter(inventory->entries));
     std::move(read.unopened.begin(), read.unopened.end(), std::back_inserter(inventory->unopened));
   }
@@ -194,9 +197,11 @@ void MarkProducts(platform::RegistryApi& api, bool wow64, Inventory* inventory) 
 
 }  // namespace
 
-Inventory ReadInventory(platform::RegistryApi& api, bool wow64) {
+Inventory ReadInventory(platform::RegistryApi& api, bool wow64, const std::vector<Account>& accounts) {
   Inventory inventory;
-  for (Source source : SourcesOf(wow64)) ReadEntries(api, source, wow64, &inventory);
+  for (Source source : SourcesOf(wow64)) ReadEntries(api, source, wow64, nullptr, &inventory);
+  for (const Account& account : accounts)
+    ReadEntries(api, Source::kOtherUser, wow64, std::make_shared<const Account>(account), &inventory);
   ReadProducts(api, false, &inventory.products);
   ReadProducts(api, true, &inventory.products);
   MarkProducts(api, wow64, &inventory);

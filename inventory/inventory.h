@@ -1,10 +1,12 @@
 #pragma once
 // Reading the uninstall entries and installer products of every source.
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "inventory/entry.h"
 #include "platform/registry_api.h"
+#include "registry/accounts.h"
 
 // An entry's key, or a source's whole list, that is there but did not open: what it holds is not
 // among the entries.
@@ -14,6 +16,8 @@ struct UnopenedKey {
   std::string keyName;
   // The registry's answer.
   long error = 0;
+  // Another account's list: that account.
+  std::shared_ptr<const Account> account;
 };
 
 struct Inventory {
@@ -28,5 +32,6 @@ struct Inventory {
 };
 
 // Reads the registry without looking at any file: entries keep kStatusUnknown. A value that cannot
-// be read leaves its entry or product with a readError; the reading goes on.
-Inventory ReadInventory(platform::RegistryApi& api, bool wow64);
+// be read leaves its entry or product with a readError; the reading goes on. The lists of the
+// accounts given follow the program's own sources; their hives must be there (AccountHives).
+Inventory ReadInventory(platform::RegistryApi& api, bool wow64, const std::vector<Account>& accounts = {});

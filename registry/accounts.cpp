@@ -56,12 +56,6 @@ std::string WhyNotLoaded(long error) {
 
 std::string Account::Mount() const { return loggedOn ? sid : kOwnMountPrefix + sid; }
 
-std::string PathOfAccount(const std::string& pathBelowUsers) {
-  const std::string prefix = std::string("\\") + kOwnMountPrefix;
-  if (pathBelowUsers.compare(0, prefix.size(), prefix) != 0) return pathBelowUsers;
-  return "\\" + pathBelowUsers.substr(prefix.size());
-}
-
 std::vector<Account> OtherAccounts(platform::RegistryApi& registry, platform::System& system,
                                    platform::FileSystem& files, const std::string& currentSid) {
   std::vector<Account> accounts;

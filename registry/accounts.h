@@ -9,6 +9,7 @@
 #include "platform/file_system.h"
 #include "platform/registry_api.h"
 #include "platform/system.h"
+#include "registry/registry_place.h"
 
 struct Account {
   std::string sid;
@@ -24,14 +25,6 @@ struct Account {
   // Its hive file, NTUSER.DAT in its folder.
   std::string HiveFile() const { return folder + "\\NTUSER.DAT"; }
 };
-
-// The program's own name for an account's hive that it loads: "Tidewell.<SID>".
-inline constexpr const char* kOwnMountPrefix = "Tidewell.";
-
-// A path below HKEY_USERS (with its leading backslash) as the account's own: "\Tidewell.<SID>\..."
-// is "\<SID>\...", which the registry editor merges while the account's hive is loaded; any other
-// path as it stands.
-std::string PathOfAccount(const std::string& pathBelowUsers);
 
 // The accounts of the profile list but the system's own (S-1-5-18, -19, -20) and `currentSid`, in
 // the list's order. Reads only.

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "backup/entry_commands.h"
+#include "backup/undo_file.h"
+#include "inventory/inventory.h"
 #include "platform/memory/memory_platform.h"
 #include "platform/text_encoding.h"
 
@@ -136,6 +139,42 @@ TEST(AccountsTest, AChangeInALoadedHiveIsInItsFileOnceUnloaded) {
   EXPECT_EQ(kErrorSuccess, m.p.registry.QueryValueEx(key, "DisplayName", &type, data, &size));
   m.p.registry.CloseKey(key);
   EXPECT_EQ(Utf16LeFromUtf8("Changed") + std::string(2, '\0'), std::string(reinterpret_cast<char*>(data), size));
+}
+
+}  // namespace
+
+namespace {
+
+// Another account's entry read from its hive, removed with its hive loaded for the removal alone, its
+// undo lines naming the account's own key, which the registry editor merges while it is logged on.
+TEST(AccountsTest, AnEntryOfAnotherAccountIsReadAndRemovedInItsOwnHive) {
+  Machine m;
+  std::vector<Account> readable;
+  Inventory inventory;
+  {
+    AccountHives hives(m.p.registry, m.p.system, m.Others());
+    readable = hives.Readable();
+    inventory = ReadInventory(m.p.registry, false, readable);
+  }
+  ASSERT_FALSE(m.Mounted("Tidewell." + kBob));
+  std::vector<std::string> read;
+  for (const Entry& entry : inventory.entries) read.push_back(SourceName(entry) + "\\" + entry.keyName + " " + entry.displayName);
+  EXPECT_EQ((std::vector<std::string>{"user:ann\\Chat Ann's Chat", "user:bob\\Notes Bob's Notes"}), read);
+
+  const Entry& notes = inventory.entries.back();
+  UndoFile undo(m.p.files, m.p.system, "C:\\Tools\\Tidewell\\Backup", "Undo20261207");
+  const RemovalOutcome outcome = RemoveEntryKey(undo, m.p.registry, notes, false);
+  EXPECT_TRUE(outcome.Complete());
+  EXPECT_EQ(1, outcome.keysRemoved);
+  EXPECT_FALSE(m.Mounted("Tidewell." + kBob)) << "unloaded after the removal";
+  const std::string lines = m.p.files.Content(undo.FileName());
+  EXPECT_NE(std::string::npos, lines.find("removed entry \"Bob's Notes\" (user:bob)\r\n[HKEY_USERS\\" + kBob +
+                                          "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Notes]\r\n"))
+      << lines;
+  // Gone from his hive file, which the next reading finds without it.
+  AccountHives again(m.p.registry, m.p.system, m.Others());
+  EXPECT_FALSE(m.p.registry.KeyExists(kHkeyUsers, "Tidewell." + kBob + kList + "\\Notes"));
+  EXPECT_TRUE(m.p.registry.KeyExists(kHkeyUsers, "Tidewell." + kBob + kList));
 }
 
 }  // namespace

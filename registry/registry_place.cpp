@@ -14,7 +14,14 @@ bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) 
 
 }  // namespace
 
+std::string PathOfAccount(const std::string& pathBelowUsers) {
+  const std::string prefix = std::string("\\") + kOwnMountPrefix;
+  if (!StartsWithIgnoringCase(pathBelowUsers, prefix)) return pathBelowUsers;
+  return "\\" + pathBelowUsers.substr(prefix.size());
+}
+
 std::string PathForEveryView(const RegistryPlace& place, const std::string& keyPath) {
+  if (place.root == platform::kHkeyUsers) return PathOfAccount(keyPath);
   if (place.root != platform::kHkeyLocalMachine || place.view != platform::kKeyWow6432Key) return keyPath;
   const std::string software = "\\SOFTWARE\\";
   if (!StartsWithIgnoringCase(keyPath, software) || StartsWithIgnoringCase(keyPath, software + "WOW6432Node\\"))

@@ -11,7 +11,16 @@ struct RegistryPlace {
   std::uint32_t view = 0;
 };
 
+// The program's own name below HKEY_USERS for another account's hive that it loads: "Tidewell.<SID>".
+inline constexpr const char* kOwnMountPrefix = "Tidewell.";
+
+// A path below HKEY_USERS (with its leading backslash) as the account's own: "\Tidewell.<SID>\..."
+// is "\<SID>\...", which the registry editor merges while the account's hive is loaded; any other
+// path as it stands.
+std::string PathOfAccount(const std::string& pathBelowUsers);
+
 // The key's path as a program of either kind names it from the root: a key of the 32-bit view of
 // HKLM\SOFTWARE on 64-bit Windows lies under SOFTWARE\WOW6432Node, so that both registry editors
-// put it back where it was; every other path is as it stands.
+// put it back where it was; a key of another account's hive is named by the account's SID (see
+// PathOfAccount); every other path is as it stands.
 std::string PathForEveryView(const RegistryPlace& place, const std::string& keyPath);

@@ -55,6 +55,7 @@ constexpr const char* kUsage =
     "tidewell /restore FILE /all        puts back every block of the file\n"
     "tidewell /?                        this text\n"
     "/out FILE                          with any of them: the output goes to FILE, not the console\n"
+
     "\n"
     "FILE is a path, or the name of a file in the folder Backup beside the program.\n"
     "Output: to a console as its characters; to a file, a pipe or /out's FILE as UTF-8.\n"
@@ -137,8 +138,9 @@ bool SameKeyName(const std::string& a, const std::string& b) {
   return platform::UpperCaseText(a) == platform::UpperCaseText(b);
 }
 
-int ListEntries(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
-  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
+int ListEntries(const CommandLine& line, const platform::Platform& platform, platform::Console& console,
+                const std::vector<Account>& accounts) {
+  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64(), accounts);
   CheckEntries(platform.files, platform.system, &inventory.entries);
   // In the window's first order: by the name shown (the key name where there is none), as the
   // system compares texts.
@@ -156,14 +158,14 @@ std::string Count(int n, const char* one, const char* many) { return std::to_str
 
 // An entry, or a whole list, that the check could not read, by the name /remove gives an entry.
 std::string UnopenedName(const UnopenedKey& key) {
-  return key.keyName.empty() ? std::string("the ") + SourceName(key.source) + " list"
-                             : OneLine(std::string(SourceName(key.source)) + "\\" + key.keyName);
+  const std::string source = key.account ? SourceName(key.source) + key.account->name : SourceName(key.source);
+  return key.keyName.empty() ? "the " + source + " list" : OneLine(source + "\\" + key.keyName);
 }
 
 // A Broken Link entry found is certain whatever else could not be read (exit code 1); "none" is
 // said only when every entry was read, else the check could not be made (exit code 4).
-int CheckBroken(const platform::Platform& platform, platform::Console& console) {
-  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
+int CheckBroken(const platform::Platform& platform, platform::Console& console, const std::vector<Account>& accounts) {
+  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64(), accounts);
   CheckEntries(platform.files, platform.system, &inventory.entries);
   int broken = 0;
   std::string lines;
@@ -329,9 +331,10 @@ class Removals {
   bool refused_ = false;
 };
 
-int RemoveNamed(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
+int RemoveNamed(const CommandLine& line, const platform::Platform& platform, platform::Console& console,
+                const std::vector<Account>& accounts) {
   Removals removals(platform, console);
-  const Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
+  const Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64(), accounts);
   for (const std::string& target : line.targets) {
     std::string error;
     const Entry* entry = FindEntry(inventory.entries, target, &error);
@@ -348,9 +351,10 @@ int RemoveProducts(const CommandLine& line, const platform::Platform& platform, 
   return removals.ExitCode();
 }
 
-int RemoveBroken(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
+int RemoveBroken(const CommandLine& line, const platform::Platform& platform, platform::Console& console,
+                 const std::vector<Account>& accounts) {
   Removals removals(platform, console);
-  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
+  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64(), accounts);
   CheckEntries(platform.files, platform.system, &inventory.entries);
   int broken = 0;
   for (const Entry& entry : inventory.entries) {
@@ -379,12 +383,14 @@ int RemoveBroken(const CommandLine& line, const platform::Platform& platform, pl
 }
 
 int Run(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
+  // The other accounts' lists are not read yet.
+  const std::vector<Account> accounts;
   switch (line.mode) {
     case Mode::kUsage: return console.WriteOut(Usage()) ? kExitSuccess : kExitFailure;
-    case Mode::kList: return ListEntries(line, platform, console);
-    case Mode::kCheck: return CheckBroken(platform, console);
-    case Mode::kRemove: return RemoveNamed(line, platform, console);
-    case Mode::kRemoveBroken: return RemoveBroken(line, platform, console);
+    case Mode::kList: return ListEntries(line, platform, console, accounts);
+    case Mode::kCheck: return CheckBroken(platform, console, accounts);
+    case Mode::kRemove: return RemoveNamed(line, platform, console, accounts);
+    case Mode::kRemoveBroken: return RemoveBroken(line, platform, console, accounts);
     case Mode::kRemoveProduct: return RemoveProducts(line, platform, console);
     case Mode::kRestore: return RestoreFromUndoFile(line, platform, console);
   }
@@ -539,21 +545,29 @@ const Entry* FindEntry(const std::vector<Entry>& entries, const std::string& tar
     if (name == "64-bit") source = Source::kMachine64;
     else if (name == "32-bit") source = Source::kMachine32;
     else if (name == "user") source = Source::kUser;
+    else if (name.rfind(SourceName(Source::kOtherUser), 0) == 0) source = Source::kOtherUser;
     else {
-      *error = "unknown source \"" + target.substr(0, slash) + "\": 64-bit, 32-bit or user";
+      *error = "unknown source \"" + target.substr(0, slash) + "\": 64-bit, 32-bit, user or user:NAME";
       return nullptr;
     }
   }
+  // Another account's list by its name, in any letter case.
+  const auto sourceMatches = [&](const Entry& entry) {
+    if (anySource) return true;
+    if (entry.source != source) return false;
+    return source != Source::kOtherUser ||
+           platform::UpperCaseText(SourceName(entry)) == platform::UpperCaseText(target.substr(0, slash));
+  };
   std::vector<const Entry*> found;
   for (const Entry& entry : entries)
-    if (SameKeyName(entry.keyName, key) && (anySource || entry.source == source)) found.push_back(&entry);
+    if (SameKeyName(entry.keyName, key) && sourceMatches(entry)) found.push_back(&entry);
   if (found.size() == 1) return found.front();
   if (found.empty()) {
     *error = "no such entry";
     return nullptr;
   }
   std::string sources;
-  for (const Entry* entry : found) sources += (sources.empty() ? "" : ", ") + std::string(SourceName(entry->source));
+  for (const Entry* entry : found) sources += (sources.empty() ? "" : ", ") + SourceName(*entry);
   *error = "more than one list has it (" + sources + "): name it as SOURCE\\KEY";
   return nullptr;
 }

@@ -271,7 +271,7 @@ TEST(CommandLineTest, RemoveTakesTheNamedEntriesAsRemoveEntryDoes) {
        {"not removed 32-bit\\Nothing: no such entry", "removed user\\Shared"},
        {"user\\Shared"}},
       {"an unknown source", {"machine\\Tool"}, kExitFailure,
-       {"not removed machine\\Tool: unknown source \"machine\": 64-bit, 32-bit or user"}, {}},
+       {"not removed machine\\Tool: unknown source \"machine\": 64-bit, 32-bit, user or user:NAME"}, {}},
       {"a key the main list leaves out", {"32-bit\\Hidden"}, kExitSuccess, {"removed 32-bit\\Hidden"},
        {"32-bit\\Hidden"}},
       {"every one named", {"32-bit\\Tool", "32-bit\\Away"}, kExitSuccess, {"removed 32-bit\\Tool", "removed 32-bit\\Away"},

@@ -64,12 +64,12 @@ std::string OneLine(const std::string& text) {
   return line;
 }
 
-std::string EntryName(const Entry& entry) { return std::string(SourceName(entry.source)) + "\\" + entry.keyName; }
+std::string EntryName(const Entry& entry) { return std::string(SourceName(entry)) + "\\" + entry.keyName; }
 
 std::string TabSeparatedReport(const std::vector<Entry>& entries) {
   std::string report = "source\tkey\tdisplay name\tstatus\treason\tcommand\n";
   for (const Entry& entry : entries) {
-    for (const std::string& field : {std::string(SourceName(entry.source)), entry.keyName, entry.displayName,
+    for (const std::string& field : {std::string(SourceName(entry)), entry.keyName, entry.displayName,
                                      std::string(StatusName(entry.status)), entry.reason})
       report += OneLine(field) + "\t";
     report += OneLine(entry.uninstallString) + "\n";
@@ -81,7 +81,7 @@ std::string JsonReport(const std::vector<Entry>& entries) {
   nlohmann::ordered_json array = nlohmann::ordered_json::array();
   for (const Entry& entry : entries) {
     nlohmann::ordered_json object;
-    object["source"] = SourceName(entry.source);
+    object["source"] = SourceName(entry);
     // A name's unpaired surrogate (the registry allows one) shows as U+FFFD, as everywhere.
     object["key"] = platform::ShownText(entry.keyName);
     object["displayName"] = platform::ShownText(entry.displayName);
