@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,6 +59,33 @@ TEST(BackgroundChecksTest, EveryRowIsListedAtOnceAndTakesItsStatusWhenItComes) {
   EXPECT_EQ(expected, w.Icons());
   EXPECT_EQ("120 checked: 60 Broken Link", w.form->Label21.Caption());
   for (const Entry& entry : w.form->Entries) EXPECT_NE(kStatusUnknown, entry.status);
+}
+
+// What the native list is told to redraw of its rows.
+class RedrawnRows : public TControl::Peer {
+ public:
+  void Update(TControl& control, Aspect aspect, int index) override {
+    if (aspect != Aspect::kItem) return;
+    ++told;
+    const auto& view = static_cast<const TListView&>(control);
+    for (int row : index >= 0 ? std::vector<int>{index} : view.ChangedRows())
+      if (view.Item(row).ImageIndex != kCheckingImage) rows.insert(row);
+  }
+  int told = 0;
+  std::set<int> rows;
+};
+
+// Each row is redrawn once its status is in it, and the rows of a batch of results together: the
+// window does not redraw the list once per result.
+TEST(BackgroundChecksTest, TheRowsOfABatchOfResultsAreRedrawnTogether) {
+  Window w(600);
+  RedrawnRows redrawn;
+  w.form->ListView1.SetPeer(&redrawn);
+  w.form->FormCreate();
+  w.RunUntilChecked();
+  EXPECT_EQ(600u, redrawn.rows.size()) << "every row is redrawn with its status";
+  EXPECT_LT(redrawn.told, 150) << "a batch is one redraw";
+  w.form->ListView1.SetPeer(nullptr);
 }
 
 TEST(BackgroundChecksTest, ARefreshStopsTheChecksAndNoOldResultLandsOnANewRow) {

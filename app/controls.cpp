@@ -135,6 +135,11 @@ void TListView::SetImageIndex(int index, int image) {
   if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItem, index);
 }
 
+void TListView::RowsChanged(std::vector<int> rows) {
+  changedRows_ = std::move(rows);
+  if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItem, -1);
+}
+
 void TListView::SortByCaption(const std::function<int(const std::string&, const std::string&)>& compare) {
   SortRows([&](const TListItem& a, const TListItem& b) { return compare(a.Caption, b.Caption) < 0; });
 }

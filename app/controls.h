@@ -21,7 +21,8 @@ enum class Aspect {
   kEnabled,
   kCaption,   // caption or text
   kItems,     // rows or lines, all of them
-  kItem,      // one row changed; in a list box, one line inserted (index in the notification)
+  kItem,      // one row changed; in a list box, one line inserted (index in the notification); in a
+              // list view, index -1: the rows of ChangedRows()
   kSelection, // selected row or line, or selected text
   kColors,
   kScroll,    // make the selected row visible
@@ -241,6 +242,10 @@ class TListView : public TControl {
   void BeginUpdate();
   void EndUpdate();
   void SetImageIndex(int index, int image);
+  // The rows were changed through Item: the peer redraws those in view, all at once.
+  void RowsChanged(std::vector<int> rows);
+  // The rows of the last RowsChanged.
+  const std::vector<int>& ChangedRows() const { return changedRows_; }
   // Sorts rows by caption with the given three-way comparison; a stable sort.
   void SortByCaption(const std::function<int(const std::string&, const std::string&)>& compare);
   // Sorts rows with the given "comes before" test; a stable sort. The selection is cleared.
@@ -277,6 +282,7 @@ class TListView : public TControl {
  private:
   std::vector<TListItem> items_;
   std::vector<int> selected_;
+  std::vector<int> changedRows_;
   int sortColumn_ = 0;
   bool sortAscending_ = true;
   int updating_ = 0;

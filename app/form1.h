@@ -1,5 +1,6 @@
 #pragma once
 // TForm1: the program's one window, its controls as fields and its logic as methods.
+#include <chrono>
 #include <cstdint>
 #include <exception>
 #include <functional>
@@ -179,6 +180,14 @@ class TForm1 {
   void CancelChecks();
   // How many listed entries still wait for their status.
   int ChecksPending() const { return checksPending_ > 0 ? checksPending_ - checksDone_ : 0; }
+  // After a batch of results: the rows they changed are redrawn at once, and the line counts on.
+  void StatusesDelivered();
+  // Where the last scan's time went, for the scan benchmark: reading the lists, and its checks.
+  struct ScanTimings {
+    std::chrono::steady_clock::duration reading{};
+    StatusWorker::Timings checks;
+  };
+  ScanTimings ScanTimed() const;
 
   // Finder page.
   void Button5Click();
@@ -308,6 +317,9 @@ class TForm1 {
   std::string notice_;
   // The main list's row of each entry of the last scan (-1: not listed).
   std::vector<int> rowOfEntry_;
+  // The rows whose status came in the batch of results being delivered.
+  std::vector<int> rowsChecked_;
+  std::chrono::steady_clock::duration readingTime_{};
   int checksPending_ = 0;
   int checksDone_ = 0;
   int brokenFound_ = 0;
@@ -316,8 +328,8 @@ class TForm1 {
   // Tells a posted start of the checks whether it still belongs to the last scan and the window.
   int checkGeneration_ = 0;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
-  // What ReadInventoryAhead is reading; the next scan takes it.
-  std::future<Inventory> inventoryAhead_;
+  // What ReadInventoryAhead is reading, and how long that took; the next scan takes it.
+  std::future<std::pair<Inventory, std::chrono::steady_clock::duration>> inventoryAhead_;
   // Last, so that their threads are stopped before anything they report to goes. A cancelled
   // worker is kept until its threads end, so that cancelling never waits for a check.
   std::unique_ptr<StatusWorker> statusWorker_;

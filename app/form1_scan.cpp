@@ -38,9 +38,21 @@ std::string InstallerLine(const Product& product) {
 
 }  // namespace
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::pair<Inventory, Clock::duration> ReadTimed(platform::RegistryApi& registry, bool wow64) {
+  const Clock::time_point start = Clock::now();
+  Inventory inventory = ReadInventory(registry, wow64);
+  return {std::move(inventory), Clock::now() - start};
+}
+
+}  // namespace
+
 void TForm1::ReadInventoryAhead() {
   Wow64 = platform_.system.IsWow64();
-  inventoryAhead_ = std::async(std::launch::async, [this, wow64 = Wow64] { return ReadInventory(platform_.registry, wow64); });
+  inventoryAhead_ = std::async(std::launch::async, [this, wow64 = Wow64] { return ReadTimed(platform_.registry, wow64); });
 }
 
 void TForm1::FillListBox() {
@@ -54,7 +66,8 @@ void TForm1::FillListBox() {
   CancelChecks();
   std::vector<StatusJob> jobs;
 
-  Inventory inventory = inventoryAhead_.valid() ? inventoryAhead_.get() : ReadInventory(platform_.registry, Wow64);
+  auto [inventory, reading] = inventoryAhead_.valid() ? inventoryAhead_.get() : ReadTimed(platform_.registry, Wow64);
+  readingTime_ = reading;
   ScanChecker checker(platform_.files, platform_.system);
   Entries = std::move(inventory.entries);
   Products = std::move(inventory.products);
@@ -215,11 +228,12 @@ void TForm1::StartChecks(std::vector<StatusJob> jobs) {
     if (alive.expired() || generation != checkGeneration_) return;
     // A task of the window's queue: nothing may escape it.
     try {
-      statusWorker_ = std::make_unique<StatusWorker>(platform_.files, platform_.system, platform_.ui, std::move(jobs),
-                                                     [this](int entry, const std::string& command,
-                                                            const StatusResult& result) {
-                                                       StatusChecked(entry, command, result);
-                                                     });
+      statusWorker_ = std::make_unique<StatusWorker>(
+          platform_.files, platform_.system, platform_.ui, std::move(jobs),
+          [this](int entry, const std::string& command, const StatusResult& result) {
+            StatusChecked(entry, command, result);
+          },
+          StatusWorker::StartThread{}, [this] { StatusesDelivered(); });
     } catch (const std::exception& error) {
       ShowException(error);
     }
@@ -235,6 +249,7 @@ void TForm1::CancelChecks() {
   // A cancelled worker whose threads have ended goes now; the others wait for a later scan.
   std::erase_if(retiredWorkers_, [](const std::unique_ptr<StatusWorker>& worker) { return worker->Finished(); });
   checksPending_ = 0;
+  rowsChecked_.clear();
 }
 
 void TForm1::StatusChecked(int entry, const std::string& command, const StatusResult& checked) {
@@ -257,14 +272,28 @@ void TForm1::StatusChecked(int entry, const std::string& command, const StatusRe
   uncheckedFound_ += status == kStatusUnknown ? 1 : 0;
   const int row = rowOfEntry_[static_cast<size_t>(entry)];
   if (row >= 0 && row < ListView1.Count()) {
-    // A result is never "Checking": an entry that could not be checked has no status.
-    ListView1.Item(row).SubItems.at(3) = StatusName(status);
-    ListView1.Item(row).Hint = result.reason;
-    ListView1.SetImageIndex(row, status);
+    // A result is never "Checking": an entry that could not be checked has no status. The row is
+    // redrawn with the others of its batch.
+    TListItem& item = ListView1.Item(row);
+    item.SubItems.at(3) = StatusName(status);
+    item.Hint = result.reason;
+    item.ImageIndex = status;
+    rowsChecked_.push_back(row);
     if (row == ListView1.Selected()) ShowWhy();
   }
-  // The line counts on in steps, not at each of thousands of results.
-  if (checksDone_ % 50 == 0) ShowCheckProgress();
+}
+
+void TForm1::StatusesDelivered() {
+  if (!rowsChecked_.empty()) ListView1.RowsChanged(rowsChecked_);
+  rowsChecked_.clear();
+  ShowCheckProgress();
+}
+
+TForm1::ScanTimings TForm1::ScanTimed() const {
+  ScanTimings timings;
+  timings.reading = readingTime_;
+  if (statusWorker_) timings.checks = statusWorker_->Timed();
+  return timings;
 }
 
 namespace {

@@ -251,8 +251,23 @@ INT_PTR MillisecondsSinceStart() {
 void TForm1Window::ShowPendingChecks() {
   const int pending = form_.ChecksPending();
   SetPropW(window_, kPendingChecksProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(pending)));
-  if (pending == 0 && !GetPropW(window_, kCheckedAfterProperty))
-    SetPropW(window_, kCheckedAfterProperty, reinterpret_cast<HANDLE>(MillisecondsSinceStart()));
+  if (pending != 0 || GetPropW(window_, kCheckedAfterProperty)) return;
+  const TForm1::ScanTimings timed = form_.ScanTimed();
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  const auto us = [](std::chrono::steady_clock::duration d) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
+  };
+  const long long values[kScanTimings] = {us(timed.reading),
+                                          us(timed.checks.checking),
+                                          us(timed.checks.checkTime),
+                                          us(timed.checks.queued),
+                                          us(timed.checks.delivering),
+                                          paintTicks_ * 1000000 / std::max<LONGLONG>(1, frequency.QuadPart),
+                                          timed.checks.batches};
+  for (int i = 0; i < kScanTimings; ++i)
+    SetPropW(window_, kScanTimingProperties[i], reinterpret_cast<HANDLE>(static_cast<INT_PTR>(values[i] + 1)));
+  SetPropW(window_, kCheckedAfterProperty, reinterpret_cast<HANDLE>(MillisecondsSinceStart()));
 }
 
 void TForm1Window::Show(int showCommand) {
@@ -550,9 +565,11 @@ LRESULT TForm1Window::Message(HWND window, UINT message, WPARAM wParam, LPARAM l
         return 0;
       }
       break;
-    case WM_PAINT:
+    case WM_PAINT: {
+      const PaintTimer timer(*this);
       Paint(window);
       return 0;
+    }
     case WM_COMMAND: {
       HWND from = reinterpret_cast<HWND>(lParam);
       if (Win32Peer* peer = from ? PeerOfWindow(from) : nullptr) {
@@ -634,6 +651,7 @@ LRESULT TForm1Window::Message(HWND window, UINT message, WPARAM wParam, LPARAM l
       if (window == window_) {
         for (const wchar_t* property : {kPendingChecksProperty, kShownAfterProperty, kCheckedAfterProperty})
           RemovePropW(window_, property);
+        for (const wchar_t* property : kScanTimingProperties) RemovePropW(window_, property);
         PostQuitMessage(0);
       }
       break;

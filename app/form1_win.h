@@ -26,6 +26,13 @@ inline constexpr const wchar_t* kPendingChecksProperty = L"TidewellPendingChecks
 // of another program asking.
 inline constexpr const wchar_t* kShownAfterProperty = L"TidewellShownAfter";
 inline constexpr const wchar_t* kCheckedAfterProperty = L"TidewellCheckedAfter";
+// Set with the last: where the first scan's time went, for the benchmark's breakdown, in
+// microseconds (the batches as a count, plus one: a property of 0 is no property).
+enum ScanTiming { kReadingTime, kCheckingTime, kCheckWorkTime, kQueuedTime, kDeliveringTime, kPaintingTime, kBatches,
+                  kScanTimings };
+inline constexpr const wchar_t* kScanTimingProperties[kScanTimings] = {
+    L"TidewellReadingUs", L"TidewellCheckingUs", L"TidewellCheckWorkUs", L"TidewellQueuedUs",
+    L"TidewellDeliveringUs", L"TidewellPaintingUs", L"TidewellBatches"};
 
 class TForm1Window {
  public:
@@ -67,6 +74,8 @@ class TForm1Window {
   void Fire(const std::function<void()>& event);
   // Keeps the window's pending-checks property up to date.
   void ShowPendingChecks();
+  // Counts the time of a paint of the main window or the list into the scan's account.
+  void AddPaintTime(LONGLONG ticks) { paintTicks_ += ticks; }
   // Shows the active page of PageControl1 and hides the others.
   void ShowActivePage();
   // A tooltip for a window, or for a rectangle of a container when rect is given.
@@ -123,4 +132,22 @@ class TForm1Window {
   std::map<std::tuple<std::string, int, bool, bool>, HFONT> fonts_;
   std::map<TColor, HBRUSH> brushes_;
   std::map<std::string, std::string> faces_;
+  LONGLONG paintTicks_ = 0;
+};
+
+// Counts the time from its making to its end as painting (QueryPerformanceCounter's ticks).
+class PaintTimer {
+ public:
+  explicit PaintTimer(TForm1Window& window) : window_(window) { QueryPerformanceCounter(&start_); }
+  ~PaintTimer() {
+    LARGE_INTEGER end;
+    QueryPerformanceCounter(&end);
+    window_.AddPaintTime(end.QuadPart - start_.QuadPart);
+  }
+  PaintTimer(const PaintTimer&) = delete;
+  PaintTimer& operator=(const PaintTimer&) = delete;
+
+ private:
+  TForm1Window& window_;
+  LARGE_INTEGER start_;
 };

@@ -256,6 +256,10 @@ class ListViewPeer : public Win32Peer {
         Refill();
         break;
       case Aspect::kItem:
+        if (index < 0) {
+          RedrawRowsInView(View().ChangedRows());
+          break;
+        }
         // A row whose text changed under the mouse gets its new tip at the mouse's next move.
         if (index == tipRow_) tipRow_ = -2;
         SetRow(index);
@@ -323,6 +327,10 @@ class ListViewPeer : public Win32Peer {
       return 0;
     }
     if (message == WM_MOUSEMOVE) self->TipFor(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+    if (message == WM_PAINT) {
+      const PaintTimer timer(self->owner_);
+      return CallWindowProcW(self->original_, window, message, wParam, lParam);
+    }
     return CallWindowProcW(self->original_, window, message, wParam, lParam);
   }
 
@@ -368,6 +376,32 @@ class ListViewPeer : public Win32Peer {
   }
 
   void SetRow(int index) { SendMessageW(window_, LVM_REDRAWITEMS, index, index); }
+
+  // One invalidation for the changed rows in view, from the first to the last of them; rows out
+  // of view are drawn from the control when they are scrolled to.
+  void RedrawRowsInView(const std::vector<int>& rows) {
+    const int top = static_cast<int>(SendMessageW(window_, LVM_GETTOPINDEX, 0, 0));
+    const int last = top + static_cast<int>(SendMessageW(window_, LVM_GETCOUNTPERPAGE, 0, 0));
+    int first = -1, final = -1;
+    for (int row : rows) {
+      if (row == tipRow_) tipRow_ = -2;
+      if (row < top || row > last) continue;
+      first = first < 0 ? row : std::min(first, row);
+      final = std::max(final, row);
+    }
+    if (first < 0) return;
+    RECT from{}, to{};
+    from.left = to.left = LVIR_BOUNDS;
+    if (!SendMessageW(window_, LVM_GETITEMRECT, first, reinterpret_cast<LPARAM>(&from)) ||
+        !SendMessageW(window_, LVM_GETITEMRECT, final, reinterpret_cast<LPARAM>(&to))) {
+      InvalidateRect(window_, nullptr, FALSE);
+      return;
+    }
+    RECT client{};
+    GetClientRect(window_, &client);
+    const RECT band{client.left, from.top, client.right, to.bottom};
+    InvalidateRect(window_, &band, FALSE);
+  }
 
   std::vector<int> NativeSelection() const {
     std::vector<int> rows;

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # The first scan under Wine: the time from starting Tidewell.exe until its window lists 1,000 and
-# 5,000 seeded uninstall entries, and until every status is known, beside the time of Wine's own
+# 5,000 seeded uninstall entries, and until every status is shown, beside the time of the console
+# program's "Tidewell.com /list /out FILE" (reads, checks and writes every entry), of Wine's own
 # "uninstaller --list" on the same prefix, which lists the same entries without checking any file,
 # and of a minimal program that reads the same values into a list view; the peak working set of
-# each; then where the checking time goes, question by question.
+# each; where the window's time went (reading, checking, results waiting in its queue, rows
+# updated, painting); then where the checking time goes, question by question.
 # One helper inside Wine (scan_bench.exe race) starts every program with CreateProcess, on one
 # clock, and polls its window every few milliseconds; the programs take turns; medians of RUNS.
 # Usage: [BEFORE=old/bin/Tidewell.exe] [ALSO="name=other/Tidewell.exe ..."] [WINEARCH=win64]
-#        [LIST=both|machine|32-bit|user] [SIZES="1000 5000"] [RUNS=5] bench/scan_bench.sh [BUILD_DIR]
+#        [LIST=both|machine|32-bit|user] [SIZES="1000 5000"] [RUNS=5] [WORK=dir] bench/scan_bench.sh [BUILD_DIR]
 #   BUILD_DIR: default build/win32, built when needed.
 #   BEFORE: an earlier build's Tidewell.exe, timed in the same run; when its build folder holds
 #   tests/scan_bench.exe, that build's account of its questions is printed too.
@@ -34,12 +36,13 @@ esac
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" >/dev/null
 fi
-if ! built=$(cmake --build "$build" -j2 --target Tidewell scan_bench 2>&1); then
+if ! built=$(cmake --build "$build" -j2 --target Tidewell TidewellConsole scan_bench 2>&1); then
   echo "$built" >&2
   exit 1
 fi
 
-work=$(mktemp -d /tmp/tidewell-bench.XXXXXX)
+work=${WORK:-$(mktemp -d /tmp/tidewell-bench.XXXXXX)}
+mkdir -p "$work"
 export WINEPREFIX="$work/prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -66,9 +69,9 @@ timeout 300 wine wineboot -i </dev/null >/dev/null 2>&1
 # The programs sit on C:, each in a folder of its own (the window keeps its backups beside it).
 bench="$WINEPREFIX/drive_c/bench"
 mkdir -p "$bench/now"
-cp "$build/bin/Tidewell.exe" "$bench/now/"
+cp "$build/bin/Tidewell.exe" "$build/bin/Tidewell.com" "$bench/now/"
 cp "$build/tests/scan_bench.exe" "$bench/"
-programs=('now=C:\bench\now\Tidewell.exe')
+programs=('console=C:\bench\now\Tidewell.com' 'now=C:\bench\now\Tidewell.exe')
 if [ -n "${BEFORE:-}" ]; then
   mkdir -p "$bench/before"
   cp "$BEFORE" "$bench/before/Tidewell.exe"
@@ -130,8 +133,11 @@ seed() {
 
 echo "Tidewell's first scan under Wine $(wine --version 2>/dev/null), $WINEARCH prefix, ${LIST:-both} list(s), median of $runs runs"
 echo "(listed, checked: seconds from CreateProcess, as the helper saw them; own: as the window counted from its"
-echo " process's start; peer: uninstaller --list to its end; minimal: a program that only lists; peak MB: peak"
-echo " working set once every status is known)"
+echo " process's start; console: Tidewell.com /list /out FILE to its end; peer: uninstaller --list to its end;"
+echo " minimal: a program that only lists; peak MB: peak working set once every status is known; ratios: the"
+echo " median of each round's; the window's own account in ms: reading the lists, checking from the first check to"
+echo " the last one's end, chk work: the checks' time on both threads, queued: batches of results waiting in the"
+echo " window's queue, rows: taking them into the rows, painting: the window and its list until every status)"
 seeded=0
 for n in $sizes; do
   seed $((seeded + 1)) "$n"

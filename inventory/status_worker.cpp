@@ -3,26 +3,93 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <mutex>
 #include <thread>
 
 #include "inventory/status.h"
 
+using Clock = std::chrono::steady_clock;
+
 struct StatusWorker::Shared {
   std::atomic<bool> cancelled{false};
   Deliver deliver;
+  BatchDelivered batchDelivered;
   std::vector<StatusJob> jobs;
   // The next job that a thread takes, and the threads still running.
   std::atomic<size_t> next{0};
   std::atomic<int> running{0};
+  const Clock::time_point start = Clock::now();
+  // The rest is guarded by the mutex.
+  std::mutex mutex;
+  // The results that no posted batch has taken yet.
+  struct Result {
+    int index;
+    std::string command;
+    StatusResult result;
+  };
+  std::vector<Result> waiting;
+  // A batch is posted and not yet taken; when the last was posted.
+  bool batchQueued = false;
+  Clock::time_point lastBatch{};
+  Timings timings;
 };
 
 namespace {
 
-void Post(platform::Ui& ui, const std::shared_ptr<StatusWorker::Shared>& shared, int index, std::string command,
-          StatusResult result) {
-  ui.Post([shared, index, command = std::move(command), result = std::move(result)] {
-    if (!shared->cancelled) shared->deliver(index, command, result);
+using Shared = StatusWorker::Shared;
+
+// Posts the task that delivers the results waiting when it runs, and after them, when `end`, that
+// every job is done.
+void PostBatch(platform::Ui& ui, const std::shared_ptr<Shared>& shared, bool end) {
+  ui.Post([shared, end, posted = Clock::now()] {
+    const Clock::time_point taken = Clock::now();
+    std::vector<Shared::Result> batch;
+    {
+      std::lock_guard<std::mutex> lock(shared->mutex);
+      batch.swap(shared->waiting);
+      shared->batchQueued = false;
+      shared->timings.queued += taken - posted;
+      ++shared->timings.batches;
+    }
+    for (const Shared::Result& r : batch) {
+      if (shared->cancelled) return;
+      shared->deliver(r.index, r.command, r.result);
+    }
+    if (shared->cancelled) return;
+    if (!batch.empty() && shared->batchDelivered) shared->batchDelivered();
+    {
+      std::lock_guard<std::mutex> lock(shared->mutex);
+      shared->timings.delivering += Clock::now() - taken;
+    }
+    if (end) shared->deliver(-1, {}, StatusResult{});
   });
+}
+
+// Keeps a result for the window's thread, and posts a batch when none is waiting in its queue and
+// the last was posted long enough ago: the window takes results as fast as it can draw them, and
+// the checkers never wait for it.
+void Hand(platform::Ui& ui, const std::shared_ptr<Shared>& shared, int index, std::string command, StatusResult result,
+          Clock::duration took) {
+  bool post = false;
+  {
+    std::lock_guard<std::mutex> lock(shared->mutex);
+    shared->waiting.push_back({index, std::move(command), std::move(result)});
+    const Clock::time_point now = Clock::now();
+    shared->timings.checking = now - shared->start;
+    shared->timings.checkTime += took;
+    if (!shared->batchQueued && now - shared->lastBatch >= kBatchInterval) {
+      post = shared->batchQueued = true;
+      shared->lastBatch = now;
+    }
+  }
+  if (!post) return;
+  try {
+    PostBatch(ui, shared, false);
+  } catch (...) {
+    std::lock_guard<std::mutex> lock(shared->mutex);
+    shared->batchQueued = false;
+    throw;
+  }
 }
 
 StatusResult Unchecked(const std::string& why) {
@@ -35,9 +102,11 @@ StatusResult Unchecked(const std::string& why) {
 }  // namespace
 
 StatusWorker::StatusWorker(platform::FileSystem& files, platform::System& system, platform::Ui& ui,
-                           std::vector<StatusJob> jobs, Deliver deliver, const StartThread& start)
+                           std::vector<StatusJob> jobs, Deliver deliver, const StartThread& start,
+                           BatchDelivered batchDelivered)
     : shared_(std::make_shared<Shared>()) {
   shared_->deliver = std::move(deliver);
+  shared_->batchDelivered = std::move(batchDelivered);
   shared_->jobs = std::move(jobs);
   // The checks of different entries are independent: one checker per processor, at most two
   // (measured on two processors: the last status 15-22% sooner than with one; each checker keeps
@@ -55,20 +124,22 @@ StatusWorker::StatusWorker(platform::FileSystem& files, platform::System& system
           for (size_t i; !shared->cancelled && (i = shared->next++) < shared->jobs.size();) {
             const StatusJob& job = shared->jobs[i];
             StatusResult result;
+            const Clock::time_point began = Clock::now();
             try {
               result = checker.Check(job.entry);
             } catch (const std::exception& error) {
               result = Unchecked(error.what());
             }
-            Post(ui, shared, job.index, job.entry.uninstallString, std::move(result));
+            Hand(ui, shared, job.index, job.entry.uninstallString, std::move(result), Clock::now() - began);
           }
         } catch (const std::exception&) {
           // Out of memory for the queue itself: the entries not yet told stay as they are.
         }
-        // The last checker to finish says that all are done, after every result of the others.
+        // The last checker to finish hands over what waits and says that all are done, after every
+        // result of the others.
         if (--shared->running == 0) {
           try {
-            Post(ui, shared, -1, {}, StatusResult{});
+            PostBatch(ui, shared, true);
           } catch (const std::exception&) {
           }
         }
@@ -79,11 +150,13 @@ StatusWorker::StatusWorker(platform::FileSystem& files, platform::System& system
       const std::string failure = error.what();
       // The threads that were made take every entry; when none was, each is said to be unchecked.
       if (--shared_->running == 0) {
-        if (threads_.empty())
+        if (threads_.empty()) {
+          std::lock_guard<std::mutex> lock(shared_->mutex);
           for (const StatusJob& job : shared_->jobs)
-            Post(ui, shared_, job.index, job.entry.uninstallString,
-                 Unchecked("no thread could be started (" + failure + ")"));
-        Post(ui, shared_, -1, {}, StatusResult{});
+            shared_->waiting.push_back(
+                {job.index, job.entry.uninstallString, Unchecked("no thread could be started (" + failure + ")")});
+        }
+        PostBatch(ui, shared_, true);
       }
     }
   }
@@ -98,3 +171,8 @@ StatusWorker::~StatusWorker() {
 void StatusWorker::Cancel() { shared_->cancelled = true; }
 
 bool StatusWorker::Finished() const { return shared_->running == 0; }
+
+StatusWorker::Timings StatusWorker::Timed() const {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  return shared_->timings;
+}

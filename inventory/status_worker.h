@@ -1,6 +1,7 @@
 #pragma once
 // The status checks of a scan on threads of their own, so that the window lists every entry at
 // once and never waits for the disk.
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,6 +22,10 @@ struct StatusJob {
 // The most threads that check statuses at once.
 constexpr size_t kMostCheckThreads = 2;
 
+// The shortest time between two batches of results handed to the window's thread: each batch
+// costs the window a redraw of the rows in view, which more often than this no one sees.
+constexpr std::chrono::milliseconds kBatchInterval{20};
+
 // The reason given for an entry whose check raised: it has no status.
 inline constexpr const char* kCouldNotBeChecked = "could not be checked: ";
 
@@ -30,15 +35,19 @@ class StatusWorker {
   // was checked (the entry's when its job was made), and once more with index -1 when every job is
   // done.
   using Deliver = std::function<void(int index, const std::string& command, const StatusResult& result)>;
+  // Called on the window's thread after each batch of results has been delivered.
+  using BatchDelivered = std::function<void()>;
   // Makes a thread that runs the work; may raise when the system has none to give.
   using StartThread = std::function<std::thread(std::function<void()> work)>;
 
   // Starts checking a snapshot of the commands at once, in their order, on as many threads as
-  // could be made (up to one per processor, at most kMostCheckThreads); each result is posted to
-  // the window's thread through `ui`. A check that raises gives its entry kStatusUnknown and a
-  // reason that begins with kCouldNotBeChecked; when no thread can be made, every entry gets one.
+  // could be made (up to one per processor, at most kMostCheckThreads); the results are posted to
+  // the window's thread through `ui` in batches, one posted task at a time and at most one every
+  // kBatchInterval, the last one as soon as every check is done. A check that raises gives its
+  // entry kStatusUnknown and a reason that begins with kCouldNotBeChecked; when no thread can be
+  // made, every entry gets one.
   StatusWorker(platform::FileSystem& files, platform::System& system, platform::Ui& ui, std::vector<StatusJob> jobs,
-               Deliver deliver, const StartThread& start = {});
+               Deliver deliver, const StartThread& start = {}, BatchDelivered batchDelivered = {});
   // Cancels and waits for the threads: no thread outlives its worker.
   ~StatusWorker();
   StatusWorker(const StatusWorker&) = delete;
@@ -49,6 +58,16 @@ class StatusWorker {
   void Cancel();
   // Every thread has ended: destroying the worker now waits for nothing.
   bool Finished() const;
+
+  // Where the time went, for the scan benchmark: from the start until the last check ended, the
+  // checks' own time summed over the threads, the batches posted, how long they waited in the
+  // window's queue and how long the window took to take them in, all told. Read on the window's
+  // thread once every result is delivered.
+  struct Timings {
+    std::chrono::steady_clock::duration checking{}, checkTime{}, queued{}, delivering{};
+    int batches = 0;
+  };
+  Timings Timed() const;
 
   // What the threads share with the worker and the tasks they post.
   struct Shared;

@@ -79,6 +79,31 @@ TEST(StatusWorkerTest, DeliversEveryStatusOnceOnTheWindowsThreadAndTheEndAfterTh
   for (const std::thread::id& id : threads) EXPECT_EQ(window, id);
 }
 
+// A window's thread that is busy while the checks run finds their results in a few posted tasks,
+// not one per result: a task stays queued until it runs and takes every result known by then, and
+// each batch is followed by one call to redraw its rows, the end after the last.
+TEST(StatusWorkerTest, AWindowThatIsBusyTakesTheResultsInAFewBatches) {
+  Disk disk;
+  std::vector<std::string> calls;
+  StatusWorker worker(
+      disk.p.files, disk.p.system, disk.p.ui, disk.jobs,
+      [&](int entry, const std::string& command, const StatusResult& result) {
+        calls.push_back(entry < 0 ? "end" : "result");
+        disk.Collect()(entry, command, result);
+      },
+      {}, [&] { calls.push_back("batch"); });
+  for (int i = 0; i < 60000 && !worker.Finished(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(worker.Finished());
+  const int tasks = disk.p.ui.RunPosted();
+  EXPECT_LE(tasks, 2) << "one batch posted while none was queued, and the end";
+  ASSERT_TRUE(disk.done);
+  EXPECT_EQ(disk.jobs.size(), disk.delivered.size());
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ("end", calls.back());
+  EXPECT_EQ("batch", calls[calls.size() - 2]) << "the last results are redrawn before the end is told";
+  EXPECT_LE(std::count(calls.begin(), calls.end(), "batch"), 2);
+}
+
 // On 64-bit Windows the checkers of a 64-bit program's entry turn the file-system redirection off
 // for their own thread only: the 32-bit entries checked at the same moment still see the 32-bit
 // System folder.

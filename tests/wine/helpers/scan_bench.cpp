@@ -11,12 +11,14 @@
 //       by its kind (file and folder tests, directory searches and listings, environment
 //       expansion, drive types, the installer's product state, redirection switches). Prints the
 //       round of median total.
-//   scan_bench race runs entries NAME=PROGRAM.exe...
-//       Starts each program (a Tidewell.exe) with CreateProcess, and Wine's own "uninstaller
-//       --list" and the minimal program below, taking turns, one clock for all; polls each window
-//       every few milliseconds for its rows listed and every status known, reads its peak working
-//       set, and closes it. Prints the medians, the time from the rows to the last status as the
-//       window counted it, and the ratios to the uninstaller (the median of each round's ratio).
+//   scan_bench race runs entries [console=Tidewell.com] NAME=PROGRAM.exe...
+//       Starts each program (a Tidewell.exe) with CreateProcess, and the console program's
+//       "/list /out FILE", Wine's own "uninstaller --list" and the minimal program below, taking
+//       turns, one clock for all; polls each window every few milliseconds for its rows listed
+//       and every status known, reads its peak working set, and closes it. Prints the medians,
+//       the time from the rows to the last status as the window counted it, the ratios to the
+//       console program, the uninstaller and the minimal program (the median of each round's
+//       ratio), and where each window's time went, as it counted it.
 //   scan_bench minimal
 //       The minimal program: reads each entry's display name, command and publisher, one entry
 //       after the other, into an owner-data list view, and shows it; no status, no other page.
@@ -521,6 +523,7 @@ struct Run {
   double ownListed = 0, ownChecked = 0;    // as the window counted them from its process's start
   double memory = 0;                       // peak working set, MB
   int rows = 0;
+  double timings[kScanTimings] = {};       // the window's account of its time (seconds; batches)
 };
 
 std::string FolderOf(const std::string& path) {
@@ -599,6 +602,11 @@ bool TimeTidewell(const Clock& clock, const std::string& program, Run* run) {
   if (ok) {
     run->ownListed = Property(window, kShownAfterProperty) / 1000.0;
     run->ownChecked = Property(window, kCheckedAfterProperty) / 1000.0;
+    // An earlier build keeps no account: its figures stay 0.
+    for (int i = 0; i < kScanTimings; ++i) {
+      const INT_PTR value = Property(window, kScanTimingProperties[i]);
+      run->timings[i] = value == 0 ? 0 : i == kBatches ? value - 1 : (value - 1) / 1e6;
+    }
     const HWND view = ListViewIn(window);
     run->rows = view ? static_cast<int>(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0)) : 0;
     run->memory = PeakWorkingSetMb(process.hProcess);
@@ -624,6 +632,32 @@ bool TimeMinimal(const Clock& clock, Run* run) {
   }
   Close(process, window);
   return ok;
+}
+
+// The console program's "/list /out FILE" from its start until it has read, checked and written
+// every entry and ended; the rows are the lines of its file but the header.
+bool TimeConsole(const Clock& clock, const std::string& program, Run* run) {
+  const std::string out = FolderOf(program) + "\\scan_bench_list.txt";
+  DeleteFileW(platform::Widen(out).c_str());
+  PROCESS_INFORMATION process{};
+  const double start = clock.Now();
+  if (!Start("\"" + program + "\" /list /out \"" + out + "\"", FolderOf(program), &process)) return false;
+  WaitForSingleObject(process.hProcess, kLongestWaitMs);
+  run->listed = run->checked = clock.Now() - start;
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  run->memory = PeakWorkingSetMb(process.hProcess);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  HANDLE file = CreateFileW(platform::Widen(out).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char buffer[1 << 16];
+  DWORD got = 0;
+  int lines = 0;
+  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) lines += static_cast<int>(std::count(buffer, buffer + got, '\n'));
+  CloseHandle(file);
+  run->rows = lines - 1;
+  return code == 0;
 }
 
 // Wine's own "uninstaller --list", the one "wine uninstaller" starts (in a 64-bit prefix the
@@ -669,27 +703,33 @@ bool TimeUninstaller(const Clock& clock, Run* run) {
 
 double Ratio(double a, double b) { return b > 0 ? a / b : 0; }
 
-int Race(int runs, int entries, const std::vector<std::pair<std::string, std::string>>& programs) {
+int Race(int runs, int entries, const std::string& console,
+         const std::vector<std::pair<std::string, std::string>>& programs) {
   Clock clock;
   const size_t n = programs.size();
-  // Each round runs every Tidewell, the uninstaller and the minimal program once, each round
-  // beginning with the next of them, so that none is always first after a quiet or a busy spell.
-  std::vector<std::vector<Run>> results(n + 2);
-  const size_t peer = n, minimal = n + 1;
+  // Each round runs every Tidewell, the uninstaller, the minimal program and the console program
+  // once, each round beginning with the next of them, so that none is always first after a quiet
+  // or a busy spell.
+  const size_t peer = n, minimal = n + 1, consoleRun = n + 2;
+  const size_t contestants = console.empty() ? n + 2 : n + 3;
+  std::vector<std::vector<Run>> results(contestants);
   auto fail = [](const std::string& what) {
     std::fprintf(stderr, "scan_bench race: %s\n", what.c_str());
     return 1;
   };
   // A first round untimed: every file the programs read is in the cache before the timed rounds.
   for (int round = -1; round < runs; ++round) {
-    for (size_t turn = 0; turn < n + 2; ++turn) {
-      const size_t k = (turn + static_cast<size_t>(std::max(round, 0))) % (n + 2);
+    for (size_t turn = 0; turn < contestants; ++turn) {
+      const size_t k = (turn + static_cast<size_t>(std::max(round, 0))) % contestants;
       Run run;
       if (k == peer) {
         if (!TimeUninstaller(clock, &run)) return fail("uninstaller --list did not start");
         if (run.rows < entries) return fail("uninstaller --list printed " + std::to_string(run.rows) + " lines");
       } else if (k == minimal) {
         if (!TimeMinimal(clock, &run)) return fail("the minimal program did not list");
+      } else if (k == consoleRun) {
+        if (!TimeConsole(clock, console, &run)) return fail(console + " /list did not list");
+        if (run.rows < entries) return fail(console + " /list wrote " + std::to_string(run.rows) + " entries");
       } else {
         if (!TimeTidewell(clock, programs[k].second, &run)) return fail(programs[k].second + " did not list and check");
         if (run.rows < entries) return fail(programs[k].second + " listed " + std::to_string(run.rows) + " rows");
@@ -702,27 +742,53 @@ int Race(int runs, int entries, const std::vector<std::pair<std::string, std::st
     for (const Run& r : v) values.push_back(value(r));
     return Median(values);
   };
-  // A ratio to the uninstaller: the median of each round's ratio, the two timed in the same round.
-  auto ratio = [&](size_t k, double Run::*field) {
+  // A ratio of two contestants: the median of each round's ratio, the two timed in the same round.
+  auto ratio = [&](size_t k, double Run::*field, size_t to, double Run::*toField) {
     std::vector<double> values;
-    for (size_t r = 0; r < results[k].size(); ++r) values.push_back(Ratio(results[k][r].*field, results[peer][r].listed));
+    for (size_t r = 0; r < results[k].size(); ++r) values.push_back(Ratio(results[k][r].*field, results[to][r].*toField));
     return Median(values);
   };
   const auto field = [](double Run::*f) { return [f](const Run& r) { return r.*f; }; };
-  const double p = median(results[peer], field(&Run::listed));
-  std::printf("%8s  %-8s %8s %8s %8s %8s %8s %8s %11s %12s %8s\n", "entries", "program", "listed", "checked", "own l.",
-              "own c.", "own c-l", "peer", "listed/peer", "checked/peer", "peak MB");
+  const auto name = [&](size_t k) {
+    return k == peer ? std::string("peer") : k == minimal ? std::string("minimal") : k == consoleRun ? std::string("console")
+                                                                                              : programs[k].first;
+  };
+  std::printf("%8s  %-8s %8s %8s %8s %8s %8s %8s\n", "entries", "program", "listed", "checked", "own l.", "own c.",
+              "own c-l", "peak MB");
   for (size_t k = 0; k < n; ++k) {
-    std::printf("%8d  %-8s %8.3f %8.3f %8.3f %8.3f %8.3f %8.3f %11.2f %12.2f %8.1f\n", entries, programs[k].first.c_str(),
+    std::printf("%8d  %-8s %8.3f %8.3f %8.3f %8.3f %8.3f %8.1f\n", entries, name(k).c_str(),
                 median(results[k], field(&Run::listed)), median(results[k], field(&Run::checked)),
                 median(results[k], field(&Run::ownListed)), median(results[k], field(&Run::ownChecked)),
-                median(results[k], [](const Run& r) { return r.ownChecked - r.ownListed; }), p,
-                ratio(k, &Run::listed), ratio(k, &Run::checked), median(results[k], field(&Run::memory)));
+                median(results[k], [](const Run& r) { return r.ownChecked - r.ownListed; }),
+                median(results[k], field(&Run::memory)));
   }
-  std::printf("%8d  %-8s %8.3f %8s %8s %8s %8s %8.3f %11.2f %12s %8.1f\n", entries, "minimal",
-              median(results[minimal], field(&Run::listed)), "", "", "", "", p, ratio(minimal, &Run::listed), "",
-              median(results[minimal], field(&Run::memory)));
-  std::printf("%8d  %-8s %8.3f\n", entries, "peer", p);
+  for (size_t k = n; k < contestants; ++k)
+    std::printf("%8d  %-8s %8.3f %8s %8s %8s %8s %8.1f\n", entries, name(k).c_str(),
+                median(results[k], field(&Run::listed)), "", "", "", "", median(results[k], field(&Run::memory)));
+  // The goals, side by side in each round: every status against the console program's /list and
+  // the uninstaller, the rows against the minimal program, and the peak working set against its.
+  std::printf("%8s  %-8s %15s %12s %15s %12s\n", "", "", "checked/console", "checked/peer", "listed/minimal",
+              "MB/minimal");
+  for (size_t k = 0; k < n; ++k)
+    std::printf("%8d  %-8s %15.2f %12.2f %15.2f %12.2f\n", entries, name(k).c_str(),
+                console.empty() ? 0.0 : ratio(k, &Run::checked, consoleRun, &Run::listed),
+                ratio(k, &Run::checked, peer, &Run::listed), ratio(k, &Run::listed, minimal, &Run::listed),
+                ratio(k, &Run::memory, minimal, &Run::memory));
+  // Where each window's time went, as it counted it (medians, ms): reading the lists (before the
+  // rows), the checks from their start to the last one's end and their own time on both threads,
+  // the batches of results waiting in the window's queue and being taken into the rows, and
+  // painting the list and the window until every status was shown.
+  std::printf("%8s  %-8s %8s %8s %8s %8s %8s %8s %8s\n", "", "", "reading", "checking", "chk work", "queued", "rows",
+              "painting", "batches");
+  for (size_t k = 0; k < n; ++k) {
+    std::printf("%8d  %-8s", entries, name(k).c_str());
+    for (int i = 0; i < kScanTimings; ++i) {
+      const double value = median(results[k], [i](const Run& r) { return r.timings[i]; });
+      if (i == kBatches) std::printf(" %8.0f", value);
+      else std::printf(" %8.1f", 1000 * value);
+    }
+    std::printf("\n");
+  }
   // The time from the rows to the last status beside the first program's, each round's ratio.
   for (size_t k = 1; k < n; ++k) {
     std::vector<double> values;
@@ -733,8 +799,8 @@ int Race(int runs, int entries, const std::vector<std::pair<std::string, std::st
                 programs[k].first.c_str(), programs[0].first.c_str(), Median(values));
   }
   // Every run, for a look at the spread.
-  for (size_t k = 0; k < n + 2; ++k) {
-    std::printf("          %-8s runs:", k == peer ? "peer" : k == minimal ? "minimal" : programs[k].first.c_str());
+  for (size_t k = 0; k < contestants; ++k) {
+    std::printf("          %-8s runs:", name(k).c_str());
     for (const Run& r : results[k]) {
       if (k < n) std::printf(" %.3f/%.3f", r.listed, r.checked);
       else std::printf(" %.3f", r.listed);
@@ -752,16 +818,19 @@ int main(int argc, char** argv) {
   if (mode == "questions") return QuestionsBench(argc > 2 ? std::max(1, std::atoi(argv[2])) : 3);
   if (mode == "race") {
     if (argc < 5) {
-      std::fprintf(stderr, "usage: scan_bench race RUNS ENTRIES NAME=PROGRAM.exe...\n");
+      std::fprintf(stderr, "usage: scan_bench race RUNS ENTRIES [console=Tidewell.com] NAME=PROGRAM.exe...\n");
       return 2;
     }
+    std::string console;
     std::vector<std::pair<std::string, std::string>> programs;
     for (int i = 4; i < argc; ++i) {
       const std::string argument = argv[i];
       const size_t equals = argument.find('=');
-      programs.emplace_back(argument.substr(0, equals), argument.substr(equals + 1));
+      if (argument.substr(0, equals) == "console") console = argument.substr(equals + 1);
+      else programs.emplace_back(argument.substr(0, equals), argument.substr(equals + 1));
     }
-    return Race(std::max(1, std::atoi(argv[2])), std::atoi(argv[3]), programs);
+    if (programs.empty()) return 2;
+    return Race(std::max(1, std::atoi(argv[2])), std::atoi(argv[3]), console, programs);
   }
   const int entries = argc > 1 ? std::atoi(argv[1]) : 1000;
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 7;
