@@ -28,9 +28,8 @@ struct StatusWorker::Shared {
     StatusResult result;
   };
   std::vector<Result> waiting;
-  // A batch is posted and not yet taken; when the last was posted.
+  // A batch is posted and not yet taken.
   bool batchQueued = false;
-  Clock::time_point lastBatch{};
   Timings timings;
 };
 
@@ -65,9 +64,9 @@ void PostBatch(platform::Ui& ui, const std::shared_ptr<Shared>& shared, bool end
   });
 }
 
-// Keeps a result for the window's thread, and posts a batch when none is waiting in its queue and
-// the last was posted long enough ago: the window takes results as fast as it can draw them, and
-// the checkers never wait for it.
+// Keeps a result for the window's thread, and posts a batch when none is waiting in its queue: the
+// window takes results as fast as it can draw them, a busy window takes many at once, and the
+// checkers never wait for it nor a result for a later check.
 void Hand(platform::Ui& ui, const std::shared_ptr<Shared>& shared, int index, std::string command, StatusResult result,
           Clock::duration took) {
   bool post = false;
@@ -77,10 +76,7 @@ void Hand(platform::Ui& ui, const std::shared_ptr<Shared>& shared, int index, st
     const Clock::time_point now = Clock::now();
     shared->timings.checking = now - shared->start;
     shared->timings.checkTime += took;
-    if (!shared->batchQueued && now - shared->lastBatch >= kBatchInterval) {
-      post = shared->batchQueued = true;
-      shared->lastBatch = now;
-    }
+    if (!shared->batchQueued) post = shared->batchQueued = true;
   }
   if (!post) return;
   try {

@@ -22,10 +22,6 @@ struct StatusJob {
 // The most threads that check statuses at once.
 constexpr size_t kMostCheckThreads = 2;
 
-// The shortest time between two batches of results handed to the window's thread: each batch
-// costs the window a redraw of the rows in view, which more often than this no one sees.
-constexpr std::chrono::milliseconds kBatchInterval{20};
-
 // The reason given for an entry whose check raised: it has no status.
 inline constexpr const char* kCouldNotBeChecked = "could not be checked: ";
 
@@ -42,8 +38,8 @@ class StatusWorker {
 
   // Starts checking a snapshot of the commands at once, in their order, on as many threads as
   // could be made (up to one per processor, at most kMostCheckThreads); the results are posted to
-  // the window's thread through `ui` in batches, one posted task at a time and at most one every
-  // kBatchInterval, the last one as soon as every check is done. A check that raises gives its
+  // the window's thread through `ui` in batches, one posted task at a time: the results that come
+  // while a batch waits in the window's queue go with it, and none waits for a later check. A check that raises gives its
   // entry kStatusUnknown and a reason that begins with kCouldNotBeChecked; when no thread can be
   // made, every entry gets one.
   StatusWorker(platform::FileSystem& files, platform::System& system, platform::Ui& ui, std::vector<StatusJob> jobs,
