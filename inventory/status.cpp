@@ -197,7 +197,10 @@ StatusResult ScanChecker::Check(const Entry& entry) {
     if (answer.packageGone) return *answer.packageGone;
     known = answer.state >= 0;
   }
-  StatusResult result = CheckCommand(entry.uninstallString, entry.SixtyFourBit());
+  // Another account's command names that account's folders.
+  StatusResult result = CheckCommand(entry.account ? entry.account->WithOwnFolders(entry.uninstallString)
+                                                   : entry.uninstallString,
+                                     entry.SixtyFourBit());
   if (result.status != kGoodLink) return result;
   // What decided it: the installer knows the entry's product, not that MsiExec.exe is there.
   if (known) result.reason = KnownProductReason(product.code);

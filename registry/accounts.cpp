@@ -54,6 +54,30 @@ std::string WhyNotLoaded(long error) {
 
 }  // namespace
 
+std::string Account::WithOwnFolders(const std::string& text) const {
+  const std::pair<const char*, std::string> folders[] = {
+      {"%USERPROFILE%", folder},
+      {"%APPDATA%", folder + "\\AppData\\Roaming"},
+      {"%LOCALAPPDATA%", folder + "\\AppData\\Local"},
+      {"%TEMP%", folder + "\\AppData\\Local\\Temp"},
+      {"%TMP%", folder + "\\AppData\\Local\\Temp"},
+  };
+  std::string result;
+  for (size_t at = 0; at < text.size();) {
+    bool replaced = false;
+    for (const auto& [variable, value] : folders) {
+      const std::string name = variable;
+      if (platform::UpperCaseText(text.substr(at, name.size())) != name) continue;
+      result += value;
+      at += name.size();
+      replaced = true;
+      break;
+    }
+    if (!replaced) result += text[at++];
+  }
+  return result;
+}
+
 std::string Account::Mount() const { return loggedOn ? sid : kOwnMountPrefix + sid; }
 
 std::vector<Account> OtherAccounts(platform::RegistryApi& registry, platform::System& system,

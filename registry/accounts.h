@@ -24,6 +24,10 @@ struct Account {
   std::string Mount() const;
   // Its hive file, NTUSER.DAT in its folder.
   std::string HiveFile() const { return folder + "\\NTUSER.DAT"; }
+  // The text with the variables of a user's own folders (%USERPROFILE%, %APPDATA%, %LOCALAPPDATA%,
+  // %TEMP%, %TMP%, in any letter case) as this account's: its entries name its folders, not the
+  // folders of whoever runs the program.
+  std::string WithOwnFolders(const std::string& text) const;
 };
 
 // The accounts of the profile list but the system's own (S-1-5-18, -19, -20) and `currentSid`, in

@@ -9,6 +9,7 @@
 #include "backup/entry_commands.h"
 #include "backup/undo_file.h"
 #include "inventory/inventory.h"
+#include "inventory/status.h"
 #include "platform/memory/memory_platform.h"
 #include "platform/text_encoding.h"
 
@@ -175,6 +176,39 @@ TEST(AccountsTest, AnEntryOfAnotherAccountIsReadAndRemovedInItsOwnHive) {
   AccountHives again(m.p.registry, m.p.system, m.Others());
   EXPECT_FALSE(m.p.registry.KeyExists(kHkeyUsers, "Tidewell." + kBob + kList + "\\Notes"));
   EXPECT_TRUE(m.p.registry.KeyExists(kHkeyUsers, "Tidewell." + kBob + kList));
+}
+
+}  // namespace
+
+namespace {
+
+// Another account's command is checked in that account's folders, whatever the variables of whoever
+// runs the program say.
+TEST(AccountsTest, AnotherAccountsCommandNamesItsOwnFolders) {
+  Account bob;
+  bob.folder = "C:\\Users\\bob";
+  const struct {
+    const char* text;
+    const char* expanded;
+  } cases[] = {
+      {"%LocalAppData%\\Chat\\Update.exe --uninstall", "C:\\Users\\bob\\AppData\\Local\\Chat\\Update.exe --uninstall"},
+      {"\"%APPDATA%\\Zoom\\uninstall.exe\"", "\"C:\\Users\\bob\\AppData\\Roaming\\Zoom\\uninstall.exe\""},
+      {"%USERPROFILE%\\x.exe %TEMP%\\log %tmp%", "C:\\Users\\bob\\x.exe C:\\Users\\bob\\AppData\\Local\\Temp\\log C:\\Users\\bob\\AppData\\Local\\Temp"},
+      {"%SystemRoot%\\unins.exe %LOCALAPPDATA", "%SystemRoot%\\unins.exe %LOCALAPPDATA"},
+      {"C:\\Users\\bob\\AppData\\Local\\x.exe", "C:\\Users\\bob\\AppData\\Local\\x.exe"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.expanded, bob.WithOwnFolders(c.text)) << c.text;
+
+  MemoryPlatform p;
+  p.files.SetEnvironment("LOCALAPPDATA", "C:\\Users\\me\\AppData\\Local");
+  p.files.AddFile("C:\\Users\\bob\\AppData\\Local\\Chat\\Update.exe");
+  Entry entry;
+  entry.source = Source::kOtherUser;
+  entry.account = std::make_shared<const Account>(bob);
+  entry.uninstallString = "%LOCALAPPDATA%\\Chat\\Update.exe --uninstall";
+  EXPECT_EQ(kGoodLink, ScanChecker(p.files, p.system).Check(entry).status);
+  entry.account = nullptr;
+  EXPECT_EQ(kBrokenLink, ScanChecker(p.files, p.system).Check(entry).status) << "the current user's folder";
 }
 
 }  // namespace
