@@ -11,6 +11,8 @@
 #include "inventory/inventory.h"
 #include "inventory/status.h"
 #include "platform/memory/memory_platform.h"
+#include "restore/undo_reader.h"
+#include "restore/undo_restore.h"
 #include "platform/text_encoding.h"
 
 namespace {
@@ -173,9 +175,23 @@ TEST(AccountsTest, AnEntryOfAnotherAccountIsReadAndRemovedInItsOwnHive) {
                                           "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Notes]\r\n"))
       << lines;
   // Gone from his hive file, which the next reading finds without it.
+  {
+    AccountHives again(m.p.registry, m.p.system, m.Others());
+    EXPECT_FALSE(m.p.registry.KeyExists(kHkeyUsers, "Tidewell." + kBob + kList + "\\Notes"));
+    EXPECT_TRUE(m.p.registry.KeyExists(kHkeyUsers, "Tidewell." + kBob + kList));
+  }
+  // The block names his entry and goes back into his hive, loaded for the restore alone.
+  const UndoContents contents = ReadUndoFile(m.p.files, m.p.system, undo.FileName());
+  ASSERT_EQ(1u, contents.records.size());
+  const RecordTarget target = TargetOf(contents.records.front(), false);
+  EXPECT_EQ(RecordKind::kEntry, target.kind);
+  EXPECT_EQ("Notes", target.keyName);
+  EXPECT_EQ("user:bob", target.source);
+  UndoFile scratch(m.p.files, m.p.system, "C:\\Scratch", "Undo");
+  EXPECT_TRUE(RestoreRecord(m.p.registry, scratch, contents.records.front(), false).restored);
+  EXPECT_FALSE(m.Mounted("Tidewell." + kBob)) << "unloaded after the restore";
   AccountHives again(m.p.registry, m.p.system, m.Others());
-  EXPECT_FALSE(m.p.registry.KeyExists(kHkeyUsers, "Tidewell." + kBob + kList + "\\Notes"));
-  EXPECT_TRUE(m.p.registry.KeyExists(kHkeyUsers, "Tidewell." + kBob + kList));
+  EXPECT_TRUE(m.p.registry.KeyExists(kHkeyUsers, "Tidewell." + kBob + kList + "\\Notes"));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "backup/undo_lines.h"
 #include "backup/undo_lock.h"
 #include "inventory/product_code.h"
+#include "registry/accounts.h"
 #include "platform/handles.h"
 #include "platform/text_encoding.h"
 #include "restore/key_tree.h"
@@ -288,6 +289,25 @@ RecordRestore RestoreRegistration(platform::RegistryApi& registry, UndoFile& und
   return restore;
 }
 
+// Makes the key of another account's hive that the target names reachable: its SID's key when the
+// system has its hive loaded, else the hive loaded by `hive` under the program's own name, which
+// the target's path then names. Answers why not, or nothing.
+std::string ReachAccount(platform::RegistryApi& registry, UndoFile& undo, RecordTarget& target,
+                         std::optional<AccountHives>& hive) {
+  const std::size_t slash = target.keyPath.find('\\', 1);
+  const std::string sid = target.keyPath.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+  TNTRegistry users(registry, 0);
+  users.SetRoot(platform::kHkeyUsers);
+  if (users.PathExists("\\" + sid)) return {};
+  Account account;
+  if (!AccountOfSid(registry, undo.System(), undo.Files(), sid, &account))
+    return "the account " + sid + " is not in this machine's profile list";
+  hive.emplace(registry, undo.System(), std::vector<Account>{account});
+  if (!hive->Problems().empty()) return "the list of " + account.name + " cannot be read: " + hive->Problems().front().why;
+  target.keyPath = "\\" + account.Mount() + (slash == std::string::npos ? std::string() : target.keyPath.substr(slash));
+  return {};
+}
+
 }  // namespace
 
 RecordTarget TargetOf(const UndoRecord& record, bool wow64) {
@@ -311,6 +331,21 @@ RecordTarget TargetOf(const UndoRecord& record, bool wow64) {
       target.keyName = name;
       target.entrySource = *SourceAt(target.place);
       target.source = SourceName(target.entrySource);
+      return target;
+    }
+  }
+  if (record.root == platform::kHkeyUsers) {
+    // Another account's entry: "\\<SID>\\SOFTWARE\\...\\Uninstall\\KEY".
+    const std::size_t slash = target.keyPath.find('\\', 1);
+    const std::string name = slash == std::string::npos ? "" : NameBelow(target.keyPath.substr(slash), kUninstallKey);
+    if (!name.empty()) {
+      target.kind = RecordKind::kEntry;
+      target.keyName = name;
+      target.entrySource = Source::kOtherUser;
+      const std::string account = SourceName(Source::kOtherUser);
+      target.source = record.comment && record.comment->source.rfind(account, 0) == 0
+                          ? record.comment->source
+                          : account + target.keyPath.substr(1, slash - 1);
       return target;
     }
   }
@@ -370,8 +405,14 @@ RecordRestore RestoreRecord(platform::RegistryApi& registry, UndoFile& undo, con
     restore.problem = "the backup cannot be read at " + UnreadableText(record);
     return restore;
   }
-  const RecordTarget target = TargetOf(record, wow64);
+  RecordTarget target = TargetOf(record, wow64);
   if (target.kind == RecordKind::kRegistration) return RestoreRegistration(registry, undo, record, target, wow64);
+  // Another account's key goes into its hive, loaded for the restore when no one has it loaded.
+  std::optional<AccountHives> hive;
+  if (target.place.root == platform::kHkeyUsers) {
+    restore.problem = ReachAccount(registry, undo, target, hive);
+    if (!restore.problem.empty()) return restore;
+  }
   const bool whole = RestoresWhole(record, target);
   const SavedTree tree = TreeOfRecord(record);
   SavedTree now;
