@@ -11,8 +11,6 @@ namespace {
 
 constexpr const char* kProfileList = "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
 
-bool IsSystemAccount(const std::string& sid) { return sid == "S-1-5-18" || sid == "S-1-5-19" || sid == "S-1-5-20"; }
-
 // The account's folder and name from its key of the profile list; false when it names no folder.
 bool ReadAccount(platform::RegistryApi& registry, platform::System& system, platform::FileSystem& files,
                  const std::string& sid, Account* account) {
@@ -53,6 +51,11 @@ std::string WhyNotLoaded(long error) {
 }
 
 }  // namespace
+
+bool IsSystemAccount(const std::string& sid) {
+  const std::string upper = platform::UpperCaseText(sid);
+  return upper == "S-1-5-18" || upper == "S-1-5-19" || upper == "S-1-5-20" || upper == ".DEFAULT";
+}
 
 std::string Account::WithOwnFolders(const std::string& text) const {
   const std::pair<const char*, std::string> folders[] = {

@@ -30,6 +30,10 @@ struct Account {
   std::string WithOwnFolders(const std::string& text) const;
 };
 
+// The system's own accounts (S-1-5-18, -19, -20) and the profile of new accounts (.DEFAULT), whose
+// hives hold no one's programs.
+bool IsSystemAccount(const std::string& sid);
+
 // The accounts of the profile list but the system's own (S-1-5-18, -19, -20) and `currentSid`, in
 // the list's order. Reads only.
 std::vector<Account> OtherAccounts(platform::RegistryApi& registry, platform::System& system,

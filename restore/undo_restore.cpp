@@ -338,7 +338,7 @@ RecordTarget TargetOf(const UndoRecord& record, bool wow64) {
     // Another account's entry: "\\<SID>\\SOFTWARE\\...\\Uninstall\\KEY".
     const std::size_t slash = target.keyPath.find('\\', 1);
     const std::string name = slash == std::string::npos ? "" : NameBelow(target.keyPath.substr(slash), kUninstallKey);
-    if (!name.empty()) {
+    if (!name.empty() && !IsSystemAccount(target.keyPath.substr(1, slash - 1))) {
       target.kind = RecordKind::kEntry;
       target.keyName = name;
       target.entrySource = Source::kOtherUser;
