@@ -138,9 +138,8 @@ bool SameKeyName(const std::string& a, const std::string& b) {
   return platform::UpperCaseText(a) == platform::UpperCaseText(b);
 }
 
-int ListEntries(const CommandLine& line, const platform::Platform& platform, platform::Console& console,
-                const std::vector<Account>& accounts) {
-  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64(), accounts);
+int ListEntries(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
+  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
   CheckEntries(platform.files, platform.system, &inventory.entries);
   // In the window's first order: by the name shown (the key name where there is none), as the
   // system compares texts.
@@ -164,8 +163,8 @@ std::string UnopenedName(const UnopenedKey& key) {
 
 // A Broken Link entry found is certain whatever else could not be read (exit code 1); "none" is
 // said only when every entry was read, else the check could not be made (exit code 4).
-int CheckBroken(const platform::Platform& platform, platform::Console& console, const std::vector<Account>& accounts) {
-  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64(), accounts);
+int CheckBroken(const platform::Platform& platform, platform::Console& console) {
+  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
   CheckEntries(platform.files, platform.system, &inventory.entries);
   int broken = 0;
   std::string lines;
@@ -331,10 +330,9 @@ class Removals {
   bool refused_ = false;
 };
 
-int RemoveNamed(const CommandLine& line, const platform::Platform& platform, platform::Console& console,
-                const std::vector<Account>& accounts) {
+int RemoveNamed(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
   Removals removals(platform, console);
-  const Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64(), accounts);
+  const Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
   for (const std::string& target : line.targets) {
     std::string error;
     const Entry* entry = FindEntry(inventory.entries, target, &error);
@@ -351,10 +349,9 @@ int RemoveProducts(const CommandLine& line, const platform::Platform& platform, 
   return removals.ExitCode();
 }
 
-int RemoveBroken(const CommandLine& line, const platform::Platform& platform, platform::Console& console,
-                 const std::vector<Account>& accounts) {
+int RemoveBroken(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
   Removals removals(platform, console);
-  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64(), accounts);
+  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
   CheckEntries(platform.files, platform.system, &inventory.entries);
   int broken = 0;
   for (const Entry& entry : inventory.entries) {
@@ -383,14 +380,12 @@ int RemoveBroken(const CommandLine& line, const platform::Platform& platform, pl
 }
 
 int Run(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
-  // The other accounts' lists are not read yet.
-  const std::vector<Account> accounts;
   switch (line.mode) {
     case Mode::kUsage: return console.WriteOut(Usage()) ? kExitSuccess : kExitFailure;
-    case Mode::kList: return ListEntries(line, platform, console, accounts);
-    case Mode::kCheck: return CheckBroken(platform, console, accounts);
-    case Mode::kRemove: return RemoveNamed(line, platform, console, accounts);
-    case Mode::kRemoveBroken: return RemoveBroken(line, platform, console, accounts);
+    case Mode::kList: return ListEntries(line, platform, console);
+    case Mode::kCheck: return CheckBroken(platform, console);
+    case Mode::kRemove: return RemoveNamed(line, platform, console);
+    case Mode::kRemoveBroken: return RemoveBroken(line, platform, console);
     case Mode::kRemoveProduct: return RemoveProducts(line, platform, console);
     case Mode::kRestore: return RestoreFromUndoFile(line, platform, console);
   }

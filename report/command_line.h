@@ -8,7 +8,6 @@
 #include "inventory/entry.h"
 #include "platform/console.h"
 #include "platform/platform.h"
-#include "registry/accounts.h"
 
 inline constexpr int kExitSuccess = 0;
 // A removal that did not take, or an error that stopped the command.
