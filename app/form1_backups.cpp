@@ -109,6 +109,8 @@ void TForm1::ShowUndoRecords(const std::string& file) {
   undoRecords_ = std::move(contents.records);
   std::vector<int> unreadable;
   {
+    // Other accounts' keys are read in their hives, loaded while the blocks are listed.
+    const RecordHives hives(platform_.registry, platform_.system, platform_.files, undoRecords_, Wow64);
     BulkUpdate<TListView> update(ListView2);
     for (size_t i = 0; i < undoRecords_.size(); ++i) {
       const UndoRecord& record = undoRecords_[i];
@@ -194,13 +196,17 @@ void TForm1::RestoreUndoFile(const std::string& file) {
     platform_.ui.ShowMessage(file + " holds no backups: nothing was restored.");
     return;
   }
-  size_t absent = 0, different = 0;
-  for (const UndoRecord& record : contents.records) {
-    const RecordState state = StateOf(platform_.registry, record, Wow64);
-    if (state == RecordState::kAbsent) ++absent;
-    else if (state != RecordState::kPresent) ++different;
+  size_t absent = 0, different = 0, unknown = 0;
+  {
+    const RecordHives hives(platform_.registry, platform_.system, platform_.files, contents.records, Wow64);
+    for (const UndoRecord& record : contents.records) {
+      const RecordState state = StateOf(platform_.registry, record, Wow64);
+      if (state == RecordState::kAbsent) ++absent;
+      else if (state == RecordState::kNotLoaded) ++unknown;
+      else if (state != RecordState::kPresent) ++different;
+    }
   }
-  const size_t present = contents.records.size() - absent - different;
+  const size_t present = contents.records.size() - absent - different - unknown;
   if (present == contents.records.size()) {
     platform_.ui.ShowMessage("Everything in " + file + " is in the registry already: nothing was restored.");
     return;
@@ -208,7 +214,8 @@ void TForm1::RestoreUndoFile(const std::string& file) {
   std::vector<std::string> parts;
   if (absent > 0) parts.push_back(std::to_string(absent) + " absent now");
   if (different > 0) parts.push_back(std::to_string(different) + " present but different");
-  std::string what = "It puts back " + std::to_string(absent + different) + " of its " +
+  if (unknown > 0) parts.push_back(std::to_string(unknown) + " of accounts whose lists cannot be read now");
+  std::string what = "It puts back " + std::to_string(absent + different + unknown) + " of its " +
                      Counted(contents.records.size(), "backup", "backups") + ": " + Joined(parts, ", ");
   if (present > 0) what += "; " + std::to_string(present) + (present == 1 ? " is" : " are") + " in the registry already";
   if (platform_.ui.AskMessageBox(std::string(kRestoreFileQuestion) + "\n\n" + file + "\n\n" + what + ".", kRestoreFileCaption,

@@ -14,50 +14,12 @@
 #include "restore/undo_reader.h"
 #include "restore/undo_restore.h"
 #include "platform/text_encoding.h"
+#include "tests/support/other_accounts.h"
 
 namespace {
 
 using namespace platform;
-
-constexpr const char* kProfiles = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
-constexpr const char* kList = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const std::string kAnn = "S-1-5-21-1-2-3-1001";  // logged on
-const std::string kBob = "S-1-5-21-1-2-3-1002";  // not logged on, no name the system knows
-const std::string kCleo = "S-1-5-21-1-2-3-1003";  // her hive file is gone
-const std::string kDan = "S-1-5-21-1-2-3-1004";  // his hive file is no hive
-
-// A machine with the current user, the system's accounts and four others in its profile list.
-struct Machine {
-  Machine() {
-    p.registry.SetBackupRestoreRight(true);
-    p.files.SetEnvironment("SystemDrive", "C:");
-    for (const auto& [sid, folder] : std::vector<std::pair<std::string, std::string>>{
-             {"S-1-5-18", "%systemroot%\\system32\\config\\systemprofile"},
-             {p.system.userSid, "C:\\Users\\me"},
-             {kAnn, "C:\\Users\\ann"},
-             {kBob, "%SystemDrive%\\Users\\bob\\"},
-             {kCleo, "C:\\Users\\cleo"},
-             {kDan, "C:\\Users\\dan"}})
-      p.registry.SetString(kHkeyLocalMachine, kProfiles + sid, "ProfileImagePath", folder, kRegExpandSz);
-    p.registry.AddKey(kHkeyLocalMachine, std::string(kProfiles) + "S-1-5-21-1-2-3-1005");  // no folder: skipped
-    p.system.accountNames[kAnn] = "ann";
-    p.system.accountNames[kCleo] = "Cléo";
-    p.system.accountNames[kDan] = "Дан";
-    p.registry.SetString(kHkeyUsers, kAnn + kList + "\\Chat", "DisplayName", "Ann's Chat");
-    // Bob's hive, saved from a key as the system saves one.
-    p.registry.SetString(kHkeyLocalMachine, "Scratch" + std::string(kList) + "\\Notes", "DisplayName", "Bob's Notes");
-    p.files.AddFolder("C:\\Users\\bob");
-    Hkey scratch = 0;
-    p.registry.OpenKeyEx(kHkeyLocalMachine, "Scratch", kKeyRead, &scratch);
-    p.registry.SaveKey(scratch, "C:\\Users\\bob\\NTUSER.DAT");
-    p.registry.CloseKey(scratch);
-    p.files.AddFile("C:\\Users\\dan\\NTUSER.DAT", "not a hive");
-  }
-  std::vector<Account> Others() { return OtherAccounts(p.registry, p.system, p.files, p.system.userSid); }
-  bool Mounted(const std::string& name) { return p.registry.KeyExists(kHkeyUsers, name); }
-
-  MemoryPlatform p;
-};
+using Machine = OtherAccountsMachine;
 
 TEST(AccountsTest, TheProfileListsOtherAccountsWithTheirNamesAndFolders) {
   Machine m;
@@ -117,7 +79,9 @@ TEST(AccountsTest, HivesAreLoadedOnlyWhenNotLoadedAndAlwaysUnloaded) {
       for (const AccountProblem& problem : hives.Problems()) problems.push_back(problem.name + ": " + problem.why);
       EXPECT_EQ(c.readable, readable);
       EXPECT_EQ(c.problems, problems);
-      if (readable.size() > 1) EXPECT_TRUE(m.p.registry.KeyExists(kHkeyUsers, "Tidewell." + kBob + kList + "\\Notes"));
+      if (readable.size() > 1) {
+        EXPECT_TRUE(m.p.registry.KeyExists(kHkeyUsers, "Tidewell." + kBob + kList + "\\Notes"));
+      }
       for (const auto& [name, on] : m.p.system.privileges) EXPECT_FALSE(on) << name << " switched off after loading";
     }
     for (const std::string& sid : {kBob, kCleo, kDan}) EXPECT_FALSE(m.Mounted("Tidewell." + sid)) << "left loaded";

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "backup/entry_commands.h"
@@ -36,7 +37,8 @@ constexpr const char* kUsage =
     "tidewell /check                    the Broken Link entries (exit code 1 when there is one)\n"
     "tidewell /remove SOURCE\\KEY ...    removes the named entries as Remove Entry does, each\n"
     "                                   written to the day's undo file first; SOURCE is 64-bit,\n"
-    "                                   32-bit or user (a KEY alone: the one source that has it)\n"
+    "                                   32-bit, user or user:NAME (another account's list; a KEY\n"
+    "                                   alone: the one source that has it)\n"
     "tidewell /remove-broken            lists the Broken Link entries that /yes would remove\n"
     "tidewell /remove-broken /yes       removes every Broken Link entry\n"
     "tidewell /remove-product {CODE} ...\n"
@@ -55,6 +57,12 @@ constexpr const char* kUsage =
     "tidewell /restore FILE /all        puts back every block of the file\n"
     "tidewell /?                        this text\n"
     "/out FILE                          with any of them: the output goes to FILE, not the console\n"
+    "/user current                      with any of them: of the per-user lists, the current user's\n"
+    "                                   only. Without it, every account's list that can be read is\n"
+    "                                   included as user:NAME: an account that is not logged on has\n"
+    "                                   its hive loaded while the command runs, which takes an\n"
+    "                                   administrator's rights; one that cannot be read is named on\n"
+    "                                   the error stream, with why, and the command goes on\n"
 
     "\n"
     "FILE is a path, or the name of a file in the folder Backup beside the program.\n"
@@ -88,6 +96,13 @@ void SetOutFile(CommandLine* line, const std::string& argument, const std::strin
   if (!file || file->empty()) line->error = argument + " needs the file to write: " + argument + " FILE";
   else if (!line->outFile.empty()) line->error = argument + " is given twice";
   else line->outFile = *file;
+}
+
+// The account after /user: only "current" is taken.
+void SetUser(CommandLine* line, const std::string& argument, const std::string* who) {
+  if (!line->error.empty()) return;
+  if (!who || Lower(*who) != "current") line->error = argument + " takes only current: " + argument + " current";
+  else line->currentUserOnly = true;
 }
 
 // The number after /line: a line of the file, from 1.
@@ -138,8 +153,35 @@ bool SameKeyName(const std::string& a, const std::string& b) {
   return platform::UpperCaseText(a) == platform::UpperCaseText(b);
 }
 
+// The lists a command reads: the machine's, the current user's and, unless /user current, every
+// other account's that can be read, whose hives stay loaded until the command ends. The accounts
+// that cannot be read are named once, with why: the command goes on without them.
+class Lists {
+ public:
+  Lists(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
+    std::vector<Account> accounts;
+    // Without the user's own SID, the user's own list could be read twice, once as another's.
+    const std::string self = platform.system.CurrentUserSid();
+    if (!line.currentUserOnly && !self.empty())
+      accounts = OtherAccounts(platform.registry, platform.system, platform.files, self);
+    hives_.emplace(platform.registry, platform.system, accounts);
+    std::string problems;
+    for (const AccountProblem& problem : hives_->Problems())
+      problems += (problems.empty() ? "" : "; ") + OneLine(problem.name) + ": " + problem.why;
+    if (!problems.empty())
+      console.WriteError("Tidewell: other accounts' lists not read (/user current leaves them out): " + problems + "\n");
+    inventory = ReadInventory(platform.registry, platform.system.IsWow64(), hives_->Readable());
+  }
+
+  Inventory inventory;
+
+ private:
+  std::optional<AccountHives> hives_;
+};
+
 int ListEntries(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
-  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
+  Lists lists(line, platform, console);
+  Inventory& inventory = lists.inventory;
   CheckEntries(platform.files, platform.system, &inventory.entries);
   // In the window's first order: by the name shown (the key name where there is none), as the
   // system compares texts.
@@ -163,8 +205,9 @@ std::string UnopenedName(const UnopenedKey& key) {
 
 // A Broken Link entry found is certain whatever else could not be read (exit code 1); "none" is
 // said only when every entry was read, else the check could not be made (exit code 4).
-int CheckBroken(const platform::Platform& platform, platform::Console& console) {
-  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
+int CheckBroken(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
+  Lists read(line, platform, console);
+  Inventory& inventory = read.inventory;
   CheckEntries(platform.files, platform.system, &inventory.entries);
   int broken = 0;
   std::string lines;
@@ -332,7 +375,8 @@ class Removals {
 
 int RemoveNamed(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
   Removals removals(platform, console);
-  const Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
+  Lists lists(line, platform, console);
+  const Inventory& inventory = lists.inventory;
   for (const std::string& target : line.targets) {
     std::string error;
     const Entry* entry = FindEntry(inventory.entries, target, &error);
@@ -351,7 +395,8 @@ int RemoveProducts(const CommandLine& line, const platform::Platform& platform, 
 
 int RemoveBroken(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
   Removals removals(platform, console);
-  Inventory inventory = ReadInventory(platform.registry, platform.system.IsWow64());
+  Lists lists(line, platform, console);
+  Inventory& inventory = lists.inventory;
   CheckEntries(platform.files, platform.system, &inventory.entries);
   int broken = 0;
   for (const Entry& entry : inventory.entries) {
@@ -383,7 +428,7 @@ int Run(const CommandLine& line, const platform::Platform& platform, platform::C
   switch (line.mode) {
     case Mode::kUsage: return console.WriteOut(Usage()) ? kExitSuccess : kExitFailure;
     case Mode::kList: return ListEntries(line, platform, console);
-    case Mode::kCheck: return CheckBroken(platform, console);
+    case Mode::kCheck: return CheckBroken(line, platform, console);
     case Mode::kRemove: return RemoveNamed(line, platform, console);
     case Mode::kRemoveBroken: return RemoveBroken(line, platform, console);
     case Mode::kRemoveProduct: return RemoveProducts(line, platform, console);
@@ -512,6 +557,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     else if (name == "all") line.all = true;
     else if (name == "line") AddLine(&line, argument, i + 1 < arguments.size() ? &arguments[++i] : nullptr);
     else if (name == "json") line.json = true;
+    else if (name == "user") SetUser(&line, argument, i + 1 < arguments.size() ? &arguments[++i] : nullptr);
     else if (name == "yes") line.yes = true;
     else if (line.error.empty()) line.error = "unknown switch " + argument;
   }

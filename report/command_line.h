@@ -37,6 +37,8 @@ struct CommandLine {
   std::vector<int> lines;
   // The file that /out names, which takes the output in place of the standard output; empty without.
   std::string outFile;
+  // /user current: only the current user's own list of the per-user ones, not every account's.
+  bool currentUserOnly = false;
   // Not empty when the command line is not one the program takes: the one line that says why.
   std::string error;
 };
@@ -45,7 +47,7 @@ struct CommandLine {
 // letter case: /list [/json], /check, /remove SOURCE\KEY..., /remove-broken [/yes], /remove-product
 // {CODE}..., /restore FILE
 // /list [/json], /restore FILE SOURCE\KEY... [/line N...], /restore FILE /all, /?; any of them with
-// /out FILE.
+// /out FILE and /user current.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 // The text that /? prints, with the version.
 std::string Usage();

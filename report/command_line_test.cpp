@@ -15,6 +15,7 @@
 #include "report/command_line.h"
 #include "report/entry_report.h"
 #include "tests/support/installer_seeds.h"
+#include "tests/support/other_accounts.h"
 #include "tests/support/reg_file_reader.h"
 #include "tests/support/registry_snapshot.h"
 
@@ -44,6 +45,7 @@ TEST(CommandLineTest, Switches) {
     bool list = false;
     bool all = false;
     std::vector<int> lines = {};
+    bool currentUserOnly = false;
   } cases[] = {
       {{"/list"}, Mode::kList, false, false, {}, "", true},
       {{"/LIST", "-Json"}, Mode::kList, true, false, {}, "", true},
@@ -90,6 +92,10 @@ TEST(CommandLineTest, Switches) {
       {{"/restore", "u.reg", "/remove", "A"}, Mode::kRestore, false, false, {}, "", false},
       {{"/all"}, Mode::kUsage, false, false, {}, "", false},
       {{"/list", "/line", "3"}, Mode::kList, false, false, {}, "", false},
+      {{"/list", "/USER", "Current"}, Mode::kList, false, false, {}, "", true, "", false, false, {}, true},
+      {{"/user", "current", "/remove", "A"}, Mode::kRemove, false, false, {"A"}, "", true, "", false, false, {}, true},
+      {{"/list", "/user"}, Mode::kList, false, false, {}, "", false},
+      {{"/list", "/user", "ann"}, Mode::kList, false, false, {}, "", false},
   };
   for (const auto& c : cases) {
     const CommandLine line = ParseCommandLine(c.arguments);
@@ -105,6 +111,7 @@ TEST(CommandLineTest, Switches) {
     EXPECT_EQ(c.list, line.list) << what;
     EXPECT_EQ(c.all, line.all) << what;
     EXPECT_EQ(c.lines, line.lines) << what;
+    EXPECT_EQ(c.currentUserOnly, line.currentUserOnly) << what;
   }
 }
 
@@ -752,4 +759,51 @@ TEST(CommandLineTest, ARestoreRefusedForLackOfRightsStopsTheRestores) {
             "elevated prompt. Nothing after it was restored; restored before it: user\\Chat (line 3).\n",
             m.console.error);
   EXPECT_FALSE(m.p.registry.KeyExists(kHkeyCurrentUser, kUser + "\\Shared"));
+}
+
+// Every account's list that can be read, in each command, with the others named once on the error
+// stream; /user current leaves them out. No hive stays loaded after any command.
+TEST(CommandLineTest, TheCommandsTakeEveryAccountsListThatCanBeRead) {
+  OtherAccountsMachine m;
+  MemoryConsole console;
+  const auto run = [&](const Lines& arguments) {
+    console = MemoryConsole();
+    const int code = RunCommandLine(arguments, m.p.platform(), console);
+    for (const std::string& sid : {kBob, kCleo, kDan}) EXPECT_FALSE(m.Mounted("Tidewell." + sid)) << "left loaded";
+    return code;
+  };
+  const std::string notRead =
+      "Tidewell: other accounts' lists not read (/user current leaves them out): Cléo: its hive file is not there; "
+      "Дан: its hive file is damaged\n";
+  EXPECT_EQ(kExitSuccess, run({"/list", "/json"}));
+  std::vector<std::string> listed;
+  for (const auto& entry : nlohmann::json::parse(console.out))
+    listed.push_back(entry.at("source").get<std::string>() + "\\" + entry.at("key").get<std::string>() + " " +
+                     entry.at("status").get<std::string>());
+  // Bob's uninstaller is in his own folder, which his command names by variable.
+  EXPECT_EQ((Lines{"user:ann\\Chat Broken Link", "user:bob\\Notes Good Link"}), listed);
+  EXPECT_EQ(notRead, console.error);
+
+  EXPECT_EQ(kExitSuccess, run({"/list", "/user", "current"}));
+  EXPECT_EQ("source\tkey\tdisplay name\tstatus\treason\tcommand\n", console.out);
+  EXPECT_EQ("", console.error);
+
+  EXPECT_EQ(kExitBrokenFound, run({"/check"}));
+  EXPECT_EQ(0u, console.out.find("1 Broken Link entry")) << console.out;
+  EXPECT_NE(std::string::npos, console.out.find("user:ann\\Chat")) << console.out;
+  EXPECT_EQ(notRead, console.error);
+
+  EXPECT_EQ(kExitSuccess, run({"/remove", "USER:BOB\\notes"}));
+  EXPECT_EQ("removed user:bob\\Notes\n", console.out);
+  EXPECT_EQ(kExitSuccess, run({"/restore", kUndo, "/list"}));
+  EXPECT_NE(std::string::npos, console.out.find("\tuser:bob\tNotes\tBob's Notes\tabsent\t")) << console.out;
+  // Without the rights to load his hive, his block's state is not known, and nothing claims it absent.
+  m.p.registry.SetBackupRestoreRight(false);
+  EXPECT_EQ(kExitSuccess, run({"/restore", kUndo, "/list"}));
+  EXPECT_NE(std::string::npos, console.out.find("\tnot known: its account's list is not loaded\t")) << console.out;
+  EXPECT_EQ(kExitFailure, run({"/restore", kUndo, "user:bob\\Notes"}));
+  m.p.registry.SetBackupRestoreRight(true);
+  EXPECT_EQ(kExitSuccess, run({"/restore", kUndo, "user:Bob\\Notes"}));
+  EXPECT_EQ(kExitSuccess, run({"/list", "/json"}));
+  EXPECT_NE(std::string::npos, console.out.find("\"Bob's Notes\"")) << console.out;
 }

@@ -102,9 +102,10 @@ class Choice {
     const size_t slash = given.find('\\');
     const std::string source = slash == std::string::npos ? "" : Lower(given.substr(0, slash));
     const std::string key = platform::UpperCaseText(slash == std::string::npos ? given : given.substr(slash + 1));
-    if (!source.empty() && source != "64-bit" && source != "32-bit" && source != "user" && source != "machine") {
+    const bool account = source.rfind(SourceName(Source::kOtherUser), 0) == 0;
+    if (!source.empty() && !account && source != "64-bit" && source != "32-bit" && source != "user" && source != "machine") {
       missed_.push_back(OneLine(given) + ": unknown source \"" + OneLine(given.substr(0, slash)) +
-                        "\": 64-bit, 32-bit, user or machine");
+                        "\": 64-bit, 32-bit, user, user:NAME or machine");
       return;
     }
     std::vector<size_t> found;
@@ -113,7 +114,7 @@ class Choice {
       if (records_[i].keys.empty()) continue;
       const RecordTarget target = TargetOf(records_[i], wow64_);
       if (target.kind == RecordKind::kOtherKey || platform::UpperCaseText(target.keyName) != key) continue;
-      if (!source.empty() && Lower(target.source) != source) continue;
+      if (!source.empty() && platform::UpperCaseText(target.source) != platform::UpperCaseText(source)) continue;
       found.push_back(i);
       if (std::find(sources.begin(), sources.end(), target.source) == sources.end()) sources.push_back(target.source);
     }
@@ -194,7 +195,11 @@ int RestoreFromUndoFile(const CommandLine& line, const platform::Platform& platf
     console.WriteError("Tidewell: " + OneLine(file) + " cannot be read as an undo file: " + OneLine(contents.problem) + "\n");
     return kExitFailure;
   }
-  if (line.list) return ListBlocks(line, contents, file, wow64, platform.registry, console);
+  if (line.list) {
+    // Other accounts' keys are read in their hives, loaded while the blocks are listed.
+    const RecordHives hives(platform.registry, platform.system, platform.files, contents.records, wow64);
+    return ListBlocks(line, contents, file, wow64, platform.registry, console);
+  }
 
   Choice choice(contents.records, wow64);
   if (line.all) choice.All();

@@ -1,5 +1,6 @@
 #include "restore/undo_restore.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <utility>
@@ -289,22 +290,37 @@ RecordRestore RestoreRegistration(platform::RegistryApi& registry, UndoFile& und
   return restore;
 }
 
+// The SID of the account whose hive holds the target's key, below HKEY_USERS.
+std::string SidOf(const RecordTarget& target) {
+  const std::size_t slash = target.keyPath.find('\\', 1);
+  return target.keyPath.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+}
+
+// Points the target at its account's hive where it is loaded: at the SID's own key when the system
+// has it loaded, else at the program's own name for it; false when it is loaded at neither.
+bool PointAtLoadedHive(platform::RegistryApi& registry, RecordTarget& target) {
+  const std::string sid = SidOf(target);
+  TNTRegistry users(registry, 0);
+  users.SetRoot(platform::kHkeyUsers);
+  if (users.PathExists("\\" + sid)) return true;
+  if (!users.PathExists("\\" + std::string(kOwnMountPrefix) + sid)) return false;
+  target.keyPath = "\\" + std::string(kOwnMountPrefix) + target.keyPath.substr(1);
+  return true;
+}
+
 // Makes the key of another account's hive that the target names reachable: its SID's key when the
 // system has its hive loaded, else the hive loaded by `hive` under the program's own name, which
 // the target's path then names. Answers why not, or nothing.
 std::string ReachAccount(platform::RegistryApi& registry, UndoFile& undo, RecordTarget& target,
                          std::optional<AccountHives>& hive) {
-  const std::size_t slash = target.keyPath.find('\\', 1);
-  const std::string sid = target.keyPath.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
-  TNTRegistry users(registry, 0);
-  users.SetRoot(platform::kHkeyUsers);
-  if (users.PathExists("\\" + sid)) return {};
+  if (PointAtLoadedHive(registry, target)) return {};
+  const std::string sid = SidOf(target);
   Account account;
   if (!AccountOfSid(registry, undo.System(), undo.Files(), sid, &account))
     return "the account " + sid + " is not in this machine's profile list";
   hive.emplace(registry, undo.System(), std::vector<Account>{account});
   if (!hive->Problems().empty()) return "the list of " + account.name + " cannot be read: " + hive->Problems().front().why;
-  target.keyPath = "\\" + account.Mount() + (slash == std::string::npos ? std::string() : target.keyPath.substr(slash));
+  if (!PointAtLoadedHive(registry, target)) return "the list of " + account.name + " cannot be read";
   return {};
 }
 
@@ -382,6 +398,7 @@ const char* StateName(RecordState state) {
     case RecordState::kPresent: return "present";
     case RecordState::kDifferent: return "present but different";
     case RecordState::kUnreadable: return "unreadable";
+    case RecordState::kNotLoaded: return "not known: its account's list is not loaded";
   }
   return "";
 }
@@ -390,13 +407,31 @@ RecordState StateOf(platform::RegistryApi& registry, const UndoRecord& record, b
   if (!record.Readable()) return RecordState::kUnreadable;
   const RecordTarget target = TargetOf(record, wow64);
   if (target.kind == RecordKind::kRegistration) return RegistrationState(PartsNow(registry, record, wow64));
+  RecordTarget reached = target;
+  if (target.place.root == platform::kHkeyUsers && !PointAtLoadedHive(registry, reached)) return RecordState::kNotLoaded;
   SavedTree now;
-  switch (ReadNow(registry, target, &now)) {
+  switch (ReadNow(registry, reached, &now)) {
     case Found::kAbsent: return RecordState::kAbsent;
     case Found::kUnreadable: return RecordState::kDifferent;
     case Found::kRead: break;
   }
   return Holds(now, TreeOfRecord(record), RestoresWhole(record, target)) ? RecordState::kPresent : RecordState::kDifferent;
+}
+
+RecordHives::RecordHives(platform::RegistryApi& registry, platform::System& system, platform::FileSystem& files,
+                         const std::vector<UndoRecord>& records, bool wow64) {
+  std::vector<Account> accounts;
+  for (const UndoRecord& record : records) {
+    if (!record.Readable()) continue;
+    RecordTarget target = TargetOf(record, wow64);
+    if (target.place.root != platform::kHkeyUsers || PointAtLoadedHive(registry, target)) continue;
+    const std::string sid = platform::UpperCaseText(SidOf(target));
+    const auto named = [&](const Account& account) { return platform::UpperCaseText(account.sid) == sid; };
+    Account account;
+    if (std::none_of(accounts.begin(), accounts.end(), named) && AccountOfSid(registry, system, files, sid, &account))
+      accounts.push_back(std::move(account));
+  }
+  if (!accounts.empty()) hives_.emplace(registry, system, accounts);
 }
 
 RecordRestore RestoreRecord(platform::RegistryApi& registry, UndoFile& undo, const UndoRecord& record, bool wow64) {

@@ -7,6 +7,7 @@
 #include "backup/undo_file.h"
 #include "inventory/entry.h"
 #include "platform/registry_api.h"
+#include "registry/accounts.h"
 #include "registry/registry_place.h"
 #include "restore/undo_reader.h"
 
@@ -53,10 +54,24 @@ enum class RecordState {
   kDifferent,
   // The record cannot be read: it is never restored.
   kUnreadable,
+  // The key is in another account's hive, which is not loaded (RecordHives loads it).
+  kNotLoaded,
 };
 // "absent", "present", "present but different", "unreadable".
 const char* StateName(RecordState state);
 RecordState StateOf(platform::RegistryApi& registry, const UndoRecord& record, bool wow64);
+
+// The hives of the other accounts whose keys the records name, loaded while it lives unless the
+// system has them loaded, so that StateOf can read their keys; any that cannot be loaded stay
+// not loaded, and their records' state not known.
+class RecordHives {
+ public:
+  RecordHives(platform::RegistryApi& registry, platform::System& system, platform::FileSystem& files,
+              const std::vector<UndoRecord>& records, bool wow64);
+
+ private:
+  std::optional<AccountHives> hives_;
+};
 
 struct RecordRestore {
   bool restored = false;
