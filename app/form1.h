@@ -315,6 +315,8 @@ class TForm1 {
   std::string boxCommand_;
   // What the status line says before the checks' progress: the outcome of the last command.
   std::string notice_;
+  // The other accounts whose lists the last scan could not read, with why.
+  std::string accountsNotRead_;
   // The main list's row of each entry of the last scan (-1: not listed).
   std::vector<int> rowOfEntry_;
   // The rows whose status came in the batch of results being delivered.

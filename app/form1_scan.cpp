@@ -42,9 +42,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::pair<Inventory, Clock::duration> ReadTimed(platform::RegistryApi& registry, bool wow64) {
+std::pair<Inventory, Clock::duration> ReadTimed(const platform::Platform& platform, bool wow64) {
   const Clock::time_point start = Clock::now();
-  Inventory inventory = ReadInventory(registry, wow64);
+  Inventory inventory = ReadEveryList(platform.registry, platform.system, platform.files, wow64, true);
   return {std::move(inventory), Clock::now() - start};
 }
 
@@ -52,7 +52,7 @@ std::pair<Inventory, Clock::duration> ReadTimed(platform::RegistryApi& registry,
 
 void TForm1::ReadInventoryAhead() {
   Wow64 = platform_.system.IsWow64();
-  inventoryAhead_ = std::async(std::launch::async, [this, wow64 = Wow64] { return ReadTimed(platform_.registry, wow64); });
+  inventoryAhead_ = std::async(std::launch::async, [this, wow64 = Wow64] { return ReadTimed(platform_, wow64); });
 }
 
 void TForm1::FillListBox() {
@@ -66,8 +66,14 @@ void TForm1::FillListBox() {
   CancelChecks();
   std::vector<StatusJob> jobs;
 
-  auto [inventory, reading] = inventoryAhead_.valid() ? inventoryAhead_.get() : ReadTimed(platform_.registry, Wow64);
+  auto [inventory, reading] = inventoryAhead_.valid() ? inventoryAhead_.get() : ReadTimed(platform_, Wow64);
   readingTime_ = reading;
+  // The accounts whose lists could not be read are said once, and again only when that changes.
+  std::string notRead;
+  for (const AccountProblem& problem : inventory.accountsNotRead)
+    notRead += (notRead.empty() ? "" : "; ") + problem.name + ": " + problem.why;
+  if (notRead != accountsNotRead_ && !notRead.empty()) notice_ = "Other accounts' lists not read: " + notRead + ".";
+  accountsNotRead_ = notRead;
   ScanChecker checker(platform_.files, platform_.system);
   Entries = std::move(inventory.entries);
   Products = std::move(inventory.products);

@@ -185,3 +185,49 @@ TEST(SourcesTest, ASixtyFourBitUninstallerStartsWithTheRedirectionOff) {
 }
 
 }  // namespace
+
+#include "tests/support/other_accounts.h"
+
+namespace {
+
+// Another account's entries in the window: listed with their own source and status, the accounts
+// that cannot be read said once, an entry removed in its hive file, and no hive left loaded.
+TEST(SourcesTest, OtherAccountsEntriesAreListedCheckedAndRemovedInTheirHives) {
+  OtherAccountsMachine m;
+  TForm1 form{m.p.platform()};
+  form.FormCreate();
+  const auto loaded = [&] { return m.Mounted("Tidewell." + kBob) || m.Mounted("Tidewell." + kCleo); };
+  std::vector<std::string> rows;
+  for (int i = 0; i < form.ListView1.Count(); ++i) {
+    const TListItem& item = form.ListView1.Item(i);
+    rows.push_back(item.Caption + "|" + item.SubItems.at(2) + "|" + std::to_string(item.ImageIndex));
+  }
+  EXPECT_EQ((std::vector<std::string>{"Ann's Chat|user:ann|0", "Bob's Notes|user:bob|1"}), rows);
+  EXPECT_EQ(0u, form.Label21.Caption().find("Other accounts' lists not read: Cléo: its hive file is not there; "
+                                            "Дан: its hive file is damaged."))
+      << form.Label21.Caption();
+  EXPECT_FALSE(loaded());
+
+  // Not logged on: the registry editor could not show his key.
+  form.ListView1.SelectedFromUser(1);
+  form.ListView1.SelectItem();
+  form.OpenKeyInRegistryEditor();
+  EXPECT_EQ(std::vector<std::string>{"The list of bob is in that account's hive, which is loaded only while it is logged "
+                                     "on or while Tidewell reads it: the registry editor cannot show its key."},
+            m.p.ui.Texts("message"));
+  EXPECT_TRUE(m.p.processes.started.empty());
+
+  m.p.ui.answers = {kIdYes};
+  form.Button2.Click();
+  EXPECT_EQ(1, form.ListView1.Count());
+  EXPECT_FALSE(loaded());
+  EXPECT_NE(std::string::npos, form.Label21.Caption().find("Removed 'Bob's Notes', backed up in "))
+      << form.Label21.Caption();
+  EXPECT_EQ(std::string::npos, form.Label21.Caption().find("not read")) << "said once";
+  EXPECT_NE(std::string::npos, m.p.files.Content(kUndo).find("[HKEY_USERS\\" + kBob + "\\SOFTWARE\\Microsoft"));
+  const std::vector<Account> others = m.Others();
+  AccountHives hives(m.p.registry, m.p.system, others);
+  EXPECT_FALSE(m.p.registry.KeyExists(kHkeyUsers, "Tidewell." + kBob + kList + "\\Notes")) << "gone from his hive file";
+}
+
+}  // namespace

@@ -207,3 +207,14 @@ Inventory ReadInventory(platform::RegistryApi& api, bool wow64, const std::vecto
   MarkProducts(api, wow64, &inventory);
   return inventory;
 }
+
+Inventory ReadEveryList(platform::RegistryApi& api, platform::System& system, platform::FileSystem& files, bool wow64,
+                        bool otherAccounts) {
+  std::vector<Account> accounts;
+  const std::string self = system.CurrentUserSid();
+  if (otherAccounts && !self.empty()) accounts = OtherAccounts(api, system, files, self);
+  const AccountHives hives(api, system, accounts);
+  Inventory inventory = ReadInventory(api, wow64, hives.Readable());
+  inventory.accountsNotRead = hives.Problems();
+  return inventory;
+}

@@ -29,9 +29,16 @@ struct Inventory {
   std::vector<Product> products;
   // The keys that are there but did not open, in the order of `entries`.
   std::vector<UnopenedKey> unopened;
+  // The other accounts whose lists could not be read (ReadEveryList), each with why.
+  std::vector<AccountProblem> accountsNotRead;
 };
 
 // Reads the registry without looking at any file: entries keep kStatusUnknown. A value that cannot
 // be read leaves its entry or product with a readError; the reading goes on. The lists of the
 // accounts given follow the program's own sources; their hives must be there (AccountHives).
 Inventory ReadInventory(platform::RegistryApi& api, bool wow64, const std::vector<Account>& accounts = {});
+// ReadInventory of the program's own sources and, with `otherAccounts`, of every other account's
+// list that can be read, each hive loaded for the reading alone when no one has it loaded. The
+// current user's SID tells which account is the user's own: without it, no other account is read.
+Inventory ReadEveryList(platform::RegistryApi& api, platform::System& system, platform::FileSystem& files, bool wow64,
+                        bool otherAccounts);

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include <exception>
-#include <optional>
 #include <utility>
 
 #include "backup/entry_commands.h"
@@ -154,34 +153,21 @@ bool SameKeyName(const std::string& a, const std::string& b) {
 }
 
 // The lists a command reads: the machine's, the current user's and, unless /user current, every
-// other account's that can be read, whose hives stay loaded until the command ends. The accounts
-// that cannot be read are named once, with why: the command goes on without them.
-class Lists {
- public:
-  Lists(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
-    std::vector<Account> accounts;
-    // Without the user's own SID, the user's own list could be read twice, once as another's.
-    const std::string self = platform.system.CurrentUserSid();
-    if (!line.currentUserOnly && !self.empty())
-      accounts = OtherAccounts(platform.registry, platform.system, platform.files, self);
-    hives_.emplace(platform.registry, platform.system, accounts);
-    std::string problems;
-    for (const AccountProblem& problem : hives_->Problems())
-      problems += (problems.empty() ? "" : "; ") + OneLine(problem.name) + ": " + problem.why;
-    if (!problems.empty())
-      console.WriteError("Tidewell: other accounts' lists not read (/user current leaves them out): " + problems + "\n");
-    inventory = ReadInventory(platform.registry, platform.system.IsWow64(), hives_->Readable());
-  }
-
-  Inventory inventory;
-
- private:
-  std::optional<AccountHives> hives_;
-};
+// other account's that can be read. The accounts that cannot be read are named once, with why: the
+// command goes on without them.
+Inventory ReadLists(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
+  Inventory inventory = ReadEveryList(platform.registry, platform.system, platform.files, platform.system.IsWow64(),
+                                      !line.currentUserOnly);
+  std::string problems;
+  for (const AccountProblem& problem : inventory.accountsNotRead)
+    problems += (problems.empty() ? "" : "; ") + OneLine(problem.name) + ": " + problem.why;
+  if (!problems.empty())
+    console.WriteError("Tidewell: other accounts' lists not read (/user current leaves them out): " + problems + "\n");
+  return inventory;
+}
 
 int ListEntries(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
-  Lists lists(line, platform, console);
-  Inventory& inventory = lists.inventory;
+  Inventory inventory = ReadLists(line, platform, console);
   CheckEntries(platform.files, platform.system, &inventory.entries);
   // In the window's first order: by the name shown (the key name where there is none), as the
   // system compares texts.
@@ -206,8 +192,7 @@ std::string UnopenedName(const UnopenedKey& key) {
 // A Broken Link entry found is certain whatever else could not be read (exit code 1); "none" is
 // said only when every entry was read, else the check could not be made (exit code 4).
 int CheckBroken(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
-  Lists read(line, platform, console);
-  Inventory& inventory = read.inventory;
+  Inventory inventory = ReadLists(line, platform, console);
   CheckEntries(platform.files, platform.system, &inventory.entries);
   int broken = 0;
   std::string lines;
@@ -375,8 +360,7 @@ class Removals {
 
 int RemoveNamed(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
   Removals removals(platform, console);
-  Lists lists(line, platform, console);
-  const Inventory& inventory = lists.inventory;
+  const Inventory inventory = ReadLists(line, platform, console);
   for (const std::string& target : line.targets) {
     std::string error;
     const Entry* entry = FindEntry(inventory.entries, target, &error);
@@ -395,8 +379,7 @@ int RemoveProducts(const CommandLine& line, const platform::Platform& platform, 
 
 int RemoveBroken(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
   Removals removals(platform, console);
-  Lists lists(line, platform, console);
-  Inventory& inventory = lists.inventory;
+  Inventory inventory = ReadLists(line, platform, console);
   CheckEntries(platform.files, platform.system, &inventory.entries);
   int broken = 0;
   for (const Entry& entry : inventory.entries) {

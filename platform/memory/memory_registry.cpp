@@ -546,4 +546,13 @@ std::string MemoryRegistry::Dump(Hkey root, const std::string& path) const {
   return out.str();
 }
 
+std::string MemoryRegistry::DumpHiveFile(const std::string& file) const {
+  std::string content;
+  auto hive = std::make_shared<Key>();
+  if (!files_ || !files_->ReadWholeFile(file, &content) || !LoadTree(content, hive)) return "(missing)";
+  std::ostringstream out;
+  DumpTree(*hive, "", out);
+  return out.str();
+}
+
 }  // namespace platform

@@ -45,6 +45,9 @@ class MemoryRegistry : public RegistryApi {
 
   // A flat, ordered dump of a subtree: one line per key and per value, for comparisons.
   std::string Dump(Hkey root, const std::string& path) const;
+  // The same of a hive file's whole tree, as a load would find it; "(missing)" when the file is not
+  // there or holds no hive.
+  std::string DumpHiveFile(const std::string& file) const;
 
   int OpenHandles() const { return static_cast<int>(handles_.size()); }
   // Every call from the k-th on (counted from now) fails with ERROR_ACCESS_DENIED; -1 never.
