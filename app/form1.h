@@ -282,6 +282,8 @@ class TForm1 {
   // status checked again; says so on the status line.
   void SaveCommand(Entry entry, const std::string& command);
   // The entry's name in quotes, as messages name it.
+  // The error of a new command that another account's hive file did not keep.
+  static std::string NotKeptMessage(const Entry& entry);
   static std::string ShownName(const Entry& entry);
 
   platform::Platform platform_;

@@ -143,7 +143,9 @@ void TForm1::Button15Click() {
   const std::string command = Edit3.Text();
   if (command != entry.uninstallString) {
     // A command whose file the status check does not find is saved only when the user says so.
-    const StatusResult check = ScanChecker(platform_.files, platform_.system).CheckCommand(command, entry.SixtyFourBit());
+    // Another account's command names that account's folders.
+    const std::string checked = entry.account ? entry.account->WithOwnFolders(command) : command;
+    const StatusResult check = ScanChecker(platform_.files, platform_.system).CheckCommand(checked, entry.SixtyFourBit());
     if (check.status == kBrokenLink &&
         platform_.ui.AskMessageBox("The file that the new command names was not found:\n" + check.reason +
                                        "\n\nSave the command of " + ShownName(entry) + " anyway?",
@@ -156,10 +158,13 @@ void TForm1::Button15Click() {
   if (change == CommandChange::kChanged) notice_ = "Saved the uninstall command of " + ShownName(entry) + ".";
   else if (change == CommandChange::kUnchanged) notice_ = "Nothing to save: " + ShownName(entry) + " holds that command.";
   ShowNotice();
+  if (change == CommandChange::kNotKept) platform_.ui.ShowError(NotKeptMessage(entry));
 }
 
 void TForm1::SaveCommand(Entry entry, const std::string& command) {
-  if (ChangeUninstallString(undo_, platform_.registry, entry, Wow64, command) != CommandChange::kChanged) return;
+  const CommandChange change = ChangeUninstallString(undo_, platform_.registry, entry, Wow64, command);
+  if (change == CommandChange::kNotKept) platform_.ui.ShowError(NotKeptMessage(entry));
+  if (change != CommandChange::kChanged) return;
   // Without a scan, which would select anew: the entry and its row take the command and its status.
   for (std::size_t i = 0; i < Entries.size(); ++i) {
     if (IdOf(Entries[i]) != IdOf(entry)) continue;
@@ -176,6 +181,12 @@ void TForm1::SaveCommand(Entry entry, const std::string& command) {
   }
   notice_ = "Saved the uninstall command of " + ShownName(entry) + ".";
   ShowNotice();
+}
+
+std::string TForm1::NotKeptMessage(const Entry& entry) {
+  return "Tidewell could not save the uninstall command of " + ShownName(entry) +
+         ": the system did not keep it in the hive file of " + (entry.account ? entry.account->name : "its account") +
+         ", which still holds the old command.";
 }
 
 std::string TForm1::ShownName(const Entry& entry) {

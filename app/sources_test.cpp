@@ -217,7 +217,21 @@ TEST(SourcesTest, OtherAccountsEntriesAreListedCheckedAndRemovedInTheirHives) {
             m.p.ui.Texts("message"));
   EXPECT_TRUE(m.p.processes.started.empty());
 
+  // His command checked in his folders: no question; a system that drops the change is told.
+  m.p.registry.SetKeepsLoadedHives(false);
+  form.Edit3.SetText("%LOCALAPPDATA%\\Notes\\uninstall.exe /quiet");
+  form.Button15.Click();
+  EXPECT_TRUE(m.p.ui.Texts("ask").empty());
+  EXPECT_EQ(std::vector<std::string>{"Tidewell could not save the uninstall command of 'Bob's Notes': the system did not "
+                                     "keep it in the hive file of bob, which still holds the old command."},
+            m.p.ui.Texts("error"));
+  m.p.registry.SetKeepsLoadedHives(true);
+  form.Button15.Click();
+  EXPECT_EQ(0u, form.Label21.Caption().find("Saved the uninstall command of 'Bob's Notes'.")) << form.Label21.Caption();
+
   m.p.ui.answers = {kIdYes};
+  form.ListView1.SelectedFromUser(1);
+  form.ListView1.SelectItem();
   form.Button2.Click();
   EXPECT_EQ(1, form.ListView1.Count());
   EXPECT_FALSE(loaded());

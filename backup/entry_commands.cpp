@@ -39,6 +39,8 @@ class AccountHive {
     if (!hives_->Problems().empty())
       throw EInOutError("Cannot read the list of " + entry.account->name + ": " + hives_->Problems().front().why);
   }
+  // Whether the change is in the hive's file (AccountHives::Kept); always for the program's own lists.
+  bool Kept(const std::function<bool()>& holds) { return !hives_ || hives_->Kept(holds); }
 
  private:
   std::optional<AccountHives> hives_;
@@ -90,16 +92,32 @@ std::string NameForComment(platform::RegistryApi& registry, const RegistryPlace&
 RemovalOutcome RemoveEntryKey(UndoFile& undo, platform::RegistryApi& registry, const Entry& entry, bool wow64) {
   // An empty name would address the Uninstall key itself, and with it every entry.
   if (entry.keyName.empty()) return {};
-  const AccountHive hive(registry, undo.System(), entry);
-  UndoLock lock(undo.System());
-  // The entry's lines and the empty line after them go to one file.
+  AccountHive hive(registry, undo.System(), entry);
   const RegistryPlace place = PlaceOf(entry.source, wow64);
   const std::string path = entry.KeyPath();
-  UndoBlock block(undo, [&] { return UndoFormatForKey(registry, undo.System(), place, path); });
-  const UndoComment comment = CommentNow(undo.System(), UndoAction::kRemovedEntry,
-                                         NameForComment(registry, place, path, kDisplayNameName, NameOf(entry)),
-                                         SourceName(entry));
-  return RemoveRegistryKey(undo, registry, place, path, &comment);
+  RemovalOutcome outcome;
+  {
+    UndoLock lock(undo.System());
+    // The entry's lines and the empty line after them go to one file.
+    UndoBlock block(undo, [&] { return UndoFormatForKey(registry, undo.System(), place, path); });
+    const UndoComment comment = CommentNow(undo.System(), UndoAction::kRemovedEntry,
+                                           NameForComment(registry, place, path, kDisplayNameName, NameOf(entry)),
+                                           SourceName(entry));
+    outcome = RemoveRegistryKey(undo, registry, place, path, &comment);
+  }
+  if (outcome.alreadyGone || outcome.keysRemoved == 0) return outcome;
+  const auto gone = [&] {
+    TNTRegistry reg(registry, place.view);
+    reg.SetRoot(place.root);
+    return !reg.PathExists(path);
+  };
+  if (hive.Kept(gone)) return outcome;
+  // Nothing of it went: what the undo file holds is in the registry still.
+  RemovalOutcome kept;
+  kept.undoFile = outcome.undoFile;
+  kept.Record({LeftReason::kHiveNotKept, RootName(place.root) + PathForEveryView(place, path), outcome.keysRemoved + outcome.keysLeft,
+               outcome.valuesRemoved + outcome.valuesLeft});
+  return kept;
 }
 
 bool ProductRegistered(platform::RegistryApi& registry, const Product& product) {
@@ -128,7 +146,7 @@ CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& regis
   // be written as a key line.
   const std::string& keyName = entry.keyName;
   if (keyName.empty() || keyName.find_first_of("\r\n") != std::string::npos) return CommandChange::kNotChanged;
-  const AccountHive hive(registry, undo.System(), entry);
+  AccountHive hive(registry, undo.System(), entry);
   const RegistryPlace place = PlaceOf(entry.source, wow64);
   TNTRegistry reg(registry, place.view);
   reg.SetRoot(place.root);
@@ -150,5 +168,12 @@ CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& regis
   } else {
     reg.WriteText(kUninstallStringName, newText);
   }
-  return CommandChange::kChanged;
+  // The key is let go first: a hive with a key open does not unload.
+  reg.ClosePath();
+  const bool kept = hive.Kept([&] {
+    TNTRegistry again(registry, place.view);
+    again.SetRoot(place.root);
+    return again.OpenPathToRead(keyPath) && again.ReadText(kUninstallStringName) == newText;
+  });
+  return kept ? CommandChange::kChanged : CommandChange::kNotKept;
 }

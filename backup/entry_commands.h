@@ -30,6 +30,9 @@ enum class CommandChange {
   kUnchanged,
   // The entry's key is gone, or its name cannot be written as a key line: nothing written.
   kNotChanged,
+  // Stored in another account's loaded hive, but its file did not keep it (AccountHives::Kept):
+  // the entry holds its old command; the undo file holds the block.
+  kNotKept,
 };
 // Under the undo lock, the entry's old uninstall command written to the undo file, then the new
 // one stored, as an expandable string when the old one was one, otherwise as a plain string.

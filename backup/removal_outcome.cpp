@@ -108,6 +108,10 @@ std::string Sentence(const LeftBehind& place) {
     case LeftReason::kChangedMeanwhile:
       return what + Remain(0, place.values) + " in " + where + " (" + (place.values == 1 ? "it" : "they") +
              " changed while the entry was being removed, and the new data were not written to the undo file)";
+    case LeftReason::kHiveNotKept:
+      return where +
+             " remains (it was deleted from the account's loaded hive, but the system did not keep that in the hive's "
+             "file: loaded again, it holds the key)";
   }
   return {};
 }

@@ -19,6 +19,9 @@ enum class LeftReason {
   kAddedMeanwhile,
   // Values that changed after they were written: their new data were never written, so they stay.
   kChangedMeanwhile,
+  // Removed from another account's hive while loaded, but its file kept the key: the hive, loaded
+  // again, holds it whole.
+  kHiveNotKept,
 };
 
 // One place where something stayed, and why.

@@ -10,11 +10,14 @@
 namespace {
 
 constexpr const char* kProfileList = "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+// The profile list is one for both views; asked in the 64-bit one, it is found even where the
+// 32-bit view does not share it (32-bit Windows takes no view).
+constexpr std::uint32_t kProfileView = platform::kKeyWow6464Key;
 
 // The account's folder and name from its key of the profile list; false when it names no folder.
 bool ReadAccount(platform::RegistryApi& registry, platform::System& system, platform::FileSystem& files,
                  const std::string& sid, Account* account) {
-  TNTRegistry reg(registry, 0);
+  TNTRegistry reg(registry, kProfileView);
   reg.SetRoot(platform::kHkeyLocalMachine);
   if (!reg.OpenPathToRead(std::string(kProfileList) + "\\" + sid)) return false;
   std::string folder;
@@ -86,7 +89,7 @@ std::string Account::Mount() const { return loggedOn ? sid : kOwnMountPrefix + s
 std::vector<Account> OtherAccounts(platform::RegistryApi& registry, platform::System& system,
                                    platform::FileSystem& files, const std::string& currentSid) {
   std::vector<Account> accounts;
-  TNTRegistry reg(registry, 0);
+  TNTRegistry reg(registry, kProfileView);
   reg.SetRoot(platform::kHkeyLocalMachine);
   if (!reg.OpenPathToRead(kProfileList)) return accounts;
   TStrings sids;
@@ -125,7 +128,7 @@ AccountHives::AccountHives(platform::RegistryApi& registry, platform::System& sy
       problems_.push_back({account.name, WhyNotLoaded(error)});
       continue;
     }
-    loaded_.push_back(account.Mount());
+    loaded_.push_back({account.Mount(), account.HiveFile()});
     readable_.push_back(account);
   }
 }
@@ -133,5 +136,29 @@ AccountHives::AccountHives(platform::RegistryApi& registry, platform::System& sy
 AccountHives::~AccountHives() {
   if (loaded_.empty()) return;
   EnabledPrivileges rights(system_, {kBackupPrivilege, kRestorePrivilege});
-  for (const std::string& mount : loaded_) registry_.UnLoadKey(platform::kHkeyUsers, mount.c_str());
+  for (const Loaded& hive : loaded_) registry_.UnLoadKey(platform::kHkeyUsers, hive.mount.c_str());
+}
+
+bool AccountHives::Kept(const std::function<bool()>& holds) {
+  bool reloaded = true;
+  {
+    EnabledPrivileges rights(system_, {kBackupPrivilege, kRestorePrivilege});
+    for (auto hive = loaded_.begin(); hive != loaded_.end();) {
+      // One that does not unload (a key of it still open) is still there as changed: it is asked
+      // as it is, and unloaded at the end.
+      if (registry_.UnLoadKey(platform::kHkeyUsers, hive->mount.c_str()) != platform::kErrorSuccess) {
+        ++hive;
+        continue;
+      }
+      if (registry_.LoadKey(platform::kHkeyUsers, hive->mount.c_str(), hive->file.c_str()) != platform::kErrorSuccess) {
+        hive = loaded_.erase(hive);
+        reloaded = false;
+        continue;
+      }
+      ++hive;
+    }
+  }
+  // Not loaded again (its file taken by another program meanwhile, say): the unload is the
+  // system's word that the file holds the change.
+  return !reloaded || holds();
 }

@@ -3,6 +3,7 @@
 // its hive: the profile list names them and their folders; the hive of one who is logged on is
 // loaded at HKEY_USERS\<SID>, any other one's is loaded by the program under a name of its own for
 // as long as it reads or changes it, and unloaded on every path.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,11 +62,22 @@ class AccountHives {
   const std::vector<Account>& Readable() const { return readable_; }
   // Those that are not, each with why.
   const std::vector<AccountProblem>& Problems() const { return problems_; }
+  // Whether a change made in the hives stays in their files: those it loaded are unloaded and
+  // loaded again from their files, and `holds` then asked. A system that keeps a loaded hive's
+  // changes only in memory (Wine does) loses them at the unload; Windows writes them to the file.
+  // The hives that the system had loaded already are the system's to keep: `holds` alone is asked.
+  // One that does not load again is taken as kept: its unload is the system's word.
+  bool Kept(const std::function<bool()>& holds);
 
  private:
+  struct Loaded {
+    std::string mount;
+    std::string file;
+  };
+
   platform::RegistryApi& registry_;
   platform::System& system_;
   std::vector<Account> readable_;
-  std::vector<std::string> loaded_;
+  std::vector<Loaded> loaded_;
   std::vector<AccountProblem> problems_;
 };

@@ -806,4 +806,22 @@ TEST(CommandLineTest, TheCommandsTakeEveryAccountsListThatCanBeRead) {
   EXPECT_EQ(kExitSuccess, run({"/restore", kUndo, "user:Bob\\Notes"}));
   EXPECT_EQ(kExitSuccess, run({"/list", "/json"}));
   EXPECT_NE(std::string::npos, console.out.find("\"Bob's Notes\"")) << console.out;
+
+  // A system that drops a loaded hive's changes at its unload (Wine does): neither the removal nor
+  // the restore is said done, and his file holds what it held.
+  m.p.registry.SetKeepsLoadedHives(false);
+  EXPECT_EQ(kExitFailure, run({"/remove", "user:bob\\Notes"}));
+  EXPECT_EQ(0u, console.out.find("not removed user:bob\\Notes: Tidewell could not remove 'Notes': HKEY_USERS\\" + kBob +
+                                 "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Notes remains (it was "
+                                 "deleted from the account's loaded hive, but the system did not keep that"))
+      << console.out;
+  m.p.registry.SetKeepsLoadedHives(true);
+  EXPECT_EQ(kExitSuccess, run({"/remove", "user:bob\\Notes"}));
+  EXPECT_EQ(kExitSuccess, run({"/restore", kUndo, "/list", "/json"}));
+  const std::string lastBlock = std::to_string(nlohmann::json::parse(console.out).at("blocks").back().at("line").get<int>());
+  m.p.registry.SetKeepsLoadedHives(false);
+  EXPECT_EQ(kExitFailure, run({"/restore", kUndo, "/line", lastBlock}));
+  EXPECT_NE(std::string::npos, console.out.find("did not keep it in the account's hive file")) << console.out;
+  EXPECT_EQ(kExitSuccess, run({"/list", "/json"}));
+  EXPECT_EQ(std::string::npos, console.out.find("\"Bob's Notes\"")) << console.out;
 }

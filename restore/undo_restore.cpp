@@ -502,5 +502,15 @@ RecordRestore RestoreRecord(platform::RegistryApi& registry, UndoFile& undo, con
       restore.undoFile = BackUpValues(undo, target.keyName, comment, overwritten, block);
     }
   }
-  return WriteAndCheck(registry, target, tree, whole, std::move(restore));
+  restore = WriteAndCheck(registry, target, tree, whole, std::move(restore));
+  // Written into a hive loaded for the restore: restored only once its file holds it.
+  if (!restore.restored || !hive) return restore;
+  const bool kept = hive->Kept([&] {
+    SavedTree written;
+    return ReadNow(registry, target, &written) == Found::kRead && Holds(written, tree, whole);
+  });
+  if (kept) return restore;
+  restore.restored = false;
+  restore.problem = "the system did not keep it in the account's hive file, which holds what it held before";
+  return restore;
 }

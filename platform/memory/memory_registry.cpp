@@ -466,7 +466,7 @@ long MemoryRegistry::UnLoadKey(Hkey root, const char* subKey) {
   if (!hive->hive) return kErrorInvalidParameter;  // only a mounted hive can be unloaded
   std::ostringstream now;
   SaveTree(*hive, 0, now);
-  if (now.str() != hive->loadedAs && files_ && !hive->hiveFile.empty())
+  if (keepsLoadedHives_ && now.str() != hive->loadedAs && files_ && !hive->hiveFile.empty())
     files_->WriteWholeFile(hive->hiveFile, std::string(kHiveMagic) + "\n" + now.str());
   auto& siblings = top->children;
   siblings.erase(std::remove(siblings.begin(), siblings.end(), hive), siblings.end());

@@ -37,6 +37,9 @@ class MemoryRegistry : public RegistryApi {
   void LimitAccess(Hkey root, const std::string& path, std::uint32_t granted);
   // Whether the process holds the backup and restore rights (backup-restore creates, hives).
   void SetBackupRestoreRight(bool held) { backupRestoreRight_ = held; }
+  // Whether an unload writes a loaded hive's changes to its file, as Windows does (the default);
+  // Wine's unload drops them.
+  void SetKeepsLoadedHives(bool keeps) { keepsLoadedHives_ = keeps; }
   void SetDbcs(bool dbcs) { dbcs_ = dbcs; }
   void SetNtFamily(bool nt) { nt_ = nt; }
   // 64-bit Windows as a 32-bit program sees it: HKLM\\SOFTWARE has a 32-bit view, its WOW6432Node,
@@ -118,6 +121,7 @@ class MemoryRegistry : public RegistryApi {
   std::map<Hkey, Handle> handles_;
   Hkey nextHandle_ = 0x1000;
   MemoryFileSystem* files_;
+  bool keepsLoadedHives_ = true;
   bool backupRestoreRight_ = false;
   bool dbcs_ = false;
   bool nt_ = true;
