@@ -69,7 +69,8 @@ CommandBackup UninstallStringBackup(UndoFile& undo, TNTRegistry& reg, const Regi
     if (!value || !encoding.Carries(lines)) return std::optional<std::vector<std::string>>();
     lines.insert(lines.end(), value->begin(), value->end());
     if (!lines.back().empty()) lines.emplace_back();
-    lines.insert(lines.begin(), CommentLine(comment, encoding));
+    const std::vector<std::string> said = CommentLines(comment, encoding);
+    lines.insert(lines.begin(), said.begin(), said.end());
     return std::optional(lines);
   };
   auto lines = linesFor(backup.format);

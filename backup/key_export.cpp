@@ -467,7 +467,10 @@ RemovalOutcome RemoveRegistryParts(UndoFile& undo, platform::RegistryApi& regist
   };
   UndoBlock block(undo, choose);
   std::vector<std::string> lines;
-  if (comment) lines.push_back(CommentLine(*comment, UndoEncoding::Of(undo.FormatInUse(), undo.System())));
+  if (comment) {
+    const std::vector<std::string> said = CommentLines(*comment, UndoEncoding::Of(undo.FormatInUse(), undo.System()));
+    lines.insert(lines.end(), said.begin(), said.end());
+  }
   const std::size_t commentLines = lines.size();
   for (const RegistryPart* part : treeParts) {
     auto tree = std::make_unique<TreeRemoval>(undo, registry, part->place, outcome);

@@ -92,6 +92,18 @@ std::string CommentLine(const UndoComment& comment, const UndoEncoding& encoding
   return Carried(line, encoding);
 }
 
+std::vector<std::string> CommentLines(const UndoComment& comment, const UndoEncoding& encoding) {
+  std::vector<std::string> lines{CommentLine(comment, encoding)};
+  const std::string account = "user:";
+  if (comment.source.compare(0, account.size(), account) != 0) return lines;
+  const std::string name = comment.source.substr(account.size());
+  lines.push_back(Carried("; In the hive of " + name +
+                              ", below HKEY_USERS: the registry editor merges this block only while that hive is "
+                              "loaded, as it is while " + name + " is logged on. Tidewell's Restore loads it itself.",
+                          encoding));
+  return lines;
+}
+
 bool IsProgramComment(const std::string& line) {
   const std::string lead = kLead;
   return line.size() > lead.size() && line.compare(0, lead.size(), lead) == 0 && IsDigit(line[lead.size()]);

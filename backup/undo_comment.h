@@ -4,6 +4,7 @@
 // ";", so a merge of the whole file is what it was without them.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "backup/undo_encoding.h"
 #include "platform/system.h"
@@ -53,6 +54,8 @@ UndoComment CommentNow(platform::System& system, UndoAction action, std::string 
 // quoted text is. A character the file cannot carry is written as "?": the comment is for the eye,
 // the key lines say which key.
 std::string CommentLine(const UndoComment& comment, const UndoEncoding& encoding);
+// The comment line, and for another account's key the line that says how its block is merged.
+std::vector<std::string> CommentLines(const UndoComment& comment, const UndoEncoding& encoding);
 // Whether the line begins as the program's comments do: "; Tidewell " and a digit.
 bool IsProgramComment(const std::string& line);
 // The comment that the line holds; nothing when it does not read as one of the program's.

@@ -135,7 +135,9 @@ TEST(AccountsTest, AnEntryOfAnotherAccountIsReadAndRemovedInItsOwnHive) {
   EXPECT_EQ(1, outcome.keysRemoved);
   EXPECT_FALSE(m.Mounted("Tidewell." + kBob)) << "unloaded after the removal";
   const std::string lines = m.p.files.Content(undo.FileName());
-  EXPECT_NE(std::string::npos, lines.find("removed entry \"Bob's Notes\" (user:bob)\r\n[HKEY_USERS\\" + kBob +
+  EXPECT_NE(std::string::npos, lines.find("removed entry \"Bob's Notes\" (user:bob)\r\n; In the hive of bob, below HKEY_USERS: the registry "
+                                          "editor merges this block only while that hive is loaded, as it is while bob is "
+                                          "logged on. Tidewell's Restore loads it itself.\r\n[HKEY_USERS\\" + kBob +
                                           "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Notes]\r\n"))
       << lines;
   // Gone from his hive file, which the next reading finds without it.

@@ -161,7 +161,7 @@ std::string BackUpValues(UndoFile& undo, const std::string& what, const UndoComm
                          const std::vector<OverwrittenValue>& values, std::optional<UndoBlock>& block) {
   const auto linesFor = [&](UndoFormat format) -> std::optional<std::vector<std::string>> {
     const UndoEncoding encoding = UndoEncoding::Of(format, undo.System());
-    std::vector<std::string> lines{CommentLine(comment, encoding)};
+    std::vector<std::string> lines = CommentLines(comment, encoding);
     std::string lastKey = "\n";
     for (const auto& [target, below, value] : values) {
       const std::string keyLine = KeyLine(RootName(target->place.root),
