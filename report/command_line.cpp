@@ -65,7 +65,8 @@ constexpr const char* kUsage =
 
     "\n"
     "FILE is a path, or the name of a file in the folder Backup beside the program.\n"
-    "Output: to a console as its characters; to a file, a pipe or /out's FILE as UTF-8.\n"
+    "Output: to a console as its characters; to a file, a pipe or /out's FILE as UTF-8. /json is\n"
+    "ASCII, every other character as its \\u escape, which any code page reads the same.\n"
     "Exit code: 0 done (/check: nothing to fix); 1 a removal or restore that did not take, an error,\n"
     "or /check found a Broken Link entry; 2 a command line it does not take; 3 a removal or restore\n"
     "refused for lack of rights (run it from an elevated prompt; nothing after it is done); 4 /check\n"

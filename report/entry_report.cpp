@@ -95,6 +95,8 @@ std::string JsonReport(const std::vector<Entry>& entries) {
     array.push_back(std::move(object));
   }
   // A byte that is no UTF-8 (none comes from the registry's wide calls) is written as U+FFFD rather
-  // than ending the report.
-  return array.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  // than ending the report. Every character beyond ASCII is written as its \u escape: the report
+  // then reads the same whatever code page the reader decodes it in (Windows PowerShell reads a
+  // program's pipe in the console's OEM code page).
+  return array.dump(2, ' ', true, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }

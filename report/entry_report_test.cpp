@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include <sstream>
@@ -75,8 +77,10 @@ TEST(EntryReportTest, JsonGivesBackEveryTextExactly) {
   // The installer's product, in upper case as /remove-product takes it; none for another entry.
   EXPECT_EQ("{A1B2C3D4-E5F6-4718-9A0B-1C2D3E4F5061}", parsed[3]["productCode"]);
   EXPECT_TRUE(parsed[1]["productCode"].is_null());
-  // UTF-8 as it is, not escaped.
-  EXPECT_NE(std::string::npos, report.find("\xf0\x9f\x98\x80"));
+  // Beyond ASCII as escapes, which read the same in any code page (a shell that decodes a pipe in
+  // the console's OEM code page included).
+  EXPECT_NE(std::string::npos, report.find("\\ud83d\\ude00"));
+  EXPECT_TRUE(std::all_of(report.begin(), report.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
   EXPECT_EQ("[]\n", JsonReport({}));
 }
 

@@ -61,7 +61,8 @@ int ListBlocks(const CommandLine& line, const UndoContents& contents, const std:
       blocks.push_back(block);
     }
     document["blocks"] = blocks;
-    return console.WriteOut(document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n") ? kExitSuccess
+    // Beyond ASCII as \u escapes, as the entries' report.
+    return console.WriteOut(document.dump(2, ' ', true, Json::error_handler_t::replace) + "\n") ? kExitSuccess
                                                                                                   : kExitFailure;
   }
   std::string report = "line\twhen\twhat\tsource\tkey\tname\tstate\twhy\n";

@@ -46,6 +46,8 @@ with open(sys.argv[1], "rb") as f:
     data = f.read()
 entries = json.loads(data.decode("utf-8"))  # strict: a bare control character is an error
 assert isinstance(entries, list), "one array"
+# ASCII only, every other character escaped: the same in whatever code page a shell decodes it.
+assert all(b < 0x80 for b in data), "a byte beyond ASCII"
 fields = ["source", "key", "displayName", "status", "reason", "command", "productCode"]
 for e in entries:
     assert list(e.keys()) == fields, e
