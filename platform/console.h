@@ -12,6 +12,14 @@ class Console {
   // there is neither; false when the text could not be written.
   virtual bool WriteOut(std::string_view text) = 0;
   virtual bool WriteError(std::string_view text) = 0;
+
+  // The console window was made for this program alone, which was started from Explorer (a double
+  // click, a file dropped on it) and not from a prompt: the window closes when the program ends.
+  virtual bool OwnsWindow() { return false; }
+  // Hides that window.
+  virtual void HideWindow() {}
+  // Waits until a key is pressed in it.
+  virtual void WaitForKey() {}
 };
 
 }  // namespace platform

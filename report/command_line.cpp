@@ -643,11 +643,39 @@ int RunCommandLine(const std::vector<std::string>& arguments, const platform::Pl
 
 int RunConsoleProgram(const std::vector<std::string>& arguments, const platform::Platform& platform,
                       platform::Console& console) {
-  if (!arguments.empty()) return RunCommandLine(arguments, platform, console);
-  const std::string executable = platform.system.ExecutablePath();
-  const std::string window = executable.substr(0, executable.find_last_of('\\') + 1) + "Tidewell.exe";
-  const int result = platform.ui.ShellOpen(window, "", platform::kSwShowNormal);
-  if (result > 32) return kExitSuccess;
-  console.WriteError("Tidewell: " + window + " did not start: " + ShellFailure(result) + "\n");
-  return kExitFailure;
+  // Started from Explorer, the program has a console window of its own, which closes when it ends.
+  const bool ownWindow = console.OwnsWindow();
+  if (arguments.empty()) {
+    // A double click: the window is what the user wants, not a console.
+    if (ownWindow) console.HideWindow();
+    const std::string executable = platform.system.ExecutablePath();
+    const std::string window = executable.substr(0, executable.find_last_of('\\') + 1) + "Tidewell.exe";
+    const int result = platform.ui.ShellOpen(window, "", platform::kSwShowNormal);
+    if (result > 32) return kExitSuccess;
+    console.WriteError("Tidewell: " + window + " did not start: " + ShellFailure(result) + "\n");
+    if (ownWindow) console.WaitForKey();
+    return kExitFailure;
+  }
+  int code = 0;
+  if (ownWindow && arguments.size() == 1 && !IsSwitch(arguments.front())) {
+    // A file dropped on the program: an undo file's backups are listed; any other is said to be no undo file.
+    const std::string& file = arguments.front();
+    if (HoldsRegistryFile(platform.files, file)) {
+      code = RunCommandLine({"/restore", file, "/list"}, platform, console);
+    } else {
+      console.WriteError("Tidewell: " + OneLine(file) +
+                         " is not an undo file. Dropped on Tidewell.com, an undo file (a .reg file of the folder "
+                         "Backup) has its backups listed; Tidewell.exe is the window; tidewell /? at a prompt tells "
+                         "the switches.\n");
+      code = kExitBadSwitch;
+    }
+  } else {
+    code = RunCommandLine(arguments, platform, console);
+  }
+  // Kept open until the user has read it.
+  if (ownWindow) {
+    console.WriteOut("\nPress a key to close this window.\n");
+    console.WaitForKey();
+  }
+  return code;
 }

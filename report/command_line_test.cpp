@@ -628,6 +628,42 @@ TEST(CommandLineTest, TheConsoleProgramWithoutArgumentsStartsTheWindow) {
   EXPECT_EQ(Usage(), m.console.out);
 }
 
+// Started from Explorer, with a console window of its own: a double click opens the window without a
+// console in the way, a dropped undo file has its backups listed, and whatever it says stays until a
+// key is pressed. From a prompt, nothing of that.
+TEST(CommandLineTest, StartedFromExplorerItsConsoleWindowIsHiddenOrKeptUntilAKey) {
+  const std::string undo = "C:\\Tools\\Tidewell\\Backup\\Undo20261201.reg";
+  const struct {
+    bool fromExplorer;
+    Lines arguments;
+    int exitCode;
+    const char* said;  // the start of the error stream, or of the output when there is no error
+    bool hidden;
+    int keyWaits;
+  } cases[] = {
+      {true, {}, kExitSuccess, "", true, 0},
+      {true, {undo}, kExitSuccess, "line\twhen\twhat\tsource\tkey\tname\tstate\twhy\n", false, 1},
+      {true, {"C:\\Docs\\notes.txt"}, kExitBadSwitch, "Tidewell: C:\\Docs\\notes.txt is not an undo file.", false, 1},
+      {true, {"/check"}, kExitSuccess, "no Broken Link entries\n\nPress a key to close this window.\n", false, 1},
+      {false, {undo}, kExitBadSwitch, "Tidewell: no command", false, 0},
+      {false, {"/check"}, kExitSuccess, "no Broken Link entries\n", false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.arguments) + (c.fromExplorer ? " from Explorer" : " from a prompt"));
+    MemoryPlatform p;
+    p.files.AddFile(undo, "REGEDIT4\r\n\r\n");
+    p.files.AddFile("C:\\Docs\\notes.txt", "notes");
+    MemoryConsole console;
+    console.ownsWindow = c.fromExplorer;
+    EXPECT_EQ(c.exitCode, RunConsoleProgram(c.arguments, p.platform(), console));
+    const std::string& said = console.error.empty() ? console.out : console.error;
+    EXPECT_EQ(0u, said.find(c.said)) << said;
+    EXPECT_EQ(c.hidden, console.hidden);
+    EXPECT_EQ(c.keyWaits, console.keyWaits);
+    EXPECT_EQ(c.keyWaits > 0, console.out.find("Press a key to close this window.") != std::string::npos) << console.out;
+  }
+}
+
 TEST(CommandLineTest, ARemovalThatCannotWriteItsUndoFileRemovesNothingAndFails) {
   Machine m(false);
   // A file where the folder Backup should be: the undo file cannot be made.

@@ -202,6 +202,13 @@ class MemoryConsole : public Console {
     error += text;
     return true;
   }
+  // Started from Explorer: a window of its own, hidden or waited on.
+  bool ownsWindow = false;
+  bool hidden = false;
+  int keyWaits = 0;
+  bool OwnsWindow() override { return ownsWindow; }
+  void HideWindow() override { hidden = true; }
+  void WaitForKey() override { ++keyWaits; }
 };
 
 // Everything at once, wired together.

@@ -113,4 +113,28 @@ bool Win32Console::WriteOut(std::string_view text) { return Write(out_, text); }
 
 bool Win32Console::WriteError(std::string_view text) { return Write(error_, text); }
 
+// A console that a prompt gave the program lists the prompt's process too; one that the system made
+// for a program started from Explorer lists that program alone.
+bool Win32Console::OwnsWindow() {
+  if (program_ != Program::kConsole || !out_.console) return false;
+  DWORD processes[2] = {};
+  return GetConsoleProcessList(processes, 2) == 1;
+}
+
+void Win32Console::HideWindow() {
+  if (const HWND window = GetConsoleWindow()) ShowWindow(window, SW_HIDE);
+}
+
+void Win32Console::WaitForKey() {
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  if (!IsConsole(input)) return;
+  FlushConsoleInputBuffer(input);
+  for (;;) {
+    INPUT_RECORD record{};
+    DWORD read = 0;
+    if (!ReadConsoleInputW(input, &record, 1, &read) || read == 0) return;
+    if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) return;
+  }
+}
+
 }  // namespace platform

@@ -28,6 +28,9 @@ class Win32Console : public Console {
 
   bool WriteOut(std::string_view text) override;
   bool WriteError(std::string_view text) override;
+  bool OwnsWindow() override;
+  void HideWindow() override;
+  void WaitForKey() override;
 
  private:
   // Where one stream goes: a console (written as UTF-16 characters), a file, pipe or device (UTF-8
