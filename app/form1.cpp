@@ -137,20 +137,22 @@ void TForm1::BuildDesign() {
   }
 
   // Finder.
-  Place(Label13, &TabSheet1, 16, 6, 489, 13);
+  Place(Label13, &TabSheet1, 16, 3, 489, 13);
   Text(Label13, "Use this Finder to see if a file in the uninstall string exists on your computer.", false);
-  Place(Label14, &TabSheet1, 16, 28, 78, 13);
+  Place(Label14, &TabSheet1, 16, 22, 78, 13);
   Text(Label14, "Uninstall String:", false);
-  Place(Edit1, &TabSheet1, 96, 25, 409, 21, 0);
+  Place(Edit1, &TabSheet1, 96, 19, 409, 21, 0);
   Edit1.ReadOnly = true;
-  Place(Button5, &TabSheet1, 32, 54, 337, 17, 1);
+  Place(Button5, &TabSheet1, 32, 43, 337, 17, 1);
   Button5.SetCaption("Paste Highlighted Text from Uninstall String to the Text Box below");
-  Place(Edit2, &TabSheet1, 16, 76, 305, 21, 2);
-  Place(Button3, &TabSheet1, 320, 77, 65, 21, 3);
+  Place(Edit2, &TabSheet1, 16, 63, 305, 21, 2);
+  Place(Button3, &TabSheet1, 320, 64, 65, 21, 3);
   Button3.SetCaption("&Find");
   Edit2.DefaultButton = &Button3;
-  Place(Panel3, &TabSheet1, 400, 54, 105, 42);
+  Place(Panel3, &TabSheet1, 400, 43, 105, 42);
   Panel3.SetCaption("Result");
+  Place(lookedForLabel, &TabSheet1, 16, 87, 489, 13);
+  Text(lookedForLabel, "", false);
 
   // Change Uninstall String.
   Place(Label15, &TabSheet7, 16, 4, 489, 26);
@@ -266,7 +268,7 @@ std::vector<TControl*> TForm1::Controls() {
   return {&ListView1, &Button4,   &Button1,   &Button2,   &PageControl1, &TabSheet3, &TabSheet5, &TabSheet2,
           &TabSheet1, &TabSheet7, &TabSheet4, &TabSheet6, &TabSheet8,    &Memo1,     &Label4,    &Label1,
           &Label2,    &Label3,    &Label9,    &Image1,    &Image2,       &Image3,    &Label10,   &Label11,
-          &Label12,   &Label13,   &Label14,   &Edit1,     &Button5,      &Edit2,     &Button3,   &Panel3,
+          &Label12,   &Label13,   &Label14,   &Edit1,     &Button5,      &Edit2,     &Button3,   &Panel3,    &lookedForLabel,
           &Label15,   &Label16,   &Edit3,     &Button15,  &Label17,      &ListBox1,  &Button6,
           &Button7,   &Label19,   &ListBox2,  &Button8,   &Label20,      &ListBox3,  &Button9,   &Label5,
           &Panel1,    &Label6,    &Label7,    &Label8,    &Image5,       &Label21,   &Edit4,     &Label23,

@@ -81,6 +81,8 @@ class TForm1 {
   TEdit Edit2{"Edit2"};
   TButton Button3{"Button3"};
   TPanel Panel3{"Panel3"};
+  // The path Find looked for, when the typed text's variables made it another.
+  TLabel lookedForLabel{"lookedForLabel"};
   // Change Uninstall String
   TLabel Label15{"Label15"}, Label16{"Label16"};
   TEdit Edit3{"Edit3"};

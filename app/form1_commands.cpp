@@ -323,7 +323,13 @@ void TForm1::Button3Click() {
     platform_.ui.ShowMessage("Type or paste the path of a file or folder into the box, then press Find.");
     return;
   }
-  if (AddressExists(platform_.files, WinDir, SysDir, Edit2.Text())) {
+  // A command pasted from the entry in the box is looked for as the status check looks for that
+  // entry's files.
+  const Entry* boxEntry = boxEntry_ ? EntryOfId(*boxEntry_) : nullptr;
+  const AddressAnswer answer = FindAddress(platform_.files, platform_.system, WinDir, SysDir, Edit2.Text(),
+                                           boxEntry && boxEntry->SixtyFourBit());
+  lookedForLabel.SetCaption(answer.path == Edit2.Text() ? "" : "Looked for " + answer.path);
+  if (answer.exists) {
     Panel3.SetCaption("Exists");
     Panel3.SetColors(clLime, clBlack);
     platform_.ui.SoundBeep(platform::kMbOk);
@@ -337,6 +343,7 @@ void TForm1::Button3Click() {
 void TForm1::EditChange() {
   Panel3.SetCaption("Result");
   Panel3.SetColors(clBtnFace, clWindowText);
+  lookedForLabel.SetCaption("");
 }
 
 std::string TForm1::SelectedBackupFile() const {
