@@ -107,11 +107,7 @@ void TForm1::BuildDesign() {
   Place(Label3, &TabSheet5, 8, 64, 497, 26);
   Text(Label3, "An entry removed by accident can be restored from the Backups page.");
 
-  // Status: the icons in the order Good Link, Missing Disk, Broken Link.
-  Place(Label9, &TabSheet2, 8, 2, 497, 13);
-  Text(Label9, "To the left of each entry above is one of the icons below.", false);
-  Label9.Font.bold = true;
-  Label9.TextAlignment = TextAlign::kCenter;
+  // Status: the icons in the order Good Link, Missing Disk, Broken Link, as the list shows them.
   const struct {
     TImage* image;
     TLabel* label;
@@ -124,16 +120,19 @@ void TForm1::BuildDesign() {
        "Missing Disk: the uninstall string names a file on a removable, CD, network or RAM drive, which "
        "is not looked at. The right disk may not be inserted."},
       {&Image3, &Label12, kIconBrokenLink,
-       "Broken Link: a file named in the uninstall string was not found. The check can be wrong, so "
-       "use the Finder; Remove Entry removes the entry."},
+       "Broken Link: the uninstaller was not found; or it is there but will fail, since a file its command "
+       "names, its data file or the system installer's cached package is gone; or the system installer no "
+       "longer knows the product. Check with the Finder before Remove Entry."},
   };
-  int top = 19;
+  int top = 3;
   for (const auto& row : rows) {
+    // The Broken Link line names every kind, on three lines.
+    const int height = row.label == &Label12 ? 39 : 26;
     Place(*row.image, &TabSheet2, 12, top, 17, 17);
     row.image->ResourceId = row.resource;
-    Place(*row.label, &TabSheet2, 36, top, 469, 26);
+    Place(*row.label, &TabSheet2, 36, top, 469, height);
     Text(*row.label, row.text);
-    top += 27;
+    top += height + 1;
   }
 
   // Finder.
@@ -267,7 +266,7 @@ void TForm1::AnchorControls() {
 std::vector<TControl*> TForm1::Controls() {
   return {&ListView1, &Button4,   &Button1,   &Button2,   &PageControl1, &TabSheet3, &TabSheet5, &TabSheet2,
           &TabSheet1, &TabSheet7, &TabSheet4, &TabSheet6, &TabSheet8,    &Memo1,     &Label4,    &Label1,
-          &Label2,    &Label3,    &Label9,    &Image1,    &Image2,       &Image3,    &Label10,   &Label11,
+          &Label2,    &Label3,    &Image1,    &Image2,       &Image3,    &Label10,   &Label11,
           &Label12,   &Label13,   &Label14,   &Edit1,     &Button5,      &Edit2,     &Button3,   &Panel3,    &lookedForLabel,
           &Label15,   &Label16,   &Edit3,     &Button15,  &Label17,      &ListBox1,  &Button6,
           &Button7,   &Label19,   &ListBox2,  &Button8,   &Label20,      &ListBox3,  &Button9,   &Label5,

@@ -71,7 +71,6 @@ class TForm1 {
   // Accuracy
   TLabel Label1{"Label1"}, Label2{"Label2"}, Label3{"Label3"};
   // Status
-  TLabel Label9{"Label9"};
   TImage Image1{"Image1"}, Image2{"Image2"}, Image3{"Image3"};
   TLabel Label10{"Label10"}, Label11{"Label11"}, Label12{"Label12"};
   // Finder
