@@ -357,13 +357,23 @@ void TForm1::FillBoxes(const Entry& entry) {
       return;
     }
   } else if (edited) {
-    // Another entry: the edit of the one before is saved or given up first, as the user says.
+    // Another entry: the edit of the one before is saved or given up first, as the user says;
+    // Cancel, the default, keeps the edit and its entry's row.
     const Entry* before = EntryOfId(*boxEntry_);
-    if (before && platform_.ui.AskMessageBox(
-                      "The uninstall command of " + ShownName(*before) + " was changed but not saved.\n\n" +
-                          Edit3.Text() + "\n\nSave it before going on?",
-                      "Save Changes?", platform::kMbYesNo | platform::kMbIconWarning) == platform::kIdYes)
-      SaveCommand(*before, Edit3.Text());
+    const int answer =
+        before ? platform_.ui.AskWithButtons("The uninstall command of " + ShownName(*before) + " (" +
+                                                 SourceName(*before) + ") was changed but not saved.\n\n" +
+                                                 Edit3.Text() + "\n\nSave it before going on?",
+                                             "Save Changes?",
+                                             {{platform::kIdYes, "Save"}, {platform::kIdNo, "Discard"},
+                                              {platform::kIdCancel, "Cancel"}},
+                                             platform::kIdCancel)
+               : platform::kIdNo;
+    if (answer == platform::kIdCancel) {
+      ReselectEditedEntry(*before);
+      return;
+    }
+    if (answer == platform::kIdYes) SaveCommand(*before, Edit3.Text());
   }
   // The Finder's answer was about the entry before.
   if (boxEntry_ != IdOf(entry)) EditChange();
@@ -371,6 +381,17 @@ void TForm1::FillBoxes(const Entry& entry) {
   boxCommand_ = entry.uninstallString;
   Edit1.SetText(entry.uninstallString);
   Edit3.SetText(entry.uninstallString);
+}
+
+void TForm1::ReselectEditedEntry(const Entry& entry) {
+  for (std::size_t i = 0; i < Entries.size() && i < rowOfEntry_.size(); ++i) {
+    if (IdOf(Entries[i]) != IdOf(entry) || rowOfEntry_[i] < 0) continue;
+    ListView1.SelectRows({rowOfEntry_[i]});
+    ListView1.MakeVisible();
+    break;
+  }
+  Edit1.SetText(entry.uninstallString);
+  ShowWhy();
 }
 
 const Entry* TForm1::EntryOfId(const EntryId& id) const {

@@ -278,6 +278,8 @@ class TForm1 {
   // Shows the entry's command in the Finder's and Change Uninstall String's boxes; an edit of another
   // entry's command not yet saved is saved or given up first, after a question.
   void FillBoxes(const Entry& entry);
+  // The entry whose command the box holds, edited, is selected again, its row alone.
+  void ReselectEditedEntry(const Entry& entry);
   const Entry* EntryOfId(const EntryId& id) const;
   // Stores the command as the entry's (backed up first) and shows it in the entry's row, with its
   // status checked again; says so on the status line.

@@ -146,7 +146,8 @@ void TForm1::Button15Click() {
     const StatusResult check = ScanChecker(platform_.files, platform_.system).CheckCommand(command, entry.SixtyFourBit());
     if (check.status == kBrokenLink &&
         platform_.ui.AskMessageBox("The file that the new command names was not found:\n" + check.reason +
-                                       "\n\nSave the command of " + ShownName(entry) + " anyway?",
+                                       "\n\nSave the command of " + ShownName(entry) + " in the " + SourceName(entry) +
+                                       " list anyway?",
                                    "Save Changes?",
                                    platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2) != platform::kIdYes)
       return;
@@ -300,7 +301,8 @@ void TForm1::Button1Click() {
   // One program at a time: the button is enabled for one selected entry only.
   if (selected.size() != 1) return;
   const Entry& entry = selected.front();
-  if (platform_.ui.AskMessageBox(Naming(kUninstallQuestion, EntryNamed(entry)), kUninstallCaption,
+  if (platform_.ui.AskMessageBox(Naming(kUninstallQuestion, EntryNamed(entry)) + "\n\nIt runs:\n" + entry.uninstallString,
+                                 kUninstallCaption,
                                  platform::kMbYesNo | platform::kMbIconError | platform::kMbDefButton2) != platform::kIdYes)
     return;
   std::string failure;
