@@ -365,7 +365,7 @@ void TForm1::FillBoxes(const Entry& entry) {
                                                  SourceName(*before) + ") was changed but not saved.\n\n" +
                                                  Edit3.Text() + "\n\nSave it before going on?",
                                              "Save Changes?",
-                                             {{platform::kIdYes, "Save"}, {platform::kIdNo, "Discard"},
+                                             {{platform::kIdYes, "&Save"}, {platform::kIdNo, "&Discard"},
                                               {platform::kIdCancel, "Cancel"}},
                                              platform::kIdCancel)
                : platform::kIdNo;

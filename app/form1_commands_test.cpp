@@ -481,7 +481,7 @@ TEST_F(WindowCommandsTest, ARowChangeWithAnEditNotSavedAsksFirst) {
     EXPECT_EQ("The uninstall command of 'Alpha Tool' (32-bit) was changed but not saved.\n\nC:\\Alpha\\unins001.exe\n\n"
               "Save it before going on?",
               p.ui.Texts("ask")[0]);
-    EXPECT_EQ((std::vector<std::vector<std::string>>{{"Save", "Discard", "*Cancel"}}), p.ui.buttonCaptions);
+    EXPECT_EQ((std::vector<std::vector<std::string>>{{"&Save", "&Discard", "*Cancel"}}), p.ui.buttonCaptions);
     EXPECT_EQ(c.box, form.Edit3.Text());
     EXPECT_EQ(std::vector<int>{c.row}, form.ListView1.SelectedRows());
     EXPECT_EQ(c.alphaCommand, s.Command("Alpha"));

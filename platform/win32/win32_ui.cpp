@@ -71,8 +71,9 @@ int Win32Ui::AskWithButtons(const std::string& text, const std::string& caption,
   std::string legend;
   UINT style = MB_YESNOCANCEL | MB_ICONWARNING;
   for (size_t i = 0; i < count; ++i) {
-    if (buttons[i].caption != kStockNames[i])
-      legend += std::string(legend.empty() ? "" : ", ") + kStockNames[i] + ": " + buttons[i].caption;
+    std::string shown = buttons[i].caption;
+    std::erase(shown, '&');  // the access key's mark
+    if (shown != kStockNames[i]) legend += std::string(legend.empty() ? "" : ", ") + kStockNames[i] + ": " + shown;
     if (buttons[i].id == defaultId) style |= kDefaults[i];
   }
   const int pressed = AskMessageBox(legend.empty() ? text : text + "\n\n" + legend + ".", caption, style);

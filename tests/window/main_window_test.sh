@@ -328,7 +328,8 @@ p show-row "$(row_of 'Pebble Calculator')" >/dev/null
 click_row "$(row_of 'Pebble Calculator')"
 [ -n "$(window_named 'Save Changes\?')" ] || fail "no question before an edit not saved is lost"
 shoot change-unsaved
-key y
+# Enter would keep the edit (Cancel is the default); S is Save.
+key s
 expect_soon "saved when the user says so, before the row changed" "$harbor" stored_command 'Harbor Notes'
 
 echo "== one entry of each list removed"
