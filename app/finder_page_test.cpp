@@ -23,19 +23,26 @@ class FinderPageWindowTest : public ::testing::Test {
   TForm1 form{mp.platform()};
 };
 
-// The panel's caption and colours, and the beep, say what Find found; an empty box gets a message,
-// not an answer.
+// The panel's caption and colours, and the beep, say what Find found, and the line under the box
+// the path it looked for when variables made it another; an empty box gets a message, not an answer.
 TEST_F(FinderPageWindowTest, FindShowsItsAnswerInThePanelAndBeeps) {
   mp.files.AddFile("C:\\WINDOWS\\notepad.exe");
+  mp.files.SetEnvironment("ProgramFiles", "C:\\Program Files");
+  mp.files.AddFile("C:\\Program Files\\Anchor Tools\\unins000.exe");
   const struct {
     std::string text, caption;
     TColor background, font;
     std::vector<std::string> beeps, messages;
+    std::string lookedFor;
   } cases[] = {
-      {"notepad", "Exists", clLime, clBlack, {"0"}, {}},
-      {"gone.exe", "NonExistent", clRed, clWhite, {"16"}, {}},
+      {"notepad", "Exists", clLime, clBlack, {"0"}, {}, ""},
+      {"gone.exe", "NonExistent", clRed, clWhite, {"16"}, {}, ""},
+      {"%ProgramFiles%\\Anchor Tools\\unins000.exe", "Exists", clLime, clBlack, {"0"}, {},
+       "Looked for C:\\Program Files\\Anchor Tools\\unins000.exe"},
+      {"%ProgramFiles%\\Anchor Tools\\gone.exe", "NonExistent", clRed, clWhite, {"16"}, {},
+       "Looked for C:\\Program Files\\Anchor Tools\\gone.exe"},
       {" \"\" ", "Result", clBtnFace, clWindowText, {},
-       {"Type or paste the path of a file or folder into the box, then press Find."}},
+       {"Type or paste the path of a file or folder into the box, then press Find."}, ""},
   };
   for (const auto& c : cases) {
     mp.ui.shown.clear();
@@ -46,6 +53,7 @@ TEST_F(FinderPageWindowTest, FindShowsItsAnswerInThePanelAndBeeps) {
     EXPECT_EQ(c.font, form.Panel3.FontColor()) << c.text;
     EXPECT_EQ(c.beeps, mp.ui.Texts("beep")) << c.text;
     EXPECT_EQ(c.messages, mp.ui.Texts("message")) << c.text;
+    EXPECT_EQ(c.lookedFor, form.lookedForLabel.Caption()) << c.text;
   }
 }
 

@@ -107,11 +107,7 @@ void TForm1::BuildDesign() {
   Place(Label3, &TabSheet5, 8, 64, 497, 26);
   Text(Label3, "An entry removed by accident can be restored from the Backups page.");
 
-  // Status: the icons in the order Good Link, Missing Disk, Broken Link.
-  Place(Label9, &TabSheet2, 8, 2, 497, 13);
-  Text(Label9, "To the left of each entry above is one of the icons below.", false);
-  Label9.Font.bold = true;
-  Label9.TextAlignment = TextAlign::kCenter;
+  // Status: the icons in the order Good Link, Missing Disk, Broken Link, as the list shows them.
   const struct {
     TImage* image;
     TLabel* label;
@@ -124,33 +120,38 @@ void TForm1::BuildDesign() {
        "Missing Disk: the uninstall string names a file on a removable, CD, network or RAM drive, which "
        "is not looked at. The right disk may not be inserted."},
       {&Image3, &Label12, kIconBrokenLink,
-       "Broken Link: a file named in the uninstall string was not found. The check can be wrong, so "
-       "use the Finder; Remove Entry removes the entry."},
+       "Broken Link: the uninstaller was not found; or it is there but will fail, since a file its command "
+       "names, its data file or the system installer's cached package is gone; or the system installer no "
+       "longer knows the product. Check with the Finder before Remove Entry."},
   };
-  int top = 19;
+  int top = 3;
   for (const auto& row : rows) {
+    // The Broken Link line names every kind, on three lines.
+    const int height = row.label == &Label12 ? 39 : 26;
     Place(*row.image, &TabSheet2, 12, top, 17, 17);
     row.image->ResourceId = row.resource;
-    Place(*row.label, &TabSheet2, 36, top, 469, 26);
+    Place(*row.label, &TabSheet2, 36, top, 469, height);
     Text(*row.label, row.text);
-    top += 27;
+    top += height + 1;
   }
 
   // Finder.
-  Place(Label13, &TabSheet1, 16, 6, 489, 13);
+  Place(Label13, &TabSheet1, 16, 3, 489, 13);
   Text(Label13, "Use this Finder to see if a file in the uninstall string exists on your computer.", false);
-  Place(Label14, &TabSheet1, 16, 28, 78, 13);
+  Place(Label14, &TabSheet1, 16, 22, 78, 13);
   Text(Label14, "Uninstall String:", false);
-  Place(Edit1, &TabSheet1, 96, 25, 409, 21, 0);
+  Place(Edit1, &TabSheet1, 96, 19, 409, 21, 0);
   Edit1.ReadOnly = true;
-  Place(Button5, &TabSheet1, 32, 54, 337, 17, 1);
+  Place(Button5, &TabSheet1, 32, 43, 337, 17, 1);
   Button5.SetCaption("Paste Highlighted Text from Uninstall String to the Text Box below");
-  Place(Edit2, &TabSheet1, 16, 76, 305, 21, 2);
-  Place(Button3, &TabSheet1, 320, 77, 65, 21, 3);
+  Place(Edit2, &TabSheet1, 16, 63, 305, 21, 2);
+  Place(Button3, &TabSheet1, 320, 64, 65, 21, 3);
   Button3.SetCaption("&Find");
   Edit2.DefaultButton = &Button3;
-  Place(Panel3, &TabSheet1, 400, 54, 105, 42);
+  Place(Panel3, &TabSheet1, 400, 43, 105, 42);
   Panel3.SetCaption("Result");
+  Place(lookedForLabel, &TabSheet1, 16, 87, 489, 13);
+  Text(lookedForLabel, "", false);
 
   // Change Uninstall String.
   Place(Label15, &TabSheet7, 16, 4, 489, 26);
@@ -265,8 +266,8 @@ void TForm1::AnchorControls() {
 std::vector<TControl*> TForm1::Controls() {
   return {&ListView1, &Button4,   &Button1,   &Button2,   &PageControl1, &TabSheet3, &TabSheet5, &TabSheet2,
           &TabSheet1, &TabSheet7, &TabSheet4, &TabSheet6, &TabSheet8,    &Memo1,     &Label4,    &Label1,
-          &Label2,    &Label3,    &Label9,    &Image1,    &Image2,       &Image3,    &Label10,   &Label11,
-          &Label12,   &Label13,   &Label14,   &Edit1,     &Button5,      &Edit2,     &Button3,   &Panel3,
+          &Label2,    &Label3,    &Image1,    &Image2,       &Image3,    &Label10,   &Label11,
+          &Label12,   &Label13,   &Label14,   &Edit1,     &Button5,      &Edit2,     &Button3,   &Panel3,    &lookedForLabel,
           &Label15,   &Label16,   &Edit3,     &Button15,  &Label17,      &ListBox1,  &Button6,
           &Button7,   &Label19,   &ListBox2,  &Button8,   &Label20,      &ListBox3,  &Button9,   &Label5,
           &Panel1,    &Label6,    &Label7,    &Label8,    &Image5,       &Label21,   &Edit4,     &Label23,
@@ -356,13 +357,23 @@ void TForm1::FillBoxes(const Entry& entry) {
       return;
     }
   } else if (edited) {
-    // Another entry: the edit of the one before is saved or given up first, as the user says.
+    // Another entry: the edit of the one before is saved or given up first, as the user says;
+    // Cancel, the default, keeps the edit and its entry's row.
     const Entry* before = EntryOfId(*boxEntry_);
-    if (before && platform_.ui.AskMessageBox(
-                      "The uninstall command of " + ShownName(*before) + " was changed but not saved.\n\n" +
-                          Edit3.Text() + "\n\nSave it before going on?",
-                      "Save Changes?", platform::kMbYesNo | platform::kMbIconWarning) == platform::kIdYes)
-      SaveCommand(*before, Edit3.Text());
+    const int answer =
+        before ? platform_.ui.AskWithButtons("The uninstall command of " + ShownName(*before) + " (" +
+                                                 SourceName(*before) + ") was changed but not saved.\n\n" +
+                                                 Edit3.Text() + "\n\nSave it before going on?",
+                                             "Save Changes?",
+                                             {{platform::kIdYes, "&Save"}, {platform::kIdNo, "&Discard"},
+                                              {platform::kIdCancel, "Cancel"}},
+                                             platform::kIdCancel)
+               : platform::kIdNo;
+    if (answer == platform::kIdCancel) {
+      ReselectEditedEntry(*before);
+      return;
+    }
+    if (answer == platform::kIdYes) SaveCommand(*before, Edit3.Text());
   }
   // The Finder's answer was about the entry before.
   if (boxEntry_ != IdOf(entry)) EditChange();
@@ -370,6 +381,17 @@ void TForm1::FillBoxes(const Entry& entry) {
   boxCommand_ = entry.uninstallString;
   Edit1.SetText(entry.uninstallString);
   Edit3.SetText(entry.uninstallString);
+}
+
+void TForm1::ReselectEditedEntry(const Entry& entry) {
+  for (std::size_t i = 0; i < Entries.size() && i < rowOfEntry_.size(); ++i) {
+    if (IdOf(Entries[i]) != IdOf(entry) || rowOfEntry_[i] < 0) continue;
+    ListView1.SelectRows({rowOfEntry_[i]});
+    ListView1.MakeVisible();
+    break;
+  }
+  Edit1.SetText(entry.uninstallString);
+  ShowWhy();
 }
 
 const Entry* TForm1::EntryOfId(const EntryId& id) const {

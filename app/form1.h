@@ -71,7 +71,6 @@ class TForm1 {
   // Accuracy
   TLabel Label1{"Label1"}, Label2{"Label2"}, Label3{"Label3"};
   // Status
-  TLabel Label9{"Label9"};
   TImage Image1{"Image1"}, Image2{"Image2"}, Image3{"Image3"};
   TLabel Label10{"Label10"}, Label11{"Label11"}, Label12{"Label12"};
   // Finder
@@ -81,6 +80,8 @@ class TForm1 {
   TEdit Edit2{"Edit2"};
   TButton Button3{"Button3"};
   TPanel Panel3{"Panel3"};
+  // The path Find looked for, when the typed text's variables made it another.
+  TLabel lookedForLabel{"lookedForLabel"};
   // Change Uninstall String
   TLabel Label15{"Label15"}, Label16{"Label16"};
   TEdit Edit3{"Edit3"};
@@ -277,6 +278,8 @@ class TForm1 {
   // Shows the entry's command in the Finder's and Change Uninstall String's boxes; an edit of another
   // entry's command not yet saved is saved or given up first, after a question.
   void FillBoxes(const Entry& entry);
+  // The entry whose command the box holds, edited, is selected again, its row alone.
+  void ReselectEditedEntry(const Entry& entry);
   const Entry* EntryOfId(const EntryId& id) const;
   // Stores the command as the entry's (backed up first) and shows it in the entry's row, with its
   // status checked again; says so on the status line.

@@ -148,7 +148,8 @@ void TForm1::Button15Click() {
     const StatusResult check = ScanChecker(platform_.files, platform_.system).CheckCommand(checked, entry.SixtyFourBit());
     if (check.status == kBrokenLink &&
         platform_.ui.AskMessageBox("The file that the new command names was not found:\n" + check.reason +
-                                       "\n\nSave the command of " + ShownName(entry) + " anyway?",
+                                       "\n\nSave the command of " + ShownName(entry) + " in the " + SourceName(entry) +
+                                       " list anyway?",
                                    "Save Changes?",
                                    platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2) != platform::kIdYes)
       return;
@@ -311,7 +312,8 @@ void TForm1::Button1Click() {
   // One program at a time: the button is enabled for one selected entry only.
   if (selected.size() != 1) return;
   const Entry& entry = selected.front();
-  if (platform_.ui.AskMessageBox(Naming(kUninstallQuestion, EntryNamed(entry)), kUninstallCaption,
+  if (platform_.ui.AskMessageBox(Naming(kUninstallQuestion, EntryNamed(entry)) + "\n\nIt runs:\n" + entry.uninstallString,
+                                 kUninstallCaption,
                                  platform::kMbYesNo | platform::kMbIconError | platform::kMbDefButton2) != platform::kIdYes)
     return;
   std::string failure;
@@ -334,7 +336,13 @@ void TForm1::Button3Click() {
     platform_.ui.ShowMessage("Type or paste the path of a file or folder into the box, then press Find.");
     return;
   }
-  if (AddressExists(platform_.files, WinDir, SysDir, Edit2.Text())) {
+  // A command pasted from the entry in the box is looked for as the status check looks for that
+  // entry's files.
+  const Entry* boxEntry = boxEntry_ ? EntryOfId(*boxEntry_) : nullptr;
+  const AddressAnswer answer = FindAddress(platform_.files, platform_.system, WinDir, SysDir, Edit2.Text(),
+                                           boxEntry && boxEntry->SixtyFourBit());
+  lookedForLabel.SetCaption(answer.path == Edit2.Text() ? "" : "Looked for " + answer.path);
+  if (answer.exists) {
     Panel3.SetCaption("Exists");
     Panel3.SetColors(clLime, clBlack);
     platform_.ui.SoundBeep(platform::kMbOk);
@@ -348,6 +356,7 @@ void TForm1::Button3Click() {
 void TForm1::EditChange() {
   Panel3.SetCaption("Result");
   Panel3.SetColors(clBtnFace, clWindowText);
+  lookedForLabel.SetCaption("");
 }
 
 std::string TForm1::SelectedBackupFile() const {

@@ -1,6 +1,7 @@
 // The window's commands: what each acts on, the question that names it, and the rescan after it.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -362,7 +363,8 @@ TEST_F(UninstallProgramTest, UninstallActsOnExactlyOneSelectedEntryAndNamesIt) {
   form.Button1.Click();
   ASSERT_EQ(1u, mp.processes.started.size());
   EXPECT_EQ("C:\\Other\\u.exe", mp.processes.started[0].commandLine);
-  EXPECT_EQ(std::vector<std::string>{"Are you sure you want to uninstall this program?\n\nOther (32-bit)"},
+  EXPECT_EQ(std::vector<std::string>{"Are you sure you want to uninstall this program?\n\nOther (32-bit)\n\n"
+                                     "It runs:\nC:\\Other\\u.exe"},
             mp.ui.Texts("ask"));
 }
 
@@ -434,7 +436,8 @@ TEST_F(WindowCommandsTest, SaveChangesWritesOnlyToTheEntryWhoseCommandTheBoxShow
   form.Button15.Click();
   ASSERT_EQ(1u, p.ui.Texts("ask").size());
   EXPECT_EQ("The file that the new command names was not found:\nNot found: C:\\Beta\\new.exe (looked for "
-            "C:\\Beta\\new.exe, C:\\Beta\\new.exe.*, C:\\Beta and 1 more)\n\nSave the command of 'Beta' anyway?",
+            "C:\\Beta\\new.exe, C:\\Beta\\new.exe.*, C:\\Beta and 1 more)\n\nSave the command of 'Beta' in the "
+            "32-bit list anyway?",
             p.ui.Texts("ask")[0]);
   EXPECT_EQ(kMbYesNo | kMbIconWarning | kMbDefButton2, p.ui.shown[0].style) << "Cancel is the default";
   EXPECT_EQ(beta, s.Command("Beta")) << "not saved";
@@ -446,27 +449,45 @@ TEST_F(WindowCommandsTest, SaveChangesWritesOnlyToTheEntryWhoseCommandTheBoxShow
   EXPECT_EQ("Saved the uninstall command of 'Beta'.", form.Label21.Caption());
 }
 
-// Choosing another entry with an edit not saved asks first: No gives the edit up, Yes saves it to
-// the entry it was made for, whose row shows it at once.
+// Choosing another entry with an edit not saved asks first, naming the entry and its list: Discard
+// gives the edit up, Save saves it to the entry it was made for, whose row shows it at once; Cancel,
+// the default that Enter presses, keeps the edit and selects its entry's row again.
 TEST_F(WindowCommandsTest, ARowChangeWithAnEditNotSavedAsksFirst) {
   const std::string alpha = s.Command("Alpha"), beta = s.Command("Beta");
-  p.files.AddFile("C:\\Alpha\\unins001.exe");
-  for (const int answer : {kIdNo, kIdYes}) {
-    SCOPED_TRACE(answer == kIdYes ? "Yes" : "No");
+  const std::string edit = "C:\\Alpha\\unins001.exe";
+  p.files.AddFile(edit);
+  const struct {
+    const char* what;
+    std::deque<int> answers;  // none: Enter
+    std::string box, alphaCommand;
+    int row;
+  } cases[] = {
+      {"Discard", {kIdNo}, beta, alpha, s.Row("Beta")},
+      {"Enter", {}, edit, alpha, s.Row("Alpha")},
+      {"Cancel", {kIdCancel}, edit, alpha, s.Row("Alpha")},
+      {"Save", {kIdYes}, beta, edit, s.Row("Beta")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
     s.Select({s.Row("Alpha")});
-    form.Edit3.TextFromUser("C:\\Alpha\\unins001.exe");
+    form.Edit3.TextFromUser(edit);
     form.Edit4.TextFromUser("zzz");
     form.Edit4.TextFromUser("");
     p.ui.shown.clear();
-    p.ui.answers = {answer};
+    p.ui.buttonCaptions.clear();
+    p.ui.answers = c.answers;
     s.Select({s.Row("Beta")});
     ASSERT_EQ(1u, p.ui.Texts("ask").size());
-    EXPECT_EQ("The uninstall command of 'Alpha Tool' was changed but not saved.\n\nC:\\Alpha\\unins001.exe\n\nSave it "
-              "before going on?",
+    EXPECT_EQ("The uninstall command of 'Alpha Tool' (32-bit) was changed but not saved.\n\nC:\\Alpha\\unins001.exe\n\n"
+              "Save it before going on?",
               p.ui.Texts("ask")[0]);
-    EXPECT_EQ(beta, form.Edit3.Text()) << "the box follows the selection";
-    EXPECT_EQ(answer == kIdYes ? "C:\\Alpha\\unins001.exe" : alpha, s.Command("Alpha"));
+    EXPECT_EQ((std::vector<std::vector<std::string>>{{"&Save", "&Discard", "*Cancel"}}), p.ui.buttonCaptions);
+    EXPECT_EQ(c.box, form.Edit3.Text());
+    EXPECT_EQ(std::vector<int>{c.row}, form.ListView1.SelectedRows());
+    EXPECT_EQ(c.alphaCommand, s.Command("Alpha"));
     EXPECT_EQ(s.Command("Alpha"), form.ListView1.Item(s.Row("Alpha")).SubItems.at(1));
+    // What stays in the box is given up for the next case.
+    form.Edit3.TextFromUser(form.Edit1.Text());
   }
   // A header click or a rescan keeps an edit of the same entry, without a question.
   s.Select({s.Row("Beta")});

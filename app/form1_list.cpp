@@ -44,7 +44,9 @@ void TForm1::RemoveSelectedEntries() {
   for (const Entry& entry : chosen) {
     const bool good = entry.status == kGoodLink;
     withUninstaller += good ? 1 : 0;
-    names.push_back(entry.displayName + "  (" + entry.keyName + ")" + (good ? "  - its uninstaller exists" : ""));
+    // Each key with its list, as /remove names it.
+    names.push_back(entry.displayName + "  (" + SourceName(entry) + "\\" + entry.keyName + ")" +
+                    (good ? "  - its uninstaller exists" : ""));
   }
   std::string question = "Are you sure you want to remove these " + std::to_string(chosen.size()) + " entries?";
   if (withUninstaller > 0)

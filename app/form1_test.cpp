@@ -196,6 +196,37 @@ TEST(Form1Test, AnErrorEscapingAClickIsShownAndNothingIsRemoved) {
   EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.Edit1.Text());
 }
 
+// The Status page's Broken Link line names every way the check finds an entry broken.
+TEST(Form1Test, TheStatusPageNamesEveryKindOfBrokenLink) {
+  const std::string code = "{6A1C2C39-1F4E-4E57-9E10-0B6B3B6D2C11}";
+  const std::string msiExec = "C:\\WINDOWS\\system32\\MsiExec.exe";
+  const struct {
+    std::string command, words;
+    std::vector<std::string> files;
+    int productState = 0;  // the installer's answer about the product; 0: it does not know it
+    std::string package = {};
+  } cases[] = {
+      {"C:\\Gone\\uninst.exe /S", "the uninstaller was not found", {}},
+      {"C:\\WINDOWS\\UNWISE.EXE C:\\Gone\\INSTALL.LOG", "a file its command names", {"C:\\WINDOWS\\UNWISE.EXE"}},
+      {"\"C:\\Apps\\unins000.exe\" /SILENT", "its data file", {"C:\\Apps\\unins000.exe"}},
+      {"MsiExec.exe /X" + code, "cached package", {msiExec}, kInstallStateDefault, "C:\\WINDOWS\\Installer\\1a.msi"},
+      {"MsiExec.exe /X" + code, "no longer knows the product", {msiExec}},
+  };
+  Window w;
+  for (const auto& c : cases) {
+    MemoryPlatform p;
+    for (const std::string& file : c.files) p.files.AddFile(file);
+    if (c.productState != 0) p.system.productStates[code] = c.productState;
+    if (!c.package.empty()) p.system.localPackages[code] = c.package;
+    Entry entry;
+    entry.keyName = "T";
+    entry.uninstallString = c.command;
+    ScanChecker checker(p.files, p.system);
+    EXPECT_EQ(kBrokenLink, checker.Check(entry).status) << c.command;
+    EXPECT_NE(std::string::npos, w.form.Label12.Caption().find(c.words)) << c.words;
+  }
+}
+
 TEST(Form1Test, DesignHoldsEveryControlOnceParentsFirst) {
   Window w;
   const std::vector<TControl*> controls = w.form.Controls();

@@ -167,8 +167,9 @@ TEST(ListTest, SeveralEntriesGoAfterOneQuestionEachBackedUpAndTheFirstFailureSto
   w.form.Button2Click();
   ASSERT_EQ(1u, w.p.ui.listLines.size()) << "one question for all of them";
   // The one whose uninstaller is there is marked, and the question says what its removal leaves.
-  EXPECT_EQ((std::vector<std::string>{"anchor tools  (anchor)  - its uninstaller exists", "Kelp Player  (kelp)",
-                                      "Zebra Notes  (zebra)", "Ελληνικά Εργαλεία  (greek)", "Ромашка Офис  (romashka)"}),
+  EXPECT_EQ((std::vector<std::string>{"anchor tools  (32-bit\\anchor)  - its uninstaller exists",
+                                      "Kelp Player  (32-bit\\kelp)", "Zebra Notes  (32-bit\\zebra)",
+                                      "Ελληνικά Εργαλεία  (32-bit\\greek)", "Ромашка Офис  (32-bit\\romashka)"}),
             w.p.ui.listLines[0]);
   EXPECT_NE(std::string::npos, w.p.ui.Texts("ask").at(0).find("1 of them has an uninstaller that exists"));
   for (const char* gone : {"anchor", "kelp", "zebra", "greek"})

@@ -1,6 +1,8 @@
 #include "inventory/finder_page.h"
 
 #include "inventory/file_tests.h"
+#include "inventory/finder.h"
+#include "platform/redirection.h"
 
 bool AddressExists(platform::FileSystem& files, const std::string& winDir, const std::string& sysDir,
                    const std::string& text) {
@@ -11,4 +13,20 @@ bool AddressExists(platform::FileSystem& files, const std::string& winDir, const
   if (winFileExists(text)) return true;
   if (FolderTest(files, text)) return true;
   return winFileExists(text + ".exe");
+}
+
+AddressAnswer FindAddress(platform::FileSystem& files, platform::System& system, const std::string& winDir,
+                          const std::string& sysDir, const std::string& text, bool sixtyFourBit) {
+  FinderOptions options;
+  options.sixtyFourBit = sixtyFourBit;
+  Finder finder(files, system, options);
+  AddressAnswer answer{finder.Expanded(text)};
+  if (!sixtyFourBit) {
+    answer.exists = AddressExists(files, winDir, sysDir, answer.path);
+    return answer;
+  }
+  // The status check looks for a 64-bit program's files in the 64-bit System folder.
+  platform::RedirectionOff off(system);
+  answer.exists = AddressExists(files, winDir, sysDir, answer.path);
+  return answer;
 }

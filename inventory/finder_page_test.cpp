@@ -53,4 +53,36 @@ TEST(FinderPageTest, TestsTheTypedTextAsAFileFolderOrProgram) {
   EXPECT_EQ(Find(""), exists);
 }
 
+// A typed command's variables expand as the status check expands them: a 64-bit program's
+// %ProgramFiles% is the 64-bit folder, and its System folder the 64-bit one.
+TEST(FinderPageTest, ExpandsVariablesAsTheStatusCheckDoes) {
+  MemoryPlatform mp;
+  mp.SetWow64();
+  mp.files.SetEnvironment("ProgramFiles", "C:\\Programs32");
+  mp.files.SetEnvironment("ProgramW6432", "C:\\Program Files");
+  mp.files.AddFile("C:\\Program Files\\Anchor Tools\\unins000.exe");
+  mp.files.AddFile("C:\\Programs32\\Kelp\\uninstall.exe");
+  mp.files.AddFile("C:\\WINDOWS\\system32\\remove64.exe");
+  const struct {
+    std::string text;
+    bool sixtyFourBit;
+    std::string path;
+    bool exists;
+  } cases[] = {
+      {"%ProgramFiles%\\Anchor Tools\\unins000.exe", true, "C:\\Program Files\\Anchor Tools\\unins000.exe", true},
+      {"%programfiles%\\Anchor Tools\\unins000", true, "C:\\Program Files\\Anchor Tools\\unins000", true},
+      {"%ProgramFiles%\\Anchor Tools\\unins000.exe", false, "C:\\Programs32\\Anchor Tools\\unins000.exe", false},
+      {"%ProgramFiles%\\Kelp\\uninstall.exe", false, "C:\\Programs32\\Kelp\\uninstall.exe", true},
+      {"%NoSuchVariable%\\x.exe", false, "%NoSuchVariable%\\x.exe", false},
+      {"remove64.exe", true, "remove64.exe", true},
+      {"remove64.exe", false, "remove64.exe", false},
+  };
+  for (const auto& c : cases) {
+    const AddressAnswer answer =
+        FindAddress(mp.files, mp.system, "C:\\WINDOWS\\", "C:\\WINDOWS\\system32\\", c.text, c.sixtyFourBit);
+    EXPECT_EQ(c.path, answer.path) << c.text;
+    EXPECT_EQ(c.exists, answer.exists) << c.text << " " << c.sixtyFourBit;
+  }
+}
+
 }  // namespace

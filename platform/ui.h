@@ -17,6 +17,17 @@ class Ui {
   // a command is about); answers kIdYes or kIdNo. Yes is the default button.
   virtual int AskWithList(const std::string& text, const std::string& caption,
                           const std::vector<std::string>& lines) = 0;
+  // A button of a question, in the words of what it does: the answer it gives, and its caption.
+  struct Button {
+    int id;
+    std::string caption;
+  };
+  // A question with the buttons given (Save, Discard, Cancel), `defaultId` the one Enter presses;
+  // answers the id of the button pressed, kIdCancel when the question is closed. Where the system
+  // has no task dialog, the message box's Yes, No and Cancel stand for the first three buttons, in
+  // their order, with a line under the text that says which is which.
+  virtual int AskWithButtons(const std::string& text, const std::string& caption, const std::vector<Button>& buttons,
+                             int defaultId) = 0;
   // Where a pop-up menu opens: at the mouse, or (asked for from the keyboard) at the selected row of
   // the focused list, or under the focused control when it has none.
   enum class MenuPlace { kAtMouse, kAtSelection };

@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
-# Builds Tidewell.exe when needed and starts it under Wine.
+# Builds Tidewell.exe and Tidewell.com when needed and starts the window under Wine, or with
+# switches the console program, which prints to this terminal and ends with its exit code.
 #   With no WINEPREFIX: a demo prefix, created and seeded the first time, with the program
 #   installed in it under C:\Program Files (x86)\Tidewell or C:\Program Files\Tidewell: a 64-bit Windows (WoW64) in demo-prefix/, as
 #   most users have, or with WINEARCH=win32 a 32-bit one in demo-prefix-win32/.
 #   With WINEPREFIX: that prefix, and the program from the build folder.
 #   With no DISPLAY: on a virtual display; waits for the first scan, saves a screenshot, prints
 #   where it is and how many entries the list shows, closes the program and ends.
-# Usage: scripts/run.sh
+# Usage: scripts/run.sh             the window
+#        scripts/run.sh SWITCHES...  Tidewell.com SWITCHES... (/list, /check, /?...) in the same prefix;
+#                                    its output alone goes to the standard output
 set -euo pipefail
+here=$PWD
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-scripts/install-deps.sh
+scripts/install-deps.sh >&2
 
 build="$top/build/win32"
-echo "== building Tidewell.exe"
+echo "== building Tidewell.exe and Tidewell.com" >&2
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" >/dev/null
 fi
-if ! built=$(cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target Tidewell window_probe fake_uninstaller 2>&1); then
+if ! built=$(cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target Tidewell TidewellConsole window_probe fake_uninstaller 2>&1); then
   echo "$built" >&2
   exit 1
 fi
@@ -38,24 +42,30 @@ if [ -z "${WINEPREFIX:-}" ]; then
   program="$WINEPREFIX/drive_c/Program Files/Tidewell"
   [ "$arch" = win64 ] && program="$WINEPREFIX/drive_c/Program Files (x86)/Tidewell"
   if [ ! -f "$WINEPREFIX/.tidewell-seeded" ]; then
-    echo "== making the demo prefix $WINEPREFIX (once)"
+    echo "== making the demo prefix $WINEPREFIX (once)" >&2
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     WINEARCH=$arch timeout 300 wine wineboot -i >/dev/null 2>&1
     # Let the server write the new prefix out before the seeding reads it back.
     timeout 60 wineserver -w || true
     mkdir -p "$program"
-    scripts/seed-demo.sh "$WINEPREFIX" "$program" "$build/tests/fake_uninstaller.exe"
+    scripts/seed-demo.sh "$WINEPREFIX" "$program" "$build/tests/fake_uninstaller.exe" >&2
     touch "$WINEPREFIX/.tidewell-seeded"
     # The server and the desktop process started while seeding have no display; a program started
     # later in the same server session could not open its window on the virtual one.
     timeout 60 wineserver -k || true
     timeout 60 wineserver -w || true
   fi
-  cp -f "$build/bin/Tidewell.exe" "$build/bin/Tidewell.html" "$program/"
+  cp -f "$build/bin/Tidewell.exe" "$build/bin/Tidewell.com" "$build/bin/Tidewell.html" "$program/"
 else
   program="$build/bin"
-  echo "== using the prefix $WINEPREFIX"
+  echo "== using the prefix $WINEPREFIX" >&2
+fi
+
+if [ $# -gt 0 ]; then
+  # From the folder it was started in, so that a file named on the command line is found there.
+  cd "$here"
+  exec wine "$program/Tidewell.com" "$@"
 fi
 
 exe="$program/Tidewell.exe"

@@ -24,9 +24,13 @@ pf="$c/Program Files"
 # The registry tools of the prefix's own kind: in a 64-bit prefix, the 64-bit ones reach the
 # registry's 64-bit view, where 64-bit programs register and Wine reads its drive settings.
 native=(wine)
+# The stand-in uninstaller is a 32-bit program: told to, it removes its entry from the 64-bit view,
+# where a 64-bit prefix lists it.
+view=""
 if [ -d "$prefix/drive_c/windows/syswow64" ]; then  # a 64-bit prefix
   native=(/usr/lib/wine/wine64)
   command -v wine64 >/dev/null 2>&1 && native=(wine64)
+  view=" --view 64"
 fi
 
 # Uninstallers and files that are still there. Their content does not matter to the status check.
@@ -70,7 +74,7 @@ REGEDIT4
 
 [$u\\Tide Tables Pro]
 "DisplayName"="Tide Tables Pro"
-"UninstallString"="C:\\\\Program Files\\\\Tide Tables\\\\Uninstall.exe --sleep 4000 --remove-key \\"Tide Tables Pro\\""
+"UninstallString"="C:\\\\Program Files\\\\Tide Tables\\\\Uninstall.exe --sleep 4000 --remove-key \\"Tide Tables Pro\\"$view"
 
 [$u\\Salt Marsh Editor]
 "DisplayName"="Salt Marsh Editor 1.4"

@@ -296,6 +296,18 @@ int MemoryUi::AskWithList(const std::string& text, const std::string& caption,
   return AskMessageBox(text, caption, kMbYesNo);
 }
 
+int MemoryUi::AskWithButtons(const std::string& text, const std::string& caption, const std::vector<Button>& buttons,
+                             int defaultId) {
+  std::vector<std::string> captions;
+  for (const Button& button : buttons) captions.push_back((button.id == defaultId ? "*" : "") + button.caption);
+  buttonCaptions.push_back(captions);
+  shown.push_back({"ask", text, caption, 0});
+  if (answers.empty()) return defaultId;
+  const int answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
 int MemoryUi::ChooseFromMenu(const std::vector<std::string>& items, MenuPlace place) {
   menus.push_back(items);
   menuPlaces.push_back(place);

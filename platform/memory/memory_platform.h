@@ -172,10 +172,15 @@ class MemoryUi : public Ui {
   [[noreturn]] void ExitProgram(int code) override;
   void Post(std::function<void()> task) override;
   int AskWithList(const std::string& text, const std::string& caption, const std::vector<std::string>& lines) override;
+  // Takes the next queued answer, or the default button's id when none is queued (Enter).
+  int AskWithButtons(const std::string& text, const std::string& caption, const std::vector<Button>& buttons,
+                     int defaultId) override;
   int ChooseFromMenu(const std::vector<std::string>& items, MenuPlace place) override;
   void CopyText(const std::string& text) override;
   // The lines of each list question, the items of each menu, the clipboard's text.
   std::vector<std::vector<std::string>> listLines;
+  // The captions of each question's buttons, the default one marked with a leading '*'.
+  std::vector<std::vector<std::string>> buttonCaptions;
   std::vector<std::vector<std::string>> menus;
   std::vector<MenuPlace> menuPlaces;
   std::deque<int> menuChoices;  // -1 when none is queued

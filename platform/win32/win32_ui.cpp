@@ -1,7 +1,9 @@
 #include "platform/win32/win32_ui.h"
 
 #include "platform/win32/system_libraries.h"
+#include "platform/win32/task_dialog.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -53,6 +55,31 @@ void Win32Ui::Deliver(MSG& message) {
 
 int Win32Ui::AskMessageBox(const std::string& text, const std::string& caption, std::uint32_t style) {
   return MessageBoxW(mainWindow_, Widen(text).c_str(), Widen(caption).c_str(), style);
+}
+
+int Win32Ui::AskWithButtons(const std::string& text, const std::string& caption, const std::vector<Button>& buttons,
+                            int defaultId) {
+  std::vector<std::pair<int, std::wstring>> labels;
+  for (const Button& button : buttons) labels.emplace_back(button.id, Widen(button.caption));
+  int answer = IDCANCEL;
+  if (AskWithTaskDialog(mainWindow_, Widen(text), Widen(caption), labels, defaultId, &answer)) return answer;
+  // Without a task dialog: Yes, No and Cancel stand for the first three buttons, as the text says.
+  static constexpr int kStock[] = {IDYES, IDNO, IDCANCEL};
+  static constexpr const char* kStockNames[] = {"Yes", "No", "Cancel"};
+  static constexpr UINT kDefaults[] = {MB_DEFBUTTON1, MB_DEFBUTTON2, MB_DEFBUTTON3};
+  const size_t count = std::min<size_t>(buttons.size(), 3);
+  std::string legend;
+  UINT style = MB_YESNOCANCEL | MB_ICONWARNING;
+  for (size_t i = 0; i < count; ++i) {
+    std::string shown = buttons[i].caption;
+    std::erase(shown, '&');  // the access key's mark
+    if (shown != kStockNames[i]) legend += std::string(legend.empty() ? "" : ", ") + kStockNames[i] + ": " + shown;
+    if (buttons[i].id == defaultId) style |= kDefaults[i];
+  }
+  const int pressed = AskMessageBox(legend.empty() ? text : text + "\n\n" + legend + ".", caption, style);
+  for (size_t i = 0; i < count; ++i)
+    if (pressed == kStock[i]) return buttons[i].id;
+  return IDCANCEL;
 }
 
 namespace {

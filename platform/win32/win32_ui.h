@@ -43,6 +43,8 @@ class Win32Ui : public Ui {
   [[noreturn]] void ExitProgram(int code) override;
   void Post(std::function<void()> task) override;
   int AskWithList(const std::string& text, const std::string& caption, const std::vector<std::string>& lines) override;
+  int AskWithButtons(const std::string& text, const std::string& caption, const std::vector<Button>& buttons,
+                     int defaultId) override;
   int ChooseFromMenu(const std::vector<std::string>& items, MenuPlace place) override;
   void CopyText(const std::string& text) override;
 

@@ -85,6 +85,9 @@ start
 
 echo "== the first scan"
 expect "page shown at start" 0 "$(p page)"
+# A 64-bit prefix lists the stand-in uninstaller's entry in the 64-bit view, which it is told.
+view=""
+[ -d "$WINEPREFIX/drive_c/windows/syswow64" ] && view=" --view 64"
 base_rows=(
   $'Anchor Tools\tAnchor Tools_is1\t%ProgramFiles%\\Anchor Tools\\unins000.exe\t0'
   $'Beacon Backup 5\t{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\tRunDll32 C:\\PROGRA~1\\COMMON~1\\INSTAL~1\\PROFES~1\\RunTime\\10\\01\\Intel32\\Ctor.dll,LaunchSetup "C:\\Program Files\\InstallShield Installation Information\\{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}\\setup.exe" -l0x9 -removeonly\t0'
@@ -97,7 +100,7 @@ base_rows=(
   $'Pebble Calculator\t{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}\tMsiExec.exe /I{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}\t1'
   $'Salt Marsh Editor 1.4\tSalt Marsh Editor\tC:\\WINDOWS\\UNWISE.EXE C:\\Program Files\\Salt Marsh\\INSTALL.LOG\t1'
   $'Seabird Mail 7.2\tSeabird Mail_is1\t"C:\\Program Files\\Seabird Mail\\unins000.exe" /SILENT\t1'
-  $'Tide Tables Pro\tTide Tables Pro\tC:\\Program Files\\Tide Tables\\Uninstall.exe --sleep 4000 --remove-key "Tide Tables Pro"\t1')
+  $'Tide Tables Pro\tTide Tables Pro\tC:\\Program Files\\Tide Tables\\Uninstall.exe --sleep 4000 --remove-key "Tide Tables Pro"'"$view"$'\t1')
 base_keys=('{2E9A55C1-0B7D-4F63-8E1A-6C3D4B5A6F70}' '{6F1D2B7A-3C4E-4B8A-9D21-7E5F0A1C3B42}'
   '{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}' '{B0A1C2D3-E4F5-4617-8293-A4B5C6D7E8F9}' 'Anchor Tools_is1' 'Coastal Maps'
   'Driftwood Sync' 'Éclair Mémo 表' 'Harbor Notes' 'Old Lantern' 'Salt Marsh Editor' 'Seabird Mail_is1'
@@ -325,7 +328,8 @@ p show-row "$(row_of 'Pebble Calculator')" >/dev/null
 click_row "$(row_of 'Pebble Calculator')"
 [ -n "$(window_named 'Save Changes\?')" ] || fail "no question before an edit not saved is lost"
 shoot change-unsaved
-key y
+# Enter would keep the edit (Cancel is the default); S is Save.
+key s
 expect_soon "saved when the user says so, before the row changed" "$harbor" stored_command 'Harbor Notes'
 
 echo "== one entry of each list removed"
