@@ -41,8 +41,10 @@ if [ -z "${WINEPREFIX:-}" ]; then
   # A 32-bit program's own folder on a 64-bit Windows.
   program="$WINEPREFIX/drive_c/Program Files/Tidewell"
   [ "$arch" = win64 ] && program="$WINEPREFIX/drive_c/Program Files (x86)/Tidewell"
-  if [ ! -f "$WINEPREFIX/.tidewell-seeded" ]; then
-    echo "== making the demo prefix $WINEPREFIX (once)" >&2
+  # Made again when the demo's seeding has changed since it was made.
+  seeding=$(sha1sum "$top/scripts/seed-demo.sh" "$top/tests/wine/helpers/fake_uninstaller.cpp" | sha1sum | cut -c1-40)
+  if [ "$(cat "$WINEPREFIX/.tidewell-seeded" 2>/dev/null)" != "$seeding" ]; then
+    echo "== making the demo prefix $WINEPREFIX (once for each version of the demo)" >&2
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     WINEARCH=$arch timeout 300 wine wineboot -i >/dev/null 2>&1
@@ -50,7 +52,7 @@ if [ -z "${WINEPREFIX:-}" ]; then
     timeout 60 wineserver -w || true
     mkdir -p "$program"
     scripts/seed-demo.sh "$WINEPREFIX" "$program" "$build/tests/fake_uninstaller.exe" >&2
-    touch "$WINEPREFIX/.tidewell-seeded"
+    echo "$seeding" > "$WINEPREFIX/.tidewell-seeded"
     # The server and the desktop process started while seeding have no display; a program started
     # later in the same server session could not open its window on the virtual one.
     timeout 60 wineserver -k || true
