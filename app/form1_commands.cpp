@@ -317,9 +317,21 @@ void TForm1::Button1Click() {
                                  platform::kMbYesNo | platform::kMbIconError | platform::kMbDefButton2) != platform::kIdYes)
     return;
   std::string failure;
-  if (!Exec(platform_, entry.uninstallString, platform::kSwShow, entry.SixtyFourBit(), &failure))
+  std::uint32_t exitCode = 0;
+  if (!Exec(platform_, entry.uninstallString, platform::kSwShow, entry.SixtyFourBit(), &failure, &exitCode)) {
     platform_.ui.ShowMessage("Unable to Uninstall\n" + failure);
+    FillListBox();
+    return;
+  }
+  // The list read again says what the uninstaller did to the entry.
+  const EntryId id = IdOf(entry);
   FillListBox();
+  const bool listed = EntryOfId(id) != nullptr;
+  notice_ = "The uninstaller of " + ShownName(entry) + " ended with exit code " + std::to_string(exitCode) +
+            (listed ? ". The entry is still listed (an uninstaller that goes on in another program may remove it "
+                      "later: Refresh List)."
+                    : ". Its entry is gone from the list.");
+  ShowNotice();
 }
 
 void TForm1::Label8Click() {

@@ -278,24 +278,49 @@ class UninstallProgramTest : public ::testing::Test {
   TForm1 form;
 };
 
-TEST_F(UninstallProgramTest, UninstallRunsTheCommandAndRescansWhenItEnds) {
-  mp.processes.startable["C:\\App\\u.exe"] = 2;
-  mp.ui.answers = {kIdYes};
-  // The uninstaller removes its own entry while it runs.
-  mp.processes.onInput = [&](int) {
-    TNTRegistry reg(mp.registry);
-    reg.SetRoot(kHkeyLocalMachine);
-    reg.DeleteTree("\\" + EntryKey("App"));
+// When the uninstaller ends, the list is read again and the status line says how it ended and what
+// became of the entry.
+TEST(UninstallProgramEnds, TheListIsReadAgainAndTheStatusLineSaysHowItEnded) {
+  const struct {
+    bool removesEntry;
+    std::uint32_t exitCode;
+    const char* notice;
+  } cases[] = {
+      {true, 0, "The uninstaller of 'App' ended with exit code 0. Its entry is gone from the list."},
+      {false, 1602,
+       "The uninstaller of 'App' ended with exit code 1602. The entry is still listed (an uninstaller that goes on "
+       "in another program may remove it later: Refresh List)."},
   };
-  form.Button1.Click();
-  ASSERT_EQ(1u, mp.processes.started.size());
-  EXPECT_EQ(kSwShow, mp.processes.started[0].show);
-  EXPECT_TRUE(mp.processes.started[0].closed);
-  EXPECT_EQ(0, mp.processes.openProcesses);
-  EXPECT_EQ(0, form.ListView1.Count()) << "the rescan shows the entry gone";
-  ASSERT_EQ(1u, mp.ui.Texts("ask").size());
-  EXPECT_EQ("Uninstall Program?", mp.ui.shown[0].caption);
-  EXPECT_EQ(kMbYesNo | kMbIconError | kMbDefButton2, mp.ui.shown[0].style) << "No is the default";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.notice);
+    MemoryPlatform mp;
+    mp.registry.SetString(kHkeyLocalMachine, EntryKey("App"), "DisplayName", "App");
+    mp.registry.SetString(kHkeyLocalMachine, EntryKey("App"), "UninstallString", "C:\\App\\u.exe");
+    mp.files.AddFile("C:\\App\\u.exe");
+    TForm1 form(mp.platform());
+    form.FormCreate();
+    form.ListView1.Select(0);
+    mp.processes.startable["C:\\App\\u.exe"] = 2;
+    mp.processes.exitCodes["C:\\App\\u.exe"] = c.exitCode;
+    mp.ui.answers = {kIdYes};
+    // The uninstaller removes its own entry while it runs.
+    mp.processes.onInput = [&](int) {
+      if (!c.removesEntry) return;
+      TNTRegistry reg(mp.registry);
+      reg.SetRoot(kHkeyLocalMachine);
+      reg.DeleteTree("\\" + EntryKey("App"));
+    };
+    form.Button1.Click();
+    ASSERT_EQ(1u, mp.processes.started.size());
+    EXPECT_EQ(kSwShow, mp.processes.started[0].show);
+    EXPECT_TRUE(mp.processes.started[0].closed);
+    EXPECT_EQ(0, mp.processes.openProcesses);
+    EXPECT_EQ(c.removesEntry ? 0 : 1, form.ListView1.Count()) << "the rescan shows what the uninstaller left";
+    EXPECT_EQ(0u, form.Label21.Caption().find(c.notice)) << form.Label21.Caption();
+    ASSERT_EQ(1u, mp.ui.Texts("ask").size());
+    EXPECT_EQ("Uninstall Program?", mp.ui.shown[0].caption);
+    EXPECT_EQ(kMbYesNo | kMbIconError | kMbDefButton2, mp.ui.shown[0].style) << "No is the default";
+  }
 }
 
 TEST_F(UninstallProgramTest, NoRunsNothingAndDoesNotRescan) {

@@ -20,7 +20,7 @@ std::string StartFailure(platform::FileSystem& files, const std::string& program
 }  // namespace
 
 bool Exec(const platform::Platform& platform, const std::string& commandLine, std::uint16_t show, bool sixtyFourBit,
-          std::string* failure) {
+          std::string* failure, std::uint32_t* exitCode) {
   // A 64-bit program's uninstaller is found where that program would find it; the redirection is
   // on again before the wait, in which other commands of the window may run.
   ProgramToStart program;
@@ -50,5 +50,6 @@ bool Exec(const platform::Platform& platform, const std::string& commandLine, st
     if (!platform.ui.DispatchPendingMessages(&quitCode)) platform.ui.ExitProgram(quitCode);
     if (platform.processes.WaitForProcessOrInput(process.get()) == platform::Wake::kProcessEnded) break;
   }
+  if (exitCode) *exitCode = platform.processes.ExitCode(process.get());
   return true;
 }

@@ -21,6 +21,8 @@ class Processes {
                                  std::uint32_t* error = nullptr) = 0;
   // MsgWaitForMultipleObjects on the process handle and the message queue (all input).
   virtual Wake WaitForProcessOrInput(ProcessId process) = 0;
+  // GetExitCodeProcess of a process that has ended.
+  virtual std::uint32_t ExitCode(ProcessId process) = 0;
   // Closes the thread handle, then the process handle.
   virtual void CloseProcess(ProcessId process) = 0;
 };

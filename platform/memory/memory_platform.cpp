@@ -278,6 +278,11 @@ Wake MemoryProcesses::WaitForProcessOrInput(ProcessId process) {
   return Wake::kInput;
 }
 
+std::uint32_t MemoryProcesses::ExitCode(ProcessId process) {
+  const auto code = exitCodes.find(started.at(process - 1).commandLine);
+  return code == exitCodes.end() ? 0 : code->second;
+}
+
 void MemoryProcesses::CloseProcess(ProcessId process) {
   started.at(process - 1).closed = true;
   --openProcesses;

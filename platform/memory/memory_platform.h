@@ -131,11 +131,14 @@ class MemoryProcesses : public Processes {
   std::vector<Child> started;
   // Run at each input wake (a test queues messages or clicks there).
   std::function<void(int wake)> onInput;
+  // The exit code of each command line's child; 0 when not given.
+  std::map<std::string, std::uint32_t> exitCodes;
   int openProcesses = 0;
 
   ProcessId StartProcess(const std::string& application, const std::string& commandLine, std::uint16_t show,
                          std::uint32_t* error = nullptr) override;
   Wake WaitForProcessOrInput(ProcessId process) override;
+  std::uint32_t ExitCode(ProcessId process) override;
   void CloseProcess(ProcessId process) override;
 
  private:

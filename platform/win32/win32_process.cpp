@@ -41,6 +41,12 @@ Wake Win32Processes::WaitForProcessOrInput(ProcessId process) {
   return result == WAIT_OBJECT_0 + 1 ? Wake::kInput : Wake::kProcessEnded;
 }
 
+std::uint32_t Win32Processes::ExitCode(ProcessId process) {
+  DWORD code = 0;
+  GetExitCodeProcess(Info(process)->hProcess, &code);
+  return code;
+}
+
 void Win32Processes::CloseProcess(ProcessId process) {
   PROCESS_INFORMATION* info = Info(process);
   CloseHandle(info->hThread);

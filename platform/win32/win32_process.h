@@ -9,6 +9,7 @@ class Win32Processes : public Processes {
   ProcessId StartProcess(const std::string& application, const std::string& commandLine, std::uint16_t show,
                          std::uint32_t* error = nullptr) override;
   Wake WaitForProcessOrInput(ProcessId process) override;
+  std::uint32_t ExitCode(ProcessId process) override;
   void CloseProcess(ProcessId process) override;
 };
 
