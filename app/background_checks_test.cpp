@@ -150,7 +150,9 @@ TEST(BackgroundChecksTest, AResultForACommandSavedSinceChangesNothing) {
   EXPECT_EQ(reason, list.Item(1).Hint);
   EXPECT_EQ(kGoodLink, w.form->Entries.at(1).status);
   EXPECT_EQ(reason, w.form->Entries.at(1).reason);
-  EXPECT_EQ("Saved the uninstall command of 'Program 1001'.  10 checked: 4 Broken Link", w.form->Label21.Caption());
+  EXPECT_EQ("Saved the uninstall command of 'Program 1001', the old one backed up in "
+            "C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg.  10 checked: 4 Broken Link",
+            w.form->Label21.Caption());
 }
 
 TEST(BackgroundChecksTest, ClosingTheWindowStopsItsChecks) {

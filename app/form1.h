@@ -287,6 +287,8 @@ class TForm1 {
   // The entry's name in quotes, as messages name it.
   // The error of a new command that another account's hive file did not keep.
   static std::string NotKeptMessage(const Entry& entry);
+  // The status line's word on a saved command, with the undo file that holds the old one.
+  static std::string SavedNotice(const Entry& entry, const std::string& undoFile);
   static std::string ShownName(const Entry& entry);
 
   platform::Platform platform_;

@@ -154,16 +154,18 @@ void TForm1::Button15Click() {
                                    platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2) != platform::kIdYes)
       return;
   }
-  const CommandChange change = ChangeUninstallString(undo_, platform_.registry, entry, Wow64, command);
+  std::string undoFile;
+  const CommandChange change = ChangeUninstallString(undo_, platform_.registry, entry, Wow64, command, &undoFile);
   FillListBox();
-  if (change == CommandChange::kChanged) notice_ = "Saved the uninstall command of " + ShownName(entry) + ".";
+  if (change == CommandChange::kChanged) notice_ = SavedNotice(entry, undoFile);
   else if (change == CommandChange::kUnchanged) notice_ = "Nothing to save: " + ShownName(entry) + " holds that command.";
   ShowNotice();
   if (change == CommandChange::kNotKept) platform_.ui.ShowError(NotKeptMessage(entry));
 }
 
 void TForm1::SaveCommand(Entry entry, const std::string& command) {
-  const CommandChange change = ChangeUninstallString(undo_, platform_.registry, entry, Wow64, command);
+  std::string undoFile;
+  const CommandChange change = ChangeUninstallString(undo_, platform_.registry, entry, Wow64, command, &undoFile);
   if (change == CommandChange::kNotKept) platform_.ui.ShowError(NotKeptMessage(entry));
   if (change != CommandChange::kChanged) return;
   // Without a scan, which would select anew: the entry and its row take the command and its status.
@@ -180,8 +182,12 @@ void TForm1::SaveCommand(Entry entry, const std::string& command) {
       ListView1.SetImageIndex(row, result.status);
     }
   }
-  notice_ = "Saved the uninstall command of " + ShownName(entry) + ".";
+  notice_ = SavedNotice(entry, undoFile);
   ShowNotice();
+}
+
+std::string TForm1::SavedNotice(const Entry& entry, const std::string& undoFile) {
+  return "Saved the uninstall command of " + ShownName(entry) + ", the old one backed up in " + undoFile + ".";
 }
 
 std::string TForm1::NotKeptMessage(const Entry& entry) {
@@ -237,6 +243,11 @@ void TForm1::Button9Click() {
     return;
   const RemovalOutcome outcome = RemoveInstallerProduct(undo_, platform_.registry, product);
   FillListBox();
+  if (outcome.Complete() && !outcome.undoFile.empty()) {
+    notice_ = "Removed the installer product " + (product.named ? product.productName : product.keyName) +
+              ", backed up in " + outcome.undoFile + ".";
+    ShowNotice();
+  }
   if (!outcome.Complete())
     platform_.ui.ShowError(IncompleteRemovalMessage(product.named ? product.productName : product.keyName, outcome));
   platform_.ui.ProcessMessages();

@@ -186,6 +186,9 @@ TEST_F(WindowCommandsTest, RemovingAnInstallerProduct) {
       continue;
     }
     EXPECT_FALSE(q.registry.KeyExists(kHkeyClassesRoot, "Installer\\Products\\" + c.removedKey));
+    EXPECT_EQ(0u, f.Label21.Caption().find("Removed the installer product ")) << f.Label21.Caption();
+    EXPECT_NE(std::string::npos, f.Label21.Caption().find(", backed up in " + std::string(kFile) + "."))
+        << f.Label21.Caption();
     const std::string content = q.files.Content(kFile);
     EXPECT_EQ(0u, content.rfind("REGEDIT4\r\n\r\n" + Comment("removed installer product", c.commented, "machine") +
                                     "\r\n[HKEY_CLASSES_ROOT\\Installer\\Products\\" + c.removedKey + "]\r\n",
@@ -471,7 +474,8 @@ TEST_F(WindowCommandsTest, SaveChangesWritesOnlyToTheEntryWhoseCommandTheBoxShow
   EXPECT_EQ("C:\\Beta\\new.exe", s.Command("Beta"));
   EXPECT_EQ(alpha, s.Command("Alpha"));
   EXPECT_GE(Scene::Line(form.ListBox2, "Late"), 0) << "the scan ran";
-  EXPECT_EQ("Saved the uninstall command of 'Beta'.", form.Label21.Caption());
+  EXPECT_EQ("Saved the uninstall command of 'Beta', the old one backed up in C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg.",
+            form.Label21.Caption());
 }
 
 // Choosing another entry with an edit not saved asks first, naming the entry and its list: Discard

@@ -227,7 +227,9 @@ TEST(SourcesTest, OtherAccountsEntriesAreListedCheckedAndRemovedInTheirHives) {
             m.p.ui.Texts("error"));
   m.p.registry.SetKeepsLoadedHives(true);
   form.Button15.Click();
-  EXPECT_EQ(0u, form.Label21.Caption().find("Saved the uninstall command of 'Bob's Notes'.")) << form.Label21.Caption();
+  EXPECT_EQ(0u, form.Label21.Caption().find("Saved the uninstall command of 'Bob's Notes', the old one backed up in "
+                                            "C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg."))
+      << form.Label21.Caption();
 
   m.p.ui.answers = {kIdYes};
   form.ListView1.SelectedFromUser(1);

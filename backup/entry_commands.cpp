@@ -142,7 +142,7 @@ RemovalOutcome RemoveInstallerProduct(UndoFile& undo, platform::RegistryApi& reg
 }
 
 CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& registry, const Entry& entry, bool wow64,
-                                    const std::string& newText) {
+                                    const std::string& newText, std::string* undoFile) {
   // Without a name the path would be the Uninstall key itself; a name with a line break cannot
   // be written as a key line.
   const std::string& keyName = entry.keyName;
@@ -162,6 +162,7 @@ CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& regis
   // Held from its line until the new command is stored.
   UndoBlock block(undo, [&] { return backup.format; });
   undo.AppendLines(backup.lines, true);
+  if (undoFile) *undoFile = undo.FileName(backup.format);
   // An expandable command stays expandable: %ProgramFiles% in it must go on naming the folder.
   if (backup.typeCode == platform::kRegExpandSz) {
     const std::string data = StringDataOfText(newText);

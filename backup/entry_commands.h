@@ -36,6 +36,7 @@ enum class CommandChange {
 };
 // Under the undo lock, the entry's old uninstall command written to the undo file, then the new
 // one stored, as an expandable string when the old one was one, otherwise as a plain string.
-// Raises when the old value cannot be backed up (it is not text), before any change.
+// Raises when the old value cannot be backed up (it is not text), before any change. The undo file
+// written to in *undoFile.
 CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& registry, const Entry& entry, bool wow64,
-                                    const std::string& newText);
+                                    const std::string& newText, std::string* undoFile = nullptr);
