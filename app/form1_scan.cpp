@@ -138,7 +138,8 @@ bool TForm1::EntryMatchesFilter(const Entry& entry) const {
   if (wanted.empty()) return true;
   for (const std::string* text : {&entry.displayName, &entry.keyName, &entry.publisher, &entry.uninstallString})
     if (platform::UpperCaseText(*text).find(wanted) != std::string::npos) return true;
-  return false;
+  // Another account's entries by its list's name: "user:ann".
+  return entry.account && platform::UpperCaseText(SourceName(entry)).find(wanted) != std::string::npos;
 }
 
 void TForm1::ShowEntries(const std::vector<EntryId>& keep, int position) {

@@ -207,6 +207,11 @@ TEST(SourcesTest, OtherAccountsEntriesAreListedCheckedAndRemovedInTheirHives) {
                                             "Дан: its hive file is damaged."))
       << form.Label21.Caption();
   EXPECT_FALSE(loaded());
+  form.Edit4.TextFromUser("USER:BOB");
+  form.Edit4.Change();
+  EXPECT_EQ(1, form.ListView1.Count()) << "the filter takes another account's list by its name";
+  form.Edit4.TextFromUser("");
+  form.Edit4.Change();
 
   // Not logged on: the registry editor could not show his key.
   form.ListView1.SelectedFromUser(1);
