@@ -219,7 +219,7 @@ void TForm1::BuildDesign() {
   Button9.SetCaption("&Delete an entry >>");
 
   // The notice under the pages and the panel at the bottom.
-  Place(Label5, nullptr, -24, 352, 553, 10);
+  Place(Label5, nullptr, 8, 352, 521, 10);
   Text(Label5, "Tidewell is an open-source project and comes with no warranty of any kind.", false);
   Label5.TextAlignment = TextAlign::kRight;
   Label5.Font = TFontSpec{"Small Fonts", 6, false, false, clWindowText};

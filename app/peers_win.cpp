@@ -612,6 +612,39 @@ class LabelPeer : public Win32Peer {
   }
 };
 
+// A label that is read, not clicked: a static control with its text, which a screen reader and any
+// tool that reads windows (WM_GETTEXT) find, drawn by the system in the label's font and colours. Its
+// tip holds its whole text when it has none of its own: a line cut short by the window's width is
+// read whole there.
+class StaticLabelPeer : public Win32Peer {
+ public:
+  using Win32Peer::Win32Peer;
+  bool Create(HWND parent, int id) override {
+    // A caption that names a key ("&Filter") underlines it; any other text is shown as it is, an
+    // entry's "&" included.
+    const bool namesKey = control_.Caption().find('&') != std::string::npos;
+    DWORD style = (namesKey ? 0 : SS_NOPREFIX) | (control_.WordWrap ? 0 : SS_ENDELLIPSIS);
+    switch (control_.TextAlignment) {
+      case TextAlign::kLeft: style |= control_.WordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP; break;
+      case TextAlign::kCenter: style |= SS_CENTER; break;
+      case TextAlign::kRight: style |= SS_RIGHT; break;
+    }
+    MakeWindow(0, L"STATIC", control_.Caption(), style, parent, id);
+    if (window_ && control_.Hint.empty()) owner_.AddTip(window_, parent, 0, nullptr, control_.Caption());
+    return window_ != nullptr;
+  }
+  void Update(TControl& control, Aspect aspect, int index) override {
+    Win32Peer::Update(control, aspect, index);
+    if (aspect == Aspect::kCaption && control_.Hint.empty()) owner_.ChangeTip(window_, parent_, control_.Caption());
+  }
+  HBRUSH Colors(HDC dc) override {
+    const TColor background = owner_.BackgroundOf(control_.Parent);
+    SetTextColor(dc, control_.Enabled() ? TForm1Window::ColorOf(control_.Font.color) : GetSysColor(COLOR_GRAYTEXT));
+    SetBkColor(dc, TForm1Window::ColorOf(background));
+    return owner_.BrushFor(background);
+  }
+};
+
 class ImagePeer : public Win32Peer {
  public:
   using Win32Peer::Win32Peer;
@@ -698,7 +731,10 @@ void Win32Peer::Update(TControl& control, Aspect aspect, int index) {
 std::unique_ptr<Win32Peer> MakePeer(TForm1Window& owner, TControl& control) {
   switch (control.Kind()) {
     case ControlKind::kButton: return std::make_unique<ButtonPeer>(owner, control);
-    case ControlKind::kLabel: return std::make_unique<LabelPeer>(owner, control);
+    case ControlKind::kLabel:
+      // One that is clicked (a link) is drawn by its parent, which takes its clicks.
+      if (control.OnClick || control.HandCursor) return std::make_unique<LabelPeer>(owner, control);
+      return std::make_unique<StaticLabelPeer>(owner, control);
     case ControlKind::kEdit:
     case ControlKind::kMemo: return std::make_unique<EditPeer>(owner, control);
     case ControlKind::kListBox: return std::make_unique<ListBoxPeer>(owner, control);
