@@ -305,6 +305,7 @@ void TForm1::BindEvents() {
   Button4.OnClick = Guarded(&TForm1::Button4Click);
   Button1.OnClick = Guarded(&TForm1::Button1Click);
   Label8.OnClick = Guarded(&TForm1::Label8Click);
+  Label21.OnClick = Guarded(&TForm1::StatusLineClick);
   Button2.OnClick = Guarded(&TForm1::Button2Click);
   Button15.OnClick = Guarded(&TForm1::Button15Click);
   Button8.OnClick = Guarded(&TForm1::Button8Click);

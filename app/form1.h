@@ -164,6 +164,8 @@ class TForm1 {
   void TestInFinder();
   void CopyCommand();
   void OpenKeyInRegistryEditor();
+  // A click on the status line: the Backups page, at the undo file its notice names.
+  void StatusLineClick();
   void OpenUninstallerFolder();
   // 64-bit Windows (the program runs in its 32-bit subsystem), set by FormCreate.
   bool Wow64 = false;
@@ -322,6 +324,8 @@ class TForm1 {
   std::string boxCommand_;
   // What the status line says before the checks' progress: the outcome of the last command.
   std::string notice_;
+  // The undo file that the notice names as where its backup went; empty when it names none.
+  std::string noticeFile_;
   // The other accounts whose lists the last scan could not read, with why.
   std::string accountsNotRead_;
   // The main list's row of each entry of the last scan (-1: not listed).

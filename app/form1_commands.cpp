@@ -129,6 +129,7 @@ void TForm1::RemoveEntry(Entry entry) {
     ShowNotice();
   } else if (outcome.Complete() && !outcome.undoFile.empty()) {
     notice_ = "Removed " + ShownName(entry) + ", backed up in " + outcome.undoFile + ".";
+    noticeFile_ = outcome.undoFile;
     ShowNotice();
   }
   if (!outcome.Complete()) platform_.ui.ShowError(IncompleteRemovalMessage(shownName, outcome));
@@ -157,7 +158,10 @@ void TForm1::Button15Click() {
   std::string undoFile;
   const CommandChange change = ChangeUninstallString(undo_, platform_.registry, entry, Wow64, command, &undoFile);
   FillListBox();
-  if (change == CommandChange::kChanged) notice_ = SavedNotice(entry, undoFile);
+  if (change == CommandChange::kChanged) {
+    notice_ = SavedNotice(entry, undoFile);
+    noticeFile_ = undoFile;
+  }
   else if (change == CommandChange::kUnchanged) notice_ = "Nothing to save: " + ShownName(entry) + " holds that command.";
   ShowNotice();
   if (change == CommandChange::kNotKept) platform_.ui.ShowError(NotKeptMessage(entry));
@@ -183,6 +187,7 @@ void TForm1::SaveCommand(Entry entry, const std::string& command) {
     }
   }
   notice_ = SavedNotice(entry, undoFile);
+  noticeFile_ = undoFile;
   ShowNotice();
 }
 
@@ -246,6 +251,7 @@ void TForm1::Button9Click() {
   if (outcome.Complete() && !outcome.undoFile.empty()) {
     notice_ = "Removed the installer product " + (product.named ? product.productName : product.keyName) +
               ", backed up in " + outcome.undoFile + ".";
+    noticeFile_ = outcome.undoFile;
     ShowNotice();
   }
   if (!outcome.Complete())
@@ -307,6 +313,7 @@ void TForm1::RemoveInstallerRegistration(const std::string& productCode, const s
   } else if (outcome.Complete()) {
     notice_ = "Removed the installer registration of " + name + " (" + std::to_string(outcome.keysRemoved) + " keys, " +
               std::to_string(outcome.valuesRemoved) + " values), backed up in " + outcome.undoFile + ".";
+    noticeFile_ = outcome.undoFile;
     ShowNotice();
   } else {
     platform_.ui.ShowError(IncompleteRemovalMessage(name, outcome));

@@ -75,6 +75,42 @@ TEST_F(WindowCommandsTest, WithoutASelectionTheCommandsAskForOneAndChangeNothing
   EXPECT_EQ("(no file)", s.Undo());
 }
 
+// A notice that names where a backup went opens the Backups page at that file when clicked; the
+// status line of a scan, which names none, opens nothing.
+TEST(StatusLineTest, AClickOnANoticeOpensTheBackupsPageAtItsFile) {
+  const struct {
+    const char* what;
+    std::function<void(Scene&)> command;
+    bool namesFile;
+  } cases[] = {
+      {"a scan", [](Scene&) {}, false},
+      {"Remove Entry",
+       [](Scene& s) {
+         s.Select({s.Row("Beta")});
+         s.p.ui.answers = {kIdYes};
+         s.form.Button2.Click();
+       },
+       true},
+      {"Save Changes",
+       [](Scene& s) {
+         s.Select({s.Row("Beta")});
+         s.form.Edit3.SetText("C:\\Alpha\\unins000.exe");
+         s.form.Button15.Click();
+       },
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scene s;
+    c.command(s);
+    s.form.Label21.Click();
+    EXPECT_EQ(c.namesFile ? 5 : 0, s.form.PageControl1.ActivePage());
+    const int line = s.form.ListBox1.ItemIndex();
+    if (c.namesFile)
+      EXPECT_EQ("Undo20261207.reg", line >= 0 ? s.form.ListBox1.Items()[line] : "") << s.form.Label21.Caption();
+  }
+}
+
 TEST_F(WindowCommandsTest, RemoveEntryFromEitherListAsksThenBacksUpThenRemoves) {
   for (const bool fromMainList : {true, false}) {
     SCOPED_TRACE(fromMainList ? "Remove Entry" : "All Entries");

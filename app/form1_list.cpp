@@ -14,6 +14,7 @@
 namespace {
 
 constexpr int kFinderPage = 3;
+constexpr int kBackupsPage = 5;
 
 }  // namespace
 
@@ -112,6 +113,7 @@ void TForm1::RemoveSelectedEntries() {
     notice_ = removed == 0 ? std::string()
                            : "Removed " + std::to_string(removed) + (removed == 1 ? " entry" : " entries") +
                                  (files.empty() ? "." : ", backed up in " + files + ".");
+    noticeFile_ = undoFiles.empty() ? std::string() : undoFiles.front();
     if (!gone.empty()) notice_ += (notice_.empty() ? "" : " ") + std::string("Already gone (another program removed ") +
                                   (gone.size() == 1 ? "it" : "them") + "): " + goneNames + ".";
     ShowNotice();
@@ -167,6 +169,12 @@ void TForm1::TestInFinder() {
 void TForm1::CopyCommand() {
   const std::vector<Entry> selected = SelectedEntries();
   if (selected.size() == 1) platform_.ui.CopyText(selected.front().uninstallString);
+}
+
+void TForm1::StatusLineClick() {
+  if (noticeFile_.empty()) return;
+  PageControl1.SetActivePage(kBackupsPage);
+  SelectBackupFile(noticeFile_);
 }
 
 void TForm1::OpenKeyInRegistryEditor() {

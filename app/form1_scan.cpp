@@ -60,6 +60,7 @@ void TForm1::FillListBox() {
   const std::vector<EntryId> selected = SelectedEntryIds();
   // A new scan's status line starts without the last command's outcome.
   notice_.clear();
+  noticeFile_.clear();
   // The first entry that could not be read; it is shown once, after the lists are whole.
   std::string unreadable;
   // The checks of the last scan stop before its entries are replaced.

@@ -623,7 +623,8 @@ class StaticLabelPeer : public Win32Peer {
     // A caption that names a key ("&Filter") underlines it; any other text is shown as it is, an
     // entry's "&" included.
     const bool namesKey = control_.Caption().find('&') != std::string::npos;
-    DWORD style = (namesKey ? 0 : SS_NOPREFIX) | (control_.WordWrap ? 0 : SS_ENDELLIPSIS);
+    DWORD style = (namesKey ? 0 : SS_NOPREFIX) | (control_.WordWrap ? 0 : SS_ENDELLIPSIS) |
+                  (control_.OnClick ? SS_NOTIFY : 0);
     switch (control_.TextAlignment) {
       case TextAlign::kLeft: style |= control_.WordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP; break;
       case TextAlign::kCenter: style |= SS_CENTER; break;
@@ -636,6 +637,9 @@ class StaticLabelPeer : public Win32Peer {
   void Update(TControl& control, Aspect aspect, int index) override {
     Win32Peer::Update(control, aspect, index);
     if (aspect == Aspect::kCaption && control_.Hint.empty()) owner_.ChangeTip(window_, parent_, control_.Caption());
+  }
+  void Command(int code) override {
+    if (code == STN_CLICKED) control_.Click();
   }
   HBRUSH Colors(HDC dc) override {
     const TColor background = owner_.BackgroundOf(control_.Parent);
@@ -732,8 +736,8 @@ std::unique_ptr<Win32Peer> MakePeer(TForm1Window& owner, TControl& control) {
   switch (control.Kind()) {
     case ControlKind::kButton: return std::make_unique<ButtonPeer>(owner, control);
     case ControlKind::kLabel:
-      // One that is clicked (a link) is drawn by its parent, which takes its clicks.
-      if (control.OnClick || control.HandCursor) return std::make_unique<LabelPeer>(owner, control);
+      // A link is drawn by its parent, which shows the hand over it and takes its clicks.
+      if (control.HandCursor) return std::make_unique<LabelPeer>(owner, control);
       return std::make_unique<StaticLabelPeer>(owner, control);
     case ControlKind::kEdit:
     case ControlKind::kMemo: return std::make_unique<EditPeer>(owner, control);

@@ -124,6 +124,9 @@ case "$status" in
   "Removed $gone entries, backed up in "*Undo*.reg.*) echo "ok: the status line reads as text, naming the backup" ;;
   *) fail "the status line reads \"$status\"" ;;
 esac
+read -r sx sy < <(probe center Label21)
+click "$sx" "$sy"
+expect_soon "a click on the status line opens the Backups page" 5 probe page
 expect "and the registry" "" "$(listing)"
 expect "the list keeps the focus" ListView1 "$(probe focus)"
 undo=$(ls "$app"/Backup/Undo*.reg | head -n 1)
