@@ -14,45 +14,8 @@ probe="$tests/window_probe.exe"
 work="$artifacts/demo_uninstall"
 [ -f "$probe" ] && [ -f "$tests/fake_uninstaller.exe" ] || { echo "no window_probe.exe or fake_uninstaller.exe in $tests" >&2; exit 1; }
 
-rm -rf "$work"
-mkdir -p "$work/program"
-export WINEPREFIX="$work/prefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-export LC_ALL=C.UTF-8
-
-source "$(dirname "$0")/../support/checks.sh"
-p() { timeout 30 wine "$probe" "$@" </dev/null 2>/dev/null | tr -d '\r'; }
-
-xvfb=""
-app=""
-finish() {
-  [ -n "$app" ] && kill -0 "$app" 2>/dev/null && { p close 5000 >/dev/null; kill "$app" 2>/dev/null; }
-  wineserver -k >/dev/null 2>&1
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-  rm -rf "$WINEPREFIX"
-}
-trap finish EXIT
-
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 150 190); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then export DISPLAY=":$n"; break; fi
-  done
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  sleep 1
-fi
-
-mkdir -p "$WINEPREFIX"
-wineserver -p </dev/null >/dev/null 2>&1
-timeout 300 wine wineboot -i </dev/null >/dev/null 2>&1
-timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
-"$top/scripts/seed-demo.sh" "$WINEPREFIX" "$work/program" "$tests/fake_uninstaller.exe" </dev/null >/dev/null 2>&1 ||
-  { echo "seeding failed" >&2; exit 1; }
-wineserver -k </dev/null >/dev/null 2>&1 || true
-wineserver -w </dev/null >/dev/null 2>&1 || true
-wineserver -p </dev/null >/dev/null 2>&1
-timeout 300 wine wineboot </dev/null >/dev/null 2>&1
+source "$(dirname "$0")/demo_prefix.sh"
+demo_prefix "$work" "$tests/fake_uninstaller.exe"
 cp "$exe" "$work/program/"
 # The registry tool of the prefix's own kind reaches the view that the demo's entries are in.
 reg=(wine reg)
