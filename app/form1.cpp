@@ -261,6 +261,32 @@ void TForm1::AnchorControls() {
     control->Anchors = kAnchorRight | kAnchorBottom;
   Panel1.Anchors = kAnchorLeft | kAnchorRight | kAnchorBottom;
   Label7.Anchors = Label8.Anchors = kAnchorLeft | kAnchorRight | kAnchorTop;
+  // The pages take their share of the room a larger window gives, and their lists and texts with them.
+  // (Its top follows the list's bottom: the window moves it by the list's share.)
+  const unsigned grows = kAnchorLeft | kAnchorTop | kAnchorRight | kAnchorBottom;
+  PageControl1.Anchors = grows;
+  const unsigned widens = kAnchorLeft | kAnchorTop | kAnchorRight;
+  const unsigned under = kAnchorLeft | kAnchorRight | kAnchorBottom;
+  const unsigned below = kAnchorLeft | kAnchorBottom;
+  for (TControl* control : {static_cast<TControl*>(&Memo1), static_cast<TControl*>(&ListView2),
+                            static_cast<TControl*>(&ListBox2), static_cast<TControl*>(&ListBox3)})
+    control->Anchors = grows;
+  for (TControl* control : {static_cast<TControl*>(&Label1), static_cast<TControl*>(&Label2),
+                            static_cast<TControl*>(&Label3), static_cast<TControl*>(&Label10),
+                            static_cast<TControl*>(&Label11), static_cast<TControl*>(&Label12),
+                            static_cast<TControl*>(&Label13), static_cast<TControl*>(&Edit1),
+                            static_cast<TControl*>(&lookedForLabel), static_cast<TControl*>(&Label15),
+                            static_cast<TControl*>(&Label16), static_cast<TControl*>(&Edit3)})
+    control->Anchors = widens;
+  for (TControl* control : {static_cast<TControl*>(&Label4), static_cast<TControl*>(&Label17),
+                            static_cast<TControl*>(&Label24), static_cast<TControl*>(&Label25)})
+    control->Anchors = under;
+  for (TControl* control : {static_cast<TControl*>(&Button6), static_cast<TControl*>(&Button7),
+                            static_cast<TControl*>(&Button10), static_cast<TControl*>(&Button8),
+                            static_cast<TControl*>(&Button9)})
+    control->Anchors = below;
+  ListBox1.Anchors = kAnchorLeft | kAnchorTop | kAnchorBottom;
+  Panel3.Anchors = Button15.Anchors = kAnchorTop | kAnchorRight;
 }
 
 std::vector<TControl*> TForm1::Controls() {

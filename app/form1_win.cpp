@@ -80,14 +80,23 @@ bool TForm1Window::RegisterClasses() {
 
 RECT TForm1Window::Placed(const TControl& control) const {
   RECT place = Scaled(RECT{control.Left, control.Top, control.Left + control.Width, control.Top + control.Height});
-  // How much larger than its design the control's parent is: the window, or the panel at its
-  // bottom, which grows with the window's width; the pages keep their size.
+  // How much larger than its design the control's parent is: the window, a page, or the panel at
+  // its bottom, which grows with the window's width. The height the window adds is shared between
+  // the list and the pages under it: what lies above the pages takes the list's part.
   int dx = 0, dy = 0;
-  if (!control.Parent) {
+  const TControl& pages = form_.PageControl1;
+  if (&control == &pages) {
+    place.top += grown_.cy - pagesGrown_;
     dx = grown_.cx;
     dy = grown_.cy;
+  } else if (!control.Parent) {
+    dx = grown_.cx;
+    dy = control.Top + control.Height <= pages.Top ? grown_.cy - pagesGrown_ : grown_.cy;
   } else if (control.Parent->Kind() == ControlKind::kPanel) {
     dx = grown_.cx;
+  } else if (control.Parent->Kind() == ControlKind::kTabSheet) {
+    dx = grown_.cx;
+    dy = pagesGrown_;
   }
   const unsigned anchors = control.Anchors;
   if (anchors & kAnchorRight) {
@@ -109,17 +118,34 @@ SIZE TForm1Window::DesignClientSize() const {
 void TForm1Window::Layout(int width, int height) {
   const SIZE design = DesignClientSize();
   grown_ = SIZE{std::max<LONG>(0, width - design.cx), std::max<LONG>(0, height - design.cy)};
+  pagesGrown_ = grown_.cy / 2;
+  // The window's own controls move together; a deferred move takes windows of one parent only, so
+  // those in a panel or a page move one by one.
   HDWP moves = BeginDeferWindowPos(static_cast<int>(controls_.size()));
   for (TControl* control : controls_) {
     Win32Peer* peer = PeerOf(control);
-    const bool moves_with_window = !control->Parent || control->Parent->Kind() == ControlKind::kPanel;
+    const ControlKind parent = control->Parent ? control->Parent->Kind() : ControlKind::kPanel;
+    const bool moves_with_window = parent == ControlKind::kPanel || parent == ControlKind::kTabSheet;
     if (!peer || !peer->Handle() || !moves_with_window) continue;
     const RECT place = peer->Bounds();
-    if (moves)
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (control->Parent)
+      SetWindowPos(peer->Handle(), nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top, flags);
+    else if (moves)
       moves = DeferWindowPos(moves, peer->Handle(), nullptr, place.left, place.top, place.right - place.left,
-                             place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+                             place.bottom - place.top, flags);
   }
   if (moves) EndDeferWindowPos(moves);
+  // The pages fill the page control's display area, which grew with it.
+  if (Win32Peer* pages = PeerOf(&form_.PageControl1); pages && pages->Handle()) {
+    RECT display;
+    GetClientRect(pages->Handle(), &display);
+    SendMessageW(pages->Handle(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    for (TTabSheet* sheet : form_.PageControl1.Pages)
+      if (Win32Peer* page = PeerOf(sheet); page && page->Handle())
+        MoveWindow(page->Handle(), display.left, display.top, display.right - display.left, display.bottom - display.top,
+                   FALSE);
+  }
   // Everything drawn again: the labels and pictures are drawn by their parents, and a control
   // that moved shows nothing of its old place.
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);

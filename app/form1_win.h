@@ -123,6 +123,8 @@ class TForm1Window {
   int dpi_ = 96;
   // How much larger than its design the window's client area is.
   SIZE grown_{0, 0};
+  // Of the height grown_ adds, the part the pages take; the list above them takes the rest.
+  LONG pagesGrown_ = 0;
   HIMAGELIST statusImages_ = nullptr;
   Win32Peer* pressed_ = nullptr;
   std::vector<TControl*> controls_;
