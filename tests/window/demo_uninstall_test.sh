@@ -50,6 +50,11 @@ xdotool key y
 # The stand-in waits four seconds before it removes its entry.
 for _ in $(seq 1 60); do [ "$(listed)" = gone ] && break; sleep 0.5; done
 expect "the stand-in removed its entry from the view that listed it" gone "$(listed)"
+# When the uninstaller ends, the window reads the list again and says how it ended.
+status_word() { p text Label21 | grep -o "ended with exit code [0-9]*\. Its entry is gone from the list\."; }
+expect_soon "the status line says the uninstaller ended and its entry went" \
+  "ended with exit code 0. Its entry is gone from the list." status_word
+expect_soon "and the list no longer has its row" $((rows - 1)) p count
 read -r x y < <(p center Button4)
 xdotool mousemove "$x" "$y" click 1
 expect_soon "Refresh List leaves its row out" $((rows - 1)) p count
