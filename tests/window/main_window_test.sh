@@ -199,6 +199,13 @@ for i in "${!names[@]}"; do
     xdotool type --delay 20 'C:\no\such\file.exe'
     click_control Button3
     expect_soon "Find on a missing file turns it red" "255,0,0" pixel "$px" "$py"
+    # A path with a variable is looked for expanded, as the status check expands it, and says where.
+    click "$bx" "$by"
+    key End shift+Home BackSpace
+    xdotool type --delay 20 '%windir%\notepad.exe'
+    key Return
+    expect_soon "Find expands a variable: the Windows folder's notepad is there" "0,255,0" pixel "$px" "$py"
+    expect "and the line under the box says where it looked" 'Looked for C:\windows\notepad.exe' "$(p text lookedForLabel)"
     click_control Edit1
     expect_soon "a click in the uninstall string brings back the neutral look" "$page_colour" pixel "$px" "$py"
     key End shift+Home
