@@ -289,8 +289,9 @@ class TForm1 {
   // The entry's name in quotes, as messages name it.
   // The error of a new command that another account's hive file did not keep.
   static std::string NotKeptMessage(const Entry& entry);
-  // The status line's word on a saved command, with the undo file that holds the old one.
-  static std::string SavedNotice(const Entry& entry, const std::string& undoFile);
+  // The status line's word on a saved command, naming the undo file that holds the old one, which a
+  // click on it opens.
+  void NoteSaved(const Entry& entry, const std::string& undoFile);
   static std::string ShownName(const Entry& entry);
 
   platform::Platform platform_;

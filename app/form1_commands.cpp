@@ -158,10 +158,7 @@ void TForm1::Button15Click() {
   std::string undoFile;
   const CommandChange change = ChangeUninstallString(undo_, platform_.registry, entry, Wow64, command, &undoFile);
   FillListBox();
-  if (change == CommandChange::kChanged) {
-    notice_ = SavedNotice(entry, undoFile);
-    noticeFile_ = undoFile;
-  }
+  if (change == CommandChange::kChanged) NoteSaved(entry, undoFile);
   else if (change == CommandChange::kUnchanged) notice_ = "Nothing to save: " + ShownName(entry) + " holds that command.";
   ShowNotice();
   if (change == CommandChange::kNotKept) platform_.ui.ShowError(NotKeptMessage(entry));
@@ -186,13 +183,13 @@ void TForm1::SaveCommand(Entry entry, const std::string& command) {
       ListView1.SetImageIndex(row, result.status);
     }
   }
-  notice_ = SavedNotice(entry, undoFile);
-  noticeFile_ = undoFile;
+  NoteSaved(entry, undoFile);
   ShowNotice();
 }
 
-std::string TForm1::SavedNotice(const Entry& entry, const std::string& undoFile) {
-  return "Saved the uninstall command of " + ShownName(entry) + ", the old one backed up in " + undoFile + ".";
+void TForm1::NoteSaved(const Entry& entry, const std::string& undoFile) {
+  notice_ = "Saved the uninstall command of " + ShownName(entry) + ", the old one backed up in " + undoFile + ".";
+  noticeFile_ = undoFile;
 }
 
 std::string TForm1::NotKeptMessage(const Entry& entry) {
