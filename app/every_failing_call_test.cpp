@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "backup/product_registration.h"
 #include "backup/undo_file.h"
 #include "backup/undo_lock.h"
@@ -182,7 +182,7 @@ struct World {
   }
 
   MemoryPlatform p;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainWindow> form;
   MemoryConsole console;
   int exitCode = 0;
   std::vector<std::string> calls;
@@ -262,26 +262,26 @@ struct World {
 
 // The window after its first scan, with the rows chosen selected as a click selects them.
 void OpenWindow(World& w) {
-  w.form = std::make_unique<TForm1>(w.p.platform());
+  w.form = std::make_unique<MainWindow>(w.p.platform());
   w.form->FormCreate();
 }
-int RowOf(const TForm1& form, const std::string& keyName) {
-  for (int i = 0; i < form.ListView1.Count(); ++i)
-    if (form.ListView1.Item(i).SubItems.at(0) == keyName) return i;
+int RowOf(const MainWindow& form, const std::string& keyName) {
+  for (int i = 0; i < form.entryList.Count(); ++i)
+    if (form.entryList.Item(i).SubItems.at(0) == keyName) return i;
   return -1;
 }
 void SelectRows(World& w, const std::vector<std::string>& keyNames) {
   std::vector<int> rows;
   for (const std::string& name : keyNames) rows.push_back(RowOf(*w.form, name));
-  w.form->ListView1.SelectRows(rows);
-  w.form->ListView1.SelectItem();
+  w.form->entryList.SelectRows(rows);
+  w.form->entryList.SelectItem();
 }
 void SelectBackupFile(World& w, const std::string& name) {
-  const auto& items = w.form->ListBox1.Items();
+  const auto& items = w.form->backupFiles.Items();
   for (size_t i = 0; i < items.size(); ++i) {
     if (items[i] != name) continue;
-    w.form->ListBox1.ItemIndexFromUser(static_cast<int>(i));
-    w.form->ListBox1.Click();
+    w.form->backupFiles.ItemIndexFromUser(static_cast<int>(i));
+    w.form->backupFiles.Click();
   }
 }
 
@@ -294,13 +294,13 @@ bool ScanError(const std::string& error) {
 }
 
 // What the window said of one entry's removal.
-Claim WindowRemovalClaim(const MemoryUi& ui, const TForm1& form) {
+Claim WindowRemovalClaim(const MemoryUi& ui, const MainWindow& form) {
   for (const std::string& error : ui.Texts("error")) {
     if (ScanError(error)) continue;
     if (error.find("partly removed") != std::string::npos) return Claim::kPartly;
     return Claim::kNotDone;
   }
-  const std::string notice = form.Label21.Caption();
+  const std::string notice = form.statusLine.Caption();
   if (notice.find("was already gone") != std::string::npos) return Claim::kAlreadyGone;
   if (Starts(notice, "Removed ")) return Claim::kDone;
   return Claim::kNotDone;
@@ -472,7 +472,7 @@ const std::vector<Command>& Commands() {
          SelectRows(w, {"Alpha"});
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->Button2.Click(); },
+       [](World& w) { w.form->removeButton.Click(); },
        [](World& w, const std::set<std::string>& before) {
          return CheckEntryRemoval(w, before, WindowRemovalClaim(w.p.ui, *w.form), "Alpha");
        }},
@@ -482,11 +482,11 @@ const std::vector<Command>& Commands() {
          SelectRows(w, {"Alpha", "Beta"});
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->Button2.Click(); },
+       [](World& w) { w.form->removeButton.Click(); },
        [](World& w, const std::set<std::string>& before) -> std::string {
          // "Removed 2 entries, backed up in ...", "Already gone (...): Alpha Tool.", or "Removed 1 of 2
          // entries. Tidewell partly removed 'Beta': ..." with "Not removed: ..." for the rest.
-         std::string text = w.form->Label21.Caption();
+         std::string text = w.form->statusLine.Caption();
          for (const std::string& error : w.p.ui.Texts("error"))
            if (!ScanError(error)) text += " " + error;
          const auto after = [&](const std::string& mark) {
@@ -514,11 +514,11 @@ const std::vector<Command>& Commands() {
       {"window: remove an installer product",
        [](World& w) {
          OpenWindow(w);
-         for (int i = 0; i < w.form->ListBox3.Count(); ++i)
-           if (w.form->ListBox3.Items()[i].find("0A1B2C") != std::string::npos) w.form->ListBox3.ItemIndexFromUser(i);
+         for (int i = 0; i < w.form->installerProducts.Count(); ++i)
+           if (w.form->installerProducts.Items()[i].find("0A1B2C") != std::string::npos) w.form->installerProducts.ItemIndexFromUser(i);
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->Button9.Click(); },
+       [](World& w) { w.form->deleteProductButton.Click(); },
        [](World& w, const std::set<std::string>& before) {
          Claim claim = Claim::kDone;
          for (const std::string& error : w.p.ui.Texts("error"))
@@ -535,7 +535,7 @@ const std::vector<Command>& Commands() {
          w.p.ui.menuChoices = {2};
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->ListView1.ContextMenu(); },
+       [](World& w) { w.form->entryList.ContextMenu(); },
        [](World& w, const std::set<std::string>& before) {
          return CheckRegistrationRemoval(w, before, WindowRemovalClaim(w.p.ui, *w.form));
        }},
@@ -578,7 +578,7 @@ const std::vector<Command>& Commands() {
          SelectRows(w, {"Notes"});
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->Button2.Click(); },
+       [](World& w) { w.form->removeButton.Click(); },
        [](World& w, const std::set<std::string>& before) {
          return CheckRemoval(w, before, WindowRemovalClaim(w.p.ui, *w.form), "BOB", "\\" + BobsEntry());
        }},
@@ -599,11 +599,11 @@ const std::vector<Command>& Commands() {
        [](World& w) {
          OpenWindow(w);
          SelectRows(w, {"Beta"});
-         w.form->Edit3.SetText("C:\\Alpha\\unins000.exe");
+         w.form->commandBox.SetText("C:\\Alpha\\unins000.exe");
        },
-       [](World& w) { w.form->Button15.Click(); },
+       [](World& w) { w.form->saveButton.Click(); },
        [](World& w, const std::set<std::string>&) -> std::string {
-         const bool saved = Starts(w.form->Label21.Caption(), "Saved the uninstall command");
+         const bool saved = Starts(w.form->statusLine.Caption(), "Saved the uninstall command");
          const std::string now = UninstallStringOf(w, "Beta");
          if (w.RemovedMeanwhile(std::string("HKLM|[") + UpperCaseText(EntryKey("Beta")) + "]")) return "";
          if (saved && now != "C:\\Alpha\\unins000.exe") return "said saved, but the command is " + now;
@@ -625,18 +625,18 @@ const std::vector<Command>& Commands() {
          SelectBackupFile(w, "Undo20261201.reg");
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->Button6.Click(); },
+       [](World& w) { w.form->restoreButton.Click(); },
        [](World& w, const std::set<std::string>&) { return CheckRestoredInWindow(w); }},
       {"window: Restore Selected",
        [](World& w) {
          WriteEarlierUndoFile(w);
          OpenWindow(w);
          SelectBackupFile(w, "Undo20261201.reg");
-         w.form->ListView2.SelectionFromUser({0, 1});
-         w.form->ListView2.Click();
+         w.form->backupRows.SelectionFromUser({0, 1});
+         w.form->backupRows.Click();
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->Button10.Click(); },
+       [](World& w) { w.form->restoreSelectedButton.Click(); },
        [](World& w, const std::set<std::string>&) { return CheckRestoredInWindow(w); }},
       {"window: hive restore",
        [](World& w) {
@@ -648,7 +648,7 @@ const std::vector<Command>& Commands() {
          OpenWindow(w);
          SelectBackupFile(w, "Beta");
        },
-       [](World& w) { w.form->Button6.Click(); },
+       [](World& w) { w.form->restoreButton.Click(); },
        [](World& w, const std::set<std::string>&) -> std::string {
          const std::vector<std::string> messages = w.p.ui.Texts("message");
          const bool restored = !messages.empty() && messages.front() == "Key Restored";
@@ -664,7 +664,7 @@ const std::vector<Command>& Commands() {
          SelectBackupFile(w, "Old.reg");
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->Button7.Click(); },
+       [](World& w) { w.form->deleteFileButton.Click(); },
        [](World& w, const std::set<std::string>&) -> std::string {
          const bool there = w.p.files.FileExistsAt(kBackup + "Old.reg");
          const bool complained = !w.p.ui.Texts("message").empty() || !w.p.ui.Texts("error").empty();
@@ -710,7 +710,7 @@ std::string RunOnce(const Command& command, int target, Fault fault, std::vector
   broken += "\n  said:";
   for (const MemoryUi::Shown& shown : w.p.ui.shown)
     if (shown.kind != "ask") broken += " [" + shown.kind + "] " + shown.text;
-  if (w.form) broken += " [status line] " + w.form->Label21.Caption();
+  if (w.form) broken += " [status line] " + w.form->statusLine.Caption();
   return broken + " " + w.console.out;
 }
 

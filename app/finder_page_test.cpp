@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "platform/memory/memory_platform.h"
 #include "tests/support/seeded_entries.h"
 
@@ -20,7 +20,7 @@ class FinderPageWindowTest : public ::testing::Test {
   }
 
   MemoryPlatform mp;
-  TForm1 form{mp.platform()};
+  MainWindow form{mp.platform()};
 };
 
 // The panel's caption and colours, and the beep, say what Find found, and the line under the box
@@ -46,11 +46,11 @@ TEST_F(FinderPageWindowTest, FindShowsItsAnswerInThePanelAndBeeps) {
   };
   for (const auto& c : cases) {
     mp.ui.shown.clear();
-    form.Edit2.SetText(c.text);
-    form.Button3.Click();
-    EXPECT_EQ(c.caption, form.Panel3.Caption()) << c.text;
-    EXPECT_EQ(c.background, form.Panel3.Color()) << c.text;
-    EXPECT_EQ(c.font, form.Panel3.FontColor()) << c.text;
+    form.finderPath.SetText(c.text);
+    form.findButton.Click();
+    EXPECT_EQ(c.caption, form.findResult.Caption()) << c.text;
+    EXPECT_EQ(c.background, form.findResult.Color()) << c.text;
+    EXPECT_EQ(c.font, form.findResult.FontColor()) << c.text;
     EXPECT_EQ(c.beeps, mp.ui.Texts("beep")) << c.text;
     EXPECT_EQ(c.messages, mp.ui.Texts("message")) << c.text;
     EXPECT_EQ(c.lookedFor, form.lookedForLabel.Caption()) << c.text;
@@ -60,22 +60,22 @@ TEST_F(FinderPageWindowTest, FindShowsItsAnswerInThePanelAndBeeps) {
 // The answer is about the box's text as it stood: typing, or a click in the uninstall string,
 // takes it away.
 TEST_F(FinderPageWindowTest, TheResultGoesWhenTheBoxChangesOrTheUninstallStringIsClicked) {
-  form.Edit1.SetText("\"C:\\WINDOWS\\notepad.exe\" /S");
-  form.Edit1.Select(1, 22);
-  form.Button5.Click();
-  EXPECT_EQ(form.Edit2.Text(), "C:\\WINDOWS\\notepad.exe");
+  form.finderCommand.SetText("\"C:\\WINDOWS\\notepad.exe\" /S");
+  form.finderCommand.Select(1, 22);
+  form.pasteButton.Click();
+  EXPECT_EQ(form.finderPath.Text(), "C:\\WINDOWS\\notepad.exe");
   for (const auto& change : std::vector<std::function<void()>>{
-           [&] { form.Edit2.TextFromUser("C:\\WINDOWS"), form.Edit2.Change(); }, [&] { form.Edit1.Click(); }}) {
-    form.Button3.Click();
-    EXPECT_NE(form.Panel3.Caption(), "Result");
+           [&] { form.finderPath.TextFromUser("C:\\WINDOWS"), form.finderPath.Change(); }, [&] { form.finderCommand.Click(); }}) {
+    form.findButton.Click();
+    EXPECT_NE(form.findResult.Caption(), "Result");
     change();
-    EXPECT_EQ(form.Panel3.Caption(), "Result");
-    EXPECT_EQ(form.Panel3.Color(), clBtnFace);
-    EXPECT_EQ(form.Panel3.FontColor(), clWindowText);
+    EXPECT_EQ(form.findResult.Caption(), "Result");
+    EXPECT_EQ(form.findResult.Color(), clBtnFace);
+    EXPECT_EQ(form.findResult.FontColor(), clWindowText);
   }
-  form.Edit1.Select(0, 0);
-  form.Button5.Click();
-  EXPECT_EQ(form.Edit2.Text(), "");
+  form.finderCommand.Select(0, 0);
+  form.pasteButton.Click();
+  EXPECT_EQ(form.finderPath.Text(), "");
   EXPECT_TRUE(mp.ui.Texts("message").empty());
 }
 
@@ -84,12 +84,12 @@ TEST_F(FinderPageWindowTest, TheResultGoesWhenTheBoxChangesOrTheUninstallStringI
 TEST(FinderPageTest, TestInFinderLooksForTheFileThatDecidedTheEntrysStatus) {
   MemoryPlatform mp;
   seeded::Seed(mp);
-  TForm1 form{mp.platform()};
+  MainWindow form{mp.platform()};
   form.FormCreate();
   const auto select = [&](const std::string& key) {
-    for (int i = 0; i < form.ListView1.Count(); ++i)
-      if (form.ListView1.Item(i).SubItems.at(0) == key) form.ListView1.SelectRows({i});
-    form.ListView1.SelectItem();
+    for (int i = 0; i < form.entryList.Count(); ++i)
+      if (form.entryList.Item(i).SubItems.at(0) == key) form.entryList.SelectRows({i});
+    form.entryList.SelectItem();
   };
   const struct {
     std::string key, file, caption;
@@ -100,17 +100,17 @@ TEST(FinderPageTest, TestInFinderLooksForTheFileThatDecidedTheEntrysStatus) {
   for (const auto& c : cases) {
     select(c.key);
     form.TestInFinder();
-    EXPECT_EQ(3, form.PageControl1.ActivePage()) << c.key;
-    EXPECT_EQ(c.file, form.Edit2.Text()) << c.key;
-    EXPECT_EQ(c.caption, form.Panel3.Caption()) << c.key;
+    EXPECT_EQ(3, form.pageControl.ActivePage()) << c.key;
+    EXPECT_EQ(c.file, form.finderPath.Text()) << c.key;
+    EXPECT_EQ(c.caption, form.findResult.Caption()) << c.key;
   }
   select("Alpha");
-  EXPECT_EQ("Result", form.Panel3.Caption());
+  EXPECT_EQ("Result", form.findResult.Caption());
 }
 
 // The edit box counts its selection in UTF-16 units: a character outside the BMP is two of them.
 TEST_F(FinderPageWindowTest, PasteTakesTheSelectedCharactersWhateverTheirSize) {
-  form.Edit1.SetText("\"C:\\\xe8\xa1\xa8\\\xf0\x9f\x98\x80 \xc3\xa9.exe\" /S");  // "C:\表\😀 é.exe" /S
+  form.finderCommand.SetText("\"C:\\\xe8\xa1\xa8\\\xf0\x9f\x98\x80 \xc3\xa9.exe\" /S");  // "C:\表\😀 é.exe" /S
   const struct {
     int start, length;
     std::string text;
@@ -123,9 +123,9 @@ TEST_F(FinderPageWindowTest, PasteTakesTheSelectedCharactersWhateverTheirSize) {
       {30, 2, ""},
   };
   for (const auto& c : cases) {
-    form.Edit1.Select(c.start, c.length);
-    form.Button5.Click();
-    EXPECT_EQ(form.Edit2.Text(), c.text) << c.start << "+" << c.length;
+    form.finderCommand.Select(c.start, c.length);
+    form.pasteButton.Click();
+    EXPECT_EQ(form.finderPath.Text(), c.text) << c.start << "+" << c.length;
   }
 }
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "app/common_controls_win.h"
-#include "app/form1_win.h"
+#include "app/main_window_win.h"
 #include "platform/win32/system_libraries.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_console.h"
@@ -32,13 +32,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
   platform::Win32Platform system;
   system.ui.SetTitle(kApplicationTitle);
-  TForm1 form(system.platform());
+  MainWindow form(system.platform());
   // The registry is read while the common controls' library loads and the window is made.
   form.ReadInventoryAhead();
   common_controls::Initialize(ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES);
   // The window lists every entry at once and its statuses follow from a worker thread.
   form.CheckInBackground = true;
-  TForm1Window window(form, system.ui, instance);
+  MainWindowWin32 window(form, system.ui, instance);
   if (!window.Create()) {
     MessageBoxW(nullptr, L"The main window could not be created.", platform::Widen(kApplicationTitle).c_str(),
                 MB_OK | MB_ICONERROR);

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "backup/undo_lines.h"
 #include "platform/memory/memory_platform.h"
 #include "tests/support/reg_file_reader.h"
@@ -61,8 +61,8 @@ struct Scene {
     EXPECT_EQ(0, p.files.OpenFiles()) << "a file handle leaked";
   }
   int Row(const std::string& keyName) const {
-    for (int i = 0; i < form.ListView1.Count(); ++i)
-      if (form.ListView1.Item(i).SubItems.at(0) == keyName) return i;
+    for (int i = 0; i < form.entryList.Count(); ++i)
+      if (form.entryList.Item(i).SubItems.at(0) == keyName) return i;
     return -1;
   }
   void Remove(const std::string& keyName) {
@@ -74,7 +74,7 @@ struct Scene {
   }
 
   MemoryPlatform p;
-  TForm1 form{p.platform()};
+  MainWindow form{p.platform()};
 };
 
 // The registry refuses one call for one key of the entry (or, where it answers success, gains a
@@ -149,7 +149,7 @@ TEST(PartialRemoval, WhatCannotBeRemovedStaysAndIsNamedWithItsReason) {
     const int row = s.Row("Deep");
     EXPECT_EQ(!c.staying.empty(), row >= 0) << "listed while anything of it is there";
     if (row >= 0) {
-      EXPECT_EQ("Deep", s.form.ListView1.Item(row).Caption) << "by its key name";
+      EXPECT_EQ("Deep", s.form.entryList.Item(row).Caption) << "by its key name";
     }
   }
 }
@@ -164,7 +164,7 @@ TEST(PartialRemoval, APartlyRemovedEntryStaysListedUntilItIsGone) {
     return call == "delete value" && path == "HKLM\\" + Level(kLevels) ? kErrorAccessDenied : kErrorSuccess;
   };
   s.Remove("Deep");
-  s.form.Button4Click();
+  s.form.OnRefreshList();
   EXPECT_GE(s.Row("Deep"), 0);
   EXPECT_LT(s.Row("DeepSibling"), 0);
 
@@ -184,13 +184,13 @@ TEST(PartialRemoval, APartlyRemovedEntryStaysListedUntilItIsGone) {
     return call == "delete value" && path == "HKLM\\" + Level(kLevels) ? kErrorAccessDenied : kErrorSuccess;
   };
   t.form.FillListBox();
-  t.form.ListView1.SelectRows({t.Row("Deep"), t.Row("DeepOther")});
+  t.form.entryList.SelectRows({t.Row("Deep"), t.Row("DeepOther")});
   t.p.ui.answers = {kIdYes};
-  t.form.Button2Click();
+  t.form.OnRemoveEntry();
   ASSERT_EQ(1u, t.p.ui.listLines.size()) << "one question for both";
-  t.form.Button4Click();
+  t.form.OnRefreshList();
   EXPECT_GE(t.Row("Deep"), 0) << "listed by its key name while its key is there";
-  EXPECT_EQ("Deep", t.form.ListView1.Item(t.Row("Deep")).Caption);
+  EXPECT_EQ("Deep", t.form.entryList.Item(t.Row("Deep")).Caption);
 }
 
 // Names of 255 characters take a key's path past what the registry editor merges back at level

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1_win.h"
+#include "app/main_window_win.h"
 #include "platform/text_encoding.h"
 #include "platform/win32/wide_text.h"
 
@@ -105,7 +105,7 @@ class EditPeer : public Win32Peer {
     const TColor background =
         Edit().Borderless ? owner_.BackgroundOf(control_.Parent) : clWindow;
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    SetBkColor(dc, TForm1Window::ColorOf(background));
+    SetBkColor(dc, MainWindowWin32::ColorOf(background));
     return owner_.BrushFor(background);
   }
 
@@ -605,7 +605,7 @@ class LabelPeer : public Win32Peer {
     RECT bounds = Bounds();
     HGDIOBJ old = SelectObject(dc, owner_.FontFor(control_.Font));
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, control_.Enabled() ? TForm1Window::ColorOf(control_.Font.color) : GetSysColor(COLOR_GRAYTEXT));
+    SetTextColor(dc, control_.Enabled() ? MainWindowWin32::ColorOf(control_.Font.color) : GetSysColor(COLOR_GRAYTEXT));
     const std::wstring caption = Widen(control_.Caption());
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &bounds, DrawFlags(control_));
     SelectObject(dc, old);
@@ -643,8 +643,8 @@ class StaticLabelPeer : public Win32Peer {
   }
   HBRUSH Colors(HDC dc) override {
     const TColor background = owner_.BackgroundOf(control_.Parent);
-    SetTextColor(dc, control_.Enabled() ? TForm1Window::ColorOf(control_.Font.color) : GetSysColor(COLOR_GRAYTEXT));
-    SetBkColor(dc, TForm1Window::ColorOf(background));
+    SetTextColor(dc, control_.Enabled() ? MainWindowWin32::ColorOf(control_.Font.color) : GetSysColor(COLOR_GRAYTEXT));
+    SetBkColor(dc, MainWindowWin32::ColorOf(background));
     return owner_.BrushFor(background);
   }
 };
@@ -732,7 +732,7 @@ void Win32Peer::Update(TControl& control, Aspect aspect, int index) {
   }
 }
 
-std::unique_ptr<Win32Peer> MakePeer(TForm1Window& owner, TControl& control) {
+std::unique_ptr<Win32Peer> MakePeer(MainWindowWin32& owner, TControl& control) {
   switch (control.Kind()) {
     case ControlKind::kButton: return std::make_unique<ButtonPeer>(owner, control);
     case ControlKind::kLabel:

@@ -9,11 +9,11 @@
 
 #include "app/controls.h"
 
-class TForm1Window;
+class MainWindowWin32;
 
 class Win32Peer : public TControl::Peer {
  public:
-  Win32Peer(TForm1Window& owner, TControl& control) : owner_(owner), control_(control) {}
+  Win32Peer(MainWindowWin32& owner, TControl& control) : owner_(owner), control_(control) {}
   ~Win32Peer() override = default;
 
   TControl& Control() const { return control_; }
@@ -48,11 +48,11 @@ class Win32Peer : public TControl::Peer {
   // Repaints the control's rectangle in its parent.
   void Invalidate();
 
-  TForm1Window& owner_;
+  MainWindowWin32& owner_;
   TControl& control_;
   HWND window_ = nullptr;
   HWND parent_ = nullptr;
 };
 
 // Makes the peer for a control of any kind.
-std::unique_ptr<Win32Peer> MakePeer(TForm1Window& owner, TControl& control);
+std::unique_ptr<Win32Peer> MakePeer(MainWindowWin32& owner, TControl& control);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "platform/memory/memory_platform.h"
 
 using namespace platform;
@@ -37,14 +37,14 @@ struct Scan {
   // The main list as "caption|key|command" lines.
   std::vector<std::string> Rows() const {
     std::vector<std::string> rows;
-    for (int i = 0; i < form.ListView1.Count(); ++i) {
-      const TListItem& item = form.ListView1.Item(i);
+    for (int i = 0; i < form.entryList.Count(); ++i) {
+      const TListItem& item = form.entryList.Item(i);
       rows.push_back(item.Caption + "|" + item.SubItems.at(0) + "|" + item.SubItems.at(1));
     }
     return rows;
   }
   MemoryPlatform p;
-  TForm1 form{p.platform()};
+  MainWindow form{p.platform()};
 };
 
 using Lines = std::vector<std::string>;
@@ -123,10 +123,10 @@ TEST(ScanTest, AllEntriesHoldsEveryEntryThatOpens) {
   s.p.registry.LimitAccess(kHkeyLocalMachine, std::string(kEntries) + "Locked", 0);
   s.form.FillListBox();
   // Sorted as the list box sorts, letter case ignored; the key that cannot be opened is nowhere.
-  EXPECT_EQ((Lines{"alpha", "Beta", "Zeta"}), s.form.ListBox2.Items());
+  EXPECT_EQ((Lines{"alpha", "Beta", "Zeta"}), s.form.entryKeys.Items());
   EXPECT_EQ((std::vector<std::string>{"Zeta|Zeta|C:\\Apps\\uninst.exe"}), s.Rows());
   // The lines are key names; under them, the selected line's display name and command.
-  EXPECT_EQ("", s.form.Label24.Caption());
+  EXPECT_EQ("", s.form.entryKeyDetail.Caption());
   const struct {
     int line;
     std::string shown;
@@ -134,9 +134,9 @@ TEST(ScanTest, AllEntriesHoldsEveryEntryThatOpens) {
                {1, "Display name: (none)\nCommand: C:\\Apps\\uninst.exe"},
                {2, "Display name: Zeta\nCommand: C:\\Apps\\uninst.exe"}};
   for (const auto& l : lines) {
-    s.form.ListBox2.ItemIndexFromUser(l.line);
-    s.form.ListBox2.Click();
-    EXPECT_EQ(l.shown, s.form.Label24.Caption()) << l.line;
+    s.form.entryKeys.ItemIndexFromUser(l.line);
+    s.form.entryKeys.Click();
+    EXPECT_EQ(l.shown, s.form.entryKeyDetail.Caption()) << l.line;
   }
 }
 
@@ -148,7 +148,7 @@ TEST(ScanTest, SortsRowsByCaptionWithTheSystemsComparison) {
     s.Listed("K" + std::to_string(key++), name, "C:\\Apps\\uninst.exe");
   s.form.FillListBox();
   std::vector<std::string> captions;
-  for (int i = 0; i < s.form.ListView1.Count(); ++i) captions.push_back(s.form.ListView1.Item(i).Caption);
+  for (int i = 0; i < s.form.entryList.Count(); ++i) captions.push_back(s.form.entryList.Item(i).Caption);
   for (size_t i = 1; i < captions.size(); ++i)
     EXPECT_LE(s.p.system.SortKey(captions[i - 1], false), s.p.system.SortKey(captions[i], false))
         << captions[i - 1] << " before " << captions[i];
@@ -163,10 +163,10 @@ TEST(ScanTest, ListsKeepTheSystemsOrderForNamesOutsideAscii) {
   for (const std::string& name : names) s.Listed(name, name, "C:\\Apps\\uninst.exe");
   s.form.FillListBox();
   std::vector<std::string> captions;
-  for (int i = 0; i < s.form.ListView1.Count(); ++i) captions.push_back(s.form.ListView1.Item(i).Caption);
+  for (int i = 0; i < s.form.entryList.Count(); ++i) captions.push_back(s.form.entryList.Item(i).Caption);
   const Lines expected = {"{0A1B}", "eagle", "\xc3\x89" "clair", "Fig", "Zebra", "\xce\xb1\xce\xbb\xcf\x86\xce\xb1"};
   EXPECT_EQ(expected, captions);
-  EXPECT_EQ(expected, s.form.ListBox2.Items());
+  EXPECT_EQ(expected, s.form.entryKeys.Items());
 }
 
 TEST(ScanTest, InstallerListLines) {
@@ -196,9 +196,9 @@ TEST(ScanTest, InstallerListLines) {
     Scan s;
     c.seed(s.p.registry);
     s.form.FillListBox();
-    EXPECT_EQ(c.lines, s.form.ListBox3.Items()) << c.what;
+    EXPECT_EQ(c.lines, s.form.installerProducts.Items()) << c.what;
     // The entry commands take the key back from the line: everything after the first " - {".
-    for (const std::string& line : s.form.ListBox3.Items()) {
+    for (const std::string& line : s.form.installerProducts.Items()) {
       const size_t mark = line.find(" - {");
       const std::string key = mark == std::string::npos ? line : line.substr(mark + 4);
       if (line != kNoItems) {
@@ -286,7 +286,7 @@ TEST(ScanTest, InstallerListMarksProductsWithoutEntryOrInstalledState) {
     s.p.registry.SetString(kHkeyClassesRoot, kProducts + kPacked, "ProductName", "Tool");
     c.seed(s);
     s.form.FillListBox();
-    EXPECT_EQ(Lines{c.line}, s.form.ListBox3.Items()) << c.what;
+    EXPECT_EQ(Lines{c.line}, s.form.installerProducts.Items()) << c.what;
   }
 }
 
@@ -300,7 +300,7 @@ TEST(ScanTest, InstallerListMarksTheUsersOwnProductsByTheirAccountsInstalledStat
   s.p.registry.AddKey(kHkeyLocalMachine, userData + "S-1-5-18\\Products\\BB22\\InstallProperties");
   s.form.FillListBox();
   EXPECT_EQ((Lines{"Machine's only [no entry, incomplete] - {BB22 (user)", "Mine [no entry] - {AA11 (user)"}),
-            s.form.ListBox3.Items());
+            s.form.installerProducts.Items());
 }
 
 TEST(ScanTest, BackupListShowsTheFolderButNotItsDots) {
@@ -309,26 +309,26 @@ TEST(ScanTest, BackupListShowsTheFolderButNotItsDots) {
   s.p.files.AddFile(std::string(kBackup) + "old hive", "", kFileAttributeHidden);
   s.p.files.AddFolder(std::string(kBackup) + "Archive");
   s.form.FillListBox();
-  Lines lines = s.form.ListBox1.Items();
+  Lines lines = s.form.backupFiles.Items();
   EXPECT_EQ(3u, lines.size());
   for (const char* name : {"Undo20260101.reg", "old hive", "Archive"})
     EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), name)) << name;
   for (const char* dots : {".", ".."}) EXPECT_EQ(lines.end(), std::find(lines.begin(), lines.end(), dots));
-  EXPECT_EQ(-1, s.form.ListBox1.ItemIndex());
+  EXPECT_EQ(-1, s.form.backupFiles.ItemIndex());
 }
 
 TEST(ScanTest, MissingKeysAndFolderGiveEmptyLists) {
   Scan s;
   s.form.FormCreate();
-  EXPECT_EQ(0, s.form.ListView1.Count());
-  EXPECT_TRUE(s.form.ListBox2.Items().empty());
-  EXPECT_EQ(Lines{kNoItems}, s.form.ListBox3.Items());
-  EXPECT_TRUE(s.form.ListBox1.Items().empty());
-  EXPECT_EQ(-1, s.form.ListView1.Selected());
-  EXPECT_FALSE(s.form.Button1.Enabled()) << "Uninstall Program waits for one entry";
-  EXPECT_TRUE(s.form.Button2.Enabled());
-  EXPECT_EQ("", s.form.Edit1.Text());
-  EXPECT_EQ("", s.form.Edit3.Text());
+  EXPECT_EQ(0, s.form.entryList.Count());
+  EXPECT_TRUE(s.form.entryKeys.Items().empty());
+  EXPECT_EQ(Lines{kNoItems}, s.form.installerProducts.Items());
+  EXPECT_TRUE(s.form.backupFiles.Items().empty());
+  EXPECT_EQ(-1, s.form.entryList.Selected());
+  EXPECT_FALSE(s.form.uninstallButton.Enabled()) << "Uninstall Program waits for one entry";
+  EXPECT_TRUE(s.form.removeButton.Enabled());
+  EXPECT_EQ("", s.form.finderCommand.Text());
+  EXPECT_EQ("", s.form.commandBox.Text());
   EXPECT_TRUE(s.p.ui.shown.empty());
 }
 
@@ -351,8 +351,8 @@ TEST(ScanTest, ChecksTheFilesOfListedEntriesOnly) {
   s.Listed("Good", "Good", "C:\\Apps\\uninst.exe");
   s.Listed("Gone", "Gone", "C:\\Apps\\gone.exe");
   s.form.FillListBox();
-  EXPECT_EQ(kBrokenLink, s.form.ListView1.Item(0).ImageIndex);
-  EXPECT_EQ(kGoodLink, s.form.ListView1.Item(1).ImageIndex);
+  EXPECT_EQ(kBrokenLink, s.form.entryList.Item(0).ImageIndex);
+  EXPECT_EQ(kGoodLink, s.form.entryList.Item(1).ImageIndex);
 }
 
 struct Position {
@@ -379,15 +379,15 @@ TEST(ScanTest, KeepsTheSelectedEntryOrElseItsPositionAcrossARescan) {
     const char* names[] = {"Alpha", "Bravo", "Charlie", "Delta", "Echo"};
     for (const char* name : names) s.Listed(name, name, std::string("C:\\Apps\\uninst.exe /") + name);
     s.form.FormCreate();
-    s.form.ListView1.Select(c.selected);
+    s.form.entryList.Select(c.selected);
     for (int row : c.removed) s.p.registry.SetString(kHkeyLocalMachine, kEntries + std::string(names[row]), "DisplayName", "");
-    s.form.Edit1.SetText("before");
-    s.form.Button4Click();
-    EXPECT_EQ(c.expected, s.form.ListView1.Selected()) << c.what;
+    s.form.finderCommand.SetText("before");
+    s.form.OnRefreshList();
+    EXPECT_EQ(c.expected, s.form.entryList.Selected()) << c.what;
     // With no row left the boxes keep what they held.
-    const std::string command = c.expected >= 0 ? s.form.ListView1.Item(c.expected).SubItems.at(1) : std::string();
-    EXPECT_EQ(c.expected >= 0 ? command : "before", s.form.Edit1.Text()) << c.what;
-    if (c.expected >= 0) { EXPECT_EQ(command, s.form.Edit3.Text()) << c.what; }
+    const std::string command = c.expected >= 0 ? s.form.entryList.Item(c.expected).SubItems.at(1) : std::string();
+    EXPECT_EQ(c.expected >= 0 ? command : "before", s.form.finderCommand.Text()) << c.what;
+    if (c.expected >= 0) { EXPECT_EQ(command, s.form.commandBox.Text()) << c.what; }
     EXPECT_TRUE(s.p.ui.Texts("ask").empty()) << c.what << ": no edit, no question";
   }
 }
@@ -409,7 +409,7 @@ TEST(ScanTest, AnEntryThatCannotBeReadLeavesAListThatActsOnWhatItShows) {
   for (const char* name : {"Alpha", "Bravo", "Charlie", "Delta"})
     s.Listed(name, name, std::string("C:\\Apps\\uninst.exe /") + name);
   ShownRows shown;
-  s.form.ListView1.SetPeer(&shown);
+  s.form.entryList.SetPeer(&shown);
   s.form.FormCreate();
   ASSERT_EQ((Lines{"Alpha", "Bravo", "Charlie", "Delta"}), shown.keys);
 
@@ -418,10 +418,10 @@ TEST(ScanTest, AnEntryThatCannotBeReadLeavesAListThatActsOnWhatItShows) {
     const bool bravo = path.size() >= 6 && path.compare(path.size() - 6, 6, "\\Bravo") == 0;
     return call == "read" && bravo && name == "DisplayName" ? kErrorMoreData : kErrorSuccess;
   };
-  s.form.Button4.Click();
-  s.form.Button4.Click();
+  s.form.refreshButton.Click();
+  s.form.refreshButton.Click();
   EXPECT_EQ((Lines{"Alpha", "Charlie", "Delta"}), shown.keys) << "the list on screen is the list the commands use";
-  const auto& all = s.form.ListBox2.Items();
+  const auto& all = s.form.entryKeys.Items();
   EXPECT_EQ(1, std::count(all.begin(), all.end(), "Bravo"))
       << "All Entries still lists it by its key";
   const auto errors = s.p.ui.Texts("error");
@@ -431,13 +431,13 @@ TEST(ScanTest, AnEntryThatCannotBeReadLeavesAListThatActsOnWhatItShows) {
 
   // The user clicks the second row on screen, Charlie, and removes it.
   s.p.ui.answers = {kIdYes};
-  s.form.ListView1.SelectedFromUser(1);
-  s.form.ListView1.SelectItem();
-  s.form.Button2.Click();
+  s.form.entryList.SelectedFromUser(1);
+  s.form.entryList.SelectItem();
+  s.form.removeButton.Click();
   EXPECT_FALSE(s.p.registry.KeyExists(kHkeyLocalMachine, kEntries + std::string("Charlie")));
   for (const char* name : {"Alpha", "Bravo", "Delta"})
     EXPECT_TRUE(s.p.registry.KeyExists(kHkeyLocalMachine, kEntries + std::string(name))) << name;
-  s.form.ListView1.SetPeer(nullptr);
+  s.form.entryList.SetPeer(nullptr);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "platform/memory/memory_platform.h"
 #include "platform/text_encoding.h"
 #include "tests/support/reg_file_reader.h"
@@ -61,22 +61,22 @@ struct Machine {
   // The main list as "caption|key|source|icon".
   std::vector<std::string> Rows() const {
     std::vector<std::string> rows;
-    for (int i = 0; i < form.ListView1.Count(); ++i) {
-      const TListItem& item = form.ListView1.Item(i);
+    for (int i = 0; i < form.entryList.Count(); ++i) {
+      const TListItem& item = form.entryList.Item(i);
       rows.push_back(item.Caption + "|" + item.SubItems.at(0) + "|" + item.SubItems.at(2) + "|" +
                      std::to_string(item.ImageIndex));
     }
     return rows;
   }
   int Row(const std::string& caption) const {
-    for (int i = 0; i < form.ListView1.Count(); ++i)
-      if (form.ListView1.Item(i).Caption == caption) return i;
+    for (int i = 0; i < form.entryList.Count(); ++i)
+      if (form.entryList.Item(i).Caption == caption) return i;
     return -1;
   }
   regfile::Tree Snapshot(const Place& place) { return regfile::Snapshot(p.registry, place.root, place.path, place.view); }
 
   MemoryPlatform p;
-  TForm1 form{p.platform()};
+  MainWindow form{p.platform()};
 };
 
 TEST(SourcesTest, SixtyFourBitWindowsListsEveryEntryOfTheThreeListsWithItsOwnStatus) {
@@ -86,16 +86,16 @@ TEST(SourcesTest, SixtyFourBitWindowsListsEveryEntryOfTheThreeListsWithItsOwnSta
             m.Rows());
   EXPECT_EQ((std::vector<std::string>{"Big (64-bit)", "Chat (32-bit)", "Chat (user)", "Shared (32-bit)",
                                       "Shared (64-bit)", "Small (32-bit)"}),
-            m.form.ListBox2.Items());
+            m.form.entryKeys.Items());
   EXPECT_EQ((std::vector<std::string>{"Machine Product [no entry] - {AA11", "User Product [no entry] - {BB22 (user)"}),
-            m.form.ListBox3.Items());
+            m.form.installerProducts.Items());
 }
 
 TEST(SourcesTest, ThirtyTwoBitWindowsAddsOnlyTheUsersOwnList) {
   Machine m(false);
   EXPECT_EQ((std::vector<std::string>{"Chat|Chat|user|1", "Shared (32-bit)|Shared|32-bit|1", "Small Tool|Small|32-bit|1"}),
             m.Rows());
-  EXPECT_EQ((std::vector<std::string>{"Chat", "Chat (user)", "Shared", "Small"}), m.form.ListBox2.Items());
+  EXPECT_EQ((std::vector<std::string>{"Chat", "Chat (user)", "Shared", "Small"}), m.form.entryKeys.Items());
 }
 
 // Each removal writes its key lines so that either registry editor puts the entry back where it
@@ -121,10 +121,10 @@ TEST(SourcesTest, EachEntryIsRemovedAndBackedUpWhereItLives) {
     const regfile::Tree before = m.Snapshot(c.place);
     const regfile::Tree other = m.Snapshot(c.other);
     ASSERT_FALSE(before.empty());
-    m.form.ListView1.SelectedFromUser(m.Row(c.caption));
-    m.form.ListView1.SelectItem();
+    m.form.entryList.SelectedFromUser(m.Row(c.caption));
+    m.form.entryList.SelectItem();
     m.p.ui.answers = {kIdYes};
-    m.form.Button2.Click();
+    m.form.removeButton.Click();
     EXPECT_TRUE(m.Snapshot(c.place).empty()) << "removed";
     EXPECT_EQ(other, m.Snapshot(c.other)) << "the entry of the same name elsewhere is untouched";
     EXPECT_EQ(-1, m.Row(c.caption));
@@ -141,10 +141,10 @@ TEST(SourcesTest, EachEntryIsRemovedAndBackedUpWhereItLives) {
 
 TEST(SourcesTest, SaveChangesWritesTheCommandOfTheSelectedEntryWhereItLives) {
   Machine m(true);
-  m.form.ListView1.SelectedFromUser(m.Row("Shared (32-bit)"));
-  m.form.ListView1.SelectItem();
-  m.form.Edit3.SetText("C:\\Apps\\small.exe /new");
-  m.form.Button15.Click();
+  m.form.entryList.SelectedFromUser(m.Row("Shared (32-bit)"));
+  m.form.entryList.SelectItem();
+  m.form.commandBox.SetText("C:\\Apps\\small.exe /new");
+  m.form.saveButton.Click();
   EXPECT_EQ(0u, m.p.files.Content(kUndo).find(
                     "REGEDIT4\r\n\r\n" + seeded::Comment("changed the uninstall command of", "Shared (32-bit)", "32-bit") +
                     "\r\n[HKEY_LOCAL_MACHINE\\" + kWow +
@@ -166,10 +166,10 @@ TEST(SourcesTest, ASixtyFourBitUninstallerStartsWithTheRedirectionOff) {
   for (const char* caption : {"Big Suite 64", "Small Tool"}) {
     SCOPED_TRACE(caption);
     m.p.system.redirectionLog.clear();
-    m.form.ListView1.SelectedFromUser(m.Row(caption));
-    m.form.ListView1.SelectItem();
+    m.form.entryList.SelectedFromUser(m.Row(caption));
+    m.form.entryList.SelectItem();
     m.p.ui.answers = {kIdYes};
-    m.form.Button1.Click();
+    m.form.uninstallButton.Click();
     const bool sixtyFour = std::string(caption) == "Big Suite 64";
     ASSERT_FALSE(m.p.processes.started.empty());
     EXPECT_TRUE(m.p.ui.Texts("message").empty());
@@ -194,28 +194,28 @@ namespace {
 // that cannot be read said once, an entry removed in its hive file, and no hive left loaded.
 TEST(SourcesTest, OtherAccountsEntriesAreListedCheckedAndRemovedInTheirHives) {
   OtherAccountsMachine m;
-  TForm1 form{m.p.platform()};
+  MainWindow form{m.p.platform()};
   form.FormCreate();
   const auto loaded = [&] { return m.Mounted("Tidewell." + kBob) || m.Mounted("Tidewell." + kCleo); };
   std::vector<std::string> rows;
-  for (int i = 0; i < form.ListView1.Count(); ++i) {
-    const TListItem& item = form.ListView1.Item(i);
+  for (int i = 0; i < form.entryList.Count(); ++i) {
+    const TListItem& item = form.entryList.Item(i);
     rows.push_back(item.Caption + "|" + item.SubItems.at(2) + "|" + std::to_string(item.ImageIndex));
   }
   EXPECT_EQ((std::vector<std::string>{"Ann's Chat|user:ann|0", "Bob's Notes|user:bob|1"}), rows);
-  EXPECT_EQ(0u, form.Label21.Caption().find("Other accounts' lists not read: Cléo: its hive file is not there; "
+  EXPECT_EQ(0u, form.statusLine.Caption().find("Other accounts' lists not read: Cléo: its hive file is not there; "
                                             "Дан: its hive file is damaged."))
-      << form.Label21.Caption();
+      << form.statusLine.Caption();
   EXPECT_FALSE(loaded());
-  form.Edit4.TextFromUser("USER:BOB");
-  form.Edit4.Change();
-  EXPECT_EQ(1, form.ListView1.Count()) << "the filter takes another account's list by its name";
-  form.Edit4.TextFromUser("");
-  form.Edit4.Change();
+  form.filterBox.TextFromUser("USER:BOB");
+  form.filterBox.Change();
+  EXPECT_EQ(1, form.entryList.Count()) << "the filter takes another account's list by its name";
+  form.filterBox.TextFromUser("");
+  form.filterBox.Change();
 
   // Not logged on: the registry editor could not show his key.
-  form.ListView1.SelectedFromUser(1);
-  form.ListView1.SelectItem();
+  form.entryList.SelectedFromUser(1);
+  form.entryList.SelectItem();
   form.OpenKeyInRegistryEditor();
   EXPECT_EQ(std::vector<std::string>{"The list of bob is in that account's hive, which is loaded only while it is logged "
                                      "on or while Tidewell reads it: the registry editor cannot show its key."},
@@ -224,27 +224,27 @@ TEST(SourcesTest, OtherAccountsEntriesAreListedCheckedAndRemovedInTheirHives) {
 
   // His command checked in his folders: no question; a system that drops the change is told.
   m.p.registry.SetKeepsLoadedHives(false);
-  form.Edit3.SetText("%LOCALAPPDATA%\\Notes\\uninstall.exe /quiet");
-  form.Button15.Click();
+  form.commandBox.SetText("%LOCALAPPDATA%\\Notes\\uninstall.exe /quiet");
+  form.saveButton.Click();
   EXPECT_TRUE(m.p.ui.Texts("ask").empty());
   EXPECT_EQ(std::vector<std::string>{"Tidewell could not save the uninstall command of 'Bob's Notes': the system did not "
                                      "keep it in the hive file of bob, which still holds the old command."},
             m.p.ui.Texts("error"));
   m.p.registry.SetKeepsLoadedHives(true);
-  form.Button15.Click();
-  EXPECT_EQ(0u, form.Label21.Caption().find("Saved the uninstall command of 'Bob's Notes', the old one backed up in "
+  form.saveButton.Click();
+  EXPECT_EQ(0u, form.statusLine.Caption().find("Saved the uninstall command of 'Bob's Notes', the old one backed up in "
                                             "C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg."))
-      << form.Label21.Caption();
+      << form.statusLine.Caption();
 
   m.p.ui.answers = {kIdYes};
-  form.ListView1.SelectedFromUser(1);
-  form.ListView1.SelectItem();
-  form.Button2.Click();
-  EXPECT_EQ(1, form.ListView1.Count());
+  form.entryList.SelectedFromUser(1);
+  form.entryList.SelectItem();
+  form.removeButton.Click();
+  EXPECT_EQ(1, form.entryList.Count());
   EXPECT_FALSE(loaded());
-  EXPECT_NE(std::string::npos, form.Label21.Caption().find("Removed 'Bob's Notes', backed up in "))
-      << form.Label21.Caption();
-  EXPECT_EQ(std::string::npos, form.Label21.Caption().find("not read")) << "said once";
+  EXPECT_NE(std::string::npos, form.statusLine.Caption().find("Removed 'Bob's Notes', backed up in "))
+      << form.statusLine.Caption();
+  EXPECT_EQ(std::string::npos, form.statusLine.Caption().find("not read")) << "said once";
   EXPECT_NE(std::string::npos, m.p.files.Content(kUndo).find("[HKEY_USERS\\" + kBob + "\\SOFTWARE\\Microsoft"));
   const std::vector<Account> others = m.Others();
   AccountHives hives(m.p.registry, m.p.system, others);

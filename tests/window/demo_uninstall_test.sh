@@ -35,7 +35,7 @@ p show-row "$row" >/dev/null
 read -r x y < <(p row-center "$row")
 xdotool mousemove "$x" "$y" click 1
 expect_soon "its row is selected" "$row" p selected
-read -r x y < <(p center Button1)
+read -r x y < <(p center uninstallButton)
 xdotool mousemove "$x" "$y" click 1
 question=""
 for _ in $(seq 50); do
@@ -51,11 +51,11 @@ xdotool key y
 for _ in $(seq 1 60); do [ "$(listed)" = gone ] && break; sleep 0.5; done
 expect "the stand-in removed its entry from the view that listed it" gone "$(listed)"
 # When the uninstaller ends, the window reads the list again and says how it ended.
-status_word() { p text Label21 | grep -o "ended with exit code [0-9]*\. Its entry is gone from the list\."; }
+status_word() { p text statusLine | grep -o "ended with exit code [0-9]*\. Its entry is gone from the list\."; }
 expect_soon "the status line says the uninstaller ended and its entry went" \
   "ended with exit code 0. Its entry is gone from the list." status_word
 expect_soon "and the list no longer has its row" $((rows - 1)) p count
-read -r x y < <(p center Button4)
+read -r x y < <(p center refreshButton)
 xdotool mousemove "$x" "$y" click 1
 expect_soon "Refresh List leaves its row out" $((rows - 1)) p count
 expect "no row is Tide Tables Pro's" "" "$(tide_row)"

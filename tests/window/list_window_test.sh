@@ -71,11 +71,11 @@ all=$(probe count)
 
 echo "== the filter"
 key ctrl+f
-expect "Ctrl+F puts the focus in the filter box" Edit4 "$(probe focus)"
+expect "Ctrl+F puts the focus in the filter box" filterBox "$(probe focus)"
 xdotool type --delay 30 'twlist gone'
 expect_soon "typing narrows the list to the matching entries" "$gone" probe count
 # The texts drawn under and over the list are controls that a screen reader reads (WM_GETTEXT).
-expect "the filter's count reads as text" "$gone of $all" "$(probe text Label23)"
+expect "the filter's count reads as text" "$gone of $all" "$(probe text filterCount)"
 key Escape
 expect_soon "Escape clears the filter" "$all" probe count
 xdotool type --delay 30 'list vendor 3'
@@ -119,16 +119,16 @@ import -window root "$artifacts/list-question.png" >/dev/null 2>&1
 # No is the default button: Enter would keep them all; Y answers Yes.
 key y
 expect_soon "all $gone left the list" $((all - gone)) probe count
-status=$(probe text Label21)
+status=$(probe text statusLine)
 case "$status" in
   "Removed $gone entries, backed up in "*Undo*.reg.*) echo "ok: the status line reads as text, naming the backup" ;;
   *) fail "the status line reads \"$status\"" ;;
 esac
-read -r sx sy < <(probe center Label21)
+read -r sx sy < <(probe center statusLine)
 click "$sx" "$sy"
 expect_soon "a click on the status line opens the Backups page" 5 probe page
 expect "and the registry" "" "$(listing)"
-expect "the list keeps the focus" ListView1 "$(probe focus)"
+expect "the list keeps the focus" entryList "$(probe focus)"
 undo=$(ls "$app"/Backup/Undo*.reg | head -n 1)
 [ -n "$undo" ] || fail "no undo file"
 wine regedit /S "$undo" </dev/null >/dev/null 2>&1

@@ -86,22 +86,22 @@ expect "rows: name, key, command and status icon, sorted by name, every characte
 [ "$rows" == "$expected_rows" ] || diff <(echo "$expected_rows") <(echo "$rows")
 expect "row count" "$rows_count" "$(p count)"
 expect "All Entries lists every entry, named or not, in the system's order" \
-  "$(printf '%s\n' "${all_keys[@]}")" "$(p lines ListBox2)"
+  "$(printf '%s\n' "${all_keys[@]}")" "$(p lines entryKeys)"
 expect "Installer List: name, marks where no entry belongs to a product or its registration is incomplete, - {key" \
   "$(printf '%s\n' '[no entry, incomplete] - {F1E2D3C4B5A69788796A5B4C3D2E1F00' \
      'Gull Photo Viewer 2.0 - {A7B2D1F6E4C3A8B4D912E7F5A0C1B324' 'Lighthouse Runtime [no entry] - {0D2C1A0B5F4E7164382A9B4A5C6D7E8F' \
      'Pebble Calculator - {1C55A9E2D7B036F4E8A1C6D3B4A5F607')" \
-  "$(p lines ListBox3)"
-expect "Backups lists the backup folder" "Undo20240611.reg" "$(p lines ListBox1)"
+  "$(p lines installerProducts)"
+expect "Backups lists the backup folder" "Undo20240611.reg" "$(p lines backupFiles)"
 expect "first row selected after the scan" 0 "$(p selected)"
 first=$(command_of 0)
-expect "Finder box holds the selected row's command" "$first" "$(p text Edit1)"
-expect "Change Uninstall String box holds it too" "$first" "$(p text Edit3)"
-expect "Uninstall Program enabled after the scan" 1 "$(p enabled Button1)"
-expect "Remove Entry enabled after the scan" 1 "$(p enabled Button2)"
-expect "Restore disabled with no backup selected" 0 "$(p enabled Button6)"
-expect "Delete File disabled with no backup selected" 0 "$(p enabled Button7)"
-expect "the focus starts in the list" ListView1 "$(p focus)"
+expect "Finder box holds the selected row's command" "$first" "$(p text finderCommand)"
+expect "Change Uninstall String box holds it too" "$first" "$(p text commandBox)"
+expect "Uninstall Program enabled after the scan" 1 "$(p enabled uninstallButton)"
+expect "Remove Entry enabled after the scan" 1 "$(p enabled removeButton)"
+expect "Restore disabled with no backup selected" 0 "$(p enabled restoreButton)"
+expect "Delete File disabled with no backup selected" 0 "$(p enabled deleteFileButton)"
+expect "the focus starts in the list" entryList "$(p focus)"
 shoot main
 
 echo "== two presses of Enter after start"
@@ -114,19 +114,19 @@ expect "and run no uninstaller: every row is still there" "$rows_count" "$(p cou
 echo "== selecting rows"
 click_row 3
 expect_soon "a clicked row is selected" 3 p selected
-expect_soon "its command goes to the Finder box" "$(command_of 3)" p text Edit1
-expect_soon "and to the Change Uninstall String box" "$(command_of 3)" p text Edit3
+expect_soon "its command goes to the Finder box" "$(command_of 3)" p text finderCommand
+expect_soon "and to the Change Uninstall String box" "$(command_of 3)" p text commandBox
 key Down
 expect_soon "the Down key moves the selection" 4 p selected
-expect_soon "the boxes follow the keyboard's selection" "$(command_of 4)" p text Edit1
-expect_soon "both of them" "$(command_of 4)" p text Edit3
-click_control Button4
+expect_soon "the boxes follow the keyboard's selection" "$(command_of 4)" p text finderCommand
+expect_soon "both of them" "$(command_of 4)" p text commandBox
+click_control refreshButton
 expect_soon "Refresh keeps the selected position" 4 p selected
-expect_soon "and puts that row's command in the boxes" "$(command_of 4)" p text Edit3
+expect_soon "and puts that row's command in the boxes" "$(command_of 4)" p text commandBox
 
 click_row 4
 expect_soon "a row of names outside any one code page puts its command in the box as it is" \
-  $'"C:\\Program Files\\Éclair Mémo\\Mémo ✓.exe" /uninstall' p text Edit1
+  $'"C:\\Program Files\\Éclair Mémo\\Mémo ✓.exe" /uninstall' p text finderCommand
 click_row 3
 key Down
 expect_soon "the Down key moves the selection again" 4 p selected
@@ -134,32 +134,32 @@ expect_soon "the Down key moves the selection again" 4 p selected
 echo "== refresh after entries disappear"
 timeout 60 "${reg[@]}" delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\{8C4F1E20-77B3-11D4-A5C6-0050DA2DB1F1}' /f \
   </dev/null >/dev/null 2>&1
-click_control Button4
+click_control refreshButton
 expect_soon "a removed entry leaves the list" $((rows_count - 1)) p count
 # The removed entry was above the selected one: the same entry stays selected, one row up.
 expect_soon "the selected entry stays selected, one row up" 3 p selected
 expect "the rows after the removed one move up" "$(printf '%s\n' "${base_rows[@]}" | sed 1,2d | awk -F'\t' 'NR == 4 { print $1 }')" \
   "$(p rows | awk -F'\t' 'NR == 5 { print $1 }')"
-expect_soon "and its command is in the box" $'"C:\\Program Files\\Éclair Mémo\\Mémo ✓.exe" /uninstall' p text Edit1
-expect "All Entries lost the entry too" $((${#all_keys[@]} - 1)) "$(p lines ListBox2 | wc -l)"
+expect_soon "and its command is in the box" $'"C:\\Program Files\\Éclair Mémo\\Mémo ✓.exe" /uninstall' p text finderCommand
+expect "All Entries lost the entry too" $((${#all_keys[@]} - 1)) "$(p lines entryKeys | wc -l)"
 click_row 0
 key End
 expect_soon "End selects the last row" $((rows_count - 2)) p selected
 timeout 60 "${reg[@]}" delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tide Tables Pro' /f </dev/null >/dev/null 2>&1
-click_control Button4
+click_control refreshButton
 expect_soon "when the selected last row goes, the new last row is selected" $((rows_count - 3)) p selected
-expect_soon "and its command is in the box" "$(command_of $((rows_count - 3)))" p text Edit1
+expect_soon "and its command is in the box" "$(command_of $((rows_count - 3)))" p text finderCommand
 
 echo "== keyboard"
 p show-row 2 >/dev/null
 click_row 2
 key Tab
-expect_soon "Tab from the list goes to the pages" PageControl1 p focus
+expect_soon "Tab from the list goes to the pages" pageControl p focus
 key shift+Tab
-expect_soon "Shift+Tab goes back to the list" ListView1 p focus
+expect_soon "Shift+Tab goes back to the list" entryList p focus
 key Down
 key alt+l
-expect_soon "Alt+L is Refresh List: the boxes follow the keyboard's selection" "$(command_of 3)" p text Edit1
+expect_soon "Alt+L is Refresh List: the boxes follow the keyboard's selection" "$(command_of 3)" p text finderCommand
 
 echo "== Test in Finder"
 row_of() { p rows | awk -F'\t' -v name="$1" '$1 == name { print NR - 1 }'; }
@@ -168,8 +168,8 @@ key shift+F10
 key t
 expect_soon "Test in Finder, from the context menu, turns to the Finder" 3 p page
 expect_soon "with the file that decided the entry's status in the box" \
-  'C:\Program Files\Driftwood Sync\Remove Driftwood.exe' p text Edit2
-read -r px py < <(p center Panel3)
+  'C:\Program Files\Driftwood Sync\Remove Driftwood.exe' p text finderPath
+read -r px py < <(p center findResult)
 px=$((px - 45))
 page_colour=$(pixel $((px - 12)) "$py")
 expect_soon "and the answer about it: not there" "255,0,0" pixel "$px" "$py"
@@ -183,9 +183,9 @@ for i in "${!names[@]}"; do
   click_tab "$i"
   expect_soon "tab $i shows its page" "$i" p page
   if [ "$i" -eq 3 ]; then
-    read -r px py < <(p center Panel3)
+    read -r px py < <(p center findResult)
     px=$((px - 45))  # beside the caption, on the panel's own colour
-    read -r bx by < <(p center Edit2)
+    read -r bx by < <(p center finderPath)
     page_colour=$(pixel $((px - 12)) "$py")
     expect "the result panel starts in the page's colours" "$page_colour" "$(pixel "$px" "$py")"
     click "$bx" "$by"
@@ -197,7 +197,7 @@ for i in "${!names[@]}"; do
     expect_soon "typing in the box brings back the neutral look" "$page_colour" pixel "$px" "$py"
     key End shift+Home BackSpace
     xdotool type --delay 20 'C:\no\such\file.exe'
-    click_control Button3
+    click_control findButton
     expect_soon "Find on a missing file turns it red" "255,0,0" pixel "$px" "$py"
     # A path with a variable is looked for expanded, as the status check expands it, and says where.
     click "$bx" "$by"
@@ -206,22 +206,22 @@ for i in "${!names[@]}"; do
     key Return
     expect_soon "Find expands a variable: the Windows folder's notepad is there" "0,255,0" pixel "$px" "$py"
     expect "and the line under the box says where it looked" 'Looked for C:\windows\notepad.exe' "$(p text lookedForLabel)"
-    click_control Edit1
+    click_control finderCommand
     expect_soon "a click in the uninstall string brings back the neutral look" "$page_colour" pixel "$px" "$py"
     key End shift+Home
-    click_control Button5
-    expect "Paste copies the highlighted text of the uninstall string" "$(p text Edit1)" "$(p text Edit2)"
+    click_control pasteButton
+    expect "Paste copies the highlighted text of the uninstall string" "$(p text finderCommand)" "$(p text finderPath)"
   fi
   if [ "$i" -eq 5 ]; then
     # The first line, near the list's top.
-    read -r x y < <(p center ListBox1)
+    read -r x y < <(p center backupFiles)
     click "$x" $((y - 18))
-    expect_soon "a selected backup enables Restore" 1 p enabled Button6
-    expect_soon "and Delete File" 1 p enabled Button7
+    expect_soon "a selected backup enables Restore" 1 p enabled restoreButton
+    expect_soon "and Delete File" 1 p enabled deleteFileButton
     order=""
     for _ in 1 2 3 4 5 6 7 8 9 10; do order+="$(p focus) "; key Tab; done
     # Restore Selected waits for a chosen backup, so Tab passes it by.
-    expect "Tab order" "ListBox1 Button6 Button7 ListView2 Button4 Edit4 Button1 Button2 ListView1 PageControl1 " "$order"
+    expect "Tab order" "backupFiles restoreButton deleteFileButton backupRows refreshButton filterBox uninstallButton removeButton entryList pageControl " "$order"
   fi
   shoot "page-$i-${names[$i]}"
 done
@@ -253,11 +253,11 @@ read -r hx hy < <(p header-center 0)
 click "$hx" "$hy"
 expect_soon "a click on the name header turns the order round: Seabird Mail comes first" yes \
   comes_before 'Seabird Mail 7.2' 'Harbor Notes 3.1'
-expect_soon "the box follows the first selected row" "$(p rows | awk -F'\t' '$1 == "Seabird Mail 7.2" { print $3 }')" p text Edit3
-expect "Save Changes is off with several entries selected" 0 "$(p enabled Button15)"
-expect "and so is Uninstall Program" 0 "$(p enabled Button1)"
+expect_soon "the box follows the first selected row" "$(p rows | awk -F'\t' '$1 == "Seabird Mail 7.2" { print $3 }')" p text commandBox
+expect "Save Changes is off with several entries selected" 0 "$(p enabled saveButton)"
+expect "and so is Uninstall Program" 0 "$(p enabled uninstallButton)"
 click_tab 4
-click_control Button15
+click_control saveButton
 sleep 1
 expect "Seabird Mail keeps its own command" "$seabird" "$(stored_command 'Seabird Mail_is1')"
 expect "Harbor Notes keeps its own command" "$harbor" "$(stored_command 'Harbor Notes')"
@@ -279,15 +279,15 @@ harbor=$(stored_command 'Harbor Notes')
 p show-row "$(row_of 'Harbor Notes 3.1')" >/dev/null
 click_row "$(row_of 'Harbor Notes 3.1')"
 click_tab 4
-click_control Edit3
+click_control commandBox
 key ctrl+a BackSpace
 xdotool type --delay 20 'C:\No Such Folder\uninst.exe'
-click_control Button15
+click_control saveButton
 [ -n "$(window_named 'Save Changes\?')" ] || fail "no warning for a command whose file is not found"
 shoot change-warning
 key y
 expect_soon "saved anyway when the user says so" 'C:\No Such Folder\uninst.exe' stored_command 'Harbor Notes'
-click_control Edit3
+click_control commandBox
 key ctrl+a BackSpace
 xdotool type --delay 20 "$harbor"
 click_tab 0
@@ -323,7 +323,7 @@ for removal in "${removals[@]}"; do
   p show-row "$row" >/dev/null
   click_row "$row"
   expect_soon "$caption selected" "$row" p selected
-  click_control Button2
+  click_control removeButton
   answer_yes
   for _ in $(seq 50); do [ -z "$(row_of "$caption")" ] && break; sleep 0.2; done
   expect "$caption leaves the list" "" "$(row_of "$caption")"

@@ -56,7 +56,7 @@ window_titled() {
 # the registry no longer holds it.
 remove_by_clicking() {  # remove_by_clicking ROW WHEN
   click $(probe row-center "$(cut -f1 <<<"$1")")
-  click $(probe center Button2)
+  click $(probe center removeButton)
   [ -n "$(window_titled "Remove Entry?")" ] || fail "no question before the $2 removal"
   xdotool key y
   local deadline=$((SECONDS + 15))
@@ -90,10 +90,10 @@ echo "removed; the folder Backup holds: $backups"
 # Backups page: select the undo file and press Restore from the keyboard.
 click $(probe tab-center 5)
 [ "$(probe page)" = 5 ] || fail "the Backups page is not shown"
-click $(probe center ListBox1)
+click $(probe center backupFiles)
 xdotool key Home
 sleep 0.3
-[ "$(probe enabled Button6)" = 1 ] || fail "Restore is not enabled with a backup selected"
+[ "$(probe enabled restoreButton)" = 1 ] || fail "Restore is not enabled with a backup selected"
 # Alt+T, from the file list, is Restore (Alt+R is Remove Entry's); it asks first, naming the file; No
 # is the default button, Y answers Yes.
 xdotool key alt+t
@@ -118,19 +118,19 @@ echo "removed and restored by clicking; the list read again by itself; row and r
 # Removed again, then only its last block put back from the list of what the undo file holds.
 remove_by_clicking "$after_row" second
 click $(probe tab-center 5)
-click $(probe center ListBox1)
+click $(probe center backupFiles)
 xdotool key Home
-blocks() { PROBE_LIST=ListView2 probe rows; }
+blocks() { PROBE_LIST=backupRows probe rows; }
 deadline=$((SECONDS + 10))
 until [ "$(blocks | wc -l)" = 2 ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
 echo "the undo file's blocks:"
 blocks
 [ "$(blocks | wc -l)" = 2 ] || fail "expected the two removals' blocks listed"
-[ "$(probe enabled Button10)" = 0 ] || fail "Restore Selected is enabled with no block chosen"
-click $(PROBE_LIST=ListView2 probe row-center 1)
-[ "$(probe enabled Button10)" = 1 ] || fail "Restore Selected is not enabled with a block chosen"
+[ "$(probe enabled restoreSelectedButton)" = 0 ] || fail "Restore Selected is enabled with no block chosen"
+click $(PROBE_LIST=backupRows probe row-center 1)
+[ "$(probe enabled restoreSelectedButton)" = 1 ] || fail "Restore Selected is not enabled with a block chosen"
 import -window root "$artifacts/restore-selected-page.png" >/dev/null 2>&1 || true
-click $(probe center Button10)
+click $(probe center restoreSelectedButton)
 [ -n "$(window_titled "Restore Selected?")" ] || fail "no question before Restore Selected"
 # No is the default button; Y answers Yes.
 xdotool key y
@@ -142,6 +142,6 @@ import -window root "$artifacts/restore-selected.png" >/dev/null 2>&1 || true
 xdotool key Return
 sleep 0.5
 [ "$(blocks | cut -f1-3 | tail -n 1)" != "" ] || fail "the page does not list the file again"
-click $(probe center Button4)
+click $(probe center refreshButton)
 [ "$(row)" = "$before_row" ] || fail "the row differs after Restore Selected"
 echo "PASS: removed and restored by clicking, twice; row and registry content as before"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "backup/undo_lines.h"
 #include "platform/win32/wide_text.h"
 #include "registry/registry_place.h"
@@ -98,20 +98,20 @@ class DeepRemoval : public ::testing::Test {
   int Row(const std::string& keyName) { return MainListRow(form_, keyName); }
   // Selects the entry's row, answers Yes and removes it: the milliseconds the removal took.
   double RemoveThroughTheWindow(const std::string& entry) {
-    form_.Button4.Click();
+    form_.refreshButton.Click();
     EXPECT_GE(Row(entry), 0);
     ClickRow(form_, Row(entry));
     wine_.ui.answers = {IDYES};
     LARGE_INTEGER frequency, begin, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&begin);
-    form_.Button2.Click();
+    form_.removeButton.Click();
     QueryPerformanceCounter(&end);
     return 1000.0 * static_cast<double>(end.QuadPart - begin.QuadPart) / static_cast<double>(frequency.QuadPart);
   }
 
   WineForm wine_;
-  TForm1& form_ = wine_.form;
+  MainWindow& form_ = wine_.form;
 };
 
 // 40 levels came back whole with the ANSI calls, 66 and more did not (their paths passed 260
@@ -190,7 +190,7 @@ TEST_F(DeepRemoval, KeysPastWhatTheRegistryEditorMergesStayAndAreNamed) {
   EXPECT_EQ(static_cast<size_t>(2 * staying), valuesLeft) << "only the values of the levels past the limit";
   EXPECT_GE(Row(entry), 0) << "still listed";
   if (Row(entry) >= 0) {
-    EXPECT_EQ(entry, form_.ListView1.Item(Row(entry)).Caption) << "by its key name";
+    EXPECT_EQ(entry, form_.entryList.Item(Row(entry)).Caption) << "by its key name";
   }
 
   ASSERT_TRUE(undo_seeds::MergeUndoFiles(Stem()));

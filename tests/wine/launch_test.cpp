@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "launch/command_line.h"
 #include "launch/exec.h"
 #include "tests/wine/wine_form.h"
@@ -53,8 +53,8 @@ class LaunchUnderWine : public ::testing::Test {
   }
   void SelectSeededEntry() {
     ClickRow(form_, MainListRow(form_, "TidewellLaunchTest"));
-    ASSERT_GE(form_.ListView1.Selected(), 0);
-    ASSERT_TRUE(form_.Button1.Enabled());
+    ASSERT_GE(form_.entryList.Selected(), 0);
+    ASSERT_TRUE(form_.uninstallButton.Enabled());
   }
   void TearDown() override {
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kUninstallPath) + "TidewellLaunchTest").c_str());
@@ -62,21 +62,21 @@ class LaunchUnderWine : public ::testing::Test {
 
   WineForm wine_;
   RecordingUi& ui_ = wine_.ui;
-  TForm1& form_ = wine_.form;
+  MainWindow& form_ = wine_.form;
 };
 
 TEST_F(LaunchUnderWine, TheRescanShowsTheEntryTheUninstallerRemoved) {
   ui_.answers = {IDYES};
-  form_.Button1.Click();
+  form_.uninstallButton.Click();
   EXPECT_FALSE(EntryExists("TidewellLaunchTest"));
-  for (int i = 0; i < form_.ListView1.Count(); ++i)
-    EXPECT_NE("TidewellLaunchTest", form_.ListView1.Item(i).SubItems[0]);
+  for (int i = 0; i < form_.entryList.Count(); ++i)
+    EXPECT_NE("TidewellLaunchTest", form_.entryList.Item(i).SubItems[0]);
   EXPECT_TRUE(ui_.Texts("message").empty());
 }
 
 TEST_F(LaunchUnderWine, NoRunsNothing) {
   ui_.answers = {IDNO};
-  form_.Button1.Click();
+  form_.uninstallButton.Click();
   EXPECT_TRUE(EntryExists("TidewellLaunchTest"));
 }
 
@@ -85,7 +85,7 @@ TEST_F(LaunchUnderWine, AMissingProgramSaysUnableToUninstall) {
   form_.FillListBox();
   ASSERT_NO_FATAL_FAILURE(SelectSeededEntry());
   ui_.answers = {IDYES};
-  form_.Button1.Click();
+  form_.uninstallButton.Click();
   // The program's words, then why nothing was run and the command.
   ASSERT_EQ(1u, ui_.Texts("message").size());
   const std::string message = ui_.Texts("message")[0];

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "tests/support/registry_snapshot.h"
 #include "tests/wine/undo_seeds.h"
 #include "tests/wine/wine_form.h"
@@ -134,8 +134,8 @@ class SourcesUnderWine : public ::testing::Test {
     return nullptr;
   }
   int Status(const Seeded& s) const {
-    for (int i = 0; i < wine_.form.ListView1.Count(); ++i) {
-      const TListItem& item = wine_.form.ListView1.Item(i);
+    for (int i = 0; i < wine_.form.entryList.Count(); ++i) {
+      const TListItem& item = wine_.form.entryList.Item(i);
       const Entry& e = wine_.form.Entries.at(static_cast<size_t>(item.Data));
       if (e.keyName == s.name && e.source == s.source) return item.ImageIndex;
     }

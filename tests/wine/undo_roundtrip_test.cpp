@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "backup/undo_file.h"
 #include "platform/win32/win32_platform.h"
 #include "registry/nt_registry.h"
@@ -63,7 +63,7 @@ class UndoRoundTrip : public ::testing::Test {
   WineForm wine_;
   platform::Win32Platform& real_ = wine_.real;
   RecordingUi& ui_ = wine_.ui;
-  TForm1& form_ = wine_.form;
+  MainWindow& form_ = wine_.form;
   UndoFile undo_{real_.files, real_.system, BackupFolderOf(real_.system.ExecutablePath()), "UndoRoundTripTest"};
 };
 
@@ -72,11 +72,11 @@ TEST_F(UndoRoundTrip, AnEntryOfEveryTypeComesBackWhole) {
   const regfile::Tree before = Entry();
   ASSERT_EQ(4u, before.size());
 
-  form_.Button4.Click();
+  form_.refreshButton.Click();
   ASSERT_GE(Row(kEntry), 0);
   ClickRow(form_, Row(kEntry));
   ui_.answers = {IDYES};
-  form_.Button2.Click();
+  form_.removeButton.Click();
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
   ASSERT_TRUE(Entry().empty()) << "the entry is gone";
   EXPECT_LT(Row(kEntry), 0);
@@ -93,15 +93,15 @@ TEST_F(UndoRoundTrip, AnInstallerProductComesBackWhole) {
   RegCloseKey(product);
   const regfile::Tree before = Product();
 
-  form_.Button4.Click();
+  form_.refreshButton.Click();
   const std::string line = "Round \"Trip\" Product [no entry, incomplete] - {" + kProduct;
   int index = -1;
-  for (int i = 0; i < form_.ListBox3.Count(); ++i)
-    if (form_.ListBox3.Items()[i] == line) index = i;
+  for (int i = 0; i < form_.installerProducts.Count(); ++i)
+    if (form_.installerProducts.Items()[i] == line) index = i;
   ASSERT_GE(index, 0);
-  form_.ListBox3.ItemIndexFromUser(index);
+  form_.installerProducts.ItemIndexFromUser(index);
   ui_.answers = {IDYES};
-  form_.Button9.Click();
+  form_.deleteProductButton.Click();
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
   ASSERT_TRUE(Product().empty());
 
@@ -118,14 +118,14 @@ TEST_F(UndoRoundTrip, SaveChangesGivesBackTheOldCommandWithItsType) {
   RegCloseKey(entry);
   const regfile::Tree before = Entry();
 
-  form_.Button4.Click();
+  form_.refreshButton.Click();
   ASSERT_GE(Row(kEntry), 0);
   ClickRow(form_, Row(kEntry));
-  ASSERT_TRUE(form_.Button15.Enabled());
-  form_.Edit3.TextFromUser("C:\\new\\uninstall.exe");
+  ASSERT_TRUE(form_.saveButton.Enabled());
+  form_.commandBox.TextFromUser("C:\\new\\uninstall.exe");
   // The new command's file is not there: saved anyway, as the user says.
   ui_.answers = {IDYES};
-  form_.Button15.Click();
+  form_.saveButton.Click();
   const regfile::Tree changed = Entry();
   const regfile::Value& now = changed.at(regfile::Upper(kUninstallPath + kEntry)).at("UNINSTALLSTRING");
   EXPECT_EQ(static_cast<std::uint32_t>(REG_EXPAND_SZ), now.type) << "an expandable command stays expandable";

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "backup/undo_file.h"
 #include "platform/text_encoding.h"
 #include "platform/win32/wide_text.h"
@@ -112,16 +112,16 @@ class UnicodeRoundTrip : public ::testing::Test {
   int Row(const std::string& key) { return MainListRow(form_, key); }
   // Removes the entry with "&Delete an entry >>" of All Entries, answering Yes.
   void RemoveFromAllEntries(const std::string& key) {
-    form_.Button4.Click();
-    const auto& lines = form_.ListBox2.Items();
+    form_.refreshButton.Click();
+    const auto& lines = form_.entryKeys.Items();
     int line = -1;
     // The machine's entry in this program's own view: marked "(32-bit)" on 64-bit Windows.
     for (int i = 0; i < static_cast<int>(lines.size()); ++i)
       if (lines[i] == key || lines[i] == key + " (32-bit)") line = i;
     ASSERT_GE(line, 0) << key << " is not in All Entries";
-    form_.ListBox2.ItemIndexFromUser(line);
+    form_.entryKeys.ItemIndexFromUser(line);
     ui_.answers = {IDYES};
-    form_.Button8.Click();
+    form_.deleteKeyButton.Click();
     ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
     ASSERT_TRUE(Entry(key).empty()) << "the entry is gone";
   }
@@ -129,7 +129,7 @@ class UnicodeRoundTrip : public ::testing::Test {
   WineForm wine_;
   platform::Win32Platform& real_ = wine_.real;
   RecordingUi& ui_ = wine_.ui;
-  TForm1& form_ = wine_.form;
+  MainWindow& form_ = wine_.form;
   UndoFile undo_{real_.files, real_.system, BackupFolderOf(real_.system.ExecutablePath()), "UndoUnicodeTest"};
   std::vector<std::string> keys_;
 };
@@ -172,13 +172,13 @@ TEST_F(UnicodeRoundTrip, AnEntryOfEveryScriptIsListedRemovedAndMergedBackWhole) 
   const regfile::Tree before = Entry(kEveryScript);
   ASSERT_EQ(3u, before.size());
 
-  form_.Button4.Click();
+  form_.refreshButton.Click();
   const int row = Row(kEveryScript);
   ASSERT_GE(row, 0) << "listed under its own key name";
-  EXPECT_EQ(kWeChat, form_.ListView1.Item(row).Caption);
+  EXPECT_EQ(kWeChat, form_.entryList.Item(row).Caption);
   ClickRow(form_, row);
   ui_.answers = {IDYES};
-  form_.Button2.Click();
+  form_.removeButton.Click();
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
   ASSERT_TRUE(Entry(kEveryScript).empty()) << "the entry is gone";
 
@@ -208,13 +208,13 @@ TEST_F(UnicodeRoundTrip, AnUnpairedSurrogateInANameIsListedRemovedAndMergedBackU
   ASSERT_EQ(1u, before.size());
   ASSERT_EQ(1u, before.begin()->second.count(regfile::Upper("Lone \xed\xa0\x80 value"))) << "the name as the registry keeps it";
 
-  form_.Button4.Click();
+  form_.refreshButton.Click();
   const int row = Row(key);
   ASSERT_GE(row, 0) << "listed under its own key name";
-  EXPECT_EQ("Lone surrogate entry", form_.ListView1.Item(row).Caption);
+  EXPECT_EQ("Lone surrogate entry", form_.entryList.Item(row).Caption);
   ClickRow(form_, row);
   ui_.answers = {IDYES};
-  form_.Button2.Click();
+  form_.removeButton.Click();
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
   ASSERT_TRUE(Entry(key).empty()) << "the entry is gone";
   EXPECT_NE(std::string::npos, Content(UndoFormat::kUnicode).find(Wide("TWU-lone ") + std::string("\x00\xdc", 2) + Wide(" key")))
@@ -264,15 +264,15 @@ TEST_F(UnicodeRoundTrip, SaveChangesGivesBackAnOldCommandOfEveryScript) {
   RegCloseKey(key);
   const regfile::Tree before = Entry(entry);
 
-  form_.Button4.Click();
+  form_.refreshButton.Click();
   ASSERT_GE(Row(entry), 0);
   ClickRow(form_, Row(entry));
-  ASSERT_TRUE(form_.Button15.Enabled());
+  ASSERT_TRUE(form_.saveButton.Enabled());
   const std::string newText = "C:\\\xe6\x96\xb0\\uninstall.exe \xd0\x96";
-  form_.Edit3.TextFromUser(newText);
+  form_.commandBox.TextFromUser(newText);
   // The new command's file is not there: saved anyway, as the user says.
   ui_.answers = {IDYES};
-  form_.Button15.Click();
+  form_.saveButton.Click();
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
   TNTRegistry reg(real_.registry);
   reg.SetRoot(platform::kHkeyLocalMachine);

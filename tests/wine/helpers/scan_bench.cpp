@@ -35,8 +35,8 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
-#include "app/form1_win.h"
+#include "app/main_window.h"
+#include "app/main_window_win.h"
 #include "inventory/inventory.h"
 #include "inventory/status.h"
 #include "platform/win32/system_libraries.h"
@@ -111,7 +111,7 @@ void Unseed(int entries) {
 
 int FillListBoxBench(int entries, int rounds) {
   WineForm wine;
-  TForm1& form = wine.form;
+  MainWindow& form = wine.form;
   Seed(entries);
   form.FormCreate();
   Clock clock;
@@ -124,7 +124,7 @@ int FillListBoxBench(int entries, int rounds) {
       (check ? with : without).push_back(1000 * (clock.Now() - start));
     }
   }
-  const int listed = form.ListView1.Count();
+  const int listed = form.entryList.Count();
   Unseed(entries);
   std::printf("scan of %d seeded entries (%d rows listed), median of %d rounds:\n", entries, listed, rounds);
   std::printf("  with status checks    %8.1f ms\n", Median(with));

@@ -10,7 +10,7 @@
 // window_probe rows               the rows: caption, key name, uninstall string, image, tab-separated
 // window_probe sources            the rows: caption and source, tab-separated
 // window_probe selected           the selected row, -1 when none
-// window_probe text NAME          the text of a control (Edit1, Edit3, Panel3...)
+// window_probe text NAME          the text of a control (finderCommand, commandBox, findResult...)
 // window_probe lines NAME         the lines of a list box
 // window_probe enabled NAME       1 or 0
 // window_probe center NAME        the screen point in the middle of a control: x y
@@ -43,8 +43,8 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
-#include "app/form1_win.h"
+#include "app/main_window.h"
+#include "app/main_window_win.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_platform.h"
 
@@ -55,7 +55,7 @@ HWND FindMain() { return FindWindowW(kMainWindowClass, platform::Widen(kWindowCa
 // Control names to identifiers, from the window's own list of controls.
 int ControlId(const std::string& name) {
   platform::Win32Platform system;
-  TForm1 form(system.platform());
+  MainWindow form(system.platform());
   const std::vector<TControl*> controls = form.Controls();
   for (size_t i = 0; i < controls.size(); ++i)
     if (controls[i]->Name() == name) return kFirstControlId + static_cast<int>(i);
@@ -64,7 +64,7 @@ int ControlId(const std::string& name) {
 
 std::string ControlName(int id) {
   platform::Win32Platform system;
-  TForm1 form(system.platform());
+  MainWindow form(system.platform());
   const std::vector<TControl*> controls = form.Controls();
   const int index = id - kFirstControlId;
   if (index < 0 || index >= static_cast<int>(controls.size())) return "";
@@ -95,7 +95,7 @@ HWND FindControl(HWND main, const std::string& name) {
 // parent) has been made.
 bool EveryControlMade(HWND main) {
   platform::Win32Platform system;
-  TForm1 form(system.platform());
+  MainWindow form(system.platform());
   const std::vector<TControl*> controls = form.Controls();
   for (size_t i = 0; i < controls.size(); ++i) {
     if (controls[i]->Kind() == ControlKind::kLabel || controls[i]->Kind() == ControlKind::kImage) continue;
@@ -137,10 +137,10 @@ class RemoteBuffer {
   size_t size_;
 };
 
-// The main list, or the list view that PROBE_LIST names (ListView2: the Backups page's blocks).
+// The main list, or the list view that PROBE_LIST names (backupRows: the Backups page's blocks).
 HWND ListView(HWND main) {
   const char* named = std::getenv("PROBE_LIST");
-  return FindControl(main, named && *named ? named : "ListView1");
+  return FindControl(main, named && *named ? named : "entryList");
 }
 
 std::string RowText(HWND view, RemoteBuffer& buffer, int row, int column) {
@@ -330,7 +330,7 @@ int Run(int argc, char** argv) {
   }
 
   if (command == "page") {
-    HWND tabs = FindControl(main, "PageControl1");
+    HWND tabs = FindControl(main, "pageControl");
     std::printf("%d\n", static_cast<int>(SendMessageW(tabs, TCM_GETCURSEL, 0, 0)));
     return 0;
   }
@@ -376,19 +376,19 @@ int Run(int argc, char** argv) {
   }
 
   if (command == "header-center") {
-    HWND view = FindControl(main, "ListView1");
+    HWND view = FindControl(main, "entryList");
     HWND header = view ? reinterpret_cast<HWND>(SendMessageW(view, LVM_GETHEADER, 0, 0)) : nullptr;
     return header && PrintItemCenter(header, HDM_GETITEMRECT, std::atoi(argument.c_str())) ? 0 : 1;
   }
 
   if (command == "selected-count") {
-    HWND view = FindControl(main, "ListView1");
+    HWND view = FindControl(main, "entryList");
     std::printf("%d\n", view ? static_cast<int>(SendMessageW(view, LVM_GETSELECTEDCOUNT, 0, 0)) : -1);
     return 0;
   }
 
   if (command == "tab-center") {
-    HWND tabs = FindControl(main, "PageControl1");
+    HWND tabs = FindControl(main, "pageControl");
     return PrintItemCenter(tabs, TCM_GETITEMRECT, std::atoi(argument.c_str())) ? 0 : 1;
   }
 

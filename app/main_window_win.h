@@ -1,5 +1,5 @@
 #pragma once
-// The main window of TForm1 on Win32: one native window per control, the notifications routed to
+// The main window of MainWindow on Win32: one native window per control, the notifications routed to
 // the control objects, the keyboard navigation of a dialog.
 #include <windows.h>
 #include <commctrl.h>
@@ -10,11 +10,11 @@
 #include <tuple>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "app/peers_win.h"
 #include "platform/win32/win32_ui.h"
 
-// Control identifiers: kFirstControlId plus the control's place in TForm1::Controls().
+// Control identifiers: kFirstControlId plus the control's place in MainWindow::Controls().
 inline constexpr int kFirstControlId = 1000;
 inline constexpr const wchar_t* kMainWindowClass = L"TidewellMainWindow";
 inline constexpr const wchar_t* kContainerClass = L"TidewellContainer";
@@ -34,12 +34,12 @@ inline constexpr const wchar_t* kScanTimingProperties[kScanTimings] = {
     L"TidewellReadingUs", L"TidewellCheckingUs", L"TidewellCheckWorkUs", L"TidewellQueuedUs",
     L"TidewellDeliveringUs", L"TidewellPaintingUs", L"TidewellBatches"};
 
-class TForm1Window {
+class MainWindowWin32 {
  public:
-  TForm1Window(TForm1& form, platform::Win32Ui& ui, HINSTANCE instance);
-  ~TForm1Window();
-  TForm1Window(const TForm1Window&) = delete;
-  TForm1Window& operator=(const TForm1Window&) = delete;
+  MainWindowWin32(MainWindow& form, platform::Win32Ui& ui, HINSTANCE instance);
+  ~MainWindowWin32();
+  MainWindowWin32(const MainWindowWin32&) = delete;
+  MainWindowWin32& operator=(const MainWindowWin32&) = delete;
 
   // Creates the main window, hidden, with the controls of its active page and those around the
   // pages (the others follow once the window has shown); false when the system refuses.
@@ -53,7 +53,7 @@ class TForm1Window {
   bool PreTranslate(MSG& message);
 
   // For the peers.
-  TForm1& Form() { return form_; }
+  MainWindow& Form() { return form_; }
   HINSTANCE Instance() const { return instance_; }
   HFONT FontFor(const TFontSpec& design);
   HBRUSH BrushFor(TColor color);
@@ -76,7 +76,7 @@ class TForm1Window {
   void ShowPendingChecks();
   // Counts the time of a paint of the main window or the list into the scan's account.
   void AddPaintTime(LONGLONG ticks) { paintTicks_ += ticks; }
-  // Shows the active page of PageControl1 and hides the others.
+  // Shows the active page of pageControl and hides the others.
   void ShowActivePage();
   // A tooltip for a window, or for a rectangle of a container when rect is given.
   void AddTip(HWND window, HWND container, UINT id, const RECT* rect, const std::string& text);
@@ -95,7 +95,7 @@ class TForm1Window {
   // The controls not made yet (with `activePageOnly`, those of the active page), an error shown
   // when the system refuses one.
   void MakeControlsLeft(bool activePageOnly);
-  // Whether a control sits on a page of PageControl1 that is not the active one.
+  // Whether a control sits on a page of pageControl that is not the active one.
   bool OnHiddenPage(const TControl* control) const;
   void LayoutPages();
   // The window's client area is `width` by `height`: every control takes its place in it.
@@ -114,7 +114,7 @@ class TForm1Window {
   void TurnPage(bool backwards);
   std::string FontFace(const std::string& wanted);
 
-  TForm1& form_;
+  MainWindow& form_;
   platform::Win32Ui& ui_;
   HINSTANCE instance_;
   HWND window_ = nullptr;
@@ -140,7 +140,7 @@ class TForm1Window {
 // Counts the time from its making to its end as painting (QueryPerformanceCounter's ticks).
 class PaintTimer {
  public:
-  explicit PaintTimer(TForm1Window& window) : window_(window) { QueryPerformanceCounter(&start_); }
+  explicit PaintTimer(MainWindowWin32& window) : window_(window) { QueryPerformanceCounter(&start_); }
   ~PaintTimer() {
     LARGE_INTEGER end;
     QueryPerformanceCounter(&end);
@@ -150,6 +150,6 @@ class PaintTimer {
   PaintTimer& operator=(const PaintTimer&) = delete;
 
  private:
-  TForm1Window& window_;
+  MainWindowWin32& window_;
   LARGE_INTEGER start_;
 };

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "backup/entry_commands.h"
 #include "backup/product_registration.h"
 #include "inventory/file_tests.h"
@@ -47,18 +47,18 @@ std::string ProductNamed(const Product& product) {
 
 }  // namespace
 
-bool TForm1::IsPartlyRemoved(const Entry& entry) const {
+bool MainWindow::IsPartlyRemoved(const Entry& entry) const {
   return std::find(PartlyRemoved.begin(), PartlyRemoved.end(), IdOf(entry)) != PartlyRemoved.end();
 }
 
-RemovalOutcome TForm1::RemoveEntryKey(const Entry& entry) {
+RemovalOutcome MainWindow::RemoveEntryKey(const Entry& entry) {
   const RemovalOutcome outcome = ::RemoveEntryKey(undo_, platform_.registry, entry, Wow64);
   std::erase(PartlyRemoved, IdOf(entry));
   if (!outcome.Complete()) PartlyRemoved.push_back(IdOf(entry));
   return outcome;
 }
 
-void TForm1::Button2Click() {
+void MainWindow::OnRemoveEntry() {
   // Pressed again while several entries are being removed: that removal goes on alone.
   if (removing_) return;
   const std::vector<Entry> selected = SelectedEntries();
@@ -73,24 +73,24 @@ void TForm1::Button2Click() {
   RemoveEntry(selected.front());
 }
 
-void TForm1::Button8Click() {
-  const int index = ListBox2.ItemIndex();
-  if (index < 0 || index >= ListBox2.Count()) {
+void MainWindow::OnDeleteKey() {
+  const int index = entryKeys.ItemIndex();
+  if (index < 0 || index >= entryKeys.Count()) {
     platform_.ui.ShowMessage(kSelectFirst);
     return;
   }
-  const int data = ListBox2.ItemData(index);
+  const int data = entryKeys.ItemData(index);
   if (data >= 0 && data < static_cast<int>(Entries.size())) {
     RemoveEntry(Entries[static_cast<size_t>(data)]);
   } else {
     // A line not made by the scan names the machine's entry of its key name.
     Entry entry;
-    entry.keyName = ListBox2.Items()[index];
+    entry.keyName = entryKeys.Items()[index];
     RemoveEntry(entry);
   }
 }
 
-void TForm1::RemoveEntry(Entry entry) {
+void MainWindow::RemoveEntry(Entry entry) {
   // An empty name would address the Uninstall key itself, and with it every entry.
   if (entry.keyName.empty()) return;
   const ProductReference product = ProductOfEntry(entry);
@@ -136,12 +136,12 @@ void TForm1::RemoveEntry(Entry entry) {
   platform_.ui.ProcessMessages();
 }
 
-void TForm1::Button15Click() {
+void MainWindow::OnSaveChanges() {
   // The box holds the command of the entry it was filled from, which is the one selected entry.
   const std::vector<Entry> selected = SelectedEntries();
   if (selected.size() != 1 || boxEntry_ != IdOf(selected.front())) return;
   const Entry& entry = selected.front();
-  const std::string command = Edit3.Text();
+  const std::string command = commandBox.Text();
   if (command != entry.uninstallString) {
     // A command whose file the status check does not find is saved only when the user says so.
     // Another account's command names that account's folders.
@@ -164,7 +164,7 @@ void TForm1::Button15Click() {
   if (change == CommandChange::kNotKept) platform_.ui.ShowError(NotKeptMessage(entry));
 }
 
-void TForm1::SaveCommand(Entry entry, const std::string& command) {
+void MainWindow::SaveCommand(Entry entry, const std::string& command) {
   std::string undoFile;
   const CommandChange change = ChangeUninstallString(undo_, platform_.registry, entry, Wow64, command, &undoFile);
   if (change == CommandChange::kNotKept) platform_.ui.ShowError(NotKeptMessage(entry));
@@ -176,39 +176,39 @@ void TForm1::SaveCommand(Entry entry, const std::string& command) {
     const StatusResult result = ScanChecker(platform_.files, platform_.system).Check(Entries[i]);
     ApplyStatus(Entries[i], result);
     const int row = i < rowOfEntry_.size() ? rowOfEntry_[i] : -1;
-    if (row >= 0 && row < ListView1.Count()) {
-      ListView1.Item(row).SubItems.at(1) = command;
-      ListView1.Item(row).SubItems.at(3) = StatusName(result.status);
-      ListView1.Item(row).Hint = result.reason;
-      ListView1.SetImageIndex(row, result.status);
+    if (row >= 0 && row < entryList.Count()) {
+      entryList.Item(row).SubItems.at(1) = command;
+      entryList.Item(row).SubItems.at(3) = StatusName(result.status);
+      entryList.Item(row).Hint = result.reason;
+      entryList.SetImageIndex(row, result.status);
     }
   }
   NoteSaved(entry, undoFile);
   ShowNotice();
 }
 
-void TForm1::NoteSaved(const Entry& entry, const std::string& undoFile) {
+void MainWindow::NoteSaved(const Entry& entry, const std::string& undoFile) {
   notice_ = "Saved the uninstall command of " + ShownName(entry) + ", the old one backed up in " + undoFile + ".";
   noticeFile_ = undoFile;
 }
 
-std::string TForm1::NotKeptMessage(const Entry& entry) {
+std::string MainWindow::NotKeptMessage(const Entry& entry) {
   return "Tidewell could not save the uninstall command of " + ShownName(entry) +
          ": the system did not keep it in the hive file of " + (entry.account ? entry.account->name : "its account") +
          ", which still holds the old command.";
 }
 
-std::string TForm1::ShownName(const Entry& entry) {
+std::string MainWindow::ShownName(const Entry& entry) {
   return "'" + (entry.displayName.empty() ? entry.keyName : entry.displayName) + "'";
 }
 
-void TForm1::Button9Click() {
-  const int index = ListBox3.ItemIndex();
-  if (index < 0 || index >= ListBox3.Count()) {
+void MainWindow::OnDeleteProduct() {
+  const int index = installerProducts.ItemIndex();
+  if (index < 0 || index >= installerProducts.Count()) {
     platform_.ui.ShowMessage(kSelectFirst);
     return;
   }
-  const std::string line = ListBox3.Items()[index];
+  const std::string line = installerProducts.Items()[index];
   if (line == kNoItems) {
     platform_.ui.ShowMessage(kNothingToRemove);
     return;
@@ -217,7 +217,7 @@ void TForm1::Button9Click() {
   // product by its key name, which follows the last separator: a product's name may hold the
   // separator too, its key name (32 hexadecimal digits) never does.
   Product product;
-  const int data = ListBox3.ItemData(index);
+  const int data = installerProducts.ItemData(index);
   if (data >= 0 && data < static_cast<int>(Products.size())) {
     product = Products[static_cast<size_t>(data)];
   } else {
@@ -256,7 +256,7 @@ void TForm1::Button9Click() {
   platform_.ui.ProcessMessages();
 }
 
-std::string TForm1::SelectedRegisteredProduct() const {
+std::string MainWindow::SelectedRegisteredProduct() const {
   const std::vector<Entry> selected = SelectedEntries();
   if (selected.size() != 1) return {};
   const ProductReference product = ProductOfEntry(selected.front());
@@ -264,7 +264,7 @@ std::string TForm1::SelectedRegisteredProduct() const {
   return InstallerKnowsProduct(platform_.registry, Places(), product.code) ? product.code : std::string();
 }
 
-void TForm1::RemoveInstallerRegistration(const std::string& productCode, const std::string& shownName) {
+void MainWindow::RemoveInstallerRegistration(const std::string& productCode, const std::string& shownName) {
   const InstallerPlaces places = Places();
   const ProductRegistration registration = FindRegistration(platform_.registry, places, productCode);
   const std::string name = registration.name.empty() ? shownName : registration.name;
@@ -318,7 +318,7 @@ void TForm1::RemoveInstallerRegistration(const std::string& productCode, const s
   platform_.ui.ProcessMessages();
 }
 
-void TForm1::Button1Click() {
+void MainWindow::OnUninstall() {
   const std::vector<Entry> selected = SelectedEntries();
   if (selected.empty()) {
     platform_.ui.ShowMessage(kSelectFirst);
@@ -349,15 +349,15 @@ void TForm1::Button1Click() {
   ShowNotice();
 }
 
-void TForm1::Label8Click() {
+void MainWindow::OnHelpLink() {
   const std::string failure = OpenWebLink(platform_.ui, HelpPageAddress(exeFolder_));
   if (!failure.empty()) platform_.ui.ShowMessage(failure);
 }
 
-void TForm1::Button5Click() { Edit2.SetText(Edit1.SelText()); }
+void MainWindow::OnPaste() { finderPath.SetText(finderCommand.SelText()); }
 
-void TForm1::Button3Click() {
-  if (Edit2.Text().find_first_not_of(" \t\"") == std::string::npos) {
+void MainWindow::OnFind() {
+  if (finderPath.Text().find_first_not_of(" \t\"") == std::string::npos) {
     // No path: no answer, which the panel would show as if about a file.
     EditChange();
     platform_.ui.ShowMessage("Type or paste the path of a file or folder into the box, then press Find.");
@@ -366,32 +366,32 @@ void TForm1::Button3Click() {
   // A command pasted from the entry in the box is looked for as the status check looks for that
   // entry's files.
   const Entry* boxEntry = boxEntry_ ? EntryOfId(*boxEntry_) : nullptr;
-  const AddressAnswer answer = FindAddress(platform_.files, platform_.system, WinDir, SysDir, Edit2.Text(),
+  const AddressAnswer answer = FindAddress(platform_.files, platform_.system, WinDir, SysDir, finderPath.Text(),
                                            boxEntry && boxEntry->SixtyFourBit());
-  lookedForLabel.SetCaption(answer.path == Edit2.Text() ? "" : "Looked for " + answer.path);
+  lookedForLabel.SetCaption(answer.path == finderPath.Text() ? "" : "Looked for " + answer.path);
   if (answer.exists) {
-    Panel3.SetCaption("Exists");
-    Panel3.SetColors(clLime, clBlack);
+    findResult.SetCaption("Exists");
+    findResult.SetColors(clLime, clBlack);
     platform_.ui.SoundBeep(platform::kMbOk);
   } else {
-    Panel3.SetCaption("NonExistent");
-    Panel3.SetColors(clRed, clWhite);
+    findResult.SetCaption("NonExistent");
+    findResult.SetColors(clRed, clWhite);
     platform_.ui.SoundBeep(platform::kMbIconHand);
   }
 }
 
-void TForm1::EditChange() {
-  Panel3.SetCaption("Result");
-  Panel3.SetColors(clBtnFace, clWindowText);
+void MainWindow::EditChange() {
+  findResult.SetCaption("Result");
+  findResult.SetColors(clBtnFace, clWindowText);
   lookedForLabel.SetCaption("");
 }
 
-std::string TForm1::SelectedBackupFile() const {
-  const int data = ListBox1.ItemData(ListBox1.ItemIndex());
-  return data >= 0 && data < static_cast<int>(backupFiles_.size()) ? backupFiles_[static_cast<size_t>(data)] : "";
+std::string MainWindow::SelectedBackupFile() const {
+  const int data = backupFiles.ItemData(backupFiles.ItemIndex());
+  return data >= 0 && data < static_cast<int>(backupFilePaths_.size()) ? backupFilePaths_[static_cast<size_t>(data)] : "";
 }
 
-void TForm1::Button6Click() {
+void MainWindow::OnRestore() {
   const std::string file = SelectedBackupFile();
   if (file.empty()) return;
   if (IsRegistryTextFile(file)) {
@@ -403,7 +403,7 @@ void TForm1::Button6Click() {
   FillListBox();
 }
 
-void TForm1::Button7Click() {
+void MainWindow::OnDeleteFile() {
   const std::string file = SelectedBackupFile();
   if (file.empty()) return;
   if (platform_.ui.AskMessageBox(Naming(kDeleteFileQuestion, file), kDeleteFileCaption,
@@ -413,5 +413,5 @@ void TForm1::Button7Click() {
   const std::string failure = DeleteBackupFile(platform_.files, file);
   if (!failure.empty()) platform_.ui.ShowMessage(failure);
   RefillBackupList();
-  ListBox1Click();
+  EnableBackupButtons();
 }

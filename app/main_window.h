@@ -1,5 +1,5 @@
 #pragma once
-// TForm1: the program's one window, its controls as fields and its logic as methods.
+// MainWindow: the program's one window, its controls as fields and its logic as methods.
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -41,11 +41,11 @@ inline constexpr const char* kCheckingText = "Checking";
 // What the Backups page adds to the name of a file in the user's own backup folder.
 inline constexpr const char* kUserBackupMark = " (AppData)";
 
-class TForm1 {
+class MainWindow {
  public:
-  explicit TForm1(const platform::Platform& platform);
-  TForm1(const TForm1&) = delete;
-  TForm1& operator=(const TForm1&) = delete;
+  explicit MainWindow(const platform::Platform& platform);
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
 
   // Window design.
   int ClientLeft = 215, ClientTop = 117, ClientWidth = 536, ClientHeight = 414;
@@ -55,72 +55,72 @@ class TForm1 {
 
   // The filter box above the list, the count beside it, and the line under the list that says why
   // the selected entry has its status.
-  TEdit Edit4{"Edit4"};
-  TLabel Label23{"Label23"};
-  TListView ListView1{"ListView1"};
-  TLabel Label22{"Label22"};
-  TButton Button4{"Button4"};
-  TButton Button1{"Button1"};
-  TButton Button2{"Button2"};
-  TPageControl PageControl1{"PageControl1"};
-  TTabSheet TabSheet3{"TabSheet3"}, TabSheet5{"TabSheet5"}, TabSheet2{"TabSheet2"}, TabSheet1{"TabSheet1"},
-      TabSheet7{"TabSheet7"}, TabSheet4{"TabSheet4"}, TabSheet6{"TabSheet6"}, TabSheet8{"TabSheet8"};
+  TEdit filterBox{"filterBox"};
+  TLabel filterCount{"filterCount"};
+  TListView entryList{"entryList"};
+  TLabel statusWhy{"statusWhy"};
+  TButton refreshButton{"refreshButton"};
+  TButton uninstallButton{"uninstallButton"};
+  TButton removeButton{"removeButton"};
+  TPageControl pageControl{"pageControl"};
+  TTabSheet introductionSheet{"introductionSheet"}, accuracySheet{"accuracySheet"}, statusSheet{"statusSheet"}, finderSheet{"finderSheet"},
+      changeSheet{"changeSheet"}, backupsSheet{"backupsSheet"}, allEntriesSheet{"allEntriesSheet"}, installerSheet{"installerSheet"};
   // Introduction
-  TMemo Memo1{"Memo1"};
-  TLabel Label4{"Label4"};
+  TMemo introductionText{"introductionText"};
+  TLabel developersLine{"developersLine"};
   // Accuracy
-  TLabel Label1{"Label1"}, Label2{"Label2"}, Label3{"Label3"};
+  TLabel accuracyIcons{"accuracyIcons"}, accuracyFinder{"accuracyFinder"}, accuracyRestore{"accuracyRestore"};
   // Status
-  TImage Image1{"Image1"}, Image2{"Image2"}, Image3{"Image3"};
-  TLabel Label10{"Label10"}, Label11{"Label11"}, Label12{"Label12"};
+  TImage goodLinkIcon{"goodLinkIcon"}, missingDiskIcon{"missingDiskIcon"}, brokenLinkIcon{"brokenLinkIcon"};
+  TLabel goodLinkText{"goodLinkText"}, missingDiskText{"missingDiskText"}, brokenLinkText{"brokenLinkText"};
   // Finder
-  TLabel Label13{"Label13"}, Label14{"Label14"};
-  TEdit Edit1{"Edit1"};
-  TButton Button5{"Button5"};
-  TEdit Edit2{"Edit2"};
-  TButton Button3{"Button3"};
-  TPanel Panel3{"Panel3"};
+  TLabel finderIntro{"finderIntro"}, finderCommandCaption{"finderCommandCaption"};
+  TEdit finderCommand{"finderCommand"};
+  TButton pasteButton{"pasteButton"};
+  TEdit finderPath{"finderPath"};
+  TButton findButton{"findButton"};
+  TPanel findResult{"findResult"};
   // The path Find looked for, when the typed text's variables made it another.
   TLabel lookedForLabel{"lookedForLabel"};
   // Change Uninstall String
-  TLabel Label15{"Label15"}, Label16{"Label16"};
-  TEdit Edit3{"Edit3"};
-  TButton Button15{"Button15"};
+  TLabel changeWarning{"changeWarning"}, changeHelp{"changeHelp"};
+  TEdit commandBox{"commandBox"};
+  TButton saveButton{"saveButton"};
   // Backups: the files, and what the selected undo file holds, one row per command's backup, with
   // the button that restores the chosen rows and a line that sums the file up.
-  TListBox ListBox1{"ListBox1", false};
-  TButton Button6{"Button6"}, Button7{"Button7"};
-  TListView ListView2{"ListView2"};
-  TButton Button10{"Button10"};
-  TLabel Label17{"Label17"};
-  // All Entries; Label24 shows the selected line's display name and command.
-  TLabel Label19{"Label19"};
-  TListBox ListBox2{"ListBox2", true};
-  TButton Button8{"Button8"};
-  TLabel Label24{"Label24"};
-  // Installer List; Label25 says what the lines' marks mean.
-  TLabel Label20{"Label20"};
-  TListBox ListBox3{"ListBox3", true};
-  TButton Button9{"Button9"};
-  TLabel Label25{"Label25"};
+  TListBox backupFiles{"backupFiles", false};
+  TButton restoreButton{"restoreButton"}, deleteFileButton{"deleteFileButton"};
+  TListView backupRows{"backupRows"};
+  TButton restoreSelectedButton{"restoreSelectedButton"};
+  TLabel backupSummary{"backupSummary"};
+  // All Entries; entryKeyDetail shows the selected line's display name and command.
+  TLabel allEntriesHelp{"allEntriesHelp"};
+  TListBox entryKeys{"entryKeys", true};
+  TButton deleteKeyButton{"deleteKeyButton"};
+  TLabel entryKeyDetail{"entryKeyDetail"};
+  // Installer List; installerMarks says what the lines' marks mean.
+  TLabel installerHelp{"installerHelp"};
+  TListBox installerProducts{"installerProducts", true};
+  TButton deleteProductButton{"deleteProductButton"};
+  TLabel installerMarks{"installerMarks"};
   // The line under the list that tells how the status checks are going.
-  TLabel Label21{"Label21"};
+  TLabel statusLine{"statusLine"};
   // Bottom
-  TLabel Label5{"Label5"};
-  TPanel Panel1{"Panel1"};
-  TLabel Label6{"Label6"}, Label7{"Label7"}, Label8{"Label8"};
-  TImage Image5{"Image5"};
+  TLabel warrantyLine{"warrantyLine"};
+  TPanel bottomPanel{"bottomPanel"};
+  TLabel freeSoftwareLine{"freeSoftwareLine"}, mottoLine{"mottoLine"}, helpLink{"helpLink"};
+  TImage logo{"logo"};
 
   // Start-up, selection and refresh.
   void FormCreate();
   // The selection changed, however: the boxes follow it, and the buttons that act on one entry.
-  void ListView1Click();
-  void ListBox1KeyDown(int key);
-  void ListBox1MouseDown();
-  void Button4Click();
-  void ListBox1Click();
+  void OnEntrySelected();
+  void OnEntryListKeyDown(int key);
+  void OnEntryListMouseDown();
+  void OnRefreshList();
+  void EnableBackupButtons();
   // The line under All Entries: the selected line's display name and command.
-  void ListBox2Click();
+  void OnEntryKeyClick();
   std::string CheckPath(const std::string& text) const;
 
   // The scan.
@@ -149,9 +149,9 @@ class TForm1 {
   bool EntryMatchesFilter(const Entry& entry) const;
   void SortEntries();
   // A click on a column's header sorts by it; a second click turns the order round.
-  void ListView1ColumnClick(int column);
+  void OnSortByColumn(int column);
   // Typing in the filter box narrows the list at once.
-  void Edit4Change();
+  void OnFilterChange();
   // Removes the selected entries after one question that lists them, one after another, each
   // backed up first; the first that fails stops the rest, and one message says what was removed.
   void RemoveSelectedEntries();
@@ -160,7 +160,7 @@ class TForm1 {
   // The line under the list: why the selected entry has its status.
   void ShowWhy();
   // The list's context menu and its commands on the selected entry.
-  void ListView1ContextMenu();
+  void OnEntryContextMenu();
   void TestInFinder();
   void CopyCommand();
   void OpenKeyInRegistryEditor();
@@ -193,15 +193,15 @@ class TForm1 {
   ScanTimings ScanTimed() const;
 
   // Finder page.
-  void Button5Click();
-  void Button3Click();
+  void OnPaste();
+  void OnFind();
   void EditChange();
 
   // Entry commands.
-  void Button2Click();
-  void Button8Click();
-  void Button15Click();
-  void Button9Click();
+  void OnRemoveEntry();
+  void OnDeleteKey();
+  void OnSaveChanges();
+  void OnDeleteProduct();
   // Asks, naming the entry, then removes it (a copy: the scan after it replaces the entries). For a
   // Broken Link entry of an installer's product that the installer still registers, the question
   // offers the product's whole registration instead.
@@ -223,21 +223,21 @@ class TForm1 {
   bool ShownInMainList(const Entry& entry) const { return entry.Listed() || IsPartlyRemoved(entry); }
 
   // Backups page. Restore: an undo file as RestoreUndoFile restores it, a hive backup loaded back.
-  void Button6Click();
-  void Button7Click();
+  void OnRestore();
+  void OnDeleteFile();
   // A click on a backup file: the buttons follow it, and the backups an undo file holds are listed
   // with the state of each one's entry in the registry now.
-  void ListBox1SelectFile();
+  void OnBackupFileClick();
   // The chosen backups changed: Restore Selected follows them.
-  void ListView2Click();
+  void OnBackupRowsClick();
   // Restore Selected: asks, naming the chosen backups, then puts them back one after another in the
   // file's order, whatever each overwrites written to the day's undo file first; says what was
   // restored and what not, and reads the lists again.
-  void Button10Click();
+  void OnRestoreSelected();
 
   // Uninstaller launch and web link.
-  void Button1Click();
-  void Label8Click();
+  void OnUninstall();
+  void OnHelpLink();
 
   // The application's default error display: the text with a period added, error icon.
   void ShowException(const std::exception& error);
@@ -259,8 +259,8 @@ class TForm1 {
   void AnchorControls();
   void BindEvents();
   // Wraps a handler so that an exception it lets escape is shown and the program goes on.
-  std::function<void()> Guarded(void (TForm1::*handler)());
-  std::function<void(int)> Guarded(void (TForm1::*handler)(int));
+  std::function<void()> Guarded(void (MainWindow::*handler)());
+  std::function<void(int)> Guarded(void (MainWindow::*handler)(int));
   void RefillBackupList();
   // The file of the Backups page's selected line; empty when none is selected.
   std::string SelectedBackupFile() const;
@@ -301,7 +301,7 @@ class TForm1 {
   const std::string userBackups_;
   UndoFile undo_;
   // The file of each line of the Backups page (its Data).
-  std::vector<std::string> backupFiles_;
+  std::vector<std::string> backupFilePaths_;
   // The undo file whose backups the Backups page lists, and those backups in the file's order (the
   // rows' Data).
   std::string undoRecordsFile_;

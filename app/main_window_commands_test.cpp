@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "backup/in_out_error.h"
 #include "platform/memory/memory_platform.h"
 #include "registry/nt_registry.h"
@@ -31,8 +31,8 @@ struct Scene {
 
   std::string Undo() const { return p.files.FileExistsAt(kFile) ? p.files.Content(kFile) : "(no file)"; }
   int Row(const std::string& keyName) const {
-    for (int i = 0; i < form.ListView1.Count(); ++i)
-      if (form.ListView1.Item(i).SubItems.at(0) == keyName) return i;
+    for (int i = 0; i < form.entryList.Count(); ++i)
+      if (form.entryList.Item(i).SubItems.at(0) == keyName) return i;
     return -1;
   }
   static int Line(const TListBox& list, const std::string& text) {
@@ -42,8 +42,8 @@ struct Scene {
   }
   // The user's selection of these rows, announced as the list view announces it.
   void Select(const std::vector<int>& rows) {
-    form.ListView1.SelectRows(rows);
-    form.ListView1.SelectItem();
+    form.entryList.SelectRows(rows);
+    form.entryList.SelectItem();
   }
   std::string Command(const std::string& keyName) {
     TNTRegistry reg(p.registry);
@@ -52,23 +52,23 @@ struct Scene {
   }
 
   MemoryPlatform p;
-  TForm1 form{p.platform()};
+  MainWindow form{p.platform()};
 };
 
 class WindowCommandsTest : public ::testing::Test {
  protected:
   Scene s;
   MemoryPlatform& p = s.p;
-  TForm1& form = s.form;
+  MainWindow& form = s.form;
 };
 
 TEST_F(WindowCommandsTest, WithoutASelectionTheCommandsAskForOneAndChangeNothing) {
   const std::string before = p.registry.Dump(kHkeyLocalMachine, kEntries);
-  form.ListView1.SelectedFromUser(-1);
-  form.Button2Click();
-  form.Button8Click();
-  form.Button9Click();
-  form.Button15Click();
+  form.entryList.SelectedFromUser(-1);
+  form.OnRemoveEntry();
+  form.OnDeleteKey();
+  form.OnDeleteProduct();
+  form.OnSaveChanges();
   EXPECT_EQ((std::vector<std::string>{kSelectFirst, kSelectFirst, kSelectFirst}), p.ui.Texts("message"));
   EXPECT_TRUE(p.ui.Texts("ask").empty());
   EXPECT_EQ(before, p.registry.Dump(kHkeyLocalMachine, kEntries));
@@ -88,14 +88,14 @@ TEST(StatusLineTest, AClickOnANoticeOpensTheBackupsPageAtItsFile) {
        [](Scene& s) {
          s.Select({s.Row("Beta")});
          s.p.ui.answers = {kIdYes};
-         s.form.Button2.Click();
+         s.form.removeButton.Click();
        },
        true},
       {"Save Changes",
        [](Scene& s) {
          s.Select({s.Row("Beta")});
-         s.form.Edit3.SetText("C:\\Alpha\\unins000.exe");
-         s.form.Button15.Click();
+         s.form.commandBox.SetText("C:\\Alpha\\unins000.exe");
+         s.form.saveButton.Click();
        },
        true},
   };
@@ -103,11 +103,11 @@ TEST(StatusLineTest, AClickOnANoticeOpensTheBackupsPageAtItsFile) {
     SCOPED_TRACE(c.what);
     Scene s;
     c.command(s);
-    s.form.Label21.Click();
-    EXPECT_EQ(c.namesFile ? 5 : 0, s.form.PageControl1.ActivePage());
-    const int line = s.form.ListBox1.ItemIndex();
+    s.form.statusLine.Click();
+    EXPECT_EQ(c.namesFile ? 5 : 0, s.form.pageControl.ActivePage());
+    const int line = s.form.backupFiles.ItemIndex();
     if (c.namesFile)
-      EXPECT_EQ("Undo20261207.reg", line >= 0 ? s.form.ListBox1.Items()[line] : "") << s.form.Label21.Caption();
+      EXPECT_EQ("Undo20261207.reg", line >= 0 ? s.form.backupFiles.Items()[line] : "") << s.form.statusLine.Caption();
   }
 }
 
@@ -116,16 +116,16 @@ TEST_F(WindowCommandsTest, RemoveEntryFromEitherListAsksThenBacksUpThenRemoves) 
     SCOPED_TRACE(fromMainList ? "Remove Entry" : "All Entries");
     Scene scene;
     MemoryPlatform& q = scene.p;
-    TForm1& f = scene.form;
+    MainWindow& f = scene.form;
     const auto click = [&] {
       if (fromMainList) {
-        for (int i = 0; i < f.ListView1.Count(); ++i)
-          if (f.ListView1.Item(i).SubItems.at(0) == "Alpha") f.ListView1.SelectedFromUser(i);
-        f.Button2Click();
+        for (int i = 0; i < f.entryList.Count(); ++i)
+          if (f.entryList.Item(i).SubItems.at(0) == "Alpha") f.entryList.SelectedFromUser(i);
+        f.OnRemoveEntry();
       } else {
-        for (int i = 0; i < f.ListBox2.Count(); ++i)
-          if (f.ListBox2.Items()[i] == "Alpha") f.ListBox2.ItemIndexFromUser(i);
-        f.Button8Click();
+        for (int i = 0; i < f.entryKeys.Count(); ++i)
+          if (f.entryKeys.Items()[i] == "Alpha") f.entryKeys.ItemIndexFromUser(i);
+        f.OnDeleteKey();
       }
     };
     const std::string before = q.registry.Dump(kHkeyLocalMachine, kEntries);
@@ -147,18 +147,18 @@ TEST_F(WindowCommandsTest, RemoveEntryFromEitherListAsksThenBacksUpThenRemoves) 
     EXPECT_EQ(File(kAlphaLines), q.files.Content(kFile));
     EXPECT_FALSE(q.registry.KeyExists(kHkeyLocalMachine, EntryKey("Alpha")));
     EXPECT_TRUE(q.registry.KeyExists(kHkeyLocalMachine, EntryKey("Beta")));
-    for (int i = 0; i < f.ListView1.Count(); ++i) EXPECT_NE("Alpha", f.ListView1.Item(i).SubItems.at(0));
-    for (const std::string& line : f.ListBox2.Items()) EXPECT_NE("Alpha", line);
-    EXPECT_EQ(1, f.ListBox1.Count()) << "the Backups page lists the new undo file";
+    for (int i = 0; i < f.entryList.Count(); ++i) EXPECT_NE("Alpha", f.entryList.Item(i).SubItems.at(0));
+    for (const std::string& line : f.entryKeys.Items()) EXPECT_NE("Alpha", line);
+    EXPECT_EQ(1, f.backupFiles.Count()) << "the Backups page lists the new undo file";
     EXPECT_EQ(1, q.ui.processMessagesCalls);
   }
 }
 
 TEST_F(WindowCommandsTest, ADeletionTheRegistryRefusesIsSaidAfterItsLinesAreWritten) {
   p.registry.LimitAccess(kHkeyLocalMachine, EntryKey("Beta"), kKeyRead);
-  form.ListView1.SelectedFromUser(s.Row("Beta"));
+  form.entryList.SelectedFromUser(s.Row("Beta"));
   p.ui.answers = {kIdYes};
-  form.Button2Click();
+  form.OnRemoveEntry();
   EXPECT_EQ(std::vector<std::string>{"Are you sure you want to remove this entry?\n\nBeta (32-bit)"}, p.ui.Texts("ask"))
       << "a Broken Link entry: nothing more to say";
   EXPECT_EQ((std::vector<std::string>{
@@ -199,16 +199,16 @@ TEST_F(WindowCommandsTest, RemovingAnInstallerProduct) {
     SCOPED_TRACE(c.name);
     Scene scene;
     MemoryPlatform& q = scene.p;
-    TForm1& f = scene.form;
+    MainWindow& f = scene.form;
     const std::string before = q.registry.Dump(kHkeyClassesRoot, "Installer\\Products");
     // The list as the scan fills it, with the case's line selected.
-    if (f.ListBox3.Items()[0] != c.line) {
-      f.ListBox3.Clear();
-      f.ListBox3.Add(c.line);
+    if (f.installerProducts.Items()[0] != c.line) {
+      f.installerProducts.Clear();
+      f.installerProducts.Add(c.line);
     }
-    f.ListBox3.ItemIndexFromUser(0);
+    f.installerProducts.ItemIndexFromUser(0);
     q.ui.answers = {c.answer};
-    f.Button9Click();
+    f.OnDeleteProduct();
     EXPECT_EQ(c.message, q.ui.Texts("message"));
     ASSERT_EQ(c.asked ? 1u : 0u, q.ui.Texts("ask").size());
     if (c.asked) {
@@ -222,16 +222,16 @@ TEST_F(WindowCommandsTest, RemovingAnInstallerProduct) {
       continue;
     }
     EXPECT_FALSE(q.registry.KeyExists(kHkeyClassesRoot, "Installer\\Products\\" + c.removedKey));
-    EXPECT_EQ(0u, f.Label21.Caption().find("Removed the installer product ")) << f.Label21.Caption();
-    EXPECT_NE(std::string::npos, f.Label21.Caption().find(", backed up in " + std::string(kFile) + "."))
-        << f.Label21.Caption();
+    EXPECT_EQ(0u, f.statusLine.Caption().find("Removed the installer product ")) << f.statusLine.Caption();
+    EXPECT_NE(std::string::npos, f.statusLine.Caption().find(", backed up in " + std::string(kFile) + "."))
+        << f.statusLine.Caption();
     const std::string content = q.files.Content(kFile);
     EXPECT_EQ(0u, content.rfind("REGEDIT4\r\n\r\n" + Comment("removed installer product", c.commented, "machine") +
                                     "\r\n[HKEY_CLASSES_ROOT\\Installer\\Products\\" + c.removedKey + "]\r\n",
                                 0));
     EXPECT_EQ("\r\n\r\n", content.substr(content.size() - 4)) << "an empty line ends the product's lines";
     EXPECT_NE("\r\n\r\n\r\n", content.substr(content.size() - 6)) << "one empty line";
-    for (const std::string& line : f.ListBox3.Items()) EXPECT_EQ(std::string::npos, line.find(c.removedKey));
+    for (const std::string& line : f.installerProducts.Items()) EXPECT_EQ(std::string::npos, line.find(c.removedKey));
   }
 }
 
@@ -251,25 +251,25 @@ TEST(InstallerRegistrationTest, EveryWayToAStuckProductsRegistrationAsksAndSaysW
     bool entryGone;
     std::string notice;
   } cases[] = {
-      {"Remove Entry, then Yes to the whole registration", false, [](Scene& s) { s.form.Button2Click(); },
+      {"Remove Entry, then Yes to the whole registration", false, [](Scene& s) { s.form.OnRemoveEntry(); },
        {kIdYes, kIdYes}, {"Remove Entry?", "Remove Installer Registration?"}, true, true, removed},
-      {"Remove Entry, the entry alone", false, [](Scene& s) { s.form.Button2Click(); }, {kIdNo},
+      {"Remove Entry, the entry alone", false, [](Scene& s) { s.form.OnRemoveEntry(); }, {kIdNo},
        {"Remove Entry?"}, false, true, "Removed 'Tide Ledger', backed up in " + std::string(kFile) + "."},
-      {"Remove Entry, cancelled", false, [](Scene& s) { s.form.Button2Click(); }, {kIdCancel}, {"Remove Entry?"}, false,
+      {"Remove Entry, cancelled", false, [](Scene& s) { s.form.OnRemoveEntry(); }, {kIdCancel}, {"Remove Entry?"}, false,
        false, ""},
-      {"the context menu, then No", false, [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.ListView1.ContextMenu(); },
+      {"the context menu, then No", false, [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.entryList.ContextMenu(); },
        {kIdNo}, {"Remove Installer Registration?"}, false, false, ""},
-      {"the context menu", false, [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.ListView1.ContextMenu(); }, {kIdYes},
+      {"the context menu", false, [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.entryList.ContextMenu(); }, {kIdYes},
        {"Remove Installer Registration?"}, true, true, removed},
       {"the Installer List", false,
        [](Scene& s) {
-         for (int i = 0; i < s.form.ListBox3.Count(); ++i)
-           if (s.form.ListBox3.Items()[i].find("Tide Ledger") == 0) s.form.ListBox3.ItemIndexFromUser(i);
-         s.form.Button9Click();
+         for (int i = 0; i < s.form.installerProducts.Count(); ++i)
+           if (s.form.installerProducts.Items()[i].find("Tide Ledger") == 0) s.form.installerProducts.ItemIndexFromUser(i);
+         s.form.OnDeleteProduct();
        },
        {kIdYes}, {"Remove Installer Registration?"}, true, true, removed},
       {"a product that can still be uninstalled", true,
-       [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.ListView1.ContextMenu(); }, {kIdNo},
+       [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.entryList.ContextMenu(); }, {kIdNo},
        {"Remove Installer Registration?"}, false, false, ""},
   };
   for (const auto& c : cases) {
@@ -280,7 +280,7 @@ TEST(InstallerRegistrationTest, EveryWayToAStuckProductsRegistrationAsksAndSaysW
     s.p.system.productStates[code] = kInstallStateDefault;
     s.p.system.localPackages[code] = "C:\\WINDOWS\\Installer\\1a2b.msi";
     if (c.packageThere) s.p.files.AddFile("C:\\WINDOWS\\Installer\\1a2b.msi");
-    s.form.Button4Click();
+    s.form.OnRefreshList();
     s.Select({s.Row(code)});
     s.p.ui.answers = {c.answers.begin(), c.answers.end()};
     c.act(s);
@@ -291,7 +291,7 @@ TEST(InstallerRegistrationTest, EveryWayToAStuckProductsRegistrationAsksAndSaysW
     const InstallerPlaces places{false, s.p.system.userSid};
     EXPECT_EQ(c.registrationGone, FindRegistration(s.p.registry, places, code).Empty());
     EXPECT_EQ(c.entryGone, !s.p.registry.KeyExists(kHkeyLocalMachine, EntryKey(code)));
-    EXPECT_EQ(c.notice, s.form.Label21.Caption());
+    EXPECT_EQ(c.notice, s.form.statusLine.Caption());
     EXPECT_TRUE(s.p.ui.Texts("error").empty());
     if (c.registrationGone) {
       // The question named the product and counted what goes, and said what stays.
@@ -311,10 +311,10 @@ class UninstallProgramTest : public ::testing::Test {
     mp.files.AddFile("C:\\App\\u.exe");
     mp.files.AddFile("C:\\Other\\u.exe");
     form.FormCreate();
-    form.ListView1.Select(0);
+    form.entryList.Select(0);
   }
   MemoryPlatform mp;
-  TForm1 form;
+  MainWindow form;
 };
 
 // When the uninstaller ends, the list is read again and the status line says how it ended and what
@@ -336,9 +336,9 @@ TEST(UninstallProgramEnds, TheListIsReadAgainAndTheStatusLineSaysHowItEnded) {
     mp.registry.SetString(kHkeyLocalMachine, EntryKey("App"), "DisplayName", "App");
     mp.registry.SetString(kHkeyLocalMachine, EntryKey("App"), "UninstallString", "C:\\App\\u.exe");
     mp.files.AddFile("C:\\App\\u.exe");
-    TForm1 form(mp.platform());
+    MainWindow form(mp.platform());
     form.FormCreate();
-    form.ListView1.Select(0);
+    form.entryList.Select(0);
     mp.processes.startable["C:\\App\\u.exe"] = 2;
     mp.processes.exitCodes["C:\\App\\u.exe"] = c.exitCode;
     mp.ui.answers = {kIdYes};
@@ -349,13 +349,13 @@ TEST(UninstallProgramEnds, TheListIsReadAgainAndTheStatusLineSaysHowItEnded) {
       reg.SetRoot(kHkeyLocalMachine);
       reg.DeleteTree("\\" + EntryKey("App"));
     };
-    form.Button1.Click();
+    form.uninstallButton.Click();
     ASSERT_EQ(1u, mp.processes.started.size());
     EXPECT_EQ(kSwShow, mp.processes.started[0].show);
     EXPECT_TRUE(mp.processes.started[0].closed);
     EXPECT_EQ(0, mp.processes.openProcesses);
-    EXPECT_EQ(c.removesEntry ? 0 : 1, form.ListView1.Count()) << "the rescan shows what the uninstaller left";
-    EXPECT_EQ(0u, form.Label21.Caption().find(c.notice)) << form.Label21.Caption();
+    EXPECT_EQ(c.removesEntry ? 0 : 1, form.entryList.Count()) << "the rescan shows what the uninstaller left";
+    EXPECT_EQ(0u, form.statusLine.Caption().find(c.notice)) << form.statusLine.Caption();
     ASSERT_EQ(1u, mp.ui.Texts("ask").size());
     EXPECT_EQ("Uninstall Program?", mp.ui.shown[0].caption);
     EXPECT_EQ(kMbYesNo | kMbIconError | kMbDefButton2, mp.ui.shown[0].style) << "No is the default";
@@ -367,9 +367,9 @@ TEST_F(UninstallProgramTest, NoRunsNothingAndDoesNotRescan) {
   mp.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "DisplayName", "New");
   mp.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "UninstallString", "x");
   mp.ui.answers = {kIdNo};
-  form.Button1.Click();
+  form.uninstallButton.Click();
   EXPECT_TRUE(mp.processes.started.empty());
-  EXPECT_EQ(1, form.ListView1.Count()) << "no rescan: the new entry is not listed yet";
+  EXPECT_EQ(1, form.entryList.Count()) << "no rescan: the new entry is not listed yet";
 }
 
 // The program's words first, then why nothing was run, or the file the command starts and the
@@ -394,14 +394,14 @@ TEST_F(UninstallProgramTest, AProgramThatCannotStartSaysWhyAndRescans) {
       q.files.AddFile("C:\\App\\u.exe");
       q.processes.refusals["C:\\App\\u.exe /S"] = c.refusal;
     }
-    TForm1 f(q.platform());
+    MainWindow f(q.platform());
     f.FormCreate();
     q.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "DisplayName", "New");
     q.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "UninstallString", "x");
     q.ui.answers = {kIdYes};
-    f.Button1.Click();
+    f.uninstallButton.Click();
     EXPECT_EQ(std::vector<std::string>{c.message}, q.ui.Texts("message"));
-    EXPECT_EQ(2, f.ListView1.Count()) << "rescanned";
+    EXPECT_EQ(2, f.entryList.Count()) << "rescanned";
   }
 }
 
@@ -413,18 +413,18 @@ TEST_F(UninstallProgramTest, UninstallActsOnExactlyOneSelectedEntryAndNamesIt) {
   form.FillListBox();
   mp.processes.startable["C:\\App\\u.exe"] = 0;
   mp.processes.startable["C:\\Other\\u.exe"] = 0;
-  form.ListView1.SelectRows({0, 1});
-  form.ListView1.SelectItem();
-  EXPECT_FALSE(form.Button1.Enabled());
+  form.entryList.SelectRows({0, 1});
+  form.entryList.SelectItem();
+  EXPECT_FALSE(form.uninstallButton.Enabled());
   mp.ui.answers = {kIdYes};
-  form.Button1Click();
+  form.OnUninstall();
   EXPECT_TRUE(mp.processes.started.empty());
   EXPECT_TRUE(mp.ui.Texts("ask").empty());
 
-  form.ListView1.SelectRows({1});
-  form.ListView1.SelectItem();
-  EXPECT_TRUE(form.Button1.Enabled());
-  form.Button1.Click();
+  form.entryList.SelectRows({1});
+  form.entryList.SelectItem();
+  EXPECT_TRUE(form.uninstallButton.Enabled());
+  form.uninstallButton.Click();
   ASSERT_EQ(1u, mp.processes.started.size());
   EXPECT_EQ("C:\\Other\\u.exe", mp.processes.started[0].commandLine);
   EXPECT_EQ(std::vector<std::string>{"Are you sure you want to uninstall this program?\n\nOther (32-bit)\n\n"
@@ -433,8 +433,8 @@ TEST_F(UninstallProgramTest, UninstallActsOnExactlyOneSelectedEntryAndNamesIt) {
 }
 
 TEST_F(UninstallProgramTest, NoSelectionAsksToSelect) {
-  form.ListView1.Select(-1);
-  form.Button1.Click();
+  form.entryList.Select(-1);
+  form.uninstallButton.Click();
   EXPECT_EQ(std::vector<std::string>{kSelectFirst}, mp.ui.Texts("message"));
   EXPECT_TRUE(mp.ui.Texts("ask").empty());
 }
@@ -446,9 +446,9 @@ TEST_F(UninstallProgramTest, ASecondUninstallCanStartAndFinishInsideTheWait) {
   mp.processes.onInput = [&](int) {
     if (nested) return;
     nested = true;
-    mp.ui.pendingMessages.push_back([&] { form.Button1.Click(); });
+    mp.ui.pendingMessages.push_back([&] { form.uninstallButton.Click(); });
   };
-  form.Button1.Click();
+  form.uninstallButton.Click();
   ASSERT_EQ(2u, mp.processes.started.size());
   EXPECT_TRUE(mp.processes.started[0].closed && mp.processes.started[1].closed);
 }
@@ -462,11 +462,11 @@ TEST_F(WindowCommandsTest, SaveChangesWritesOnlyToTheEntryWhoseCommandTheBoxShow
   ASSERT_LT(s.Row("Alpha"), s.Row("Beta")) << "the first order is by name";
   // Alpha and Beta selected, then the order by name turned round so that Beta comes first.
   s.Select({s.Row("Alpha"), s.Row("Beta")});
-  form.ListView1ColumnClick(nameColumn);
+  form.OnSortByColumn(nameColumn);
   ASSERT_LT(s.Row("Beta"), s.Row("Alpha"));
-  EXPECT_EQ(beta, form.Edit3.Text()) << "the boxes follow the first selected row";
-  EXPECT_FALSE(form.Button15.Enabled()) << "two entries selected";
-  form.Button15Click();
+  EXPECT_EQ(beta, form.commandBox.Text()) << "the boxes follow the first selected row";
+  EXPECT_FALSE(form.saveButton.Enabled()) << "two entries selected";
+  form.OnSaveChanges();
   EXPECT_EQ(beta, s.Command("Beta"));
   EXPECT_EQ(alpha, s.Command("Alpha"));
 
@@ -474,30 +474,30 @@ TEST_F(WindowCommandsTest, SaveChangesWritesOnlyToTheEntryWhoseCommandTheBoxShow
   // first row, Alpha, silently.
   s.Select({s.Row("Beta")});
   s.Select({});
-  EXPECT_EQ(beta, form.Edit3.Text());
-  EXPECT_FALSE(form.Button15.Enabled()) << "no entry selected";
-  form.ListView1ColumnClick(nameColumn);
+  EXPECT_EQ(beta, form.commandBox.Text());
+  EXPECT_FALSE(form.saveButton.Enabled()) << "no entry selected";
+  form.OnSortByColumn(nameColumn);
   ASSERT_EQ(0, s.Row("Alpha"));
-  ASSERT_EQ(std::vector<int>{0}, form.ListView1.SelectedRows());
-  EXPECT_EQ(alpha, form.Edit3.Text()) << "the boxes follow the silent selection";
-  form.Button15.Click();
+  ASSERT_EQ(std::vector<int>{0}, form.entryList.SelectedRows());
+  EXPECT_EQ(alpha, form.commandBox.Text()) << "the boxes follow the silent selection";
+  form.saveButton.Click();
   EXPECT_EQ("(no file)", s.Undo()) << "Alpha's own command: nothing to change";
   EXPECT_EQ(alpha, s.Command("Alpha"));
 
   // The filter moves the selection to Beta: the boxes follow.
-  form.Edit4.TextFromUser("Beta");
-  form.Edit4.Change();
-  ASSERT_EQ(std::vector<int>{0}, form.ListView1.SelectedRows());
-  EXPECT_EQ(beta, form.Edit3.Text());
+  form.filterBox.TextFromUser("Beta");
+  form.filterBox.Change();
+  ASSERT_EQ(std::vector<int>{0}, form.entryList.SelectedRows());
+  EXPECT_EQ(beta, form.commandBox.Text());
 
   // One entry selected: its box's new text goes to it, and the list is read again. A command whose
   // file is not found is saved only when the user says so; the status line says it was saved.
   p.registry.SetString(kHkeyLocalMachine, EntryKey("Late"), "DisplayName", "Late");
-  form.Edit3.TextFromUser("C:\\Beta\\new.exe");
-  EXPECT_TRUE(form.Button15.Enabled());
+  form.commandBox.TextFromUser("C:\\Beta\\new.exe");
+  EXPECT_TRUE(form.saveButton.Enabled());
   p.ui.shown.clear();
   p.ui.answers = {kIdNo};
-  form.Button15.Click();
+  form.saveButton.Click();
   ASSERT_EQ(1u, p.ui.Texts("ask").size());
   EXPECT_EQ("The file that the new command names was not found:\nNot found: C:\\Beta\\new.exe (looked for "
             "C:\\Beta\\new.exe, C:\\Beta\\new.exe.*, C:\\Beta and 1 more)\n\nSave the command of 'Beta' in the "
@@ -506,12 +506,12 @@ TEST_F(WindowCommandsTest, SaveChangesWritesOnlyToTheEntryWhoseCommandTheBoxShow
   EXPECT_EQ(kMbYesNo | kMbIconWarning | kMbDefButton2, p.ui.shown[0].style) << "Cancel is the default";
   EXPECT_EQ(beta, s.Command("Beta")) << "not saved";
   p.ui.answers = {kIdYes};
-  form.Button15.Click();
+  form.saveButton.Click();
   EXPECT_EQ("C:\\Beta\\new.exe", s.Command("Beta"));
   EXPECT_EQ(alpha, s.Command("Alpha"));
-  EXPECT_GE(Scene::Line(form.ListBox2, "Late"), 0) << "the scan ran";
+  EXPECT_GE(Scene::Line(form.entryKeys, "Late"), 0) << "the scan ran";
   EXPECT_EQ("Saved the uninstall command of 'Beta', the old one backed up in C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg.",
-            form.Label21.Caption());
+            form.statusLine.Caption());
 }
 
 // Choosing another entry with an edit not saved asks first, naming the entry and its list: Discard
@@ -535,9 +535,9 @@ TEST_F(WindowCommandsTest, ARowChangeWithAnEditNotSavedAsksFirst) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     s.Select({s.Row("Alpha")});
-    form.Edit3.TextFromUser(edit);
-    form.Edit4.TextFromUser("zzz");
-    form.Edit4.TextFromUser("");
+    form.commandBox.TextFromUser(edit);
+    form.filterBox.TextFromUser("zzz");
+    form.filterBox.TextFromUser("");
     p.ui.shown.clear();
     p.ui.buttonCaptions.clear();
     p.ui.answers = c.answers;
@@ -547,20 +547,20 @@ TEST_F(WindowCommandsTest, ARowChangeWithAnEditNotSavedAsksFirst) {
               "Save it before going on?",
               p.ui.Texts("ask")[0]);
     EXPECT_EQ((std::vector<std::vector<std::string>>{{"&Save", "&Discard", "*Cancel"}}), p.ui.buttonCaptions);
-    EXPECT_EQ(c.box, form.Edit3.Text());
-    EXPECT_EQ(std::vector<int>{c.row}, form.ListView1.SelectedRows());
+    EXPECT_EQ(c.box, form.commandBox.Text());
+    EXPECT_EQ(std::vector<int>{c.row}, form.entryList.SelectedRows());
     EXPECT_EQ(c.alphaCommand, s.Command("Alpha"));
-    EXPECT_EQ(s.Command("Alpha"), form.ListView1.Item(s.Row("Alpha")).SubItems.at(1));
+    EXPECT_EQ(s.Command("Alpha"), form.entryList.Item(s.Row("Alpha")).SubItems.at(1));
     // What stays in the box is given up for the next case.
-    form.Edit3.TextFromUser(form.Edit1.Text());
+    form.commandBox.TextFromUser(form.finderCommand.Text());
   }
   // A header click or a rescan keeps an edit of the same entry, without a question.
   s.Select({s.Row("Beta")});
-  form.Edit3.TextFromUser("C:\\Beta\\edited.exe");
+  form.commandBox.TextFromUser("C:\\Beta\\edited.exe");
   p.ui.shown.clear();
-  form.ListView1ColumnClick(0);
-  form.Button4Click();
-  EXPECT_EQ("C:\\Beta\\edited.exe", form.Edit3.Text());
+  form.OnSortByColumn(0);
+  form.OnRefreshList();
+  EXPECT_EQ("C:\\Beta\\edited.exe", form.commandBox.Text());
   EXPECT_TRUE(p.ui.Texts("ask").empty());
 }
 

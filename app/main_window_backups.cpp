@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "restore/backups_page.h"
 #include "restore/undo_restore.h"
 
@@ -80,29 +80,29 @@ std::string WithoutFinalPeriod(std::string text) {
 
 }  // namespace
 
-void TForm1::ListBox1SelectFile() {
-  ListBox1Click();
+void MainWindow::OnBackupFileClick() {
+  EnableBackupButtons();
   ShowUndoRecords(SelectedBackupFile());
 }
 
-void TForm1::ClearUndoRecords() {
+void MainWindow::ClearUndoRecords() {
   undoRecordsFile_.clear();
   undoRecords_.clear();
-  ListView2.Clear();
-  Button10.SetEnabled(false);
-  Label17.SetCaption("");
+  backupRows.Clear();
+  restoreSelectedButton.SetEnabled(false);
+  backupSummary.SetCaption("");
 }
 
-void TForm1::ShowUndoRecords(const std::string& file) {
+void MainWindow::ShowUndoRecords(const std::string& file) {
   ClearUndoRecords();
   if (file.empty()) return;
   if (!IsRegistryTextFile(file)) {
-    Label17.SetCaption("A hive backup of one entry: Restore puts it back whole.");
+    backupSummary.SetCaption("A hive backup of one entry: Restore puts it back whole.");
     return;
   }
   UndoContents contents = ReadUndoFile(platform_.files, platform_.system, file);
   if (!contents.problem.empty()) {
-    Label17.SetCaption("Its backups cannot be listed: " + contents.problem + ".");
+    backupSummary.SetCaption("Its backups cannot be listed: " + contents.problem + ".");
     return;
   }
   undoRecordsFile_ = file;
@@ -111,7 +111,7 @@ void TForm1::ShowUndoRecords(const std::string& file) {
   {
     // Other accounts' keys are read in their hives, loaded while the blocks are listed.
     const RecordHives hives(platform_.registry, platform_.system, platform_.files, undoRecords_, Wow64);
-    BulkUpdate<TListView> update(ListView2);
+    BulkUpdate<TListView> update(backupRows);
     for (size_t i = 0; i < undoRecords_.size(); ++i) {
       const UndoRecord& record = undoRecords_[i];
       const RecordTarget target = TargetOf(record, Wow64);
@@ -121,7 +121,7 @@ void TForm1::ShowUndoRecords(const std::string& file) {
         unreadable.push_back(record.unreadableLine);
         stateText += " (line " + std::to_string(record.unreadableLine) + ")";
       }
-      TListItem& item = ListView2.Item(ListView2.Add());
+      TListItem& item = backupRows.Item(backupRows.Add());
       const std::string when = record.comment ? record.comment->when : "";
       item.Caption = record.keys.empty() ? "" : RecordName(record, target);
       // The file is the day's: the time of day says when.
@@ -139,27 +139,27 @@ void TForm1::ShowUndoRecords(const std::string& file) {
   if (contents.skippedLines > 0)
     summary += "; " + Counted(static_cast<size_t>(contents.skippedLines), "line", "lines") + " outside them skipped (line " +
                std::to_string(contents.firstSkippedLine) + ")";
-  Label17.SetCaption(summary + ".");
+  backupSummary.SetCaption(summary + ".");
 }
 
-void TForm1::ListView2Click() { Button10.SetEnabled(!removing_ && !ListView2.SelectedRows().empty()); }
+void MainWindow::OnBackupRowsClick() { restoreSelectedButton.SetEnabled(!removing_ && !backupRows.SelectedRows().empty()); }
 
-bool TForm1::SelectBackupFile(const std::string& file) {
-  for (int line = 0; line < ListBox1.Count(); ++line) {
-    const int data = ListBox1.ItemData(line);
-    if (data < 0 || data >= static_cast<int>(backupFiles_.size()) || backupFiles_[static_cast<size_t>(data)] != file)
+bool MainWindow::SelectBackupFile(const std::string& file) {
+  for (int line = 0; line < backupFiles.Count(); ++line) {
+    const int data = backupFiles.ItemData(line);
+    if (data < 0 || data >= static_cast<int>(backupFilePaths_.size()) || backupFilePaths_[static_cast<size_t>(data)] != file)
       continue;
-    ListBox1.SetItemIndex(line);
-    ListBox1SelectFile();
+    backupFiles.SetItemIndex(line);
+    OnBackupFileClick();
     return true;
   }
   return false;
 }
 
-void TForm1::Button10Click() {
+void MainWindow::OnRestoreSelected() {
   std::vector<int> chosen;
-  for (int row : ListView2.SelectedRows()) {
-    const int data = row >= 0 && row < ListView2.Count() ? ListView2.Item(row).Data : -1;
+  for (int row : backupRows.SelectedRows()) {
+    const int data = row >= 0 && row < backupRows.Count() ? backupRows.Item(row).Data : -1;
     if (data >= 0 && data < static_cast<int>(undoRecords_.size())) chosen.push_back(data);
   }
   if (chosen.empty()) {
@@ -179,7 +179,7 @@ void TForm1::Button10Click() {
   RestoreBackups(records, chosen, file);
 }
 
-void TForm1::RestoreUndoFile(const std::string& file) {
+void MainWindow::RestoreUndoFile(const std::string& file) {
   const std::uint32_t attributes = platform_.files.Attributes(file);
   if (attributes == platform::kInvalidFileAttributes || (attributes & platform::kFileAttributeDirectory)) {
     // Gone meanwhile: the list read again shows it.
@@ -228,7 +228,7 @@ void TForm1::RestoreUndoFile(const std::string& file) {
   RestoreBackups(contents.records, all, file);
 }
 
-void TForm1::MergeUndoFile(const std::string& file, const std::string& why) {
+void MainWindow::MergeUndoFile(const std::string& file, const std::string& why) {
   if (platform_.ui.AskMessageBox("Tidewell cannot restore this file and back up what it overwrites: " +
                                      WithoutFinalPeriod(why) + ".\n\n" + file +
                                      "\n\nThe registry editor can merge it, but what the merge overwrites cannot be "
@@ -242,7 +242,7 @@ void TForm1::MergeUndoFile(const std::string& file, const std::string& why) {
   else platform_.ui.ShowError(failure);
 }
 
-void TForm1::RestoreBackups(const std::vector<UndoRecord>& records, const std::vector<int>& chosen,
+void MainWindow::RestoreBackups(const std::vector<UndoRecord>& records, const std::vector<int>& chosen,
                             const std::string& file) {
   std::vector<std::string> restored, notRestored, undoFiles;
   std::string stop;

@@ -1,4 +1,4 @@
-#include "app/form1_win.h"
+#include "app/main_window_win.h"
 
 #include <algorithm>
 #include <exception>
@@ -42,10 +42,10 @@ bool IsEditWindow(HWND window) {
 
 }  // namespace
 
-TForm1Window::TForm1Window(TForm1& form, platform::Win32Ui& ui, HINSTANCE instance)
+MainWindowWin32::MainWindowWin32(MainWindow& form, platform::Win32Ui& ui, HINSTANCE instance)
     : form_(form), ui_(ui), instance_(instance), controls_(form.Controls()) {}
 
-TForm1Window::~TForm1Window() {
+MainWindowWin32::~MainWindowWin32() {
   for (TControl* control : controls_) control->SetPeer(nullptr);
   ui_.SetMessageFilter(nullptr);
   if (window_ && IsWindow(window_)) DestroyWindow(window_);
@@ -56,10 +56,10 @@ TForm1Window::~TForm1Window() {
   if (statusImages_) common_controls::DestroyImageList(statusImages_);
 }
 
-bool TForm1Window::RegisterClasses() {
+bool MainWindowWin32::RegisterClasses() {
   WNDCLASSEXW main{};
   main.cbSize = sizeof main;
-  main.lpfnWndProc = &TForm1Window::WindowProc;
+  main.lpfnWndProc = &MainWindowWin32::WindowProc;
   main.hInstance = instance_;
   main.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   main.hbrBackground = nullptr;  // painted in WM_PAINT
@@ -78,13 +78,13 @@ bool TForm1Window::RegisterClasses() {
   return mainOk && containerOk;
 }
 
-RECT TForm1Window::Placed(const TControl& control) const {
+RECT MainWindowWin32::Placed(const TControl& control) const {
   RECT place = Scaled(RECT{control.Left, control.Top, control.Left + control.Width, control.Top + control.Height});
   // How much larger than its design the control's parent is: the window, a page, or the panel at
   // its bottom, which grows with the window's width. The height the window adds is shared between
   // the list and the pages under it: what lies above the pages takes the list's part.
   int dx = 0, dy = 0;
-  const TControl& pages = form_.PageControl1;
+  const TControl& pages = form_.pageControl;
   if (&control == &pages) {
     place.top += grown_.cy - pagesGrown_;
     dx = grown_.cx;
@@ -110,12 +110,12 @@ RECT TForm1Window::Placed(const TControl& control) const {
   return place;
 }
 
-SIZE TForm1Window::DesignClientSize() const {
+SIZE MainWindowWin32::DesignClientSize() const {
   const RECT client = Scaled(RECT{0, 0, form_.ClientWidth, form_.ClientHeight});
   return SIZE{client.right, client.bottom};
 }
 
-void TForm1Window::Layout(int width, int height) {
+void MainWindowWin32::Layout(int width, int height) {
   const SIZE design = DesignClientSize();
   grown_ = SIZE{std::max<LONG>(0, width - design.cx), std::max<LONG>(0, height - design.cy)};
   pagesGrown_ = grown_.cy / 2;
@@ -137,11 +137,11 @@ void TForm1Window::Layout(int width, int height) {
   }
   if (moves) EndDeferWindowPos(moves);
   // The pages fill the page control's display area, which grew with it.
-  if (Win32Peer* pages = PeerOf(&form_.PageControl1); pages && pages->Handle()) {
+  if (Win32Peer* pages = PeerOf(&form_.pageControl); pages && pages->Handle()) {
     RECT display;
     GetClientRect(pages->Handle(), &display);
     SendMessageW(pages->Handle(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
-    for (TTabSheet* sheet : form_.PageControl1.Pages)
+    for (TTabSheet* sheet : form_.pageControl.Pages)
       if (Win32Peer* page = PeerOf(sheet); page && page->Handle())
         MoveWindow(page->Handle(), display.left, display.top, display.right - display.left, display.bottom - display.top,
                    FALSE);
@@ -151,12 +151,12 @@ void TForm1Window::Layout(int width, int height) {
   RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
-RECT TForm1Window::Scaled(RECT design) const {
+RECT MainWindowWin32::Scaled(RECT design) const {
   return RECT{MulDiv(design.left, dpi_, 96), MulDiv(design.top, dpi_, 96), MulDiv(design.right, dpi_, 96),
               MulDiv(design.bottom, dpi_, 96)};
 }
 
-bool TForm1Window::Create() {
+bool MainWindowWin32::Create() {
   if (!RegisterClasses()) return false;
   // The program draws itself at the screen's resolution (its manifest says so), so the design's
   // places and sizes grow with it as its fonts do.
@@ -196,15 +196,15 @@ bool TForm1Window::Create() {
   return true;
 }
 
-bool TForm1Window::OnHiddenPage(const TControl* control) const {
+bool MainWindowWin32::OnHiddenPage(const TControl* control) const {
   const TControl* sheet = control->Parent;
   while (sheet && sheet->Kind() != ControlKind::kTabSheet) sheet = sheet->Parent;
-  const auto& pages = form_.PageControl1.Pages;
-  const int active = form_.PageControl1.ActivePage();
+  const auto& pages = form_.pageControl.Pages;
+  const int active = form_.pageControl.ActivePage();
   return sheet && !(active >= 0 && active < static_cast<int>(pages.size()) && pages[active] == sheet);
 }
 
-bool TForm1Window::CreateControls(bool activePageOnly) {
+bool MainWindowWin32::CreateControls(bool activePageOnly) {
   for (size_t i = 0; i < controls_.size(); ++i) {
     TControl* control = controls_[i];
     if (peers_.count(control) || (activePageOnly && OnHiddenPage(control))) continue;
@@ -219,16 +219,16 @@ bool TForm1Window::CreateControls(bool activePageOnly) {
   return true;
 }
 
-void TForm1Window::MakeControlsLeft(bool activePageOnly) {
+void MainWindowWin32::MakeControlsLeft(bool activePageOnly) {
   if (peers_.size() < controls_.size() && !CreateControls(activePageOnly))
     ui_.ShowError("The window's controls could not be created.");
 }
 
-void TForm1Window::LayoutPages() {
-  Win32Peer* pages = PeerOf(&form_.PageControl1);
-  RECT display = Scaled(RECT{0, 0, form_.PageControl1.Width, form_.PageControl1.Height});
+void MainWindowWin32::LayoutPages() {
+  Win32Peer* pages = PeerOf(&form_.pageControl);
+  RECT display = Scaled(RECT{0, 0, form_.pageControl.Width, form_.pageControl.Height});
   SendMessageW(pages->Handle(), TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
-  for (TTabSheet* sheet : form_.PageControl1.Pages) {
+  for (TTabSheet* sheet : form_.pageControl.Pages) {
     // The page's own design values stay at 96 dots per inch, as every other control's.
     sheet->Left = MulDiv(display.left, 96, dpi_);
     sheet->Top = MulDiv(display.top, 96, dpi_);
@@ -239,24 +239,24 @@ void TForm1Window::LayoutPages() {
   }
 }
 
-void TForm1Window::ShowActivePage() {
+void MainWindowWin32::ShowActivePage() {
   // A page turned to before the rest of the window was made has its controls made now.
   MakeControlsLeft(true);
-  const auto& pages = form_.PageControl1.Pages;
-  const int active = form_.PageControl1.ActivePage();
+  const auto& pages = form_.pageControl.Pages;
+  const int active = form_.pageControl.ActivePage();
   HWND focus = GetFocus();
   for (int i = 0; i < static_cast<int>(pages.size()); ++i) {
     Win32Peer* peer = PeerOf(pages[i]);
     if (!peer) continue;
     // A page that hides the focused control hands the focus to the tabs.
-    if (i != active && focus && IsChild(peer->Handle(), focus)) SetFocus(PeerOf(&form_.PageControl1)->Handle());
+    if (i != active && focus && IsChild(peer->Handle(), focus)) SetFocus(PeerOf(&form_.pageControl)->Handle());
     ShowWindow(peer->Handle(), i == active ? SW_SHOW : SW_HIDE);
   }
-  HWND tabs = PeerOf(&form_.PageControl1)->Handle();
+  HWND tabs = PeerOf(&form_.pageControl)->Handle();
   if (SendMessageW(tabs, TCM_GETCURSEL, 0, 0) != active) SendMessageW(tabs, TCM_SETCURSEL, active, 0);
 }
 
-void TForm1Window::RunFormCreate() {
+void MainWindowWin32::RunFormCreate() {
   Fire([this] { form_.FormCreate(); });
   ShowPendingChecks();
 }
@@ -274,11 +274,11 @@ INT_PTR MillisecondsSinceStart() {
 
 }  // namespace
 
-void TForm1Window::ShowPendingChecks() {
+void MainWindowWin32::ShowPendingChecks() {
   const int pending = form_.ChecksPending();
   SetPropW(window_, kPendingChecksProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(pending)));
   if (pending != 0 || GetPropW(window_, kCheckedAfterProperty)) return;
-  const TForm1::ScanTimings timed = form_.ScanTimed();
+  const MainWindow::ScanTimings timed = form_.ScanTimed();
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   const auto us = [](std::chrono::steady_clock::duration d) {
@@ -296,18 +296,18 @@ void TForm1Window::ShowPendingChecks() {
   SetPropW(window_, kCheckedAfterProperty, reinterpret_cast<HANDLE>(MillisecondsSinceStart()));
 }
 
-void TForm1Window::Show(int showCommand) {
+void MainWindowWin32::Show(int showCommand) {
   ShowWindow(window_, showCommand);
   UpdateWindow(window_);
   SetPropW(window_, kShownAfterProperty, reinterpret_cast<HANDLE>(MillisecondsSinceStart()));
   // The focus starts in the list, where Enter runs nothing; the Tab order stays as designed.
-  SetFocus(PeerOf(&form_.ListView1)->Handle());
+  SetFocus(PeerOf(&form_.entryList)->Handle());
   // The pages out of sight are made now, first thing in the message loop: before any key or
   // click of the user's, which come after the posted work.
   ui_.Post([this] { MakeControlsLeft(false); });
 }
 
-void TForm1Window::Fire(const std::function<void()>& event) {
+void MainWindowWin32::Fire(const std::function<void()>& event) {
   for (auto& [control, peer] : peers_) peer->Pull();
   try {
     event();
@@ -316,33 +316,33 @@ void TForm1Window::Fire(const std::function<void()>& event) {
   }
 }
 
-Win32Peer* TForm1Window::PeerOf(const TControl* control) const {
+Win32Peer* MainWindowWin32::PeerOf(const TControl* control) const {
   auto it = peers_.find(control);
   return it == peers_.end() ? nullptr : it->second.get();
 }
 
-Win32Peer* TForm1Window::PeerOfWindow(HWND window) const {
+Win32Peer* MainWindowWin32::PeerOfWindow(HWND window) const {
   auto it = byWindow_.find(window);
   return it == byWindow_.end() ? nullptr : it->second;
 }
 
-HWND TForm1Window::ContainerOf(const TControl* control) const {
+HWND MainWindowWin32::ContainerOf(const TControl* control) const {
   if (!control->Parent) return window_;
   Win32Peer* parent = PeerOf(control->Parent);
   return parent ? parent->ChildContainer() : window_;
 }
 
-TColor TForm1Window::BackgroundOf(const TControl* container) const {
+TColor MainWindowWin32::BackgroundOf(const TControl* container) const {
   if (container && container->Kind() == ControlKind::kPanel) return static_cast<const TPanel*>(container)->Color();
   return clBtnFace;
 }
 
-COLORREF TForm1Window::ColorOf(TColor color) {
+COLORREF MainWindowWin32::ColorOf(TColor color) {
   if (color & 0x80000000u) return GetSysColor(static_cast<int>(color & 0xFF));
   return static_cast<COLORREF>(color);
 }
 
-HBRUSH TForm1Window::BrushFor(TColor color) {
+HBRUSH MainWindowWin32::BrushFor(TColor color) {
   auto it = brushes_.find(color);
   if (it != brushes_.end()) return it->second;
   HBRUSH brush = CreateSolidBrush(ColorOf(color));
@@ -350,7 +350,7 @@ HBRUSH TForm1Window::BrushFor(TColor color) {
   return brush;
 }
 
-std::string TForm1Window::FontFace(const std::string& wanted) {
+std::string MainWindowWin32::FontFace(const std::string& wanted) {
   auto it = faces_.find(wanted);
   if (it != faces_.end()) return it->second;
   // The design's faces are old bitmap fonts; where one is missing, the nearest font of about
@@ -372,7 +372,7 @@ std::string TForm1Window::FontFace(const std::string& wanted) {
   return face;
 }
 
-HFONT TForm1Window::FontFor(const TFontSpec& design) {
+HFONT MainWindowWin32::FontFor(const TFontSpec& design) {
   const std::string wanted = design.name.empty() ? kWindowFont : design.name;
   const int size = design.size > 0 ? design.size : kWindowFontSize;
   const auto key = std::make_tuple(wanted, size, design.bold, design.italic);
@@ -398,7 +398,7 @@ HFONT TForm1Window::FontFor(const TFontSpec& design) {
   return made;
 }
 
-void TForm1Window::AddTip(HWND window, HWND container, UINT id, const RECT* rect, const std::string& text) {
+void MainWindowWin32::AddTip(HWND window, HWND container, UINT id, const RECT* rect, const std::string& text) {
   if (!tips_) return;
   std::wstring tip = Widen(text);
   TTTOOLINFOW tool{};
@@ -412,7 +412,7 @@ void TForm1Window::AddTip(HWND window, HWND container, UINT id, const RECT* rect
   SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-void TForm1Window::ChangeTip(HWND window, HWND container, const std::string& text) {
+void MainWindowWin32::ChangeTip(HWND window, HWND container, const std::string& text) {
   if (!tips_) return;
   std::wstring tip = Widen(text);
   TTTOOLINFOW tool{};
@@ -424,7 +424,7 @@ void TForm1Window::ChangeTip(HWND window, HWND container, const std::string& tex
   SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-Win32Peer* TForm1Window::DrawnPeerAt(HWND container, POINT point) const {
+Win32Peer* MainWindowWin32::DrawnPeerAt(HWND container, POINT point) const {
   // The last drawn control under the point is the one on top.
   Win32Peer* found = nullptr;
   for (TControl* control : controls_) {
@@ -436,7 +436,7 @@ Win32Peer* TForm1Window::DrawnPeerAt(HWND container, POINT point) const {
   return found;
 }
 
-void TForm1Window::Paint(HWND container) {
+void MainWindowWin32::Paint(HWND container) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(container, &paint);
   RECT client;
@@ -464,7 +464,7 @@ void TForm1Window::Paint(HWND container) {
   EndPaint(container, &paint);
 }
 
-void TForm1Window::CollectTabOrder(const TControl* parent, std::vector<HWND>* order) {
+void MainWindowWin32::CollectTabOrder(const TControl* parent, std::vector<HWND>* order) {
   std::vector<TControl*> children;
   for (TControl* control : controls_)
     if (control->Parent == parent && control->Kind() != ControlKind::kTabSheet) children.push_back(control);
@@ -477,8 +477,8 @@ void TForm1Window::CollectTabOrder(const TControl* parent, std::vector<HWND>* or
     const bool usable = window && IsWindowVisible(window) && IsWindowEnabled(window);
     if (peer->TabStop() && control->TabOrder >= 0 && usable) order->push_back(window);
     if (control->Kind() == ControlKind::kPageControl) {
-      const auto& pages = form_.PageControl1.Pages;
-      const int active = form_.PageControl1.ActivePage();
+      const auto& pages = form_.pageControl.Pages;
+      const int active = form_.pageControl.ActivePage();
       if (active >= 0 && active < static_cast<int>(pages.size())) CollectTabOrder(pages[active], order);
     } else if (control->Kind() == ControlKind::kPanel) {
       CollectTabOrder(control, order);
@@ -486,13 +486,13 @@ void TForm1Window::CollectTabOrder(const TControl* parent, std::vector<HWND>* or
   }
 }
 
-std::vector<HWND> TForm1Window::TabOrder() {
+std::vector<HWND> MainWindowWin32::TabOrder() {
   std::vector<HWND> order;
   CollectTabOrder(nullptr, &order);
   return order;
 }
 
-void TForm1Window::MoveFocus(bool backwards) {
+void MainWindowWin32::MoveFocus(bool backwards) {
   const std::vector<HWND> order = TabOrder();
   if (order.empty()) return;
   HWND focus = GetFocus();
@@ -506,19 +506,19 @@ void TForm1Window::MoveFocus(bool backwards) {
   if (IsEditWindow(order[next])) SendMessageW(order[next], EM_SETSEL, 0, -1);
 }
 
-void TForm1Window::TurnPage(bool backwards) {
-  TPageControl& pages = form_.PageControl1;
+void MainWindowWin32::TurnPage(bool backwards) {
+  TPageControl& pages = form_.pageControl;
   const int count = static_cast<int>(pages.Pages.size());
   if (count == 0) return;
   pages.SetActivePage((pages.ActivePage() + (backwards ? count - 1 : 1)) % count);
 }
 
-bool TForm1Window::Accelerator(MSG& message) {
+bool MainWindowWin32::Accelerator(MSG& message) {
   if (message.message != WM_KEYDOWN) return false;
   const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
   HWND focus = GetFocus();
-  Win32Peer* filter = PeerOf(&form_.Edit4);
-  Win32Peer* list = PeerOf(&form_.ListView1);
+  Win32Peer* filter = PeerOf(&form_.filterBox);
+  Win32Peer* list = PeerOf(&form_.entryList);
   if (message.wParam == VK_F3 || (control && message.wParam == 'F')) {
     SetFocus(filter->Handle());
     SendMessageW(filter->Handle(), EM_SETSEL, 0, -1);
@@ -539,7 +539,7 @@ bool TForm1Window::Accelerator(MSG& message) {
   return false;
 }
 
-bool TForm1Window::PreTranslate(MSG& message) {
+bool MainWindowWin32::PreTranslate(MSG& message) {
   if (!window_ || (message.hwnd != window_ && !IsChild(window_, message.hwnd))) return false;
   if (Accelerator(message)) return true;
   if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && !(GetKeyState(VK_MENU) & 0x8000)) {
@@ -570,17 +570,17 @@ bool TForm1Window::PreTranslate(MSG& message) {
   return false;
 }
 
-LRESULT CALLBACK TForm1Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK MainWindowWin32::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
-  auto* self = reinterpret_cast<TForm1Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = reinterpret_cast<MainWindowWin32*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (!self) return DefWindowProcW(window, message, wParam, lParam);
   return self->Message(window, message, wParam, lParam);
 }
 
-LRESULT TForm1Window::Message(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT MainWindowWin32::Message(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_ERASEBKGND:
       return 1;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "inventory/inventory.h"
 #include "restore/backups_page.h"
 #include "platform/text_encoding.h"
@@ -50,13 +50,13 @@ std::pair<Inventory, Clock::duration> ReadTimed(const platform::Platform& platfo
 
 }  // namespace
 
-void TForm1::ReadInventoryAhead() {
+void MainWindow::ReadInventoryAhead() {
   Wow64 = platform_.system.IsWow64();
   inventoryAhead_ = std::async(std::launch::async, [this, wow64 = Wow64] { return ReadTimed(platform_, wow64); });
 }
 
-void TForm1::FillListBox() {
-  const int position = ListView1.Count() > 0 ? ListView1.Selected() : -1;
+void MainWindow::FillListBox() {
+  const int position = entryList.Count() > 0 ? entryList.Selected() : -1;
   const std::vector<EntryId> selected = SelectedEntryIds();
   // A new scan's status line starts without the last command's outcome.
   notice_.clear();
@@ -82,11 +82,11 @@ void TForm1::FillListBox() {
   std::erase_if(PartlyRemoved, [&](const EntryId& remembered) {
     return std::none_of(Entries.begin(), Entries.end(), [&](const Entry& entry) { return IdOf(entry) == remembered; });
   });
-  ListBox2.Clear();
+  entryKeys.Clear();
   for (size_t i = 0; i < Entries.size(); ++i) {
     Entry& entry = Entries[i];
     const int index = static_cast<int>(i);
-    ListBox2.Add(AllEntriesLine(entry, Wow64), index);
+    entryKeys.Add(AllEntriesLine(entry, Wow64), index);
     if (!entry.readError.empty()) {
       // The entry stays in All Entries by its key; the main list leaves it out.
       if (unreadable.empty()) unreadable = "The entry '" + entry.keyName + "' could not be read: " + entry.readError;
@@ -99,20 +99,20 @@ void TForm1::FillListBox() {
       ApplyStatus(entry, checker.Check(entry));
     }
   }
-  ListBox3.Clear();
+  installerProducts.Clear();
   for (size_t i = 0; i < Products.size(); ++i) {
     const Product& product = Products[i];
     if (!product.readError.empty() && unreadable.empty())
       unreadable = "The installer product '" + product.keyName + "' could not be read: " + product.readError;
-    ListBox3.Add(InstallerLine(product), static_cast<int>(i));
+    installerProducts.Add(InstallerLine(product), static_cast<int>(i));
   }
-  if (ListBox3.Count() == 0) ListBox3.Add(kNoItems);
-  ListBox2Click();
+  if (installerProducts.Count() == 0) installerProducts.Add(kNoItems);
+  OnEntryKeyClick();
 
   StartChecks(std::move(jobs));
   ShowEntries(selected, position);
   RefillBackupList();
-  ListBox1Click();
+  EnableBackupButtons();
   if (!unreadable.empty()) ShowException(std::runtime_error(unreadable));
 }
 
@@ -134,8 +134,8 @@ int StatusRank(int status) {
 
 }  // namespace
 
-bool TForm1::EntryMatchesFilter(const Entry& entry) const {
-  const std::string wanted = platform::UpperCaseText(Edit4.Text());
+bool MainWindow::EntryMatchesFilter(const Entry& entry) const {
+  const std::string wanted = platform::UpperCaseText(filterBox.Text());
   if (wanted.empty()) return true;
   for (const std::string* text : {&entry.displayName, &entry.keyName, &entry.publisher, &entry.uninstallString})
     if (platform::UpperCaseText(*text).find(wanted) != std::string::npos) return true;
@@ -143,18 +143,18 @@ bool TForm1::EntryMatchesFilter(const Entry& entry) const {
   return entry.account && platform::UpperCaseText(SourceName(entry)).find(wanted) != std::string::npos;
 }
 
-void TForm1::ShowEntries(const std::vector<EntryId>& keep, int position) {
+void MainWindow::ShowEntries(const std::vector<EntryId>& keep, int position) {
   const bool pending = checksPending_ > 0;
   int listed = 0;
   {
-    BulkUpdate<TListView> update(ListView1);
-    ListView1.Clear();
+    BulkUpdate<TListView> update(entryList);
+    entryList.Clear();
     for (size_t i = 0; i < Entries.size(); ++i) {
       const Entry& entry = Entries[i];
       if (!ShownInMainList(entry)) continue;
       ++listed;
       if (!EntryMatchesFilter(entry)) continue;
-      TListItem& item = ListView1.Item(ListView1.Add());
+      TListItem& item = entryList.Item(entryList.Add());
       item.Caption = entry.displayName.empty() ? entry.keyName : entry.displayName;
       item.SubItems = {entry.keyName, entry.uninstallString, SourceName(entry), StatusText(entry.status, pending)};
       item.Data = static_cast<int>(i);
@@ -164,30 +164,30 @@ void TForm1::ShowEntries(const std::vector<EntryId>& keep, int position) {
     SortEntries();
   }
   rowOfEntry_.assign(Entries.size(), -1);
-  for (int row = 0; row < ListView1.Count(); ++row) rowOfEntry_[static_cast<size_t>(ListView1.Item(row).Data)] = row;
-  Label23.SetCaption(Edit4.Text().empty() ? "" : std::to_string(ListView1.Count()) + " of " + std::to_string(listed));
+  for (int row = 0; row < entryList.Count(); ++row) rowOfEntry_[static_cast<size_t>(entryList.Item(row).Data)] = row;
+  filterCount.SetCaption(filterBox.Text().empty() ? "" : std::to_string(entryList.Count()) + " of " + std::to_string(listed));
 
   // The entries selected before stay selected where they are still shown; otherwise the row at
   // the position selected before (the next entry, after a removal).
   std::vector<int> rows;
   for (const EntryId& id : keep) {
-    for (int row = 0; row < ListView1.Count(); ++row)
-      if (IdOf(Entries[static_cast<size_t>(ListView1.Item(row).Data)]) == id) rows.push_back(row);
+    for (int row = 0; row < entryList.Count(); ++row)
+      if (IdOf(Entries[static_cast<size_t>(entryList.Item(row).Data)]) == id) rows.push_back(row);
   }
-  if (rows.empty() && ListView1.Count() > 0) rows.push_back(std::clamp(position, 0, ListView1.Count() - 1));
-  ListView1.SelectRows(rows);
-  if (!rows.empty()) ListView1.MakeVisible();
+  if (rows.empty() && entryList.Count() > 0) rows.push_back(std::clamp(position, 0, entryList.Count() - 1));
+  entryList.SelectRows(rows);
+  if (!rows.empty()) entryList.MakeVisible();
   // The boxes and the buttons follow the selection, whatever moved it.
-  ListView1Click();
+  OnEntrySelected();
 }
 
-void TForm1::SortEntries() {
-  const int column = ListView1.SortColumn();
+void MainWindow::SortEntries() {
+  const int column = entryList.SortColumn();
   // Each row's texts compared as the system orders them, through one sort key each: thousands of
   // rows are not sorted by asking the system about each pair.
   std::vector<std::string> nameKey(Entries.size()), columnKey(column == 1 || column == 2 ? Entries.size() : 0);
-  for (int row = 0; row < ListView1.Count(); ++row) {
-    const TListItem& item = ListView1.Item(row);
+  for (int row = 0; row < entryList.Count(); ++row) {
+    const TListItem& item = entryList.Item(row);
     const size_t entry = static_cast<size_t>(item.Data);
     nameKey[entry] = platform_.system.SortKey(item.Caption, false);
     if (!columnKey.empty()) columnKey[entry] = platform_.system.SortKey(item.SubItems[static_cast<size_t>(column - 1)], false);
@@ -209,23 +209,23 @@ void TForm1::SortEntries() {
     if (order == 0) order = keyOrder(nameKey, a, b);
     return order < 0;
   };
-  if (ListView1.SortAscending()) ListView1.SortRows(before);
-  else ListView1.SortRows([&](const TListItem& a, const TListItem& b) { return before(b, a); });
+  if (entryList.SortAscending()) entryList.SortRows(before);
+  else entryList.SortRows([&](const TListItem& a, const TListItem& b) { return before(b, a); });
 }
 
-void TForm1::ListView1ColumnClick(int column) {
-  const bool ascending = column == ListView1.SortColumn() ? !ListView1.SortAscending() : true;
+void MainWindow::OnSortByColumn(int column) {
+  const bool ascending = column == entryList.SortColumn() ? !entryList.SortAscending() : true;
   const std::vector<EntryId> selected = SelectedEntryIds();
-  ListView1.SetSortMark(column, ascending);
-  ShowEntries(selected, ListView1.Selected());
+  entryList.SetSortMark(column, ascending);
+  ShowEntries(selected, entryList.Selected());
 }
 
-void TForm1::Edit4Change() { ShowEntries(SelectedEntryIds(), -1); }
+void MainWindow::OnFilterChange() { ShowEntries(SelectedEntryIds(), -1); }
 
-void TForm1::StartChecks(std::vector<StatusJob> jobs) {
+void MainWindow::StartChecks(std::vector<StatusJob> jobs) {
   checksPending_ = static_cast<int>(jobs.size());
   checksDone_ = brokenFound_ = missingFound_ = uncheckedFound_ = 0;
-  Label21.SetCaption(notice_);
+  statusLine.SetCaption(notice_);
   if (jobs.empty()) return;
   ShowCheckProgress();
   // The worker starts from the window's queue, after the window has shown the rows it has: its
@@ -248,7 +248,7 @@ void TForm1::StartChecks(std::vector<StatusJob> jobs) {
   });
 }
 
-void TForm1::CancelChecks() {
+void MainWindow::CancelChecks() {
   ++checkGeneration_;
   if (statusWorker_) {
     statusWorker_->Cancel();
@@ -260,7 +260,7 @@ void TForm1::CancelChecks() {
   rowsChecked_.clear();
 }
 
-void TForm1::StatusChecked(int entry, const std::string& command, const StatusResult& checked) {
+void MainWindow::StatusChecked(int entry, const std::string& command, const StatusResult& checked) {
   if (entry < 0) {
     checksPending_ = 0;
     ShowCheckProgress();
@@ -279,25 +279,25 @@ void TForm1::StatusChecked(int entry, const std::string& command, const StatusRe
   missingFound_ += status == kMissingDisk ? 1 : 0;
   uncheckedFound_ += status == kStatusUnknown ? 1 : 0;
   const int row = rowOfEntry_[static_cast<size_t>(entry)];
-  if (row >= 0 && row < ListView1.Count()) {
+  if (row >= 0 && row < entryList.Count()) {
     // A result is never "Checking": an entry that could not be checked has no status. The row is
     // redrawn with the others of its batch.
-    TListItem& item = ListView1.Item(row);
+    TListItem& item = entryList.Item(row);
     item.SubItems.at(3) = StatusName(status);
     item.Hint = result.reason;
     item.ImageIndex = status;
     rowsChecked_.push_back(row);
-    if (row == ListView1.Selected()) ShowWhy();
+    if (row == entryList.Selected()) ShowWhy();
   }
 }
 
-void TForm1::StatusesDelivered() {
-  if (!rowsChecked_.empty()) ListView1.RowsChanged(rowsChecked_);
+void MainWindow::StatusesDelivered() {
+  if (!rowsChecked_.empty()) entryList.RowsChanged(rowsChecked_);
   rowsChecked_.clear();
   ShowCheckProgress();
 }
 
-TForm1::ScanTimings TForm1::ScanTimed() const {
+MainWindow::ScanTimings MainWindow::ScanTimed() const {
   ScanTimings timings;
   timings.reading = readingTime_;
   if (statusWorker_) timings.checks = statusWorker_->Timed();
@@ -315,38 +315,38 @@ std::string WithThousands(int number) {
 
 }  // namespace
 
-void TForm1::ShowCheckProgress() {
+void MainWindow::ShowCheckProgress() {
   if (checksPending_ > 0) {
-    Label21.SetCaption(WithNotice("Checking " + WithThousands(checksDone_) + " of " + WithThousands(checksPending_)));
+    statusLine.SetCaption(WithNotice("Checking " + WithThousands(checksDone_) + " of " + WithThousands(checksPending_)));
     return;
   }
   std::string summary = WithThousands(checksDone_) + " checked: " + WithThousands(brokenFound_) + " Broken Link";
   if (missingFound_ > 0) summary += ", " + WithThousands(missingFound_) + " Missing Disk";
   if (uncheckedFound_ > 0) summary += ", " + WithThousands(uncheckedFound_) + " could not be checked";
-  Label21.SetCaption(WithNotice(summary));
+  statusLine.SetCaption(WithNotice(summary));
 }
 
-std::string TForm1::WithNotice(const std::string& progress) const {
+std::string MainWindow::WithNotice(const std::string& progress) const {
   return notice_.empty() ? progress : progress.empty() ? notice_ : notice_ + "  " + progress;
 }
 
-void TForm1::ShowNotice() {
+void MainWindow::ShowNotice() {
   if (checksPending_ > 0 || checksDone_ > 0) ShowCheckProgress();
-  else Label21.SetCaption(notice_);
+  else statusLine.SetCaption(notice_);
 }
 
-void TForm1::RefillBackupList() {
+void MainWindow::RefillBackupList() {
   ClearUndoRecords();
-  ListBox1.Clear();
-  BulkUpdate<TListBox> update(ListBox1);
-  backupFiles_.clear();
+  backupFiles.Clear();
+  BulkUpdate<TListBox> update(backupFiles);
+  backupFilePaths_.clear();
   // The files beside the program, then the user's own, each of those marked as such.
   const std::pair<const std::string*, const char*> folders[] = {{&programBackups_, ""}, {&userBackups_, kUserBackupMark}};
   for (const auto& [folder, mark] : folders) {
     if (folder->empty() || (mark[0] && *folder == programBackups_)) continue;
     for (const std::string& name : BackupFileNames(platform_.files, *folder)) {
-      ListBox1.Add(name + mark, static_cast<int>(backupFiles_.size()));
-      backupFiles_.push_back(*folder + "\\" + name);
+      backupFiles.Add(name + mark, static_cast<int>(backupFilePaths_.size()));
+      backupFilePaths_.push_back(*folder + "\\" + name);
     }
   }
 }

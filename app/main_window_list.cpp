@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "launch/open_in_shell.h"
 #include "platform/text_encoding.h"
 
@@ -18,26 +18,26 @@ constexpr int kBackupsPage = 5;
 
 }  // namespace
 
-std::vector<Entry> TForm1::SelectedEntries() const {
+std::vector<Entry> MainWindow::SelectedEntries() const {
   std::vector<Entry> chosen;
-  for (int row : ListView1.SelectedRows()) {
-    const int index = ListView1.Item(row).Data;
+  for (int row : entryList.SelectedRows()) {
+    const int index = entryList.Item(row).Data;
     if (index >= 0 && index < static_cast<int>(Entries.size())) chosen.push_back(Entries[static_cast<size_t>(index)]);
   }
   return chosen;
 }
 
-std::vector<TForm1::EntryId> TForm1::SelectedEntryIds() const {
+std::vector<MainWindow::EntryId> MainWindow::SelectedEntryIds() const {
   std::vector<EntryId> ids;
   for (const Entry& entry : SelectedEntries()) ids.push_back(IdOf(entry));
   return ids;
 }
 
-std::vector<TButton*> TForm1::RegistryButtons() {
-  return {&Button1, &Button2, &Button15, &Button8, &Button9, &Button6, &Button10};
+std::vector<TButton*> MainWindow::RegistryButtons() {
+  return {&uninstallButton, &removeButton, &saveButton, &deleteKeyButton, &deleteProductButton, &restoreButton, &restoreSelectedButton};
 }
 
-void TForm1::RemoveSelectedEntries() {
+void MainWindow::RemoveSelectedEntries() {
   const std::vector<Entry> chosen = SelectedEntries();
   if (removing_ || chosen.empty()) return;
   std::vector<std::string> names;
@@ -70,7 +70,7 @@ void TForm1::RemoveSelectedEntries() {
     // the registry: until the last entry is done they do nothing. The buttons are as they were again
     // when the removal ends, however it ends; the scan after it sets them by the selection.
     struct Run {
-      TForm1& form;
+      MainWindow& form;
       std::vector<std::pair<TButton*, bool>> buttons;
       ~Run() {
         form.removing_ = false;
@@ -84,7 +84,7 @@ void TForm1::RemoveSelectedEntries() {
     }
     for (; done < chosen.size(); ++done) {
       const Entry& entry = chosen[done];
-      Label21.SetCaption("Removing " + std::to_string(done + 1) + " of " + std::to_string(chosen.size()) + ": " +
+      statusLine.SetCaption("Removing " + std::to_string(done + 1) + " of " + std::to_string(chosen.size()) + ": " +
                          entry.displayName);
       platform_.ui.ProcessMessages();
       try {
@@ -131,16 +131,16 @@ void TForm1::RemoveSelectedEntries() {
   platform_.ui.ShowError(text);
 }
 
-void TForm1::SelectBrokenLinks() {
+void MainWindow::SelectBrokenLinks() {
   std::vector<int> rows;
-  for (int row = 0; row < ListView1.Count(); ++row)
-    if (ListView1.Item(row).ImageIndex == kBrokenLink) rows.push_back(row);
-  ListView1.SelectRows(rows);
-  if (!rows.empty()) ListView1.MakeVisible();
-  ListView1Click();
+  for (int row = 0; row < entryList.Count(); ++row)
+    if (entryList.Item(row).ImageIndex == kBrokenLink) rows.push_back(row);
+  entryList.SelectRows(rows);
+  if (!rows.empty()) entryList.MakeVisible();
+  OnEntrySelected();
 }
 
-void TForm1::ShowWhy() {
+void MainWindow::ShowWhy() {
   const std::vector<Entry> selected = SelectedEntries();
   std::string why;
   if (selected.size() == 1) {
@@ -149,49 +149,49 @@ void TForm1::ShowWhy() {
   } else if (selected.size() > 1) {
     why = std::to_string(selected.size()) + " entries selected";
   }
-  Label22.SetCaption(why);
+  statusWhy.SetCaption(why);
 }
 
-void TForm1::TestInFinder() {
+void MainWindow::TestInFinder() {
   const std::vector<Entry> selected = SelectedEntries();
   if (selected.size() != 1) return;
   const Entry& entry = selected.front();
-  Edit1.SetText(entry.uninstallString);
+  finderCommand.SetText(entry.uninstallString);
   // The file that decided the entry's status is looked for at once; without one (the installer
   // decided, or a drive not looked at), the whole command is selected for the user to cut.
-  Edit1.Select(0, static_cast<int>(platform::Utf16Length(entry.uninstallString)));
-  PageControl1.SetActivePage(kFinderPage);
-  Edit2.SetText(entry.checkedFile);
+  finderCommand.Select(0, static_cast<int>(platform::Utf16Length(entry.uninstallString)));
+  pageControl.SetActivePage(kFinderPage);
+  finderPath.SetText(entry.checkedFile);
   if (entry.checkedFile.empty()) EditChange();
-  else Button3Click();
+  else OnFind();
 }
 
-void TForm1::CopyCommand() {
+void MainWindow::CopyCommand() {
   const std::vector<Entry> selected = SelectedEntries();
   if (selected.size() == 1) platform_.ui.CopyText(selected.front().uninstallString);
 }
 
-void TForm1::StatusLineClick() {
+void MainWindow::StatusLineClick() {
   if (noticeFile_.empty()) return;
-  PageControl1.SetActivePage(kBackupsPage);
+  pageControl.SetActivePage(kBackupsPage);
   SelectBackupFile(noticeFile_);
 }
 
-void TForm1::OpenKeyInRegistryEditor() {
+void MainWindow::OpenKeyInRegistryEditor() {
   const std::vector<Entry> selected = SelectedEntries();
   if (selected.size() != 1) return;
   const std::string failure = ::OpenKeyInRegistryEditor(platform_, selected.front(), Wow64);
   if (!failure.empty()) platform_.ui.ShowMessage(failure);
 }
 
-void TForm1::OpenUninstallerFolder() {
+void MainWindow::OpenUninstallerFolder() {
   const std::vector<Entry> selected = SelectedEntries();
   if (selected.size() != 1) return;
   const std::string failure = ::OpenUninstallerFolder(platform_, selected.front());
   if (!failure.empty()) platform_.ui.ShowMessage(failure);
 }
 
-void TForm1::ListView1ContextMenu() {
+void MainWindow::OnEntryContextMenu() {
   const size_t selected = SelectedEntries().size();
   const bool one = selected == 1;
   const bool any = selected > 0;
@@ -209,10 +209,10 @@ void TForm1::ListView1ContextMenu() {
       "",
       "Select All &Broken Link\tCtrl+B",
   };
-  const auto place = ListView1.MenuFromKeyboard ? platform::Ui::MenuPlace::kAtSelection : platform::Ui::MenuPlace::kAtMouse;
+  const auto place = entryList.MenuFromKeyboard ? platform::Ui::MenuPlace::kAtSelection : platform::Ui::MenuPlace::kAtMouse;
   switch (platform_.ui.ChooseFromMenu(items, place)) {
-    case 0: Button1Click(); break;
-    case 1: Button2Click(); break;
+    case 0: OnUninstall(); break;
+    case 1: OnRemoveEntry(); break;
     case 2: RemoveInstallerRegistration(product, ShownName(SelectedEntries().front())); break;
     case 4: TestInFinder(); break;
     case 5: CopyCommand(); break;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "platform/memory/memory_platform.h"
 
 using namespace platform;
@@ -30,31 +30,31 @@ struct Window {
     p.files.AddFile("C:\\Tools\\Tidewell\\Backup\\Undo20260101.reg");
   }
   MemoryPlatform p;
-  TForm1 form{p.platform()};
+  MainWindow form{p.platform()};
 };
 
 // The first scan may take entries read ahead while the window was made: the same lists; the scans
 // after it read the registry afresh.
-TEST(Form1Test, TheFirstScanTakesWhatWasReadAheadAndTheNextReadAfresh) {
+TEST(MainWindowTest, TheFirstScanTakesWhatWasReadAheadAndTheNextReadAfresh) {
   Window plain, ahead;
   plain.form.FormCreate();
   ahead.form.ReadInventoryAhead();
   ahead.form.FormCreate();
-  const auto captions = [](const TForm1& form) {
+  const auto captions = [](const MainWindow& form) {
     std::vector<std::string> out;
-    for (int row = 0; row < form.ListView1.Count(); ++row) out.push_back(form.ListView1.Item(row).Caption);
+    for (int row = 0; row < form.entryList.Count(); ++row) out.push_back(form.entryList.Item(row).Caption);
     return out;
   };
   EXPECT_EQ((std::vector<std::string>{"Alpha", "Bravo", "Charlie"}), captions(ahead.form));
-  EXPECT_EQ(plain.form.ListBox2.Items(), ahead.form.ListBox2.Items());
-  EXPECT_EQ(plain.form.ListBox3.Items(), ahead.form.ListBox3.Items());
+  EXPECT_EQ(plain.form.entryKeys.Items(), ahead.form.entryKeys.Items());
+  EXPECT_EQ(plain.form.installerProducts.Items(), ahead.form.installerProducts.Items());
   ahead.p.registry.SetString(kHkeyLocalMachine, kEntries + std::string("Delta"), "DisplayName", "Delta");
   ahead.p.registry.SetString(kHkeyLocalMachine, kEntries + std::string("Delta"), "UninstallString", "C:\\Apps\\a.exe");
-  ahead.form.Button4Click();
+  ahead.form.OnRefreshList();
   EXPECT_EQ((std::vector<std::string>{"Alpha", "Bravo", "Charlie", "Delta"}), captions(ahead.form));
 }
 
-TEST(Form1Test, CheckPathAddsOneBackslash) {
+TEST(MainWindowTest, CheckPathAddsOneBackslash) {
   Window w;
   const struct {
     std::string in, out;
@@ -69,7 +69,7 @@ TEST(Form1Test, CheckPathAddsOneBackslash) {
   for (const auto& c : cases) EXPECT_EQ(c.out, w.form.CheckPath(c.in)) << c.in;
 }
 
-TEST(Form1Test, FormCreateFixesTheWindowFields) {
+TEST(MainWindowTest, FormCreateFixesTheWindowFields) {
   const struct {
     std::string windows, system, winDir, sysDir;
   } cases[] = {
@@ -87,80 +87,80 @@ TEST(Form1Test, FormCreateFixesTheWindowFields) {
     EXPECT_EQ("Undo20270109", w.form.Undo().Stem());
     // A day later the stem stays: every removal of the run goes to the start day's file.
     w.p.system.today = {2027, 1, 10};
-    w.form.Button4Click();
+    w.form.OnRefreshList();
     EXPECT_EQ("Undo20270109", w.form.Undo().Stem());
   }
 }
 
-TEST(Form1Test, MainButtonsWaitForTheFirstScan) {
+TEST(MainWindowTest, MainButtonsWaitForTheFirstScan) {
   Window w;
-  EXPECT_FALSE(w.form.Button1.Enabled());
-  EXPECT_FALSE(w.form.Button2.Enabled());
+  EXPECT_FALSE(w.form.uninstallButton.Enabled());
+  EXPECT_FALSE(w.form.removeButton.Enabled());
   w.form.FormCreate();
-  EXPECT_TRUE(w.form.Button1.Enabled());
-  EXPECT_TRUE(w.form.Button2.Enabled());
-  EXPECT_EQ(0, w.form.ListView1.Selected());
-  EXPECT_EQ("C:\\Apps\\a.exe /Alpha", w.form.Edit1.Text());
-  EXPECT_EQ("C:\\Apps\\a.exe /Alpha", w.form.Edit3.Text());
-  EXPECT_EQ(0, w.form.PageControl1.ActivePage());
+  EXPECT_TRUE(w.form.uninstallButton.Enabled());
+  EXPECT_TRUE(w.form.removeButton.Enabled());
+  EXPECT_EQ(0, w.form.entryList.Selected());
+  EXPECT_EQ("C:\\Apps\\a.exe /Alpha", w.form.finderCommand.Text());
+  EXPECT_EQ("C:\\Apps\\a.exe /Alpha", w.form.commandBox.Text());
+  EXPECT_EQ(0, w.form.pageControl.ActivePage());
 }
 
-TEST(Form1Test, BackupButtonsFollowTheBackupSelection) {
+TEST(MainWindowTest, BackupButtonsFollowTheBackupSelection) {
   Window w;
   w.form.FormCreate();
-  EXPECT_FALSE(w.form.Button6.Enabled());
-  EXPECT_FALSE(w.form.Button7.Enabled());
+  EXPECT_FALSE(w.form.restoreButton.Enabled());
+  EXPECT_FALSE(w.form.deleteFileButton.Enabled());
   // Each of the four ways to run the rule: the list's click, the main list's key and mouse.
   const std::vector<std::function<void()>> triggers = {
-      [&] { w.form.ListBox1.Click(); },
-      [&] { w.form.ListView1.KeyDown(kVkDown); },
-      [&] { w.form.ListView1.MouseDown(); },
-      [&] { w.form.ListBox1Click(); },
+      [&] { w.form.backupFiles.Click(); },
+      [&] { w.form.entryList.KeyDown(kVkDown); },
+      [&] { w.form.entryList.MouseDown(); },
+      [&] { w.form.EnableBackupButtons(); },
   };
   for (const auto& trigger : triggers) {
-    w.form.ListBox1.ItemIndexFromUser(0);
+    w.form.backupFiles.ItemIndexFromUser(0);
     trigger();
-    EXPECT_TRUE(w.form.Button6.Enabled());
-    EXPECT_TRUE(w.form.Button7.Enabled());
-    w.form.ListBox1.ItemIndexFromUser(-1);
+    EXPECT_TRUE(w.form.restoreButton.Enabled());
+    EXPECT_TRUE(w.form.deleteFileButton.Enabled());
+    w.form.backupFiles.ItemIndexFromUser(-1);
     trigger();
-    EXPECT_FALSE(w.form.Button6.Enabled());
-    EXPECT_FALSE(w.form.Button7.Enabled());
+    EXPECT_FALSE(w.form.restoreButton.Enabled());
+    EXPECT_FALSE(w.form.deleteFileButton.Enabled());
   }
   // A rescan refills the list with nothing selected.
-  w.form.ListBox1.ItemIndexFromUser(0);
-  w.form.ListBox1Click();
-  w.form.Button4Click();
-  EXPECT_EQ(-1, w.form.ListBox1.ItemIndex());
-  EXPECT_FALSE(w.form.Button6.Enabled());
-  EXPECT_FALSE(w.form.Button7.Enabled());
+  w.form.backupFiles.ItemIndexFromUser(0);
+  w.form.EnableBackupButtons();
+  w.form.OnRefreshList();
+  EXPECT_EQ(-1, w.form.backupFiles.ItemIndex());
+  EXPECT_FALSE(w.form.restoreButton.Enabled());
+  EXPECT_FALSE(w.form.deleteFileButton.Enabled());
 }
 
-TEST(Form1Test, TheBoxesFollowTheSelectedRowWhateverMovedIt) {
+TEST(MainWindowTest, TheBoxesFollowTheSelectedRowWhateverMovedIt) {
   Window w;
   w.form.FormCreate();
   // Alpha clicked, then Down to Bravo: Save Changes must not write Alpha's command into Bravo.
-  w.form.ListView1.SelectedFromUser(0);
-  w.form.ListView1.Click();
-  w.form.ListView1.SelectedFromUser(1);
-  w.form.ListView1.SelectItem();
-  w.form.ListView1.KeyDown(kVkDown);
-  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.Edit1.Text());
-  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.Edit3.Text());
-  w.form.Button15.Click();
+  w.form.entryList.SelectedFromUser(0);
+  w.form.entryList.Click();
+  w.form.entryList.SelectedFromUser(1);
+  w.form.entryList.SelectItem();
+  w.form.entryList.KeyDown(kVkDown);
+  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.finderCommand.Text());
+  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.commandBox.Text());
+  w.form.saveButton.Click();
   EXPECT_FALSE(w.p.files.FileExistsAt("C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg"))
       << "Bravo's command was saved onto itself: nothing changed, nothing written";
-  const TListItem& bravo = w.form.ListView1.Item(1);
+  const TListItem& bravo = w.form.entryList.Item(1);
   EXPECT_EQ("C:\\Apps\\a.exe /Bravo", bravo.SubItems.at(1));
   // A click beside the rows selects none: the boxes keep their text.
-  w.form.ListView1.SelectedFromUser(-1);
-  w.form.ListView1.Click();
-  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.Edit1.Text());
-  EXPECT_FALSE(w.form.Button1.Enabled()) << "Uninstall Program acts on one selected entry";
-  EXPECT_FALSE(w.form.Button15.Enabled()) << "Save Changes too";
+  w.form.entryList.SelectedFromUser(-1);
+  w.form.entryList.Click();
+  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.finderCommand.Text());
+  EXPECT_FALSE(w.form.uninstallButton.Enabled()) << "Uninstall Program acts on one selected entry";
+  EXPECT_FALSE(w.form.saveButton.Enabled()) << "Save Changes too";
 }
 
-TEST(Form1Test, AnEscapingErrorIsShownWithAPeriod) {
+TEST(MainWindowTest, AnEscapingErrorIsShownWithAPeriod) {
   const struct {
     std::string what, shown;
   } cases[] = {
@@ -179,25 +179,25 @@ TEST(Form1Test, AnEscapingErrorIsShownWithAPeriod) {
   }
 }
 
-TEST(Form1Test, AnErrorEscapingAClickIsShownAndNothingIsRemoved) {
+TEST(MainWindowTest, AnErrorEscapingAClickIsShownAndNothingIsRemoved) {
   Window w;
   w.form.FormCreate();
   // The undo file cannot be written: the removal stops before it deletes anything.
   w.p.files.SetDiskCapacity(0);
   w.p.ui.answers.push_back(kIdYes);
-  EXPECT_NO_THROW(w.form.Button2.Click());
+  EXPECT_NO_THROW(w.form.removeButton.Click());
   const std::vector<std::string> errors = w.p.ui.Texts("error");
   ASSERT_EQ(1u, errors.size());
   EXPECT_EQ('.', errors[0].back());
   EXPECT_TRUE(w.p.registry.KeyExists(kHkeyLocalMachine, kEntries + std::string("Alpha")));
   // The window goes on: the next click works.
-  w.form.ListView1.SelectedFromUser(1);
-  w.form.ListView1.Click();
-  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.Edit1.Text());
+  w.form.entryList.SelectedFromUser(1);
+  w.form.entryList.Click();
+  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.finderCommand.Text());
 }
 
 // The Status page's Broken Link line names every way the check finds an entry broken.
-TEST(Form1Test, TheStatusPageNamesEveryKindOfBrokenLink) {
+TEST(MainWindowTest, TheStatusPageNamesEveryKindOfBrokenLink) {
   const std::string code = "{6A1C2C39-1F4E-4E57-9E10-0B6B3B6D2C11}";
   const std::string msiExec = "C:\\WINDOWS\\system32\\MsiExec.exe";
   const struct {
@@ -223,11 +223,11 @@ TEST(Form1Test, TheStatusPageNamesEveryKindOfBrokenLink) {
     entry.uninstallString = c.command;
     ScanChecker checker(p.files, p.system);
     EXPECT_EQ(kBrokenLink, checker.Check(entry).status) << c.command;
-    EXPECT_NE(std::string::npos, w.form.Label12.Caption().find(c.words)) << c.words;
+    EXPECT_NE(std::string::npos, w.form.brokenLinkText.Caption().find(c.words)) << c.words;
   }
 }
 
-TEST(Form1Test, DesignHoldsEveryControlOnceParentsFirst) {
+TEST(MainWindowTest, DesignHoldsEveryControlOnceParentsFirst) {
   Window w;
   const std::vector<TControl*> controls = w.form.Controls();
   std::set<const TControl*> seen;
@@ -244,20 +244,20 @@ TEST(Form1Test, DesignHoldsEveryControlOnceParentsFirst) {
       EXPECT_LE(control->Left + control->Width, parent->Width) << control->Name();
       EXPECT_LE(control->Top + control->Height, parent->Height) << control->Name();
     } else if (parent && parent->Kind() == ControlKind::kTabSheet) {
-      EXPECT_LE(control->Left + control->Width, w.form.PageControl1.Width - 8) << control->Name();
-      EXPECT_LE(control->Top + control->Height, w.form.PageControl1.Height - 28) << control->Name();
+      EXPECT_LE(control->Left + control->Width, w.form.pageControl.Width - 8) << control->Name();
+      EXPECT_LE(control->Top + control->Height, w.form.pageControl.Height - 28) << control->Name();
     } else if (!parent) {
       EXPECT_LE(control->Left + control->Width, w.form.ClientWidth) << control->Name();
       EXPECT_LE(control->Top + control->Height, w.form.ClientHeight) << control->Name();
     }
   }
   // The Status page says what Missing Disk means, as the reason does: a drive that is not looked at.
-  EXPECT_NE(std::string::npos, w.form.Label11.Caption().find("not looked at")) << w.form.Label11.Caption();
+  EXPECT_NE(std::string::npos, w.form.missingDiskText.Caption().find("not looked at")) << w.form.missingDiskText.Caption();
   // One header says Status: the status found has a column named apart from it.
-  EXPECT_EQ(1, std::count_if(w.form.ListView1.Columns.begin(), w.form.ListView1.Columns.end(),
+  EXPECT_EQ(1, std::count_if(w.form.entryList.Columns.begin(), w.form.entryList.Columns.end(),
                              [](const std::string& header) { return header.find("Status") != std::string::npos; }));
   std::vector<std::string> pages;
-  for (const TTabSheet* sheet : w.form.PageControl1.Pages) pages.push_back(sheet->Caption());
+  for (const TTabSheet* sheet : w.form.pageControl.Pages) pages.push_back(sheet->Caption());
   EXPECT_EQ((std::vector<std::string>{"Introduction", "Accuracy", "Status", "Finder", "Change Uninstall String",
                                       "Backups", "All Entries", "Installer List"}),
             pages);
@@ -268,7 +268,7 @@ TEST(Form1Test, DesignHoldsEveryControlOnceParentsFirst) {
   std::sort(order.begin(), order.end());
   std::vector<std::string> names_in_order;
   for (const auto& [tab, name] : order) names_in_order.push_back(name);
-  EXPECT_EQ((std::vector<std::string>{"Button1", "Button2", "ListView1", "PageControl1", "Button4", "Edit4"}), names_in_order);
+  EXPECT_EQ((std::vector<std::string>{"uninstallButton", "removeButton", "entryList", "pageControl", "refreshButton", "filterBox"}), names_in_order);
   // No two controls of one parent share a place in the Tab order.
   std::set<std::pair<const TControl*, int>> places;
   for (const TControl* control : controls) {
@@ -280,7 +280,7 @@ TEST(Form1Test, DesignHoldsEveryControlOnceParentsFirst) {
 
 // A mnemonic (the letter after '&') presses the first control holding it after the focus: two
 // controls that can be seen at once, on any page, never share one.
-TEST(Form1Test, ControlsSeenTogetherHaveDistinctMnemonics) {
+TEST(MainWindowTest, ControlsSeenTogetherHaveDistinctMnemonics) {
   Window w;
   const std::vector<TControl*> controls = w.form.Controls();
   const auto pageOf = [](const TControl* control) -> const TControl* {
@@ -294,7 +294,7 @@ TEST(Form1Test, ControlsSeenTogetherHaveDistinctMnemonics) {
       if (caption[at + 1] != '&') return static_cast<char>(std::toupper(static_cast<unsigned char>(caption[at + 1])));
     return 0;
   };
-  for (const TTabSheet* page : w.form.PageControl1.Pages) {
+  for (const TTabSheet* page : w.form.pageControl.Pages) {
     SCOPED_TRACE(page->Caption());
     std::map<char, std::string> holders;
     for (const TControl* control : controls) {
