@@ -29,18 +29,18 @@ struct Window {
                            i % 2 == 0 ? "C:\\Apps\\here.exe /x" : "C:\\Apps\\gone" + std::to_string(i) + ".exe");
     }
     form = std::make_unique<MainWindow>(p.platform());
-    form->CheckInBackground = true;
+    form->checks.CheckInBackground = true;
   }
   // Runs the window's posted tasks until the line says every check is done.
   void RunUntilChecked() {
     const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (form->statusLine.Caption().find("checked") == std::string::npos && std::chrono::steady_clock::now() < until) {
+    while (form->status.line.Caption().find("checked") == std::string::npos && std::chrono::steady_clock::now() < until) {
       if (p.ui.RunPosted() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
   std::vector<int> Icons() const {
     std::vector<int> icons;
-    for (int i = 0; i < form->entryList.Count(); ++i) icons.push_back(form->entryList.Item(i).ImageIndex);
+    for (int i = 0; i < form->list.entryList.Count(); ++i) icons.push_back(form->list.entryList.Item(i).ImageIndex);
     return icons;
   }
   MemoryPlatform p;
@@ -50,14 +50,14 @@ struct Window {
 TEST(BackgroundChecksTest, EveryRowIsListedAtOnceAndTakesItsStatusWhenItComes) {
   Window w(120);
   w.form->FormCreate();
-  ASSERT_EQ(120, w.form->entryList.Count()) << "every row before any status";
+  ASSERT_EQ(120, w.form->list.entryList.Count()) << "every row before any status";
   EXPECT_EQ(std::vector<int>(120, kCheckingImage), w.Icons());
-  EXPECT_EQ("Checking 0 of 120", w.form->statusLine.Caption());
+  EXPECT_EQ("Checking 0 of 120", w.form->status.line.Caption());
   w.RunUntilChecked();
   std::vector<int> expected;
   for (int i = 0; i < 120; ++i) expected.push_back(i % 2 == 0 ? kGoodLink : kBrokenLink);
   EXPECT_EQ(expected, w.Icons());
-  EXPECT_EQ("120 checked: 60 Broken Link", w.form->statusLine.Caption());
+  EXPECT_EQ("120 checked: 60 Broken Link", w.form->status.line.Caption());
   for (const Entry& entry : w.form->Entries) EXPECT_NE(kStatusUnknown, entry.status);
 }
 
@@ -80,12 +80,12 @@ class RedrawnRows : public TControl::Peer {
 TEST(BackgroundChecksTest, TheRowsOfABatchOfResultsAreRedrawnTogether) {
   Window w(600);
   RedrawnRows redrawn;
-  w.form->entryList.SetPeer(&redrawn);
+  w.form->list.entryList.SetPeer(&redrawn);
   w.form->FormCreate();
   w.RunUntilChecked();
   EXPECT_EQ(600u, redrawn.rows.size()) << "every row is redrawn with its status";
   EXPECT_LT(redrawn.told, 150) << "a batch is one redraw";
-  w.form->entryList.SetPeer(nullptr);
+  w.form->list.entryList.SetPeer(nullptr);
 }
 
 TEST(BackgroundChecksTest, ARefreshStopsTheChecksAndNoOldResultLandsOnANewRow) {
@@ -98,30 +98,30 @@ TEST(BackgroundChecksTest, ARefreshStopsTheChecksAndNoOldResultLandsOnANewRow) {
     w.p.registry.SetString(kHkeyLocalMachine, key, "DisplayName", "");
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  w.form->refreshButton.Click();
+  w.form->list.refreshButton.Click();
   w.RunUntilChecked();
-  ASSERT_EQ(193, w.form->entryList.Count());
-  for (int row = 0; row < w.form->entryList.Count(); ++row) {
-    const TListItem& item = w.form->entryList.Item(row);
+  ASSERT_EQ(193, w.form->list.entryList.Count());
+  for (int row = 0; row < w.form->list.entryList.Count(); ++row) {
+    const TListItem& item = w.form->list.entryList.Item(row);
     const bool here = item.SubItems.at(1).find("here.exe") != std::string::npos;
     EXPECT_EQ(here ? kGoodLink : kBrokenLink, item.ImageIndex) << item.Caption;
   }
-  EXPECT_EQ("193 checked: 97 Broken Link", w.form->statusLine.Caption());
+  EXPECT_EQ("193 checked: 97 Broken Link", w.form->status.line.Caption());
 }
 
 TEST(BackgroundChecksTest, CommandsWorkOnAnEntryWhoseStatusIsPending) {
   Window w(50);
   w.form->FormCreate();
-  w.form->entryList.SelectedFromUser(3);
-  w.form->entryList.SelectItem();
+  w.form->list.entryList.SelectedFromUser(3);
+  w.form->list.entryList.SelectItem();
   w.p.ui.answers = {kIdYes};
-  w.form->removeButton.Click();
+  w.form->list.removeButton.Click();
   EXPECT_FALSE(w.p.registry.KeyExists(kHkeyLocalMachine, kEntries + "Entry 1003"));
   w.RunUntilChecked();
-  EXPECT_EQ(49, w.form->entryList.Count());
+  EXPECT_EQ(49, w.form->list.entryList.Count());
   // The status line says what the removal did, then how the checks went.
   EXPECT_EQ("Removed 'Program 1003', backed up in C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg.  49 checked: 24 Broken Link",
-            w.form->statusLine.Caption());
+            w.form->status.line.Caption());
 }
 
 // A command saved while its entry's check is still to come: the result for the old command, which
@@ -130,15 +130,15 @@ TEST(BackgroundChecksTest, CommandsWorkOnAnEntryWhoseStatusIsPending) {
 TEST(BackgroundChecksTest, AResultForACommandSavedSinceChangesNothing) {
   Window w(10);
   w.form->FormCreate();
-  TListView& list = w.form->entryList;
+  TListView& list = w.form->list.entryList;
   // Program 1001's file is gone; it is given one that is there before any result has come.
   const auto select = [&](int row) {
     list.SelectedFromUser(row);
     list.SelectItem();
   };
   select(1);
-  ASSERT_EQ("C:\\Apps\\gone1.exe", w.form->commandBox.Text());
-  w.form->commandBox.TextFromUser("C:\\Apps\\here.exe /x");
+  ASSERT_EQ("C:\\Apps\\gone1.exe", w.form->change.commandBox.Text());
+  w.form->change.commandBox.TextFromUser("C:\\Apps\\here.exe /x");
   w.p.ui.answers = {kIdYes};
   select(2);
   ASSERT_EQ("C:\\Apps\\here.exe /x", list.Item(1).SubItems.at(1)) << "saved";
@@ -152,7 +152,7 @@ TEST(BackgroundChecksTest, AResultForACommandSavedSinceChangesNothing) {
   EXPECT_EQ(reason, w.form->Entries.at(1).reason);
   EXPECT_EQ("Saved the uninstall command of 'Program 1001', the old one backed up in "
             "C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg.  10 checked: 4 Broken Link",
-            w.form->statusLine.Caption());
+            w.form->status.line.Caption());
 }
 
 TEST(BackgroundChecksTest, ClosingTheWindowStopsItsChecks) {

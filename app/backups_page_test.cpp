@@ -25,11 +25,11 @@ class BackupsPageWindowTest : public ::testing::Test {
   }
   // Selects the line as a click on it does.
   void Select(const std::string& name) {
-    const auto& items = form.backupFiles.Items();
+    const auto& items = form.backups.files.Items();
     for (size_t i = 0; i < items.size(); ++i) {
       if (items[i] != name) continue;
-      form.backupFiles.ItemIndexFromUser(static_cast<int>(i));
-      form.backupFiles.Click();
+      form.backups.files.ItemIndexFromUser(static_cast<int>(i));
+      form.backups.files.Click();
       return;
     }
     FAIL() << name << " is not listed";
@@ -67,27 +67,27 @@ TEST_F(BackupsPageWindowTest, RestoreSaysWhatItDidAndReadsTheListsAgain) {
   }
   mp.files.AddFile(kBackup + "gone.reg", "REGEDIT4\r\n\r\n");
   form.FormCreate();
-  ASSERT_FALSE(Listed(form.entryKeys, "Saved"));
+  ASSERT_FALSE(Listed(form.allEntries.keys, "Saved"));
 
   Select("Saved");
-  form.restoreButton.Click();
+  form.backups.restoreButton.Click();
   EXPECT_EQ(std::vector<std::string>{"Key Restored"}, mp.ui.Texts("message"));
-  EXPECT_TRUE(Listed(form.entryKeys, "Saved")) << "the scan ran after the restore";
-  EXPECT_EQ(-1, form.backupFiles.ItemIndex()) << "the scan refilled the list";
-  EXPECT_FALSE(form.restoreButton.Enabled());
-  EXPECT_FALSE(form.deleteFileButton.Enabled());
+  EXPECT_TRUE(Listed(form.allEntries.keys, "Saved")) << "the scan ran after the restore";
+  EXPECT_EQ(-1, form.backups.files.ItemIndex()) << "the scan refilled the list";
+  EXPECT_FALSE(form.backups.restoreButton.Enabled());
+  EXPECT_FALSE(form.backups.deleteFileButton.Enabled());
 
   mp.ui.shown.clear();
   Select("Other.hiv");
-  form.backupFiles.DblClick();
+  form.backups.files.DblClick();
   EXPECT_EQ(std::vector<std::string>{"Key Restored"}, mp.ui.Texts("message")) << "a double click restores as the button does";
 
   mp.ui.shown.clear();
   Select("gone.reg");
   mp.files.RemoveFile(kBackup + "gone.reg");
-  form.restoreButton.Click();
+  form.backups.restoreButton.Click();
   EXPECT_TRUE(mp.ui.shown.empty()) << "a registry file that is gone: nothing but the scan";
-  EXPECT_FALSE(Listed(form.backupFiles, "gone.reg"));
+  EXPECT_FALSE(Listed(form.backups.files, "gone.reg"));
 }
 
 // Restore of a whole undo file asks first, naming the file and what it puts back, No the default;
@@ -103,18 +103,18 @@ TEST_F(BackupsPageWindowTest, RestoreOfAWholeUndoFileAsksThenBacksUpWhatItOverwr
                    "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" + kUninstall + "Kept]\r\n\"DisplayName\"=\"Kept Tool\"\r\n");
   form.FormCreate();
   const auto selectEntry = [&](const std::string& key) {
-    for (int row = 0; row < form.entryList.Count(); ++row)
-      if (form.entryList.Item(row).SubItems.at(0) == key) {
-        form.entryList.SelectionFromUser({row});
-        form.entryList.SelectItem();
+    for (int row = 0; row < form.list.entryList.Count(); ++row)
+      if (form.list.entryList.Item(row).SubItems.at(0) == key) {
+        form.list.entryList.SelectionFromUser({row});
+        form.list.entryList.SelectItem();
       }
   };
   selectEntry("Kept");
-  form.commandBox.TextFromUser("C:\\Kept\\new.exe");
-  form.saveButton.Click();
+  form.change.commandBox.TextFromUser("C:\\Kept\\new.exe");
+  form.change.saveButton.Click();
   selectEntry("Gone");
   mp.ui.answers = {kIdYes};
-  form.OnRemoveEntry();
+  form.commands.OnRemoveEntry();
   ASSERT_FALSE(mp.registry.KeyExists(kHkeyLocalMachine, kUninstall + "Gone"));
   const std::string undo = kBackup + "Undo20261207.reg";
   const std::string written = mp.files.Content(undo);
@@ -123,7 +123,7 @@ TEST_F(BackupsPageWindowTest, RestoreOfAWholeUndoFileAsksThenBacksUpWhatItOverwr
   Select("Undo20261207.reg");
   mp.ui.shown.clear();
   mp.ui.answers = {kIdNo};
-  form.restoreButton.Click();
+  form.backups.restoreButton.Click();
   ExpectOneQuestion("Restore File?",
                     "Restore every backup in this undo file? Whatever they overwrite goes to the day's undo file first.\n\n" +
                         undo + "\n\nIt puts back 2 of its 2 backups: 1 absent now, 1 present but different.");
@@ -134,7 +134,7 @@ TEST_F(BackupsPageWindowTest, RestoreOfAWholeUndoFileAsksThenBacksUpWhatItOverwr
 
   mp.ui.shown.clear();
   mp.ui.answers = {kIdYes};
-  form.restoreButton.Click();
+  form.backups.restoreButton.Click();
   EXPECT_TRUE(mp.processes.started.empty()) << "no registry editor";
   EXPECT_TRUE(mp.ui.Texts("shell").empty());
   EXPECT_EQ("C:\\Kept\\old.exe", Read("Kept", "UninstallString"));
@@ -147,12 +147,12 @@ TEST_F(BackupsPageWindowTest, RestoreOfAWholeUndoFileAsksThenBacksUpWhatItOverwr
   EXPECT_EQ((std::vector<std::string>{"Restored 2 of 2: Kept Tool (32-bit), line 3; Gone Tool (32-bit), line 7.\n\nWhat "
                                       "the restore replaced is in the undo file " + undo + "."}),
             mp.ui.Texts("message"));
-  EXPECT_EQ(2, form.entryList.Count()) << "the main list was read again";
+  EXPECT_EQ(2, form.list.entryList.Count()) << "the main list was read again";
 
   // Everything there already: nothing to ask.
   mp.ui.shown.clear();
   Select("Present.reg");
-  form.restoreButton.Click();
+  form.backups.restoreButton.Click();
   EXPECT_TRUE(mp.ui.Texts("ask").empty());
   EXPECT_EQ((std::vector<std::string>{"Everything in " + kBackup + "Present.reg is in the registry already: nothing was "
                                       "restored."}),
@@ -202,7 +202,7 @@ TEST_F(BackupsPageWindowTest, AFileTheReaderRefusesIsMergedOnlyAfterAWarning) {
     Select(c.name);
     mp.ui.shown.clear();
     mp.ui.answers = {kIdNo};
-    form.restoreButton.Click();
+    form.backups.restoreButton.Click();
     ExpectOneQuestion("Merge File?", "Tidewell cannot restore this file and back up what it overwrites: " + c.why +
                                          ".\n\n" + file +
                                          "\n\nThe registry editor can merge it, but what the merge overwrites cannot be "
@@ -211,15 +211,15 @@ TEST_F(BackupsPageWindowTest, AFileTheReaderRefusesIsMergedOnlyAfterAWarning) {
 
     mp.ui.shown.clear();
     mp.ui.answers = {kIdYes};
-    form.restoreButton.Click();
+    form.backups.restoreButton.Click();
     ASSERT_EQ(1u, mp.processes.started.size());
     EXPECT_EQ(editor, mp.processes.started[0].commandLine);
     EXPECT_TRUE(mp.ui.Texts("shell").empty()) << "the editor itself, not the shell, which does not wait";
     EXPECT_EQ((std::vector<std::string>{file + " was handed to the registry editor to merge; what it overwrote was not "
                                                 "backed up."}),
               mp.ui.Texts("message"));
-    ASSERT_EQ(1, form.entryList.Count());
-    EXPECT_EQ("Back Again", form.entryList.Item(0).Caption) << "listed without Refresh List";
+    ASSERT_EQ(1, form.list.entryList.Count());
+    EXPECT_EQ("Back Again", form.list.entryList.Item(0).Caption) << "listed without Refresh List";
   }
 }
 
@@ -229,9 +229,9 @@ TEST_F(BackupsPageWindowTest, DeleteFile) {
   mp.files.AddFile(kBackup + "kept.reg", "x");
   mp.files.AddFolder(kBackup + "a folder");
   form.FormCreate();
-  form.entryList.Add();
-  form.entryList.Item(0).Caption = "row";
-  form.entryList.Select(0);
+  form.list.entryList.Add();
+  form.list.entryList.Item(0).Caption = "row";
+  form.list.entryList.Select(0);
   const struct {
     const char* name;
     std::vector<std::string> messages;
@@ -244,7 +244,7 @@ TEST_F(BackupsPageWindowTest, DeleteFile) {
   // The question names the file and No is its default; No keeps the file.
   Select("kept.reg");
   mp.ui.answers = {kIdNo};
-  form.deleteFileButton.Click();
+  form.backups.deleteFileButton.Click();
   ExpectOneQuestion("Delete File?", "Are you sure you want to delete this backup file? It cannot be restored "
                                     "afterwards.\n\n" + kBackup + "kept.reg");
   EXPECT_TRUE(mp.files.FileExistsAt(kBackup + "kept.reg"));
@@ -254,21 +254,21 @@ TEST_F(BackupsPageWindowTest, DeleteFile) {
     Select(c.name);
     if (std::string(c.name) == "removed meanwhile.reg") mp.files.RemoveFile(kBackup + c.name);
     mp.ui.answers = {kIdYes};
-    form.deleteFileButton.Click();
+    form.backups.deleteFileButton.Click();
     EXPECT_EQ(c.messages, mp.ui.Texts("message"));
     EXPECT_EQ(1u, mp.ui.Texts("ask").size()) << "asked first";
-    EXPECT_EQ(c.listedAfter, Listed(form.backupFiles, c.name));
-    EXPECT_TRUE(Listed(form.backupFiles, "kept.reg"));
-    EXPECT_EQ(-1, form.backupFiles.ItemIndex());
-    EXPECT_FALSE(form.restoreButton.Enabled());
-    EXPECT_FALSE(form.deleteFileButton.Enabled());
-    EXPECT_EQ(1, form.entryList.Count()) << "the main list is not rescanned";
-    EXPECT_EQ(0, form.entryList.Selected());
+    EXPECT_EQ(c.listedAfter, Listed(form.backups.files, c.name));
+    EXPECT_TRUE(Listed(form.backups.files, "kept.reg"));
+    EXPECT_EQ(-1, form.backups.files.ItemIndex());
+    EXPECT_FALSE(form.backups.restoreButton.Enabled());
+    EXPECT_FALSE(form.backups.deleteFileButton.Enabled());
+    EXPECT_EQ(1, form.list.entryList.Count()) << "the main list is not rescanned";
+    EXPECT_EQ(0, form.list.entryList.Selected());
   }
 
   mp.ui.shown.clear();
-  form.deleteFileButton.Click();
-  form.restoreButton.Click();
+  form.backups.deleteFileButton.Click();
+  form.backups.restoreButton.Click();
   EXPECT_TRUE(mp.ui.shown.empty()) << "with no line selected both do nothing";
 }
 
@@ -289,37 +289,37 @@ TEST_F(BackupsPageWindowTest, RestoreSelectedPutsBackOnlyTheChosenBackups) {
   };
   const std::string before = listed();
   form.FormCreate();
-  form.entryList.SelectionFromUser({0, 1, 2, 3});
+  form.list.entryList.SelectionFromUser({0, 1, 2, 3});
   mp.ui.answers = {kIdYes};
-  form.OnRemoveEntry();
-  ASSERT_EQ(0, form.entryList.Count()) << "all four removed";
+  form.commands.OnRemoveEntry();
+  ASSERT_EQ(0, form.list.entryList.Count()) << "all four removed";
 
   const auto row = [&](int i) {
-    const TListItem& item = form.backupRows.Item(i);
+    const TListItem& item = form.backups.rows.Item(i);
     std::string text = item.Caption;
     for (const std::string& sub : item.SubItems) text += "|" + sub;
     return text;
   };
   // The Cyrillic name went to the Unicode file.
   Select("Undo20261207.unicode.reg");
-  ASSERT_EQ(1, form.backupRows.Count());
+  ASSERT_EQ(1, form.backups.rows.Count());
   EXPECT_EQ(cyrillic + "|absent|32-bit|14:03:11|removed entry|Delta", row(0));
 
   Select("Undo20261207.reg");
-  EXPECT_FALSE(form.restoreSelectedButton.Enabled()) << "no backup chosen yet";
-  ASSERT_EQ(3, form.backupRows.Count());
+  EXPECT_FALSE(form.backups.restoreSelectedButton.Enabled()) << "no backup chosen yet";
+  ASSERT_EQ(3, form.backups.rows.Count());
   EXPECT_EQ("Alpha Tool|absent|32-bit|14:03:11|removed entry|Alpha", row(0));
   EXPECT_EQ("Beta \"B\"|absent|32-bit|14:03:11|removed entry|Beta", row(1));
   EXPECT_EQ(latin + "|absent|32-bit|14:03:11|removed entry|Gamma", row(2));
-  EXPECT_EQ("3 backups.", form.backupSummary.Caption());
+  EXPECT_EQ("3 backups.", form.backups.summary.Caption());
 
-  form.backupRows.SelectionFromUser({0, 2});
-  form.backupRows.Click();
-  ASSERT_TRUE(form.restoreSelectedButton.Enabled());
+  form.backups.rows.SelectionFromUser({0, 2});
+  form.backups.rows.Click();
+  ASSERT_TRUE(form.backups.restoreSelectedButton.Enabled());
   mp.ui.shown.clear();
   mp.ui.listLines.clear();
   mp.ui.answers = {kIdNo};
-  form.restoreSelectedButton.Click();
+  form.backups.restoreSelectedButton.Click();
   ASSERT_EQ(1u, mp.ui.listLines.size());
   EXPECT_EQ((std::vector<std::string>{"Alpha Tool (32-bit), line 3", latin + " (32-bit), line 17"}), mp.ui.listLines[0]);
   EXPECT_EQ("Restore Selected?", mp.ui.shown[0].caption);
@@ -327,11 +327,11 @@ TEST_F(BackupsPageWindowTest, RestoreSelectedPutsBackOnlyTheChosenBackups) {
 
   mp.ui.shown.clear();
   mp.ui.answers = {kIdYes};
-  form.restoreSelectedButton.Click();
+  form.backups.restoreSelectedButton.Click();
   EXPECT_EQ((std::vector<std::string>{"Restored 2 of 2: Alpha Tool (32-bit), line 3; " + latin + " (32-bit), line 17.\n\nIt overwrote nothing, so nothing "
                                       "was backed up."}),
             mp.ui.Texts("message"));
-  EXPECT_EQ(2, form.entryList.Count()) << "the main list was read again";
+  EXPECT_EQ(2, form.list.entryList.Count()) << "the main list was read again";
   EXPECT_FALSE(mp.registry.KeyExists(kHkeyLocalMachine, kUninstall + "Beta"));
   EXPECT_FALSE(mp.registry.KeyExists(kHkeyLocalMachine, kUninstall + "Delta"));
   // Put back by hand, the two others make the list as it was before the removal.
@@ -342,7 +342,7 @@ TEST_F(BackupsPageWindowTest, RestoreSelectedPutsBackOnlyTheChosenBackups) {
     mp.registry.SetString(kHkeyLocalMachine, kUninstall + key + "\\Parts", "", key);
   }
   EXPECT_EQ(before, listed()) << "Alpha and Gamma came back as they were, and nothing else changed";
-  EXPECT_EQ("Undo20261207.reg", form.backupFiles.Items()[form.backupFiles.ItemIndex()]) << "the file stays selected";
+  EXPECT_EQ("Undo20261207.reg", form.backups.files.Items()[form.backups.files.ItemIndex()]) << "the file stays selected";
   EXPECT_EQ("Alpha Tool|present|32-bit|14:03:11|removed entry|Alpha", row(0));
   EXPECT_EQ("Beta \"B\"|absent|32-bit|14:03:11|removed entry|Beta", row(1));
 }
@@ -356,14 +356,14 @@ TEST_F(BackupsPageWindowTest, ADamagedBackupIsListedUnreadableAndNotRestored) {
   mp.files.AddFile(kBackup + "Saved", "hive");
   form.FormCreate();
   Select("edited.reg");
-  ASSERT_EQ(1, form.backupRows.Count());
-  EXPECT_EQ("unreadable (line 6)", form.backupRows.Item(0).SubItems[0]);
-  EXPECT_EQ("1 backup, 1 unreadable (line 6).", form.backupSummary.Caption());
-  EXPECT_NE(std::string::npos, form.backupRows.Item(0).Hint.find("line 6: a dword that is not 1 to 8 hexadecimal digits"));
-  form.backupRows.SelectionFromUser({0});
-  form.backupRows.Click();
+  ASSERT_EQ(1, form.backups.rows.Count());
+  EXPECT_EQ("unreadable (line 6)", form.backups.rows.Item(0).SubItems[0]);
+  EXPECT_EQ("1 backup, 1 unreadable (line 6).", form.backups.summary.Caption());
+  EXPECT_NE(std::string::npos, form.backups.rows.Item(0).Hint.find("line 6: a dword that is not 1 to 8 hexadecimal digits"));
+  form.backups.rows.SelectionFromUser({0});
+  form.backups.rows.Click();
   mp.ui.answers = {kIdYes};
-  form.restoreSelectedButton.Click();
+  form.backups.restoreSelectedButton.Click();
   EXPECT_EQ((std::vector<std::string>{"Kept (32-bit), line 3 (cannot be read: it stays as it is)"}), mp.ui.listLines.at(0));
   EXPECT_FALSE(mp.registry.KeyExists(kHkeyLocalMachine, kUninstall + "Kept"));
   ASSERT_EQ(1u, mp.ui.Texts("error").size());
@@ -371,9 +371,9 @@ TEST_F(BackupsPageWindowTest, ADamagedBackupIsListedUnreadableAndNotRestored) {
                                                             "backup cannot be read at line 6"));
 
   Select("Saved");
-  EXPECT_EQ(0, form.backupRows.Count());
-  EXPECT_EQ("A hive backup of one entry: Restore puts it back whole.", form.backupSummary.Caption());
-  EXPECT_FALSE(form.restoreSelectedButton.Enabled());
+  EXPECT_EQ(0, form.backups.rows.Count());
+  EXPECT_EQ("A hive backup of one entry: Restore puts it back whole.", form.backups.summary.Caption());
+  EXPECT_FALSE(form.backups.restoreSelectedButton.Enabled());
 }
 
 // Where the folder beside the program cannot be written, a removal's backup goes to the user's own
@@ -391,16 +391,16 @@ TEST(BackupsPageUserFolderTest, TheUsersOwnBackupsAreListedMarkedAndRestored) {
   MainWindow form(mp.platform());
   form.FormCreate();
   mp.ui.answers = {kIdYes};
-  form.OnRemoveEntry();
+  form.commands.OnRemoveEntry();
   EXPECT_TRUE(mp.ui.Texts("error").empty());
   EXPECT_TRUE(mp.files.FileExistsAt(users + "Undo20261207.reg")) << "the removal was backed up in the user's folder";
   EXPECT_EQ((std::vector<std::string>{"Undo20260101.reg", std::string("Undo20261207.reg") + kUserBackupMark}),
-            form.backupFiles.Items());
+            form.backups.files.Items());
   mp.ui.shown.clear();
-  form.backupFiles.ItemIndexFromUser(1);
-  form.backupFiles.Click();
+  form.backups.files.ItemIndexFromUser(1);
+  form.backups.files.Click();
   mp.ui.answers = {kIdYes};
-  form.restoreButton.Click();
+  form.backups.restoreButton.Click();
   ASSERT_EQ(1u, mp.ui.Texts("ask").size());
   EXPECT_NE(std::string::npos, mp.ui.Texts("ask")[0].find(users + "Undo20261207.reg")) << "the user's file is the one restored";
   EXPECT_EQ((std::vector<std::string>{"Restored 1 of 1: Mine (user), line 3.\n\nIt overwrote nothing, so nothing was backed up."}), mp.ui.Texts("message"));

@@ -266,22 +266,22 @@ void OpenWindow(World& w) {
   w.form->FormCreate();
 }
 int RowOf(const MainWindow& form, const std::string& keyName) {
-  for (int i = 0; i < form.entryList.Count(); ++i)
-    if (form.entryList.Item(i).SubItems.at(0) == keyName) return i;
+  for (int i = 0; i < form.list.entryList.Count(); ++i)
+    if (form.list.entryList.Item(i).SubItems.at(0) == keyName) return i;
   return -1;
 }
 void SelectRows(World& w, const std::vector<std::string>& keyNames) {
   std::vector<int> rows;
   for (const std::string& name : keyNames) rows.push_back(RowOf(*w.form, name));
-  w.form->entryList.SelectRows(rows);
-  w.form->entryList.SelectItem();
+  w.form->list.entryList.SelectRows(rows);
+  w.form->list.entryList.SelectItem();
 }
 void SelectBackupFile(World& w, const std::string& name) {
-  const auto& items = w.form->backupFiles.Items();
+  const auto& items = w.form->backups.files.Items();
   for (size_t i = 0; i < items.size(); ++i) {
     if (items[i] != name) continue;
-    w.form->backupFiles.ItemIndexFromUser(static_cast<int>(i));
-    w.form->backupFiles.Click();
+    w.form->backups.files.ItemIndexFromUser(static_cast<int>(i));
+    w.form->backups.files.Click();
   }
 }
 
@@ -300,7 +300,7 @@ Claim WindowRemovalClaim(const MemoryUi& ui, const MainWindow& form) {
     if (error.find("partly removed") != std::string::npos) return Claim::kPartly;
     return Claim::kNotDone;
   }
-  const std::string notice = form.statusLine.Caption();
+  const std::string notice = form.status.line.Caption();
   if (notice.find("was already gone") != std::string::npos) return Claim::kAlreadyGone;
   if (Starts(notice, "Removed ")) return Claim::kDone;
   return Claim::kNotDone;
@@ -472,7 +472,7 @@ const std::vector<Command>& Commands() {
          SelectRows(w, {"Alpha"});
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->removeButton.Click(); },
+       [](World& w) { w.form->list.removeButton.Click(); },
        [](World& w, const std::set<std::string>& before) {
          return CheckEntryRemoval(w, before, WindowRemovalClaim(w.p.ui, *w.form), "Alpha");
        }},
@@ -482,11 +482,11 @@ const std::vector<Command>& Commands() {
          SelectRows(w, {"Alpha", "Beta"});
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->removeButton.Click(); },
+       [](World& w) { w.form->list.removeButton.Click(); },
        [](World& w, const std::set<std::string>& before) -> std::string {
          // "Removed 2 entries, backed up in ...", "Already gone (...): Alpha Tool.", or "Removed 1 of 2
          // entries. Tidewell partly removed 'Beta': ..." with "Not removed: ..." for the rest.
-         std::string text = w.form->statusLine.Caption();
+         std::string text = w.form->status.line.Caption();
          for (const std::string& error : w.p.ui.Texts("error"))
            if (!ScanError(error)) text += " " + error;
          const auto after = [&](const std::string& mark) {
@@ -514,11 +514,11 @@ const std::vector<Command>& Commands() {
       {"window: remove an installer product",
        [](World& w) {
          OpenWindow(w);
-         for (int i = 0; i < w.form->installerProducts.Count(); ++i)
-           if (w.form->installerProducts.Items()[i].find("0A1B2C") != std::string::npos) w.form->installerProducts.ItemIndexFromUser(i);
+         for (int i = 0; i < w.form->installer.products.Count(); ++i)
+           if (w.form->installer.products.Items()[i].find("0A1B2C") != std::string::npos) w.form->installer.products.ItemIndexFromUser(i);
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->deleteProductButton.Click(); },
+       [](World& w) { w.form->installer.deleteButton.Click(); },
        [](World& w, const std::set<std::string>& before) {
          Claim claim = Claim::kDone;
          for (const std::string& error : w.p.ui.Texts("error"))
@@ -535,7 +535,7 @@ const std::vector<Command>& Commands() {
          w.p.ui.menuChoices = {2};
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->entryList.ContextMenu(); },
+       [](World& w) { w.form->list.entryList.ContextMenu(); },
        [](World& w, const std::set<std::string>& before) {
          return CheckRegistrationRemoval(w, before, WindowRemovalClaim(w.p.ui, *w.form));
        }},
@@ -578,7 +578,7 @@ const std::vector<Command>& Commands() {
          SelectRows(w, {"Notes"});
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->removeButton.Click(); },
+       [](World& w) { w.form->list.removeButton.Click(); },
        [](World& w, const std::set<std::string>& before) {
          return CheckRemoval(w, before, WindowRemovalClaim(w.p.ui, *w.form), "BOB", "\\" + BobsEntry());
        }},
@@ -599,11 +599,11 @@ const std::vector<Command>& Commands() {
        [](World& w) {
          OpenWindow(w);
          SelectRows(w, {"Beta"});
-         w.form->commandBox.SetText("C:\\Alpha\\unins000.exe");
+         w.form->change.commandBox.SetText("C:\\Alpha\\unins000.exe");
        },
-       [](World& w) { w.form->saveButton.Click(); },
+       [](World& w) { w.form->change.saveButton.Click(); },
        [](World& w, const std::set<std::string>&) -> std::string {
-         const bool saved = Starts(w.form->statusLine.Caption(), "Saved the uninstall command");
+         const bool saved = Starts(w.form->status.line.Caption(), "Saved the uninstall command");
          const std::string now = UninstallStringOf(w, "Beta");
          if (w.RemovedMeanwhile(std::string("HKLM|[") + UpperCaseText(EntryKey("Beta")) + "]")) return "";
          if (saved && now != "C:\\Alpha\\unins000.exe") return "said saved, but the command is " + now;
@@ -625,18 +625,18 @@ const std::vector<Command>& Commands() {
          SelectBackupFile(w, "Undo20261201.reg");
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->restoreButton.Click(); },
+       [](World& w) { w.form->backups.restoreButton.Click(); },
        [](World& w, const std::set<std::string>&) { return CheckRestoredInWindow(w); }},
       {"window: Restore Selected",
        [](World& w) {
          WriteEarlierUndoFile(w);
          OpenWindow(w);
          SelectBackupFile(w, "Undo20261201.reg");
-         w.form->backupRows.SelectionFromUser({0, 1});
-         w.form->backupRows.Click();
+         w.form->backups.rows.SelectionFromUser({0, 1});
+         w.form->backups.rows.Click();
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->restoreSelectedButton.Click(); },
+       [](World& w) { w.form->backups.restoreSelectedButton.Click(); },
        [](World& w, const std::set<std::string>&) { return CheckRestoredInWindow(w); }},
       {"window: hive restore",
        [](World& w) {
@@ -648,7 +648,7 @@ const std::vector<Command>& Commands() {
          OpenWindow(w);
          SelectBackupFile(w, "Beta");
        },
-       [](World& w) { w.form->restoreButton.Click(); },
+       [](World& w) { w.form->backups.restoreButton.Click(); },
        [](World& w, const std::set<std::string>&) -> std::string {
          const std::vector<std::string> messages = w.p.ui.Texts("message");
          const bool restored = !messages.empty() && messages.front() == "Key Restored";
@@ -664,7 +664,7 @@ const std::vector<Command>& Commands() {
          SelectBackupFile(w, "Old.reg");
          w.p.ui.answers = {kIdYes};
        },
-       [](World& w) { w.form->deleteFileButton.Click(); },
+       [](World& w) { w.form->backups.deleteFileButton.Click(); },
        [](World& w, const std::set<std::string>&) -> std::string {
          const bool there = w.p.files.FileExistsAt(kBackup + "Old.reg");
          const bool complained = !w.p.ui.Texts("message").empty() || !w.p.ui.Texts("error").empty();
@@ -710,7 +710,7 @@ std::string RunOnce(const Command& command, int target, Fault fault, std::vector
   broken += "\n  said:";
   for (const MemoryUi::Shown& shown : w.p.ui.shown)
     if (shown.kind != "ask") broken += " [" + shown.kind + "] " + shown.text;
-  if (w.form) broken += " [status line] " + w.form->statusLine.Caption();
+  if (w.form) broken += " [status line] " + w.form->status.line.Caption();
   return broken + " " + w.console.out;
 }
 

@@ -15,8 +15,8 @@ using platform::MemoryPlatform;
 class FinderPageWindowTest : public ::testing::Test {
  protected:
   FinderPageWindowTest() {
-    form.WinDir = "C:\\WINDOWS\\";
-    form.SysDir = "C:\\WINDOWS\\system32\\";
+    form.finder.winDir = "C:\\WINDOWS\\";
+    form.finder.sysDir = "C:\\WINDOWS\\system32\\";
   }
 
   MemoryPlatform mp;
@@ -46,36 +46,36 @@ TEST_F(FinderPageWindowTest, FindShowsItsAnswerInThePanelAndBeeps) {
   };
   for (const auto& c : cases) {
     mp.ui.shown.clear();
-    form.finderPath.SetText(c.text);
-    form.findButton.Click();
-    EXPECT_EQ(c.caption, form.findResult.Caption()) << c.text;
-    EXPECT_EQ(c.background, form.findResult.Color()) << c.text;
-    EXPECT_EQ(c.font, form.findResult.FontColor()) << c.text;
+    form.finder.path.SetText(c.text);
+    form.finder.findButton.Click();
+    EXPECT_EQ(c.caption, form.finder.result.Caption()) << c.text;
+    EXPECT_EQ(c.background, form.finder.result.Color()) << c.text;
+    EXPECT_EQ(c.font, form.finder.result.FontColor()) << c.text;
     EXPECT_EQ(c.beeps, mp.ui.Texts("beep")) << c.text;
     EXPECT_EQ(c.messages, mp.ui.Texts("message")) << c.text;
-    EXPECT_EQ(c.lookedFor, form.lookedForLabel.Caption()) << c.text;
+    EXPECT_EQ(c.lookedFor, form.finder.lookedFor.Caption()) << c.text;
   }
 }
 
 // The answer is about the box's text as it stood: typing, or a click in the uninstall string,
 // takes it away.
 TEST_F(FinderPageWindowTest, TheResultGoesWhenTheBoxChangesOrTheUninstallStringIsClicked) {
-  form.finderCommand.SetText("\"C:\\WINDOWS\\notepad.exe\" /S");
-  form.finderCommand.Select(1, 22);
-  form.pasteButton.Click();
-  EXPECT_EQ(form.finderPath.Text(), "C:\\WINDOWS\\notepad.exe");
+  form.finder.command.SetText("\"C:\\WINDOWS\\notepad.exe\" /S");
+  form.finder.command.Select(1, 22);
+  form.finder.pasteButton.Click();
+  EXPECT_EQ(form.finder.path.Text(), "C:\\WINDOWS\\notepad.exe");
   for (const auto& change : std::vector<std::function<void()>>{
-           [&] { form.finderPath.TextFromUser("C:\\WINDOWS"), form.finderPath.Change(); }, [&] { form.finderCommand.Click(); }}) {
-    form.findButton.Click();
-    EXPECT_NE(form.findResult.Caption(), "Result");
+           [&] { form.finder.path.TextFromUser("C:\\WINDOWS"), form.finder.path.Change(); }, [&] { form.finder.command.Click(); }}) {
+    form.finder.findButton.Click();
+    EXPECT_NE(form.finder.result.Caption(), "Result");
     change();
-    EXPECT_EQ(form.findResult.Caption(), "Result");
-    EXPECT_EQ(form.findResult.Color(), clBtnFace);
-    EXPECT_EQ(form.findResult.FontColor(), clWindowText);
+    EXPECT_EQ(form.finder.result.Caption(), "Result");
+    EXPECT_EQ(form.finder.result.Color(), clBtnFace);
+    EXPECT_EQ(form.finder.result.FontColor(), clWindowText);
   }
-  form.finderCommand.Select(0, 0);
-  form.pasteButton.Click();
-  EXPECT_EQ(form.finderPath.Text(), "");
+  form.finder.command.Select(0, 0);
+  form.finder.pasteButton.Click();
+  EXPECT_EQ(form.finder.path.Text(), "");
   EXPECT_TRUE(mp.ui.Texts("message").empty());
 }
 
@@ -87,9 +87,9 @@ TEST(FinderPageTest, TestInFinderLooksForTheFileThatDecidedTheEntrysStatus) {
   MainWindow form{mp.platform()};
   form.FormCreate();
   const auto select = [&](const std::string& key) {
-    for (int i = 0; i < form.entryList.Count(); ++i)
-      if (form.entryList.Item(i).SubItems.at(0) == key) form.entryList.SelectRows({i});
-    form.entryList.SelectItem();
+    for (int i = 0; i < form.list.entryList.Count(); ++i)
+      if (form.list.entryList.Item(i).SubItems.at(0) == key) form.list.entryList.SelectRows({i});
+    form.list.entryList.SelectItem();
   };
   const struct {
     std::string key, file, caption;
@@ -99,18 +99,18 @@ TEST(FinderPageTest, TestInFinderLooksForTheFileThatDecidedTheEntrysStatus) {
   };
   for (const auto& c : cases) {
     select(c.key);
-    form.TestInFinder();
+    form.commands.TestInFinder();
     EXPECT_EQ(3, form.pageControl.ActivePage()) << c.key;
-    EXPECT_EQ(c.file, form.finderPath.Text()) << c.key;
-    EXPECT_EQ(c.caption, form.findResult.Caption()) << c.key;
+    EXPECT_EQ(c.file, form.finder.path.Text()) << c.key;
+    EXPECT_EQ(c.caption, form.finder.result.Caption()) << c.key;
   }
   select("Alpha");
-  EXPECT_EQ("Result", form.findResult.Caption());
+  EXPECT_EQ("Result", form.finder.result.Caption());
 }
 
 // The edit box counts its selection in UTF-16 units: a character outside the BMP is two of them.
 TEST_F(FinderPageWindowTest, PasteTakesTheSelectedCharactersWhateverTheirSize) {
-  form.finderCommand.SetText("\"C:\\\xe8\xa1\xa8\\\xf0\x9f\x98\x80 \xc3\xa9.exe\" /S");  // "C:\表\😀 é.exe" /S
+  form.finder.command.SetText("\"C:\\\xe8\xa1\xa8\\\xf0\x9f\x98\x80 \xc3\xa9.exe\" /S");  // "C:\表\😀 é.exe" /S
   const struct {
     int start, length;
     std::string text;
@@ -123,9 +123,9 @@ TEST_F(FinderPageWindowTest, PasteTakesTheSelectedCharactersWhateverTheirSize) {
       {30, 2, ""},
   };
   for (const auto& c : cases) {
-    form.finderCommand.Select(c.start, c.length);
-    form.pasteButton.Click();
-    EXPECT_EQ(form.finderPath.Text(), c.text) << c.start << "+" << c.length;
+    form.finder.command.Select(c.start, c.length);
+    form.finder.pasteButton.Click();
+    EXPECT_EQ(form.finder.path.Text(), c.text) << c.start << "+" << c.length;
   }
 }
 

@@ -55,28 +55,28 @@ struct Window {
   }
   std::vector<std::string> Captions() const {
     std::vector<std::string> captions;
-    for (int i = 0; i < form.entryList.Count(); ++i) captions.push_back(form.entryList.Item(i).Caption);
+    for (int i = 0; i < form.list.entryList.Count(); ++i) captions.push_back(form.list.entryList.Item(i).Caption);
     return captions;
   }
   std::vector<std::string> SelectedKeys() const {
     std::vector<std::string> keys;
-    for (int row : form.entryList.SelectedRows()) keys.push_back(form.entryList.Item(row).SubItems.at(0));
+    for (int row : form.list.entryList.SelectedRows()) keys.push_back(form.list.entryList.Item(row).SubItems.at(0));
     return keys;
   }
   int Row(const std::string& key) const {
-    for (int i = 0; i < form.entryList.Count(); ++i)
-      if (form.entryList.Item(i).SubItems.at(0) == key) return i;
+    for (int i = 0; i < form.list.entryList.Count(); ++i)
+      if (form.list.entryList.Item(i).SubItems.at(0) == key) return i;
     return -1;
   }
   void Filter(const std::string& text) {
-    form.filterBox.TextFromUser(text);
-    form.filterBox.Change();
+    form.list.filterBox.TextFromUser(text);
+    form.list.filterBox.Change();
   }
   void SelectKeys(const std::vector<std::string>& keys) {
     std::vector<int> rows;
     for (const std::string& key : keys) rows.push_back(Row(key));
-    form.entryList.SelectionFromUser(rows);
-    form.entryList.SelectItem();
+    form.list.entryList.SelectionFromUser(rows);
+    form.list.entryList.SelectItem();
   }
   MemoryPlatform p;
   MainWindow form{p.platform()};
@@ -102,7 +102,7 @@ TEST(ListTest, TheFilterMatchesNameKeyPublisherAndCommandInAnyScriptWithoutCase)
   for (const auto& c : cases) {
     w.Filter(c.filter);
     EXPECT_EQ(c.shown, w.Captions()) << c.filter;
-    EXPECT_EQ(c.count, w.form.filterCount.Caption()) << c.filter;
+    EXPECT_EQ(c.count, w.form.list.filterCount.Caption()) << c.filter;
   }
 }
 
@@ -121,11 +121,11 @@ TEST(ListTest, AnyColumnSortsAndASecondClickTurnsTheOrderRound) {
       {0, {"anchor", "eclair", "kelp", "zebra", "greek", "romashka", "wechat"}},
   };
   for (const auto& click : clicks) {
-    w.form.entryList.ColumnClick(click.column);
+    w.form.list.entryList.ColumnClick(click.column);
     std::vector<std::string> keys;
-    for (int i = 0; i < w.form.entryList.Count(); ++i) keys.push_back(w.form.entryList.Item(i).SubItems.at(0));
+    for (int i = 0; i < w.form.list.entryList.Count(); ++i) keys.push_back(w.form.list.entryList.Item(i).SubItems.at(0));
     EXPECT_EQ(click.keys, keys) << "column " << click.column;
-    EXPECT_EQ(click.column, w.form.entryList.SortColumn());
+    EXPECT_EQ(click.column, w.form.list.entryList.SortColumn());
   }
   EXPECT_EQ(byName, w.Captions()) << "the name column, ascending, is the order the list starts with";
 }
@@ -138,23 +138,23 @@ TEST(ListTest, TheSelectionStaysWithItsEntriesAcrossAFilterAndARescan) {
   w.Filter("");
   EXPECT_EQ(std::vector<std::string>{"zebra"}, w.SelectedKeys());
   w.SelectKeys({"greek", "kelp"});
-  w.form.entryList.ColumnClick(4);
+  w.form.list.entryList.ColumnClick(4);
   EXPECT_EQ((std::vector<std::string>{"kelp", "greek"}), w.SelectedKeys()) << "a new order keeps the selection";
   w.p.registry.SetString(kHkeyLocalMachine, kEntries + "aardvark", "DisplayName", "Aardvark");
   w.p.registry.SetString(kHkeyLocalMachine, kEntries + "aardvark", "UninstallString", "C:\\Gone\\a.exe");
-  w.form.refreshButton.Click();
+  w.form.list.refreshButton.Click();
   EXPECT_EQ((std::vector<std::string>{"aardvark", "kelp", "greek"}).size() - 1, w.SelectedKeys().size());
   EXPECT_EQ((std::vector<std::string>{"kelp", "greek"}), w.SelectedKeys()) << "and so does a rescan";
 }
 
 TEST(ListTest, SelectAllBrokenLinkSelectsExactlyTheBrokenOnesShown) {
   Window w;
-  w.form.SelectBrokenLinks();
+  w.form.commands.SelectBrokenLinks();
   EXPECT_EQ((std::vector<std::string>{"kelp", "zebra", "romashka"}), w.SelectedKeys());
   w.Filter("vendor");
-  w.form.SelectBrokenLinks();
+  w.form.commands.SelectBrokenLinks();
   EXPECT_EQ((std::vector<std::string>{"kelp", "zebra"}), w.SelectedKeys());
-  EXPECT_EQ("2 entries selected", w.form.statusWhy.Caption());
+  EXPECT_EQ("2 entries selected", w.form.list.statusWhy.Caption());
 }
 
 TEST(ListTest, SeveralEntriesGoAfterOneQuestionEachBackedUpAndTheFirstFailureStopsTheRest) {
@@ -164,7 +164,7 @@ TEST(ListTest, SeveralEntriesGoAfterOneQuestionEachBackedUpAndTheFirstFailureSto
   w.SelectKeys({"kelp", "zebra", "romashka", "greek", "anchor"});
   const regfile::Tree before = regfile::Snapshot(w.p.registry, kHkeyLocalMachine, kEntries.substr(0, kEntries.size() - 1));
   w.p.ui.answers = {kIdYes};
-  w.form.OnRemoveEntry();
+  w.form.commands.OnRemoveEntry();
   ASSERT_EQ(1u, w.p.ui.listLines.size()) << "one question for all of them";
   // The one whose uninstaller is there is marked, and the question says what its removal leaves.
   EXPECT_EQ((std::vector<std::string>{"anchor tools  (32-bit\\anchor)  - its uninstaller exists",
@@ -191,7 +191,7 @@ TEST(ListTest, SeveralEntriesGoAfterOneQuestionEachBackedUpAndTheFirstFailureSto
   v.p.registry.LimitAccess(kHkeyLocalMachine, kEntries + "kelp", kKeyRead);
   v.SelectKeys({"anchor", "kelp", "zebra"});
   v.p.ui.answers = {kIdYes};
-  v.form.OnRemoveEntry();
+  v.form.commands.OnRemoveEntry();
   EXPECT_TRUE(v.p.registry.KeyExists(kHkeyLocalMachine, kEntries + "zebra")) << "nothing after the failure";
   ASSERT_EQ(1u, v.p.ui.Texts("error").size());
   const std::string message = v.p.ui.Texts("error")[0];
@@ -202,7 +202,7 @@ TEST(ListTest, SeveralEntriesGoAfterOneQuestionEachBackedUpAndTheFirstFailureSto
   Window n;
   const std::string dump = n.p.registry.Dump(kHkeyLocalMachine, kEntries);
   n.SelectKeys({"anchor", "kelp"});
-  n.form.OnRemoveEntry();
+  n.form.commands.OnRemoveEntry();
   EXPECT_EQ(dump, n.p.registry.Dump(kHkeyLocalMachine, kEntries));
   EXPECT_FALSE(n.p.files.FileExistsAt(kUndo));
   EXPECT_FALSE(n.p.files.FileExistsAt(kUnicodeUndo));
@@ -230,11 +230,11 @@ TEST(ListTest, ASecondRemoveWhileSeveralAreBeingRemovedDoesNothing) {
     const char* how;
     std::function<void(Window&)> press;
   } presses[] = {
-      {"button", [](Window& w) { w.form.removeButton.Click(); }},
-      {"Delete key", [](Window& w) { w.form.entryList.KeyDown(kVkDelete); }},
+      {"button", [](Window& w) { w.form.list.removeButton.Click(); }},
+      {"Delete key", [](Window& w) { w.form.list.entryList.KeyDown(kVkDelete); }},
       {"context menu", [](Window& w) {
          w.p.ui.menuChoices = {1};
-         w.form.entryList.ContextMenu();
+         w.form.list.entryList.ContextMenu();
        }},
       {"an error", [](Window&) { throw std::runtime_error("The window could not be drawn"); }},
   };
@@ -243,7 +243,7 @@ TEST(ListTest, ASecondRemoveWhileSeveralAreBeingRemovedDoesNothing) {
     Window w;
     const bool raises = std::string(press.how) == "an error";
     MainWindow& f = w.form;
-    const std::vector<TButton*> changers = {&f.uninstallButton, &f.removeButton, &f.saveButton, &f.deleteKeyButton, &f.deleteProductButton, &f.restoreButton, &f.restoreSelectedButton};
+    const std::vector<TButton*> changers = {&f.list.uninstallButton, &f.list.removeButton, &f.change.saveButton, &f.allEntries.deleteButton, &f.installer.deleteButton, &f.backups.restoreButton, &f.backups.restoreSelectedButton};
     w.SelectKeys({"kelp", "zebra", "anchor"});
     w.p.ui.answers = {kIdYes, kIdYes};
     std::vector<bool> enabledDuring;
@@ -253,11 +253,11 @@ TEST(ListTest, ASecondRemoveWhileSeveralAreBeingRemovedDoesNothing) {
       for (const TButton* button : changers) enabledDuring.push_back(button->Enabled());
       press.press(w);
     };
-    f.statusLine.SetPeer(&status);
-    f.removeButton.Click();
-    f.statusLine.SetPeer(nullptr);
+    f.status.line.SetPeer(&status);
+    f.list.removeButton.Click();
+    f.status.line.SetPeer(nullptr);
     EXPECT_EQ(std::vector<bool>(changers.size(), false), enabledDuring);
-    for (const TButton* button : {&f.removeButton, &f.deleteKeyButton, &f.deleteProductButton}) EXPECT_TRUE(button->Enabled()) << button->Name();
+    for (const TButton* button : {&f.list.removeButton, &f.allEntries.deleteButton, &f.installer.deleteButton}) EXPECT_TRUE(button->Enabled()) << button->Name();
     EXPECT_EQ(1u, w.p.ui.listLines.size()) << "one question";
     std::vector<std::string> said;
     for (const std::string& line : status.lines)
@@ -265,7 +265,7 @@ TEST(ListTest, ASecondRemoveWhileSeveralAreBeingRemovedDoesNothing) {
     if (raises) {
       EXPECT_EQ(std::vector<std::string>{"The window could not be drawn."}, w.p.ui.Texts("error"));
       w.SelectKeys({"zebra", "anchor"});
-      f.removeButton.Click();
+      f.list.removeButton.Click();
       EXPECT_EQ(2u, w.p.ui.listLines.size()) << "Remove works again";
       EXPECT_FALSE(w.p.registry.KeyExists(kHkeyLocalMachine, kEntries + "zebra"));
       continue;
@@ -292,14 +292,14 @@ TEST(ListTest, TheContextMenusCommandsActOnTheSelectedEntry) {
   } choices[] = {{5, "copy"}, {4, "finder"}, {7, "folder"}, {6, "registry editor"}};
   for (const auto& c : choices) {
     w.p.ui.menuChoices = {c.choice};
-    w.form.entryList.ContextMenu();
+    w.form.list.entryList.ContextMenu();
   }
   ASSERT_EQ(4u, w.p.ui.menus.size());
   EXPECT_EQ("&Copy Command\tCtrl+C", w.p.ui.menus[0][5]);
   EXPECT_EQ("!Remove Installer Re&gistration...", w.p.ui.menus[0][2]) << "not an installer's product";
   EXPECT_EQ("C:\\Gone\\zebra\\unins000.exe", w.p.ui.clipboard);
   EXPECT_EQ(3, w.form.pageControl.ActivePage());
-  EXPECT_EQ("C:\\Gone\\zebra\\unins000.exe", w.form.finderCommand.Text());
+  EXPECT_EQ("C:\\Gone\\zebra\\unins000.exe", w.form.finder.command.Text());
   const auto shell = w.p.ui.Texts("shell");
   ASSERT_EQ(2u, shell.size());
   EXPECT_EQ("C:\\Gone\\zebra", shell[0]) << "the folder that is still there";
@@ -311,10 +311,10 @@ TEST(ListTest, TheContextMenusCommandsActOnTheSelectedEntry) {
   // An uninstaller whose own folder is gone: the nearest folder above it is opened, and the message
   // says so.
   w.p.registry.SetString(kHkeyLocalMachine, kEntries + "kelp", "UninstallString", "C:\\Gone\\kelp\\sub\\unins.exe /x");
-  w.form.OnRefreshList();
+  w.form.FillListBox();
   w.SelectKeys({"kelp"});
   w.p.ui.menuChoices = {7};
-  w.form.entryList.ContextMenu();
+  w.form.list.entryList.ContextMenu();
   EXPECT_EQ("C:\\Gone", w.p.ui.Texts("shell").back());
   EXPECT_EQ(std::vector<std::string>{"The uninstaller's folder C:\\Gone\\kelp\\sub is gone; C:\\Gone, the nearest folder "
                                      "above it that is there, is opened instead."},
@@ -322,9 +322,9 @@ TEST(ListTest, TheContextMenusCommandsActOnTheSelectedEntry) {
   // With several selected, the commands of one entry are greyed. From the keyboard the menu opens at
   // the selected row, from the mouse where the mouse is.
   w.SelectKeys({"zebra", "kelp"});
-  w.form.entryList.ContextMenu(true);
+  w.form.list.entryList.ContextMenu(true);
   EXPECT_EQ(Ui::MenuPlace::kAtSelection, w.p.ui.menuPlaces.back());
-  w.form.entryList.ContextMenu();
+  w.form.list.entryList.ContextMenu();
   EXPECT_EQ(Ui::MenuPlace::kAtMouse, w.p.ui.menuPlaces.back());
   EXPECT_EQ("!&Copy Command\tCtrl+C", w.p.ui.menus.back()[5]);
   EXPECT_EQ("&Remove Entry\tDel", w.p.ui.menus.back()[1]);

@@ -37,7 +37,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   form.ReadInventoryAhead();
   common_controls::Initialize(ICC_LISTVIEW_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES);
   // The window lists every entry at once and its statuses follow from a worker thread.
-  form.CheckInBackground = true;
+  form.checks.CheckInBackground = true;
   MainWindowWin32 window(form, system.ui, instance);
   if (!window.Create()) {
     MessageBoxW(nullptr, L"The main window could not be created.", platform::Widen(kApplicationTitle).c_str(),

@@ -31,8 +31,8 @@ struct Scene {
 
   std::string Undo() const { return p.files.FileExistsAt(kFile) ? p.files.Content(kFile) : "(no file)"; }
   int Row(const std::string& keyName) const {
-    for (int i = 0; i < form.entryList.Count(); ++i)
-      if (form.entryList.Item(i).SubItems.at(0) == keyName) return i;
+    for (int i = 0; i < form.list.entryList.Count(); ++i)
+      if (form.list.entryList.Item(i).SubItems.at(0) == keyName) return i;
     return -1;
   }
   static int Line(const TListBox& list, const std::string& text) {
@@ -42,8 +42,8 @@ struct Scene {
   }
   // The user's selection of these rows, announced as the list view announces it.
   void Select(const std::vector<int>& rows) {
-    form.entryList.SelectRows(rows);
-    form.entryList.SelectItem();
+    form.list.entryList.SelectRows(rows);
+    form.list.entryList.SelectItem();
   }
   std::string Command(const std::string& keyName) {
     TNTRegistry reg(p.registry);
@@ -64,11 +64,11 @@ class WindowCommandsTest : public ::testing::Test {
 
 TEST_F(WindowCommandsTest, WithoutASelectionTheCommandsAskForOneAndChangeNothing) {
   const std::string before = p.registry.Dump(kHkeyLocalMachine, kEntries);
-  form.entryList.SelectedFromUser(-1);
-  form.OnRemoveEntry();
-  form.OnDeleteKey();
-  form.OnDeleteProduct();
-  form.OnSaveChanges();
+  form.list.entryList.SelectedFromUser(-1);
+  form.commands.OnRemoveEntry();
+  form.allEntries.OnDeleteKey();
+  form.installer.OnDeleteProduct();
+  form.change.OnSaveChanges();
   EXPECT_EQ((std::vector<std::string>{kSelectFirst, kSelectFirst, kSelectFirst}), p.ui.Texts("message"));
   EXPECT_TRUE(p.ui.Texts("ask").empty());
   EXPECT_EQ(before, p.registry.Dump(kHkeyLocalMachine, kEntries));
@@ -88,14 +88,14 @@ TEST(StatusLineTest, AClickOnANoticeOpensTheBackupsPageAtItsFile) {
        [](Scene& s) {
          s.Select({s.Row("Beta")});
          s.p.ui.answers = {kIdYes};
-         s.form.removeButton.Click();
+         s.form.list.removeButton.Click();
        },
        true},
       {"Save Changes",
        [](Scene& s) {
          s.Select({s.Row("Beta")});
-         s.form.commandBox.SetText("C:\\Alpha\\unins000.exe");
-         s.form.saveButton.Click();
+         s.form.change.commandBox.SetText("C:\\Alpha\\unins000.exe");
+         s.form.change.saveButton.Click();
        },
        true},
   };
@@ -103,11 +103,11 @@ TEST(StatusLineTest, AClickOnANoticeOpensTheBackupsPageAtItsFile) {
     SCOPED_TRACE(c.what);
     Scene s;
     c.command(s);
-    s.form.statusLine.Click();
+    s.form.status.line.Click();
     EXPECT_EQ(c.namesFile ? 5 : 0, s.form.pageControl.ActivePage());
-    const int line = s.form.backupFiles.ItemIndex();
+    const int line = s.form.backups.files.ItemIndex();
     if (c.namesFile)
-      EXPECT_EQ("Undo20261207.reg", line >= 0 ? s.form.backupFiles.Items()[line] : "") << s.form.statusLine.Caption();
+      EXPECT_EQ("Undo20261207.reg", line >= 0 ? s.form.backups.files.Items()[line] : "") << s.form.status.line.Caption();
   }
 }
 
@@ -119,13 +119,13 @@ TEST_F(WindowCommandsTest, RemoveEntryFromEitherListAsksThenBacksUpThenRemoves) 
     MainWindow& f = scene.form;
     const auto click = [&] {
       if (fromMainList) {
-        for (int i = 0; i < f.entryList.Count(); ++i)
-          if (f.entryList.Item(i).SubItems.at(0) == "Alpha") f.entryList.SelectedFromUser(i);
-        f.OnRemoveEntry();
+        for (int i = 0; i < f.list.entryList.Count(); ++i)
+          if (f.list.entryList.Item(i).SubItems.at(0) == "Alpha") f.list.entryList.SelectedFromUser(i);
+        f.commands.OnRemoveEntry();
       } else {
-        for (int i = 0; i < f.entryKeys.Count(); ++i)
-          if (f.entryKeys.Items()[i] == "Alpha") f.entryKeys.ItemIndexFromUser(i);
-        f.OnDeleteKey();
+        for (int i = 0; i < f.allEntries.keys.Count(); ++i)
+          if (f.allEntries.keys.Items()[i] == "Alpha") f.allEntries.keys.ItemIndexFromUser(i);
+        f.allEntries.OnDeleteKey();
       }
     };
     const std::string before = q.registry.Dump(kHkeyLocalMachine, kEntries);
@@ -147,18 +147,18 @@ TEST_F(WindowCommandsTest, RemoveEntryFromEitherListAsksThenBacksUpThenRemoves) 
     EXPECT_EQ(File(kAlphaLines), q.files.Content(kFile));
     EXPECT_FALSE(q.registry.KeyExists(kHkeyLocalMachine, EntryKey("Alpha")));
     EXPECT_TRUE(q.registry.KeyExists(kHkeyLocalMachine, EntryKey("Beta")));
-    for (int i = 0; i < f.entryList.Count(); ++i) EXPECT_NE("Alpha", f.entryList.Item(i).SubItems.at(0));
-    for (const std::string& line : f.entryKeys.Items()) EXPECT_NE("Alpha", line);
-    EXPECT_EQ(1, f.backupFiles.Count()) << "the Backups page lists the new undo file";
+    for (int i = 0; i < f.list.entryList.Count(); ++i) EXPECT_NE("Alpha", f.list.entryList.Item(i).SubItems.at(0));
+    for (const std::string& line : f.allEntries.keys.Items()) EXPECT_NE("Alpha", line);
+    EXPECT_EQ(1, f.backups.files.Count()) << "the Backups page lists the new undo file";
     EXPECT_EQ(1, q.ui.processMessagesCalls);
   }
 }
 
 TEST_F(WindowCommandsTest, ADeletionTheRegistryRefusesIsSaidAfterItsLinesAreWritten) {
   p.registry.LimitAccess(kHkeyLocalMachine, EntryKey("Beta"), kKeyRead);
-  form.entryList.SelectedFromUser(s.Row("Beta"));
+  form.list.entryList.SelectedFromUser(s.Row("Beta"));
   p.ui.answers = {kIdYes};
-  form.OnRemoveEntry();
+  form.commands.OnRemoveEntry();
   EXPECT_EQ(std::vector<std::string>{"Are you sure you want to remove this entry?\n\nBeta (32-bit)"}, p.ui.Texts("ask"))
       << "a Broken Link entry: nothing more to say";
   EXPECT_EQ((std::vector<std::string>{
@@ -202,13 +202,13 @@ TEST_F(WindowCommandsTest, RemovingAnInstallerProduct) {
     MainWindow& f = scene.form;
     const std::string before = q.registry.Dump(kHkeyClassesRoot, "Installer\\Products");
     // The list as the scan fills it, with the case's line selected.
-    if (f.installerProducts.Items()[0] != c.line) {
-      f.installerProducts.Clear();
-      f.installerProducts.Add(c.line);
+    if (f.installer.products.Items()[0] != c.line) {
+      f.installer.products.Clear();
+      f.installer.products.Add(c.line);
     }
-    f.installerProducts.ItemIndexFromUser(0);
+    f.installer.products.ItemIndexFromUser(0);
     q.ui.answers = {c.answer};
-    f.OnDeleteProduct();
+    f.installer.OnDeleteProduct();
     EXPECT_EQ(c.message, q.ui.Texts("message"));
     ASSERT_EQ(c.asked ? 1u : 0u, q.ui.Texts("ask").size());
     if (c.asked) {
@@ -222,16 +222,16 @@ TEST_F(WindowCommandsTest, RemovingAnInstallerProduct) {
       continue;
     }
     EXPECT_FALSE(q.registry.KeyExists(kHkeyClassesRoot, "Installer\\Products\\" + c.removedKey));
-    EXPECT_EQ(0u, f.statusLine.Caption().find("Removed the installer product ")) << f.statusLine.Caption();
-    EXPECT_NE(std::string::npos, f.statusLine.Caption().find(", backed up in " + std::string(kFile) + "."))
-        << f.statusLine.Caption();
+    EXPECT_EQ(0u, f.status.line.Caption().find("Removed the installer product ")) << f.status.line.Caption();
+    EXPECT_NE(std::string::npos, f.status.line.Caption().find(", backed up in " + std::string(kFile) + "."))
+        << f.status.line.Caption();
     const std::string content = q.files.Content(kFile);
     EXPECT_EQ(0u, content.rfind("REGEDIT4\r\n\r\n" + Comment("removed installer product", c.commented, "machine") +
                                     "\r\n[HKEY_CLASSES_ROOT\\Installer\\Products\\" + c.removedKey + "]\r\n",
                                 0));
     EXPECT_EQ("\r\n\r\n", content.substr(content.size() - 4)) << "an empty line ends the product's lines";
     EXPECT_NE("\r\n\r\n\r\n", content.substr(content.size() - 6)) << "one empty line";
-    for (const std::string& line : f.installerProducts.Items()) EXPECT_EQ(std::string::npos, line.find(c.removedKey));
+    for (const std::string& line : f.installer.products.Items()) EXPECT_EQ(std::string::npos, line.find(c.removedKey));
   }
 }
 
@@ -251,25 +251,25 @@ TEST(InstallerRegistrationTest, EveryWayToAStuckProductsRegistrationAsksAndSaysW
     bool entryGone;
     std::string notice;
   } cases[] = {
-      {"Remove Entry, then Yes to the whole registration", false, [](Scene& s) { s.form.OnRemoveEntry(); },
+      {"Remove Entry, then Yes to the whole registration", false, [](Scene& s) { s.form.commands.OnRemoveEntry(); },
        {kIdYes, kIdYes}, {"Remove Entry?", "Remove Installer Registration?"}, true, true, removed},
-      {"Remove Entry, the entry alone", false, [](Scene& s) { s.form.OnRemoveEntry(); }, {kIdNo},
+      {"Remove Entry, the entry alone", false, [](Scene& s) { s.form.commands.OnRemoveEntry(); }, {kIdNo},
        {"Remove Entry?"}, false, true, "Removed 'Tide Ledger', backed up in " + std::string(kFile) + "."},
-      {"Remove Entry, cancelled", false, [](Scene& s) { s.form.OnRemoveEntry(); }, {kIdCancel}, {"Remove Entry?"}, false,
+      {"Remove Entry, cancelled", false, [](Scene& s) { s.form.commands.OnRemoveEntry(); }, {kIdCancel}, {"Remove Entry?"}, false,
        false, ""},
-      {"the context menu, then No", false, [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.entryList.ContextMenu(); },
+      {"the context menu, then No", false, [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.list.entryList.ContextMenu(); },
        {kIdNo}, {"Remove Installer Registration?"}, false, false, ""},
-      {"the context menu", false, [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.entryList.ContextMenu(); }, {kIdYes},
+      {"the context menu", false, [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.list.entryList.ContextMenu(); }, {kIdYes},
        {"Remove Installer Registration?"}, true, true, removed},
       {"the Installer List", false,
        [](Scene& s) {
-         for (int i = 0; i < s.form.installerProducts.Count(); ++i)
-           if (s.form.installerProducts.Items()[i].find("Tide Ledger") == 0) s.form.installerProducts.ItemIndexFromUser(i);
-         s.form.OnDeleteProduct();
+         for (int i = 0; i < s.form.installer.products.Count(); ++i)
+           if (s.form.installer.products.Items()[i].find("Tide Ledger") == 0) s.form.installer.products.ItemIndexFromUser(i);
+         s.form.installer.OnDeleteProduct();
        },
        {kIdYes}, {"Remove Installer Registration?"}, true, true, removed},
       {"a product that can still be uninstalled", true,
-       [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.entryList.ContextMenu(); }, {kIdNo},
+       [](Scene& s) { s.p.ui.menuChoices = {2}; s.form.list.entryList.ContextMenu(); }, {kIdNo},
        {"Remove Installer Registration?"}, false, false, ""},
   };
   for (const auto& c : cases) {
@@ -280,7 +280,7 @@ TEST(InstallerRegistrationTest, EveryWayToAStuckProductsRegistrationAsksAndSaysW
     s.p.system.productStates[code] = kInstallStateDefault;
     s.p.system.localPackages[code] = "C:\\WINDOWS\\Installer\\1a2b.msi";
     if (c.packageThere) s.p.files.AddFile("C:\\WINDOWS\\Installer\\1a2b.msi");
-    s.form.OnRefreshList();
+    s.form.FillListBox();
     s.Select({s.Row(code)});
     s.p.ui.answers = {c.answers.begin(), c.answers.end()};
     c.act(s);
@@ -291,7 +291,7 @@ TEST(InstallerRegistrationTest, EveryWayToAStuckProductsRegistrationAsksAndSaysW
     const InstallerPlaces places{false, s.p.system.userSid};
     EXPECT_EQ(c.registrationGone, FindRegistration(s.p.registry, places, code).Empty());
     EXPECT_EQ(c.entryGone, !s.p.registry.KeyExists(kHkeyLocalMachine, EntryKey(code)));
-    EXPECT_EQ(c.notice, s.form.statusLine.Caption());
+    EXPECT_EQ(c.notice, s.form.status.line.Caption());
     EXPECT_TRUE(s.p.ui.Texts("error").empty());
     if (c.registrationGone) {
       // The question named the product and counted what goes, and said what stays.
@@ -311,7 +311,7 @@ class UninstallProgramTest : public ::testing::Test {
     mp.files.AddFile("C:\\App\\u.exe");
     mp.files.AddFile("C:\\Other\\u.exe");
     form.FormCreate();
-    form.entryList.Select(0);
+    form.list.entryList.Select(0);
   }
   MemoryPlatform mp;
   MainWindow form;
@@ -338,7 +338,7 @@ TEST(UninstallProgramEnds, TheListIsReadAgainAndTheStatusLineSaysHowItEnded) {
     mp.files.AddFile("C:\\App\\u.exe");
     MainWindow form(mp.platform());
     form.FormCreate();
-    form.entryList.Select(0);
+    form.list.entryList.Select(0);
     mp.processes.startable["C:\\App\\u.exe"] = 2;
     mp.processes.exitCodes["C:\\App\\u.exe"] = c.exitCode;
     mp.ui.answers = {kIdYes};
@@ -349,13 +349,13 @@ TEST(UninstallProgramEnds, TheListIsReadAgainAndTheStatusLineSaysHowItEnded) {
       reg.SetRoot(kHkeyLocalMachine);
       reg.DeleteTree("\\" + EntryKey("App"));
     };
-    form.uninstallButton.Click();
+    form.list.uninstallButton.Click();
     ASSERT_EQ(1u, mp.processes.started.size());
     EXPECT_EQ(kSwShow, mp.processes.started[0].show);
     EXPECT_TRUE(mp.processes.started[0].closed);
     EXPECT_EQ(0, mp.processes.openProcesses);
-    EXPECT_EQ(c.removesEntry ? 0 : 1, form.entryList.Count()) << "the rescan shows what the uninstaller left";
-    EXPECT_EQ(0u, form.statusLine.Caption().find(c.notice)) << form.statusLine.Caption();
+    EXPECT_EQ(c.removesEntry ? 0 : 1, form.list.entryList.Count()) << "the rescan shows what the uninstaller left";
+    EXPECT_EQ(0u, form.status.line.Caption().find(c.notice)) << form.status.line.Caption();
     ASSERT_EQ(1u, mp.ui.Texts("ask").size());
     EXPECT_EQ("Uninstall Program?", mp.ui.shown[0].caption);
     EXPECT_EQ(kMbYesNo | kMbIconError | kMbDefButton2, mp.ui.shown[0].style) << "No is the default";
@@ -367,9 +367,9 @@ TEST_F(UninstallProgramTest, NoRunsNothingAndDoesNotRescan) {
   mp.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "DisplayName", "New");
   mp.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "UninstallString", "x");
   mp.ui.answers = {kIdNo};
-  form.uninstallButton.Click();
+  form.list.uninstallButton.Click();
   EXPECT_TRUE(mp.processes.started.empty());
-  EXPECT_EQ(1, form.entryList.Count()) << "no rescan: the new entry is not listed yet";
+  EXPECT_EQ(1, form.list.entryList.Count()) << "no rescan: the new entry is not listed yet";
 }
 
 // The program's words first, then why nothing was run, or the file the command starts and the
@@ -399,9 +399,9 @@ TEST_F(UninstallProgramTest, AProgramThatCannotStartSaysWhyAndRescans) {
     q.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "DisplayName", "New");
     q.registry.SetString(kHkeyLocalMachine, EntryKey("New"), "UninstallString", "x");
     q.ui.answers = {kIdYes};
-    f.uninstallButton.Click();
+    f.list.uninstallButton.Click();
     EXPECT_EQ(std::vector<std::string>{c.message}, q.ui.Texts("message"));
-    EXPECT_EQ(2, f.entryList.Count()) << "rescanned";
+    EXPECT_EQ(2, f.list.entryList.Count()) << "rescanned";
   }
 }
 
@@ -413,18 +413,18 @@ TEST_F(UninstallProgramTest, UninstallActsOnExactlyOneSelectedEntryAndNamesIt) {
   form.FillListBox();
   mp.processes.startable["C:\\App\\u.exe"] = 0;
   mp.processes.startable["C:\\Other\\u.exe"] = 0;
-  form.entryList.SelectRows({0, 1});
-  form.entryList.SelectItem();
-  EXPECT_FALSE(form.uninstallButton.Enabled());
+  form.list.entryList.SelectRows({0, 1});
+  form.list.entryList.SelectItem();
+  EXPECT_FALSE(form.list.uninstallButton.Enabled());
   mp.ui.answers = {kIdYes};
-  form.OnUninstall();
+  form.commands.OnUninstall();
   EXPECT_TRUE(mp.processes.started.empty());
   EXPECT_TRUE(mp.ui.Texts("ask").empty());
 
-  form.entryList.SelectRows({1});
-  form.entryList.SelectItem();
-  EXPECT_TRUE(form.uninstallButton.Enabled());
-  form.uninstallButton.Click();
+  form.list.entryList.SelectRows({1});
+  form.list.entryList.SelectItem();
+  EXPECT_TRUE(form.list.uninstallButton.Enabled());
+  form.list.uninstallButton.Click();
   ASSERT_EQ(1u, mp.processes.started.size());
   EXPECT_EQ("C:\\Other\\u.exe", mp.processes.started[0].commandLine);
   EXPECT_EQ(std::vector<std::string>{"Are you sure you want to uninstall this program?\n\nOther (32-bit)\n\n"
@@ -433,8 +433,8 @@ TEST_F(UninstallProgramTest, UninstallActsOnExactlyOneSelectedEntryAndNamesIt) {
 }
 
 TEST_F(UninstallProgramTest, NoSelectionAsksToSelect) {
-  form.entryList.Select(-1);
-  form.uninstallButton.Click();
+  form.list.entryList.Select(-1);
+  form.list.uninstallButton.Click();
   EXPECT_EQ(std::vector<std::string>{kSelectFirst}, mp.ui.Texts("message"));
   EXPECT_TRUE(mp.ui.Texts("ask").empty());
 }
@@ -446,9 +446,9 @@ TEST_F(UninstallProgramTest, ASecondUninstallCanStartAndFinishInsideTheWait) {
   mp.processes.onInput = [&](int) {
     if (nested) return;
     nested = true;
-    mp.ui.pendingMessages.push_back([&] { form.uninstallButton.Click(); });
+    mp.ui.pendingMessages.push_back([&] { form.list.uninstallButton.Click(); });
   };
-  form.uninstallButton.Click();
+  form.list.uninstallButton.Click();
   ASSERT_EQ(2u, mp.processes.started.size());
   EXPECT_TRUE(mp.processes.started[0].closed && mp.processes.started[1].closed);
 }
@@ -462,11 +462,11 @@ TEST_F(WindowCommandsTest, SaveChangesWritesOnlyToTheEntryWhoseCommandTheBoxShow
   ASSERT_LT(s.Row("Alpha"), s.Row("Beta")) << "the first order is by name";
   // Alpha and Beta selected, then the order by name turned round so that Beta comes first.
   s.Select({s.Row("Alpha"), s.Row("Beta")});
-  form.OnSortByColumn(nameColumn);
+  form.list.OnSortByColumn(nameColumn);
   ASSERT_LT(s.Row("Beta"), s.Row("Alpha"));
-  EXPECT_EQ(beta, form.commandBox.Text()) << "the boxes follow the first selected row";
-  EXPECT_FALSE(form.saveButton.Enabled()) << "two entries selected";
-  form.OnSaveChanges();
+  EXPECT_EQ(beta, form.change.commandBox.Text()) << "the boxes follow the first selected row";
+  EXPECT_FALSE(form.change.saveButton.Enabled()) << "two entries selected";
+  form.change.OnSaveChanges();
   EXPECT_EQ(beta, s.Command("Beta"));
   EXPECT_EQ(alpha, s.Command("Alpha"));
 
@@ -474,30 +474,30 @@ TEST_F(WindowCommandsTest, SaveChangesWritesOnlyToTheEntryWhoseCommandTheBoxShow
   // first row, Alpha, silently.
   s.Select({s.Row("Beta")});
   s.Select({});
-  EXPECT_EQ(beta, form.commandBox.Text());
-  EXPECT_FALSE(form.saveButton.Enabled()) << "no entry selected";
-  form.OnSortByColumn(nameColumn);
+  EXPECT_EQ(beta, form.change.commandBox.Text());
+  EXPECT_FALSE(form.change.saveButton.Enabled()) << "no entry selected";
+  form.list.OnSortByColumn(nameColumn);
   ASSERT_EQ(0, s.Row("Alpha"));
-  ASSERT_EQ(std::vector<int>{0}, form.entryList.SelectedRows());
-  EXPECT_EQ(alpha, form.commandBox.Text()) << "the boxes follow the silent selection";
-  form.saveButton.Click();
+  ASSERT_EQ(std::vector<int>{0}, form.list.entryList.SelectedRows());
+  EXPECT_EQ(alpha, form.change.commandBox.Text()) << "the boxes follow the silent selection";
+  form.change.saveButton.Click();
   EXPECT_EQ("(no file)", s.Undo()) << "Alpha's own command: nothing to change";
   EXPECT_EQ(alpha, s.Command("Alpha"));
 
   // The filter moves the selection to Beta: the boxes follow.
-  form.filterBox.TextFromUser("Beta");
-  form.filterBox.Change();
-  ASSERT_EQ(std::vector<int>{0}, form.entryList.SelectedRows());
-  EXPECT_EQ(beta, form.commandBox.Text());
+  form.list.filterBox.TextFromUser("Beta");
+  form.list.filterBox.Change();
+  ASSERT_EQ(std::vector<int>{0}, form.list.entryList.SelectedRows());
+  EXPECT_EQ(beta, form.change.commandBox.Text());
 
   // One entry selected: its box's new text goes to it, and the list is read again. A command whose
   // file is not found is saved only when the user says so; the status line says it was saved.
   p.registry.SetString(kHkeyLocalMachine, EntryKey("Late"), "DisplayName", "Late");
-  form.commandBox.TextFromUser("C:\\Beta\\new.exe");
-  EXPECT_TRUE(form.saveButton.Enabled());
+  form.change.commandBox.TextFromUser("C:\\Beta\\new.exe");
+  EXPECT_TRUE(form.change.saveButton.Enabled());
   p.ui.shown.clear();
   p.ui.answers = {kIdNo};
-  form.saveButton.Click();
+  form.change.saveButton.Click();
   ASSERT_EQ(1u, p.ui.Texts("ask").size());
   EXPECT_EQ("The file that the new command names was not found:\nNot found: C:\\Beta\\new.exe (looked for "
             "C:\\Beta\\new.exe, C:\\Beta\\new.exe.*, C:\\Beta and 1 more)\n\nSave the command of 'Beta' in the "
@@ -506,12 +506,12 @@ TEST_F(WindowCommandsTest, SaveChangesWritesOnlyToTheEntryWhoseCommandTheBoxShow
   EXPECT_EQ(kMbYesNo | kMbIconWarning | kMbDefButton2, p.ui.shown[0].style) << "Cancel is the default";
   EXPECT_EQ(beta, s.Command("Beta")) << "not saved";
   p.ui.answers = {kIdYes};
-  form.saveButton.Click();
+  form.change.saveButton.Click();
   EXPECT_EQ("C:\\Beta\\new.exe", s.Command("Beta"));
   EXPECT_EQ(alpha, s.Command("Alpha"));
-  EXPECT_GE(Scene::Line(form.entryKeys, "Late"), 0) << "the scan ran";
+  EXPECT_GE(Scene::Line(form.allEntries.keys, "Late"), 0) << "the scan ran";
   EXPECT_EQ("Saved the uninstall command of 'Beta', the old one backed up in C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg.",
-            form.statusLine.Caption());
+            form.status.line.Caption());
 }
 
 // Choosing another entry with an edit not saved asks first, naming the entry and its list: Discard
@@ -535,9 +535,9 @@ TEST_F(WindowCommandsTest, ARowChangeWithAnEditNotSavedAsksFirst) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     s.Select({s.Row("Alpha")});
-    form.commandBox.TextFromUser(edit);
-    form.filterBox.TextFromUser("zzz");
-    form.filterBox.TextFromUser("");
+    form.change.commandBox.TextFromUser(edit);
+    form.list.filterBox.TextFromUser("zzz");
+    form.list.filterBox.TextFromUser("");
     p.ui.shown.clear();
     p.ui.buttonCaptions.clear();
     p.ui.answers = c.answers;
@@ -547,20 +547,20 @@ TEST_F(WindowCommandsTest, ARowChangeWithAnEditNotSavedAsksFirst) {
               "Save it before going on?",
               p.ui.Texts("ask")[0]);
     EXPECT_EQ((std::vector<std::vector<std::string>>{{"&Save", "&Discard", "*Cancel"}}), p.ui.buttonCaptions);
-    EXPECT_EQ(c.box, form.commandBox.Text());
-    EXPECT_EQ(std::vector<int>{c.row}, form.entryList.SelectedRows());
+    EXPECT_EQ(c.box, form.change.commandBox.Text());
+    EXPECT_EQ(std::vector<int>{c.row}, form.list.entryList.SelectedRows());
     EXPECT_EQ(c.alphaCommand, s.Command("Alpha"));
-    EXPECT_EQ(s.Command("Alpha"), form.entryList.Item(s.Row("Alpha")).SubItems.at(1));
+    EXPECT_EQ(s.Command("Alpha"), form.list.entryList.Item(s.Row("Alpha")).SubItems.at(1));
     // What stays in the box is given up for the next case.
-    form.commandBox.TextFromUser(form.finderCommand.Text());
+    form.change.commandBox.TextFromUser(form.finder.command.Text());
   }
   // A header click or a rescan keeps an edit of the same entry, without a question.
   s.Select({s.Row("Beta")});
-  form.commandBox.TextFromUser("C:\\Beta\\edited.exe");
+  form.change.commandBox.TextFromUser("C:\\Beta\\edited.exe");
   p.ui.shown.clear();
-  form.OnSortByColumn(0);
-  form.OnRefreshList();
-  EXPECT_EQ("C:\\Beta\\edited.exe", form.commandBox.Text());
+  form.list.OnSortByColumn(0);
+  form.FillListBox();
+  EXPECT_EQ("C:\\Beta\\edited.exe", form.change.commandBox.Text());
   EXPECT_TRUE(p.ui.Texts("ask").empty());
 }
 

@@ -42,15 +42,15 @@ TEST(MainWindowTest, TheFirstScanTakesWhatWasReadAheadAndTheNextReadAfresh) {
   ahead.form.FormCreate();
   const auto captions = [](const MainWindow& form) {
     std::vector<std::string> out;
-    for (int row = 0; row < form.entryList.Count(); ++row) out.push_back(form.entryList.Item(row).Caption);
+    for (int row = 0; row < form.list.entryList.Count(); ++row) out.push_back(form.list.entryList.Item(row).Caption);
     return out;
   };
   EXPECT_EQ((std::vector<std::string>{"Alpha", "Bravo", "Charlie"}), captions(ahead.form));
-  EXPECT_EQ(plain.form.entryKeys.Items(), ahead.form.entryKeys.Items());
-  EXPECT_EQ(plain.form.installerProducts.Items(), ahead.form.installerProducts.Items());
+  EXPECT_EQ(plain.form.allEntries.keys.Items(), ahead.form.allEntries.keys.Items());
+  EXPECT_EQ(plain.form.installer.products.Items(), ahead.form.installer.products.Items());
   ahead.p.registry.SetString(kHkeyLocalMachine, kEntries + std::string("Delta"), "DisplayName", "Delta");
   ahead.p.registry.SetString(kHkeyLocalMachine, kEntries + std::string("Delta"), "UninstallString", "C:\\Apps\\a.exe");
-  ahead.form.OnRefreshList();
+  ahead.form.FillListBox();
   EXPECT_EQ((std::vector<std::string>{"Alpha", "Bravo", "Charlie", "Delta"}), captions(ahead.form));
 }
 
@@ -66,7 +66,7 @@ TEST(MainWindowTest, CheckPathAddsOneBackslash) {
       {"\\", "\\"},
       {"x", "x\\"},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.out, w.form.CheckPath(c.in)) << c.in;
+  for (const auto& c : cases) EXPECT_EQ(c.out, CheckPath(c.in)) << c.in;
 }
 
 TEST(MainWindowTest, FormCreateFixesTheWindowFields) {
@@ -82,82 +82,82 @@ TEST(MainWindowTest, FormCreateFixesTheWindowFields) {
     w.p.system.systemDirectory = c.system;
     w.p.system.today = {2027, 1, 9};
     w.form.FormCreate();
-    EXPECT_EQ(c.winDir, w.form.WinDir);
-    EXPECT_EQ(c.sysDir, w.form.SysDir);
+    EXPECT_EQ(c.winDir, w.form.finder.winDir);
+    EXPECT_EQ(c.sysDir, w.form.finder.sysDir);
     EXPECT_EQ("Undo20270109", w.form.Undo().Stem());
     // A day later the stem stays: every removal of the run goes to the start day's file.
     w.p.system.today = {2027, 1, 10};
-    w.form.OnRefreshList();
+    w.form.FillListBox();
     EXPECT_EQ("Undo20270109", w.form.Undo().Stem());
   }
 }
 
 TEST(MainWindowTest, MainButtonsWaitForTheFirstScan) {
   Window w;
-  EXPECT_FALSE(w.form.uninstallButton.Enabled());
-  EXPECT_FALSE(w.form.removeButton.Enabled());
+  EXPECT_FALSE(w.form.list.uninstallButton.Enabled());
+  EXPECT_FALSE(w.form.list.removeButton.Enabled());
   w.form.FormCreate();
-  EXPECT_TRUE(w.form.uninstallButton.Enabled());
-  EXPECT_TRUE(w.form.removeButton.Enabled());
-  EXPECT_EQ(0, w.form.entryList.Selected());
-  EXPECT_EQ("C:\\Apps\\a.exe /Alpha", w.form.finderCommand.Text());
-  EXPECT_EQ("C:\\Apps\\a.exe /Alpha", w.form.commandBox.Text());
+  EXPECT_TRUE(w.form.list.uninstallButton.Enabled());
+  EXPECT_TRUE(w.form.list.removeButton.Enabled());
+  EXPECT_EQ(0, w.form.list.entryList.Selected());
+  EXPECT_EQ("C:\\Apps\\a.exe /Alpha", w.form.finder.command.Text());
+  EXPECT_EQ("C:\\Apps\\a.exe /Alpha", w.form.change.commandBox.Text());
   EXPECT_EQ(0, w.form.pageControl.ActivePage());
 }
 
 TEST(MainWindowTest, BackupButtonsFollowTheBackupSelection) {
   Window w;
   w.form.FormCreate();
-  EXPECT_FALSE(w.form.restoreButton.Enabled());
-  EXPECT_FALSE(w.form.deleteFileButton.Enabled());
+  EXPECT_FALSE(w.form.backups.restoreButton.Enabled());
+  EXPECT_FALSE(w.form.backups.deleteFileButton.Enabled());
   // Each of the four ways to run the rule: the list's click, the main list's key and mouse.
   const std::vector<std::function<void()>> triggers = {
-      [&] { w.form.backupFiles.Click(); },
-      [&] { w.form.entryList.KeyDown(kVkDown); },
-      [&] { w.form.entryList.MouseDown(); },
-      [&] { w.form.EnableBackupButtons(); },
+      [&] { w.form.backups.files.Click(); },
+      [&] { w.form.list.entryList.KeyDown(kVkDown); },
+      [&] { w.form.list.entryList.MouseDown(); },
+      [&] { w.form.backups.EnableButtons(); },
   };
   for (const auto& trigger : triggers) {
-    w.form.backupFiles.ItemIndexFromUser(0);
+    w.form.backups.files.ItemIndexFromUser(0);
     trigger();
-    EXPECT_TRUE(w.form.restoreButton.Enabled());
-    EXPECT_TRUE(w.form.deleteFileButton.Enabled());
-    w.form.backupFiles.ItemIndexFromUser(-1);
+    EXPECT_TRUE(w.form.backups.restoreButton.Enabled());
+    EXPECT_TRUE(w.form.backups.deleteFileButton.Enabled());
+    w.form.backups.files.ItemIndexFromUser(-1);
     trigger();
-    EXPECT_FALSE(w.form.restoreButton.Enabled());
-    EXPECT_FALSE(w.form.deleteFileButton.Enabled());
+    EXPECT_FALSE(w.form.backups.restoreButton.Enabled());
+    EXPECT_FALSE(w.form.backups.deleteFileButton.Enabled());
   }
   // A rescan refills the list with nothing selected.
-  w.form.backupFiles.ItemIndexFromUser(0);
-  w.form.EnableBackupButtons();
-  w.form.OnRefreshList();
-  EXPECT_EQ(-1, w.form.backupFiles.ItemIndex());
-  EXPECT_FALSE(w.form.restoreButton.Enabled());
-  EXPECT_FALSE(w.form.deleteFileButton.Enabled());
+  w.form.backups.files.ItemIndexFromUser(0);
+  w.form.backups.EnableButtons();
+  w.form.FillListBox();
+  EXPECT_EQ(-1, w.form.backups.files.ItemIndex());
+  EXPECT_FALSE(w.form.backups.restoreButton.Enabled());
+  EXPECT_FALSE(w.form.backups.deleteFileButton.Enabled());
 }
 
 TEST(MainWindowTest, TheBoxesFollowTheSelectedRowWhateverMovedIt) {
   Window w;
   w.form.FormCreate();
   // Alpha clicked, then Down to Bravo: Save Changes must not write Alpha's command into Bravo.
-  w.form.entryList.SelectedFromUser(0);
-  w.form.entryList.Click();
-  w.form.entryList.SelectedFromUser(1);
-  w.form.entryList.SelectItem();
-  w.form.entryList.KeyDown(kVkDown);
-  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.finderCommand.Text());
-  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.commandBox.Text());
-  w.form.saveButton.Click();
+  w.form.list.entryList.SelectedFromUser(0);
+  w.form.list.entryList.Click();
+  w.form.list.entryList.SelectedFromUser(1);
+  w.form.list.entryList.SelectItem();
+  w.form.list.entryList.KeyDown(kVkDown);
+  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.finder.command.Text());
+  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.change.commandBox.Text());
+  w.form.change.saveButton.Click();
   EXPECT_FALSE(w.p.files.FileExistsAt("C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg"))
       << "Bravo's command was saved onto itself: nothing changed, nothing written";
-  const TListItem& bravo = w.form.entryList.Item(1);
+  const TListItem& bravo = w.form.list.entryList.Item(1);
   EXPECT_EQ("C:\\Apps\\a.exe /Bravo", bravo.SubItems.at(1));
   // A click beside the rows selects none: the boxes keep their text.
-  w.form.entryList.SelectedFromUser(-1);
-  w.form.entryList.Click();
-  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.finderCommand.Text());
-  EXPECT_FALSE(w.form.uninstallButton.Enabled()) << "Uninstall Program acts on one selected entry";
-  EXPECT_FALSE(w.form.saveButton.Enabled()) << "Save Changes too";
+  w.form.list.entryList.SelectedFromUser(-1);
+  w.form.list.entryList.Click();
+  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.finder.command.Text());
+  EXPECT_FALSE(w.form.list.uninstallButton.Enabled()) << "Uninstall Program acts on one selected entry";
+  EXPECT_FALSE(w.form.change.saveButton.Enabled()) << "Save Changes too";
 }
 
 TEST(MainWindowTest, AnEscapingErrorIsShownWithAPeriod) {
@@ -185,15 +185,15 @@ TEST(MainWindowTest, AnErrorEscapingAClickIsShownAndNothingIsRemoved) {
   // The undo file cannot be written: the removal stops before it deletes anything.
   w.p.files.SetDiskCapacity(0);
   w.p.ui.answers.push_back(kIdYes);
-  EXPECT_NO_THROW(w.form.removeButton.Click());
+  EXPECT_NO_THROW(w.form.list.removeButton.Click());
   const std::vector<std::string> errors = w.p.ui.Texts("error");
   ASSERT_EQ(1u, errors.size());
   EXPECT_EQ('.', errors[0].back());
   EXPECT_TRUE(w.p.registry.KeyExists(kHkeyLocalMachine, kEntries + std::string("Alpha")));
   // The window goes on: the next click works.
-  w.form.entryList.SelectedFromUser(1);
-  w.form.entryList.Click();
-  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.finderCommand.Text());
+  w.form.list.entryList.SelectedFromUser(1);
+  w.form.list.entryList.Click();
+  EXPECT_EQ("C:\\Apps\\a.exe /Bravo", w.form.finder.command.Text());
 }
 
 // The Status page's Broken Link line names every way the check finds an entry broken.
@@ -223,7 +223,7 @@ TEST(MainWindowTest, TheStatusPageNamesEveryKindOfBrokenLink) {
     entry.uninstallString = c.command;
     ScanChecker checker(p.files, p.system);
     EXPECT_EQ(kBrokenLink, checker.Check(entry).status) << c.command;
-    EXPECT_NE(std::string::npos, w.form.brokenLinkText.Caption().find(c.words)) << c.words;
+    EXPECT_NE(std::string::npos, w.form.info.brokenLinkText.Caption().find(c.words)) << c.words;
   }
 }
 
@@ -247,14 +247,14 @@ TEST(MainWindowTest, DesignHoldsEveryControlOnceParentsFirst) {
       EXPECT_LE(control->Left + control->Width, w.form.pageControl.Width - 8) << control->Name();
       EXPECT_LE(control->Top + control->Height, w.form.pageControl.Height - 28) << control->Name();
     } else if (!parent) {
-      EXPECT_LE(control->Left + control->Width, w.form.ClientWidth) << control->Name();
-      EXPECT_LE(control->Top + control->Height, w.form.ClientHeight) << control->Name();
+      EXPECT_LE(control->Left + control->Width, w.form.design.width) << control->Name();
+      EXPECT_LE(control->Top + control->Height, w.form.design.height) << control->Name();
     }
   }
   // The Status page says what Missing Disk means, as the reason does: a drive that is not looked at.
-  EXPECT_NE(std::string::npos, w.form.missingDiskText.Caption().find("not looked at")) << w.form.missingDiskText.Caption();
+  EXPECT_NE(std::string::npos, w.form.info.missingDiskText.Caption().find("not looked at")) << w.form.info.missingDiskText.Caption();
   // One header says Status: the status found has a column named apart from it.
-  EXPECT_EQ(1, std::count_if(w.form.entryList.Columns.begin(), w.form.entryList.Columns.end(),
+  EXPECT_EQ(1, std::count_if(w.form.list.entryList.Columns.begin(), w.form.list.entryList.Columns.end(),
                              [](const std::string& header) { return header.find("Status") != std::string::npos; }));
   std::vector<std::string> pages;
   for (const TTabSheet* sheet : w.form.pageControl.Pages) pages.push_back(sheet->Caption());

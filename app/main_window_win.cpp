@@ -111,7 +111,7 @@ RECT MainWindowWin32::Placed(const TControl& control) const {
 }
 
 SIZE MainWindowWin32::DesignClientSize() const {
-  const RECT client = Scaled(RECT{0, 0, form_.ClientWidth, form_.ClientHeight});
+  const RECT client = Scaled(RECT{0, 0, form_.design.width, form_.design.height});
   return SIZE{client.right, client.bottom};
 }
 
@@ -174,10 +174,10 @@ bool MainWindowWin32::Create() {
     if (icon) DestroyIcon(icon);
   }
 
-  RECT frame = Scaled(RECT{0, 0, form_.ClientWidth, form_.ClientHeight});
+  RECT frame = Scaled(RECT{0, 0, form_.design.width, form_.design.height});
   AdjustWindowRectEx(&frame, kMainStyle, FALSE, WS_EX_CONTROLPARENT);
-  const RECT place = Scaled(RECT{form_.ClientLeft, form_.ClientTop, 0, 0});
-  window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, Widen(form_.Caption).c_str(), kMainStyle,
+  const RECT place = Scaled(RECT{form_.design.left, form_.design.top, 0, 0});
+  window_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMainWindowClass, Widen(form_.design.caption).c_str(), kMainStyle,
                             place.left, place.top, frame.right - frame.left, frame.bottom - frame.top,
                             nullptr, nullptr, instance_, this);
   if (!window_) return false;
@@ -275,7 +275,7 @@ INT_PTR MillisecondsSinceStart() {
 }  // namespace
 
 void MainWindowWin32::ShowPendingChecks() {
-  const int pending = form_.ChecksPending();
+  const int pending = form_.checks.Pending();
   SetPropW(window_, kPendingChecksProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(pending)));
   if (pending != 0 || GetPropW(window_, kCheckedAfterProperty)) return;
   const MainWindow::ScanTimings timed = form_.ScanTimed();
@@ -301,7 +301,7 @@ void MainWindowWin32::Show(int showCommand) {
   UpdateWindow(window_);
   SetPropW(window_, kShownAfterProperty, reinterpret_cast<HANDLE>(MillisecondsSinceStart()));
   // The focus starts in the list, where Enter runs nothing; the Tab order stays as designed.
-  SetFocus(PeerOf(&form_.entryList)->Handle());
+  SetFocus(PeerOf(&form_.list.entryList)->Handle());
   // The pages out of sight are made now, first thing in the message loop: before any key or
   // click of the user's, which come after the posted work.
   ui_.Post([this] { MakeControlsLeft(false); });
@@ -517,8 +517,8 @@ bool MainWindowWin32::Accelerator(MSG& message) {
   if (message.message != WM_KEYDOWN) return false;
   const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
   HWND focus = GetFocus();
-  Win32Peer* filter = PeerOf(&form_.filterBox);
-  Win32Peer* list = PeerOf(&form_.entryList);
+  Win32Peer* filter = PeerOf(&form_.list.filterBox);
+  Win32Peer* list = PeerOf(&form_.list.entryList);
   if (message.wParam == VK_F3 || (control && message.wParam == 'F')) {
     SetFocus(filter->Handle());
     SendMessageW(filter->Handle(), EM_SETSEL, 0, -1);
@@ -529,11 +529,11 @@ bool MainWindowWin32::Accelerator(MSG& message) {
     return true;
   }
   if (control && message.wParam == 'B') {
-    Fire([this] { form_.SelectBrokenLinks(); });
+    Fire([this] { form_.commands.SelectBrokenLinks(); });
     return true;
   }
   if (control && message.wParam == 'C' && focus == list->Handle()) {
-    Fire([this] { form_.CopyCommand(); });
+    Fire([this] { form_.commands.CopyCommand(); });
     return true;
   }
   return false;

@@ -61,15 +61,15 @@ struct Scene {
     EXPECT_EQ(0, p.files.OpenFiles()) << "a file handle leaked";
   }
   int Row(const std::string& keyName) const {
-    for (int i = 0; i < form.entryList.Count(); ++i)
-      if (form.entryList.Item(i).SubItems.at(0) == keyName) return i;
+    for (int i = 0; i < form.list.entryList.Count(); ++i)
+      if (form.list.entryList.Item(i).SubItems.at(0) == keyName) return i;
     return -1;
   }
   void Remove(const std::string& keyName) {
     form.FillListBox();
     p.ui.answers = {kIdYes};
     for (const Entry& entry : form.Entries)
-      if (entry.keyName == keyName) return form.RemoveEntry(entry);
+      if (entry.keyName == keyName) return form.commands.RemoveEntry(entry);
     ADD_FAILURE() << keyName << " is not among the entries";
   }
 
@@ -149,7 +149,7 @@ TEST(PartialRemoval, WhatCannotBeRemovedStaysAndIsNamedWithItsReason) {
     const int row = s.Row("Deep");
     EXPECT_EQ(!c.staying.empty(), row >= 0) << "listed while anything of it is there";
     if (row >= 0) {
-      EXPECT_EQ("Deep", s.form.entryList.Item(row).Caption) << "by its key name";
+      EXPECT_EQ("Deep", s.form.list.entryList.Item(row).Caption) << "by its key name";
     }
   }
 }
@@ -164,7 +164,7 @@ TEST(PartialRemoval, APartlyRemovedEntryStaysListedUntilItIsGone) {
     return call == "delete value" && path == "HKLM\\" + Level(kLevels) ? kErrorAccessDenied : kErrorSuccess;
   };
   s.Remove("Deep");
-  s.form.OnRefreshList();
+  s.form.FillListBox();
   EXPECT_GE(s.Row("Deep"), 0);
   EXPECT_LT(s.Row("DeepSibling"), 0);
 
@@ -172,7 +172,7 @@ TEST(PartialRemoval, APartlyRemovedEntryStaysListedUntilItIsGone) {
   s.Remove("Deep");
   EXPECT_FALSE(s.p.registry.KeyExists(kHkeyLocalMachine, kDeep));
   EXPECT_LT(s.Row("Deep"), 0);
-  EXPECT_TRUE(s.form.PartlyRemoved.empty());
+  EXPECT_TRUE(s.form.commands.PartlyRemoved.empty());
   EXPECT_EQ(1u, s.p.ui.Texts("error").size()) << "the second removal took everything and said nothing";
 
   // The same when it was removed with others after one question.
@@ -184,13 +184,13 @@ TEST(PartialRemoval, APartlyRemovedEntryStaysListedUntilItIsGone) {
     return call == "delete value" && path == "HKLM\\" + Level(kLevels) ? kErrorAccessDenied : kErrorSuccess;
   };
   t.form.FillListBox();
-  t.form.entryList.SelectRows({t.Row("Deep"), t.Row("DeepOther")});
+  t.form.list.entryList.SelectRows({t.Row("Deep"), t.Row("DeepOther")});
   t.p.ui.answers = {kIdYes};
-  t.form.OnRemoveEntry();
+  t.form.commands.OnRemoveEntry();
   ASSERT_EQ(1u, t.p.ui.listLines.size()) << "one question for both";
-  t.form.OnRefreshList();
+  t.form.FillListBox();
   EXPECT_GE(t.Row("Deep"), 0) << "listed by its key name while its key is there";
-  EXPECT_EQ("Deep", t.form.entryList.Item(t.Row("Deep")).Caption);
+  EXPECT_EQ("Deep", t.form.list.entryList.Item(t.Row("Deep")).Caption);
 }
 
 // Names of 255 characters take a key's path past what the registry editor merges back at level

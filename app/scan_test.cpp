@@ -37,8 +37,8 @@ struct Scan {
   // The main list as "caption|key|command" lines.
   std::vector<std::string> Rows() const {
     std::vector<std::string> rows;
-    for (int i = 0; i < form.entryList.Count(); ++i) {
-      const TListItem& item = form.entryList.Item(i);
+    for (int i = 0; i < form.list.entryList.Count(); ++i) {
+      const TListItem& item = form.list.entryList.Item(i);
       rows.push_back(item.Caption + "|" + item.SubItems.at(0) + "|" + item.SubItems.at(1));
     }
     return rows;
@@ -123,10 +123,10 @@ TEST(ScanTest, AllEntriesHoldsEveryEntryThatOpens) {
   s.p.registry.LimitAccess(kHkeyLocalMachine, std::string(kEntries) + "Locked", 0);
   s.form.FillListBox();
   // Sorted as the list box sorts, letter case ignored; the key that cannot be opened is nowhere.
-  EXPECT_EQ((Lines{"alpha", "Beta", "Zeta"}), s.form.entryKeys.Items());
+  EXPECT_EQ((Lines{"alpha", "Beta", "Zeta"}), s.form.allEntries.keys.Items());
   EXPECT_EQ((std::vector<std::string>{"Zeta|Zeta|C:\\Apps\\uninst.exe"}), s.Rows());
   // The lines are key names; under them, the selected line's display name and command.
-  EXPECT_EQ("", s.form.entryKeyDetail.Caption());
+  EXPECT_EQ("", s.form.allEntries.detail.Caption());
   const struct {
     int line;
     std::string shown;
@@ -134,9 +134,9 @@ TEST(ScanTest, AllEntriesHoldsEveryEntryThatOpens) {
                {1, "Display name: (none)\nCommand: C:\\Apps\\uninst.exe"},
                {2, "Display name: Zeta\nCommand: C:\\Apps\\uninst.exe"}};
   for (const auto& l : lines) {
-    s.form.entryKeys.ItemIndexFromUser(l.line);
-    s.form.entryKeys.Click();
-    EXPECT_EQ(l.shown, s.form.entryKeyDetail.Caption()) << l.line;
+    s.form.allEntries.keys.ItemIndexFromUser(l.line);
+    s.form.allEntries.keys.Click();
+    EXPECT_EQ(l.shown, s.form.allEntries.detail.Caption()) << l.line;
   }
 }
 
@@ -148,7 +148,7 @@ TEST(ScanTest, SortsRowsByCaptionWithTheSystemsComparison) {
     s.Listed("K" + std::to_string(key++), name, "C:\\Apps\\uninst.exe");
   s.form.FillListBox();
   std::vector<std::string> captions;
-  for (int i = 0; i < s.form.entryList.Count(); ++i) captions.push_back(s.form.entryList.Item(i).Caption);
+  for (int i = 0; i < s.form.list.entryList.Count(); ++i) captions.push_back(s.form.list.entryList.Item(i).Caption);
   for (size_t i = 1; i < captions.size(); ++i)
     EXPECT_LE(s.p.system.SortKey(captions[i - 1], false), s.p.system.SortKey(captions[i], false))
         << captions[i - 1] << " before " << captions[i];
@@ -163,10 +163,10 @@ TEST(ScanTest, ListsKeepTheSystemsOrderForNamesOutsideAscii) {
   for (const std::string& name : names) s.Listed(name, name, "C:\\Apps\\uninst.exe");
   s.form.FillListBox();
   std::vector<std::string> captions;
-  for (int i = 0; i < s.form.entryList.Count(); ++i) captions.push_back(s.form.entryList.Item(i).Caption);
+  for (int i = 0; i < s.form.list.entryList.Count(); ++i) captions.push_back(s.form.list.entryList.Item(i).Caption);
   const Lines expected = {"{0A1B}", "eagle", "\xc3\x89" "clair", "Fig", "Zebra", "\xce\xb1\xce\xbb\xcf\x86\xce\xb1"};
   EXPECT_EQ(expected, captions);
-  EXPECT_EQ(expected, s.form.entryKeys.Items());
+  EXPECT_EQ(expected, s.form.allEntries.keys.Items());
 }
 
 TEST(ScanTest, InstallerListLines) {
@@ -196,9 +196,9 @@ TEST(ScanTest, InstallerListLines) {
     Scan s;
     c.seed(s.p.registry);
     s.form.FillListBox();
-    EXPECT_EQ(c.lines, s.form.installerProducts.Items()) << c.what;
+    EXPECT_EQ(c.lines, s.form.installer.products.Items()) << c.what;
     // The entry commands take the key back from the line: everything after the first " - {".
-    for (const std::string& line : s.form.installerProducts.Items()) {
+    for (const std::string& line : s.form.installer.products.Items()) {
       const size_t mark = line.find(" - {");
       const std::string key = mark == std::string::npos ? line : line.substr(mark + 4);
       if (line != kNoItems) {
@@ -286,7 +286,7 @@ TEST(ScanTest, InstallerListMarksProductsWithoutEntryOrInstalledState) {
     s.p.registry.SetString(kHkeyClassesRoot, kProducts + kPacked, "ProductName", "Tool");
     c.seed(s);
     s.form.FillListBox();
-    EXPECT_EQ(Lines{c.line}, s.form.installerProducts.Items()) << c.what;
+    EXPECT_EQ(Lines{c.line}, s.form.installer.products.Items()) << c.what;
   }
 }
 
@@ -300,7 +300,7 @@ TEST(ScanTest, InstallerListMarksTheUsersOwnProductsByTheirAccountsInstalledStat
   s.p.registry.AddKey(kHkeyLocalMachine, userData + "S-1-5-18\\Products\\BB22\\InstallProperties");
   s.form.FillListBox();
   EXPECT_EQ((Lines{"Machine's only [no entry, incomplete] - {BB22 (user)", "Mine [no entry] - {AA11 (user)"}),
-            s.form.installerProducts.Items());
+            s.form.installer.products.Items());
 }
 
 TEST(ScanTest, BackupListShowsTheFolderButNotItsDots) {
@@ -309,26 +309,26 @@ TEST(ScanTest, BackupListShowsTheFolderButNotItsDots) {
   s.p.files.AddFile(std::string(kBackup) + "old hive", "", kFileAttributeHidden);
   s.p.files.AddFolder(std::string(kBackup) + "Archive");
   s.form.FillListBox();
-  Lines lines = s.form.backupFiles.Items();
+  Lines lines = s.form.backups.files.Items();
   EXPECT_EQ(3u, lines.size());
   for (const char* name : {"Undo20260101.reg", "old hive", "Archive"})
     EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), name)) << name;
   for (const char* dots : {".", ".."}) EXPECT_EQ(lines.end(), std::find(lines.begin(), lines.end(), dots));
-  EXPECT_EQ(-1, s.form.backupFiles.ItemIndex());
+  EXPECT_EQ(-1, s.form.backups.files.ItemIndex());
 }
 
 TEST(ScanTest, MissingKeysAndFolderGiveEmptyLists) {
   Scan s;
   s.form.FormCreate();
-  EXPECT_EQ(0, s.form.entryList.Count());
-  EXPECT_TRUE(s.form.entryKeys.Items().empty());
-  EXPECT_EQ(Lines{kNoItems}, s.form.installerProducts.Items());
-  EXPECT_TRUE(s.form.backupFiles.Items().empty());
-  EXPECT_EQ(-1, s.form.entryList.Selected());
-  EXPECT_FALSE(s.form.uninstallButton.Enabled()) << "Uninstall Program waits for one entry";
-  EXPECT_TRUE(s.form.removeButton.Enabled());
-  EXPECT_EQ("", s.form.finderCommand.Text());
-  EXPECT_EQ("", s.form.commandBox.Text());
+  EXPECT_EQ(0, s.form.list.entryList.Count());
+  EXPECT_TRUE(s.form.allEntries.keys.Items().empty());
+  EXPECT_EQ(Lines{kNoItems}, s.form.installer.products.Items());
+  EXPECT_TRUE(s.form.backups.files.Items().empty());
+  EXPECT_EQ(-1, s.form.list.entryList.Selected());
+  EXPECT_FALSE(s.form.list.uninstallButton.Enabled()) << "Uninstall Program waits for one entry";
+  EXPECT_TRUE(s.form.list.removeButton.Enabled());
+  EXPECT_EQ("", s.form.finder.command.Text());
+  EXPECT_EQ("", s.form.change.commandBox.Text());
   EXPECT_TRUE(s.p.ui.shown.empty());
 }
 
@@ -351,8 +351,8 @@ TEST(ScanTest, ChecksTheFilesOfListedEntriesOnly) {
   s.Listed("Good", "Good", "C:\\Apps\\uninst.exe");
   s.Listed("Gone", "Gone", "C:\\Apps\\gone.exe");
   s.form.FillListBox();
-  EXPECT_EQ(kBrokenLink, s.form.entryList.Item(0).ImageIndex);
-  EXPECT_EQ(kGoodLink, s.form.entryList.Item(1).ImageIndex);
+  EXPECT_EQ(kBrokenLink, s.form.list.entryList.Item(0).ImageIndex);
+  EXPECT_EQ(kGoodLink, s.form.list.entryList.Item(1).ImageIndex);
 }
 
 struct Position {
@@ -379,15 +379,15 @@ TEST(ScanTest, KeepsTheSelectedEntryOrElseItsPositionAcrossARescan) {
     const char* names[] = {"Alpha", "Bravo", "Charlie", "Delta", "Echo"};
     for (const char* name : names) s.Listed(name, name, std::string("C:\\Apps\\uninst.exe /") + name);
     s.form.FormCreate();
-    s.form.entryList.Select(c.selected);
+    s.form.list.entryList.Select(c.selected);
     for (int row : c.removed) s.p.registry.SetString(kHkeyLocalMachine, kEntries + std::string(names[row]), "DisplayName", "");
-    s.form.finderCommand.SetText("before");
-    s.form.OnRefreshList();
-    EXPECT_EQ(c.expected, s.form.entryList.Selected()) << c.what;
+    s.form.finder.command.SetText("before");
+    s.form.FillListBox();
+    EXPECT_EQ(c.expected, s.form.list.entryList.Selected()) << c.what;
     // With no row left the boxes keep what they held.
-    const std::string command = c.expected >= 0 ? s.form.entryList.Item(c.expected).SubItems.at(1) : std::string();
-    EXPECT_EQ(c.expected >= 0 ? command : "before", s.form.finderCommand.Text()) << c.what;
-    if (c.expected >= 0) { EXPECT_EQ(command, s.form.commandBox.Text()) << c.what; }
+    const std::string command = c.expected >= 0 ? s.form.list.entryList.Item(c.expected).SubItems.at(1) : std::string();
+    EXPECT_EQ(c.expected >= 0 ? command : "before", s.form.finder.command.Text()) << c.what;
+    if (c.expected >= 0) { EXPECT_EQ(command, s.form.change.commandBox.Text()) << c.what; }
     EXPECT_TRUE(s.p.ui.Texts("ask").empty()) << c.what << ": no edit, no question";
   }
 }
@@ -409,7 +409,7 @@ TEST(ScanTest, AnEntryThatCannotBeReadLeavesAListThatActsOnWhatItShows) {
   for (const char* name : {"Alpha", "Bravo", "Charlie", "Delta"})
     s.Listed(name, name, std::string("C:\\Apps\\uninst.exe /") + name);
   ShownRows shown;
-  s.form.entryList.SetPeer(&shown);
+  s.form.list.entryList.SetPeer(&shown);
   s.form.FormCreate();
   ASSERT_EQ((Lines{"Alpha", "Bravo", "Charlie", "Delta"}), shown.keys);
 
@@ -418,10 +418,10 @@ TEST(ScanTest, AnEntryThatCannotBeReadLeavesAListThatActsOnWhatItShows) {
     const bool bravo = path.size() >= 6 && path.compare(path.size() - 6, 6, "\\Bravo") == 0;
     return call == "read" && bravo && name == "DisplayName" ? kErrorMoreData : kErrorSuccess;
   };
-  s.form.refreshButton.Click();
-  s.form.refreshButton.Click();
+  s.form.list.refreshButton.Click();
+  s.form.list.refreshButton.Click();
   EXPECT_EQ((Lines{"Alpha", "Charlie", "Delta"}), shown.keys) << "the list on screen is the list the commands use";
-  const auto& all = s.form.entryKeys.Items();
+  const auto& all = s.form.allEntries.keys.Items();
   EXPECT_EQ(1, std::count(all.begin(), all.end(), "Bravo"))
       << "All Entries still lists it by its key";
   const auto errors = s.p.ui.Texts("error");
@@ -431,13 +431,13 @@ TEST(ScanTest, AnEntryThatCannotBeReadLeavesAListThatActsOnWhatItShows) {
 
   // The user clicks the second row on screen, Charlie, and removes it.
   s.p.ui.answers = {kIdYes};
-  s.form.entryList.SelectedFromUser(1);
-  s.form.entryList.SelectItem();
-  s.form.removeButton.Click();
+  s.form.list.entryList.SelectedFromUser(1);
+  s.form.list.entryList.SelectItem();
+  s.form.list.removeButton.Click();
   EXPECT_FALSE(s.p.registry.KeyExists(kHkeyLocalMachine, kEntries + std::string("Charlie")));
   for (const char* name : {"Alpha", "Bravo", "Delta"})
     EXPECT_TRUE(s.p.registry.KeyExists(kHkeyLocalMachine, kEntries + std::string(name))) << name;
-  s.form.entryList.SetPeer(nullptr);
+  s.form.list.entryList.SetPeer(nullptr);
 }
 
 }  // namespace

@@ -61,16 +61,16 @@ struct Machine {
   // The main list as "caption|key|source|icon".
   std::vector<std::string> Rows() const {
     std::vector<std::string> rows;
-    for (int i = 0; i < form.entryList.Count(); ++i) {
-      const TListItem& item = form.entryList.Item(i);
+    for (int i = 0; i < form.list.entryList.Count(); ++i) {
+      const TListItem& item = form.list.entryList.Item(i);
       rows.push_back(item.Caption + "|" + item.SubItems.at(0) + "|" + item.SubItems.at(2) + "|" +
                      std::to_string(item.ImageIndex));
     }
     return rows;
   }
   int Row(const std::string& caption) const {
-    for (int i = 0; i < form.entryList.Count(); ++i)
-      if (form.entryList.Item(i).Caption == caption) return i;
+    for (int i = 0; i < form.list.entryList.Count(); ++i)
+      if (form.list.entryList.Item(i).Caption == caption) return i;
     return -1;
   }
   regfile::Tree Snapshot(const Place& place) { return regfile::Snapshot(p.registry, place.root, place.path, place.view); }
@@ -86,16 +86,16 @@ TEST(SourcesTest, SixtyFourBitWindowsListsEveryEntryOfTheThreeListsWithItsOwnSta
             m.Rows());
   EXPECT_EQ((std::vector<std::string>{"Big (64-bit)", "Chat (32-bit)", "Chat (user)", "Shared (32-bit)",
                                       "Shared (64-bit)", "Small (32-bit)"}),
-            m.form.entryKeys.Items());
+            m.form.allEntries.keys.Items());
   EXPECT_EQ((std::vector<std::string>{"Machine Product [no entry] - {AA11", "User Product [no entry] - {BB22 (user)"}),
-            m.form.installerProducts.Items());
+            m.form.installer.products.Items());
 }
 
 TEST(SourcesTest, ThirtyTwoBitWindowsAddsOnlyTheUsersOwnList) {
   Machine m(false);
   EXPECT_EQ((std::vector<std::string>{"Chat|Chat|user|1", "Shared (32-bit)|Shared|32-bit|1", "Small Tool|Small|32-bit|1"}),
             m.Rows());
-  EXPECT_EQ((std::vector<std::string>{"Chat", "Chat (user)", "Shared", "Small"}), m.form.entryKeys.Items());
+  EXPECT_EQ((std::vector<std::string>{"Chat", "Chat (user)", "Shared", "Small"}), m.form.allEntries.keys.Items());
 }
 
 // Each removal writes its key lines so that either registry editor puts the entry back where it
@@ -121,10 +121,10 @@ TEST(SourcesTest, EachEntryIsRemovedAndBackedUpWhereItLives) {
     const regfile::Tree before = m.Snapshot(c.place);
     const regfile::Tree other = m.Snapshot(c.other);
     ASSERT_FALSE(before.empty());
-    m.form.entryList.SelectedFromUser(m.Row(c.caption));
-    m.form.entryList.SelectItem();
+    m.form.list.entryList.SelectedFromUser(m.Row(c.caption));
+    m.form.list.entryList.SelectItem();
     m.p.ui.answers = {kIdYes};
-    m.form.removeButton.Click();
+    m.form.list.removeButton.Click();
     EXPECT_TRUE(m.Snapshot(c.place).empty()) << "removed";
     EXPECT_EQ(other, m.Snapshot(c.other)) << "the entry of the same name elsewhere is untouched";
     EXPECT_EQ(-1, m.Row(c.caption));
@@ -141,10 +141,10 @@ TEST(SourcesTest, EachEntryIsRemovedAndBackedUpWhereItLives) {
 
 TEST(SourcesTest, SaveChangesWritesTheCommandOfTheSelectedEntryWhereItLives) {
   Machine m(true);
-  m.form.entryList.SelectedFromUser(m.Row("Shared (32-bit)"));
-  m.form.entryList.SelectItem();
-  m.form.commandBox.SetText("C:\\Apps\\small.exe /new");
-  m.form.saveButton.Click();
+  m.form.list.entryList.SelectedFromUser(m.Row("Shared (32-bit)"));
+  m.form.list.entryList.SelectItem();
+  m.form.change.commandBox.SetText("C:\\Apps\\small.exe /new");
+  m.form.change.saveButton.Click();
   EXPECT_EQ(0u, m.p.files.Content(kUndo).find(
                     "REGEDIT4\r\n\r\n" + seeded::Comment("changed the uninstall command of", "Shared (32-bit)", "32-bit") +
                     "\r\n[HKEY_LOCAL_MACHINE\\" + kWow +
@@ -166,10 +166,10 @@ TEST(SourcesTest, ASixtyFourBitUninstallerStartsWithTheRedirectionOff) {
   for (const char* caption : {"Big Suite 64", "Small Tool"}) {
     SCOPED_TRACE(caption);
     m.p.system.redirectionLog.clear();
-    m.form.entryList.SelectedFromUser(m.Row(caption));
-    m.form.entryList.SelectItem();
+    m.form.list.entryList.SelectedFromUser(m.Row(caption));
+    m.form.list.entryList.SelectItem();
     m.p.ui.answers = {kIdYes};
-    m.form.uninstallButton.Click();
+    m.form.list.uninstallButton.Click();
     const bool sixtyFour = std::string(caption) == "Big Suite 64";
     ASSERT_FALSE(m.p.processes.started.empty());
     EXPECT_TRUE(m.p.ui.Texts("message").empty());
@@ -198,25 +198,25 @@ TEST(SourcesTest, OtherAccountsEntriesAreListedCheckedAndRemovedInTheirHives) {
   form.FormCreate();
   const auto loaded = [&] { return m.Mounted("Tidewell." + kBob) || m.Mounted("Tidewell." + kCleo); };
   std::vector<std::string> rows;
-  for (int i = 0; i < form.entryList.Count(); ++i) {
-    const TListItem& item = form.entryList.Item(i);
+  for (int i = 0; i < form.list.entryList.Count(); ++i) {
+    const TListItem& item = form.list.entryList.Item(i);
     rows.push_back(item.Caption + "|" + item.SubItems.at(2) + "|" + std::to_string(item.ImageIndex));
   }
   EXPECT_EQ((std::vector<std::string>{"Ann's Chat|user:ann|0", "Bob's Notes|user:bob|1"}), rows);
-  EXPECT_EQ(0u, form.statusLine.Caption().find("Other accounts' lists not read: Cléo: its hive file is not there; "
+  EXPECT_EQ(0u, form.status.line.Caption().find("Other accounts' lists not read: Cléo: its hive file is not there; "
                                             "Дан: its hive file is damaged."))
-      << form.statusLine.Caption();
+      << form.status.line.Caption();
   EXPECT_FALSE(loaded());
-  form.filterBox.TextFromUser("USER:BOB");
-  form.filterBox.Change();
-  EXPECT_EQ(1, form.entryList.Count()) << "the filter takes another account's list by its name";
-  form.filterBox.TextFromUser("");
-  form.filterBox.Change();
+  form.list.filterBox.TextFromUser("USER:BOB");
+  form.list.filterBox.Change();
+  EXPECT_EQ(1, form.list.entryList.Count()) << "the filter takes another account's list by its name";
+  form.list.filterBox.TextFromUser("");
+  form.list.filterBox.Change();
 
   // Not logged on: the registry editor could not show his key.
-  form.entryList.SelectedFromUser(1);
-  form.entryList.SelectItem();
-  form.OpenKeyInRegistryEditor();
+  form.list.entryList.SelectedFromUser(1);
+  form.list.entryList.SelectItem();
+  form.commands.OpenKeyInRegistryEditor();
   EXPECT_EQ(std::vector<std::string>{"The list of bob is in that account's hive, which is loaded only while it is logged "
                                      "on or while Tidewell reads it: the registry editor cannot show its key."},
             m.p.ui.Texts("message"));
@@ -224,27 +224,27 @@ TEST(SourcesTest, OtherAccountsEntriesAreListedCheckedAndRemovedInTheirHives) {
 
   // His command checked in his folders: no question; a system that drops the change is told.
   m.p.registry.SetKeepsLoadedHives(false);
-  form.commandBox.SetText("%LOCALAPPDATA%\\Notes\\uninstall.exe /quiet");
-  form.saveButton.Click();
+  form.change.commandBox.SetText("%LOCALAPPDATA%\\Notes\\uninstall.exe /quiet");
+  form.change.saveButton.Click();
   EXPECT_TRUE(m.p.ui.Texts("ask").empty());
   EXPECT_EQ(std::vector<std::string>{"Tidewell could not save the uninstall command of 'Bob's Notes': the system did not "
                                      "keep it in the hive file of bob, which still holds the old command."},
             m.p.ui.Texts("error"));
   m.p.registry.SetKeepsLoadedHives(true);
-  form.saveButton.Click();
-  EXPECT_EQ(0u, form.statusLine.Caption().find("Saved the uninstall command of 'Bob's Notes', the old one backed up in "
+  form.change.saveButton.Click();
+  EXPECT_EQ(0u, form.status.line.Caption().find("Saved the uninstall command of 'Bob's Notes', the old one backed up in "
                                             "C:\\Tools\\Tidewell\\Backup\\Undo20261207.reg."))
-      << form.statusLine.Caption();
+      << form.status.line.Caption();
 
   m.p.ui.answers = {kIdYes};
-  form.entryList.SelectedFromUser(1);
-  form.entryList.SelectItem();
-  form.removeButton.Click();
-  EXPECT_EQ(1, form.entryList.Count());
+  form.list.entryList.SelectedFromUser(1);
+  form.list.entryList.SelectItem();
+  form.list.removeButton.Click();
+  EXPECT_EQ(1, form.list.entryList.Count());
   EXPECT_FALSE(loaded());
-  EXPECT_NE(std::string::npos, form.statusLine.Caption().find("Removed 'Bob's Notes', backed up in "))
-      << form.statusLine.Caption();
-  EXPECT_EQ(std::string::npos, form.statusLine.Caption().find("not read")) << "said once";
+  EXPECT_NE(std::string::npos, form.status.line.Caption().find("Removed 'Bob's Notes', backed up in "))
+      << form.status.line.Caption();
+  EXPECT_EQ(std::string::npos, form.status.line.Caption().find("not read")) << "said once";
   EXPECT_NE(std::string::npos, m.p.files.Content(kUndo).find("[HKEY_USERS\\" + kBob + "\\SOFTWARE\\Microsoft"));
   const std::vector<Account> others = m.Others();
   AccountHives hives(m.p.registry, m.p.system, others);

@@ -98,14 +98,14 @@ class DeepRemoval : public ::testing::Test {
   int Row(const std::string& keyName) { return MainListRow(form_, keyName); }
   // Selects the entry's row, answers Yes and removes it: the milliseconds the removal took.
   double RemoveThroughTheWindow(const std::string& entry) {
-    form_.refreshButton.Click();
+    form_.list.refreshButton.Click();
     EXPECT_GE(Row(entry), 0);
     ClickRow(form_, Row(entry));
     wine_.ui.answers = {IDYES};
     LARGE_INTEGER frequency, begin, end;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&begin);
-    form_.removeButton.Click();
+    form_.list.removeButton.Click();
     QueryPerformanceCounter(&end);
     return 1000.0 * static_cast<double>(end.QuadPart - begin.QuadPart) / static_cast<double>(frequency.QuadPart);
   }
@@ -190,7 +190,7 @@ TEST_F(DeepRemoval, KeysPastWhatTheRegistryEditorMergesStayAndAreNamed) {
   EXPECT_EQ(static_cast<size_t>(2 * staying), valuesLeft) << "only the values of the levels past the limit";
   EXPECT_GE(Row(entry), 0) << "still listed";
   if (Row(entry) >= 0) {
-    EXPECT_EQ(entry, form_.entryList.Item(Row(entry)).Caption) << "by its key name";
+    EXPECT_EQ(entry, form_.list.entryList.Item(Row(entry)).Caption) << "by its key name";
   }
 
   ASSERT_TRUE(undo_seeds::MergeUndoFiles(Stem()));

@@ -165,7 +165,7 @@ TEST_F(InstallerUnderWine, KnownAndForgottenProductsInTheWindowAndInTheReport) {
     }
   }
   // The Installer List: the forgotten product is gone from it; the one without an entry is marked.
-  const std::vector<std::string> lines = wine_.form.installerProducts.Items();
+  const std::vector<std::string> lines = wine_.form.installer.products.Items();
   const auto has = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); };
   EXPECT_TRUE(has("Tidewell Known Product - {" + PackedProductCode(kKnown)));
   EXPECT_TRUE(has("Tidewell Unlisted Product [no entry] - {" + PackedProductCode(kUnlisted)));

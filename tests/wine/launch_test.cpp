@@ -53,8 +53,8 @@ class LaunchUnderWine : public ::testing::Test {
   }
   void SelectSeededEntry() {
     ClickRow(form_, MainListRow(form_, "TidewellLaunchTest"));
-    ASSERT_GE(form_.entryList.Selected(), 0);
-    ASSERT_TRUE(form_.uninstallButton.Enabled());
+    ASSERT_GE(form_.list.entryList.Selected(), 0);
+    ASSERT_TRUE(form_.list.uninstallButton.Enabled());
   }
   void TearDown() override {
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(kUninstallPath) + "TidewellLaunchTest").c_str());
@@ -67,16 +67,16 @@ class LaunchUnderWine : public ::testing::Test {
 
 TEST_F(LaunchUnderWine, TheRescanShowsTheEntryTheUninstallerRemoved) {
   ui_.answers = {IDYES};
-  form_.uninstallButton.Click();
+  form_.list.uninstallButton.Click();
   EXPECT_FALSE(EntryExists("TidewellLaunchTest"));
-  for (int i = 0; i < form_.entryList.Count(); ++i)
-    EXPECT_NE("TidewellLaunchTest", form_.entryList.Item(i).SubItems[0]);
+  for (int i = 0; i < form_.list.entryList.Count(); ++i)
+    EXPECT_NE("TidewellLaunchTest", form_.list.entryList.Item(i).SubItems[0]);
   EXPECT_TRUE(ui_.Texts("message").empty());
 }
 
 TEST_F(LaunchUnderWine, NoRunsNothing) {
   ui_.answers = {IDNO};
-  form_.uninstallButton.Click();
+  form_.list.uninstallButton.Click();
   EXPECT_TRUE(EntryExists("TidewellLaunchTest"));
 }
 
@@ -85,7 +85,7 @@ TEST_F(LaunchUnderWine, AMissingProgramSaysUnableToUninstall) {
   form_.FillListBox();
   ASSERT_NO_FATAL_FAILURE(SelectSeededEntry());
   ui_.answers = {IDYES};
-  form_.uninstallButton.Click();
+  form_.list.uninstallButton.Click();
   // The program's words, then why nothing was run and the command.
   ASSERT_EQ(1u, ui_.Texts("message").size());
   const std::string message = ui_.Texts("message")[0];

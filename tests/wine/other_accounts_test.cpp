@@ -225,8 +225,8 @@ TEST_F(OtherAccountsUnderWine, AnotherAccountsEntriesAreListedRemovedAndRestored
   WineForm wine;
   wine.form.FormCreate();
   std::vector<std::string> rows;
-  for (int i = 0; i < wine.form.entryList.Count(); ++i) {
-    const TListItem& item = wine.form.entryList.Item(i);
+  for (int i = 0; i < wine.form.list.entryList.Count(); ++i) {
+    const TListItem& item = wine.form.list.entryList.Item(i);
     if (item.SubItems.at(2).rfind("user:", 0) == 0) rows.push_back(item.Caption + "|" + item.SubItems.at(2));
   }
   EXPECT_EQ((std::vector<std::string>{"Bob's Notes ノート|user:bob", "Чат Анны|user:Анна"}), rows);

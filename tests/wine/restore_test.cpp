@@ -168,22 +168,22 @@ class RestoreUnderWine : public ::testing::Test {
   }
   // Selects the line of the Backups list as a click does; the list is refilled first.
   void SelectBackup(const std::string& file) {
-    form_.refreshButton.Click();
-    const auto& items = form_.backupFiles.Items();
+    form_.list.refreshButton.Click();
+    const auto& items = form_.backups.files.Items();
     const auto at = std::find(items.begin(), items.end(), file);
     ASSERT_NE(items.end(), at) << file << " is not listed";
-    form_.backupFiles.ItemIndexFromUser(static_cast<int>(at - items.begin()));
-    form_.backupFiles.Click();
-    ASSERT_TRUE(form_.restoreButton.Enabled());
+    form_.backups.files.ItemIndexFromUser(static_cast<int>(at - items.begin()));
+    form_.backups.files.Click();
+    ASSERT_TRUE(form_.backups.restoreButton.Enabled());
   }
   int Row(const std::string& name) { return MainListRow(form_, name); }
   void RemoveFromTheMainList(const std::string& name) {
-    form_.refreshButton.Click();
+    form_.list.refreshButton.Click();
     const int row = Row(name);
     ASSERT_GE(row, 0);
     ClickRow(form_, row);
     ui_.answers = {IDYES};
-    form_.removeButton.Click();
+    form_.list.removeButton.Click();
     ASSERT_FALSE(KeyExists(kUninstallPath + name));
     ASSERT_LT(Row(name), 0);
   }
@@ -198,9 +198,9 @@ class RestoreUnderWine : public ::testing::Test {
 TEST_F(RestoreUnderWine, ARemovedEntryComesBackFromTheBackupsPage) {
   SeedEntry(kEntry);
   const regfile::Tree before = Snapshot(kEntry);
-  form_.refreshButton.Click();
+  form_.list.refreshButton.Click();
   ASSERT_GE(Row(kEntry), 0);
-  const TListItem rowBefore = form_.entryList.Item(Row(kEntry));
+  const TListItem rowBefore = form_.list.entryList.Item(Row(kEntry));
 
   SaveEntry(kEntry, "Saved Restore Entry.hive");
   WriteFileText(SettingsFile(), "[Backups]\r\nSaved Restore Entry.hive=" + kEntry + "\r\n");
@@ -212,7 +212,7 @@ TEST_F(RestoreUnderWine, ARemovedEntryComesBackFromTheBackupsPage) {
   // One privilege on beforehand: the restore switches both on and then only the other one off.
   SwitchPrivilege("SeBackupPrivilege", true);
   const std::string rightsBefore = PrivilegeState();
-  form_.restoreButton.Click();
+  form_.backups.restoreButton.Click();
   EXPECT_EQ("B-", rightsBefore);
   EXPECT_EQ(rightsBefore, PrivilegeState()) << "the token is left as it was";
   std::printf("backup and restore privileges before and after the restore: %s %s\n", rightsBefore.c_str(),
@@ -225,9 +225,9 @@ TEST_F(RestoreUnderWine, ARemovedEntryComesBackFromTheBackupsPage) {
               after.count(regfile::Upper(kUninstallPath + kEntry)) ? after.at(regfile::Upper(kUninstallPath + kEntry)).size() : 0,
               before == after ? "yes" : "no");
 
-  form_.refreshButton.Click();
+  form_.list.refreshButton.Click();
   ASSERT_GE(Row(kEntry), 0) << "back in the list after Refresh List";
-  const TListItem& rowAfter = form_.entryList.Item(Row(kEntry));
+  const TListItem& rowAfter = form_.list.entryList.Item(Row(kEntry));
   EXPECT_EQ(rowBefore.Caption, rowAfter.Caption);
   EXPECT_EQ(rowBefore.SubItems, rowAfter.SubItems);
   EXPECT_EQ(rowBefore.ImageIndex, rowAfter.ImageIndex);
@@ -250,7 +250,7 @@ TEST_F(RestoreUnderWine, ARestoreOntoAnExistingEntryReplacesItAndKeepsTheOldOneI
   ASSERT_FALSE(saved == changed);
 
   SelectBackup(kEntry);  // no settings file: the file's own name is the entry's
-  form_.restoreButton.Click();
+  form_.backups.restoreButton.Click();
   EXPECT_EQ(std::vector<std::string>{"Key Restored"}, ui_.Texts("message"));
   const regfile::Tree after = Snapshot(kEntry);
   EXPECT_TRUE(saved == after) << "after:\n" << regfile::Describe(after);
@@ -280,7 +280,7 @@ TEST_F(RestoreUnderWine, AFileThatIsNotAHiveChangesNothing) {
     WriteFileText(Backup(c.file), c.content);
     ui_.shown.clear();
     SelectBackup(c.file);
-    form_.restoreButton.Click();
+    form_.backups.restoreButton.Click();
     EXPECT_EQ(std::vector<std::string>{"Key could not be Restored\nThe file is not a registry hive that this system can load."},
               ui_.Texts("message"));
     EXPECT_TRUE(before == Snapshot(kEntry));
@@ -401,7 +401,7 @@ TEST_F(RestoreUnderWine, AnUndoFileRestoredFromThePagePutsARemovedEntryBack) {
   ui_.shown.clear();
   SelectBackup(undo);
   ui_.answers = {IDYES};
-  form_.restoreButton.Click();
+  form_.backups.restoreButton.Click();
   ASSERT_EQ(1u, ui_.Texts("ask").size());
   EXPECT_EQ("Restore File?", ui_.shown[0].caption);
   EXPECT_EQ(static_cast<std::uint32_t>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2), ui_.shown[0].style);
@@ -422,7 +422,7 @@ TEST_F(RestoreUnderWine, AnUndoFileRestoredFromThePagePutsARemovedEntryBack) {
   ui_.shown.clear();
   SelectBackup("edited.reg");
   ui_.answers = {IDYES};
-  form_.restoreButton.Click();
+  form_.backups.restoreButton.Click();
   ASSERT_EQ(1u, ui_.Texts("ask").size());
   EXPECT_EQ("Merge File?", ui_.shown[0].caption);
   EXPECT_EQ(static_cast<std::uint32_t>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2), ui_.shown[0].style);

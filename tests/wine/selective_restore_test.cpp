@@ -133,23 +133,23 @@ class SelectiveRestore : public ::testing::Test {
   }
 
   int Row(const Seeded& entry) {
-    for (int i = 0; i < form_.entryList.Count(); ++i)
-      if (form_.entryList.Item(i).SubItems.at(0) == entry.key) return i;
+    for (int i = 0; i < form_.list.entryList.Count(); ++i)
+      if (form_.list.entryList.Item(i).SubItems.at(0) == entry.key) return i;
     return -1;
   }
   // The Backups page's row of the entry's block, -1 when none is listed.
   int BlockRow(const Seeded& entry) {
-    for (int i = 0; i < form_.backupRows.Count(); ++i)
-      if (form_.backupRows.Item(i).SubItems.at(4) == entry.key) return i;
+    for (int i = 0; i < form_.backups.rows.Count(); ++i)
+      if (form_.backups.rows.Item(i).SubItems.at(4) == entry.key) return i;
     return -1;
   }
   void SelectBackup(const std::string& name) {
-    form_.refreshButton.Click();
-    const auto& items = form_.backupFiles.Items();
+    form_.list.refreshButton.Click();
+    const auto& items = form_.backups.files.Items();
     const auto at = std::find(items.begin(), items.end(), name);
     ASSERT_NE(items.end(), at) << name << " is not listed";
-    form_.backupFiles.ItemIndexFromUser(static_cast<int>(at - items.begin()));
-    form_.backupFiles.Click();
+    form_.backups.files.ItemIndexFromUser(static_cast<int>(at - items.begin()));
+    form_.backups.files.Click();
   }
 
   WineForm wine_;
@@ -171,16 +171,16 @@ TEST_F(SelectiveRestore, ExactlyTheChosenEntriesComeBack) {
     ASSERT_GE(Row(*entry), 0) << entry->key;
     ClickRow(form_, Row(*entry));
     ui_.answers = {IDYES};
-    form_.removeButton.Click();
+    form_.list.removeButton.Click();
   }
   std::vector<int> rows;
   for (const Seeded* entry : {&kCharlie, &kDelta, &kEcho}) rows.push_back(Row(*entry));
   if (wow64) rows.push_back(Row(kFoxtrot));
   std::sort(rows.begin(), rows.end());
   ASSERT_GE(rows.front(), 0);
-  form_.entryList.SelectionFromUser(rows);
+  form_.list.entryList.SelectionFromUser(rows);
   ui_.answers = {IDYES};
-  form_.OnRemoveEntry();
+  form_.commands.OnRemoveEntry();
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
   for (const Seeded* entry : kAll) ASSERT_FALSE(Exists(*entry)) << entry->key << " was removed";
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
@@ -207,19 +207,19 @@ TEST_F(SelectiveRestore, ExactlyTheChosenEntriesComeBack) {
   ASSERT_GE(BlockRow(kAlpha), 0);
   ASSERT_GE(BlockRow(kCharlie), 0);
   ASSERT_GE(BlockRow(kEcho), 0);
-  EXPECT_EQ("absent", form_.backupRows.Item(BlockRow(kAlpha)).SubItems.at(0));
-  EXPECT_EQ("user", form_.backupRows.Item(BlockRow(kCharlie)).SubItems.at(1));
-  EXPECT_EQ("removed entry", form_.backupRows.Item(BlockRow(kCharlie)).SubItems.at(3));
-  EXPECT_EQ(kCharlie.displayName, form_.backupRows.Item(BlockRow(kCharlie)).Caption);
-  EXPECT_EQ("unreadable (line " + std::to_string(damaged) + ")", form_.backupRows.Item(BlockRow(kEcho)).SubItems.at(0));
+  EXPECT_EQ("absent", form_.backups.rows.Item(BlockRow(kAlpha)).SubItems.at(0));
+  EXPECT_EQ("user", form_.backups.rows.Item(BlockRow(kCharlie)).SubItems.at(1));
+  EXPECT_EQ("removed entry", form_.backups.rows.Item(BlockRow(kCharlie)).SubItems.at(3));
+  EXPECT_EQ(kCharlie.displayName, form_.backups.rows.Item(BlockRow(kCharlie)).Caption);
+  EXPECT_EQ("unreadable (line " + std::to_string(damaged) + ")", form_.backups.rows.Item(BlockRow(kEcho)).SubItems.at(0));
 
   // Alpha and Charlie chosen, and the damaged Echo with them.
-  form_.backupRows.SelectionFromUser({BlockRow(kAlpha), BlockRow(kCharlie), BlockRow(kEcho)});
-  form_.backupRows.Click();
-  ASSERT_TRUE(form_.restoreSelectedButton.Enabled());
+  form_.backups.rows.SelectionFromUser({BlockRow(kAlpha), BlockRow(kCharlie), BlockRow(kEcho)});
+  form_.backups.rows.Click();
+  ASSERT_TRUE(form_.backups.restoreSelectedButton.Enabled());
   ui_.shown.clear();
   ui_.answers = {IDYES};
-  form_.restoreSelectedButton.Click();
+  form_.backups.restoreSelectedButton.Click();
   EXPECT_EQ(3u, ui_.listLines.back().size());
   ASSERT_EQ(1u, ui_.Texts("error").size());
   const std::string told = ui_.Texts("error").front();
@@ -231,7 +231,7 @@ TEST_F(SelectiveRestore, ExactlyTheChosenEntriesComeBack) {
   EXPECT_TRUE(Exists(kCharlie));
   EXPECT_FALSE(Exists(kEcho));
   EXPECT_GE(Row(kAlpha), 0) << "the main list was read again";
-  EXPECT_EQ("present", form_.backupRows.Item(BlockRow(kAlpha)).SubItems.at(0)) << "the page lists the file afresh";
+  EXPECT_EQ("present", form_.backups.rows.Item(BlockRow(kAlpha)).SubItems.at(0)) << "the page lists the file afresh";
 
   // Delta, from the console program, out of whichever file carried its name.
   std::string deltaFile = Stem() + ".unicode.reg";

@@ -134,8 +134,8 @@ class SourcesUnderWine : public ::testing::Test {
     return nullptr;
   }
   int Status(const Seeded& s) const {
-    for (int i = 0; i < wine_.form.entryList.Count(); ++i) {
-      const TListItem& item = wine_.form.entryList.Item(i);
+    for (int i = 0; i < wine_.form.list.entryList.Count(); ++i) {
+      const TListItem& item = wine_.form.list.entryList.Item(i);
       const Entry& e = wine_.form.Entries.at(static_cast<size_t>(item.Data));
       if (e.keyName == s.name && e.source == s.source) return item.ImageIndex;
     }
@@ -182,7 +182,7 @@ TEST_F(SourcesUnderWine, EachRemovalMergesBackIntoItsOwnListWithEitherRegistryEd
       DeleteFileA(wine_.form.Undo().FileName().c_str());
       ASSERT_NE(nullptr, Find(s));
       wine_.ui.answers = {IDYES};
-      wine_.form.RemoveEntry(*Find(s));
+      wine_.form.commands.RemoveEntry(*Find(s));
       const std::vector<std::string> asked = wine_.ui.Texts("ask");
       ASSERT_FALSE(asked.empty());
       EXPECT_EQ(0u, asked.back().rfind("Are you sure you want to remove this entry?\n\nTidewell source test " +

@@ -72,11 +72,11 @@ TEST_F(UndoRoundTrip, AnEntryOfEveryTypeComesBackWhole) {
   const regfile::Tree before = Entry();
   ASSERT_EQ(4u, before.size());
 
-  form_.refreshButton.Click();
+  form_.list.refreshButton.Click();
   ASSERT_GE(Row(kEntry), 0);
   ClickRow(form_, Row(kEntry));
   ui_.answers = {IDYES};
-  form_.removeButton.Click();
+  form_.list.removeButton.Click();
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
   ASSERT_TRUE(Entry().empty()) << "the entry is gone";
   EXPECT_LT(Row(kEntry), 0);
@@ -93,15 +93,15 @@ TEST_F(UndoRoundTrip, AnInstallerProductComesBackWhole) {
   RegCloseKey(product);
   const regfile::Tree before = Product();
 
-  form_.refreshButton.Click();
+  form_.list.refreshButton.Click();
   const std::string line = "Round \"Trip\" Product [no entry, incomplete] - {" + kProduct;
   int index = -1;
-  for (int i = 0; i < form_.installerProducts.Count(); ++i)
-    if (form_.installerProducts.Items()[i] == line) index = i;
+  for (int i = 0; i < form_.installer.products.Count(); ++i)
+    if (form_.installer.products.Items()[i] == line) index = i;
   ASSERT_GE(index, 0);
-  form_.installerProducts.ItemIndexFromUser(index);
+  form_.installer.products.ItemIndexFromUser(index);
   ui_.answers = {IDYES};
-  form_.deleteProductButton.Click();
+  form_.installer.deleteButton.Click();
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
   ASSERT_TRUE(Product().empty());
 
@@ -118,14 +118,14 @@ TEST_F(UndoRoundTrip, SaveChangesGivesBackTheOldCommandWithItsType) {
   RegCloseKey(entry);
   const regfile::Tree before = Entry();
 
-  form_.refreshButton.Click();
+  form_.list.refreshButton.Click();
   ASSERT_GE(Row(kEntry), 0);
   ClickRow(form_, Row(kEntry));
-  ASSERT_TRUE(form_.saveButton.Enabled());
-  form_.commandBox.TextFromUser("C:\\new\\uninstall.exe");
+  ASSERT_TRUE(form_.change.saveButton.Enabled());
+  form_.change.commandBox.TextFromUser("C:\\new\\uninstall.exe");
   // The new command's file is not there: saved anyway, as the user says.
   ui_.answers = {IDYES};
-  form_.saveButton.Click();
+  form_.change.saveButton.Click();
   const regfile::Tree changed = Entry();
   const regfile::Value& now = changed.at(regfile::Upper(kUninstallPath + kEntry)).at("UNINSTALLSTRING");
   EXPECT_EQ(static_cast<std::uint32_t>(REG_EXPAND_SZ), now.type) << "an expandable command stays expandable";

@@ -112,16 +112,16 @@ class UnicodeRoundTrip : public ::testing::Test {
   int Row(const std::string& key) { return MainListRow(form_, key); }
   // Removes the entry with "&Delete an entry >>" of All Entries, answering Yes.
   void RemoveFromAllEntries(const std::string& key) {
-    form_.refreshButton.Click();
-    const auto& lines = form_.entryKeys.Items();
+    form_.list.refreshButton.Click();
+    const auto& lines = form_.allEntries.keys.Items();
     int line = -1;
     // The machine's entry in this program's own view: marked "(32-bit)" on 64-bit Windows.
     for (int i = 0; i < static_cast<int>(lines.size()); ++i)
       if (lines[i] == key || lines[i] == key + " (32-bit)") line = i;
     ASSERT_GE(line, 0) << key << " is not in All Entries";
-    form_.entryKeys.ItemIndexFromUser(line);
+    form_.allEntries.keys.ItemIndexFromUser(line);
     ui_.answers = {IDYES};
-    form_.deleteKeyButton.Click();
+    form_.allEntries.deleteButton.Click();
     ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
     ASSERT_TRUE(Entry(key).empty()) << "the entry is gone";
   }
@@ -172,13 +172,13 @@ TEST_F(UnicodeRoundTrip, AnEntryOfEveryScriptIsListedRemovedAndMergedBackWhole) 
   const regfile::Tree before = Entry(kEveryScript);
   ASSERT_EQ(3u, before.size());
 
-  form_.refreshButton.Click();
+  form_.list.refreshButton.Click();
   const int row = Row(kEveryScript);
   ASSERT_GE(row, 0) << "listed under its own key name";
-  EXPECT_EQ(kWeChat, form_.entryList.Item(row).Caption);
+  EXPECT_EQ(kWeChat, form_.list.entryList.Item(row).Caption);
   ClickRow(form_, row);
   ui_.answers = {IDYES};
-  form_.removeButton.Click();
+  form_.list.removeButton.Click();
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
   ASSERT_TRUE(Entry(kEveryScript).empty()) << "the entry is gone";
 
@@ -208,13 +208,13 @@ TEST_F(UnicodeRoundTrip, AnUnpairedSurrogateInANameIsListedRemovedAndMergedBackU
   ASSERT_EQ(1u, before.size());
   ASSERT_EQ(1u, before.begin()->second.count(regfile::Upper("Lone \xed\xa0\x80 value"))) << "the name as the registry keeps it";
 
-  form_.refreshButton.Click();
+  form_.list.refreshButton.Click();
   const int row = Row(key);
   ASSERT_GE(row, 0) << "listed under its own key name";
-  EXPECT_EQ("Lone surrogate entry", form_.entryList.Item(row).Caption);
+  EXPECT_EQ("Lone surrogate entry", form_.list.entryList.Item(row).Caption);
   ClickRow(form_, row);
   ui_.answers = {IDYES};
-  form_.removeButton.Click();
+  form_.list.removeButton.Click();
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
   ASSERT_TRUE(Entry(key).empty()) << "the entry is gone";
   EXPECT_NE(std::string::npos, Content(UndoFormat::kUnicode).find(Wide("TWU-lone ") + std::string("\x00\xdc", 2) + Wide(" key")))
@@ -264,15 +264,15 @@ TEST_F(UnicodeRoundTrip, SaveChangesGivesBackAnOldCommandOfEveryScript) {
   RegCloseKey(key);
   const regfile::Tree before = Entry(entry);
 
-  form_.refreshButton.Click();
+  form_.list.refreshButton.Click();
   ASSERT_GE(Row(entry), 0);
   ClickRow(form_, Row(entry));
-  ASSERT_TRUE(form_.saveButton.Enabled());
+  ASSERT_TRUE(form_.change.saveButton.Enabled());
   const std::string newText = "C:\\\xe6\x96\xb0\\uninstall.exe \xd0\x96";
-  form_.commandBox.TextFromUser(newText);
+  form_.change.commandBox.TextFromUser(newText);
   // The new command's file is not there: saved anyway, as the user says.
   ui_.answers = {IDYES};
-  form_.saveButton.Click();
+  form_.change.saveButton.Click();
   ASSERT_TRUE(ui_.Texts("error").empty()) << ui_.Texts("error").front();
   TNTRegistry reg(real_.registry);
   reg.SetRoot(platform::kHkeyLocalMachine);

@@ -13,14 +13,14 @@ struct WineForm : WinePlatform {
 
 // The main list's row of the entry of that key name, -1 when it is not listed.
 inline int MainListRow(const MainWindow& form, const std::string& keyName) {
-  for (int i = 0; i < form.entryList.Count(); ++i)
-    if (form.entryList.Item(i).SubItems.at(0) == keyName) return i;
+  for (int i = 0; i < form.list.entryList.Count(); ++i)
+    if (form.list.entryList.Item(i).SubItems.at(0) == keyName) return i;
   return -1;
 }
 
 // Selects the row alone as a click on it does: the list changes its selection, then the window
 // hears of it (the boxes and the buttons follow the selection).
 inline void ClickRow(MainWindow& form, int row) {
-  form.entryList.SelectedFromUser(row);
-  form.entryList.Click();
+  form.list.entryList.SelectedFromUser(row);
+  form.list.entryList.Click();
 }

@@ -118,13 +118,13 @@ int FillListBoxBench(int entries, int rounds) {
   std::vector<double> with, without;
   for (int round = 0; round < rounds; ++round) {
     for (bool check : {true, false}) {
-      form.CheckEntryStatus = check;
+      form.checks.CheckEntryStatus = check;
       const double start = clock.Now();
       form.FillListBox();
       (check ? with : without).push_back(1000 * (clock.Now() - start));
     }
   }
-  const int listed = form.entryList.Count();
+  const int listed = form.list.entryList.Count();
   Unseed(entries);
   std::printf("scan of %d seeded entries (%d rows listed), median of %d rounds:\n", entries, listed, rounds);
   std::printf("  with status checks    %8.1f ms\n", Median(with));

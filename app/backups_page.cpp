@@ -1,11 +1,16 @@
-// The Backups page's list of what an undo file holds, Restore Selected and Restore of a whole undo
-// file: the window takes the chosen rows or the file, asks, and hands each backup to the restore unit.
+// The Backups page: the files of both backup folders, what the selected undo file holds, and
+// Restore, Restore Selected and Delete File: the page takes the chosen rows or the file, asks, and
+// hands each backup to the restore unit.
+#include "app/backups_page.h"
+
 #include <algorithm>
 #include <exception>
 #include <string>
 #include <vector>
 
+#include "app/design.h"
 #include "app/main_window.h"
+#include "backup/undo_file.h"
 #include "restore/backups_page.h"
 #include "restore/undo_restore.h"
 
@@ -17,6 +22,8 @@ constexpr const char* kRestoreFileQuestion =
     "Restore every backup in this undo file? Whatever they overwrite goes to the day's undo file first.";
 constexpr const char* kRestoreFileCaption = "Restore File?";
 constexpr const char* kMergeFileCaption = "Merge File?";
+constexpr const char* kDeleteFileQuestion = "Are you sure you want to delete this backup file? It cannot be restored afterwards.";
+constexpr const char* kDeleteFileCaption = "Delete File?";
 
 std::string Counted(size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
@@ -80,29 +87,122 @@ std::string WithoutFinalPeriod(std::string text) {
 
 }  // namespace
 
-void MainWindow::OnBackupFileClick() {
-  EnableBackupButtons();
-  ShowUndoRecords(SelectedBackupFile());
+BackupsPage::BackupsPage(MainWindow& window)
+    : window_(window),
+      programFolder_(BackupFolderOf(window.Platform().system.ExecutablePath())),
+      userFolder_(UserBackupFolder(window.Platform().files)) {}
+
+void BackupsPage::Build() {
+  // The files on the left with the buttons that act on a file, what the selected undo file holds on
+  // the right, the entry's name and its state first.
+  Place(files, &sheet, 8, 4, 150, 52, 0);
+  files.Hint = "The backups beside Tidewell.exe, and those marked (AppData) in %LOCALAPPDATA%\\Tidewell\\Backup, "
+               "where they go when the folder beside the program cannot be written";
+  Place(restoreButton, &sheet, 8, 59, 74, 17, 1);
+  // T: R is Remove Entry's, under the list.
+  restoreButton.SetCaption("Res&tore");
+  restoreButton.Hint = "Puts back what the selected file holds: an undo file after a question, whatever it overwrites backed up first";
+  Place(deleteFileButton, &sheet, 84, 59, 74, 17, 2);
+  deleteFileButton.SetCaption("&Delete File");
+  Place(restoreSelectedButton, &sheet, 8, 79, 150, 17, 4);
+  restoreSelectedButton.SetCaption("Restore &Selected");
+  restoreSelectedButton.Hint = "Puts back only the rows selected on the right; whatever they overwrite is backed up first";
+  restoreSelectedButton.SetEnabled(false);
+  Place(rows, &sheet, 166, 4, 339, 78, 3);
+  rows.Columns = {"Entry", "State", "Source", "When", "What", "Key"};
+  rows.StatusIcons = false;
+  rows.Hint = "What the selected undo file holds, one row for each removal or change; select the rows to put back";
+  Place(summary, &sheet, 166, 84, 339, 13);
+  Text(summary, "", false);
+  files.Anchors = kAnchorLeft | kAnchorTop | kAnchorBottom;
+  rows.Anchors = kGrows;
+  summary.Anchors = kUnder;
+  restoreButton.Anchors = deleteFileButton.Anchors = restoreSelectedButton.Anchors = kBelow;
 }
 
-void MainWindow::ClearUndoRecords() {
+void BackupsPage::AddControls(std::vector<TControl*>* controls) {
+  controls->insert(controls->end(),
+                   {&summary, &files, &restoreButton, &deleteFileButton, &rows, &restoreSelectedButton});
+}
+
+void BackupsPage::Refill() {
+  ClearUndoRecords();
+  files.Clear();
+  BulkUpdate<TListBox> update(files);
+  filePaths_.clear();
+  // The files beside the program, then the user's own, each of those marked as such.
+  const std::pair<const std::string*, const char*> folders[] = {{&programFolder_, ""}, {&userFolder_, kUserBackupMark}};
+  for (const auto& [folder, mark] : folders) {
+    if (folder->empty() || (mark[0] && *folder == programFolder_)) continue;
+    for (const std::string& name : BackupFileNames(window_.Platform().files, *folder)) {
+      files.Add(name + mark, static_cast<int>(filePaths_.size()));
+      filePaths_.push_back(*folder + "\\" + name);
+    }
+  }
+}
+
+void BackupsPage::EnableButtons() {
+  const bool selected = files.ItemIndex() != -1;
+  restoreButton.SetEnabled(selected && !window_.commands.Busy());
+  deleteFileButton.SetEnabled(selected);
+}
+
+std::string BackupsPage::SelectedFile() const {
+  const int data = files.ItemData(files.ItemIndex());
+  return data >= 0 && data < static_cast<int>(filePaths_.size()) ? filePaths_[static_cast<size_t>(data)] : "";
+}
+
+void BackupsPage::OnRestore() {
+  const std::string file = SelectedFile();
+  if (file.empty()) return;
+  if (IsRegistryTextFile(file)) {
+    RestoreUndoFile(file);
+    return;
+  }
+  const platform::Platform& platform = window_.Platform();
+  const std::string message = RestoreBackup(platform, window_.Undo(), window_.ExeFolder(), file, window_.Wow64);
+  if (!message.empty()) platform.ui.ShowMessage(message);
+  window_.FillListBox();
+}
+
+void BackupsPage::OnDeleteFile() {
+  const std::string file = SelectedFile();
+  if (file.empty()) return;
+  const platform::Platform& platform = window_.Platform();
+  if (platform.ui.AskMessageBox(std::string(kDeleteFileQuestion) + "\n\n" + file, kDeleteFileCaption,
+                                platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2) !=
+      platform::kIdYes)
+    return;
+  const std::string failure = DeleteBackupFile(platform.files, file);
+  if (!failure.empty()) platform.ui.ShowMessage(failure);
+  Refill();
+  EnableButtons();
+}
+
+void BackupsPage::OnFileClick() {
+  EnableButtons();
+  ShowUndoRecords(SelectedFile());
+}
+
+void BackupsPage::ClearUndoRecords() {
   undoRecordsFile_.clear();
   undoRecords_.clear();
-  backupRows.Clear();
+  rows.Clear();
   restoreSelectedButton.SetEnabled(false);
-  backupSummary.SetCaption("");
+  summary.SetCaption("");
 }
 
-void MainWindow::ShowUndoRecords(const std::string& file) {
+void BackupsPage::ShowUndoRecords(const std::string& file) {
+  const platform::Platform& platform = window_.Platform();
   ClearUndoRecords();
   if (file.empty()) return;
   if (!IsRegistryTextFile(file)) {
-    backupSummary.SetCaption("A hive backup of one entry: Restore puts it back whole.");
+    summary.SetCaption("A hive backup of one entry: Restore puts it back whole.");
     return;
   }
-  UndoContents contents = ReadUndoFile(platform_.files, platform_.system, file);
+  UndoContents contents = ReadUndoFile(platform.files, platform.system, file);
   if (!contents.problem.empty()) {
-    backupSummary.SetCaption("Its backups cannot be listed: " + contents.problem + ".");
+    summary.SetCaption("Its backups cannot be listed: " + contents.problem + ".");
     return;
   }
   undoRecordsFile_ = file;
@@ -110,18 +210,18 @@ void MainWindow::ShowUndoRecords(const std::string& file) {
   std::vector<int> unreadable;
   {
     // Other accounts' keys are read in their hives, loaded while the blocks are listed.
-    const RecordHives hives(platform_.registry, platform_.system, platform_.files, undoRecords_, Wow64);
-    BulkUpdate<TListView> update(backupRows);
+    const RecordHives hives(platform.registry, platform.system, platform.files, undoRecords_, window_.Wow64);
+    BulkUpdate<TListView> update(rows);
     for (size_t i = 0; i < undoRecords_.size(); ++i) {
       const UndoRecord& record = undoRecords_[i];
-      const RecordTarget target = TargetOf(record, Wow64);
-      const RecordState state = StateOf(platform_.registry, record, Wow64);
+      const RecordTarget target = TargetOf(record, window_.Wow64);
+      const RecordState state = StateOf(platform.registry, record, window_.Wow64);
       std::string stateText = StateName(state);
       if (state == RecordState::kUnreadable) {
         unreadable.push_back(record.unreadableLine);
         stateText += " (line " + std::to_string(record.unreadableLine) + ")";
       }
-      TListItem& item = backupRows.Item(backupRows.Add());
+      TListItem& item = rows.Item(rows.Add());
       const std::string when = record.comment ? record.comment->when : "";
       item.Caption = record.keys.empty() ? "" : RecordName(record, target);
       // The file is the day's: the time of day says when.
@@ -131,39 +231,40 @@ void MainWindow::ShowUndoRecords(const std::string& file) {
       item.Hint = RecordHint(record);
     }
   }
-  std::string summary = Counted(undoRecords_.size(), "backup", "backups");
+  std::string text = Counted(undoRecords_.size(), "backup", "backups");
   if (!unreadable.empty()) {
-    summary += ", " + std::to_string(unreadable.size()) + " unreadable (line " + std::to_string(unreadable.front()) +
-               (unreadable.size() > 1 ? ", ..." : "") + ")";
+    text += ", " + std::to_string(unreadable.size()) + " unreadable (line " + std::to_string(unreadable.front()) +
+            (unreadable.size() > 1 ? ", ..." : "") + ")";
   }
   if (contents.skippedLines > 0)
-    summary += "; " + Counted(static_cast<size_t>(contents.skippedLines), "line", "lines") + " outside them skipped (line " +
-               std::to_string(contents.firstSkippedLine) + ")";
-  backupSummary.SetCaption(summary + ".");
+    text += "; " + Counted(static_cast<size_t>(contents.skippedLines), "line", "lines") + " outside them skipped (line " +
+            std::to_string(contents.firstSkippedLine) + ")";
+  summary.SetCaption(text + ".");
 }
 
-void MainWindow::OnBackupRowsClick() { restoreSelectedButton.SetEnabled(!removing_ && !backupRows.SelectedRows().empty()); }
+void BackupsPage::OnRowsClick() { restoreSelectedButton.SetEnabled(!window_.commands.Busy() && !rows.SelectedRows().empty()); }
 
-bool MainWindow::SelectBackupFile(const std::string& file) {
-  for (int line = 0; line < backupFiles.Count(); ++line) {
-    const int data = backupFiles.ItemData(line);
-    if (data < 0 || data >= static_cast<int>(backupFilePaths_.size()) || backupFilePaths_[static_cast<size_t>(data)] != file)
+bool BackupsPage::SelectFile(const std::string& file) {
+  for (int line = 0; line < files.Count(); ++line) {
+    const int data = files.ItemData(line);
+    if (data < 0 || data >= static_cast<int>(filePaths_.size()) || filePaths_[static_cast<size_t>(data)] != file)
       continue;
-    backupFiles.SetItemIndex(line);
-    OnBackupFileClick();
+    files.SetItemIndex(line);
+    OnFileClick();
     return true;
   }
   return false;
 }
 
-void MainWindow::OnRestoreSelected() {
+void BackupsPage::OnRestoreSelected() {
+  const platform::Platform& platform = window_.Platform();
   std::vector<int> chosen;
-  for (int row : backupRows.SelectedRows()) {
-    const int data = row >= 0 && row < backupRows.Count() ? backupRows.Item(row).Data : -1;
+  for (int row : rows.SelectedRows()) {
+    const int data = row >= 0 && row < rows.Count() ? rows.Item(row).Data : -1;
     if (data >= 0 && data < static_cast<int>(undoRecords_.size())) chosen.push_back(data);
   }
   if (chosen.empty()) {
-    platform_.ui.ShowMessage(kSelectFirst);
+    platform.ui.ShowMessage(kSelectFirst);
     return;
   }
   // In the file's order: a later backup of the same entry is the later state.
@@ -173,34 +274,35 @@ void MainWindow::OnRestoreSelected() {
   std::vector<std::string> names;
   for (int index : chosen) {
     const UndoRecord& record = records[static_cast<size_t>(index)];
-    names.push_back(RecordNamed(record, Wow64) + (record.Readable() ? "" : " (cannot be read: it stays as it is)"));
+    names.push_back(RecordNamed(record, window_.Wow64) + (record.Readable() ? "" : " (cannot be read: it stays as it is)"));
   }
-  if (platform_.ui.AskWithList(kRestoreSelectedQuestion, kRestoreSelectedCaption, names) != platform::kIdYes) return;
+  if (platform.ui.AskWithList(kRestoreSelectedQuestion, kRestoreSelectedCaption, names) != platform::kIdYes) return;
   RestoreBackups(records, chosen, file);
 }
 
-void MainWindow::RestoreUndoFile(const std::string& file) {
-  const std::uint32_t attributes = platform_.files.Attributes(file);
+void BackupsPage::RestoreUndoFile(const std::string& file) {
+  const platform::Platform& platform = window_.Platform();
+  const std::uint32_t attributes = platform.files.Attributes(file);
   if (attributes == platform::kInvalidFileAttributes || (attributes & platform::kFileAttributeDirectory)) {
     // Gone meanwhile: the list read again shows it.
-    FillListBox();
+    window_.FillListBox();
     return;
   }
-  const UndoContents contents = ReadUndoFile(platform_.files, platform_.system, file);
+  const UndoContents contents = ReadUndoFile(platform.files, platform.system, file);
   const std::string why = WhyNotReadWhole(contents);
   if (!why.empty()) {
     MergeUndoFile(file, why);
     return;
   }
   if (contents.records.empty()) {
-    platform_.ui.ShowMessage(file + " holds no backups: nothing was restored.");
+    platform.ui.ShowMessage(file + " holds no backups: nothing was restored.");
     return;
   }
   size_t absent = 0, different = 0, unknown = 0;
   {
-    const RecordHives hives(platform_.registry, platform_.system, platform_.files, contents.records, Wow64);
+    const RecordHives hives(platform.registry, platform.system, platform.files, contents.records, window_.Wow64);
     for (const UndoRecord& record : contents.records) {
-      const RecordState state = StateOf(platform_.registry, record, Wow64);
+      const RecordState state = StateOf(platform.registry, record, window_.Wow64);
       if (state == RecordState::kAbsent) ++absent;
       else if (state == RecordState::kNotLoaded) ++unknown;
       else if (state != RecordState::kPresent) ++different;
@@ -208,7 +310,7 @@ void MainWindow::RestoreUndoFile(const std::string& file) {
   }
   const size_t present = contents.records.size() - absent - different - unknown;
   if (present == contents.records.size()) {
-    platform_.ui.ShowMessage("Everything in " + file + " is in the registry already: nothing was restored.");
+    platform.ui.ShowMessage("Everything in " + file + " is in the registry already: nothing was restored.");
     return;
   }
   std::vector<std::string> parts;
@@ -218,7 +320,7 @@ void MainWindow::RestoreUndoFile(const std::string& file) {
   std::string what = "It puts back " + std::to_string(absent + different + unknown) + " of its " +
                      Counted(contents.records.size(), "backup", "backups") + ": " + Joined(parts, ", ");
   if (present > 0) what += "; " + std::to_string(present) + (present == 1 ? " is" : " are") + " in the registry already";
-  if (platform_.ui.AskMessageBox(std::string(kRestoreFileQuestion) + "\n\n" + file + "\n\n" + what + ".", kRestoreFileCaption,
+  if (platform.ui.AskMessageBox(std::string(kRestoreFileQuestion) + "\n\n" + file + "\n\n" + what + ".", kRestoreFileCaption,
                                  platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2) != platform::kIdYes)
     return;
   // Every backup in the file's order, also those there already: a later one of the same entry is
@@ -228,29 +330,31 @@ void MainWindow::RestoreUndoFile(const std::string& file) {
   RestoreBackups(contents.records, all, file);
 }
 
-void MainWindow::MergeUndoFile(const std::string& file, const std::string& why) {
-  if (platform_.ui.AskMessageBox("Tidewell cannot restore this file and back up what it overwrites: " +
+void BackupsPage::MergeUndoFile(const std::string& file, const std::string& why) {
+  const platform::Platform& platform = window_.Platform();
+  if (platform.ui.AskMessageBox("Tidewell cannot restore this file and back up what it overwrites: " +
                                      WithoutFinalPeriod(why) + ".\n\n" + file +
                                      "\n\nThe registry editor can merge it, but what the merge overwrites cannot be "
                                      "backed up. Merge it with the registry editor?",
                                  kMergeFileCaption,
                                  platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2) != platform::kIdYes)
     return;
-  const std::string failure = RestoreBackup(platform_, undo_, exeFolder_, file, Wow64);
-  FillListBox();
-  if (failure.empty()) platform_.ui.ShowMessage(file + " was handed to the registry editor to merge; what it overwrote was not backed up.");
-  else platform_.ui.ShowError(failure);
+  const std::string failure = RestoreBackup(platform, window_.Undo(), window_.ExeFolder(), file, window_.Wow64);
+  window_.FillListBox();
+  if (failure.empty()) platform.ui.ShowMessage(file + " was handed to the registry editor to merge; what it overwrote was not backed up.");
+  else platform.ui.ShowError(failure);
 }
 
-void MainWindow::RestoreBackups(const std::vector<UndoRecord>& records, const std::vector<int>& chosen,
-                            const std::string& file) {
+void BackupsPage::RestoreBackups(const std::vector<UndoRecord>& records, const std::vector<int>& chosen,
+                                 const std::string& file) {
+  const platform::Platform& platform = window_.Platform();
   std::vector<std::string> restored, notRestored, undoFiles;
   std::string stop;
   for (size_t i = 0; i < chosen.size() && stop.empty(); ++i) {
     const UndoRecord& record = records[static_cast<size_t>(chosen[i])];
-    const std::string name = RecordNamed(record, Wow64);
+    const std::string name = RecordNamed(record, window_.Wow64);
     try {
-      const RecordRestore outcome = RestoreRecord(platform_.registry, undo_, record, Wow64);
+      const RecordRestore outcome = RestoreRecord(platform.registry, window_.Undo(), record, window_.Wow64);
       if (!outcome.undoFile.empty() && std::find(undoFiles.begin(), undoFiles.end(), outcome.undoFile) == undoFiles.end())
         undoFiles.push_back(outcome.undoFile);
       if (outcome.restored) restored.push_back(name);
@@ -262,8 +366,8 @@ void MainWindow::RestoreBackups(const std::vector<UndoRecord>& records, const st
       stop = "Stopped at " + name + ".";
     }
   }
-  FillListBox();
-  SelectBackupFile(file);
+  window_.FillListBox();
+  SelectFile(file);
 
   std::string text = "Restored " + std::to_string(restored.size()) + " of " + std::to_string(chosen.size()) +
                      (restored.empty() ? "." : ": " + Joined(restored, "; ") + ".");
@@ -276,6 +380,6 @@ void MainWindow::RestoreBackups(const std::vector<UndoRecord>& records, const st
   // file, none overwrote anything (one that failed may have backed up and removed a part).
   if (!undoFiles.empty()) text += "\n\nWhat the restore replaced is in the undo file " + Joined(undoFiles, " and ") + ".";
   else if (notRestored.empty()) text += "\n\nIt overwrote nothing, so nothing was backed up.";
-  if (notRestored.empty()) platform_.ui.ShowMessage(text);
-  else platform_.ui.ShowError(text);
+  if (notRestored.empty()) platform.ui.ShowMessage(text);
+  else platform.ui.ShowError(text);
 }
