@@ -106,15 +106,6 @@ int TListView::Add() {
   return Count() - 1;
 }
 
-void TListView::Delete(int index) {
-  items_.erase(items_.begin() + index);
-  std::vector<int> kept;
-  for (int row : selected_)
-    if (row != index) kept.push_back(row > index ? row - 1 : row);
-  selected_ = std::move(kept);
-  if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItems);
-}
-
 void TListView::Clear() {
   items_.clear();
   selected_.clear();
@@ -138,10 +129,6 @@ void TListView::SetImageIndex(int index, int image) {
 void TListView::RowsChanged(std::vector<int> rows) {
   changedRows_ = std::move(rows);
   if (updating_ > 0) dirty_ = true; else Changed(Aspect::kItem, -1);
-}
-
-void TListView::SortByCaption(const std::function<int(const std::string&, const std::string&)>& compare) {
-  SortRows([&](const TListItem& a, const TListItem& b) { return compare(a.Caption, b.Caption) < 0; });
 }
 
 void TListView::SortRows(const std::function<bool(const TListItem&, const TListItem&)>& before) {

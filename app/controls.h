@@ -237,7 +237,6 @@ class TListView : public TControl {
   const TListItem& Item(int index) const { return items_.at(index); }
   // Adds a row and answers its index.
   int Add();
-  void Delete(int index);
   void Clear();
   void BeginUpdate();
   void EndUpdate();
@@ -246,8 +245,6 @@ class TListView : public TControl {
   void RowsChanged(std::vector<int> rows);
   // The rows of the last RowsChanged.
   const std::vector<int>& ChangedRows() const { return changedRows_; }
-  // Sorts rows by caption with the given three-way comparison; a stable sort.
-  void SortByCaption(const std::function<int(const std::string&, const std::string&)>& compare);
   // Sorts rows with the given "comes before" test; a stable sort. The selection is cleared.
   void SortRows(const std::function<bool(const TListItem&, const TListItem&)>& before);
 

@@ -103,10 +103,10 @@ class EditPeer : public Win32Peer {
     // A borderless memo takes the colour of its page; a read-only box stays white like an
     // editable one, as the framework draws it.
     const TColor background =
-        Edit().Borderless ? owner_.BackgroundOf(control_.Parent) : clWindow;
+        Edit().Borderless ? DrawingTools::BackgroundOf(control_.Parent) : clWindow;
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    SetBkColor(dc, MainWindowWin32::ColorOf(background));
-    return owner_.BrushFor(background);
+    SetBkColor(dc, DrawingTools::ColorOf(background));
+    return owner_.drawing.BrushFor(background);
   }
 
  private:
@@ -226,9 +226,9 @@ class ListViewPeer : public Win32Peer {
     // The tip over a row says why its entry has its status. The list view's own row tips are not
     // drawn by every version of the common controls (Wine's list view never asks for them), so
     // the window's tooltip covers the list and takes the text of the row under the mouse.
-    owner_.AddTip(window_, parent, 0, nullptr, "");
+    owner_.tips.Add(window_, parent, 0, nullptr, "");
     if (View().StatusIcons)
-      SendMessageW(window_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(owner_.StatusImages()));
+      SendMessageW(window_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(owner_.drawing.StatusImages()));
     for (size_t i = 0; i < View().Columns.size(); ++i) {
       std::wstring caption = Widen(View().Columns[i]);
       LVCOLUMNW column{};
@@ -328,7 +328,7 @@ class ListViewPeer : public Win32Peer {
     }
     if (message == WM_MOUSEMOVE) self->TipFor(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
     if (message == WM_PAINT) {
-      const PaintTimer timer(self->owner_);
+      const PaintTimer timer(self->owner_.scanAccount);
       return CallWindowProcW(self->original_, window, message, wParam, lParam);
     }
     return CallWindowProcW(self->original_, window, message, wParam, lParam);
@@ -341,7 +341,7 @@ class ListViewPeer : public Win32Peer {
     const int row = static_cast<int>(SendMessageW(window_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
     if (row == tipRow_) return;
     tipRow_ = row;
-    owner_.ChangeTip(window_, GetParent(window_), row >= 0 && row < View().Count() ? View().Item(row).Hint : "");
+    owner_.tips.Change(window_, GetParent(window_), row >= 0 && row < View().Count() ? View().Item(row).Hint : "");
   }
 
   int tipRow_ = -2;
@@ -597,15 +597,15 @@ class LabelPeer : public Win32Peer {
     parent_ = parent;
     if (!control_.Hint.empty()) {
       const RECT bounds = Bounds();
-      owner_.AddTip(nullptr, parent, static_cast<UINT>(id), &bounds, control_.Hint);
+      owner_.tips.Add(nullptr, parent, static_cast<UINT>(id), &bounds, control_.Hint);
     }
     return true;
   }
   void Paint(HDC dc) override {
     RECT bounds = Bounds();
-    HGDIOBJ old = SelectObject(dc, owner_.FontFor(control_.Font));
+    HGDIOBJ old = SelectObject(dc, owner_.drawing.FontFor(control_.Font));
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, control_.Enabled() ? MainWindowWin32::ColorOf(control_.Font.color) : GetSysColor(COLOR_GRAYTEXT));
+    SetTextColor(dc, control_.Enabled() ? DrawingTools::ColorOf(control_.Font.color) : GetSysColor(COLOR_GRAYTEXT));
     const std::wstring caption = Widen(control_.Caption());
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &bounds, DrawFlags(control_));
     SelectObject(dc, old);
@@ -631,21 +631,21 @@ class StaticLabelPeer : public Win32Peer {
       case TextAlign::kRight: style |= SS_RIGHT; break;
     }
     MakeWindow(0, L"STATIC", control_.Caption(), style, parent, id);
-    if (window_ && control_.Hint.empty()) owner_.AddTip(window_, parent, 0, nullptr, control_.Caption());
+    if (window_ && control_.Hint.empty()) owner_.tips.Add(window_, parent, 0, nullptr, control_.Caption());
     return window_ != nullptr;
   }
   void Update(TControl& control, Aspect aspect, int index) override {
     Win32Peer::Update(control, aspect, index);
-    if (aspect == Aspect::kCaption && control_.Hint.empty()) owner_.ChangeTip(window_, parent_, control_.Caption());
+    if (aspect == Aspect::kCaption && control_.Hint.empty()) owner_.tips.Change(window_, parent_, control_.Caption());
   }
   void Command(int code) override {
     if (code == STN_CLICKED) control_.Click();
   }
   HBRUSH Colors(HDC dc) override {
-    const TColor background = owner_.BackgroundOf(control_.Parent);
-    SetTextColor(dc, control_.Enabled() ? MainWindowWin32::ColorOf(control_.Font.color) : GetSysColor(COLOR_GRAYTEXT));
-    SetBkColor(dc, MainWindowWin32::ColorOf(background));
-    return owner_.BrushFor(background);
+    const TColor background = DrawingTools::BackgroundOf(control_.Parent);
+    SetTextColor(dc, control_.Enabled() ? DrawingTools::ColorOf(control_.Font.color) : GetSysColor(COLOR_GRAYTEXT));
+    SetBkColor(dc, DrawingTools::ColorOf(background));
+    return owner_.drawing.BrushFor(background);
   }
 };
 
@@ -691,7 +691,7 @@ class ImagePeer : public Win32Peer {
 
 }  // namespace
 
-RECT Win32Peer::Bounds() const { return owner_.Placed(control_); }
+RECT Win32Peer::Bounds() const { return owner_.layout.Placed(control_); }
 
 HWND Win32Peer::MakeWindow(DWORD exStyle, const wchar_t* className, const std::string& text, DWORD style,
                            HWND parent, int id) {
@@ -704,12 +704,12 @@ HWND Win32Peer::MakeWindow(DWORD exStyle, const wchar_t* className, const std::s
   if (!window_) return nullptr;
   ApplyFont();
   if (!control_.Enabled()) EnableWindow(window_, FALSE);
-  if (!control_.Hint.empty()) owner_.AddTip(window_, parent, 0, nullptr, control_.Hint);
+  if (!control_.Hint.empty()) owner_.tips.Add(window_, parent, 0, nullptr, control_.Hint);
   return window_;
 }
 
 void Win32Peer::ApplyFont() {
-  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(owner_.FontFor(control_.Font)), FALSE);
+  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(owner_.drawing.FontFor(control_.Font)), FALSE);
 }
 
 void Win32Peer::Invalidate() {
