@@ -76,12 +76,6 @@ bool IsSwitch(const std::string& argument) {
   return argument.size() > 1 && (argument[0] == '/' || argument[0] == '-');
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 // Sets the mode once; a second mode is an error.
 void SetMode(CommandLine* line, Mode mode, const std::string& argument, bool* modeGiven) {
   if (*modeGiven && line->error.empty())
@@ -101,7 +95,7 @@ void SetOutFile(CommandLine* line, const std::string& argument, const std::strin
 // The account after /user: only "current" is taken.
 void SetUser(CommandLine* line, const std::string& argument, const std::string* who) {
   if (!line->error.empty()) return;
-  if (!who || Lower(*who) != "current") line->error = argument + " takes only current: " + argument + " current";
+  if (!who || platform::LowerCaseAscii(*who) != "current") line->error = argument + " takes only current: " + argument + " current";
   else line->currentUserOnly = true;
 }
 
@@ -529,7 +523,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       line.targets.push_back(argument);
       continue;
     }
-    const std::string name = Lower(argument.substr(1));
+    const std::string name = platform::LowerCaseAscii(argument.substr(1));
     if (name == "?" || name == "help") usage = true;
     else if (name == "out") SetOutFile(&line, argument, i + 1 < arguments.size() ? &arguments[++i] : nullptr);
     else if (name == "list") listSwitch = argument;
@@ -564,7 +558,7 @@ const Entry* FindEntry(const std::vector<Entry>& entries, const std::string& tar
   bool anySource = true;
   Source source = Source::kMachine32;
   if (slash != std::string::npos) {
-    const std::string name = Lower(target.substr(0, slash));
+    const std::string name = platform::LowerCaseAscii(target.substr(0, slash));
     key = target.substr(slash + 1);
     anySource = false;
     if (name == "64-bit") source = Source::kMachine64;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "inventory/entry.h"
+#include "inventory/file_tests.h"
 #include "launch/exec.h"
 #include "launch/open_in_shell.h"
 #include "restore/hive_restore.h"
@@ -25,12 +26,6 @@ constexpr const char* kRegistryEditor = "regedit.exe";
 constexpr int kShowNormal = 5;  // SW_SHOW
 // ShellExecuteA answers a number above 32 when it started something.
 constexpr int kShellStarted = 32;
-
-bool IsFile(platform::FileSystem& files, const std::string& path) {
-  platform::FindData found;
-  platform::UniqueFind find(files, files.FindFirst(path, &found));
-  return find && !(found.attributes & platform::kFileAttributeDirectory);
-}
 
 // What ShellExecuteA's small answers mean, in the words of its documentation.
 std::string ShellErrorText(int code) {

@@ -10,6 +10,7 @@
 #include "backup/key_export.h"
 #include "backup/undo_file.h"
 #include "backup/undo_lock.h"
+#include "inventory/file_tests.h"
 #include "platform/handles.h"
 #include "registry/nt_registry.h"
 #include "registry/enabled_privileges.h"
@@ -52,14 +53,6 @@ class MountedHive {
  private:
   TNTRegistry& reg_;
 };
-
-// The file test of the Backups page: an entry that is there and is not a folder.
-bool IsFile(platform::FileSystem& files, const std::string& path) {
-  platform::FindData found;
-  platform::UniqueFind find(files, files.FindFirst(path, &found));
-  return find && !(found.attributes & platform::kFileAttributeDirectory);
-}
-
 
 }  // namespace
 

@@ -22,15 +22,10 @@ namespace {
 constexpr const char* kSoftware = "\\SOFTWARE\\";
 constexpr const char* kWow6432Node = "WOW6432Node\\";
 
-bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
-  return text.size() >= prefix.size() &&
-         platform::UpperCaseText(text.substr(0, prefix.size())) == platform::UpperCaseText(prefix);
-}
-
 // The key name after `list` (a path ending in a backslash) when the path names a key right below
 // it; empty otherwise.
 std::string NameBelow(const std::string& path, const std::string& list) {
-  if (!StartsWithIgnoringCase(path, list)) return {};
+  if (!platform::StartsWithIgnoringCase(path, list)) return {};
   const std::string name = path.substr(list.size());
   return name.find('\\') == std::string::npos ? name : std::string();
 }
@@ -52,7 +47,7 @@ RegistryPlace PlaceOfKeyLine(platform::Hkey root, const std::string& path, bool 
   RegistryPlace place{root, 0};
   *keyPath = path;
   if (root == platform::kHkeyLocalMachine && wow64) {
-    if (StartsWithIgnoringCase(path, std::string(kSoftware) + kWow6432Node)) {
+    if (platform::StartsWithIgnoringCase(path, std::string(kSoftware) + kWow6432Node)) {
       place.view = platform::kKeyWow6432Key;
       *keyPath = path.substr(0, std::string(kSoftware).size()) +
                  path.substr(std::string(kSoftware).size() + std::string(kWow6432Node).size());
