@@ -11,6 +11,7 @@
 #include "inventory/inventory.h"
 #include "inventory/product_code.h"
 #include "inventory/status.h"
+#include "launch/shell_errors.h"
 #include "platform/handles.h"
 #include "platform/text_encoding.h"
 #include "platform/win_codes.h"
@@ -501,15 +502,6 @@ class OutFile : public platform::Console {
   bool written_ = true;
 };
 
-std::string ShellFailure(int result) {
-  switch (result) {
-    case platform::kErrorFileNotFound: return "the file was not found";
-    case platform::kErrorPathNotFound: return "the path was not found";
-    case platform::kErrorAccessDenied: return "access denied";
-    default: return "the shell answered " + std::to_string(result);
-  }
-}
-
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -646,7 +638,7 @@ int RunConsoleProgram(const std::vector<std::string>& arguments, const platform:
     const std::string window = executable.substr(0, executable.find_last_of('\\') + 1) + "Tidewell.exe";
     const int result = platform.ui.ShellOpen(window, "", platform::kSwShowNormal);
     if (result > 32) return kExitSuccess;
-    console.WriteError("Tidewell: " + window + " did not start: " + ShellFailure(result) + "\n");
+    console.WriteError("Tidewell: " + window + " did not start: " + ShellErrorWords(result) + "\n");
     if (ownWindow) console.WaitForKey();
     return kExitFailure;
   }
