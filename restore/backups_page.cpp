@@ -16,7 +16,9 @@
 
 namespace {
 
-constexpr const char* kSettingsFile = "kestrel.ini";
+constexpr const char* kSettingsFile = "Tidewell.ini";
+// Read in its place when it is not there, so that settings kept under this name still count.
+constexpr const char* kOtherSettingsFile = "kestrel.ini";
 // The settings file names the entry a hive backup restores: under [Backups] the machine's entry
 // (in the 32-bit view on 64-bit Windows, the only one on 32-bit Windows), under [Backups 64-bit]
 // the 64-bit view's, under [Backups user] the user's own.
@@ -96,7 +98,9 @@ std::string RestoreBackup(const platform::Platform& platform, UndoFile& undo, co
     }
     return OpenRegistryTextFile(platform.ui, WithBackslash(platform.system.SystemWindowsDirectory()), file);
   }
-  const std::string settings = exeFolder + kSettingsFile;
+  std::string settings = exeFolder + kSettingsFile;
+  if (!IsFile(platform.files, settings) && IsFile(platform.files, exeFolder + kOtherSettingsFile))
+    settings = exeFolder + kOtherSettingsFile;
   Source source = Source::kMachine32;
   std::string keyName;
   for (const auto& [section, named] : {std::pair{kBackups64Section, Source::kMachine64},
