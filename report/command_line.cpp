@@ -8,6 +8,7 @@
 #include "backup/entry_commands.h"
 #include "backup/product_registration.h"
 #include "backup/undo_file.h"
+#include "inventory/entry_order.h"
 #include "inventory/inventory.h"
 #include "inventory/product_code.h"
 #include "inventory/status.h"
@@ -165,15 +166,14 @@ Inventory ReadLists(const CommandLine& line, const platform::Platform& platform,
 int ListEntries(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
   Inventory inventory = ReadLists(line, platform, console);
   CheckEntries(platform.files, platform.system, &inventory.entries);
-  // In the window's first order: by the name shown (the key name where there is none), as the
-  // system compares texts.
-  const auto shown = [](const Entry& entry) { return entry.displayName.empty() ? entry.keyName : entry.displayName; };
-  std::vector<std::pair<std::string, Entry>> keyed;
-  keyed.reserve(inventory.entries.size());
-  for (Entry& entry : inventory.entries) keyed.emplace_back(platform.system.SortKey(shown(entry), false), std::move(entry));
-  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (size_t i = 0; i < keyed.size(); ++i) inventory.entries[i] = std::move(keyed[i].second);
-  const std::string report = line.json ? JsonReport(inventory.entries) : TabSeparatedReport(inventory.entries);
+  // In the window's first order: by the name shown, ascending.
+  std::vector<std::size_t> order(inventory.entries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  OrderEntries(inventory.entries, order, 0, true, platform.system);
+  std::vector<Entry> entries;
+  entries.reserve(order.size());
+  for (const std::size_t i : order) entries.push_back(std::move(inventory.entries[i]));
+  const std::string report = line.json ? JsonReport(entries) : TabSeparatedReport(entries);
   return console.WriteOut(report) ? kExitSuccess : kExitFailure;
 }
 
