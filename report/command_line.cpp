@@ -97,7 +97,8 @@ void SetOutFile(CommandLine* line, const std::string& argument, const std::strin
 // The account after /user: only "current" is taken.
 void SetUser(CommandLine* line, const std::string& argument, const std::string* who) {
   if (!line->error.empty()) return;
-  if (!who || platform::LowerCaseAscii(*who) != "current") line->error = argument + " takes only current: " + argument + " current";
+  if (!who || platform::LowerCaseAscii(*who) != "current")
+    line->error = argument + " takes only current: " + argument + " current";
   else line->currentUserOnly = true;
 }
 
