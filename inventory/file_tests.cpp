@@ -10,6 +10,11 @@ bool TooLong(size_t units) { return units > platform::kMaxPath; }
 size_t Units(const std::string& text) { return platform::Utf16Length(text); }
 }  // namespace
 
+bool IsFile(platform::FileSystem& files, const std::string& path) {
+  const std::uint32_t attributes = files.Attributes(path);
+  return attributes != platform::kInvalidFileAttributes && !(attributes & platform::kFileAttributeDirectory);
+}
+
 bool FileTest(platform::FileSystem& files, const std::string& path, FolderListings* listings) {
   if (TooLong(Units(path))) return false;
   if (listings) return listings->FileTest(files, path);

@@ -8,6 +8,10 @@
 
 class FolderListings;
 
+// Whether the path names an entry that is there and is not a folder: GetFileAttributesW, so that a
+// wildcard in the path matches nothing.
+bool IsFile(platform::FileSystem& files, const std::string& path);
+
 // With `listings`, each is answered from the scan's listings of the folders where they tell
 // (finder_listings.h), and asked otherwise.
 // The file test: FindFirstFileA finds an entry that is no folder.

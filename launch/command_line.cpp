@@ -1,5 +1,6 @@
 #include "launch/command_line.h"
 
+#include "inventory/file_tests.h"
 #include "inventory/finder.h"
 #include "inventory/finding.h"
 #include "inventory/status.h"
@@ -8,11 +9,6 @@
 namespace {
 
 using Kind = Finding::Kind;
-
-bool IsFile(platform::FileSystem& files, const std::string& path) {
-  const std::uint32_t attributes = files.Attributes(path);
-  return attributes != platform::kInvalidFileAttributes && !(attributes & platform::kFileAttributeDirectory);
-}
 
 std::string WithBackslash(std::string folder) {
   if (!folder.empty() && folder.back() != '\\') folder += '\\';

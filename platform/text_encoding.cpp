@@ -220,4 +220,14 @@ std::string UpperCaseText(std::string_view text) {
   return out;
 }
 
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && UpperCaseText(text.substr(0, prefix.size())) == UpperCaseText(prefix);
+}
+
+std::string LowerCaseAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
 }  // namespace platform

@@ -40,5 +40,9 @@ char32_t UpperCaseOf(char32_t code);
 // The text with every letter in its upper-case form, as Windows compares registry and file names
 // without regard to case (ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic and full-width Latin).
 std::string UpperCaseText(std::string_view text);
+// Whether the text starts with the prefix, letters compared as UpperCaseText compares them.
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
+// The text with the letters A to Z in lower case and every other byte as it is.
+std::string LowerCaseAscii(std::string text);
 
 }  // namespace platform

@@ -1,22 +1,10 @@
 #include "registry/registry_place.h"
 
-#include <cctype>
-
-namespace {
-
-bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(text[i])) != std::toupper(static_cast<unsigned char>(prefix[i])))
-      return false;
-  return true;
-}
-
-}  // namespace
+#include "platform/text_encoding.h"
 
 std::string PathOfAccount(const std::string& pathBelowUsers) {
   const std::string prefix = std::string("\\") + kOwnMountPrefix;
-  if (!StartsWithIgnoringCase(pathBelowUsers, prefix)) return pathBelowUsers;
+  if (!platform::StartsWithIgnoringCase(pathBelowUsers, prefix)) return pathBelowUsers;
   return "\\" + pathBelowUsers.substr(prefix.size());
 }
 
@@ -24,7 +12,8 @@ std::string PathForEveryView(const RegistryPlace& place, const std::string& keyP
   if (place.root == platform::kHkeyUsers) return PathOfAccount(keyPath);
   if (place.root != platform::kHkeyLocalMachine || place.view != platform::kKeyWow6432Key) return keyPath;
   const std::string software = "\\SOFTWARE\\";
-  if (!StartsWithIgnoringCase(keyPath, software) || StartsWithIgnoringCase(keyPath, software + "WOW6432Node\\"))
+  if (!platform::StartsWithIgnoringCase(keyPath, software) ||
+      platform::StartsWithIgnoringCase(keyPath, software + "WOW6432Node\\"))
     return keyPath;
   return keyPath.substr(0, software.size()) + "WOW6432Node\\" + keyPath.substr(software.size());
 }

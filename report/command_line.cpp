@@ -8,9 +8,11 @@
 #include "backup/entry_commands.h"
 #include "backup/product_registration.h"
 #include "backup/undo_file.h"
+#include "inventory/entry_order.h"
 #include "inventory/inventory.h"
 #include "inventory/product_code.h"
 #include "inventory/status.h"
+#include "launch/shell_errors.h"
 #include "platform/handles.h"
 #include "platform/text_encoding.h"
 #include "platform/win_codes.h"
@@ -76,12 +78,6 @@ bool IsSwitch(const std::string& argument) {
   return argument.size() > 1 && (argument[0] == '/' || argument[0] == '-');
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 // Sets the mode once; a second mode is an error.
 void SetMode(CommandLine* line, Mode mode, const std::string& argument, bool* modeGiven) {
   if (*modeGiven && line->error.empty())
@@ -101,7 +97,8 @@ void SetOutFile(CommandLine* line, const std::string& argument, const std::strin
 // The account after /user: only "current" is taken.
 void SetUser(CommandLine* line, const std::string& argument, const std::string* who) {
   if (!line->error.empty()) return;
-  if (!who || Lower(*who) != "current") line->error = argument + " takes only current: " + argument + " current";
+  if (!who || platform::LowerCaseAscii(*who) != "current")
+    line->error = argument + " takes only current: " + argument + " current";
   else line->currentUserOnly = true;
 }
 
@@ -170,15 +167,14 @@ Inventory ReadLists(const CommandLine& line, const platform::Platform& platform,
 int ListEntries(const CommandLine& line, const platform::Platform& platform, platform::Console& console) {
   Inventory inventory = ReadLists(line, platform, console);
   CheckEntries(platform.files, platform.system, &inventory.entries);
-  // In the window's first order: by the name shown (the key name where there is none), as the
-  // system compares texts.
-  const auto shown = [](const Entry& entry) { return entry.displayName.empty() ? entry.keyName : entry.displayName; };
-  std::vector<std::pair<std::string, Entry>> keyed;
-  keyed.reserve(inventory.entries.size());
-  for (Entry& entry : inventory.entries) keyed.emplace_back(platform.system.SortKey(shown(entry), false), std::move(entry));
-  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (size_t i = 0; i < keyed.size(); ++i) inventory.entries[i] = std::move(keyed[i].second);
-  const std::string report = line.json ? JsonReport(inventory.entries) : TabSeparatedReport(inventory.entries);
+  // In the window's first order: by the name shown, ascending.
+  std::vector<std::size_t> order(inventory.entries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  OrderEntries(inventory.entries, order, 0, true, platform.system);
+  std::vector<Entry> entries;
+  entries.reserve(order.size());
+  for (const std::size_t i : order) entries.push_back(std::move(inventory.entries[i]));
+  const std::string report = line.json ? JsonReport(entries) : TabSeparatedReport(entries);
   return console.WriteOut(report) ? kExitSuccess : kExitFailure;
 }
 
@@ -507,15 +503,6 @@ class OutFile : public platform::Console {
   bool written_ = true;
 };
 
-std::string ShellFailure(int result) {
-  switch (result) {
-    case platform::kErrorFileNotFound: return "the file was not found";
-    case platform::kErrorPathNotFound: return "the path was not found";
-    case platform::kErrorAccessDenied: return "access denied";
-    default: return "the shell answered " + std::to_string(result);
-  }
-}
-
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
@@ -529,7 +516,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       line.targets.push_back(argument);
       continue;
     }
-    const std::string name = Lower(argument.substr(1));
+    const std::string name = platform::LowerCaseAscii(argument.substr(1));
     if (name == "?" || name == "help") usage = true;
     else if (name == "out") SetOutFile(&line, argument, i + 1 < arguments.size() ? &arguments[++i] : nullptr);
     else if (name == "list") listSwitch = argument;
@@ -564,7 +551,7 @@ const Entry* FindEntry(const std::vector<Entry>& entries, const std::string& tar
   bool anySource = true;
   Source source = Source::kMachine32;
   if (slash != std::string::npos) {
-    const std::string name = Lower(target.substr(0, slash));
+    const std::string name = platform::LowerCaseAscii(target.substr(0, slash));
     key = target.substr(slash + 1);
     anySource = false;
     if (name == "64-bit") source = Source::kMachine64;
@@ -652,7 +639,7 @@ int RunConsoleProgram(const std::vector<std::string>& arguments, const platform:
     const std::string window = executable.substr(0, executable.find_last_of('\\') + 1) + "Tidewell.exe";
     const int result = platform.ui.ShellOpen(window, "", platform::kSwShowNormal);
     if (result > 32) return kExitSuccess;
-    console.WriteError("Tidewell: " + window + " did not start: " + ShellFailure(result) + "\n");
+    console.WriteError("Tidewell: " + window + " did not start: " + ShellErrorWords(result) + "\n");
     if (ownWindow) console.WaitForKey();
     return kExitFailure;
   }

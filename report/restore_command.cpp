@@ -22,12 +22,6 @@ std::string BlockName(const RecordTarget& target) {
   return target.source.empty() ? target.keyName : target.source + "\\" + target.keyName;
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
 bool Exists(platform::FileSystem& files, const std::string& path) {
   return files.Attributes(path) != platform::kInvalidFileAttributes;
 }
@@ -101,7 +95,7 @@ class Choice {
   // entry's blocks, those that begin at one of `lines` (/line N given with the names) when there are any.
   void Named(const std::string& given, const std::vector<int>& lines) {
     const size_t slash = given.find('\\');
-    const std::string source = slash == std::string::npos ? "" : Lower(given.substr(0, slash));
+    const std::string source = slash == std::string::npos ? "" : platform::LowerCaseAscii(given.substr(0, slash));
     const std::string key = platform::UpperCaseText(slash == std::string::npos ? given : given.substr(slash + 1));
     const bool account = source.rfind(SourceName(Source::kOtherUser), 0) == 0;
     if (!source.empty() && !account && source != "64-bit" && source != "32-bit" && source != "user" && source != "machine") {

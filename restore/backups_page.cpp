@@ -5,8 +5,10 @@
 #include <string>
 
 #include "inventory/entry.h"
+#include "inventory/file_tests.h"
 #include "launch/exec.h"
 #include "launch/open_in_shell.h"
+#include "launch/shell_errors.h"
 #include "restore/hive_restore.h"
 #include "restore/short_name.h"
 #include "platform/handles.h"
@@ -14,7 +16,9 @@
 
 namespace {
 
-constexpr const char* kSettingsFile = "kestrel.ini";
+constexpr const char* kSettingsFile = "Tidewell.ini";
+// Read in its place when it is not there, so that settings kept under this name still count.
+constexpr const char* kOtherSettingsFile = "kestrel.ini";
 // The settings file names the entry a hive backup restores: under [Backups] the machine's entry
 // (in the 32-bit view on 64-bit Windows, the only one on 32-bit Windows), under [Backups 64-bit]
 // the 64-bit view's, under [Backups user] the user's own.
@@ -23,33 +27,13 @@ constexpr const char* kBackups64Section = "Backups 64-bit";
 constexpr const char* kBackupsUserSection = "Backups user";
 constexpr const char* kRegistryEditor = "regedit.exe";
 constexpr int kShowNormal = 5;  // SW_SHOW
-// ShellExecuteA answers a number above 32 when it started something.
+// ShellExecuteW answers a number above 32 when it started something.
 constexpr int kShellStarted = 32;
 
-bool IsFile(platform::FileSystem& files, const std::string& path) {
-  platform::FindData found;
-  platform::UniqueFind find(files, files.FindFirst(path, &found));
-  return find && !(found.attributes & platform::kFileAttributeDirectory);
-}
-
-// What ShellExecuteA's small answers mean, in the words of its documentation.
-std::string ShellErrorText(int code) {
-  switch (code) {
-    case 0: return "The operating system is out of memory or resources.";
-    case 2: return "The specified file was not found.";
-    case 3: return "The specified path was not found.";
-    case 5: return "The operating system denied access to the specified file.";
-    case 8: return "There was not enough memory to complete the operation.";
-    case 11: return "The .exe file is invalid (non-Win32 .exe or error in .exe image).";
-    case 26: return "A sharing violation occurred.";
-    case 27: return "The file name association is incomplete or invalid.";
-    case 28: return "The DDE transaction could not be completed because the request timed out.";
-    case 29: return "The DDE transaction failed.";
-    case 30: return "The DDE transaction could not be completed because other DDE transactions were being processed.";
-    case 31: return "There is no application associated with the given file name extension.";
-    case 32: return "The specified DLL was not found.";
-    default: return "error " + std::to_string(code);
-  }
+// The shell's words for an answer that started nothing, or its number.
+std::string ShellFailure(int answer) {
+  const std::string text = ShellErrorText(answer);
+  return text.empty() ? "error " + std::to_string(answer) : text;
 }
 
 // The shell merges a registry text file with the registry editor. Where it knows no program for
@@ -60,7 +44,7 @@ std::string OpenRegistryTextFile(platform::Ui& ui, const std::string& windowsFol
   if (ui.ShellOpen(file, "", kShowNormal) > kShellStarted) return {};
   const int answer = ui.ShellOpen(windowsFolder + kRegistryEditor, "\"" + file + "\"", kShowNormal);
   if (answer > kShellStarted) return {};
-  return "The backup could not be opened: " + ShellErrorText(answer);
+  return "The backup could not be opened: " + ShellFailure(answer);
 }
 
 std::string WithBackslash(const std::string& folder) {
@@ -110,11 +94,13 @@ std::string RestoreBackup(const platform::Platform& platform, UndoFile& undo, co
     // shell does not wait.
     if (wow64) {
       const int answer = StartRegistryEditor(platform, true, "\"" + file + "\"");
-      return answer > kShellStarted ? std::string() : "The backup could not be opened: " + ShellErrorText(answer);
+      return answer > kShellStarted ? std::string() : "The backup could not be opened: " + ShellFailure(answer);
     }
     return OpenRegistryTextFile(platform.ui, WithBackslash(platform.system.SystemWindowsDirectory()), file);
   }
-  const std::string settings = exeFolder + kSettingsFile;
+  std::string settings = exeFolder + kSettingsFile;
+  if (!IsFile(platform.files, settings) && IsFile(platform.files, exeFolder + kOtherSettingsFile))
+    settings = exeFolder + kOtherSettingsFile;
   Source source = Source::kMachine32;
   std::string keyName;
   for (const auto& [section, named] : {std::pair{kBackups64Section, Source::kMachine64},

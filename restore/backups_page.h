@@ -16,8 +16,8 @@ bool IsRegistryTextFile(const std::string& name);
 std::vector<std::string> BackupFileNames(platform::FileSystem& files, const std::string& folder);
 // Restores the backup file (a full path): a registry text file is merged by the registry editor (on
 // 64-bit Windows the 64-bit one), waited for while the thread's messages are served, or else handed
-// to the shell; any other file is a hive backup of the entry that kestrel.ini, in the
-// executable's folder, names for it (or of the entry of its own name). Answers what to tell the
+// to the shell; any other file is a hive backup of the entry that Tidewell.ini (else kestrel.ini), in
+// the executable's folder, names for it (or of the entry of its own name). Answers what to tell the
 // user: kKeyRestored, or kKeyNotRestored and on the next line why; empty when the shell took the
 // file, or a registry text file is gone.
 std::string RestoreBackup(const platform::Platform& platform, UndoFile& undo, const std::string& exeFolder,

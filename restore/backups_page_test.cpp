@@ -79,8 +79,10 @@ TEST_F(BackupsPageTest, AHiveGoesIntoTheEntryThatTheSettingsFileNames) {
   SaveEntryAs("Plain Name", "Plain Name");
   SaveEntryAs("Mapped Key", "saved.hiv");
   SaveEntryAs("Empty Setting", "Empty Setting");
-  mp.files.AddFile(kExeFolder + "kestrel.ini",
+  mp.files.AddFile(kExeFolder + "Tidewell.ini",
                    "[Other]\r\nPlain Name=Wrong\r\n[Backups]\r\nsaved.hiv=Mapped Key\r\nEmpty Setting=\r\n");
+  // Read only where there is no Tidewell.ini.
+  mp.files.AddFile(kExeFolder + "kestrel.ini", "[Backups]\r\nsaved.hiv=Plain Name\r\nEmpty Setting=Plain Name\r\n");
 
   EXPECT_EQ(kKeyRestored, Restore("Plain Name"));
   EXPECT_EQ(dumps["Plain Name"], Dump("Plain Name")) << "without a setting the file's name is the key";
@@ -118,6 +120,7 @@ TEST_F(BackupsPageTest, AHiveGoesBackIntoTheListThatTheSettingsFileNames) {
       ASSERT_TRUE(reg.SaveKeyToFile("\\" + kUninstall + "Saved", kBackup + file));
     ASSERT_TRUE(reg.DeleteTree("\\" + kUninstall + "Saved"));
   }
+  // Under its other name, read where there is no Tidewell.ini.
   mp.files.AddFile(kExeFolder + "kestrel.ini",
                    "[Backups]\r\na.hiv=Into32\r\n[Backups 64-bit]\r\nb.hiv=Into64\r\n[Backups user]\r\nc.hiv=IntoUser\r\n");
   const struct {

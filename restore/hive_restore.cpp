@@ -10,10 +10,12 @@
 #include "backup/key_export.h"
 #include "backup/undo_file.h"
 #include "backup/undo_lock.h"
+#include "inventory/file_tests.h"
 #include "platform/handles.h"
 #include "registry/nt_registry.h"
 #include "registry/enabled_privileges.h"
 #include "restore/key_tree.h"
+#include "restore/tree_replace.h"
 
 namespace {
 
@@ -52,14 +54,6 @@ class MountedHive {
  private:
   TNTRegistry& reg_;
 };
-
-// The file test of the Backups page: an entry that is there and is not a folder.
-bool IsFile(platform::FileSystem& files, const std::string& path) {
-  platform::FindData found;
-  platform::UniqueFind find(files, files.FindFirst(path, &found));
-  return find && !(found.attributes & platform::kFileAttributeDirectory);
-}
-
 
 }  // namespace
 
@@ -116,38 +110,35 @@ bool LoadKeyPro(const platform::Platform& platform, UndoFile& undo, const std::s
   }
   TNTRegistry destination(platform.registry, place.view);
   destination.SetRoot(place.root);
-  // Where the entry that the restore replaces went.
-  std::string replaced;
   // The undo file that backs up the entry replaced stays held until the backup is written over it.
   std::optional<UndoLock> undoLock;
   std::optional<UndoBlock> block;
+  std::optional<UndoComment> comment;
   if (destination.PathExists(keyPath)) {
     undoLock.emplace(platform.system);
-    block.emplace(undo, [&] { return UndoFormatForKey(platform.registry, platform.system, place, keyPath); });
     const std::optional<Source> source = SourceAt(place);
     const std::string keyName = keyPath.substr(keyPath.find_last_of('\\') + 1);
-    const UndoComment comment =
-        CommentNow(platform.system, UndoAction::kRestoredEntry,
-                   NameForComment(platform.registry, place, keyPath, "DisplayName", keyName), source ? SourceName(*source) : "");
-    const RemovalOutcome outcome = RemoveRegistryKey(undo, platform.registry, place, keyPath, &comment);
-    // Whatever the removal left could not be backed up or deleted; clearing it would lose it,
-    // and copying onto it would merge two entries. Nothing is restored then.
-    if (destination.PathExists(keyPath)) {
-      why = IncompleteRemovalMessage(keyPath, outcome);
-      if (why.empty()) why = "the entry there could not be removed first";
-      return false;
-    }
-    replaced = "; the entry it replaced is in the undo file " + outcome.undoFile;
+    comment = CommentNow(platform.system, UndoAction::kRestoredEntry,
+                         NameForComment(platform.registry, place, keyPath, "DisplayName", keyName),
+                         source ? SourceName(*source) : "");
   }
-  WriteSavedTree(platform.registry, place, keyPath, saved);
-  SavedTree written;
-  std::string unreadable;
-  platform::UniqueHkey copy(platform.registry, destination.OpenSubkeyHandle(keyPath));
-  if (!copy || !ReadSavedTree(platform.registry, copy.get(), place.view, &written, &unreadable)) {
+  const TreeReplacement replacement =
+      ReplaceTree(platform.registry, undo, place, keyPath, saved, comment ? &*comment : nullptr, block);
+  // Nothing is restored over what the removal left.
+  if (!replacement.written) {
+    why = IncompleteRemovalMessage(keyPath, replacement.removal);
+    if (why.empty()) why = "the entry there could not be removed first";
+    return false;
+  }
+  // Where the entry that the restore replaces went.
+  const std::string replaced =
+      comment ? "; the entry it replaced is in the undo file " + replacement.removal.undoFile : "";
+  if (!replacement.readBack) {
+    const std::string& unreadable = replacement.unreadable;
     why = "the restored entry cannot be read back" + (unreadable.empty() ? "" : ": " + unreadable) + replaced;
     return false;
   }
-  why = DifferenceOf(saved, written);
+  why = DifferenceOf(saved, replacement.copy);
   if (why.empty()) return true;
   why += replaced;
   return false;

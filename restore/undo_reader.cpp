@@ -35,16 +35,6 @@ int HexDigit(char c) {
   return -1;
 }
 
-bool StartsWithIgnoringCase(const std::string& text, size_t at, const std::string& prefix) {
-  if (text.size() - std::min(at, text.size()) < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[at + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
 bool OnlyBlanksFrom(const std::string& text, size_t at) {
   for (; at < text.size(); ++at)
     if (!IsBlank(text[at])) return false;
@@ -308,7 +298,7 @@ void Reader::TakeValueLine(size_t* index, size_t at) {
     if (!OnlyBlanksFrom(line, after)) return Fail(record, first, "something after the quoted text");
     value.typeCode = platform::kRegSz;
     value.data = platform::Utf16LeFromUtf8(text) + std::string(2, '\0');
-  } else if (StartsWithIgnoringCase(line, after, "dword:")) {
+  } else if (platform::StartsWithIgnoringCase(std::string_view(line).substr(after), "dword:")) {
     size_t end = after + 6;
     std::uint32_t number = 0;
     int digits = 0;
@@ -318,7 +308,7 @@ void Reader::TakeValueLine(size_t* index, size_t at) {
       return Fail(record, first, "a dword that is not 1 to 8 hexadecimal digits");
     value.typeCode = platform::kRegDword;
     for (int i = 0; i < 4; ++i) value.data += static_cast<char>((number >> (8 * i)) & 0xFF);
-  } else if (StartsWithIgnoringCase(line, after, "hex")) {
+  } else if (platform::StartsWithIgnoringCase(std::string_view(line).substr(after), "hex")) {
     size_t at2 = after + 3;
     value.typeCode = platform::kRegBinary;
     if (at2 < line.size() && line[at2] == '(') {

@@ -16,21 +16,17 @@
 #include "platform/handles.h"
 #include "platform/text_encoding.h"
 #include "restore/key_tree.h"
+#include "restore/tree_replace.h"
 
 namespace {
 
 constexpr const char* kSoftware = "\\SOFTWARE\\";
 constexpr const char* kWow6432Node = "WOW6432Node\\";
 
-bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
-  return text.size() >= prefix.size() &&
-         platform::UpperCaseText(text.substr(0, prefix.size())) == platform::UpperCaseText(prefix);
-}
-
 // The key name after `list` (a path ending in a backslash) when the path names a key right below
 // it; empty otherwise.
 std::string NameBelow(const std::string& path, const std::string& list) {
-  if (!StartsWithIgnoringCase(path, list)) return {};
+  if (!platform::StartsWithIgnoringCase(path, list)) return {};
   const std::string name = path.substr(list.size());
   return name.find('\\') == std::string::npos ? name : std::string();
 }
@@ -52,7 +48,7 @@ RegistryPlace PlaceOfKeyLine(platform::Hkey root, const std::string& path, bool 
   RegistryPlace place{root, 0};
   *keyPath = path;
   if (root == platform::kHkeyLocalMachine && wow64) {
-    if (StartsWithIgnoringCase(path, std::string(kSoftware) + kWow6432Node)) {
+    if (platform::StartsWithIgnoringCase(path, std::string(kSoftware) + kWow6432Node)) {
       place.view = platform::kKeyWow6432Key;
       *keyPath = path.substr(0, std::string(kSoftware).size()) +
                  path.substr(std::string(kSoftware).size() + std::string(kWow6432Node).size());
@@ -187,15 +183,13 @@ std::string BackUpValues(UndoFile& undo, const std::string& what, const UndoComm
   return undo.FileName(format);
 }
 
-// Writes the record's tree and reads it back: restored when the registry holds it.
-RecordRestore WriteAndCheck(platform::RegistryApi& registry, const RecordTarget& target, const SavedTree& tree,
-                            bool whole, RecordRestore restore) {
-  WriteSavedTree(registry, target.place, target.keyPath, tree);
-  SavedTree written;
-  if (ReadNow(registry, target, &written) != Found::kRead) {
+// What the record's tree read back says: restored when the registry holds it.
+RecordRestore Checked(const TreeReplacement& replacement, const SavedTree& tree, bool whole, RecordRestore restore) {
+  if (!replacement.readBack) {
     restore.problem = "the restored key cannot be read back";
     return restore;
   }
+  const SavedTree& written = replacement.copy;
   restore.problem = DifferenceOf(tree, written);
   if (restore.problem.empty() && whole && !SameTree(tree, written)) restore.problem = "the key holds more than the backup";
   restore.restored = restore.problem.empty();
@@ -280,7 +274,9 @@ RecordRestore RestoreRegistration(platform::RegistryApi& registry, UndoFile& und
     restore.undoFile = BackUpValues(undo, target.keyName, comment, overwritten, block);
   }
   for (const PartNow& part : parts) {
-    const RecordRestore written = WriteAndCheck(registry, part.target, part.tree, false, {});
+    const TreeReplacement replacement =
+        ReplaceTree(registry, undo, part.target.place, part.target.keyPath, part.tree, nullptr, block);
+    const RecordRestore written = Checked(replacement, part.tree, false, {});
     if (!written.restored) {
       restore.problem = written.problem + ": " + part.target.keyName;
       return restore;
@@ -478,21 +474,11 @@ RecordRestore RestoreRecord(platform::RegistryApi& registry, UndoFile& undo, con
   UndoLock lock(undo.System());
   // The backup's file stays held from its first line until the restore is written over what it backs up.
   std::optional<UndoBlock> block;
+  std::optional<UndoComment> replaced;
   if (whole && exists) {
-    const UndoComment comment =
+    replaced =
         CommentNow(undo.System(), target.kind == RecordKind::kProduct ? UndoAction::kRestoredProduct : UndoAction::kRestoredEntry,
                    NameNow(registry, record, target), target.source);
-    block.emplace(undo, [&] { return UndoFormatForKey(registry, undo.System(), target.place, target.keyPath); });
-    const RemovalOutcome outcome = RemoveRegistryKey(undo, registry, target.place, target.keyPath, &comment);
-    restore.undoFile = outcome.undoFile;
-    // What the removal left could not be backed up or deleted; writing over it would merge two
-    // entries. Nothing is restored then.
-    if (ReadNow(registry, target, &now) != Found::kAbsent) {
-      restore.accessDenied = outcome.accessDenied;
-      restore.problem = IncompleteRemovalMessage(WithSource(RecordName(record, target), target), outcome);
-      if (restore.problem.empty()) restore.problem = "the key there could not be removed first";
-      return restore;
-    }
   } else if (exists) {
     std::vector<OverwrittenValue> overwritten;
     for (auto& [below, value] : Overwritten(now, tree)) overwritten.push_back({&target, below, std::move(value)});
@@ -502,7 +488,17 @@ RecordRestore RestoreRecord(platform::RegistryApi& registry, UndoFile& undo, con
       restore.undoFile = BackUpValues(undo, target.keyName, comment, overwritten, block);
     }
   }
-  restore = WriteAndCheck(registry, target, tree, whole, std::move(restore));
+  const TreeReplacement replacement =
+      ReplaceTree(registry, undo, target.place, target.keyPath, tree, replaced ? &*replaced : nullptr, block);
+  if (replaced) restore.undoFile = replacement.removal.undoFile;
+  // Nothing is restored over what the removal left.
+  if (!replacement.written) {
+    restore.accessDenied = replacement.removal.accessDenied;
+    restore.problem = IncompleteRemovalMessage(WithSource(RecordName(record, target), target), replacement.removal);
+    if (restore.problem.empty()) restore.problem = "the key there could not be removed first";
+    return restore;
+  }
+  restore = Checked(replacement, tree, whole, std::move(restore));
   // Written into a hive loaded for the restore: restored only once its file holds it.
   if (!restore.restored || !hive) return restore;
   const bool kept = hive->Kept([&] {
