@@ -4,6 +4,7 @@
 
 #include "app/design.h"
 #include "app/main_window.h"
+#include "inventory/entry_order.h"
 #include "platform/text_encoding.h"
 
 void MainList::Build() {
@@ -77,16 +78,6 @@ const char* StatusText(int status, bool pending) {
   return status == kStatusUnknown && pending ? kCheckingText : StatusName(status);
 }
 
-// Broken Link first, then Missing Disk and Good Link; entries still being checked last.
-int StatusRank(int status) {
-  switch (status) {
-    case kBrokenLink: return 0;
-    case kMissingDisk: return 1;
-    case kGoodLink: return 2;
-    default: return 3;
-  }
-}
-
 }  // namespace
 
 bool MainList::EntryMatchesFilter(const Entry& entry) const {
@@ -138,36 +129,14 @@ void MainList::ShowEntries(const std::vector<EntryId>& keep, int position) {
 }
 
 void MainList::SortEntries() {
-  const std::vector<Entry>& entries = window_.Entries;
-  const int column = entryList.SortColumn();
-  // Each row's texts compared as the system orders them, through one sort key each: thousands of
-  // rows are not sorted by asking the system about each pair.
-  std::vector<std::string> nameKey(entries.size()), columnKey(column == 1 || column == 2 ? entries.size() : 0);
-  for (int row = 0; row < entryList.Count(); ++row) {
-    const TListItem& item = entryList.Item(row);
-    const size_t entry = static_cast<size_t>(item.Data);
-    nameKey[entry] = window_.Platform().system.SortKey(item.Caption, false);
-    if (!columnKey.empty()) columnKey[entry] = window_.Platform().system.SortKey(item.SubItems[static_cast<size_t>(column - 1)], false);
-  }
-  const auto entryOf = [&entries](const TListItem& item) -> const Entry& { return entries[static_cast<size_t>(item.Data)]; };
-  const auto keyOrder = [](const std::vector<std::string>& keys, const TListItem& a, const TListItem& b) {
-    return keys[static_cast<size_t>(a.Data)].compare(keys[static_cast<size_t>(b.Data)]);
-  };
-  // Each column's own order, the names deciding between equals.
-  const auto before = [&](const TListItem& a, const TListItem& b) {
-    int order = 0;
-    switch (column) {
-      case 1:
-      case 2: order = keyOrder(columnKey, a, b); break;
-      case 3: order = static_cast<int>(entryOf(a).source) - static_cast<int>(entryOf(b).source); break;
-      case 4: order = StatusRank(entryOf(a).status) - StatusRank(entryOf(b).status); break;
-      default: break;
-    }
-    if (order == 0) order = keyOrder(nameKey, a, b);
-    return order < 0;
-  };
-  if (entryList.SortAscending()) entryList.SortRows(before);
-  else entryList.SortRows([&](const TListItem& a, const TListItem& b) { return before(b, a); });
+  std::vector<std::size_t> order;
+  for (int row = 0; row < entryList.Count(); ++row) order.push_back(static_cast<std::size_t>(entryList.Item(row).Data));
+  OrderEntries(window_.Entries, order, entryList.SortColumn(), entryList.SortAscending(), window_.Platform().system);
+  std::vector<std::size_t> rank(window_.Entries.size());
+  for (std::size_t i = 0; i < order.size(); ++i) rank[order[i]] = i;
+  entryList.SortRows([&](const TListItem& a, const TListItem& b) {
+    return rank[static_cast<std::size_t>(a.Data)] < rank[static_cast<std::size_t>(b.Data)];
+  });
 }
 
 void MainList::OnSortByColumn(int column) {

@@ -1,4 +1,4 @@
-#include "app/toolwindow_win.h"
+#include "app/tooltips_win.h"
 
 #include <commctrl.h>
 
