@@ -130,3 +130,17 @@ TEST_F(FinderPageWindowTest, PasteTakesTheSelectedCharactersWhateverTheirSize) {
 }
 
 }  // namespace
+
+TEST(FinderPageTest, CheckPathAddsOneBackslash) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"", ""},
+      {"C:\\Windows", "C:\\Windows\\"},
+      {"C:\\Windows\\", "C:\\Windows\\"},
+      {"C:\\Windows\\\\", "C:\\Windows\\\\"},
+      {"\\", "\\"},
+      {"x", "x\\"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.out, CheckPath(c.in)) << c.in;
+}

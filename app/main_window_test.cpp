@@ -54,21 +54,6 @@ TEST(MainWindowTest, TheFirstScanTakesWhatWasReadAheadAndTheNextReadAfresh) {
   EXPECT_EQ((std::vector<std::string>{"Alpha", "Bravo", "Charlie", "Delta"}), captions(ahead.form));
 }
 
-TEST(MainWindowTest, CheckPathAddsOneBackslash) {
-  Window w;
-  const struct {
-    std::string in, out;
-  } cases[] = {
-      {"", ""},
-      {"C:\\Windows", "C:\\Windows\\"},
-      {"C:\\Windows\\", "C:\\Windows\\"},
-      {"C:\\Windows\\\\", "C:\\Windows\\\\"},
-      {"\\", "\\"},
-      {"x", "x\\"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(c.out, CheckPath(c.in)) << c.in;
-}
-
 TEST(MainWindowTest, FormCreateFixesTheWindowFields) {
   const struct {
     std::string windows, system, winDir, sysDir;
