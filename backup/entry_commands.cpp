@@ -99,11 +99,13 @@ RemovalOutcome RemoveEntryKey(UndoFile& undo, platform::RegistryApi& registry, c
     // The entry's lines and the empty line after them go to one file.
     UndoBlock block(undo, [&] { return UndoFormatForKey(registry, undo.System(), key); });
     const UndoComment comment = CommentNow(undo.System(), UndoAction::kRemovedEntry,
-                                           NameForComment(registry, key, kDisplayNameName, NameOf(entry)), SourceName(entry));
+                                           NameForComment(registry, key, kDisplayNameName, NameOf(entry)),
+                                           SourceName(entry));
     outcome = RemoveRegistryKey(undo, registry, key, &comment);
   }
   if (outcome.alreadyGone || outcome.keysRemoved == 0) return outcome;
-  if (hive.Kept([&] { return !TNTRegistry(registry, key.place).PathExists(key.path); })) return outcome;
+  const auto gone = [&] { return !TNTRegistry(registry, key.place).PathExists(key.path); };
+  if (hive.Kept(gone)) return outcome;
   // Nothing of it went: what the undo file holds is in the registry still.
   RemovalOutcome kept;
   kept.undoFile = outcome.undoFile;

@@ -13,8 +13,8 @@
 // "ProductName") as the registry holds it now, else `fallback`.
 std::string NameForComment(platform::RegistryApi& registry, const KeyPlace& key, const char* valueName,
                            const std::string& fallback);
-inline std::string NameForComment(platform::RegistryApi& registry, const RegistryPlace& place, const std::string& keyPath,
-                                  const char* valueName, const std::string& fallback) {
+inline std::string NameForComment(platform::RegistryApi& registry, const RegistryPlace& place,
+                                  const std::string& keyPath, const char* valueName, const std::string& fallback) {
   return NameForComment(registry, KeyPlace{place, keyPath}, valueName, fallback);
 }
 

@@ -455,7 +455,8 @@ RemovalOutcome RemoveRegistryParts(UndoFile& undo, platform::RegistryApi& regist
   }
   const std::size_t commentLines = lines.size();
   for (const RegistryPart* part : treeParts) {
-    auto tree = std::make_unique<TreeRemoval>(undo, registry, KeyPlace{part->key.place, RemoveSlash(part->key.path)}, outcome);
+    const KeyPlace top{part->key.place, RemoveSlash(part->key.path)};
+    auto tree = std::make_unique<TreeRemoval>(undo, registry, top, outcome);
     if (tree->Write(lines)) trees.push_back(std::move(tree));
   }
   for (const auto& value : values) value->Write(undo, lines);

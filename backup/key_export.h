@@ -8,14 +8,13 @@
 #include "backup/undo_comment.h"
 #include "backup/undo_file.h"
 #include "platform/registry_api.h"
-#include "registry/key_place.h"
 #include "registry/registry_place.h"
 
 // The "REGEDIT4" file when the system's code page carries every name and text of the key tree
 // exactly, otherwise the Unicode companion. Reads the tree without changing anything.
 UndoFormat UndoFormatForKey(platform::RegistryApi& registry, platform::System& system, const KeyPlace& key);
-inline UndoFormat UndoFormatForKey(platform::RegistryApi& registry, platform::System& system, const RegistryPlace& place,
-                                   const std::string& path) {
+inline UndoFormat UndoFormatForKey(platform::RegistryApi& registry, platform::System& system,
+                                   const RegistryPlace& place, const std::string& path) {
   return UndoFormatForKey(registry, system, KeyPlace{place, path});
 }
 

@@ -14,9 +14,9 @@
 #include "platform/handles.h"
 #include "platform/text_encoding.h"
 #include "platform/win_codes.h"
-#include "registry/key_place.h"
 #include "registry/key_walk.h"
 #include "registry/nt_registry.h"
+#include "registry/registry_place.h"
 
 namespace {
 

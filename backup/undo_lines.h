@@ -8,7 +8,7 @@
 
 #include "backup/undo_encoding.h"
 #include "platform/win_codes.h"
-#include "registry/key_place.h"
+#include "registry/registry_place.h"
 
 // The text escaped for the inside of a quoted name or text: LF, CR, double quote and backslash.
 // Escaped in UTF-8, character by character, before the line is encoded for its file: so a

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "registry/accounts.h"
-#include "registry/key_place.h"
 #include "registry/registry_place.h"
 
 inline constexpr const char* kUninstallKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";

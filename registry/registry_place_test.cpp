@@ -1,4 +1,4 @@
-#include "registry/key_place.h"
+#include "registry/registry_place.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@ using namespace platform;
 
 namespace {
 
-TEST(KeyPlaceTest, RootNames) {
+TEST(RegistryPlaceTest, RootNames) {
   const struct {
     Hkey root;
     const char* name;
@@ -19,7 +19,7 @@ TEST(KeyPlaceTest, RootNames) {
   for (const auto& r : roots) EXPECT_EQ(r.name, RootName(r.root));
 }
 
-TEST(KeyPlaceTest, TheKeyIsNamedFromItsRootAsEitherViewNamesIt) {
+TEST(RegistryPlaceTest, TheKeyIsNamedFromItsRootAsEitherViewNamesIt) {
   const std::string uninstall = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
   const struct {
     KeyPlace key;
