@@ -57,14 +57,13 @@ struct CommandBackup {
   std::uint32_t typeCode = platform::kRegSz;
 };
 
-CommandBackup UninstallStringBackup(UndoFile& undo, TNTRegistry& reg, const RegistryPlace& place,
-                                    const std::string& keyPath, const UndoComment& comment) {
+CommandBackup UninstallStringBackup(UndoFile& undo, TNTRegistry& reg, const KeyPlace& key, const UndoComment& comment) {
   CommandBackup backup;
   std::string bytes = StringDataOfText("");
   reg.FetchWholeValue(kUninstallStringName, backup.typeCode, bytes);
   const auto linesFor = [&](UndoFormat format) {
     const UndoEncoding encoding = UndoEncoding::Of(format, undo.System());
-    std::vector<std::string> lines{KeyLine(RootName(place.root), PathForEveryView(place, keyPath))};
+    std::vector<std::string> lines{KeyLine(key)};
     const auto value = CarriedValueLines(kUninstallStringName, backup.typeCode, bytes, encoding);
     if (!value || !encoding.Carries(lines)) return std::optional<std::vector<std::string>>();
     lines.insert(lines.end(), value->begin(), value->end());
@@ -75,18 +74,17 @@ CommandBackup UninstallStringBackup(UndoFile& undo, TNTRegistry& reg, const Regi
   };
   auto lines = linesFor(backup.format);
   if (!lines) lines = linesFor(backup.format = UndoFormat::kUnicode);
-  if (!lines) throw EInOutError("Cannot write the uninstall string of " + keyPath + " to an undo file: it is not text");
+  if (!lines) throw EInOutError("Cannot write the uninstall string of " + key.path + " to an undo file: it is not text");
   backup.lines = std::move(*lines);
   return backup;
 }
 
 }  // namespace
 
-std::string NameForComment(platform::RegistryApi& registry, const RegistryPlace& place, const std::string& keyPath,
-                           const char* valueName, const std::string& fallback) {
-  TNTRegistry reg(registry, place.view);
-  reg.SetRoot(place.root);
-  const std::string name = reg.OpenPathToRead(keyPath) ? TextValueOf(reg, valueName) : std::string();
+std::string NameForComment(platform::RegistryApi& registry, const KeyPlace& key, const char* valueName,
+                           const std::string& fallback) {
+  TNTRegistry reg(registry, key.place);
+  const std::string name = reg.OpenPathToRead(key.path) ? TextValueOf(reg, valueName) : std::string();
   return name.empty() ? fallback : name;
 }
 
@@ -94,51 +92,43 @@ RemovalOutcome RemoveEntryKey(UndoFile& undo, platform::RegistryApi& registry, c
   // An empty name would address the Uninstall key itself, and with it every entry.
   if (entry.keyName.empty()) return {};
   AccountHive hive(registry, undo.System(), entry);
-  const RegistryPlace place = PlaceOf(entry.source, wow64);
-  const std::string path = entry.KeyPath();
+  const KeyPlace key = PlaceOf(entry, wow64);
   RemovalOutcome outcome;
   {
     UndoLock lock(undo.System());
     // The entry's lines and the empty line after them go to one file.
-    UndoBlock block(undo, [&] { return UndoFormatForKey(registry, undo.System(), place, path); });
+    UndoBlock block(undo, [&] { return UndoFormatForKey(registry, undo.System(), key); });
     const UndoComment comment = CommentNow(undo.System(), UndoAction::kRemovedEntry,
-                                           NameForComment(registry, place, path, kDisplayNameName, NameOf(entry)),
+                                           NameForComment(registry, key, kDisplayNameName, NameOf(entry)),
                                            SourceName(entry));
-    outcome = RemoveRegistryKey(undo, registry, place, path, &comment);
+    outcome = RemoveRegistryKey(undo, registry, key, &comment);
   }
   if (outcome.alreadyGone || outcome.keysRemoved == 0) return outcome;
-  const auto gone = [&] {
-    TNTRegistry reg(registry, place.view);
-    reg.SetRoot(place.root);
-    return !reg.PathExists(path);
-  };
+  const auto gone = [&] { return !TNTRegistry(registry, key.place).PathExists(key.path); };
   if (hive.Kept(gone)) return outcome;
   // Nothing of it went: what the undo file holds is in the registry still.
   RemovalOutcome kept;
   kept.undoFile = outcome.undoFile;
-  kept.Record({LeftReason::kHiveNotKept, RootName(place.root) + PathForEveryView(place, path), outcome.keysRemoved + outcome.keysLeft,
+  kept.Record({LeftReason::kHiveNotKept, key.Name(), outcome.keysRemoved + outcome.keysLeft,
                outcome.valuesRemoved + outcome.valuesLeft});
   return kept;
 }
 
 bool ProductRegistered(platform::RegistryApi& registry, const Product& product) {
   if (product.keyName.empty()) return false;
-  const RegistryPlace place = product.Place();
-  TNTRegistry reg(registry, place.view);
-  reg.SetRoot(place.root);
-  return reg.PathExists(product.KeyPath());
+  return TNTRegistry(registry, product.Place()).PathExists(product.KeyPath());
 }
 
 RemovalOutcome RemoveInstallerProduct(UndoFile& undo, platform::RegistryApi& registry, const Product& product) {
   // An empty name would address the product list itself.
   if (product.keyName.empty()) return {};
   UndoLock lock(undo.System());
+  const KeyPlace key{product.Place(), product.KeyPath()};
   const std::string fallback = product.named && !product.productName.empty() ? product.productName : product.keyName;
-  const UndoComment comment =
-      CommentNow(undo.System(), UndoAction::kRemovedProduct,
-                 NameForComment(registry, product.Place(), product.KeyPath(), kProductNameName, fallback),
-                 product.perUser ? "user" : "machine");
-  return RemoveRegistryKey(undo, registry, product.Place(), product.KeyPath(), &comment);
+  const UndoComment comment = CommentNow(undo.System(), UndoAction::kRemovedProduct,
+                                         NameForComment(registry, key, kProductNameName, fallback),
+                                         product.perUser ? "user" : "machine");
+  return RemoveRegistryKey(undo, registry, key, &comment);
 }
 
 CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& registry, const Entry& entry, bool wow64,
@@ -148,17 +138,15 @@ CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& regis
   const std::string& keyName = entry.keyName;
   if (keyName.empty() || keyName.find_first_of("\r\n") != std::string::npos) return CommandChange::kNotChanged;
   AccountHive hive(registry, undo.System(), entry);
-  const RegistryPlace place = PlaceOf(entry.source, wow64);
-  TNTRegistry reg(registry, place.view);
-  reg.SetRoot(place.root);
-  const std::string keyPath = entry.KeyPath();
-  if (!reg.OpenPath(keyPath, false)) return CommandChange::kNotChanged;
+  const KeyPlace key = PlaceOf(entry, wow64);
+  TNTRegistry reg(registry, key.place);
+  if (!reg.OpenPath(key.path, false)) return CommandChange::kNotChanged;
   if (reg.ReadText(kUninstallStringName) == newText) return CommandChange::kUnchanged;
   UndoLock lock(undo.System());
   const std::string displayName = TextValueOf(reg, kDisplayNameName);
   const UndoComment comment = CommentNow(undo.System(), UndoAction::kChangedCommand,
                                          displayName.empty() ? NameOf(entry) : displayName, SourceName(entry));
-  const CommandBackup backup = UninstallStringBackup(undo, reg, place, keyPath, comment);
+  const CommandBackup backup = UninstallStringBackup(undo, reg, key, comment);
   // Held from its line until the new command is stored.
   UndoBlock block(undo, [&] { return backup.format; });
   undo.AppendLines(backup.lines, true);
@@ -173,9 +161,8 @@ CommandChange ChangeUninstallString(UndoFile& undo, platform::RegistryApi& regis
   // The key is let go first: a hive with a key open does not unload.
   reg.ClosePath();
   const bool kept = hive.Kept([&] {
-    TNTRegistry again(registry, place.view);
-    again.SetRoot(place.root);
-    return again.OpenPathToRead(keyPath) && again.ReadText(kUninstallStringName) == newText;
+    TNTRegistry again(registry, key.place);
+    return again.OpenPathToRead(key.path) && again.ReadText(kUninstallStringName) == newText;
   });
   return kept ? CommandChange::kChanged : CommandChange::kNotKept;
 }

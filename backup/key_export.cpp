@@ -21,17 +21,14 @@ LeftReason ReasonOf(KeyLineFit fit) {
 // Whether the file carries every key line, value name and text of the tree that a removal would
 // write, read the way the removal reads it. Keys whose lines would not give them back are neither
 // written nor removed, so they do not count.
-bool CarriesKeyTree(platform::RegistryApi& api, const UndoEncoding& encoding, const RegistryPlace& place,
-                    const std::string& keyPath) {
-  if (FitOfKeyLine(PathForEveryView(place, keyPath)) != KeyLineFit::kFits) return true;
-  TNTRegistry reg(api, place.view);
-  reg.SetRoot(place.root);
-  if (!reg.OpenPath(keyPath, false)) return true;
-  const std::string rootName = RootName(place.root);
+bool CarriesKeyTree(platform::RegistryApi& api, const UndoEncoding& encoding, const KeyPlace& top) {
+  if (FitOfKeyLine(top.LinePath()) != KeyLineFit::kFits) return true;
+  TNTRegistry reg(api, top.place);
+  if (!reg.OpenPath(top.path, false)) return true;
   return WalkKeyTree(api, reg, [&](TNTRegistry& key, const std::string& below) {
-    const std::string linePath = PathForEveryView(place, below.empty() ? keyPath : keyPath + "\\" + below);
-    if (FitOfKeyLine(linePath) != KeyLineFit::kFits) return WalkStep::kSkip;
-    if (!encoding.Carries({KeyLine(rootName, linePath)})) return WalkStep::kStop;
+    const KeyPlace visited = top.Below(below);
+    if (FitOfKeyLine(visited.LinePath()) != KeyLineFit::kFits) return WalkStep::kSkip;
+    if (!encoding.Carries({KeyLine(visited)})) return WalkStep::kStop;
     TStrings valueNames;
     key.ListValueNames(valueNames);
     for (const std::string& name : valueNames) {
@@ -92,28 +89,21 @@ struct OpenKey {
 // while its key line still names it from the root.
 class TreeRemoval {
  public:
-  TreeRemoval(UndoFile& undo, platform::RegistryApi& api, const RegistryPlace& place, RemovalOutcome& outcome)
-      : undo_(undo), api_(api), place_(place), rootName_(RootName(place.root)), outcome_(outcome) {}
+  TreeRemoval(UndoFile& undo, platform::RegistryApi& api, const KeyPlace& top, RemovalOutcome& outcome)
+      : undo_(undo), api_(api), top_(top.path), key_(top), outcome_(outcome) {}
 
   // Adds the tree's lines; false, having added none, when there is nothing of it to write (gone, or
   // left behind whole, as the outcome says).
-  bool Write(const std::string& keyPath, std::vector<std::string>& lines);
+  bool Write(std::vector<std::string>& lines);
   void Delete() { DeleteAll(top_); }
 
  private:
   static constexpr std::size_t kTop = static_cast<std::size_t>(-1);
 
-  // The path of the key in hand as its key line names it, and with its root name.
-  std::string LinePath() const { return PathForEveryView(place_, path_); }
-  std::string KeyName() const { return rootName_ + LinePath(); }
-  std::unique_ptr<TNTRegistry> FromRoot() const {
-    auto reg = std::make_unique<TNTRegistry>(api_, place_.view);
-    reg->SetRoot(place_.root);
-    return reg;
-  }
+  std::unique_ptr<TNTRegistry> FromRoot() const { return std::make_unique<TNTRegistry>(api_, key_.place); }
   void EnterPath(std::size_t parentLength, const std::string& name) {
-    path_.resize(parentLength);
-    path_ += "\\" + name;
+    key_.path.resize(parentLength);
+    key_.path += "\\" + name;
   }
 
   void LeaveTopAlone(KeyLineFit fit);
@@ -124,7 +114,7 @@ class TreeRemoval {
   void DeleteValues(OpenKey& key);
   void Leave(OpenKey key, std::vector<OpenKey>& open);
   void Left(LeftReason reason, int keys, int values, long error) {
-    outcome_.Record({reason, KeyName(), keys, values, error});
+    outcome_.Record({reason, key_.Name(), keys, values, error});
   }
   void Holds(std::size_t index) {
     if (index != kTop) written_[index].holds = true;
@@ -132,28 +122,25 @@ class TreeRemoval {
 
   UndoFile& undo_;
   platform::RegistryApi& api_;
-  const RegistryPlace place_;
-  const std::string rootName_;
+  // The top key's path from the root, and the key in hand (its path with its leading backslash).
+  const std::string top_;
+  KeyPlace key_;
   RemovalOutcome& outcome_;
-  // The top key's path from the root, and the path (with its leading backslash) of the key in hand.
-  std::string top_;
-  std::string path_;
   // Every key written, each after its parent.
   std::vector<WrittenKey> written_;
 };
 
-bool TreeRemoval::Write(const std::string& keyPath, std::vector<std::string>& lines) {
-  top_ = path_ = keyPath;
-  const KeyLineFit fit = FitOfKeyLine(LinePath());
+bool TreeRemoval::Write(std::vector<std::string>& lines) {
+  const KeyLineFit fit = FitOfKeyLine(key_.LinePath());
   if (fit != KeyLineFit::kFits) {
     LeaveTopAlone(fit);
     return false;
   }
   std::unique_ptr<TNTRegistry> top = FromRoot();
-  if (!top->OpenPath(keyPath, false)) {
+  if (!top->OpenPath(top_, false)) {
     // Gone already, or there but closed to this program: only the second is left behind.
     const long error = top->LastError;
-    if (FromRoot()->PathExists(keyPath)) Left(LeftReason::kNotOpened, 1, 0, error);
+    if (FromRoot()->PathExists(top_)) Left(LeftReason::kNotOpened, 1, 0, error);
     return false;
   }
   WriteOut(std::move(top), lines);
@@ -162,10 +149,10 @@ bool TreeRemoval::Write(const std::string& keyPath, std::vector<std::string>& li
 
 void TreeRemoval::LeaveTopAlone(KeyLineFit fit) {
   std::unique_ptr<TNTRegistry> top = FromRoot();
-  if (top->OpenPath(path_, false)) {
+  if (top->OpenPath(key_.path, false)) {
     const TreeCount count = CountKeyTree(api_, *top);
     Left(ReasonOf(fit), count.keys, count.values, 0);
-  } else if (FromRoot()->PathExists(path_)) {
+  } else if (FromRoot()->PathExists(key_.path)) {
     Left(ReasonOf(fit), 1, 0, 0);
   }
 }
@@ -182,7 +169,7 @@ void TreeRemoval::WriteOut(std::unique_ptr<TNTRegistry> top, std::vector<std::st
     const std::string name = key.subkeys[key.next++];
     const std::size_t index = key.index;
     EnterPath(written_[index].pathLength, name);
-    const KeyLineFit fit = FitOfKeyLine(LinePath());
+    const KeyLineFit fit = FitOfKeyLine(key_.LinePath());
     long error = platform::kErrorSuccess;
     std::unique_ptr<TNTRegistry> child = OpenSubkeyRelative(api_, *key.reg, name, &error);
     if (!child) {
@@ -206,9 +193,9 @@ void TreeRemoval::Export(std::unique_ptr<TNTRegistry> reg, std::string name, std
                          std::vector<OpenKey>& open, std::vector<std::string>& lines) {
   const UndoEncoding encoding = UndoEncoding::Of(undo_.FormatInUse(), undo_.System());
   const std::size_t index = written_.size();
-  written_.push_back({std::move(name), parent, path_.size(), {}, {}, false});
+  written_.push_back({std::move(name), parent, key_.path.size(), {}, {}, false});
   if (parent != kTop) written_[parent].children.push_back(index);
-  lines.push_back(KeyLine(rootName_, LinePath()));
+  lines.push_back(KeyLine(key_));
   OpenKey key{std::move(reg), index, {}, 0};
   TStrings valueNames;
   key.reg->ListSubkeys(key.subkeys);
@@ -231,7 +218,7 @@ void TreeRemoval::Export(std::unique_ptr<TNTRegistry> reg, std::string name, std
 }
 
 void TreeRemoval::DeleteAll(const std::string& keyPath) {
-  path_ = keyPath;
+  key_.path = keyPath;
   std::unique_ptr<TNTRegistry> top = FromRoot();
   if (!top->OpenPath(keyPath, false)) {
     const long error = top->LastError;
@@ -300,7 +287,7 @@ void TreeRemoval::DeleteValues(OpenKey& key) {
 
 void TreeRemoval::Leave(OpenKey key, std::vector<OpenKey>& open) {
   const WrittenKey& written = written_[key.index];
-  path_.resize(written.pathLength);
+  key_.path.resize(written.pathLength);
   if (written.holds) {
     outcome_.KeepHoldingKey();
     Holds(written.parent);
@@ -319,7 +306,7 @@ void TreeRemoval::Leave(OpenKey key, std::vector<OpenKey>& open) {
   std::unique_ptr<TNTRegistry> fromRoot = top ? FromRoot() : nullptr;
   TNTRegistry& base = top ? *fromRoot : *open.back().reg;
   // The top key by its path from the root, every other one by its name below its parent's handle.
-  const std::string target = top ? path_ : written.name;
+  const std::string target = top ? key_.path : written.name;
   if (base.DeleteKey(target)) {
     ++outcome_.keysRemoved;
     return;
@@ -348,12 +335,10 @@ class ValueRemoval {
   void Delete();
 
  private:
-  std::string KeyName() const { return RootName(part_.place.root) + PathForEveryView(part_.place, part_.keyPath); }
   std::optional<std::vector<std::string>> LinesFor(const UndoEncoding& encoding) const;
   std::unique_ptr<TNTRegistry> Open() const {
-    auto reg = std::make_unique<TNTRegistry>(api_, part_.place.view);
-    reg->SetRoot(part_.place.root);
-    return reg->OpenPath(part_.keyPath, false) ? std::move(reg) : nullptr;
+    auto reg = std::make_unique<TNTRegistry>(api_, part_.key.place);
+    return reg->OpenPath(part_.key.path, false) ? std::move(reg) : nullptr;
   }
 
   platform::RegistryApi& api_;
@@ -363,26 +348,25 @@ class ValueRemoval {
 };
 
 bool ValueRemoval::Read() {
-  const KeyLineFit fit = FitOfKeyLine(PathForEveryView(part_.place, part_.keyPath));
-  auto reg = std::make_unique<TNTRegistry>(api_, part_.place.view);
-  reg->SetRoot(part_.place.root);
-  if (!reg->OpenPath(part_.keyPath, false)) {
+  const KeyLineFit fit = FitOfKeyLine(part_.key.LinePath());
+  auto reg = std::make_unique<TNTRegistry>(api_, part_.key.place);
+  if (!reg->OpenPath(part_.key.path, false)) {
     const long error = reg->LastError;
-    reg->SetRoot(part_.place.root);
-    if (reg->PathExists(part_.keyPath)) outcome_.Record({LeftReason::kNotOpened, KeyName(), 0, 1, error});
+    reg->SetRoot(part_.key.place.root);
+    if (reg->PathExists(part_.key.path)) outcome_.Record({LeftReason::kNotOpened, part_.key.Name(), 0, 1, error});
     return false;
   }
   written_.name = *part_.value;
   if (!reg->FetchWholeValue(written_.name, written_.typeCode, written_.data)) return false;
   if (fit != KeyLineFit::kFits) {
-    outcome_.Record({ReasonOf(fit), KeyName(), 0, 1, 0});
+    outcome_.Record({ReasonOf(fit), part_.key.Name(), 0, 1, 0});
     return false;
   }
   return true;
 }
 
 std::optional<std::vector<std::string>> ValueRemoval::LinesFor(const UndoEncoding& encoding) const {
-  std::vector<std::string> lines{KeyLine(RootName(part_.place.root), PathForEveryView(part_.place, part_.keyPath))};
+  std::vector<std::string> lines{KeyLine(part_.key)};
   if (!encoding.Carries(lines)) return std::nullopt;
   const auto valueLines = CarriedValueLines(written_.name, written_.typeCode, written_.data, encoding);
   if (!valueLines) return std::nullopt;
@@ -402,9 +386,8 @@ void ValueRemoval::Delete() {
   std::unique_ptr<TNTRegistry> reg = Open();
   if (!reg) {
     const long error = platform::kErrorAccessDenied;
-    TNTRegistry root(api_, part_.place.view);
-    root.SetRoot(part_.place.root);
-    if (root.PathExists(part_.keyPath)) outcome_.Record({LeftReason::kNotOpened, KeyName(), 0, 1, error});
+    TNTRegistry root(api_, part_.key.place);
+    if (root.PathExists(part_.key.path)) outcome_.Record({LeftReason::kNotOpened, part_.key.Name(), 0, 1, error});
     return;
   }
   NamedValue now{written_.name, 0, {}};
@@ -412,7 +395,7 @@ void ValueRemoval::Delete() {
   try {
     if (!reg->FetchWholeValue(now.name, now.typeCode, now.data)) return;  // deleted meanwhile
     if (now.typeCode != written_.typeCode || now.data != written_.data) {
-      outcome_.Record({LeftReason::kChangedMeanwhile, KeyName(), 0, 1, 0});
+      outcome_.Record({LeftReason::kChangedMeanwhile, part_.key.Name(), 0, 1, 0});
       return;
     }
     if (reg->RemoveValue(now.name)) {
@@ -426,15 +409,14 @@ void ValueRemoval::Delete() {
     answer = platform::kErrorAccessDenied;
   }
   if (answer != platform::kErrorSuccess) {
-    if (!GoneMeanwhile(answer)) outcome_.Record({LeftReason::kValueRefused, KeyName(), 0, 1, answer});
+    if (!GoneMeanwhile(answer)) outcome_.Record({LeftReason::kValueRefused, part_.key.Name(), 0, 1, answer});
     return;
   }
   // The key held the value for this product; emptied, it goes too, as a merge of the lines makes it again.
   if (HoldsAnything(*reg)) return;
   reg.reset();
-  TNTRegistry root(api_, part_.place.view);
-  root.SetRoot(part_.place.root);
-  if (root.DeleteKey(part_.keyPath)) ++outcome_.keysRemoved;
+  TNTRegistry root(api_, part_.key.place);
+  if (root.DeleteKey(part_.key.path)) ++outcome_.keysRemoved;
 }
 
 }  // namespace
@@ -446,7 +428,7 @@ RemovalOutcome RemoveRegistryParts(UndoFile& undo, platform::RegistryApi& regist
   std::vector<std::unique_ptr<ValueRemoval>> values;
   std::vector<const RegistryPart*> treeParts;
   for (const RegistryPart& part : parts) {
-    if (RootName(part.place.root).empty()) continue;
+    if (RootName(part.key.place.root).empty()) continue;
     if (part.value) {
       auto value = std::make_unique<ValueRemoval>(registry, part, outcome);
       if (value->Read()) values.push_back(std::move(value));
@@ -459,7 +441,7 @@ RemovalOutcome RemoveRegistryParts(UndoFile& undo, platform::RegistryApi& regist
   const auto choose = [&] {
     const UndoEncoding regedit4 = UndoEncoding::Regedit4(undo.System());
     for (const RegistryPart* part : treeParts)
-      if (UndoFormatForKey(registry, undo.System(), part->place, part->keyPath) != UndoFormat::kRegedit4)
+      if (UndoFormatForKey(registry, undo.System(), part->key) != UndoFormat::kRegedit4)
         return UndoFormat::kUnicode;
     for (const auto& value : values)
       if (!value->CarriedBy(regedit4)) return UndoFormat::kUnicode;
@@ -473,8 +455,9 @@ RemovalOutcome RemoveRegistryParts(UndoFile& undo, platform::RegistryApi& regist
   }
   const std::size_t commentLines = lines.size();
   for (const RegistryPart* part : treeParts) {
-    auto tree = std::make_unique<TreeRemoval>(undo, registry, part->place, outcome);
-    if (tree->Write(RemoveSlash(part->keyPath), lines)) trees.push_back(std::move(tree));
+    const KeyPlace top{part->key.place, RemoveSlash(part->key.path)};
+    auto tree = std::make_unique<TreeRemoval>(undo, registry, top, outcome);
+    if (tree->Write(lines)) trees.push_back(std::move(tree));
   }
   for (const auto& value : values) value->Write(undo, lines);
   if (lines.size() == commentLines) {
@@ -492,13 +475,13 @@ RemovalOutcome RemoveRegistryParts(UndoFile& undo, platform::RegistryApi& regist
   return outcome;
 }
 
-RemovalOutcome RemoveRegistryKey(UndoFile& undo, platform::RegistryApi& registry, const RegistryPlace& place,
-                                 const std::string& path, const UndoComment* comment) {
-  return RemoveRegistryParts(undo, registry, {RegistryPart{place, path, std::nullopt}}, comment);
+RemovalOutcome RemoveRegistryKey(UndoFile& undo, platform::RegistryApi& registry, const KeyPlace& key,
+                                 const UndoComment* comment) {
+  return RemoveRegistryParts(undo, registry, {RegistryPart{key, std::nullopt}}, comment);
 }
 
-UndoFormat UndoFormatForKey(platform::RegistryApi& registry, platform::System& system, const RegistryPlace& place,
-                            const std::string& path) {
+UndoFormat UndoFormatForKey(platform::RegistryApi& registry, platform::System& system, const KeyPlace& key) {
   const UndoEncoding regedit4 = UndoEncoding::Regedit4(system);
-  return CarriesKeyTree(registry, regedit4, place, RemoveSlash(path)) ? UndoFormat::kRegedit4 : UndoFormat::kUnicode;
+  return CarriesKeyTree(registry, regedit4, {key.place, RemoveSlash(key.path)}) ? UndoFormat::kRegedit4
+                                                                                : UndoFormat::kUnicode;
 }

@@ -101,7 +101,7 @@ TEST_F(KeyExportTest, EveryValueIsWrittenWithItsOwnTypeBeforeItIsDeleted) {
     UndoFile u(q.files, q.system, kFolder, "Undo20261207");
     q.registry.SetValue(kHkeyLocalMachine, "SOFTWARE\\K", "V", c.type, c.bytes);
     q.registry.SetString(kHkeyLocalMachine, "SOFTWARE\\K", "W", "w");
-    RemoveRegistryParts(u, q.registry, {{RegistryPlace{kHkeyLocalMachine, 0}, "\\SOFTWARE\\K", "V"}}, nullptr);
+    RemoveRegistryParts(u, q.registry, {{{RegistryPlace{kHkeyLocalMachine, 0}, "\\SOFTWARE\\K"}, "V"}}, nullptr);
     std::vector<std::string> lines = c.lines;
     lines.insert(lines.begin(), "[HKEY_LOCAL_MACHINE\\SOFTWARE\\K]");
     lines.emplace_back();

@@ -8,7 +8,6 @@
 #include "backup/entry_commands.h"
 #include "backup/key_export.h"
 #include "backup/undo_comment.h"
-#include "backup/undo_lines.h"
 #include "backup/undo_lock.h"
 #include "inventory/entry.h"
 #include "inventory/product_code.h"
@@ -17,6 +16,7 @@
 #include "platform/win_codes.h"
 #include "registry/key_walk.h"
 #include "registry/nt_registry.h"
+#include "registry/registry_place.h"
 
 namespace {
 
@@ -70,8 +70,7 @@ class Finder {
   std::vector<std::string> Subkeys(const RegistryPlace& place, const std::string& path) const;
   bool HoldsValue(const RegistryPlace& place, const std::string& path, platform::Hkey key, const std::string& name) const;
   [[noreturn]] static void Fail(const RegistryPlace& place, const std::string& path, long error) {
-    throw ERegistryException("Cannot read the installer's key " + RootName(place.root) + PathForEveryView(place, path) +
-                             ": " + Answer(error));
+    throw ERegistryException("Cannot read the installer's key " + KeyPlace{place, path}.Name() + ": " + Answer(error));
   }
   // The key tree at the path, counted, when it is there.
   bool AddTree(RegistrationPartKind kind, const RegistryPlace& place, const std::string& path);
@@ -82,7 +81,7 @@ class Finder {
   // Whether another product than this one, of any account, lists the patch.
   bool PatchSharedWithOthers(const std::string& patch);
   std::string TextOf(const RegistryPlace& place, const std::string& path, const char* name) const {
-    return NameForComment(api_, place, path, name, "");
+    return NameForComment(api_, KeyPlace{place, path}, name, "");
   }
 
   platform::RegistryApi& api_;
@@ -118,8 +117,7 @@ bool Finder::HoldsValue(const RegistryPlace& place, const std::string& path, pla
 
 bool Finder::AddTree(RegistrationPartKind kind, const RegistryPlace& place, const std::string& path) {
   if (!Open(place, path)) return false;
-  TNTRegistry reg(api_, place.view);
-  reg.SetRoot(place.root);
+  TNTRegistry reg(api_, place);
   if (!reg.OpenPathToRead(path)) Fail(place, path, reg.LastError);
   const TreeCount count = CountKeyTree(api_, reg);
   found_.parts.push_back({kind, place, path, {}, count.keys, count.values});
@@ -263,11 +261,8 @@ bool InstallerKnowsProduct(platform::RegistryApi& registry, const InstallerPlace
       {user, std::string(kUserInstaller) + "\\Features\\" + packed}};
   if (!places.userSid.empty())
     keys.push_back({machine, std::string(kInstallerData) + "\\UserData\\" + places.userSid + "\\Products\\" + packed});
-  for (const auto& [place, path] : keys) {
-    TNTRegistry reg(registry, place.view);
-    reg.SetRoot(place.root);
-    if (reg.PathExists(path)) return true;
-  }
+  for (const auto& [place, path] : keys)
+    if (TNTRegistry(registry, place).PathExists(path)) return true;
   return false;
 }
 
@@ -300,7 +295,7 @@ RemovalOutcome RemoveRegistration(UndoFile& undo, platform::RegistryApi& registr
   }
   std::vector<RegistryPart> parts;
   for (const RegistrationPart& part : registration.parts)
-    parts.push_back({part.place, part.keyPath, part.value.empty() ? std::nullopt : std::optional(part.value)});
+    parts.push_back({{part.place, part.keyPath}, part.value.empty() ? std::nullopt : std::optional(part.value)});
   const UndoComment comment =
       CommentNow(undo.System(), UndoAction::kRemovedRegistration,
                  registration.name.empty() ? registration.code : registration.name,

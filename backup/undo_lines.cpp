@@ -55,21 +55,11 @@ std::string EscapeRegText(const std::string& text) {
   return out;
 }
 
-std::string RootName(platform::Hkey root) {
-  switch (root) {
-    case platform::kHkeyClassesRoot: return "HKEY_CLASSES_ROOT";
-    case platform::kHkeyCurrentUser: return "HKEY_CURRENT_USER";
-    case platform::kHkeyLocalMachine: return "HKEY_LOCAL_MACHINE";
-    case platform::kHkeyUsers: return "HKEY_USERS";
-    case platform::kHkeyCurrentConfig: return "HKEY_CURRENT_CONFIG";
-    case platform::kHkeyDynData: return "HKEY_DYN_DATA";
-    default: return {};
-  }
-}
-
 std::string KeyLine(const std::string& rootName, const std::string& keyPath) {
   return "[" + rootName + keyPath + "]";
 }
+
+std::string KeyLine(const KeyPlace& key) { return KeyLine(RootName(key.place.root), key.LinePath()); }
 
 KeyLineFit FitOfKeyLine(const std::string& keyPath) {
   if (keyPath.find_first_of("\r\n") != std::string::npos) return KeyLineFit::kLineBreak;

@@ -8,17 +8,17 @@
 
 #include "backup/undo_encoding.h"
 #include "platform/win_codes.h"
+#include "registry/registry_place.h"
 
 // The text escaped for the inside of a quoted name or text: LF, CR, double quote and backslash.
 // Escaped in UTF-8, character by character, before the line is encoded for its file: so a
 // backslash is only ever a backslash, never the second byte of a double-byte character.
 std::string EscapeRegText(const std::string& text);
 
-// The root's name in key lines ("HKEY_LOCAL_MACHINE", ...); empty for a root that has none.
-std::string RootName(platform::Hkey root);
-
 // "[" + root name + key path + "]".
 std::string KeyLine(const std::string& rootName, const std::string& keyPath);
+// The key's line: "[" + its name (KeyPlace::Name) + "]".
+std::string KeyLine(const KeyPlace& key);
 
 // The longest key path below the root, in UTF-16 units, that the registry editor merges back into
 // that very key: its wide call cuts a longer path there, and the merge would make a key of the cut

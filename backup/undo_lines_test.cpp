@@ -43,14 +43,6 @@ TEST(UndoLinesTest, EscapingTouchesOnlyTheFourBytesEachOnce) {
 
 TEST(UndoLinesTest, FixedLineForms) {
   EXPECT_EQ("[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]", KeyLine(RootName(kHkeyLocalMachine), "\\SOFTWARE\\X"));
-  const struct {
-    Hkey root;
-    const char* name;
-  } roots[] = {{kHkeyClassesRoot, "HKEY_CLASSES_ROOT"}, {kHkeyCurrentUser, "HKEY_CURRENT_USER"},
-               {kHkeyLocalMachine, "HKEY_LOCAL_MACHINE"}, {kHkeyUsers, "HKEY_USERS"},
-               {kHkeyCurrentConfig, "HKEY_CURRENT_CONFIG"}, {kHkeyDynData, "HKEY_DYN_DATA"},
-               {kHkeyPerformanceData, ""}, {0x1234, ""}};
-  for (const auto& r : roots) EXPECT_EQ(r.name, RootName(r.root));
   EXPECT_EQ("@", NamePart(""));
   EXPECT_EQ("\"a\\\"b\\\\c\"", NamePart("a\"b\\c"));
   EXPECT_EQ("\"UninstallString\"=\"C:\\\\x.exe /u\"", TextValueLine(NamePart("UninstallString"), "C:\\x.exe /u"));

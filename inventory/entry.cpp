@@ -29,6 +29,8 @@ RegistryPlace PlaceOf(Source source, bool wow64) {
   return {};
 }
 
+KeyPlace PlaceOf(const Entry& entry, bool wow64) { return {PlaceOf(entry.source, wow64), entry.KeyPath()}; }
+
 std::optional<Source> SourceAt(const RegistryPlace& place) {
   if (place.root == platform::kHkeyCurrentUser) return Source::kUser;
   if (place.root == platform::kHkeyUsers) return Source::kOtherUser;

@@ -61,6 +61,8 @@ struct Entry {
 // The entry's list as its lines and questions name it: "64-bit", "32-bit", "user", or another
 // account's "user:NAME".
 std::string SourceName(const Entry& entry);
+// The entry's key: the place of its list (PlaceOf its source) and its KeyPath.
+KeyPlace PlaceOf(const Entry& entry, bool wow64);
 
 struct Product {
   bool perUser = false;

@@ -64,6 +64,10 @@ TNTRegistry::TNTRegistry(RegistryApi& api, std::uint32_t view) : View(view), api
   CloseOnRelease = true;
 }
 
+TNTRegistry::TNTRegistry(RegistryApi& api, const RegistryPlace& place) : TNTRegistry(api, place.view) {
+  SetRoot(place.root);
+}
+
 TNTRegistry::~TNTRegistry() { ClosePath(); }
 
 bool TNTRegistry::IsRelativePath(const std::string& path) { return path.empty() || path[0] != '\\'; }

@@ -7,6 +7,7 @@
 
 #include "platform/handles.h"
 #include "platform/registry_api.h"
+#include "registry/registry_place.h"
 
 enum RegKind : std::uint8_t {
   kindUnknown = 0,
@@ -67,6 +68,8 @@ class TNTRegistry {
   // `view` is 0 (the process's own view) or a KEY_WOW64_* flag: every open, create and delete of
   // the instance asks for it.
   explicit TNTRegistry(platform::RegistryApi& api, std::uint32_t view = 0);
+  // At the place: its view for every call, its root as the root.
+  TNTRegistry(platform::RegistryApi& api, const RegistryPlace& place);
   ~TNTRegistry();
   TNTRegistry(const TNTRegistry&) = delete;
   TNTRegistry& operator=(const TNTRegistry&) = delete;

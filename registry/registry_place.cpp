@@ -17,3 +17,19 @@ std::string PathForEveryView(const RegistryPlace& place, const std::string& keyP
     return keyPath;
   return keyPath.substr(0, software.size()) + "WOW6432Node\\" + keyPath.substr(software.size());
 }
+
+std::string RootName(platform::Hkey root) {
+  switch (root) {
+    case platform::kHkeyClassesRoot: return "HKEY_CLASSES_ROOT";
+    case platform::kHkeyCurrentUser: return "HKEY_CURRENT_USER";
+    case platform::kHkeyLocalMachine: return "HKEY_LOCAL_MACHINE";
+    case platform::kHkeyUsers: return "HKEY_USERS";
+    case platform::kHkeyCurrentConfig: return "HKEY_CURRENT_CONFIG";
+    case platform::kHkeyDynData: return "HKEY_DYN_DATA";
+    default: return {};
+  }
+}
+
+std::string KeyPlace::LinePath() const { return PathForEveryView(place, path); }
+
+std::string KeyPlace::Name() const { return RootName(place.root) + LinePath(); }
