@@ -13,11 +13,6 @@
 // "ProductName") as the registry holds it now, else `fallback`.
 std::string NameForComment(platform::RegistryApi& registry, const KeyPlace& key, const char* valueName,
                            const std::string& fallback);
-// The same for the key at the path below the place.
-inline std::string NameForComment(platform::RegistryApi& registry, const RegistryPlace& place,
-                                  const std::string& keyPath, const char* valueName, const std::string& fallback) {
-  return NameForComment(registry, KeyPlace{place, keyPath}, valueName, fallback);
-}
 
 // Under the undo lock, the entry's key tree written to the undo file and deleted: answers what
 // stayed. An entry without a key name removes nothing.

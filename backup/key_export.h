@@ -13,22 +13,12 @@
 // The "REGEDIT4" file when the system's code page carries every name and text of the key tree
 // exactly, otherwise the Unicode companion. Reads the tree without changing anything.
 UndoFormat UndoFormatForKey(platform::RegistryApi& registry, platform::System& system, const KeyPlace& key);
-// The same for the key at the path below the place.
-inline UndoFormat UndoFormatForKey(platform::RegistryApi& registry, platform::System& system,
-                                   const RegistryPlace& place, const std::string& path) {
-  return UndoFormatForKey(registry, system, KeyPlace{place, path});
-}
 
 // Writes the key tree to the undo file, ended by an empty line, in one write that reaches the disk,
 // then deletes it; answers what stayed in the registry. With a comment, its line goes in with the
 // key's first line. Raises, having deleted nothing, when the lines cannot be written.
 RemovalOutcome RemoveRegistryKey(UndoFile& undo, platform::RegistryApi& registry, const KeyPlace& key,
                                  const UndoComment* comment = nullptr);
-// The same for the key at the path below the place.
-inline RemovalOutcome RemoveRegistryKey(UndoFile& undo, platform::RegistryApi& registry, const RegistryPlace& place,
-                                        const std::string& path, const UndoComment* comment = nullptr) {
-  return RemoveRegistryKey(undo, registry, KeyPlace{place, path}, comment);
-}
 // One part of a command's removal: a key tree whole, or one value of a key.
 struct RegistryPart {
   KeyPlace key;

@@ -37,7 +37,7 @@ class KeyExportTest : public ::testing::Test {
 
   // The key below the root written and removed, in the program's own view of the registry.
   static RemovalOutcome Remove(UndoFile& undo, RegistryApi& registry, Hkey root, const std::string& path) {
-    return RemoveRegistryKey(undo, registry, RegistryPlace{root, 0}, path);
+    return RemoveRegistryKey(undo, registry, KeyPlace{RegistryPlace{root, 0}, path});
   }
 
   MemoryPlatform p;

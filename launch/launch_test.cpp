@@ -9,6 +9,7 @@
 #include "launch/web_link.h"
 #include "launch/command_line.h"
 #include "platform/memory/memory_platform.h"
+#include "registry/nt_registry.h"
 
 using namespace platform;
 
@@ -181,6 +182,35 @@ TEST(RegistryEditorTest, TheSixtyFourBitEditorStartsWithoutTheShellAndTheShellNe
     EXPECT_EQ(c.redirection, mp.system.redirectionLog);
     EXPECT_EQ(0, mp.ui.shellOpensWithRedirectionOff);
     EXPECT_EQ(0, mp.processes.openProcesses);
+  }
+}
+
+// Open Key in Registry Editor: the editor opens at the key it showed last, which is set to the
+// entry's key as the editor of this Windows names it.
+TEST(RegistryEditorTest, TheEditorIsToldTheEntrysKeyAsItNamesIt) {
+  const std::string uninstall = "\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\App";
+  const struct {
+    Source source;
+    bool wow64;
+    std::string lastKey;
+  } cases[] = {
+      {Source::kMachine64, true, "Computer\\HKEY_LOCAL_MACHINE\\SOFTWARE" + uninstall},
+      {Source::kMachine32, true, "Computer\\HKEY_LOCAL_MACHINE\\SOFTWARE\\WOW6432Node" + uninstall},
+      {Source::kMachine32, false, "Computer\\HKEY_LOCAL_MACHINE\\SOFTWARE" + uninstall},
+      {Source::kUser, true, "Computer\\HKEY_CURRENT_USER\\SOFTWARE" + uninstall},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(SourceName(c.source) + std::string(c.wow64 ? " on 64-bit Windows" : ""));
+    MemoryPlatform mp;
+    if (c.wow64) mp.SetWow64();
+    Entry entry;
+    entry.source = c.source;
+    entry.keyName = "App";
+    EXPECT_EQ("", OpenKeyInRegistryEditor(mp.platform(), entry, c.wow64));
+    TNTRegistry reg(mp.registry);
+    reg.SetRoot(kHkeyCurrentUser);
+    ASSERT_TRUE(reg.OpenPath("\\Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit", false));
+    EXPECT_EQ(c.lastKey, reg.ReadText("LastKey"));
   }
 }
 

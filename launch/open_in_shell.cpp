@@ -63,7 +63,6 @@ int StartRegistryEditor(const platform::Platform& platform, bool wow64, const st
 }
 
 std::string OpenKeyInRegistryEditor(const platform::Platform& platform, const Entry& entry, bool wow64) {
-  const RegistryPlace place = PlaceOf(entry.source, wow64);
   // The hive of an account that is not logged on is loaded only while this program reads or
   // changes it: the editor would find nothing there.
   if (entry.account && !entry.account->loggedOn)
@@ -71,14 +70,11 @@ std::string OpenKeyInRegistryEditor(const platform::Platform& platform, const En
            " is in that account's hive, which is loaded only while it is logged on or while Tidewell reads it: "
            "the registry editor cannot show its key.";
   // The editor opens at the key it showed last: that is the key it is told to show.
-  const std::string root = place.root == platform::kHkeyCurrentUser ? "HKEY_CURRENT_USER"
-                           : place.root == platform::kHkeyUsers     ? "HKEY_USERS"
-                                                                    : "HKEY_LOCAL_MACHINE";
   {
     TNTRegistry reg(platform.registry);
     reg.SetRoot(platform::kHkeyCurrentUser);
     if (reg.OpenPath(kRegeditSettings, true))
-      reg.WriteText("LastKey", "Computer\\" + root + PathForEveryView(place, entry.KeyPath()));
+      reg.WriteText("LastKey", "Computer\\" + PlaceOf(entry, wow64).Name());
   }
   const int answer = StartRegistryEditor(platform, wow64, "");
   if (answer <= 32) return "The registry editor could not be started (error " + std::to_string(answer) + ").";

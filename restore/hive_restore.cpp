@@ -119,11 +119,11 @@ bool LoadKeyPro(const platform::Platform& platform, UndoFile& undo, const std::s
     const std::optional<Source> source = SourceAt(place);
     const std::string keyName = keyPath.substr(keyPath.find_last_of('\\') + 1);
     comment = CommentNow(platform.system, UndoAction::kRestoredEntry,
-                         NameForComment(platform.registry, place, keyPath, "DisplayName", keyName),
+                         NameForComment(platform.registry, KeyPlace{place, keyPath}, "DisplayName", keyName),
                          source ? SourceName(*source) : "");
   }
   const TreeReplacement replacement =
-      ReplaceTree(platform.registry, undo, place, keyPath, saved, comment ? &*comment : nullptr, block);
+      ReplaceTree(platform.registry, undo, KeyPlace{place, keyPath}, saved, comment ? &*comment : nullptr, block);
   // Nothing is restored over what the removal left.
   if (!replacement.written) {
     why = IncompleteRemovalMessage(keyPath, replacement.removal);

@@ -24,10 +24,9 @@ struct TreeReplacement {
   std::string unreadable;
 };
 
-// Writes `tree` at `keyPath` of `place` and reads it back. With `replaced`, the key there is first
+// Writes `tree` at the key and reads it back. With `replaced`, the key there is first
 // written to the day's undo file with that comment and removed whole as a removal does, and nothing
 // is written when anything of it stays; `block`, which the caller holds until its restore ends,
 // keeps that undo file from its first line. The caller holds the undo lock.
-TreeReplacement ReplaceTree(platform::RegistryApi& registry, UndoFile& undo, const RegistryPlace& place,
-                            const std::string& keyPath, const SavedTree& tree, const UndoComment* replaced,
-                            std::optional<UndoBlock>& block);
+TreeReplacement ReplaceTree(platform::RegistryApi& registry, UndoFile& undo, const KeyPlace& key, const SavedTree& tree,
+                            const UndoComment* replaced, std::optional<UndoBlock>& block);

@@ -82,13 +82,13 @@ enum class Found { kAbsent, kRead, kUnreadable };
 // The key tree at the target as the registry holds it now.
 Found ReadNow(platform::RegistryApi& registry, const RecordTarget& target, SavedTree* tree) {
   platform::Hkey opened = 0;
-  const long result = registry.OpenKeyEx(target.place.root, target.keyPath.substr(1).c_str(),
-                                         platform::kKeyRead | target.place.view, &opened);
+  const long result = registry.OpenKeyEx(target.key.place.root, target.key.path.substr(1).c_str(),
+                                         platform::kKeyRead | target.key.place.view, &opened);
   if (result == platform::kErrorFileNotFound || result == platform::kErrorPathNotFound) return Found::kAbsent;
   if (result != platform::kErrorSuccess) return Found::kUnreadable;
   const platform::UniqueHkey key(registry, opened);
   std::string problem;
-  return ReadSavedTree(registry, opened, target.place.view, tree, &problem) ? Found::kRead : Found::kUnreadable;
+  return ReadSavedTree(registry, opened, target.key.place.view, tree, &problem) ? Found::kRead : Found::kUnreadable;
 }
 
 // Whether the registry holds what the record holds: the tree exactly, or the record's values.
@@ -100,7 +100,7 @@ bool Holds(const SavedTree& now, const SavedTree& record, bool whole) {
 // write the key that is there (and delete it, when it is replaced whole), or to make it below its
 // parent. Asked before anything is changed.
 bool Refused(platform::RegistryApi& registry, const RecordTarget& target, bool exists, bool whole) {
-  std::string path = target.keyPath.substr(1);
+  std::string path = target.key.path.substr(1);
   std::uint32_t rights = platform::kKeyRead | platform::kKeySetValue | platform::kKeyCreateSubKey;
   if (exists && whole) rights |= platform::kDelete;
   if (!exists) {
@@ -108,7 +108,7 @@ bool Refused(platform::RegistryApi& registry, const RecordTarget& target, bool e
     rights = platform::kKeyCreateSubKey;
   }
   platform::Hkey opened = 0;
-  const long result = registry.OpenKeyEx(target.place.root, path.c_str(), rights | target.place.view, &opened);
+  const long result = registry.OpenKeyEx(target.key.place.root, path.c_str(), rights | target.key.place.view, &opened);
   const platform::UniqueHkey key(registry, opened);
   return result == platform::kErrorAccessDenied;
 }
@@ -120,7 +120,7 @@ std::string WithSource(const std::string& name, const RecordTarget& target) {
 // What a restore's comment names the key by: its name in the registry now, else the record's.
 std::string NameNow(platform::RegistryApi& registry, const UndoRecord& record, const RecordTarget& target) {
   const char* valueName = target.kind == RecordKind::kProduct ? "ProductName" : "DisplayName";
-  return NameForComment(registry, target.place, target.keyPath, valueName, RecordName(record, target));
+  return NameForComment(registry, target.key, valueName, RecordName(record, target));
 }
 
 // The values of the record that the registry holds otherwise now, each with its key's path below
@@ -160,8 +160,7 @@ std::string BackUpValues(UndoFile& undo, const std::string& what, const UndoComm
     std::vector<std::string> lines = CommentLines(comment, encoding);
     std::string lastKey = "\n";
     for (const auto& [target, below, value] : values) {
-      const std::string keyLine = KeyLine(RootName(target->place.root),
-                                          PathForEveryView(target->place, below.empty() ? target->keyPath : target->keyPath + "\\" + below));
+      const std::string keyLine = KeyLine(target->key.Below(below));
       if (keyLine != lastKey) {
         if (!encoding.Carries({keyLine})) return std::nullopt;
         lines.push_back(keyLine);
@@ -209,7 +208,7 @@ std::vector<PartNow> PartsNow(platform::RegistryApi& registry, const UndoRecord&
   std::vector<PartNow> parts;
   for (const UndoPart& part : record.Parts()) {
     PartNow now;
-    now.target.place = PlaceOfKeyLine(part.root, part.keys.front().path, wow64, &now.target.keyPath);
+    now.target.key.place = PlaceOfKeyLine(part.root, part.keys.front().path, wow64, &now.target.key.path);
     now.target.keyName = part.rootName + part.keys.front().path;
     now.tree = TreeOfKeys(part.keys);
     now.found = ReadNow(registry, now.target, &now.now);
@@ -275,7 +274,7 @@ RecordRestore RestoreRegistration(platform::RegistryApi& registry, UndoFile& und
   }
   for (const PartNow& part : parts) {
     const TreeReplacement replacement =
-        ReplaceTree(registry, undo, part.target.place, part.target.keyPath, part.tree, nullptr, block);
+        ReplaceTree(registry, undo, part.target.key, part.tree, nullptr, block);
     const RecordRestore written = Checked(replacement, part.tree, false, {});
     if (!written.restored) {
       restore.problem = written.problem + ": " + part.target.keyName;
@@ -288,8 +287,8 @@ RecordRestore RestoreRegistration(platform::RegistryApi& registry, UndoFile& und
 
 // The SID of the account whose hive holds the target's key, below HKEY_USERS.
 std::string SidOf(const RecordTarget& target) {
-  const std::size_t slash = target.keyPath.find('\\', 1);
-  return target.keyPath.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+  const std::size_t slash = target.key.path.find('\\', 1);
+  return target.key.path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
 }
 
 // Points the target at its account's hive where it is loaded: at the SID's own key when the system
@@ -300,7 +299,7 @@ bool PointAtLoadedHive(platform::RegistryApi& registry, RecordTarget& target) {
   users.SetRoot(platform::kHkeyUsers);
   if (users.PathExists("\\" + sid)) return true;
   if (!users.PathExists("\\" + std::string(kOwnMountPrefix) + sid)) return false;
-  target.keyPath = "\\" + std::string(kOwnMountPrefix) + target.keyPath.substr(1);
+  target.key.path = "\\" + std::string(kOwnMountPrefix) + target.key.path.substr(1);
   return true;
 }
 
@@ -325,7 +324,7 @@ std::string ReachAccount(platform::RegistryApi& registry, UndoFile& undo, Record
 RecordTarget TargetOf(const UndoRecord& record, bool wow64) {
   RecordTarget target;
   const std::string path = record.keys.empty() ? std::string() : record.keys.front().path;
-  target.place = PlaceOfKeyLine(record.root, path, wow64, &target.keyPath);
+  target.key.place = PlaceOfKeyLine(record.root, path, wow64, &target.key.path);
   target.keyName = record.rootName + path;
   if (record.comment && HoldsRegistration(record.comment->action)) {
     const std::string code = CodeOfRegistration(record);
@@ -337,33 +336,33 @@ RecordTarget TargetOf(const UndoRecord& record, bool wow64) {
     }
   }
   if (record.root == platform::kHkeyLocalMachine || record.root == platform::kHkeyCurrentUser) {
-    const std::string name = NameBelow(target.keyPath, kUninstallKey);
+    const std::string name = NameBelow(target.key.path, kUninstallKey);
     if (!name.empty()) {
       target.kind = RecordKind::kEntry;
       target.keyName = name;
-      target.entrySource = *SourceAt(target.place);
+      target.entrySource = *SourceAt(target.key.place);
       target.source = SourceName(target.entrySource);
       return target;
     }
   }
   if (record.root == platform::kHkeyUsers) {
     // Another account's entry: "\\<SID>\\SOFTWARE\\...\\Uninstall\\KEY".
-    const std::size_t slash = target.keyPath.find('\\', 1);
-    const std::string name = slash == std::string::npos ? "" : NameBelow(target.keyPath.substr(slash), kUninstallKey);
-    if (!name.empty() && !IsSystemAccount(target.keyPath.substr(1, slash - 1))) {
+    const std::size_t slash = target.key.path.find('\\', 1);
+    const std::string name = slash == std::string::npos ? "" : NameBelow(target.key.path.substr(slash), kUninstallKey);
+    if (!name.empty() && !IsSystemAccount(target.key.path.substr(1, slash - 1))) {
       target.kind = RecordKind::kEntry;
       target.keyName = name;
       target.entrySource = Source::kOtherUser;
       const std::string account = SourceName(Source::kOtherUser);
       target.source = record.comment && record.comment->source.rfind(account, 0) == 0
                           ? record.comment->source
-                          : account + target.keyPath.substr(1, slash - 1);
+                          : account + target.key.path.substr(1, slash - 1);
       return target;
     }
   }
   const bool perUser = record.root == platform::kHkeyCurrentUser;
   if (perUser || record.root == platform::kHkeyClassesRoot) {
-    const std::string name = NameBelow(target.keyPath, std::string(perUser ? kUserProductsKey : kProductsKey) + "\\");
+    const std::string name = NameBelow(target.key.path, std::string(perUser ? kUserProductsKey : kProductsKey) + "\\");
     if (!name.empty()) {
       target.kind = RecordKind::kProduct;
       target.keyName = name;
@@ -404,7 +403,7 @@ RecordState StateOf(platform::RegistryApi& registry, const UndoRecord& record, b
   const RecordTarget target = TargetOf(record, wow64);
   if (target.kind == RecordKind::kRegistration) return RegistrationState(PartsNow(registry, record, wow64));
   RecordTarget reached = target;
-  if (target.place.root == platform::kHkeyUsers && !PointAtLoadedHive(registry, reached)) return RecordState::kNotLoaded;
+  if (target.key.place.root == platform::kHkeyUsers && !PointAtLoadedHive(registry, reached)) return RecordState::kNotLoaded;
   SavedTree now;
   switch (ReadNow(registry, reached, &now)) {
     case Found::kAbsent: return RecordState::kAbsent;
@@ -420,7 +419,7 @@ RecordHives::RecordHives(platform::RegistryApi& registry, platform::System& syst
   for (const UndoRecord& record : records) {
     if (!record.Readable()) continue;
     RecordTarget target = TargetOf(record, wow64);
-    if (target.place.root != platform::kHkeyUsers || PointAtLoadedHive(registry, target)) continue;
+    if (target.key.place.root != platform::kHkeyUsers || PointAtLoadedHive(registry, target)) continue;
     const std::string sid = platform::UpperCaseText(SidOf(target));
     const auto named = [&](const Account& account) { return platform::UpperCaseText(account.sid) == sid; };
     Account account;
@@ -440,7 +439,7 @@ RecordRestore RestoreRecord(platform::RegistryApi& registry, UndoFile& undo, con
   if (target.kind == RecordKind::kRegistration) return RestoreRegistration(registry, undo, record, target, wow64);
   // Another account's key goes into its hive, loaded for the restore when no one has it loaded.
   std::optional<AccountHives> hive;
-  if (target.place.root == platform::kHkeyUsers) {
+  if (target.key.place.root == platform::kHkeyUsers) {
     restore.problem = ReachAccount(registry, undo, target, hive);
     if (!restore.problem.empty()) return restore;
   }
@@ -489,7 +488,7 @@ RecordRestore RestoreRecord(platform::RegistryApi& registry, UndoFile& undo, con
     }
   }
   const TreeReplacement replacement =
-      ReplaceTree(registry, undo, target.place, target.keyPath, tree, replaced ? &*replaced : nullptr, block);
+      ReplaceTree(registry, undo, target.key, tree, replaced ? &*replaced : nullptr, block);
   if (replaced) restore.undoFile = replacement.removal.undoFile;
   // Nothing is restored over what the removal left.
   if (!replacement.written) {

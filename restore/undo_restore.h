@@ -20,8 +20,7 @@ struct RecordTarget {
   RecordKind kind = RecordKind::kOtherKey;
   // The root and view that reach the key from this program, and its path below the root there (a
   // key line under SOFTWARE\WOW6432Node names a key of the 32-bit view on 64-bit Windows).
-  RegistryPlace place;
-  std::string keyPath;
+  KeyPlace key;
   // The entry's or the product's key name, the registration's product code ("{...}"); the whole
   // key, root and path, for another key.
   std::string keyName;

@@ -111,9 +111,9 @@ TEST(UndoRestoreTest, EachRecordNamesItsEntryProductOrKeyAndWhereItLives) {
     EXPECT_EQ(c.kind, target.kind);
     EXPECT_EQ(c.keyName, target.keyName);
     EXPECT_EQ(c.source, target.source);
-    EXPECT_EQ(c.keyPath, target.keyPath);
-    EXPECT_EQ(c.view, target.place.view);
-    EXPECT_EQ(c.root, target.place.root);
+    EXPECT_EQ(c.keyPath, target.key.path);
+    EXPECT_EQ(c.view, target.key.place.view);
+    EXPECT_EQ(c.root, target.key.place.root);
     // A record without the program's comment is only ever merged, whatever its key.
     EXPECT_FALSE(RestoresWhole(record, target));
   }

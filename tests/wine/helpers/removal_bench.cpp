@@ -59,7 +59,7 @@ double TimeOneRemoval(platform::Win32Platform& real, platform::FileSystem& files
   DeleteFileA(undo.FileName().c_str());
   LARGE_INTEGER begin, end;
   QueryPerformanceCounter(&begin);
-  RemoveRegistryKey(undo, real.registry, RegistryPlace{}, kUninstallKey + entry);
+  RemoveRegistryKey(undo, real.registry, KeyPlace{RegistryPlace{}, kUninstallKey + entry});
   undo.WriteReg("");
   QueryPerformanceCounter(&end);
   HKEY left = nullptr;
