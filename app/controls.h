@@ -74,10 +74,8 @@ class TControl {
   std::string Hint;
   int TabOrder = -1;  // position in the keyboard order among its siblings; -1: not a tab stop
   TFontSpec Font;
-  bool HandCursor = false;
   bool WordWrap = false;
   TextAlign TextAlignment = TextAlign::kLeft;
-  int ResourceId = 0;  // pictures: the resource that holds them
 
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled);
@@ -122,11 +120,15 @@ class TButton : public TControl {
 class TLabel : public TControl {
  public:
   explicit TLabel(std::string name) : TControl(ControlKind::kLabel, std::move(name)) {}
+  // A link: the hand over it, and a click on it runs OnClick.
+  bool HandCursor = false;
 };
 
 class TImage : public TControl {
  public:
   explicit TImage(std::string name) : TControl(ControlKind::kImage, std::move(name)) {}
+  // The resource that holds the picture.
+  int ResourceId = 0;
 };
 
 class TPanel : public TControl {

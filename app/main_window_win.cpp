@@ -308,7 +308,7 @@ LRESULT MainWindowWin32::Message(HWND window, UINT message, WPARAM wParam, LPARA
         GetCursorPos(&point);
         ScreenToClient(window, &point);
         Win32Peer* peer = DrawnPeerAt(window, point);
-        if (peer && peer->Control().HandCursor) {
+        if (peer && peer->Control().Kind() == ControlKind::kLabel && static_cast<const TLabel&>(peer->Control()).HandCursor) {
           SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));  // IDC_HAND
           return TRUE;
         }

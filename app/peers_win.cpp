@@ -660,7 +660,7 @@ class ImagePeer : public Win32Peer {
     parent_ = parent;
     // The picture at the size it was drawn in.
     icon_ = static_cast<HICON>(
-        LoadImageW(owner_.Instance(), MAKEINTRESOURCEW(control_.ResourceId), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+        LoadImageW(owner_.Instance(), MAKEINTRESOURCEW(static_cast<const TImage&>(control_).ResourceId), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
     if (icon_) {
       ICONINFO info{};
       if (GetIconInfo(icon_, &info)) {
@@ -737,7 +737,7 @@ std::unique_ptr<Win32Peer> MakePeer(MainWindowWin32& owner, TControl& control) {
     case ControlKind::kButton: return std::make_unique<ButtonPeer>(owner, control);
     case ControlKind::kLabel:
       // A link is drawn by its parent, which shows the hand over it and takes its clicks.
-      if (control.HandCursor) return std::make_unique<LabelPeer>(owner, control);
+      if (static_cast<const TLabel&>(control).HandCursor) return std::make_unique<LabelPeer>(owner, control);
       return std::make_unique<StaticLabelPeer>(owner, control);
     case ControlKind::kEdit:
     case ControlKind::kMemo: return std::make_unique<EditPeer>(owner, control);
