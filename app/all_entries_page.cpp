@@ -19,9 +19,8 @@ void AllEntriesPage::Build() {
   Text(help,
        "Not every entry is shown in the list above, because some should not be removed. This list "
        "holds them all; the button below deletes the selected one.");
-  // The sorted list keeps the system's order, in which an accented E sorts with the E's.
   Place(keys, &sheet, 192, 0, 313, 71, 0);
-  keys.SortKeyOf = [this](const std::string& line) { return window_.Platform().system.SortKey(line, true); };
+  keys.SortKeyOf = window_.SystemOrder();
   // The lines are key names; under them, the selected line's display name and command.
   Place(detail, &sheet, 192, 73, 313, 26);
   Text(detail, "");

@@ -43,7 +43,7 @@ void InstallerPage::Build() {
        "installer's list is shown here; the button below removes the selected item.");
   Place(products, &sheet, 192, 0, 313, 71, 0);
   products.Hint = "Listbox";
-  products.SortKeyOf = [this](const std::string& line) { return window_.Platform().system.SortKey(line, true); };
+  products.SortKeyOf = window_.SystemOrder();
   Place(deleteButton, &sheet, 16, 80, 161, 17, 1);
   Place(marks, &sheet, 192, 73, 313, 26);
   Text(marks, "[no entry]: no uninstall entry belongs to the product. [incomplete]: its registration lacks its name "

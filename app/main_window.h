@@ -86,6 +86,11 @@ class MainWindow {
   // The day's undo files, named by FormCreate after the day the window was made.
   UndoFile& Undo() { return undo_; }
   const platform::Platform& Platform() const { return platform_; }
+  // The sort key of the sorted lists' lines: the system's order, in which an accented E sorts with
+  // the E's.
+  std::function<std::string(const std::string&)> SystemOrder() const {
+    return [&system = platform_.system](const std::string& line) { return system.SortKey(line, true); };
+  }
 
  private:
   void BuildDesign();
