@@ -276,6 +276,13 @@ LRESULT MainWindowWin32::Message(HWND window, UINT message, WPARAM wParam, LPARA
         return 0;
       }
       break;
+    case WM_TIMER:
+      if (window == window_ && wParam == platform::kDelayedTasksTimer) {
+        ui_.RunPosted();
+        scanAccount.Show(window_, form_);
+        return 0;
+      }
+      break;
     case WM_PAINT: {
       const PaintTimer timer(scanAccount);
       Paint(window);

@@ -5,7 +5,8 @@
 # "uninstaller --list" on the same prefix, which lists the same entries without checking any file,
 # and of a minimal program that reads the same values into a list view; the peak working set of
 # each; where the window's time went (reading, checking, results waiting in its queue, rows
-# updated, painting); then where the checking time goes, question by question.
+# updated, painting); how soon the window answers a key pressed while the statuses come in; then
+# where the checking time goes, question by question.
 # One helper inside Wine (scan_bench.exe race) starts every program with CreateProcess, on one
 # clock, and polls its window every few milliseconds; the programs take turns; medians of RUNS.
 # Usage: [BEFORE=old/bin/Tidewell.exe] [ALSO="name=other/Tidewell.exe ..."] [WINEARCH=win64]
@@ -143,6 +144,11 @@ for n in $sizes; do
   seed $((seeded + 1)) "$n"
   seeded=$n
   (cd "$bench" && timeout 3600 wine scan_bench.exe race "$runs" "$n" "${programs[@]}" </dev/null | tr -d '\r')
+  echo
+  for name in now ${BEFORE:+before}; do
+    echo -n "$name, $n entries: "
+    (cd "$bench" && timeout 600 wine scan_bench.exe keys 3 "C:\\bench\\$name\\Tidewell.exe" </dev/null | tr -d '\r')
+  done
   echo
   echo "now, $n entries:"
   (cd "$bench" && timeout 600 wine scan_bench.exe questions 3 </dev/null | tr -d '\r')

@@ -28,8 +28,9 @@ struct StatusWorker::Shared {
     StatusResult result;
   };
   std::vector<Result> waiting;
-  // A batch is posted and not yet taken.
+  // A batch is posted and not yet taken, and when the window took the last one.
   bool batchQueued = false;
+  Clock::time_point lastTaken{};
   Timings timings;
 };
 
@@ -38,17 +39,23 @@ namespace {
 using Shared = StatusWorker::Shared;
 
 // Posts the task that delivers the results waiting when it runs, and after them, when `end`, that
-// every job is done.
-void PostBatch(platform::Ui& ui, const std::shared_ptr<Shared>& shared, bool end) {
-  ui.Post([shared, end, posted = Clock::now()] {
+// every job is done; after the delay, when there is one.
+void PostBatch(platform::Ui& ui, const std::shared_ptr<Shared>& shared, bool end,
+               Clock::duration delay = Clock::duration::zero()) {
+  delay = std::max(delay, Clock::duration::zero());
+  auto task = [shared, end, due = Clock::now() + delay] {
     const Clock::time_point taken = Clock::now();
     std::vector<Shared::Result> batch;
     {
       std::lock_guard<std::mutex> lock(shared->mutex);
       batch.swap(shared->waiting);
       shared->batchQueued = false;
-      shared->timings.queued += taken - posted;
-      ++shared->timings.batches;
+      shared->lastTaken = taken;
+      // A delayed batch that the end has already taken counts for nothing.
+      if (!batch.empty() || end) {
+        shared->timings.queued += taken - due;
+        ++shared->timings.batches;
+      }
     }
     for (const Shared::Result& r : batch) {
       if (shared->cancelled) return;
@@ -61,26 +68,35 @@ void PostBatch(platform::Ui& ui, const std::shared_ptr<Shared>& shared, bool end
       shared->timings.delivering += Clock::now() - taken;
     }
     if (end) shared->deliver(-1, {}, StatusResult{});
-  });
+  };
+  if (delay != Clock::duration::zero())
+    ui.PostAfter(std::chrono::ceil<std::chrono::milliseconds>(delay), std::move(task));
+  else
+    ui.Post(std::move(task));
 }
 
-// Keeps a result for the window's thread, and posts a batch when none is waiting in its queue: the
-// window takes results as fast as it can draw them, a busy window takes many at once, and the
-// checkers never wait for it nor a result for a later check.
+// Keeps a result for the window's thread, and posts a batch when none is waiting in its queue, to
+// be taken kBatchInterval after the last: a busy window takes many at once, the window's thread
+// draws a few times a second rather than once for each check, and neither the checkers wait for
+// it nor a result for a later check.
 void Hand(platform::Ui& ui, const std::shared_ptr<Shared>& shared, int index, std::string command, StatusResult result,
           Clock::duration took) {
   bool post = false;
+  Clock::duration delay{};
   {
     std::lock_guard<std::mutex> lock(shared->mutex);
     shared->waiting.push_back({index, std::move(command), std::move(result)});
     const Clock::time_point now = Clock::now();
     shared->timings.checking = now - shared->start;
     shared->timings.checkTime += took;
-    if (!shared->batchQueued) post = shared->batchQueued = true;
+    if (!shared->batchQueued) {
+      post = shared->batchQueued = true;
+      delay = shared->lastTaken + kBatchInterval - now;
+    }
   }
   if (!post) return;
   try {
-    PostBatch(ui, shared, false);
+    PostBatch(ui, shared, false, delay);
   } catch (...) {
     std::lock_guard<std::mutex> lock(shared->mutex);
     shared->batchQueued = false;

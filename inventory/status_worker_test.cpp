@@ -104,6 +104,47 @@ TEST(StatusWorkerTest, AWindowThatIsBusyTakesTheResultsInAFewBatches) {
   EXPECT_LE(std::count(calls.begin(), calls.end(), "batch"), 2);
 }
 
+// A window that is idle while slow checks run (each question to the disk takes a millisecond) takes
+// their results a batch at a time, kBatchInterval apart, not one batch per result; the last
+// results come with the end, at once.
+TEST(StatusWorkerTest, AnIdleWindowTakesABatchAtMostOnceAnInterval) {
+  Disk disk;
+  class SlowFiles : public StoppingFiles {
+   public:
+    using StoppingFiles::StoppingFiles;
+    std::uint32_t Attributes(const std::string& path) override {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return StoppingFiles::Attributes(path);
+    }
+    platform::FindId FindFirst(const std::string& pattern, platform::FindData* data) override {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      return StoppingFiles::FindFirst(pattern, data);
+    }
+  } files(disk.p.files);
+  using Clock = std::chrono::steady_clock;
+  // When each batch began: its first result.
+  std::vector<Clock::time_point> batches;
+  bool fresh = true;
+  const Clock::time_point start = Clock::now();
+  StatusWorker worker(
+      files, disk.p.system, disk.p.ui, disk.jobs,
+      [&](int entry, const std::string& command, const StatusResult& result) {
+        if (fresh && entry >= 0) batches.push_back(Clock::now());
+        fresh = false;
+        disk.Collect()(entry, command, result);
+      },
+      {}, [&] { fresh = true; });
+  disk.RunUntilDone();
+  const Clock::duration took = Clock::now() - start;
+  ASSERT_TRUE(disk.done);
+  EXPECT_EQ(disk.jobs.size(), disk.delivered.size());
+  ASSERT_GE(batches.size(), 2u) << "the checks take long enough for more than one batch";
+  EXPECT_LE(batches.size(), static_cast<size_t>(took / kBatchInterval) + 2);
+  // The last batch goes with the end, as soon as the last check ends.
+  for (size_t i = 1; i + 1 < batches.size(); ++i)
+    EXPECT_GE(batches[i] - batches[i - 1], kBatchInterval - std::chrono::milliseconds(2)) << "batch " << i;
+}
+
 // On 64-bit Windows the checkers of a 64-bit program's entry turn the file-system redirection off
 // for their own thread only: the 32-bit entries checked at the same moment still see the 32-bit
 // System folder.

@@ -1,5 +1,6 @@
 #pragma once
 // Dialogs, sounds, the shell and the thread's message queue.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -54,6 +55,9 @@ class Ui {
   // the main window). May be called from any thread; a task posted when there is no window to run
   // it is dropped.
   virtual void Post(std::function<void()> task) = 0;
+  // Runs the task on the window's thread once the delay has passed, when the window has no input or
+  // drawing waiting (a timer). May be called from any thread; dropped like a posted task.
+  virtual void PostAfter(std::chrono::milliseconds delay, std::function<void()> task) = 0;
   // Ends the whole program at once with the code.
   [[noreturn]] virtual void ExitProgram(int code) = 0;
 };

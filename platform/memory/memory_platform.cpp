@@ -382,15 +382,28 @@ void MemoryUi::Post(std::function<void()> task) {
   posted_.push_back(std::move(task));
 }
 
+void MemoryUi::PostAfter(std::chrono::milliseconds delay, std::function<void()> task) {
+  std::lock_guard<std::mutex> lock(postedMutex_);
+  delayed_.emplace_back(std::chrono::steady_clock::now() + delay, std::move(task));
+}
+
 int MemoryUi::RunPosted() {
   int ran = 0;
   for (;;) {
     std::function<void()> task;
     {
       std::lock_guard<std::mutex> lock(postedMutex_);
-      if (posted_.empty()) return ran;
-      task = std::move(posted_.front());
-      posted_.pop_front();
+      if (!posted_.empty()) {
+        task = std::move(posted_.front());
+        posted_.pop_front();
+      } else {
+        // A timer's task, when nothing else waits: the one due first.
+        const auto due = std::min_element(delayed_.begin(), delayed_.end(),
+                                          [](const auto& a, const auto& b) { return a.first < b.first; });
+        if (due == delayed_.end() || due->first > std::chrono::steady_clock::now()) return ran;
+        task = std::move(due->second);
+        delayed_.erase(due);
+      }
     }
     task();
     ++ran;

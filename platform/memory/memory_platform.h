@@ -174,6 +174,7 @@ class MemoryUi : public Ui {
   void ProcessMessages() override;
   [[noreturn]] void ExitProgram(int code) override;
   void Post(std::function<void()> task) override;
+  void PostAfter(std::chrono::milliseconds delay, std::function<void()> task) override;
   int AskWithList(const std::string& text, const std::string& caption, const std::vector<std::string>& lines) override;
   // Takes the next queued answer, or the default button's id when none is queued (Enter).
   int AskWithButtons(const std::string& text, const std::string& caption, const std::vector<Button>& buttons,
@@ -188,13 +189,15 @@ class MemoryUi : public Ui {
   std::vector<MenuPlace> menuPlaces;
   std::deque<int> menuChoices;  // -1 when none is queued
   std::string clipboard;
-  // Runs the posted tasks, as the window's message loop does; answers how many ran.
+  // Runs the posted tasks, and the delayed ones that are due, as the window's message loop does;
+  // answers how many ran.
   int RunPosted();
 
  private:
   int dispatched_ = 0;
   std::mutex postedMutex_;
   std::deque<std::function<void()>> posted_;
+  std::vector<std::pair<std::chrono::steady_clock::time_point, std::function<void()>>> delayed_;
 };
 
 // A console that keeps what is written to each stream.

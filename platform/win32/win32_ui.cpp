@@ -34,14 +34,42 @@ void Win32Ui::Post(std::function<void()> task) {
   PostMessageW(window, kRunPostedMessage, 0, 0);
 }
 
+void Win32Ui::PostAfter(std::chrono::milliseconds delay, std::function<void()> task) {
+  const HWND window = mainWindow_;
+  if (!window) return;
+  {
+    std::lock_guard<std::mutex> lock(postedMutex_);
+    delayed_.emplace_back(std::chrono::steady_clock::now() + delay, std::move(task));
+  }
+  // The window's thread sets its timer when it takes the message.
+  PostMessageW(window, kRunPostedMessage, 0, 0);
+}
+
 void Win32Ui::RunPosted() {
   for (;;) {
     std::function<void()> task;
     {
       std::lock_guard<std::mutex> lock(postedMutex_);
-      if (posted_.empty()) return;
-      task = std::move(posted_.front());
-      posted_.pop_front();
+      if (!posted_.empty()) {
+        task = std::move(posted_.front());
+        posted_.pop_front();
+      } else {
+        const auto due = std::min_element(delayed_.begin(), delayed_.end(),
+                                          [](const auto& a, const auto& b) { return a.first < b.first; });
+        if (due == delayed_.end()) {
+          KillTimer(mainWindow_, kDelayedTasksTimer);
+          return;
+        }
+        const auto wait = due->first - std::chrono::steady_clock::now();
+        if (wait > std::chrono::steady_clock::duration::zero()) {
+          // Rounded up: a timer that fires early would find nothing due.
+          const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
+          SetTimer(mainWindow_, kDelayedTasksTimer, static_cast<UINT>(ms), nullptr);
+          return;
+        }
+        task = std::move(due->second);
+        delayed_.erase(due);
+      }
     }
     task();
   }

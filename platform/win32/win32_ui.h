@@ -4,10 +4,13 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/ui.h"
 
@@ -15,6 +18,8 @@ namespace platform {
 
 // The message that tells the main window to run the tasks posted to it.
 inline constexpr UINT kRunPostedMessage = WM_APP + 0x100;
+// The main window's timer for the tasks posted to run later: it calls RunPosted for it too.
+inline constexpr UINT_PTR kDelayedTasksTimer = 0x7D01;
 
 class Win32Ui : public Ui {
  public:
@@ -24,7 +29,8 @@ class Win32Ui : public Ui {
   // The window that owns message boxes and shell windows; none until it exists.
   void SetMainWindow(HWND window) { mainWindow_ = window; }
   HWND MainWindow() const { return mainWindow_; }
-  // Runs the tasks posted so far; the main window calls it for kRunPostedMessage.
+  // Runs the tasks posted so far and the delayed ones that are due, and sets the timer for the
+  // next; the main window calls it for kRunPostedMessage and for its timer kDelayedTasksTimer.
   void RunPosted();
   // The window's own handling of a message before it is dispatched (keyboard navigation,
   // accelerators); answers true when the message was used up.
@@ -42,6 +48,7 @@ class Win32Ui : public Ui {
   void ProcessMessages() override;
   [[noreturn]] void ExitProgram(int code) override;
   void Post(std::function<void()> task) override;
+  void PostAfter(std::chrono::milliseconds delay, std::function<void()> task) override;
   int AskWithList(const std::string& text, const std::string& caption, const std::vector<std::string>& lines) override;
   int AskWithButtons(const std::string& text, const std::string& caption, const std::vector<Button>& buttons,
                      int defaultId) override;
@@ -56,6 +63,7 @@ class Win32Ui : public Ui {
   std::function<bool(MSG&)> filter_;
   std::mutex postedMutex_;
   std::deque<std::function<void()>> posted_;
+  std::vector<std::pair<std::chrono::steady_clock::time_point, std::function<void()>>> delayed_;
 };
 
 }  // namespace platform

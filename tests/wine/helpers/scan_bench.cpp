@@ -19,6 +19,11 @@
 //       the time from the rows to the last status as the window counted it, the ratios to the
 //       console program, the uninstaller and the minimal program (the median of each round's
 //       ratio), and where each window's time went, as it counted it.
+//   scan_bench keys runs PROGRAM.exe
+//       Keys pressed while the statuses come in: from the rows until every status is known, Down
+//       and Up in turn to the main list, posted as the keyboard's are, each timed until the list's
+//       focused row has moved, a press every few milliseconds. Prints how many were pressed and the
+//       median, the 90th percentile and the longest time to their answer.
 //   scan_bench minimal
 //       The minimal program: reads each entry's display name, command and publisher, one entry
 //       after the other, into an owner-data list view, and shows it; no status, no other page.
@@ -810,12 +815,68 @@ int Race(int runs, int entries, const std::string& console,
   return 0;
 }
 
+// ---- scan_bench keys ------------------------------------------------------------------------
+
+constexpr DWORD kKeyGapMs = 30;
+constexpr UINT kLongestAnswerMs = 5000;
+
+// The list's focused row, or -2 when the window has not answered in time.
+int FocusedRow(HWND view) {
+  DWORD_PTR row = 0;
+  if (!SendMessageTimeoutW(view, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED, SMTO_NORMAL, kLongestAnswerMs,
+                           &row))
+    return -2;
+  return static_cast<int>(static_cast<LRESULT>(row));
+}
+
+int KeysBench(int runs, const std::string& program) {
+  Clock clock;
+  std::vector<double> answers;
+  int unanswered = 0;
+  for (int run = 0; run < runs; ++run) {
+    PROCESS_INFORMATION process{};
+    const double start = clock.Now();
+    if (!Start("\"" + program + "\"", FolderOf(program), &process)) return 1;
+    HWND window = nullptr;
+    if (WaitForProperty(clock, start, process, kMainWindowClass, kShownAfterProperty, &window) <= 0) return 1;
+    const HWND view = ListViewIn(window);
+    while (view && !Property(window, kCheckedAfterProperty) && clock.Now() - start < kLongestWaitMs / 1000.0) {
+      const int focused = FocusedRow(view);
+      if (focused == -2) break;
+      // Only the presses made while statuses are still to come count.
+      const bool counted = Property(window, kPendingChecksProperty) > 0;
+      const WPARAM key = focused < 1 ? VK_DOWN : VK_UP;
+      const double pressed = clock.Now();
+      PostMessageW(view, WM_KEYDOWN, key, 1);
+      PostMessageW(view, WM_KEYUP, key, 0xC0000001);
+      int now = focused;
+      while (now == focused && clock.Now() - pressed < kLongestAnswerMs / 1000.0) now = FocusedRow(view);
+      if (counted) {
+        if (now == focused || now == -2) ++unanswered;
+        else answers.push_back(clock.Now() - pressed);
+      }
+      Sleep(kKeyGapMs);
+    }
+    Close(process, window);
+  }
+  std::sort(answers.begin(), answers.end());
+  const auto at = [&](double share) {
+    return answers.empty() ? 0.0 : 1000 * answers[std::min(answers.size() - 1, static_cast<size_t>(share * answers.size()))];
+  };
+  std::printf("keys pressed while the statuses came in (%d runs): %zu answered, %d not within %u ms; answered in "
+              "ms: median %.1f, 90%% %.1f, longest %.1f\n",
+              runs, answers.size(), unanswered, kLongestAnswerMs, at(0.5), at(0.9),
+              answers.empty() ? 0.0 : 1000 * answers.back());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "minimal") return MinimalProgram();
   if (mode == "questions") return QuestionsBench(argc > 2 ? std::max(1, std::atoi(argv[2])) : 3);
+  if (mode == "keys" && argc > 3) return KeysBench(std::max(1, std::atoi(argv[2])), argv[3]);
   if (mode == "race") {
     if (argc < 5) {
       std::fprintf(stderr, "usage: scan_bench race RUNS ENTRIES [console=Tidewell.com] NAME=PROGRAM.exe...\n");
