@@ -134,7 +134,7 @@ StatusWorker::StatusWorker(platform::FileSystem& files, platform::System& system
         try {
           ScanChecker checker(files, system);
           for (size_t i; !shared->cancelled && (i = shared->next++) < shared->jobs.size();) {
-            const StatusJob& job = shared->jobs[i];
+            StatusJob& job = shared->jobs[i];
             StatusResult result;
             const Clock::time_point began = Clock::now();
             try {
@@ -142,7 +142,11 @@ StatusWorker::StatusWorker(platform::FileSystem& files, platform::System& system
             } catch (const std::exception& error) {
               result = Unchecked(error.what());
             }
-            Hand(ui, shared, job.index, job.entry.uninstallString, std::move(result), Clock::now() - began);
+            // The job's copy of the entry is done with: its command goes with the result, and the
+            // memory of its other texts to the results that follow.
+            std::string command = std::move(job.entry.uninstallString);
+            job.entry = Entry{};
+            Hand(ui, shared, job.index, std::move(command), std::move(result), Clock::now() - began);
           }
         } catch (const std::exception&) {
           // Out of memory for the queue itself: the entries not yet told stay as they are.

@@ -57,14 +57,15 @@ void Win32Ui::RunPosted() {
         const auto due = std::min_element(delayed_.begin(), delayed_.end(),
                                           [](const auto& a, const auto& b) { return a.first < b.first; });
         if (due == delayed_.end()) {
-          KillTimer(mainWindow_, kDelayedTasksTimer);
+          if (timerSet_) KillTimer(mainWindow_, kDelayedTasksTimer);
+          timerSet_ = false;
           return;
         }
         const auto wait = due->first - std::chrono::steady_clock::now();
         if (wait > std::chrono::steady_clock::duration::zero()) {
           // Rounded up: a timer that fires early would find nothing due.
           const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
-          SetTimer(mainWindow_, kDelayedTasksTimer, static_cast<UINT>(ms), nullptr);
+          timerSet_ = SetTimer(mainWindow_, kDelayedTasksTimer, static_cast<UINT>(ms), nullptr) != 0;
           return;
         }
         task = std::move(due->second);

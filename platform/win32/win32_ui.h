@@ -64,6 +64,8 @@ class Win32Ui : public Ui {
   std::mutex postedMutex_;
   std::deque<std::function<void()>> posted_;
   std::vector<std::pair<std::chrono::steady_clock::time_point, std::function<void()>>> delayed_;
+  // The window's timer is set for the first of them (on the window's thread only).
+  bool timerSet_ = false;
 };
 
 }  // namespace platform
