@@ -6,7 +6,7 @@
 # and of a minimal program that reads the same values into a list view; the peak working set of
 # each; where the window's time went (reading, checking, results waiting in its queue, rows
 # updated, painting); how soon the window answers a key pressed while the statuses come in; then
-# where the checking time goes, question by question.
+# where the checking time goes, question by question, and where the memory goes, part by part.
 # One helper inside Wine (scan_bench.exe race) starts every program with CreateProcess, on one
 # clock, and polls its window every few milliseconds; the programs take turns; medians of RUNS.
 # Usage: [BEFORE=old/bin/Tidewell.exe] [ALSO="name=other/Tidewell.exe ..."] [WINEARCH=win64]
@@ -152,6 +152,7 @@ for n in $sizes; do
   echo
   echo "now, $n entries:"
   (cd "$bench" && timeout 600 wine scan_bench.exe questions 3 </dev/null | tr -d '\r')
+  (cd "$bench" && timeout 600 wine scan_bench.exe memory </dev/null | tr -d '\r')
   if [ -f "$bench/before/scan_bench.exe" ]; then
     echo "before, $n entries:"
     (cd "$bench/before" && timeout 600 wine scan_bench.exe questions 3 </dev/null | tr -d '\r')

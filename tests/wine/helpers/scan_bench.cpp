@@ -1,4 +1,4 @@
-// The scan under Wine, measured from inside Wine. Four uses:
+// The scan under Wine, measured from inside Wine. Its uses:
 //
 //   scan_bench [entries] [rounds]
 //       Seeds the entries under a scratch name prefix in the real registry (a third of them with
@@ -24,6 +24,11 @@
 //       and Up in turn to the main list, posted as the keyboard's are, each timed until the list's
 //       focused row has moved, a press every few milliseconds. Prints how many were pressed and the
 //       median, the 90th percentile and the longest time to their answer.
+//   scan_bench memory
+//       Where the memory goes, per entry of this prefix, counted by this program's own new and
+//       delete: the entries as read, a checker's copies of them and its own answers while it runs,
+//       and what the window keeps once every status is known (with All Entries and the rows apart);
+//       and the working set that loading the installer's library adds.
 //   scan_bench minimal
 //       The minimal program: reads each entry's display name, command and publisher, one entry
 //       after the other, into an owner-data list view, and shows it; no status, no other page.
@@ -33,9 +38,13 @@
 #include "app/common_controls_win.h"
 
 #include <algorithm>
+#include <new>
+#include <cstddef>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -815,6 +824,131 @@ int Race(int runs, int entries, const std::string& console,
   return 0;
 }
 
+// ---- scan_bench memory ----------------------------------------------------------------------
+
+// The bytes that this program's own allocations hold (new and delete of every kind count here).
+std::atomic<long long> bytesInUse{0};
+
+}  // namespace
+
+// Each block carries its size in front of it, aligned for any type.
+void* operator new(std::size_t size) {
+  constexpr std::size_t kFront = alignof(std::max_align_t);
+  void* block = std::malloc(size + kFront);
+  if (!block) throw std::bad_alloc();
+  *static_cast<std::size_t*>(block) = size;
+  bytesInUse += static_cast<long long>(size);
+  return static_cast<char*>(block) + kFront;
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return operator new(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void operator delete(void* memory) noexcept {
+  if (!memory) return;
+  void* block = static_cast<char*>(memory) - alignof(std::max_align_t);
+  bytesInUse -= static_cast<long long>(*static_cast<std::size_t*>(block));
+  std::free(block);
+}
+void operator delete[](void* memory) noexcept { operator delete(memory); }
+void operator delete(void* memory, std::size_t) noexcept { operator delete(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { operator delete(memory); }
+void operator delete(void* memory, const std::nothrow_t&) noexcept { operator delete(memory); }
+void operator delete[](void* memory, const std::nothrow_t&) noexcept { operator delete(memory); }
+
+namespace {
+
+// The bytes of every busy block of every heap of the process.
+double HeapBytesInUse() {
+  std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
+  heaps.resize(GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+  double bytes = 0;
+  for (HANDLE heap : heaps) {
+    if (!HeapLock(heap)) continue;
+    PROCESS_HEAP_ENTRY entry{};
+    while (HeapWalk(heap, &entry))
+      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData + entry.cbOverhead;
+    HeapUnlock(heap);
+  }
+  return bytes;
+}
+
+double WorkingSetMb() {
+  const auto query =
+      platform::LibraryFunction<GetMemoryInfo>(GetModuleHandleW(L"kernel32.dll"), "K32GetProcessMemoryInfo");
+  MemoryCounters counters{};
+  counters.cb = sizeof counters;
+  if (!query || !query(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return static_cast<double>(counters.workingSetSize) / (1024.0 * 1024.0);
+}
+
+int MemoryBench() {
+  WineForm wine;
+  MainWindow& form = wine.form;
+  platform::Win32Platform& real = wine.real;
+  // The installer's library first, as the checks load it, so that what it allocates is not counted
+  // as the entries'.
+  const double before = WorkingSetMb();
+  int state = 0;
+  real.system.QueryProductState("{00000000-0000-0000-0000-000000000000}", &state);
+  const double installer = WorkingSetMb() - before;
+  const auto held = [] { return static_cast<double>(bytesInUse); };
+
+  double start = held();
+  Inventory inventory = ReadEveryList(real.registry, real.system, real.files, real.system.IsWow64(), true);
+  const double entries = static_cast<double>(std::max<size_t>(1, inventory.entries.size()));
+  const double read = held() - start;
+  // The worker's copies, made before any status is known, as the window makes them.
+  start = held();
+  std::vector<StatusJob> jobs;
+  for (size_t i = 0; i < inventory.entries.size(); ++i)
+    if (inventory.entries[i].Listed()) jobs.push_back({static_cast<int>(i), inventory.entries[i]});
+  const double copies = held() - start;
+  // A checker's answers about folders and products, kept until it is done.
+  double answers = 0;
+  {
+    ScanChecker checker(real.files, real.system);
+    std::vector<StatusResult> results;
+    results.reserve(jobs.size());
+    start = held();
+    // The results go; what stays is the checker's.
+    for (const StatusJob& job : jobs) results.push_back(checker.Check(job.entry));
+    results = {};
+    answers = held() - start;
+  }
+  jobs = {};
+  inventory = {};
+
+  const double startHeap = HeapBytesInUse();
+  start = held();
+  form.FormCreate();
+  const double kept = held() - start;
+  const double keptHeap = HeapBytesInUse() - startHeap;
+  const auto part = [&](const std::function<void()>& give) {
+    const double before = held();
+    give();
+    return before - held();
+  };
+  const double allEntries = part([&] { form.allEntries.keys.Clear(); });
+  const double rows = part([&] { form.list.entryList.Clear(); });
+  std::printf("where the memory goes: %.0f entries; bytes per entry that the program's own allocations hold\n",
+              entries);
+  std::printf("  %-60s %8.0f\n", "the entries as read", read / entries);
+  std::printf("  %-60s %8.0f\n", "a checker's copies of the listed entries, while it runs", copies / entries);
+  std::printf("  %-60s %8.0f\n", "a checker's answers about folders and products, while it runs", answers / entries);
+  std::printf("  %-60s %8.0f  (the heap's blocks, walked: %.0f)\n", "the window once every status is known",
+              kept / entries, keptHeap / entries);
+  std::printf("  %-60s %8.0f\n", "  of which All Entries' lines and their sort keys", allEntries / entries);
+  std::printf("  %-60s %8.0f\n", "  of which the main list's rows", rows / entries);
+  std::printf("the installer's library (msi.dll and what it loads) adds %.1f MB to the working set\n", installer);
+  return 0;
+}
+
 // ---- scan_bench keys ------------------------------------------------------------------------
 
 constexpr DWORD kKeyGapMs = 30;
@@ -876,6 +1010,7 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "minimal") return MinimalProgram();
   if (mode == "questions") return QuestionsBench(argc > 2 ? std::max(1, std::atoi(argv[2])) : 3);
+  if (mode == "memory") return MemoryBench();
   if (mode == "keys" && argc > 3) return KeysBench(std::max(1, std::atoi(argv[2])), argv[3]);
   if (mode == "race") {
     if (argc < 5) {
