@@ -384,7 +384,7 @@ void MemoryUi::Post(std::function<void()> task) {
 
 void MemoryUi::PostAfter(std::chrono::milliseconds delay, std::function<void()> task) {
   std::lock_guard<std::mutex> lock(postedMutex_);
-  delayed_.emplace_back(std::chrono::steady_clock::now() + delay, std::move(task));
+  delayed_.Add(delay, std::move(task));
 }
 
 int MemoryUi::RunPosted() {
@@ -398,11 +398,8 @@ int MemoryUi::RunPosted() {
         posted_.pop_front();
       } else {
         // A timer's task, when nothing else waits: the one due first.
-        const auto due = std::min_element(delayed_.begin(), delayed_.end(),
-                                          [](const auto& a, const auto& b) { return a.first < b.first; });
-        if (due == delayed_.end() || due->first > std::chrono::steady_clock::now()) return ran;
-        task = std::move(due->second);
-        delayed_.erase(due);
+        task = delayed_.TakeDue();
+        if (!task) return ran;
       }
     }
     task();

@@ -14,6 +14,7 @@
 #include "platform/memory/memory_files.h"
 #include "platform/console.h"
 #include "platform/memory/memory_registry.h"
+#include "platform/delayed_tasks.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -197,7 +198,7 @@ class MemoryUi : public Ui {
   int dispatched_ = 0;
   std::mutex postedMutex_;
   std::deque<std::function<void()>> posted_;
-  std::vector<std::pair<std::chrono::steady_clock::time_point, std::function<void()>>> delayed_;
+  DelayedTasks delayed_;
 };
 
 // A console that keeps what is written to each stream.

@@ -39,7 +39,7 @@ void Win32Ui::PostAfter(std::chrono::milliseconds delay, std::function<void()> t
   if (!window) return;
   {
     std::lock_guard<std::mutex> lock(postedMutex_);
-    delayed_.emplace_back(std::chrono::steady_clock::now() + delay, std::move(task));
+    delayed_.Add(delay, std::move(task));
   }
   // The window's thread sets its timer when it takes the message.
   PostMessageW(window, kRunPostedMessage, 0, 0);
@@ -54,22 +54,19 @@ void Win32Ui::RunPosted() {
         task = std::move(posted_.front());
         posted_.pop_front();
       } else {
-        const auto due = std::min_element(delayed_.begin(), delayed_.end(),
-                                          [](const auto& a, const auto& b) { return a.first < b.first; });
-        if (due == delayed_.end()) {
-          if (timerSet_) KillTimer(mainWindow_, kDelayedTasksTimer);
-          timerSet_ = false;
+        DelayedTasks::Clock::duration wait{};
+        task = delayed_.TakeDue(&wait);
+        if (!task) {
+          if (wait > DelayedTasks::Clock::duration::zero()) {
+            // Rounded up: a timer that fires early would find nothing due.
+            const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
+            timerSet_ = SetTimer(mainWindow_, kDelayedTasksTimer, static_cast<UINT>(ms), nullptr) != 0;
+          } else if (timerSet_) {
+            KillTimer(mainWindow_, kDelayedTasksTimer);
+            timerSet_ = false;
+          }
           return;
         }
-        const auto wait = due->first - std::chrono::steady_clock::now();
-        if (wait > std::chrono::steady_clock::duration::zero()) {
-          // Rounded up: a timer that fires early would find nothing due.
-          const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
-          timerSet_ = SetTimer(mainWindow_, kDelayedTasksTimer, static_cast<UINT>(ms), nullptr) != 0;
-          return;
-        }
-        task = std::move(due->second);
-        delayed_.erase(due);
       }
     }
     task();

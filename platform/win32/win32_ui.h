@@ -9,9 +9,8 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <utility>
-#include <vector>
 
+#include "platform/delayed_tasks.h"
 #include "platform/ui.h"
 
 namespace platform {
@@ -63,7 +62,7 @@ class Win32Ui : public Ui {
   std::function<bool(MSG&)> filter_;
   std::mutex postedMutex_;
   std::deque<std::function<void()>> posted_;
-  std::vector<std::pair<std::chrono::steady_clock::time_point, std::function<void()>>> delayed_;
+  DelayedTasks delayed_;
   // The window's timer is set for the first of them (on the window's thread only).
   bool timerSet_ = false;
 };
