@@ -522,14 +522,14 @@ struct MemoryCounters {
   SIZE_T peakPagefileUsage;
 };
 
-// The process's peak working set in megabytes, 0 when the system does not say.
-double PeakWorkingSetMb(HANDLE process) {
+// The process's working set in megabytes, its peak or as it is now; 0 when the system does not say.
+double WorkingSetMb(HANDLE process, bool peak = true) {
   const auto query =
       platform::LibraryFunction<GetMemoryInfo>(GetModuleHandleW(L"kernel32.dll"), "K32GetProcessMemoryInfo");
   MemoryCounters counters{};
   counters.cb = sizeof counters;
   if (!query || !query(process, &counters, sizeof counters)) return 0;
-  return static_cast<double>(counters.peakWorkingSetSize) / (1024.0 * 1024.0);
+  return static_cast<double>(peak ? counters.peakWorkingSetSize : counters.workingSetSize) / (1024.0 * 1024.0);
 }
 
 struct Run {
@@ -623,7 +623,7 @@ bool TimeTidewell(const Clock& clock, const std::string& program, Run* run) {
     }
     const HWND view = ListViewIn(window);
     run->rows = view ? static_cast<int>(SendMessageW(view, LVM_GETITEMCOUNT, 0, 0)) : 0;
-    run->memory = PeakWorkingSetMb(process.hProcess);
+    run->memory = WorkingSetMb(process.hProcess);
   }
   Close(process, window);
   return ok;
@@ -642,7 +642,7 @@ bool TimeMinimal(const Clock& clock, Run* run) {
   const bool ok = run->listed > 0;
   if (ok) {
     run->rows = static_cast<int>(Property(window, kMinimalShownProperty) - 1);
-    run->memory = PeakWorkingSetMb(process.hProcess);
+    run->memory = WorkingSetMb(process.hProcess);
   }
   Close(process, window);
   return ok;
@@ -660,7 +660,7 @@ bool TimeConsole(const Clock& clock, const std::string& program, Run* run) {
   run->listed = run->checked = clock.Now() - start;
   DWORD code = 1;
   GetExitCodeProcess(process.hProcess, &code);
-  run->memory = PeakWorkingSetMb(process.hProcess);
+  run->memory = WorkingSetMb(process.hProcess);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   HANDLE file = CreateFileW(platform::Widen(out).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -878,25 +878,16 @@ double HeapBytesInUse() {
   return bytes;
 }
 
-double WorkingSetMb() {
-  const auto query =
-      platform::LibraryFunction<GetMemoryInfo>(GetModuleHandleW(L"kernel32.dll"), "K32GetProcessMemoryInfo");
-  MemoryCounters counters{};
-  counters.cb = sizeof counters;
-  if (!query || !query(GetCurrentProcess(), &counters, sizeof counters)) return 0;
-  return static_cast<double>(counters.workingSetSize) / (1024.0 * 1024.0);
-}
-
 int MemoryBench() {
   WineForm wine;
   MainWindow& form = wine.form;
   platform::Win32Platform& real = wine.real;
   // The installer's library first, as the checks load it, so that what it allocates is not counted
   // as the entries'.
-  const double before = WorkingSetMb();
+  const double before = WorkingSetMb(GetCurrentProcess(), false);
   int state = 0;
   real.system.QueryProductState("{00000000-0000-0000-0000-000000000000}", &state);
-  const double installer = WorkingSetMb() - before;
+  const double installer = WorkingSetMb(GetCurrentProcess(), false) - before;
   const auto held = [] { return static_cast<double>(bytesInUse); };
 
   double start = held();
