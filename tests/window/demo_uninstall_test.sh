@@ -21,7 +21,14 @@ cp "$exe" "$work/program/"
 reg=(wine reg)
 [ -d "$WINEPREFIX/drive_c/windows/syswow64" ] && reg=(/usr/lib/wine/wine64 reg)
 key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Tide Tables Pro'
-listed() { timeout 60 "${reg[@]}" query "$key" </dev/null >/dev/null 2>&1 && echo listed || echo gone; }
+# "gone" only when the tool says so: a tool that failed to start or to answer proves nothing.
+listed() {
+  local said
+  if said=$(timeout 60 "${reg[@]}" query "$key" </dev/null 2>&1); then echo listed
+  elif grep -q 'Unable to find the specified registry key' <<<"$said"; then echo gone
+  else echo "unknown (reg: ${said//$'\r'/})"
+  fi
+}
 tide_row() { p rows | awk -F'\t' '$2 == "Tide Tables Pro" { print NR - 1 }'; }
 
 (cd "$work/program" && exec wine Tidewell.exe) </dev/null >"$work/tidewell.log" 2>&1 &
