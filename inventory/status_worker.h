@@ -48,14 +48,19 @@ class StatusWorker {
   // kBatchInterval apart: the results that come while a batch waits go with it, none waits for a
   // later check, and the last batch and the end are posted at once. A check that raises gives its
   // entry kStatusUnknown and a reason that begins with kCouldNotBeChecked; when no thread can be
-  // made, every entry gets one.
+  // made, every entry gets one. Only the first `startAtOnce` threads (at least one) begin at once;
+  // the others wait for StartAll, so that a window still drawing its first rows shares the
+  // processors with one checker only.
   StatusWorker(platform::FileSystem& files, platform::System& system, platform::Ui& ui, std::vector<StatusJob> jobs,
-               Deliver deliver, const StartThread& start = {}, BatchDelivered batchDelivered = {});
+               Deliver deliver, const StartThread& start = {}, BatchDelivered batchDelivered = {},
+               size_t startAtOnce = kMostCheckThreads);
   // Cancels and waits for the threads: no thread outlives its worker.
   ~StatusWorker();
   StatusWorker(const StatusWorker&) = delete;
   StatusWorker& operator=(const StatusWorker&) = delete;
 
+  // The threads held back at the start begin too. Any thread.
+  void StartAll();
   // No result is delivered once this has returned (on the window's thread), not even one already
   // posted; each thread stops after the check it is in. Never waits.
   void Cancel();

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <mutex>
+#include <set>
 #include <chrono>
 #include <stdexcept>
 #include <string>
@@ -193,6 +195,53 @@ TEST(StatusWorkerTest, NothingLandsAfterACancelOrOnceTheWorkerIsGone) {
     disk.p.ui.RunPosted();
     EXPECT_TRUE(disk.delivered.empty());
     EXPECT_FALSE(disk.done);
+  }
+}
+
+// A worker that starts one checker at once holds the others back until StartAll: until then one
+// thread asks the disk, and when StartAll never comes that one checks every entry and the end is
+// still told. Neither a StartAll nor the worker's end finds a held thread stuck.
+TEST(StatusWorkerTest, CheckersHeldBackWaitForStartAllAndNeverHoldUpTheEnd) {
+  class ThreadsAsking : public StoppingFiles {
+   public:
+    using StoppingFiles::StoppingFiles;
+    platform::FindId FindFirst(const std::string& pattern, platform::FindData* data) override {
+      Note();
+      return StoppingFiles::FindFirst(pattern, data);
+    }
+    std::uint32_t Attributes(const std::string& path) override {
+      Note();
+      return StoppingFiles::Attributes(path);
+    }
+    size_t Threads() {
+      std::lock_guard<std::mutex> lock(mutex_);
+      return threads_.size();
+    }
+
+   private:
+    void Note() {
+      std::lock_guard<std::mutex> lock(mutex_);
+      threads_.insert(std::this_thread::get_id());
+    }
+    std::mutex mutex_;
+    std::set<std::thread::id> threads_;
+  };
+  enum class Then { kNothing, kStartAll, kEnd };
+  for (Then then : {Then::kNothing, Then::kStartAll, Then::kEnd}) {
+    SCOPED_TRACE(static_cast<int>(then));
+    Disk disk;
+    ThreadsAsking files(disk.p.files);
+    {
+      StatusWorker worker(files, disk.p.system, disk.p.ui, disk.jobs, disk.Collect(), {}, {}, 1);
+      if (then == Then::kEnd) continue;
+      if (then == Then::kStartAll) worker.StartAll();
+      disk.RunUntilDone();
+    }
+    ASSERT_TRUE(disk.done);
+    EXPECT_EQ(disk.jobs.size(), disk.delivered.size());
+    if (then == Then::kNothing) {
+      EXPECT_EQ(1u, files.Threads());
+    }
   }
 }
 
