@@ -133,7 +133,8 @@ StatusWorker::StatusWorker(platform::FileSystem& files, platform::System& system
   threads_.reserve(count);
   for (size_t t = 0; t < count; ++t) {
     try {
-      std::function<void()> work = [&files, &system, &ui, shared = shared_, held = t >= std::max<size_t>(1, startAtOnce)] {
+      const bool held = t >= std::max<size_t>(1, startAtOnce);
+      std::function<void()> work = [&files, &system, &ui, shared = shared_, held] {
         // Nothing that raises here may leave the thread: that would end the program.
         try {
           if (held) {
