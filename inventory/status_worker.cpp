@@ -108,6 +108,16 @@ void Hand(platform::Ui& ui, const std::shared_ptr<Shared>& shared, int index, st
   }
 }
 
+// Wakes the threads held back at the start, to look again whether they may go; taking the mutex
+// means a thread between its look and its wait has reached the wait and hears the notice.
+void WakeHeld(Shared& shared, bool startAll = false) {
+  {
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    if (startAll) shared.startAll = true;
+  }
+  shared.started.notify_all();
+}
+
 StatusResult Unchecked(const std::string& why) {
   StatusResult result;
   result.status = kStatusUnknown;
@@ -164,8 +174,7 @@ StatusWorker::StatusWorker(platform::FileSystem& files, platform::System& system
           // Out of memory for the queue itself: the entries not yet told stay as they are.
         }
         // A thread still held back has nothing left to take.
-        { std::lock_guard<std::mutex> lock(shared->mutex); }
-        shared->started.notify_all();
+        WakeHeld(*shared);
         // The last checker to finish hands over what waits and says that all are done, after every
         // result of the others.
         if (--shared->running == 0) {
@@ -199,20 +208,11 @@ StatusWorker::~StatusWorker() {
     if (thread.joinable()) thread.join();
 }
 
-void StatusWorker::StartAll() {
-  {
-    std::lock_guard<std::mutex> lock(shared_->mutex);
-    shared_->startAll = true;
-  }
-  shared_->started.notify_all();
-}
+void StatusWorker::StartAll() { WakeHeld(*shared_, true); }
 
 void StatusWorker::Cancel() {
   shared_->cancelled = true;
-  // A held thread between its test of the cancel and its wait holds the mutex: taking it here
-  // means the thread either saw the cancel or is waiting for the notice.
-  { std::lock_guard<std::mutex> lock(shared_->mutex); }
-  shared_->started.notify_all();
+  WakeHeld(*shared_);
 }
 
 bool StatusWorker::Finished() const { return shared_->running == 0; }

@@ -377,34 +377,20 @@ void MemoryUi::ProcessMessages() {
   RunPosted();
 }
 
-void MemoryUi::Post(std::function<void()> task) {
-  std::lock_guard<std::mutex> lock(postedMutex_);
-  posted_.push_back(std::move(task));
-}
+void MemoryUi::Post(std::function<void()> task) { tasks_.Post(std::move(task)); }
 
 void MemoryUi::PostAfter(std::chrono::milliseconds delay, std::function<void()> task) {
-  std::lock_guard<std::mutex> lock(postedMutex_);
-  delayed_.Add(delay, std::move(task));
+  tasks_.PostAfter(delay, std::move(task));
 }
 
 int MemoryUi::RunPosted() {
   int ran = 0;
-  for (;;) {
-    std::function<void()> task;
-    {
-      std::lock_guard<std::mutex> lock(postedMutex_);
-      if (!posted_.empty()) {
-        task = std::move(posted_.front());
-        posted_.pop_front();
-      } else {
-        // A timer's task, when nothing else waits: the one due first.
-        task = delayed_.TakeDue();
-        if (!task) return ran;
-      }
-    }
+  // A timer's task only when nothing else waits: the one due first.
+  for (std::function<void()> task; (task = tasks_.Take());) {
     task();
     ++ran;
   }
+  return ran;
 }
 
 void MemoryUi::ExitProgram(int code) { throw ProgramExit{code}; }

@@ -14,7 +14,7 @@
 #include "platform/memory/memory_files.h"
 #include "platform/console.h"
 #include "platform/memory/memory_registry.h"
-#include "platform/delayed_tasks.h"
+#include "platform/posted_tasks.h"
 #include "platform/platform.h"
 
 namespace platform {
@@ -196,9 +196,7 @@ class MemoryUi : public Ui {
 
  private:
   int dispatched_ = 0;
-  std::mutex postedMutex_;
-  std::deque<std::function<void()>> posted_;
-  DelayedTasks delayed_;
+  PostedTasks tasks_;
 };
 
 // A console that keeps what is written to each stream.

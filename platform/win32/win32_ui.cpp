@@ -27,49 +27,35 @@ int Win32Ui::RunMessageLoop() {
 void Win32Ui::Post(std::function<void()> task) {
   const HWND window = mainWindow_;
   if (!window) return;
-  {
-    std::lock_guard<std::mutex> lock(postedMutex_);
-    posted_.push_back(std::move(task));
-  }
+  tasks_.Post(std::move(task));
   PostMessageW(window, kRunPostedMessage, 0, 0);
 }
 
 void Win32Ui::PostAfter(std::chrono::milliseconds delay, std::function<void()> task) {
   const HWND window = mainWindow_;
   if (!window) return;
-  {
-    std::lock_guard<std::mutex> lock(postedMutex_);
-    delayed_.Add(delay, std::move(task));
-  }
+  tasks_.PostAfter(delay, std::move(task));
   // The window's thread sets its timer when it takes the message.
   PostMessageW(window, kRunPostedMessage, 0, 0);
 }
 
 void Win32Ui::RunPosted() {
   for (;;) {
-    std::function<void()> task;
-    {
-      std::lock_guard<std::mutex> lock(postedMutex_);
-      if (!posted_.empty()) {
-        task = std::move(posted_.front());
-        posted_.pop_front();
-      } else {
-        DelayedTasks::Clock::duration wait{};
-        task = delayed_.TakeDue(&wait);
-        if (!task) {
-          if (wait > DelayedTasks::Clock::duration::zero()) {
-            // Rounded up: a timer that fires early would find nothing due.
-            const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
-            timerSet_ = SetTimer(mainWindow_, kDelayedTasksTimer, static_cast<UINT>(ms), nullptr) != 0;
-          } else if (timerSet_) {
-            KillTimer(mainWindow_, kDelayedTasksTimer);
-            timerSet_ = false;
-          }
-          return;
-        }
-      }
+    PostedTasks::Clock::duration wait{};
+    std::function<void()> task = tasks_.Take(&wait);
+    if (task) {
+      task();
+      continue;
     }
-    task();
+    if (wait > PostedTasks::Clock::duration::zero()) {
+      // Rounded up: a timer that fires early would find nothing due.
+      const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait).count();
+      timerSet_ = SetTimer(mainWindow_, kDelayedTasksTimer, static_cast<UINT>(ms), nullptr) != 0;
+    } else if (timerSet_) {
+      KillTimer(mainWindow_, kDelayedTasksTimer);
+      timerSet_ = false;
+    }
+    return;
   }
 }
 

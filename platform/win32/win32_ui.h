@@ -5,12 +5,10 @@
 
 #include <atomic>
 #include <chrono>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
 
-#include "platform/delayed_tasks.h"
+#include "platform/posted_tasks.h"
 #include "platform/ui.h"
 
 namespace platform {
@@ -60,10 +58,8 @@ class Win32Ui : public Ui {
   std::string title_;
   std::atomic<HWND> mainWindow_{nullptr};
   std::function<bool(MSG&)> filter_;
-  std::mutex postedMutex_;
-  std::deque<std::function<void()>> posted_;
-  DelayedTasks delayed_;
-  // The window's timer is set for the first of them (on the window's thread only).
+  PostedTasks tasks_;
+  // The window's timer is set for the first delayed task (on the window's thread only).
   bool timerSet_ = false;
 };
 
